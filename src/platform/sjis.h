@@ -1,0 +1,39 @@
+#pragma once
+// Code page 932 byte classes: the stand-in for the platform's lead-byte test.
+
+#include <cstddef>
+#include <string_view>
+
+namespace kitemail::sjis {
+
+[[nodiscard]] constexpr bool IsLeadByte(unsigned char b) noexcept
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+[[nodiscard]] constexpr bool IsLeadByte(char c) noexcept
+{
+    return IsLeadByte(static_cast<unsigned char>(c));
+}
+
+// Half-width katakana and punctuation, a single byte on their own.
+[[nodiscard]] constexpr bool IsHankakuKana(unsigned char b) noexcept
+{
+    return b >= 0xA1 && b <= 0xDF;
+}
+
+[[nodiscard]] constexpr bool IsHankakuKana(char c) noexcept
+{
+    return IsHankakuKana(static_cast<unsigned char>(c));
+}
+
+enum class ByteClass { Single, Lead, Trail };
+
+// Class of the byte at index i, found by walking the text from its start.
+// A lead byte as the very last byte counts as a lead with no trail.
+[[nodiscard]] ByteClass ClassAt(std::string_view text, std::size_t i) noexcept;
+
+// True when the text's last byte is the trail byte of a double-byte character.
+[[nodiscard]] bool EndsWithDoubleByte(std::string_view text) noexcept;
+
+} // namespace kitemail::sjis

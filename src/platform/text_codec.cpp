@@ -1,0 +1,101 @@
+#include "platform/text_codec.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QList>
+
+#include <cstdio>
+
+namespace kitemail {
+namespace {
+
+constexpr auto kCodecName = "windows-31j";
+
+// Unicode forms with no code page 932 code in ICU's table, and the Windows
+// characters that Japanese users mean by them.
+char16_t WindowsForm(char16_t c)
+{
+    switch (c) {
+    case 0x301C: return 0xFF5E; // WAVE DASH -> FULLWIDTH TILDE
+    case 0x2212: return 0xFF0D; // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
+    case 0x2016: return 0x2225; // DOUBLE VERTICAL LINE -> PARALLEL TO
+    case 0x2014: return 0x2015; // EM DASH -> HORIZONTAL BAR
+    case 0x00A2: return 0xFFE0; // CENT SIGN
+    case 0x00A3: return 0xFFE1; // POUND SIGN
+    case 0x00AC: return 0xFFE2; // NOT SIGN
+    default: return c;
+    }
+}
+
+bool EncodeOne(QStringEncoder& encoder, QStringView ch, std::string& out)
+{
+    const QByteArray bytes = encoder(ch);
+    if (encoder.hasError()) {
+        encoder.resetState();
+        return false;
+    }
+    out.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return true;
+}
+
+} // namespace
+
+SjisEncoding EncodeSjis(QStringView text)
+{
+    QString mapped = text.toString();
+    for (QChar& c : mapped) {
+        c = QChar(WindowsForm(c.unicode()));
+    }
+
+    SjisEncoding result;
+    QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
+    const QByteArray whole = encoder(mapped);
+    if (!encoder.hasError()) {
+        result.bytes.assign(whole.constData(), static_cast<std::size_t>(whole.size()));
+        return result;
+    }
+
+    // Rare path: find the characters that failed, one code point at a time.
+    encoder.resetState();
+    result.bytes.reserve(static_cast<std::size_t>(whole.size()));
+    qsizetype i = 0;
+    while (i < mapped.size()) {
+        const qsizetype len = (mapped[i].isHighSurrogate() && i + 1 < mapped.size()) ? 2 : 1;
+        const QStringView ch = QStringView(mapped).mid(i, len);
+        if (!EncodeOne(encoder, ch, result.bytes)) {
+            result.unmappable.push_back(ch.toUcs4().value(0));
+        }
+        i += len;
+    }
+    return result;
+}
+
+SjisEncoding Utf8ToSjis(std::string_view utf8)
+{
+    return EncodeSjis(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}
+
+QString DecodeSjis(std::string_view bytes)
+{
+    QStringDecoder decoder(kCodecName, QStringConverter::Flag::Stateless);
+    return decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+std::string SjisToUtf8(std::string_view bytes)
+{
+    return DecodeSjis(bytes).toUtf8().toStdString();
+}
+
+std::string Sj(std::string_view utf8)
+{
+    return Utf8ToSjis(utf8).bytes;
+}
+
+std::string CodePointName(char32_t c)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(c));
+    return buf;
+}
+
+} // namespace kitemail

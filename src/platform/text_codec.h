@@ -1,0 +1,39 @@
+#pragma once
+// The boundary between the engine's code page 932 bytes and Qt's Unicode.
+
+#include <QString>
+#include <QStringView>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kitemail {
+
+struct SjisEncoding {
+    std::string bytes;
+    // Characters that Shift_JIS cannot hold, in the order they appear. They
+    // are left out of `bytes`; a caller must refuse or report them.
+    std::vector<char32_t> unmappable;
+
+    [[nodiscard]] bool ok() const noexcept { return unmappable.empty(); }
+};
+
+// Unicode to code page 932. Characters that Japanese input methods on Linux
+// type in their Unicode forms (WAVE DASH, MINUS SIGN, ...) are taken as the
+// Windows characters the user meant.
+[[nodiscard]] SjisEncoding EncodeSjis(QStringView text);
+[[nodiscard]] SjisEncoding Utf8ToSjis(std::string_view utf8);
+
+// Code page 932 to Unicode; an invalid byte sequence shows as U+FFFD.
+[[nodiscard]] QString DecodeSjis(std::string_view bytes);
+[[nodiscard]] std::string SjisToUtf8(std::string_view bytes);
+
+// A text of the program's own, written in UTF-8 in the source, as the
+// code page 932 bytes the engine works with.
+[[nodiscard]] std::string Sj(std::string_view utf8);
+
+// "U+301C" style name of a code point, for error messages.
+[[nodiscard]] std::string CodePointName(char32_t c);
+
+} // namespace kitemail

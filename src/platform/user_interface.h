@@ -1,0 +1,36 @@
+#pragma once
+// What the engine may ask of the person at the keyboard. The Qt windows
+// implement it with real boxes; tests and the command line with scripted
+// answers. Every text is code page 932 bytes.
+
+#include <optional>
+#include <string>
+
+namespace kitemail {
+
+enum class YesNoCancel { Yes, No, Cancel };
+
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+
+    // The status line's text (the status label is put back to its start).
+    virtual void SetStatusText(const std::string& text) = 0;
+    // A plain modal message box.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // A Yes/No confirmation box; true for Yes.
+    [[nodiscard]] virtual bool Confirm(const std::string& text, const std::string& title) = 0;
+    [[nodiscard]] virtual YesNoCancel AskYesNoCancel(const std::string& text, const std::string& title) = 0;
+    // The exclamation beep.
+    virtual void Beep() = 0;
+    // A one-line password prompt; nullopt when the user cancels.
+    [[nodiscard]] virtual std::optional<std::string> PromptPassword(const std::string& prompt) = 0;
+};
+
+// The one pattern of every refusal: status text, beep when wanted, message box.
+void Refuse(UserInterface& ui, bool beepOnMessage, const std::string& statusText, const std::string& message);
+
+// A message box preceded by the beep when wanted.
+void Notify(UserInterface& ui, bool beepOnMessage, const std::string& message);
+
+} // namespace kitemail
