@@ -1,0 +1,197 @@
+#pragma once
+// The Settings model and its life in Kiteml.ini and Signature.txt.
+//
+// Two halves are loaded at start-up: the main window's (layout, bars,
+// per-type limits) and the settings dialog's (everything else). The dialog
+// saves its half at every close, the main window its half at program end.
+// The windows call these functions and apply the visible parts themselves.
+
+#include "accounting/terminal_type.h"
+#include "platform/profile.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kitemail {
+
+inline constexpr std::string_view ProgramVersion = "0.50";
+
+// The eight digits added to the password's bytes in their stored form.
+inline constexpr std::array<std::int32_t, 8> PasswordKeyDigits = {7, 3, 9, 1, 6, 4, 8, 2};
+
+// Fixed widths of the main window's bars; they are not stored.
+inline constexpr std::int32_t kMenuBarWidth = 286;
+inline constexpr std::int32_t kToolBarWidth = 182;
+inline constexpr std::int32_t kSenderBarWidth = 305;
+inline constexpr std::int32_t kSubjectBarWidth = 411;
+
+struct Settings {
+    // [Configuration]
+    std::string Server;
+    std::int32_t Port = 25;
+    std::string FromUser;
+    std::string SignatureA;
+    std::string SignatureB;
+    std::string POP3USER;
+    std::string POP3PASS; // the plain password; stored encoded
+    std::string POP3Server;
+    std::int32_t POP3Port = 110;
+    std::int32_t MaxLen = 384;
+    std::int32_t FixLen = 55;
+    bool CountShiftBytes = false; // key 3Byte
+    std::int32_t FontSize = 9;
+    std::int32_t Interval = 0;
+    std::int32_t POPInterval = 0;
+    std::int32_t DefaultType = 0;
+
+    // Preview window (keys of [Configuration]).
+    std::int32_t VCount = 10;
+    std::int32_t PLeft = 0;
+    std::int32_t PTop = 0;
+
+    // Main window bounds (keys Left, top, Width, Height).
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Width = 600;
+    std::int32_t Height = 340;
+
+    // Options, stored under the keys "1".."23" (not 10, not 15).
+    bool ShowSendCompleteMessage = true;         // 1
+    bool ScrollLongStatusHints = true;           // 2
+    bool ConfirmClear = true;                    // 3
+    bool ShowSplitResult = true;                 // 4
+    bool BeepOnMessage = true;                   // 5
+    bool RecordHistory = true;                   // 6
+    bool AutoSplitOnOverflow = false;            // 7
+    bool RememberWindowPosition = false;         // 8
+    bool RememberWindowSize = false;             // 9
+    bool AssumeSingleByteAtEnds = true;          // 11
+    bool CountFinalLineBreakShift = true;        // 12
+    bool AttachmentDoubleClickProperties = true; // 13
+    bool HighlightTabs = false;                  // 14
+    bool SortAddressBook = true;                 // 16
+    bool PartNumberInSubject = false;            // 17
+    bool CheckBeforeSend = true;                 // 18
+    bool ShowSubjectBar = false;                 // 19
+    bool ClearAfterSend = false;                 // 20
+    bool UsePopBeforeSmtp = false;               // 21
+    bool AutoInsertSignature = false;            // 22
+    bool AutoReplaceOnInput = false;             // 23
+
+    // [Length]
+    TypeLimits TypeMaxLengths = DefaultTypeMaxLengths();
+
+    // [ToolBar] and [SubjectBar]
+    std::int32_t MenuTop = 2;
+    std::int32_t MenuLeft = 11;
+    std::int32_t ToolTop = 26;
+    std::int32_t ToolLeft = 11;
+    std::int32_t FromTop = 2;
+    std::int32_t FromLeft = 310;
+    std::int32_t SubjectTop = 26;
+    std::int32_t SubjectLeft = 147;
+
+    // [Developer], only ever read: ToolBar and klab.
+    bool DeveloperToolBar = false;
+    bool DeveloperKlab = false;
+
+    std::vector<std::string> AddressBook; // [TEL]
+    std::vector<std::string> SenderList;  // [MyAddress]
+    std::string SenderAddress;            // the sender text chosen now
+    std::string SignatureText;            // Signature.txt, CR LF line breaks
+
+    friend bool operator==(const Settings&, const Settings&) = default;
+};
+
+// One option: its key, its field, its default and the check box text (UTF-8).
+struct OptionInfo {
+    const char* key;
+    bool Settings::*field;
+    bool defaultValue;
+    const char* checkBoxText;
+};
+[[nodiscard]] std::span<const OptionInfo> Options() noexcept;
+
+// "0".."9" digits become "a".."j", the separator "," becomes "k".
+[[nodiscard]] std::string EncodePop3Password(std::string_view password);
+// The plain password, or an empty one when the stored text does not decode.
+[[nodiscard]] std::string DecodePop3Password(std::string_view stored);
+// nullopt when the stored text does not decode.
+[[nodiscard]] std::optional<std::string> TryDecodePop3Password(std::string_view stored);
+
+// The sanity rule of the unspecified type's limits: a MaxLen under 50 puts
+// both back to their defaults; a FixLen over MaxLen becomes 0.
+void ApplyLengthRule(std::int32_t& maxLen, std::int32_t& fixLen) noexcept;
+
+// True for a first argument "/setup" or "-setup" in any case.
+[[nodiscard]] bool IsSetupSwitch(std::string_view firstArgument) noexcept;
+
+// What the main window does with its half at start-up, besides the values
+// it finds in Settings.
+struct MainWindowStartup {
+    bool applyPosition = false; // Left/Top; option 8, read here with default true
+    bool applySize = false;     // Width/Height; option 9
+};
+
+// The main window's half: bounds, developer bars, bar positions,
+// TypeMaxLengths, ShowSubjectBar and DefaultType. MaxLen and FixLen come
+// along (with their rule) so that an unspecified DefaultType can be applied
+// before the dialog's half is loaded.
+[[nodiscard]] MainWindowStartup LoadMainWindowSettings(const std::filesystem::path& settingsFile,
+                                                       Settings& settings);
+
+// The dialog's half: lists, servers, the password, options (the address
+// book is sorted when SortAddressBook is on), limits, preview values and
+// Signature.txt. Returns false when Signature.txt exists but could not be
+// read; SignatureText is then empty.
+bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile,
+                        Settings& settings);
+
+// Writes the dialog's half (after applying the length rule to MaxLen and
+// FixLen in settings) and then Signature.txt, which exists only while
+// SignatureText is not empty. Each file is written whole or not at all; a
+// refused settings file leaves Signature.txt untouched too.
+[[nodiscard]] SaveResult SaveDialogSettings(const std::filesystem::path& settingsFile,
+                                            const std::filesystem::path& signatureFile, Settings& settings);
+
+// Writes the address book, the main window's bounds, the bar positions and
+// the preview window's values, as the main window closes.
+[[nodiscard]] SaveResult SaveMainWindowSettings(const std::filesystem::path& settingsFile,
+                                                const Settings& settings);
+
+// Both load halves for a tool without windows; SenderAddress is the first
+// sender, as the main window would choose it.
+[[nodiscard]] Settings LoadAllSettings(const std::filesystem::path& dataDir);
+
+// Captions of the main menu's one-line signature items.
+struct SignatureMenuCaption {
+    std::string caption; // code page 932
+    bool enabled = false;
+};
+struct SignatureMenuCaptions {
+    SignatureMenuCaption typeA;
+    SignatureMenuCaption typeB;
+};
+[[nodiscard]] SignatureMenuCaptions MakeSignatureMenuCaptions(const Settings& settings);
+
+// What the main window must change when the settings are pushed into it.
+struct MainWindowUpdate {
+    bool replaceCheckList = false;         // the lines differ: replace them, ticks cleared
+    std::vector<std::string> checkListItems; // the AddressBook, when replacing
+    std::vector<std::string> senderItems;  // the SenderList
+    std::int32_t senderIndex = -1;         // first item, or -1 when there is none
+    bool showSubjectBar = false;
+};
+
+// Plans the push of settings into the main window, given the lines its
+// check list shows now, and sets settings.SenderAddress to the sender
+// chosen (empty when the list is empty).
+[[nodiscard]] MainWindowUpdate ApplySettingsToMainWindow(std::span<const std::string> checkListLines,
+                                                         Settings& settings);
+
+} // namespace kitemail
