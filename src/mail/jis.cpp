@@ -23,12 +23,6 @@ unsigned char At(std::string_view s, std::size_t i) noexcept
     return static_cast<unsigned char>(s[i]);
 }
 
-void Append(std::string& out, JisCode code)
-{
-    out.push_back(static_cast<char>(code.first));
-    out.push_back(static_cast<char>(code.second));
-}
-
 } // namespace
 
 JisCode HankakuToJis(std::string_view text, std::size_t& pos) noexcept
@@ -57,83 +51,174 @@ JisCode HankakuToJis(std::string_view text, std::size_t& pos) noexcept
     return code;
 }
 
-std::string SjisToJis(std::string_view sjis)
+namespace {
+
+// Output goes through a small local buffer first: appending byte by byte to a
+// std::string costs more than the conversion itself.
+class OutputBuffer {
+public:
+    explicit OutputBuffer(std::string& out) : out_(out) {}
+    ~OutputBuffer() { Flush(); }
+    OutputBuffer(const OutputBuffer&) = delete;
+    OutputBuffer& operator=(const OutputBuffer&) = delete;
+
+    // Room for at least 8 more bytes.
+    char* Reserve()
+    {
+        if (used_ + 8 > sizeof buf_) {
+            Flush();
+        }
+        return buf_ + used_;
+    }
+    void Advance(std::size_t n) noexcept { used_ += n; }
+    void Put(std::string_view bytes)
+    {
+        char* p = Reserve();
+        std::memcpy(p, bytes.data(), bytes.size());
+        used_ += bytes.size();
+    }
+    void Append(const char* data, std::size_t n)
+    {
+        if (n > 64) {
+            Flush();
+            out_.append(data, n);
+            return;
+        }
+        while (n > 0) {
+            const std::size_t m = n < 8 ? n : 8;
+            std::memcpy(Reserve(), data, m);
+            used_ += m;
+            data += m;
+            n -= m;
+        }
+    }
+    void Flush()
+    {
+        out_.append(buf_, used_);
+        used_ = 0;
+    }
+
+private:
+    std::string& out_;
+    std::size_t used_ = 0;
+    char buf_[16384];
+};
+
+std::size_t AsciiRunEnd(const unsigned char* p, std::size_t i, std::size_t n) noexcept
 {
-    std::string out;
-    out.reserve(sjis.size() + sjis.size() / 2 + 8);
-    bool doubleByte = false;
+    while (i < n && p[i] <= 0x7F) {
+        ++i;
+    }
+    return i;
+}
+
+} // namespace
+
+std::size_t SjisToJisConverter::Convert(std::string_view in, bool last, std::string& out)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    const std::size_t n = in.size();
+    out.reserve(out.size() + n + n / 2 + 8);
+    OutputBuffer buf(out);
     std::size_t i = 0;
-    const std::size_t n = sjis.size();
     while (i < n) {
-        const unsigned char c = At(sjis, i);
+        const unsigned char c = p[i];
         if (c <= 0x7F) {
-            if (doubleByte) {
-                out.append(kEscToRoman);
-                doubleByte = false;
+            if (doubleByte_) {
+                buf.Put(kEscToRoman);
+                doubleByte_ = false;
             }
-            std::size_t j = i + 1;
-            while (j < n && At(sjis, j) <= 0x7F) {
-                ++j;
-            }
-            out.append(sjis.data() + i, j - i);
+            const std::size_t j = AsciiRunEnd(p, i + 1, n);
+            buf.Append(in.data() + i, j - i);
             i = j;
             continue;
         }
+        const bool hankaku = sjis::IsHankakuKana(c);
+        if (i + 1 >= n && !last) {
+            break; // the next piece decides: a trail byte or a sound mark
+        }
         // A lead byte with nothing after it is an incomplete character that
         // no 7-bit form can carry; it is left out.
-        const bool hankaku = sjis::IsHankakuKana(c);
         if (!hankaku && i + 1 >= n) {
+            i = n;
             break;
         }
-        if (!doubleByte) {
-            out.append(kEscToDoubleByte);
-            doubleByte = true;
+        char* o = buf.Reserve();
+        std::size_t w = 0;
+        if (!doubleByte_) {
+            std::memcpy(o, kEscToDoubleByte.data(), 3);
+            w = 3;
+            doubleByte_ = true;
         }
-        if (hankaku) {
-            Append(out, HankakuToJis(sjis, i));
-        } else {
-            Append(out, SjisCharToJis(c, At(sjis, i + 1)));
+        const JisCode code = hankaku ? HankakuToJis(in, i) : SjisCharToJis(c, p[i + 1]);
+        if (!hankaku) {
             i += 2;
         }
+        o[w] = static_cast<char>(code.first);
+        o[w + 1] = static_cast<char>(code.second);
+        buf.Advance(w + 2);
     }
+    return i;
+}
+
+std::size_t JisToSjisConverter::Convert(std::string_view in, bool last, std::string& out)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    const std::size_t n = in.size();
+    out.reserve(out.size() + n);
+    OutputBuffer buf(out);
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        if (c == 0x1B) {
+            if (n - i < 3 && !last) {
+                break;
+            }
+            if (i + 1 < n) {
+                if (p[i + 1] == '$') {
+                    doubleByte_ = true;
+                } else if (p[i + 1] == '(') {
+                    doubleByte_ = false;
+                }
+            }
+            // A truncated escape at the very end is skipped whole.
+            i = (n - i > 3) ? i + 3 : n;
+            continue;
+        }
+        if (doubleByte_) {
+            if (i + 1 >= n) {
+                if (last) {
+                    i = n; // half a character: nothing to turn back
+                }
+                break;
+            }
+            const JisCode code = JisCharToSjis(c, p[i + 1]);
+            char* o = buf.Reserve();
+            o[0] = static_cast<char>(code.first);
+            o[1] = static_cast<char>(code.second);
+            buf.Advance(2);
+            i += 2;
+        } else {
+            const void* esc = std::memchr(in.data() + i, 0x1B, n - i);
+            const std::size_t end = esc ? static_cast<std::size_t>(static_cast<const char*>(esc) - in.data()) : n;
+            buf.Append(in.data() + i, end - i);
+            i = end;
+        }
+    }
+    return i;
+}
+
+std::string SjisToJis(std::string_view sjis)
+{
+    std::string out;
+    SjisToJisConverter().Convert(sjis, true, out);
     return out;
 }
 
 std::string JisToSjis(std::string_view jis)
 {
     std::string out;
-    out.reserve(jis.size());
-    bool doubleByte = false;
-    std::size_t i = 0;
-    const std::size_t n = jis.size();
-    while (i < n) {
-        const unsigned char c = At(jis, i);
-        if (c == 0x1B) {
-            if (i + 1 < n) {
-                const unsigned char m = At(jis, i + 1);
-                if (m == '$') {
-                    doubleByte = true;
-                } else if (m == '(') {
-                    doubleByte = false;
-                }
-            }
-            // A truncated escape at the end is skipped whole.
-            i = (n - i > 3) ? i + 3 : n;
-            continue;
-        }
-        if (doubleByte) {
-            if (i + 1 >= n) {
-                break; // half a character: nothing to turn back
-            }
-            Append(out, JisCharToSjis(c, At(jis, i + 1)));
-            i += 2;
-        } else {
-            const void* esc = std::memchr(jis.data() + i, 0x1B, n - i);
-            const std::size_t end = esc ? static_cast<std::size_t>(static_cast<const char*>(esc) - jis.data()) : n;
-            out.append(jis.data() + i, end - i);
-            i = end;
-        }
-    }
+    JisToSjisConverter().Convert(jis, true, out);
     return out;
 }
 

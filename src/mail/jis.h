@@ -56,6 +56,28 @@ inline constexpr std::string_view kEscToAscii = "\x1b(B";
 [[nodiscard]] std::string SjisToJis(std::string_view sjis);
 [[nodiscard]] std::string JisToSjis(std::string_view jis);
 
+// The same conversions over a text that arrives in pieces. Convert() uses as
+// much of `in` as can be decided and returns how many bytes that was; unless
+// `last` is set, a character that needs the following bytes (a lead byte, a
+// half-width kana that may take a sound mark, part of an escape) is left for
+// the next call, which must start with the unused bytes. The output is byte
+// for byte the output of converting the whole text at once.
+class SjisToJisConverter {
+public:
+    std::size_t Convert(std::string_view in, bool last, std::string& out);
+
+private:
+    bool doubleByte_ = false;
+};
+
+class JisToSjisConverter {
+public:
+    std::size_t Convert(std::string_view in, bool last, std::string& out);
+
+private:
+    bool doubleByte_ = false;
+};
+
 // JisToSjis(SjisToJis(text)): the text as the receiving phone sees it.
 [[nodiscard]] std::string NormalizeText(std::string_view sjis);
 

@@ -1,0 +1,226 @@
+#include "accounting/counter.h"
+
+#include "accounting/terminal_type.h"
+#include "mail/jis.h"
+#include "platform/sjis.h"
+#include "platform/text_codec.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kitemail {
+namespace {
+
+// What the counter needs to know of N(x), the text after the trip to
+// ISO-2022-JP and back.
+struct Measure {
+    std::int64_t length = 0;
+    std::int32_t shifts = 0;
+    bool endsWithDoubleByte = false;
+};
+
+bool IsCleanTrail(unsigned char t) noexcept
+{
+    return t >= 0x40 && t <= 0xFC && t != 0x7F;
+}
+
+// Marks: 1 for a single-byte character, 2 for a double-byte one. Counts the
+// changes between neighbouring marks, with a virtual 1 at each end when
+// asked to.
+class TransitionCounter {
+public:
+    explicit TransitionCounter(bool singleAtEnds) noexcept : last_(singleAtEnds ? 1 : 0), ends_(singleAtEnds) {}
+
+    void Mark(int m) noexcept
+    {
+        if (last_ != 0 && last_ != m) {
+            ++count_;
+        }
+        last_ = m;
+    }
+
+    [[nodiscard]] std::int32_t Finish() noexcept
+    {
+        if (ends_) {
+            Mark(1);
+        }
+        return count_;
+    }
+
+private:
+    int last_;
+    bool ends_;
+    std::int32_t count_ = 0;
+};
+
+// The literal definition: convert there and back, then mark N(x).
+Measure MeasureByConversion(std::string_view text, bool singleAtEnds)
+{
+    const std::string normalized = NormalizeText(text);
+    return {static_cast<std::int64_t>(normalized.size()), CountShiftSequences(normalized, singleAtEnds),
+            sjis::EndsWithDoubleByte(normalized)};
+}
+
+// The same result in one pass without building N(x). For well-formed text the
+// round trip leaves every double-byte character as it is and turns each
+// half-width katakana (with a sound mark it absorbs) into one double-byte
+// character. Anything else (stray bytes, broken pairs, ESC) takes the literal
+// road.
+Measure MeasureNormalized(std::string_view text, bool singleAtEnds)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    TransitionCounter marks(singleAtEnds);
+    Measure m;
+    std::size_t i = 0;
+    int lastMark = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            std::size_t j = i;
+            while (j < n && p[j] < 0x80) {
+                if (p[j] == 0x1B) {
+                    // An ESC typed into the text is read as an escape on the
+                    // way back from ISO-2022-JP.
+                    return MeasureByConversion(text, singleAtEnds);
+                }
+                ++j;
+            }
+            marks.Mark(1);
+            lastMark = 1;
+            m.length += static_cast<std::int64_t>(j - i);
+            i = j;
+            continue;
+        }
+        if (sjis::IsHankakuKana(c)) {
+            std::size_t pos = i;
+            (void)HankakuToJis(text, pos);
+            i = pos;
+        } else if (sjis::IsLeadByte(c) && i + 1 < n && IsCleanTrail(p[i + 1])) {
+            i += 2;
+        } else {
+            return MeasureByConversion(text, singleAtEnds);
+        }
+        marks.Mark(2);
+        lastMark = 2;
+        m.length += 2;
+    }
+    m.shifts = marks.Finish();
+    m.endsWithDoubleByte = lastMark == 2;
+    return m;
+}
+
+bool IsSingleByteCharacter(std::string_view text, std::size_t i) noexcept
+{
+    return !sjis::IsLeadByte(text[i]) || i + 1 >= text.size();
+}
+
+std::int64_t ShiftBytes(const Measure& m)
+{
+    return 3 * static_cast<std::int64_t>(m.shifts);
+}
+
+std::int32_t Saturate(std::int64_t v) noexcept
+{
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+struct AttachmentTotals {
+    std::int64_t sizes = 0;      // file sizes alone
+    std::int64_t withPaths = 0;  // size + path length + 20 each
+};
+
+bool SumAttachments(std::span<const std::string> paths, AttachmentTotals& totals, CountResult& result)
+{
+    for (const std::string& path : paths) {
+        const std::string native = SjisToUtf8(path);
+        const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st {};
+        const bool ok = fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+        const int err = fd < 0 ? errno : (S_ISDIR(st.st_mode) ? EISDIR : errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        if (!ok) {
+            result.ok = false;
+            result.failedPath = path;
+            result.error = path + Sj(" を開けません: ") + Utf8ToSjis(std::strerror(err)).bytes;
+            return false;
+        }
+        totals.sizes += st.st_size;
+        totals.withPaths += st.st_size + static_cast<std::int64_t>(path.size()) + 20;
+    }
+    return true;
+}
+
+std::int64_t CmailSenderTerm(std::string_view sender)
+{
+    const std::size_t at = sender.find('@');
+    return at == std::string_view::npos ? 0 : static_cast<std::int64_t>(at + 1);
+}
+
+} // namespace
+
+std::int32_t CountShiftSequences(std::string_view text, bool assumeSingleByteAtEnds) noexcept
+{
+    TransitionCounter marks(assumeSingleByteAtEnds);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const bool single = IsSingleByteCharacter(text, i);
+        marks.Mark(single ? 1 : 2);
+        i += single ? 1 : 2;
+    }
+    return marks.Finish();
+}
+
+CountResult CountMessageSize(const CountInputs& in)
+{
+    CountResult result;
+    const bool ends = in.options.AssumeSingleByteAtEnds;
+    const Measure body = MeasureNormalized(in.body, ends);
+    const Measure subject = MeasureNormalized(in.subject, ends);
+    const auto senderLength = static_cast<std::int64_t>(in.sender.size());
+    const std::int64_t cappedSender = std::min<std::int64_t>(senderLength, 55);
+    const std::int64_t subjTerm = subject.length > 40 ? 40 : subject.length + ShiftBytes(subject);
+    const std::int64_t bodyWithShifts = body.length + ShiftBytes(body);
+
+    AttachmentTotals att;
+    const bool needsAttachments = in.type == -1 || in.type == 0 || in.type == 4 || in.type == 8 || in.type == 9;
+    if (needsAttachments && !SumAttachments(in.attachments, att, result)) {
+        return result;
+    }
+
+    std::int64_t count = in.fixedLength;
+    switch (in.type) {
+    case -1:
+        count += senderLength + subject.length + body.length + att.sizes;
+        if (in.options.CountShiftBytes) {
+            count += ShiftBytes(subject) + ShiftBytes(body);
+        }
+        break;
+    case 0:
+    case 8: count += cappedSender + subjTerm + bodyWithShifts + att.withPaths; break;
+    case 1: count += cappedSender + subjTerm + bodyWithShifts; break;
+    case 2: count += cappedSender + bodyWithShifts; break;
+    case 3: count += body.length; break;
+    case 4: count += senderLength + subject.length + body.length + att.withPaths; break;
+    case 5: count += CmailSenderTerm(in.sender) + subject.length + body.length; break;
+    case 6:
+    case 7: count += senderLength + subject.length + body.length; break;
+    case 9: count += body.length + att.withPaths; break;
+    default: break;
+    }
+    if (in.options.CountFinalLineBreakShift && body.endsWithDoubleByte) {
+        count += 2;
+    }
+    result.count = Saturate(count);
+    return result;
+}
+
+} // namespace kitemail

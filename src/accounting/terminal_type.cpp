@@ -1,0 +1,120 @@
+#include "accounting/terminal_type.h"
+
+#include "platform/text_codec.h"
+
+#include <charconv>
+
+namespace kitemail {
+namespace {
+
+// Availability order: subject, PIN, attachments, animation mode, note label.
+constexpr TerminalTypeInfo kUnspecified{
+    "", "", "方式を特定出来ません", "端末を特定出来ません", 384, 55, {true, true, true, false, true}};
+
+constexpr std::array<TerminalTypeInfo, kTerminalTypeCount> kTypes{{
+    {"vodafone ロングメール", "vodafone ロングメール", "vodafone ロングメール 方式を選択",
+     "vodafone Vodafone live! 対応端末（ロングメール）", 6000, 55, {true, false, true, true, false}},
+    {"vodafone 無料範囲", "vodafone 無料範囲", "vodafone 無料範囲 方式を選択",
+     "vodafone Vodafone live! 対応端末（無料範囲）", 384, 55, {true, false, false, false, false}},
+    {"SkyWalker・SkyMessage", "SkyWalker・SkyMessage", "SkyWalker 方式を選択",
+     "vodafone SkyWalker/Tu-Ka SkyMessage 対応端末", 384, 7, {false, true, false, false, false}},
+    {"i-mode", "i-mode", "i-mode Mail 方式を選択", "NTT DoCoMo i-mode 対応端末", 500, 0,
+     {true, false, false, false, false}},
+    {"H\"Link", "H\"Link", "H\"Link 方式を選択", "DDI Pocket H\"Link 対応端末", 20000, 0,
+     {true, false, true, false, false}},
+    {"Cmail（EZ無料範囲）", "Cmail（EZ無料範囲）", "Cmail 方式を選択", "Cmail 対応端末", 100, 13,
+     {true, false, false, false, false}},
+    {"EZweb@mail", "EZweb@mail", "EZweb@mail 方式を選択", "EZweb@mail 対応端末", 10000, 30,
+     {true, false, true, false, false}},
+    {"EZweb", "EZweb", "EZweb 方式を選択", "EZweb 対応端末", 5000, 30, {true, false, false, false, false}},
+    {"vodafone スーパーメール", "vodafone スーパーメール", "vodafone スーパーメール 方式を選択",
+     "vodafone Vodafone 対応端末（スーパーメール）", 12000, 48, {true, false, true, true, false}},
+    {"i-mode(FOMA)", "i-mode(foma)", "i-mode(FOMA) 方式を選択", "i-mode 対応端末（FOMA）", 5000, 0,
+     {true, false, true, false, false}},
+}};
+
+} // namespace
+
+bool IsTerminalType(std::int32_t t) noexcept
+{
+    return t >= 0 && t < kTerminalTypeCount;
+}
+
+const TerminalTypeInfo& TerminalTypeRow(std::int32_t t) noexcept
+{
+    return IsTerminalType(t) ? kTypes[static_cast<std::size_t>(t)] : kUnspecified;
+}
+
+std::string TypeBoxText(std::int32_t t) { return Sj(TerminalTypeRow(t).typeBoxText); }
+std::string MainTypeBoxText(std::int32_t t) { return Sj(TerminalTypeRow(t).mainBoxText); }
+std::string SelectionStatusText(std::int32_t t) { return Sj(TerminalTypeRow(t).statusText); }
+std::string SurveyText(std::int32_t t) { return Sj(TerminalTypeRow(t).surveyText); }
+
+TypeLimits DefaultTypeMaxLengths() noexcept
+{
+    TypeLimits limits{};
+    for (std::size_t i = 0; i < limits.size(); ++i) {
+        limits[i] = kTypes[i].defaultLimit;
+    }
+    return limits;
+}
+
+bool TerminalTypeState::ApplyTerminalType(std::int32_t t, std::int32_t maxLen, std::int32_t fixLen) noexcept
+{
+    if (t != kUnspecifiedType && !IsTerminalType(t)) {
+        return false;
+    }
+    CurrentMaxLength = IsTerminalType(t) ? TypeMaxLengths[static_cast<std::size_t>(t)] : maxLen;
+    CurrentFixedLength = IsTerminalType(t) ? TerminalTypeRow(t).fixedCount : fixLen;
+    CurrentTerminalType = t;
+    return true;
+}
+
+std::int32_t TerminalTypeOfLine(std::string_view line)
+{
+    // The type is the fourth comma-separated field; the address-book parser
+    // has the full rule, this is the same rule for that one field.
+    std::size_t commas[4] = {0, 0, 0, 0};
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < line.size() && found < 4; ++i) {
+        if (line[i] == ',') {
+            commas[found++] = i + 1; // 1-based
+        }
+    }
+    std::size_t p3 = found > 2 ? commas[2] : 0;
+    std::size_t p4 = found > 3 ? commas[3] : 0;
+    const std::size_t p1 = found > 0 ? commas[0] : 0;
+    std::size_t p2 = found > 1 ? commas[1] : 0;
+    if (p2 == 0) p2 = p1 + 2;
+    if (p3 == 0) p3 = p2 + 2;
+    if (p4 == 0) p4 = p3 + 2;
+    // chars p3+1 .. p4-1 (1-based) = indices p3 .. p4-2
+    std::string_view field;
+    if (p3 < line.size() && p4 >= p3 + 2) {
+        field = line.substr(p3, std::min(p4 - 1 - p3, line.size() - p3));
+    }
+    if (field.empty()) {
+        return 0;
+    }
+    std::int32_t value = 0;
+    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
+    if (ec != std::errc{} || end != field.data() + field.size()) {
+        return 0; // a hand-edited field that is no number reads as type 0
+    }
+    return IsTerminalType(value) ? value : kUnspecifiedType;
+}
+
+std::int32_t DeriveTypeFromTicks(std::span<const std::int32_t> tickedTypes) noexcept
+{
+    std::int32_t reference = kUnspecifiedType;
+    for (const std::int32_t t : tickedTypes) {
+        if (reference == kUnspecifiedType) {
+            reference = t;
+        } else if (t != reference) {
+            return kUnspecifiedType;
+        }
+    }
+    return reference;
+}
+
+} // namespace kitemail
