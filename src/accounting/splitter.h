@@ -1,0 +1,46 @@
+#pragma once
+// Cutting an over-long message into at most nine numbered parts.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kitemail {
+
+inline constexpr std::int32_t kMaxSplitParts = 9;
+
+struct SplitInputs {
+    std::string_view body;     // as typed; normalised here
+    std::string_view subject;  // the Subject handed to the splitter (" " when empty)
+    std::string_view from;     // sender address without any reply-to part
+    std::int32_t type = 0;     // CurrentTerminalType
+    std::int32_t fixedLength = 0; // CurrentFixedLength
+    std::int32_t maxLength = 0;   // CurrentMaxLength
+    bool countShiftBytes = false;
+    bool assumeSingleByteAtEnds = true;
+    bool partNumberInSubject = false;
+};
+
+struct SplitResult {
+    // False when no part can hold even one character of the body.
+    bool ok = true;
+    // The parts exactly as they go out as mail bodies (numbering included
+    // when it goes into the body); at most nine.
+    std::vector<std::string> parts;
+    // The normalised subject every part's Subject is made from.
+    std::string subject;
+    bool numberInSubject = false;
+
+    // The Subject of part i (1-based) of n.
+    [[nodiscard]] std::string PartSubject(std::size_t i) const;
+};
+
+// Called with each shrink step's status text ("1通目 カット部位検索389byte / 402byte",
+// code page 932) so the window can repaint.
+using SplitProgress = std::function<void(const std::string& statusText)>;
+
+[[nodiscard]] SplitResult SplitMessage(const SplitInputs& in, const SplitProgress& progress = {});
+
+} // namespace kitemail

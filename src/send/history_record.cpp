@@ -1,0 +1,232 @@
+#include "send/history_record.h"
+
+#include "platform/text_codec.h"
+#include "settings/settings.h"
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <system_error>
+#include <unistd.h>
+
+namespace kitemail {
+namespace {
+
+struct ErrorTexts {
+    const char* result;
+    const char* message; // UTF-8
+};
+
+constexpr const char* kNetworkDown = "ネットワークから切断されています。接続を確立して下さい。";
+constexpr const char* kUnexpected = "予期せぬエラーが発生しました。";
+constexpr const char* kNotFound = "SMTPサーバーが見つかりません。設定を確認して下さい。";
+
+constexpr std::array<ErrorTexts, 20> kErrorTexts{{
+    {"", ""},
+    {"Winsock Error", "Winsockインターフェイスが設定されていません。システムにインストールされているか確認して下さい。"},
+    {"Network Down Error", kNetworkDown},
+    {"SMTP mail server name Resolution Error", kNotFound},
+    {"Unexpected Error", kUnexpected},
+    {"Unexpected Error", kUnexpected},
+    {"Premature Disconnect Error", kNetworkDown},
+    {"Premature Disconnect Error", kNetworkDown},
+    {"Connect Timeout Error", "接続がタイムアウトしました。"},
+    {"Out of Sockets Error", "Winsockが使われています。その他のプログラムを終了してから再試行して下さい。"},
+    {"Network Down Error", kNetworkDown},
+    {"Network Down Error", kNetworkDown},
+    {"Connection Rejected Error", "メールサーバーが接続を受け付けませんでした。設定を確認して下さい。"},
+    {"Unexpected Response Error", "メールサーバーが応答しません。設定を確認して下さい。"},
+    {"Transaction Canceled", "メール送信がキャンセルされました。"},
+    {"Unexpected Error", kUnexpected},
+    {"SMTP mail server name Resolution Error", kNotFound},
+    {"Premature Disconnect Error", kNetworkDown},
+    {"No Recipients Error", "送信先が指定されていません。"},
+    {"Network Down Error", kNetworkDown},
+}};
+
+constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "June",
+                                   "July", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+bool ParseDigits(std::string_view s, std::size_t pos, std::size_t n, int& value)
+{
+    value = 0;
+    for (std::size_t i = pos; i < pos + n; ++i) {
+        if (i >= s.size() || s[i] < '0' || s[i] > '9') {
+            return false;
+        }
+        value = value * 10 + (s[i] - '0');
+    }
+    return true;
+}
+
+std::string TwoDigits(int v)
+{
+    return std::string{static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10)};
+}
+
+bool NeedsQuotes(std::string_view item)
+{
+    for (const char c : item) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || c == ',' || c == '"') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A per-process random start and a counter: unique within the process for
+// sure, and across processes sending in the same second almost surely.
+std::uint32_t NextMessageIdSerial()
+{
+    static std::atomic<std::uint32_t> serial{std::random_device{}()};
+    return serial.fetch_add(1);
+}
+
+std::string CounterText(unsigned n)
+{
+    return n < 10 ? "0" + std::to_string(n) : std::to_string(n);
+}
+
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t w = ::write(fd, data.data(), data.size());
+        if (w < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(w));
+    }
+    return true;
+}
+
+} // namespace
+
+std::string ResultText(std::int32_t e)
+{
+    return e >= 1 && e <= 19 ? kErrorTexts[static_cast<std::size_t>(e)].result : "";
+}
+
+std::string ErrorMessageText(std::int32_t e)
+{
+    return e >= 1 && e <= 19 ? Sj(kErrorTexts[static_cast<std::size_t>(e)].message) : std::string();
+}
+
+std::string MakeMessageId(std::string_view stamp14, std::string_view from)
+{
+    char unique[16];
+    std::snprintf(unique, sizeof unique, ".%08X_", NextMessageIdSerial());
+    return std::string(stamp14) + unique + std::string(from);
+}
+
+std::string HistoryDate(std::string_view s)
+{
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, se = 0;
+    if (!ParseDigits(s, 0, 4, y) || !ParseDigits(s, 4, 2, mo) || !ParseDigits(s, 6, 2, d)
+        || !ParseDigits(s, 8, 2, h) || !ParseDigits(s, 10, 2, mi) || !ParseDigits(s, 12, 2, se)) {
+        return {};
+    }
+    const std::chrono::year_month_day date{std::chrono::year{y}, std::chrono::month{static_cast<unsigned>(mo)},
+                                           std::chrono::day{static_cast<unsigned>(d)}};
+    if (!date.ok()) {
+        return {};
+    }
+    const std::chrono::weekday wd{std::chrono::sys_days{date}};
+    return std::string(kDays[wd.c_encoding()]) + ", " + TwoDigits(d) + " " + kMonths[mo - 1] + " "
+        + std::to_string(y) + " " + TwoDigits(h) + ":" + TwoDigits(mi) + ":" + TwoDigits(se);
+}
+
+std::string CommaText(const std::vector<std::string>& items)
+{
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) {
+            out.push_back(',');
+        }
+        if (!NeedsQuotes(items[i])) {
+            out += items[i];
+            continue;
+        }
+        out.push_back('"');
+        for (const char c : items[i]) {
+            out.push_back(c);
+            if (c == '"') {
+                out.push_back('"');
+            }
+        }
+        out.push_back('"');
+    }
+    return out;
+}
+
+std::string HistoryRecord::Format() const
+{
+    const std::string_view crlf = "\r\n";
+    std::string out;
+    out.reserve(body.size() + 512);
+    auto line = [&](std::string_view name, std::string_view value) {
+        out.append(name);
+        out.append(value);
+        out.append(crlf);
+    };
+    line("To: ", to);
+    line("Date: ", HistoryDate(std::string_view(messageId).substr(0, 14)));
+    line("Subject: ", subject);
+    line("From: ", from);
+    line("Message-ID: ", messageId);
+    line("X-ktml-PhoneType: ", phoneType);
+    line("X-ktml-Server: ", server);
+    line("X-ktml-Attachments: ", CommaText(attachments));
+    line("X-ktml-Result: ", resultText.empty() ? std::string_view("Succeed") : std::string_view(resultText));
+    line("X-Mailer: Kitemail Pro Version ", ProgramVersion);
+    out.append(crlf);
+    out.append(body);
+    out.append(crlf);
+    return out;
+}
+
+HistoryWriteResult WriteHistoryRecord(const std::filesystem::path& folder, const HistoryRecord& record)
+{
+    HistoryWriteResult result;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec)) {
+        result.folderInvalid = true;
+        result.error = Sj("送信履歴フォルダが不正です。");
+        return result;
+    }
+    const std::string stamp = record.messageId.substr(0, 14);
+    const std::string data = record.Format();
+    for (unsigned n = 0;; ++n) {
+        const std::filesystem::path path = folder / (stamp + CounterText(n) + ".eml");
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == EEXIST) {
+            continue;
+        }
+        if (fd < 0) {
+            result.error = path.string() + ": " + std::strerror(errno);
+            return result;
+        }
+        const bool written = WriteAll(fd, data) && ::fsync(fd) == 0;
+        const int writeErrno = errno;
+        const bool closed = ::close(fd) == 0;
+        if (!written || !closed) {
+            ::unlink(path.c_str()); // no half-written record is left behind
+            result.error = path.string() + ": " + std::strerror(written ? errno : writeErrno);
+            return result;
+        }
+        result.ok = true;
+        result.path = path;
+        return result;
+    }
+}
+
+} // namespace kitemail

@@ -1,0 +1,146 @@
+// The history record file, byte for byte, and its file names.
+
+#include "send/history_record.h"
+#include "platform/text_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <unistd.h>
+
+namespace kitemail {
+namespace {
+
+std::string ReadFile(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(HistoryDate, EnglishNamesWithFourLetterJuneAndJuly)
+{
+    EXPECT_EQ(HistoryDate("20260605064213"), "Fri, 05 June 2026 06:42:13");
+    EXPECT_EQ(HistoryDate("20040305140709"), "Fri, 05 Mar 2004 14:07:09");
+    EXPECT_EQ(HistoryDate("20260701000000"), "Wed, 01 July 2026 00:00:00");
+    EXPECT_EQ(HistoryDate("20261206235959"), "Sun, 06 Dec 2026 23:59:59");
+    EXPECT_EQ(HistoryDate("20240229120000"), "Thu, 29 Feb 2024 12:00:00");
+    EXPECT_EQ(HistoryDate("20230229120000"), "");
+    EXPECT_EQ(HistoryDate("2026"), "");
+}
+
+TEST(MessageId, KeepsStampAndSenderAndIsUnique)
+{
+    std::set<std::string> seen;
+    for (int i = 0; i < 100; ++i) {
+        const std::string id = MakeMessageId("20040305140709", "a@example.jp");
+        EXPECT_EQ(id.substr(0, 14), "20040305140709");
+        EXPECT_EQ(id.substr(id.size() - 13), "_a@example.jp");
+        EXPECT_TRUE(seen.insert(id).second) << id;
+    }
+}
+
+TEST(CommaText, QuotesOnlyWhatNeedsIt)
+{
+    EXPECT_EQ(CommaText({}), "");
+    EXPECT_EQ(CommaText({"/a/b.jpg", "/c.txt"}), "/a/b.jpg,/c.txt");
+    EXPECT_EQ(CommaText({"/my file.jpg", "/x,y", "/q\"t"}), "\"/my file.jpg\",\"/x,y\",\"/q\"\"t\"");
+}
+
+TEST(ErrorTexts, GroupTheValuesDifferently)
+{
+    EXPECT_EQ(ResultText(0), "");
+    EXPECT_EQ(ResultText(8), "Connect Timeout Error");
+    EXPECT_EQ(ResultText(17), "Premature Disconnect Error");
+    EXPECT_EQ(ResultText(20), "");
+    EXPECT_EQ(ErrorMessageText(17), ErrorMessageText(2));
+    EXPECT_EQ(ErrorMessageText(0), "");
+    EXPECT_EQ(ErrorMessageText(14), Sj("メール送信がキャンセルされました。"));
+}
+
+class HistoryFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root_ = std::filesystem::temp_directory_path() / ("kitemail-history-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(root_);
+    }
+    void TearDown() override { std::filesystem::remove_all(root_); }
+
+    static HistoryRecord Record()
+    {
+        HistoryRecord r;
+        r.to = "taro@example.jp";
+        r.subject = Sj("件名");
+        r.from = "me@example.jp";
+        r.messageId = "20260605064213.0000002A_me@example.jp";
+        r.phoneType = "i-mode";
+        r.server = "smtp.example.jp";
+        r.body = Sj("本文") + "\r\nline 2";
+        return r;
+    }
+
+    std::filesystem::path root_;
+};
+
+TEST_F(HistoryFolder, WritesTheRecordByteForByte)
+{
+    const HistoryWriteResult w = WriteHistoryRecord(root_ / "mail", Record());
+    ASSERT_TRUE(w.ok) << w.error;
+    EXPECT_EQ(w.path.filename(), "2026060506421300.eml");
+    const std::string expected = "To: taro@example.jp\r\n"
+                                 "Date: Fri, 05 June 2026 06:42:13\r\n"
+                                 "Subject: " + Sj("件名") + "\r\n"
+                                 "From: me@example.jp\r\n"
+                                 "Message-ID: 20260605064213.0000002A_me@example.jp\r\n"
+                                 "X-ktml-PhoneType: i-mode\r\n"
+                                 "X-ktml-Server: smtp.example.jp\r\n"
+                                 "X-ktml-Attachments: \r\n"
+                                 "X-ktml-Result: Succeed\r\n"
+                                 "X-Mailer: Kitemail Pro Version 0.50\r\n"
+                                 "\r\n" + Sj("本文") + "\r\nline 2\r\n";
+    EXPECT_EQ(ReadFile(w.path), expected);
+}
+
+TEST_F(HistoryFolder, FailedMailAndEmptyBody)
+{
+    HistoryRecord r = Record();
+    r.resultText = ResultText(8);
+    r.body.clear();
+    const HistoryWriteResult w = WriteHistoryRecord(root_, r);
+    ASSERT_TRUE(w.ok);
+    const std::string text = ReadFile(w.path);
+    EXPECT_NE(text.find("\r\nX-ktml-Result: Connect Timeout Error\r\n"), std::string::npos);
+    EXPECT_TRUE(text.ends_with("Version 0.50\r\n\r\n\r\n"));
+}
+
+TEST_F(HistoryFolder, CountsUpForTheSameSecond)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < 12; ++i) {
+        const HistoryWriteResult w = WriteHistoryRecord(root_, Record());
+        ASSERT_TRUE(w.ok);
+        names.push_back(w.path.filename().string());
+    }
+    EXPECT_EQ(names[0], "2026060506421300.eml");
+    EXPECT_EQ(names[9], "2026060506421309.eml");
+    EXPECT_EQ(names[10], "2026060506421310.eml");
+    EXPECT_EQ(names[11], "2026060506421311.eml");
+}
+
+TEST_F(HistoryFolder, AFolderThatCannotExistIsReported)
+{
+    std::filesystem::create_directories(root_);
+    std::ofstream(root_ / "mail") << "a file where the folder should be";
+    const HistoryWriteResult w = WriteHistoryRecord(root_ / "mail", Record());
+    EXPECT_FALSE(w.ok);
+    EXPECT_TRUE(w.folderInvalid);
+    EXPECT_EQ(w.error, Sj("送信履歴フォルダが不正です。"));
+}
+
+} // namespace
+} // namespace kitemail
