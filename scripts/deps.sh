@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Kitemail Pro needs to build, run and test.
+# Quick when everything is present: one dpkg-query, no network.
+set -euo pipefail
+
+packages=(
+  # compiler and build
+  build-essential cmake ninja-build git
+  # Qt 6: Core, Network, Gui, Widgets (qt6-base-dev), Test
+  qt6-base-dev libqt6test6
+  # test and benchmark frameworks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # servers the integration tests start on loopback
+  python3 python3-aiosmtpd dovecot-pop3d
+  # reference converters for the benchmark script, iconv comes with libc-bin
+  nkf libc-bin
+  # window tests and screenshots: virtual display, screenshot tool, Japanese font
+  xvfb xauth imagemagick fonts-ipafont-gothic
+)
+
+installed=$(dpkg-query -W -f='${Package} ${db:Status-Status}\n' "${packages[@]}" 2>/dev/null |
+  awk '$2 == "installed" { print $1 }')
+missing=()
+for p in "${packages[@]}"; do
+  if ! grep -qxF "$p" <<<"$installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "deps: installing ${missing[*]}" >&2
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then
+    exec sudo --preserve-env=DEBIAN_FRONTEND "$0" "$@"
+  fi
+  echo "deps: missing packages and not root: ${missing[*]}" >&2
+  exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+
+# Keep package scripts from starting system services (dovecot would take
+# ports 110/143); only our own policy file is removed afterwards.
+policy=/usr/sbin/policy-rc.d
+created_policy=0
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' >"$policy"
+  chmod 755 "$policy"
+  created_policy=1
+fi
+cleanup() {
+  if [ "$created_policy" = 1 ]; then
+    rm -f "$policy"
+  fi
+}
+trap cleanup EXIT
+
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Kitemail Pro (Release, build/release) and
+# starts it: the window when it has been built and a display is there, else
+# the command-line tool. Arguments that name a command go to the command-line
+# tool: scripts/run.sh count --type 0 --body-file mail.txt
+# Build output goes to stderr, so standard output is the program's alone.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+dir=$root/build/release
+
+{
+  "$root/scripts/deps.sh"
+  mkdir -p "$root/build"
+  cmake -S "$root" -B "$dir" -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Release -DKITEMAIL_BUILD_BENCH=OFF >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; exit 1; }
+  targets=(kitemail-cli)
+  # The window exists once its sources are in the tree.
+  if ninja -C "$dir" -t targets all 2>/dev/null | grep -q '^kitemail:'; then
+    targets+=(kitemail)
+  fi
+  cmake --build "$dir" -j "${KITEMAIL_JOBS:-$(nproc)}" --target "${targets[@]}"
+} 1>&2
+
+# The window takes no arguments but the settings switch.
+wants_window=0
+arg=${1:-}
+case "${arg,,}" in
+  "" | /setup | -setup) wants_window=1 ;;
+esac
+
+if [ "$wants_window" = 1 ] && [ -x "$dir/kitemail" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$dir/kitemail" "$@"
+fi
+exec "$dir/kitemail-cli" "$@"

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Builds Kitemail Pro twice and runs every test in each build:
+#   build/ci-release   RelWithDebInfo, warnings as errors; benchmarks built, not run
+#   build/ci-sanitize  Debug under AddressSanitizer, LeakSanitizer and UBSan
+# Extra arguments go to ctest (e.g. scripts/test.sh -L unit).
+# Exits non-zero when a build or any test fails.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=${KITEMAIL_JOBS:-$(nproc)}
+start=$SECONDS
+
+"$root/scripts/deps.sh"
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0:check_initialization_order=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+
+summaries=()
+failed=0
+
+phase() { printf '\n== %s (%ds)\n' "$1" $((SECONDS - start)); }
+
+# build NAME CMAKE_ARGS...
+build() {
+  local name=$1
+  shift
+  local dir=$root/build/$name
+  phase "configure $name"
+  cmake -S "$root" -B "$dir" -G Ninja -Wno-dev "$@" >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; echo "test.sh: configure of $name failed" >&2; exit 1; }
+  phase "build $name"
+  cmake --build "$dir" -j "$jobs" ||
+    { echo "test.sh: build of $name failed" >&2; exit 1; }
+}
+
+# run_tests NAME [ctest args]
+run_tests() {
+  local name=$1
+  shift
+  local dir=$root/build/$name
+  local log=$dir/ctest.log
+  phase "test $name"
+  local rc=0
+  (cd "$dir" && ctest --output-on-failure --no-tests=error -j "$jobs" --timeout 300 "$@") 2>&1 | tee "$log" ||
+    rc=$?
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of' "$log" | tail -n 1 || true)
+  summaries+=("$name: ${line:-no test summary}")
+  if [ "$rc" -ne 0 ]; then
+    failed=1
+  fi
+}
+
+mkdir -p "$root/build"
+
+build ci-release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKITEMAIL_WERROR=ON -DKITEMAIL_BUILD_BENCH=ON
+run_tests ci-release "$@"
+
+build ci-sanitize -DCMAKE_BUILD_TYPE=Debug -DKITEMAIL_WERROR=ON -DKITEMAIL_SANITIZE=ON -DKITEMAIL_BUILD_BENCH=OFF
+run_tests ci-sanitize "$@"
+
+phase "summary"
+for s in "${summaries[@]}"; do
+  echo "$s"
+done
+# One closing line over both builds.
+awk '/tests passed, [0-9]+ tests? failed out of/ { total += $NF; bad += $(NF-4) }
+     END { printf "all builds: %d passed, %d failed\n", total - bad, bad }' \
+  "$root/build/ci-release/ctest.log" "$root/build/ci-sanitize/ctest.log"
+echo "test.sh: $((SECONDS - start)) s"
+exit "$failed"

@@ -1,0 +1,121 @@
+#include "cli/command.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kitemail::cli {
+
+std::optional<std::string_view> ArgReader::Value(std::string_view name)
+{
+    if (Done()) {
+        return std::nullopt;
+    }
+    const std::string_view arg = args_[pos_];
+    if (arg == name) {
+        if (pos_ + 1 >= args_.size()) {
+            throw CommandError::Usage(std::string(name) + " needs a value");
+        }
+        pos_ += 2;
+        return args_[pos_ - 1];
+    }
+    if (arg.size() > name.size() && arg.starts_with(name) && arg[name.size()] == '=') {
+        ++pos_;
+        return arg.substr(name.size() + 1);
+    }
+    return std::nullopt;
+}
+
+bool ArgReader::Flag(std::string_view name)
+{
+    if (Done() || args_[pos_] != name) {
+        return false;
+    }
+    ++pos_;
+    return true;
+}
+
+void ArgReader::Unknown() const
+{
+    const std::string_view arg = args_[pos_];
+    if (arg.starts_with("-") && arg != "-") {
+        const std::string_view bare = arg.substr(0, arg.find('='));
+        throw CommandError::Usage("unknown option '" + std::string(bare) + "'");
+    }
+    throw CommandError::Usage("unexpected argument '" + std::string(arg) + "'");
+}
+
+int ParseInt(std::string_view option, std::string_view text)
+{
+    int value = 0;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (text.empty() || ec != std::errc() || end != last) {
+        throw CommandError::Usage(std::string(option) + ": '" + std::string(text) + "' is not a whole number");
+    }
+    return value;
+}
+
+namespace {
+
+// Reads fd to its end; false with errno set on failure.
+bool ReadAll(int fd, std::string& data)
+{
+    char buf[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buf, sizeof buf);
+        if (got == 0) {
+            return true;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data.append(buf, static_cast<std::size_t>(got));
+    }
+}
+
+} // namespace
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::string data;
+    if (path == "-") {
+        if (!ReadAll(STDIN_FILENO, data)) {
+            throw CommandError::BadInput(std::string("cannot read standard input: ") + std::strerror(errno));
+        }
+        return data;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        throw CommandError::BadInput("cannot open '" + path + "': " + std::strerror(errno));
+    }
+    const bool ok = ReadAll(fd, data);
+    const int readErrno = errno;
+    ::close(fd);
+    if (!ok) {
+        throw CommandError::BadInput("cannot read '" + path + "': " + std::strerror(readErrno));
+    }
+    return data;
+}
+
+void WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw CommandError::Failure(std::string("cannot write output: ") + std::strerror(errno));
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+}
+
+} // namespace kitemail::cli

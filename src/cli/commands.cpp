@@ -1,0 +1,16 @@
+#include "cli/command.h"
+
+#include <array>
+
+namespace kitemail::cli {
+
+// Each command's entry is defined in its own file (cmd_NAME.cpp).
+extern const Command kConvertCommand;
+
+std::span<const Command> Commands() noexcept
+{
+    static const std::array<Command, 1> table = {kConvertCommand};
+    return table;
+}
+
+} // namespace kitemail::cli
