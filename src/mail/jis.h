@@ -65,6 +65,8 @@ inline constexpr std::string_view kEscToAscii = "\x1b(B";
 class SjisToJisConverter {
 public:
     std::size_t Convert(std::string_view in, bool last, std::string& out);
+    // True when the output so far ends in double-byte mode.
+    [[nodiscard]] bool InDoubleByteMode() const noexcept { return doubleByte_; }
 
 private:
     bool doubleByte_ = false;

@@ -1,0 +1,86 @@
+#include "send/outgoing_mail.h"
+
+#include "mail/encoders.h"
+#include "mail/jis.h"
+#include "settings/settings.h"
+
+namespace kitemail {
+namespace {
+
+// Lines as a string list sees them: CR LF, a lone LF or a lone CR ends a line,
+// and a final break makes no empty last line.
+template <typename Fn>
+void ForEachLine(std::string_view text, Fn&& fn)
+{
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = start;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
+            ++end;
+        }
+        fn(text.substr(start, end - start));
+        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
+            ++end;
+        }
+        start = end + 1;
+    }
+}
+
+} // namespace
+
+SenderParts SplitSender(std::string_view senderAddress)
+{
+    const std::size_t comma = senderAddress.find(',');
+    if (comma == std::string_view::npos) {
+        return {std::string(senderAddress), std::string(senderAddress)};
+    }
+    return {std::string(senderAddress.substr(0, comma)), std::string(senderAddress.substr(comma + 1))};
+}
+
+std::string RunSubject(std::int32_t type, std::string_view pin, std::string_view subject)
+{
+    std::string result = type == 2 ? (pin.empty() ? std::string() : "#" + std::string(pin)) : std::string(subject);
+    return result.empty() ? " " : result;
+}
+
+std::string MailTextFor(std::string_view body)
+{
+    SjisToJisConverter converter;
+    std::string jis;
+    converter.Convert(body, true, jis);
+    // Decided on the converted text: a body ending in half-width katakana
+    // ends in double-byte mode too.
+    if (converter.InDoubleByteMode()) {
+        jis.append(kEscToAscii);
+    }
+    std::string out;
+    out.reserve(jis.size() + jis.size() / 32 + 8);
+    ForEachLine(jis, [&](std::string_view line) {
+        if (!line.empty() && line.front() == '.') {
+            out.push_back('.');
+        }
+        out.append(line);
+        out.append("\r\n");
+    });
+    return out;
+}
+
+std::string EncodedSubject(std::string_view subject)
+{
+    return EncodeJisWord(subject);
+}
+
+std::vector<std::string> MailHeaders(std::string_view messageId, std::string_view replyTo)
+{
+    return {"X-Mailer: Kitemail Pro Version " + std::string(ProgramVersion),
+            "Message-ID: <" + std::string(messageId) + ">", "Reply-To: " + std::string(replyTo)};
+}
+
+std::size_t LongestLine(std::string_view body)
+{
+    std::size_t longest = 0;
+    ForEachLine(body, [&](std::string_view line) { longest = std::max(longest, line.size()); });
+    return longest;
+}
+
+} // namespace kitemail

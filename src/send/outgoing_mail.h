@@ -1,0 +1,37 @@
+#pragma once
+// What the send run derives from the message before it hands it to the mail
+// component.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kitemail {
+
+struct SenderParts {
+    std::string from;
+    std::string replyTo;
+};
+
+// "A,B" gives From A and Reply-To B; without a comma both are the whole text.
+[[nodiscard]] SenderParts SplitSender(std::string_view senderAddress);
+
+// Type 2 sends "#" + PIN in place of a Subject; an empty result is " ".
+[[nodiscard]] std::string RunSubject(std::int32_t type, std::string_view pin, std::string_view subject);
+
+// The body as the mail carries it: ISO-2022-JP, closed with ESC ( B when the
+// converted text ends in double-byte mode, split into lines, a line that
+// begins with "." given one more, every line ended by CR LF.
+[[nodiscard]] std::string MailTextFor(std::string_view body);
+
+// "=?ISO-2022-JP?B?...?=" of the whole text; a single space gives "...?IA==?=".
+[[nodiscard]] std::string EncodedSubject(std::string_view subject);
+
+// X-Mailer, Message-ID and Reply-To, in that order.
+[[nodiscard]] std::vector<std::string> MailHeaders(std::string_view messageId, std::string_view replyTo);
+
+// The longest line of the typed body in bytes (lines end at CR, LF or CR LF).
+[[nodiscard]] std::size_t LongestLine(std::string_view body);
+
+} // namespace kitemail
