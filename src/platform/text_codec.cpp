@@ -31,7 +31,9 @@ bool EncodeOne(QStringEncoder& encoder, QStringView ch, std::string& out)
 {
     const QByteArray bytes = encoder(ch);
     if (encoder.hasError()) {
-        encoder.resetState();
+        // resetState() leaves the error flag set in Qt 6.4, which would
+        // report every later character as unmappable too.
+        encoder = QStringEncoder(kCodecName, QStringConverter::Flag::Stateless);
         return false;
     }
     out.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
