@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace kitemail {
@@ -60,6 +61,9 @@ public:
     // Read as an integer with default 1 or 0; non-zero is true.
     [[nodiscard]] bool ReadBool(std::string_view section, std::string_view key, bool def) const;
     [[nodiscard]] bool HasKey(std::string_view section, std::string_view key) const;
+    // Every key of the section with its value as ReadString gives it, in
+    // file order; a key met twice keeps its first value, as a read would.
+    [[nodiscard]] std::vector<std::pair<std::string, std::string>> SectionValues(std::string_view section) const;
 
     // Sets the key, creating it at the end of its section and the section at
     // the end of the file when needed. A line break in the value would end

@@ -1,0 +1,110 @@
+#include "platform/data_dir.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace kitemail {
+namespace {
+
+std::optional<std::filesystem::path> ExecutableDir()
+{
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec && !exe.empty()) {
+        return exe.parent_path();
+    }
+    if (QCoreApplication::instance() != nullptr) {
+        const QString dir = QCoreApplication::applicationDirPath();
+        if (!dir.isEmpty()) {
+            return std::filesystem::path(QFile::encodeName(dir).toStdString());
+        }
+    }
+    return std::nullopt;
+}
+
+std::filesystem::path HomeDir(const DataDirProbe& probe)
+{
+    if (const std::optional<std::string> home = probe.getEnv("HOME"); home && !home->empty()) {
+        return *home;
+    }
+    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
+        return pw->pw_dir;
+    }
+    return "/tmp";
+}
+
+std::filesystem::path Absolute(const std::filesystem::path& p)
+{
+    std::error_code ec;
+    std::filesystem::path abs = std::filesystem::absolute(p, ec);
+    return ec ? p : abs.lexically_normal();
+}
+
+} // namespace
+
+DataDirProbe SystemDataDirProbe()
+{
+    DataDirProbe probe;
+    probe.getEnv = [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    };
+    probe.programDir = ExecutableDir;
+    probe.isWritableDir = [](const std::filesystem::path& dir) {
+        std::error_code ec;
+        return std::filesystem::is_directory(dir, ec) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+    };
+    probe.createDirs = [](const std::filesystem::path& dir) {
+        std::error_code ec;
+        std::filesystem::create_directories(dir, ec);
+        return !ec && std::filesystem::is_directory(dir, ec);
+    };
+    return probe;
+}
+
+std::filesystem::path ResolveDataDir(const std::optional<std::filesystem::path>& commandLineDir,
+                                     const DataDirProbe& probe)
+{
+    if (commandLineDir && !commandLineDir->empty()) {
+        const std::filesystem::path dir = Absolute(*commandLineDir);
+        (void)probe.createDirs(dir);
+        return dir;
+    }
+    if (const std::optional<std::string> home = probe.getEnv("KITEMAIL_HOME"); home && !home->empty()) {
+        const std::filesystem::path dir = Absolute(*home);
+        (void)probe.createDirs(dir);
+        return dir;
+    }
+    if (const std::optional<std::filesystem::path> own = probe.programDir(); own && probe.isWritableDir(*own)) {
+        return *own;
+    }
+    const std::filesystem::path dir = HomeDir(probe) / ".local" / "share" / "kitemail";
+    (void)probe.createDirs(dir);
+    return dir;
+}
+
+std::filesystem::path DataDirectory(const std::optional<std::filesystem::path>& commandLineDir)
+{
+    return ResolveDataDir(commandLineDir, SystemDataDirProbe());
+}
+
+std::filesystem::path SettingsFilePath(const std::filesystem::path& dataDir)
+{
+    return dataDir / "Kiteml.ini";
+}
+
+std::filesystem::path SignaturePath(const std::filesystem::path& dataDir)
+{
+    return dataDir / "Signature.txt";
+}
+
+std::filesystem::path HistoryDirPath(const std::filesystem::path& dataDir)
+{
+    return dataDir / "mail";
+}
+
+} // namespace kitemail

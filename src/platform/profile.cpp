@@ -1,0 +1,498 @@
+#include "platform/profile.h"
+
+#include "platform/sjis.h"
+#include "platform/text_codec.h"
+
+#include <QFile>
+#include <QString>
+
+#include <algorithm>
+#include <unordered_set>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kitemail {
+namespace {
+
+constexpr mode_t kProfileMode = 0600;
+
+bool IsBlank(char c) noexcept
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view s) noexcept
+{
+    while (!s.empty() && IsBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+char AsciiLower(char c) noexcept
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Folds only single-byte letters: the trail byte of a double-byte
+// character may look like a letter and must compare exactly.
+std::string FoldName(std::string_view name)
+{
+    std::string folded(name);
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        if (sjis::IsLeadByte(folded[i])) {
+            ++i;
+        } else {
+            folded[i] = AsciiLower(folded[i]);
+        }
+    }
+    return folded;
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) noexcept
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (sjis::IsLeadByte(a[i])) {
+            if (a[i] != b[i] || (i + 1 < a.size() && a[i + 1] != b[i + 1])) {
+                return false;
+            }
+            ++i;
+        } else if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The name of a "[name]" line, nullopt for any other line.
+std::optional<std::string_view> SectionName(std::string_view line)
+{
+    line = Trim(line);
+    if (line.empty() || line.front() != '[') {
+        return std::nullopt;
+    }
+    line.remove_prefix(1);
+    std::size_t i = 0;
+    while (i < line.size() && line[i] != ']') {
+        i += sjis::IsLeadByte(line[i]) ? 2 : 1;
+    }
+    return Trim(line.substr(0, std::min(i, line.size())));
+}
+
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;
+};
+
+std::optional<KeyLine> ParseKeyLine(std::string_view line)
+{
+    const std::string_view trimmed = Trim(line);
+    if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '[') {
+        return std::nullopt;
+    }
+    // "=" is below the trail-byte range, so a plain search is safe.
+    const std::size_t eq = trimmed.find('=');
+    if (eq == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return KeyLine{Trim(trimmed.substr(0, eq)), Trim(trimmed.substr(eq + 1))};
+}
+
+std::string_view Unquote(std::string_view value) noexcept
+{
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        value.remove_prefix(1);
+        value.remove_suffix(1);
+    }
+    return value;
+}
+
+// Blanks at either end would be trimmed on reading, and enclosing quotes
+// removed: such a value is written inside quotes to come back unchanged.
+std::string StoredForm(std::string_view value)
+{
+    std::string clean(value);
+    for (char& c : clean) {
+        if (c == '\r' || c == '\n' || c == '\0') {
+            c = ' ';
+        }
+    }
+    const bool needsQuotes = !clean.empty() &&
+        (IsBlank(clean.front()) || IsBlank(clean.back()) ||
+         (clean.size() >= 2 && clean.front() == '"' && clean.back() == '"'));
+    return needsQuotes ? "\"" + clean + "\"" : clean;
+}
+
+// At most max bytes, never ending on a lone lead byte.
+std::string CutValue(std::string_view value, std::size_t max)
+{
+    if (value.size() <= max) {
+        return std::string(value);
+    }
+    std::size_t end = 0;
+    while (end < max) {
+        const std::size_t len = sjis::IsLeadByte(value[end]) ? 2 : 1;
+        if (end + len > max) {
+            break;
+        }
+        end += len;
+    }
+    return std::string(value.substr(0, end));
+}
+
+std::optional<std::int32_t> ParseInt(std::string_view text)
+{
+    text = Trim(text);
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        std::uint32_t value = 0;
+        const char* first = text.data() + 2;
+        const char* last = text.data() + text.size();
+        const auto [ptr, ec] = std::from_chars(first, last, value, 16);
+        if (ec != std::errc() || ptr != last) {
+            return std::nullopt;
+        }
+        return static_cast<std::int32_t>(value);
+    }
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') {
+            return std::nullopt;
+        }
+    }
+    std::int32_t value = 0;
+    const char* last = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), last, value, 10);
+    if (text.empty() || ec != std::errc() || ptr != last) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::vector<std::string> SplitLines(std::string_view data)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < data.size()) {
+        std::size_t end = data.find('\n', start);
+        const bool last = end == std::string_view::npos;
+        if (last) {
+            end = data.size();
+        }
+        std::string_view line = data.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.emplace_back(line);
+        start = last ? data.size() : end + 1;
+    }
+    return lines;
+}
+
+std::string ErrnoText(const char* what, int err)
+{
+    return std::string(what) + ": " + std::strerror(err);
+}
+
+bool WriteAll(int fd, std::string_view bytes, int& err)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            err = errno;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Reads a whole regular file. nullopt with an empty reason when it does
+// not exist; nullopt with a reason when it exists but cannot be read.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path, std::string& reason)
+{
+    reason.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            reason = ErrnoText("open", errno);
+        }
+        return std::nullopt;
+    }
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            reason = ErrnoText("read", errno);
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+} // namespace
+
+SaveResult SaveResult::Failure(const std::filesystem::path& path, std::string reason)
+{
+    SaveResult result;
+    result.failedPath = path;
+    result.reason = std::move(reason);
+    result.message = CannotWriteMessage(path);
+    return result;
+}
+
+std::string DisplayPath(const std::filesystem::path& path)
+{
+    const QString text = QFile::decodeName(QByteArray::fromStdString(path.native()));
+    const SjisEncoding whole = EncodeSjis(text);
+    if (whole.ok()) {
+        return whole.bytes;
+    }
+    std::string out;
+    for (const char32_t c : text.toUcs4()) {
+        const SjisEncoding one = EncodeSjis(QString::fromUcs4(&c, 1));
+        out += one.ok() ? one.bytes : CodePointName(c);
+    }
+    return out;
+}
+
+std::string CannotWriteMessage(const std::filesystem::path& path)
+{
+    return DisplayPath(path) + Sj(" に書き込めません");
+}
+
+std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                               mode_t mode)
+{
+    std::filesystem::path target = path;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+        if (!ec) {
+            target = resolved;
+        }
+    }
+    std::filesystem::path dir = target.parent_path();
+    if (dir.empty()) {
+        dir = ".";
+    }
+    std::string temp = (dir / ("." + target.filename().native() + ".XXXXXX")).native();
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return ErrnoText("mkstemp", errno);
+    }
+    int err = 0;
+    const char* step = "write";
+    bool ok = true;
+    if (::fchmod(fd, mode) != 0) {
+        err = errno;
+        step = "fchmod";
+        ok = false;
+    }
+    if (ok && !WriteAll(fd, bytes, err)) {
+        ok = false;
+    }
+    if (ok && ::fsync(fd) != 0) {
+        err = errno;
+        step = "fsync";
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        err = errno;
+        step = "close";
+        ok = false;
+    }
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        err = errno;
+        step = "rename";
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return ErrnoText(step, err);
+    }
+    // Makes the rename itself durable; some file systems refuse this, and
+    // the data is already safe by then.
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        (void)::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return std::nullopt;
+}
+
+Profile::Profile(std::filesystem::path path)
+    : path_(std::move(path))
+{
+    std::error_code ec;
+    if (std::filesystem::exists(path_, ec) && !std::filesystem::is_regular_file(path_, ec)) {
+        loadError_ = "not a regular file";
+        return;
+    }
+    if (const std::optional<std::string> data = ReadWholeFile(path_, loadError_)) {
+        lines_ = SplitLines(*data);
+    }
+}
+
+std::optional<std::size_t> Profile::FindSection(std::string_view section) const
+{
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const std::optional<std::string_view> name = SectionName(lines_[i]);
+        if (name && NamesEqual(*name, section)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::size_t Profile::SectionEnd(std::size_t header) const
+{
+    std::size_t i = header + 1;
+    while (i < lines_.size() && !SectionName(lines_[i])) {
+        ++i;
+    }
+    return i;
+}
+
+std::optional<std::size_t> Profile::FindKey(std::string_view section, std::string_view key) const
+{
+    const std::optional<std::size_t> header = FindSection(section);
+    if (!header) {
+        return std::nullopt;
+    }
+    const std::size_t end = SectionEnd(*header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        const std::optional<KeyLine> kv = ParseKeyLine(lines_[i]);
+        if (kv && NamesEqual(kv->key, key)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+bool Profile::HasKey(std::string_view section, std::string_view key) const
+{
+    return FindKey(section, key).has_value();
+}
+
+std::vector<std::pair<std::string, std::string>> Profile::SectionValues(std::string_view section) const
+{
+    std::vector<std::pair<std::string, std::string>> values;
+    std::unordered_set<std::string> seen;
+    const std::optional<std::size_t> header = FindSection(section);
+    if (!header) {
+        return values;
+    }
+    const std::size_t end = SectionEnd(*header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        const std::optional<KeyLine> kv = ParseKeyLine(lines_[i]);
+        if (!kv) {
+            continue;
+        }
+        if (seen.insert(FoldName(kv->key)).second) {
+            values.emplace_back(std::string(kv->key), CutValue(Unquote(kv->value), kProfileMaxValueBytes));
+        }
+    }
+    return values;
+}
+
+std::string Profile::ReadString(std::string_view section, std::string_view key, std::string_view def) const
+{
+    const std::optional<std::size_t> line = FindKey(section, key);
+    if (!line) {
+        return CutValue(def, kProfileMaxValueBytes);
+    }
+    return CutValue(Unquote(ParseKeyLine(lines_[*line])->value), kProfileMaxValueBytes);
+}
+
+std::int32_t Profile::ReadInt(std::string_view section, std::string_view key, std::int32_t def) const
+{
+    const std::optional<std::size_t> line = FindKey(section, key);
+    if (!line) {
+        return def;
+    }
+    return ParseInt(Unquote(ParseKeyLine(lines_[*line])->value)).value_or(def);
+}
+
+bool Profile::ReadBool(std::string_view section, std::string_view key, bool def) const
+{
+    return ReadInt(section, key, def ? 1 : 0) != 0;
+}
+
+void Profile::WriteString(std::string_view section, std::string_view key, std::string_view value)
+{
+    std::string line = std::string(key) + "=" + StoredForm(value);
+    if (const std::optional<std::size_t> existing = FindKey(section, key)) {
+        lines_[*existing] = std::move(line);
+        return;
+    }
+    const std::optional<std::size_t> header = FindSection(section);
+    if (!header) {
+        lines_.push_back("[" + std::string(section) + "]");
+        lines_.push_back(std::move(line));
+        return;
+    }
+    // After the section's last non-blank line, so that blank lines that
+    // part it from the next section stay between them.
+    std::size_t at = SectionEnd(*header);
+    while (at > *header + 1 && Trim(lines_[at - 1]).empty()) {
+        --at;
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+}
+
+void Profile::WriteInt(std::string_view section, std::string_view key, std::int32_t value)
+{
+    WriteString(section, key, std::to_string(value));
+}
+
+void Profile::WriteBool(std::string_view section, std::string_view key, bool value)
+{
+    WriteString(section, key, value ? "1" : "0");
+}
+
+std::string Profile::Serialize() const
+{
+    std::string out;
+    for (const std::string& line : lines_) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+SaveResult Profile::Save() const
+{
+    if (!loadError_.empty()) {
+        return SaveResult::Failure(path_, "the existing file could not be read (" + loadError_ + ")");
+    }
+    if (std::optional<std::string> reason = WriteFileAtomically(path_, Serialize(), kProfileMode)) {
+        return SaveResult::Failure(path_, std::move(*reason));
+    }
+    return {};
+}
+
+} // namespace kitemail

@@ -1,0 +1,460 @@
+#include "settings/settings.h"
+
+#include "platform/data_dir.h"
+#include "platform/text_codec.h"
+#include "settings/address_book.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace kitemail {
+namespace {
+
+constexpr std::string_view kConfig = "Configuration";
+constexpr std::string_view kLength = "Length";
+constexpr std::string_view kToolBar = "ToolBar";
+constexpr std::string_view kSubjectBar = "SubjectBar";
+constexpr std::string_view kDeveloper = "Developer";
+constexpr std::string_view kTel = "TEL";
+constexpr std::string_view kMyAddress = "MyAddress";
+constexpr std::string_view kApplication = "Application";
+
+// A damaged or hand-edited count must not exhaust memory.
+constexpr std::int32_t kMaxListItems = 100000;
+
+constexpr mode_t kSignatureMode = 0644;
+
+const OptionInfo kOptions[] = {
+    {"1", &Settings::ShowSendCompleteMessage, true, "送信完了のメッセージを表示する"},
+    {"2", &Settings::ScrollLongStatusHints, true, "ステータスバーに表示しきれないヒントはスクロールする"},
+    {"3", &Settings::ConfirmClear, true, "クリアするときに確認ダイアログを表示する"},
+    {"4", &Settings::ShowSplitResult, true, "分割送信時に分割処理結果を表示する"},
+    {"5", &Settings::BeepOnMessage, true, "メッセージ表示時に音を鳴らす"},
+    {"6", &Settings::RecordHistory, true, "送信履歴を記録する"},
+    {"7", &Settings::AutoSplitOnOverflow, false, "容量オーバー時は、自動的に分割送信を選択する"},
+    {"8", &Settings::RememberWindowPosition, false, "終了時にウインドウ表示位置を記憶する"},
+    {"9", &Settings::RememberWindowSize, false, "終了時にウインドウ表示サイズを記憶する"},
+    {"11", &Settings::AssumeSingleByteAtEnds, true, "全角・半角間の3Byte計算時に、本文の前後を半角文字として計算する"},
+    {"12", &Settings::CountFinalLineBreakShift, true, "本文の最後が全角の時の改行コードの挿入を考慮する"},
+    {"13", &Settings::AttachmentDoubleClickProperties, true, "添付ファイル一覧をダブルクリックでプロパティーを表示"},
+    {"14", &Settings::HighlightTabs, false, "タブの強調表示"},
+    {"16", &Settings::SortAddressBook, true, "ソート"},
+    {"17", &Settings::PartNumberInSubject, false, "分割数表示はSubjectに挿入する（Sky*は除く）"},
+    {"18", &Settings::CheckBeforeSend, true, "送信前に設定事項をチェックする"},
+    {"19", &Settings::ShowSubjectBar, false, "Subjectバーを表示"},
+    {"20", &Settings::ClearAfterSend, false, "送信後は設定をクリアする"},
+    {"21", &Settings::UsePopBeforeSmtp, false, "POP before SMTPを使う"},
+    {"22", &Settings::AutoInsertSignature, false, "署名自動挿入"},
+    {"23", &Settings::AutoReplaceOnInput, false, "入力時に自動置換を行う"},
+};
+
+std::int32_t ReadClamped(const Profile& p, std::string_view key, std::int32_t def, std::int32_t lo, std::int32_t hi)
+{
+    return std::clamp(p.ReadInt(kConfig, key, def), lo, hi);
+}
+
+std::vector<std::string> ReadList(const Profile& p, std::string_view section)
+{
+    const std::int32_t count = std::clamp(p.ReadInt(section, "How", 0), 0, kMaxListItems);
+    std::unordered_map<std::string, std::string> values;
+    for (auto& [key, value] : p.SectionValues(section)) {
+        values.emplace(key, std::move(value));
+    }
+    std::vector<std::string> items;
+    items.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        const auto it = values.find(std::to_string(i));
+        items.push_back(it != values.end() ? it->second : std::string());
+    }
+    return items;
+}
+
+// Keys of a former, longer list stay; How bounds what is read back.
+void WriteList(Profile& p, std::string_view section, const std::vector<std::string>& items)
+{
+    p.WriteInt(section, "How", static_cast<std::int32_t>(items.size()));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        p.WriteString(section, std::to_string(i), items[i]);
+    }
+}
+
+void ReadLengthLimits(const Profile& p, Settings& s)
+{
+    const TypeLimits defaults = DefaultTypeMaxLengths();
+    for (std::size_t t = 0; t < defaults.size(); ++t) {
+        s.TypeMaxLengths[t] = p.ReadInt(kLength, std::to_string(t), defaults[t]);
+    }
+}
+
+void ReadUnspecifiedLimits(const Profile& p, Settings& s)
+{
+    s.MaxLen = p.ReadInt(kConfig, "MaxLen", 384);
+    s.FixLen = p.ReadInt(kConfig, "FixLen", 55);
+    ApplyLengthRule(s.MaxLen, s.FixLen);
+}
+
+// Signature.txt holds each line ended by CR LF; in memory the text has CR LF
+// between lines and none after the last.
+std::string WithCrLf(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string SignatureFromFile(std::string_view content)
+{
+    std::string text = WithCrLf(content);
+    if (text.ends_with("\r\n")) {
+        text.resize(text.size() - 2);
+    }
+    return text;
+}
+
+// nullopt when the file does not exist; sets failed when it exists but
+// cannot be read.
+std::optional<std::string> ReadSignatureFile(const std::filesystem::path& path, bool& failed)
+{
+    failed = false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        failed = errno != ENOENT && errno != ENOTDIR;
+        return std::nullopt;
+    }
+    std::string data;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            failed = true;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+SaveResult SaveSignature(const std::filesystem::path& path, const std::string& text)
+{
+    if (text.empty()) {
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+            return SaveResult::Failure(path, std::string("unlink: ") + std::strerror(errno));
+        }
+        return {};
+    }
+    if (std::optional<std::string> reason = WriteFileAtomically(path, WithCrLf(text) + "\r\n", kSignatureMode)) {
+        return SaveResult::Failure(path, std::move(*reason));
+    }
+    return {};
+}
+
+std::optional<std::int32_t> ParseDecimal(std::string_view text)
+{
+    std::int32_t value = 0;
+    const char* last = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), last, value, 10);
+    if (text.empty() || ec != std::errc() || ptr != last) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+std::span<const OptionInfo> Options() noexcept
+{
+    return kOptions;
+}
+
+std::string EncodePop3Password(std::string_view password)
+{
+    std::string stored;
+    for (std::size_t i = 0; i < password.size(); ++i) {
+        const std::size_t position = i + 1;
+        const std::int32_t value = static_cast<unsigned char>(password[i]) + PasswordKeyDigits[position % 8];
+        for (const char digit : std::to_string(value)) {
+            stored += static_cast<char>('a' + (digit - '0'));
+        }
+        stored += 'k';
+    }
+    return stored;
+}
+
+std::optional<std::string> TryDecodePop3Password(std::string_view stored)
+{
+    std::string password;
+    std::size_t position = 1;
+    std::string item;
+    const auto takeItem = [&]() -> bool {
+        if (!item.empty()) {
+            const std::optional<std::int32_t> value = ParseDecimal(item);
+            if (!value) {
+                return false;
+            }
+            const std::int32_t byte = *value - PasswordKeyDigits[position % 8];
+            if (byte < 0 || byte > 255) {
+                return false;
+            }
+            password += static_cast<char>(static_cast<unsigned char>(byte));
+        }
+        item.clear();
+        ++position;
+        return true;
+    };
+    for (const char c : stored) {
+        if (c >= 'a' && c <= 'j') {
+            item += static_cast<char>('0' + (c - 'a'));
+        } else if (c == 'k') {
+            if (!takeItem()) {
+                return std::nullopt;
+            }
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!takeItem()) {
+        return std::nullopt;
+    }
+    return password;
+}
+
+std::string DecodePop3Password(std::string_view stored)
+{
+    return TryDecodePop3Password(stored).value_or(std::string());
+}
+
+void ApplyLengthRule(std::int32_t& maxLen, std::int32_t& fixLen) noexcept
+{
+    if (maxLen < 50) {
+        maxLen = 384;
+        fixLen = 55;
+    }
+    if (maxLen < fixLen) {
+        fixLen = 0;
+    }
+}
+
+bool IsSetupSwitch(std::string_view firstArgument) noexcept
+{
+    if (firstArgument.size() != 6) {
+        return false;
+    }
+    if (firstArgument[0] != '/' && firstArgument[0] != '-') {
+        return false;
+    }
+    constexpr std::string_view kWord = "setup";
+    for (std::size_t i = 0; i < kWord.size(); ++i) {
+        char c = firstArgument[i + 1];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != kWord[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+MainWindowStartup LoadMainWindowSettings(const std::filesystem::path& settingsFile, Settings& s)
+{
+    const Profile p(settingsFile);
+    MainWindowStartup startup;
+    // Read with default true here: on the first start the window goes to 0,0.
+    startup.applyPosition = p.ReadBool(kConfig, "8", true);
+    s.Left = p.ReadInt(kConfig, "Left", 0);
+    s.Top = p.ReadInt(kConfig, "top", 0);
+    startup.applySize = p.ReadBool(kConfig, "9", false);
+    s.Width = p.ReadInt(kConfig, "Width", 600);
+    s.Height = p.ReadInt(kConfig, "Height", 340);
+
+    s.DeveloperToolBar = p.ReadBool(kDeveloper, "ToolBar", false);
+    s.DeveloperKlab = p.ReadBool(kDeveloper, "klab", false);
+
+    s.MenuTop = p.ReadInt(kToolBar, "MenuTop", 2);
+    s.MenuLeft = p.ReadInt(kToolBar, "MenuLeft", 11);
+    s.ToolTop = p.ReadInt(kToolBar, "ToolTop", 26);
+    s.ToolLeft = p.ReadInt(kToolBar, "ToolLeft", 11);
+    s.FromTop = p.ReadInt(kToolBar, "FromTop", 2);
+    s.FromLeft = p.ReadInt(kToolBar, "FromLeft", 310);
+    s.SubjectTop = p.ReadInt(kSubjectBar, "SubjectTop", 26);
+    s.SubjectLeft = p.ReadInt(kSubjectBar, "SubjectLeft", 147);
+
+    ReadLengthLimits(p, s);
+    s.ShowSubjectBar = p.ReadBool(kConfig, "19", false);
+    // The unspecified type needs these when DefaultType is not a type index.
+    ReadUnspecifiedLimits(p, s);
+    s.DefaultType = p.ReadInt(kConfig, "DefaultType", 0);
+    return startup;
+}
+
+bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile,
+                        Settings& s)
+{
+    const Profile p(settingsFile);
+    s.AddressBook = ReadList(p, kTel);
+    s.SenderList = ReadList(p, kMyAddress);
+
+    s.Server = p.ReadString(kConfig, "Server", "");
+    s.Port = ReadClamped(p, "Port", 25, 0, 9999);
+    s.SignatureA = p.ReadString(kConfig, "SignatureA", "");
+    s.SignatureB = p.ReadString(kConfig, "SignatureB", "");
+    s.POP3USER = p.ReadString(kConfig, "POP3USER", "");
+    s.POP3PASS = DecodePop3Password(p.ReadString(kConfig, "POP3PASS", ""));
+    s.POP3Server = p.ReadString(kConfig, "POP3Server", "");
+    s.POP3Port = ReadClamped(p, "POP3Port", 110, 0, 9999);
+    s.FromUser = p.ReadString(kConfig, "FromUser", "");
+
+    for (const OptionInfo& option : kOptions) {
+        s.*option.field = p.ReadBool(kConfig, option.key, option.defaultValue);
+    }
+    if (s.SortAddressBook) {
+        SortAddressBookLines(s.AddressBook);
+    }
+
+    ReadUnspecifiedLimits(p, s);
+    s.CountShiftBytes = p.ReadBool(kConfig, "3Byte", false);
+    s.FontSize = ReadClamped(p, "FontSize", 9, 1, 50);
+    s.Interval = ReadClamped(p, "Interval", 0, 0, 10);
+    s.POPInterval = ReadClamped(p, "POPInterval", 0, 0, 10);
+    s.DefaultType = p.ReadInt(kConfig, "DefaultType", 0);
+
+    s.VCount = ReadClamped(p, "VCount", 10, 6, 20);
+    s.PLeft = p.ReadInt(kConfig, "PLeft", 0);
+    s.PTop = p.ReadInt(kConfig, "PTop", 0);
+
+    bool failed = false;
+    const std::optional<std::string> signature = ReadSignatureFile(signatureFile, failed);
+    s.SignatureText = signature ? SignatureFromFile(*signature) : std::string();
+    return !failed;
+}
+
+SaveResult SaveDialogSettings(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile,
+                              Settings& s)
+{
+    Profile p(settingsFile);
+    WriteList(p, kTel, s.AddressBook);
+    WriteList(p, kMyAddress, s.SenderList);
+
+    p.WriteString(kConfig, "Server", s.Server);
+    p.WriteInt(kConfig, "Port", s.Port);
+    p.WriteString(kConfig, "SignatureA", s.SignatureA);
+    p.WriteString(kConfig, "SignatureB", s.SignatureB);
+    p.WriteString(kConfig, "POP3USER", s.POP3USER);
+    p.WriteString(kConfig, "POP3PASS", EncodePop3Password(s.POP3PASS));
+    p.WriteString(kConfig, "POP3Server", s.POP3Server);
+    p.WriteInt(kConfig, "POP3Port", s.POP3Port);
+    p.WriteString(kConfig, "FromUser", s.FromUser);
+
+    ApplyLengthRule(s.MaxLen, s.FixLen);
+    p.WriteInt(kConfig, "MaxLen", s.MaxLen);
+    p.WriteInt(kConfig, "FixLen", s.FixLen);
+
+    p.WriteInt(kConfig, "FontSize", s.FontSize);
+    p.WriteInt(kConfig, "Interval", s.Interval);
+    p.WriteInt(kConfig, "POPInterval", s.POPInterval);
+    p.WriteBool(kConfig, "3Byte", s.CountShiftBytes);
+
+    for (std::size_t t = 0; t < s.TypeMaxLengths.size(); ++t) {
+        p.WriteInt(kLength, std::to_string(t), s.TypeMaxLengths[t]);
+    }
+
+    p.WriteString(kApplication, "Ver", ProgramVersion);
+    for (const OptionInfo& option : kOptions) {
+        p.WriteBool(kConfig, option.key, s.*option.field);
+    }
+    p.WriteInt(kConfig, "DefaultType", s.DefaultType);
+
+    if (SaveResult result = p.Save(); !result.ok()) {
+        return result;
+    }
+    return SaveSignature(signatureFile, s.SignatureText);
+}
+
+SaveResult SaveMainWindowSettings(const std::filesystem::path& settingsFile, const Settings& s)
+{
+    Profile p(settingsFile);
+    WriteList(p, kTel, s.AddressBook);
+
+    // Written always; options 8 and 9 decide only whether they are applied.
+    p.WriteInt(kConfig, "Left", s.Left);
+    p.WriteInt(kConfig, "top", s.Top);
+    p.WriteInt(kConfig, "Width", s.Width);
+    p.WriteInt(kConfig, "Height", s.Height);
+
+    p.WriteInt(kToolBar, "MenuTop", s.MenuTop);
+    p.WriteInt(kToolBar, "MenuLeft", s.MenuLeft);
+    p.WriteInt(kToolBar, "ToolTop", s.ToolTop);
+    p.WriteInt(kToolBar, "ToolLeft", s.ToolLeft);
+    p.WriteInt(kToolBar, "FromTop", s.FromTop);
+    p.WriteInt(kToolBar, "FromLeft", s.FromLeft);
+    p.WriteInt(kSubjectBar, "SubjectTop", s.SubjectTop);
+    p.WriteInt(kSubjectBar, "SubjectLeft", s.SubjectLeft);
+
+    p.WriteInt(kConfig, "VCount", s.VCount);
+    p.WriteInt(kConfig, "PLeft", s.PLeft);
+    p.WriteInt(kConfig, "PTop", s.PTop);
+    return p.Save();
+}
+
+Settings LoadAllSettings(const std::filesystem::path& dataDir)
+{
+    Settings s;
+    (void)LoadMainWindowSettings(SettingsFilePath(dataDir), s);
+    (void)LoadDialogSettings(SettingsFilePath(dataDir), SignaturePath(dataDir), s);
+    (void)ApplySettingsToMainWindow({}, s);
+    return s;
+}
+
+SignatureMenuCaptions MakeSignatureMenuCaptions(const Settings& s)
+{
+    const auto caption = [](const char* prefix, const std::string& signature) {
+        SignatureMenuCaption c;
+        c.enabled = !signature.empty();
+        c.caption = Sj(prefix) + (c.enabled ? signature : Sj("設定されていません。"));
+        return c;
+    };
+    return {caption("TypeA(&A) : ", s.SignatureA), caption("TypeB(&B) : ", s.SignatureB)};
+}
+
+MainWindowUpdate ApplySettingsToMainWindow(std::span<const std::string> checkListLines, Settings& s)
+{
+    MainWindowUpdate update;
+    update.replaceCheckList = !std::equal(checkListLines.begin(), checkListLines.end(), s.AddressBook.begin(),
+                                          s.AddressBook.end());
+    if (update.replaceCheckList) {
+        update.checkListItems = s.AddressBook;
+    }
+    update.senderItems = s.SenderList;
+    update.senderIndex = s.SenderList.empty() ? -1 : 0;
+    s.SenderAddress = s.SenderList.empty() ? std::string() : s.SenderList.front();
+    update.showSubjectBar = s.ShowSubjectBar;
+    return update;
+}
+
+} // namespace kitemail
