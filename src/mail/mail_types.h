@@ -1,0 +1,73 @@
+#pragma once
+// Outcome, progress and command codes of the mail component.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kitemail {
+
+enum class SendMailError : std::uint8_t {
+    No_Error = 0,
+    Winsock_NotInitialized = 1,
+    Network_Down = 2,
+    Invalid_Address = 3,
+    Internal_Error = 4,
+    General_WinsockError = 5,
+    Connection_Aborted = 6,
+    Connection_Reset = 7,
+    Connection_Timeout = 8,
+    Out_Of_Sockets = 9,
+    Network_Unreachable = 10,
+    Address_NotAvailable = 11,
+    Connection_Refused = 12,
+    Unexpected_Response = 13,
+    Transaction_Canceled = 14,
+    Other_WinsockError = 15,
+    Address_Resolution = 16,
+    Premature_Disconnect = 17,
+    No_Destination = 18,
+    Host_Unreachable = 19,
+};
+
+enum class SendMailInfo : std::uint8_t {
+    Info_Connected = 0,
+    Info_Received = 1,
+    Info_Sending = 2,
+    Info_Disconnected = 3,
+    Info_MailAccepted = 4,
+    Info_AttachmentStart = 5,
+    Info_AttachmentSize = 6,
+    Info_AttachmentProgress = 7,
+    Info_RecipientRefused = 8,
+    Info_RecipientSent = 9,
+    Info_BodySize = 10,
+    Info_BodyProgress = 11,
+    Info_AttachmentFailed = 12,
+    Info_Busy = 13,
+    Info_Resolved = 14,
+    Info_Resolving = 15,
+};
+
+enum class TMailAction : std::uint8_t { None, Send_Mail, Cancel_SendMail };
+
+struct MappedSocketError {
+    SendMailError error;
+    std::string_view text;
+};
+
+// The component's error and the text it reports for a Windows Sockets error
+// number (non-zero).
+[[nodiscard]] MappedSocketError MapSocketError(std::uint16_t wsaError) noexcept;
+
+// Texts the component reports for its own failures.
+inline constexpr std::string_view kTextStartFailed = "Winsock not initiliazed";
+inline constexpr std::string_view kTextUnexpectedResponse = "Unexpected response: ";
+inline constexpr std::string_view kTextOwnTimeout = "Connection timed out";
+inline constexpr std::string_view kTextPrematureDisconnect = "Prematurely Disconnected";
+inline constexpr std::string_view kTextNoDestination = "Mail Destination Error";
+inline constexpr std::string_view kTextInvalidAddress = "Invalid address specified";
+// A header value holding a control byte, refused before connecting.
+inline constexpr std::string_view kTextInvalidHeader = "Invalid header value";
+
+} // namespace kitemail

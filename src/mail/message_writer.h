@@ -1,0 +1,119 @@
+#pragma once
+// Writes one Internet message in a single pass: header lines, the body and
+// the attachment parts (base64, quoted-printable, plain text, uuencode),
+// the closing boundary and the terminating ".". Files are streamed in small
+// blocks and never held whole.
+
+#include "mail/encoders.h"
+#include "mail/mail_types.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kitemail {
+
+inline constexpr std::string_view MimeBoundary = "==============kitemlpcg887======___";
+inline constexpr std::size_t kMaxAttachments = 256;
+
+// Encodings of an attachment part.
+enum AttachmentEncodingValue : std::uint8_t {
+    kEncodingDetect = 0,
+    kEncodingBase64 = 1,
+    kEncodingQuotedPrintable = 2,
+    kEncodingPlainText = 3,
+    kEncodingUuencode = 4,
+};
+
+struct AttachmentRecord {
+    std::string name; // the name= parameter; empty: the file name without its folder
+    std::uint8_t AttachmentEncoding = kEncodingDetect;
+    std::string contentType; // empty: "application/octet-stream"
+    std::string disposition; // empty: "attachment"
+    std::string description; // empty: no Content-Description line
+    std::string fileName;    // full path, code page 932
+};
+
+// 1 (base64) when the file holds a byte of 0x7F or above, or anything a
+// plain-text part could not carry unchanged (a zero byte, a line longer
+// than a mail line may be); otherwise 3 (plain text). 1 when the file
+// cannot be opened.
+[[nodiscard]] std::uint8_t DetectEncoding(const std::string& path);
+
+// The file name without its folder.
+[[nodiscard]] std::string PlainFileName(std::string_view path);
+
+// Header lines longer than a mail line may be are folded at white space
+// (CR LF before it); a run without white space is broken where it must be.
+[[nodiscard]] std::vector<std::string> FoldHeaderLine(std::string_view line);
+
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    // Bytes for the wire, already dot-stuffed where needed.
+    virtual void Write(std::string_view bytes) = 0;
+    virtual void Info(SendMailInfo info, const std::string& text) = 0;
+    // Whether anyone listens to progress (saves formatting numbers).
+    [[nodiscard]] virtual bool WantsInfo() const = 0;
+    [[nodiscard]] virtual bool Finished() const = 0;
+    // Asks the body data source for more; false when there is none assigned.
+    virtual bool FeedData(std::string& data) = 0;
+};
+
+struct MessageContent {
+    std::string_view fromName;
+    std::string_view fromAddress;
+    std::string_view subject;
+    const std::vector<std::string>* listTo = nullptr;
+    const std::vector<std::string>* listCc = nullptr;
+    const std::vector<std::string>* headers = nullptr;
+    const std::vector<std::string>* mailText = nullptr;
+    const std::vector<std::string>* attachments = nullptr;
+    // Slot i - 1 belongs to attachment i; detected encodings and defaulted
+    // content types and dispositions are written back.
+    std::vector<std::optional<AttachmentRecord>>* records = nullptr;
+};
+
+class MessageWriter {
+public:
+    // RFC 5321 4.5.3.1.6: a text line is at most 998 octets before CR LF.
+    static constexpr std::size_t kMaxLineBytes = 998;
+
+    MessageWriter(MessageSink& sink, MessageContent content) : sink_(sink), in_(content) {}
+
+    void Write();
+
+private:
+    void WriteHeader();
+    void WriteBody();
+    void WriteAttachments();
+    void WriteBase64Part(const std::string& path, const AttachmentRecord& rec);
+    void WriteQuotedPrintablePart(const std::string& path, const AttachmentRecord& rec);
+    void WritePlainTextPart(const std::string& path, const AttachmentRecord& rec);
+    void WriteUuencodePart(const std::string& path, const AttachmentRecord& rec);
+
+    // The component's own lines: dot-stuffed, and broken rather than cut
+    // when they are longer than a mail line may be.
+    void SendLine(std::string_view line);
+    void SendHeaderLine(std::string_view line);
+    // Encoded data of the component's own: dot-stuffed.
+    void SendStuffed(std::string_view bytes);
+    // The caller's body and fed data: sent unchanged.
+    void SendRaw(std::string_view bytes);
+    void Emit(std::string_view bytes);
+    void Info(SendMailInfo info, const std::string& text);
+    void InfoNumber(SendMailInfo info, std::uint64_t n);
+    [[nodiscard]] bool Finished() const { return sink_.Finished(); }
+
+    MessageSink& sink_;
+    MessageContent in_;
+    bool atLineStart_ = true;
+    QuotedPrintableEncoder qp_;
+    std::string scratch_;
+};
+
+} // namespace kitemail
