@@ -27,13 +27,14 @@ char16_t WindowsForm(char16_t c)
     }
 }
 
-bool EncodeOne(QStringEncoder& encoder, QStringView ch, std::string& out)
+bool EncodeOne(QStringView ch, std::string& out)
 {
+    // A fresh encoder for each character: in Qt 6.4 neither resetState() nor
+    // assigning a new encoder clears the error flag reliably, and a stale one
+    // would report the characters after an unmappable one as unmappable too.
+    QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
     const QByteArray bytes = encoder(ch);
     if (encoder.hasError()) {
-        // resetState() leaves the error flag set in Qt 6.4, which would
-        // report every later character as unmappable too.
-        encoder = QStringEncoder(kCodecName, QStringConverter::Flag::Stateless);
         return false;
     }
     out.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -58,13 +59,12 @@ SjisEncoding EncodeSjis(QStringView text)
     }
 
     // Rare path: find the characters that failed, one code point at a time.
-    encoder.resetState();
     result.bytes.reserve(static_cast<std::size_t>(whole.size()));
     qsizetype i = 0;
     while (i < mapped.size()) {
         const qsizetype len = (mapped[i].isHighSurrogate() && i + 1 < mapped.size()) ? 2 : 1;
         const QStringView ch = QStringView(mapped).mid(i, len);
-        if (!EncodeOne(encoder, ch, result.bytes)) {
+        if (!EncodeOne(ch, result.bytes)) {
             result.unmappable.push_back(ch.toUcs4().value(0));
         }
         i += len;
