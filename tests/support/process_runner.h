@@ -1,0 +1,34 @@
+#pragma once
+// Runs a built program as a user would: arguments, standard input, extra
+// environment; collects standard output, standard error and the exit code.
+
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kitemail::test {
+
+struct ProcessOptions {
+    std::string input;                                        // fed to standard input, then closed
+    std::vector<std::pair<std::string, std::string>> setEnv;  // added to (or replacing in) the environment
+    std::vector<std::string> unsetEnv;
+    std::string workingDir;                                   // empty: the current one
+    std::chrono::milliseconds timeout{120000};                // killed after this
+};
+
+struct ProcessResult {
+    int exitCode = -1;  // -1 when it did not exit by itself
+    int signal = 0;     // the signal that ended it, 0 for a normal exit
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+};
+
+[[nodiscard]] ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                                       const ProcessOptions& options = {});
+
+// The command-line tool of this build (KITEMAIL_CLI_PATH).
+[[nodiscard]] ProcessResult RunCli(const std::vector<std::string>& args, const ProcessOptions& options = {});
+
+} // namespace kitemail::test
