@@ -259,6 +259,20 @@ TEST_F(ProfileTest, RefusedSavesNameThePathAndLeaveNothingBehind)
     EXPECT_FALSE(result.reason.empty());
 }
 
+TEST_F(ProfileTest, AFileThatCouldNotBeReadIsNeverReplaced)
+{
+    // Something that exists but cannot be read as a file (root reads any
+    // mode, so a named pipe stands in for an unreadable file).
+    ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);
+    Profile p(ini);
+    p.WriteInt("Configuration", "Port", 26);
+    const SaveResult result = p.Save();
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.failedPath, ini);
+    EXPECT_TRUE(fs::is_fifo(ini));
+    EXPECT_EQ(EntriesIn(dir), 1u);
+}
+
 TEST_F(ProfileTest, AFullDiskLeavesTheOldFileWhole)
 {
     const std::string old = "[Configuration]\r\nServer=old\r\n";
