@@ -1,0 +1,80 @@
+#!/usr/bin/python3
+"""Parses a stored message with Python's email package and prints what a
+mail reader would see as JSON: decoded headers, the body text and every
+attachment's decoded bytes (base64 in the JSON)."""
+
+import base64
+import binascii
+import email
+import email.policy
+import json
+import sys
+
+
+def uudecode(raw):
+    out = bytearray()
+    inside = False
+    for line in raw.splitlines():
+        if not inside:
+            inside = line.startswith(b"begin ")
+            continue
+        if line.strip() == b"end":
+            break
+        if not line:
+            continue
+        out += binascii.a2b_uu(line)
+    return bytes(out)
+
+
+def part_info(part):
+    raw = part.get_payload(decode=False)
+    raw_bytes = raw.encode("latin-1") if isinstance(raw, str) else b""
+    decoded = part.get_payload(decode=True) or b""
+    if b"\nbegin 666 " in b"\n" + raw_bytes:
+        decoded = uudecode(raw_bytes)
+    return {
+        "content_type": part.get_content_type(),
+        "filename": part.get_filename(),
+        "name": part.get_param("name"),
+        "cte": part.get("Content-Transfer-Encoding"),
+        "description": part.get("Content-Description"),
+        "payload_b64": base64.b64encode(decoded).decode("ascii"),
+        "size": len(decoded),
+    }
+
+
+def main():
+    with open(sys.argv[1], "rb") as f:
+        data = f.read()
+    msg = email.message_from_bytes(data, policy=email.policy.default)
+    result = {
+        "subject": str(msg["Subject"]) if msg["Subject"] is not None else None,
+        "from": str(msg["From"]) if msg["From"] is not None else None,
+        "to": [str(v) for v in msg.get_all("To", [])],
+        "cc": [str(v) for v in msg.get_all("Cc", [])],
+        "has_bcc": msg["Bcc"] is not None,
+        "content_type": msg.get_content_type(),
+        "body": None,
+        "body_b64": None,
+        "parts": [],
+        "defects": [type(d).__name__ for d in msg.defects],
+    }
+    body_part = None
+    if msg.is_multipart():
+        subparts = msg.get_payload()
+        if subparts and subparts[0].get_content_type() == "text/plain" and subparts[0].get_filename() is None \
+                and subparts[0].get_param("name") is None:
+            body_part = subparts[0]
+            subparts = subparts[1:]
+        result["parts"] = [part_info(p) for p in subparts]
+    else:
+        body_part = msg
+    if body_part is not None:
+        raw = body_part.get_payload(decode=True) or b""
+        result["body_b64"] = base64.b64encode(raw).decode("ascii")
+        result["body"] = raw.decode(body_part.get_content_charset() or "ascii", errors="replace")
+    json.dump(result, sys.stdout)
+
+
+if __name__ == "__main__":
+    main()

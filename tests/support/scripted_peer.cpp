@@ -1,0 +1,244 @@
+#include "scripted_peer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace kitemail::test {
+namespace {
+
+int ListenOnLoopback(std::uint16_t& port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 4) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return -1;
+    }
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
+bool WaitReadable(int fd, std::chrono::milliseconds timeout)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, static_cast<int>(timeout.count())) > 0;
+}
+
+} // namespace
+
+ScriptedPeer::ScriptedPeer(std::vector<std::string> script, std::chrono::milliseconds ioTimeout)
+    : script_(std::move(script)), ioTimeout_(ioTimeout)
+{
+    listenFd_ = ListenOnLoopback(port_);
+    if (listenFd_ < 0) {
+        Fail("cannot listen on loopback");
+        done_ = true;
+        return;
+    }
+    thread_ = std::thread([this] { Run(); });
+}
+
+ScriptedPeer::~ScriptedPeer()
+{
+    Join(std::chrono::milliseconds(15000));
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    if (connFd_ >= 0) {
+        ::close(connFd_);
+    }
+    if (listenFd_ >= 0) {
+        ::close(listenFd_);
+    }
+}
+
+bool ScriptedPeer::Join(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            if (done_) {
+                break;
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    return true;
+}
+
+std::vector<std::string> ScriptedPeer::Failures() const
+{
+    std::lock_guard lock(mutex_);
+    return failures_;
+}
+
+std::vector<std::string> ScriptedPeer::ClientLines() const
+{
+    std::lock_guard lock(mutex_);
+    return lines_;
+}
+
+std::string ScriptedPeer::Data() const
+{
+    std::lock_guard lock(mutex_);
+    return data_;
+}
+
+void ScriptedPeer::Fail(const std::string& what)
+{
+    std::lock_guard lock(mutex_);
+    failures_.push_back(what);
+}
+
+bool ScriptedPeer::ReadLine(std::string& line)
+{
+    for (;;) {
+        const std::size_t lf = pending_.find("\r\n");
+        if (lf != std::string::npos) {
+            line = pending_.substr(0, lf);
+            pending_.erase(0, lf + 2);
+            std::lock_guard lock(mutex_);
+            lines_.push_back(line);
+            return true;
+        }
+        if (!WaitReadable(connFd_, ioTimeout_)) {
+            return false;
+        }
+        char buf[65536];
+        const ssize_t n = ::recv(connFd_, buf, sizeof buf, 0);
+        if (n <= 0) {
+            return false;
+        }
+        pending_.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+void ScriptedPeer::Run()
+{
+    bool ok = true;
+    const auto accept = [this]() {
+        if (connFd_ >= 0) {
+            ::close(connFd_);
+            connFd_ = -1;
+        }
+        pending_.clear();
+        if (!WaitReadable(listenFd_, ioTimeout_)) {
+            return false;
+        }
+        connFd_ = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        return connFd_ >= 0;
+    };
+    if (!accept()) {
+        Fail("no connection");
+        ok = false;
+    }
+    for (std::size_t i = 0; ok && i < script_.size(); ++i) {
+        const std::string& step = script_[i];
+        if (step.rfind("S: ", 0) == 0) {
+            const std::string out = step.substr(3) + "\r\n";
+            if (::send(connFd_, out.data(), out.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(out.size())) {
+                Fail("cannot send: " + step);
+                ok = false;
+            }
+        } else if (step.rfind("C: ", 0) == 0) {
+            std::string want = step.substr(3);
+            std::string got;
+            if (!ReadLine(got)) {
+                Fail("expected \"" + want + "\", got nothing");
+                ok = false;
+                continue;
+            }
+            const bool prefix = !want.empty() && want.back() == '*';
+            if (prefix) {
+                want.pop_back();
+            }
+            if (prefix ? got.rfind(want, 0) != 0 : got != want) {
+                Fail("expected \"" + step.substr(3) + "\", got \"" + got + "\"");
+                ok = false;
+            }
+        } else if (step == "DATA") {
+            std::string line;
+            for (;;) {
+                if (!ReadLine(line)) {
+                    Fail("message ended without \".\"");
+                    ok = false;
+                    break;
+                }
+                if (line == ".") {
+                    break;
+                }
+                std::lock_guard lock(mutex_);
+                data_ += line + "\r\n";
+            }
+        } else if (step == "DRAIN" || step == "EXPECT_CLOSE") {
+            std::string got = pending_;
+            pending_.clear();
+            for (;;) {
+                if (!WaitReadable(connFd_, ioTimeout_)) {
+                    Fail("the client did not close");
+                    ok = false;
+                    break;
+                }
+                char buf[65536];
+                const ssize_t n = ::recv(connFd_, buf, sizeof buf, 0);
+                if (n <= 0) {
+                    break;
+                }
+                got.append(buf, static_cast<std::size_t>(n));
+            }
+            if (step == "EXPECT_CLOSE" && !got.empty()) {
+                Fail("unexpected bytes before close: " + got.substr(0, 200));
+                ok = false;
+            }
+            std::lock_guard lock(mutex_);
+            data_ += got;
+        } else if (step == "CLOSE") {
+            ::close(connFd_);
+            connFd_ = -1;
+        } else if (step == "ACCEPT") {
+            if (!accept()) {
+                Fail("no further connection");
+                ok = false;
+            }
+        } else if (step.rfind("SLEEP ", 0) == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(step.substr(6))));
+        } else {
+            Fail("bad step: " + step);
+            ok = false;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    done_ = true;
+}
+
+std::uint16_t ClosedLoopbackPort()
+{
+    std::uint16_t port = 0;
+    const int fd = ListenOnLoopback(port);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return port;
+}
+
+} // namespace kitemail::test

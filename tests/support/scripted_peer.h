@@ -1,0 +1,68 @@
+#pragma once
+// A loopback server that plays a written dialogue, for the faults a real
+// server will not produce on demand. It listens on a port the system picks
+// and runs its script on its own thread with blocking sockets, so the
+// client under test keeps the test's event loop to itself.
+//
+// Steps, one string each:
+//   "S: text"   send text + CR LF
+//   "C: text"   read one line and expect exactly text; "C: text*" expects
+//               a line starting with text
+//   "DATA"      read message lines up to the lone "." (kept in Data())
+//   "DRAIN"     read everything until the client closes (kept in Data())
+//   "CLOSE"     close the connection
+//   "ACCEPT"    wait for the next connection
+//   "SLEEP ms"  pause
+//   "EXPECT_CLOSE" expect the client to close without sending more
+// A failed expectation ends the script and is reported by Failures().
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kitemail::test {
+
+class ScriptedPeer {
+public:
+    explicit ScriptedPeer(std::vector<std::string> script,
+                          std::chrono::milliseconds ioTimeout = std::chrono::milliseconds(5000));
+    ~ScriptedPeer();
+    ScriptedPeer(const ScriptedPeer&) = delete;
+    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
+
+    [[nodiscard]] std::uint16_t Port() const noexcept { return port_; }
+
+    // Waits for the script to end (or gives up after timeout).
+    bool Join(std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+
+    [[nodiscard]] std::vector<std::string> Failures() const;
+    // Every line the client sent, in order (message lines included).
+    [[nodiscard]] std::vector<std::string> ClientLines() const;
+    [[nodiscard]] std::string Data() const;
+
+private:
+    void Run();
+    bool ReadLine(std::string& line);
+    void Fail(const std::string& what);
+
+    std::vector<std::string> script_;
+    std::chrono::milliseconds ioTimeout_;
+    int listenFd_ = -1;
+    int connFd_ = -1;
+    std::uint16_t port_ = 0;
+    std::string pending_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> failures_;
+    std::vector<std::string> lines_;
+    std::string data_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// A loopback port on which nothing listens (a connect is refused).
+[[nodiscard]] std::uint16_t ClosedLoopbackPort();
+
+} // namespace kitemail::test

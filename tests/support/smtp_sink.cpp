@@ -1,0 +1,136 @@
+#include "smtp_sink.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+namespace kitemail::test {
+namespace {
+
+QString ServerScript(const char* name)
+{
+    return QString::fromUtf8(KITEMAIL_SOURCE_DIR "/tests/servers/") + QString::fromLatin1(name);
+}
+
+} // namespace
+
+SmtpSink::SmtpSink() = default;
+
+SmtpSink::~SmtpSink()
+{
+    Stop();
+}
+
+bool SmtpSink::Start()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    if (!dir_->isValid()) {
+        error_ = "no temporary folder";
+        return false;
+    }
+    process_ = std::make_unique<QProcess>();
+    process_->setProcessChannelMode(QProcess::SeparateChannels);
+    process_->start(QString::fromLatin1(kSystemPython),
+                    {ServerScript("smtp_sink.py"), QStringLiteral("--dir"), dir_->path()});
+    if (!process_->waitForStarted(10000)) {
+        error_ = "cannot start " + std::string(kSystemPython);
+        return false;
+    }
+    QByteArray out;
+    while (!out.contains('\n')) {
+        if (!process_->waitForReadyRead(15000)) {
+            error_ = "the SMTP server did not report its port: " + process_->readAllStandardError().toStdString();
+            Stop();
+            return false;
+        }
+        out += process_->readAllStandardOutput();
+    }
+    const QByteArray line = out.left(out.indexOf('\n')).trimmed();
+    if (!line.startsWith("PORT ")) {
+        error_ = "unexpected output: " + line.toStdString();
+        Stop();
+        return false;
+    }
+    port_ = static_cast<std::uint16_t>(line.mid(5).toUInt());
+    return port_ != 0;
+}
+
+void SmtpSink::Stop()
+{
+    if (process_ && process_->state() != QProcess::NotRunning) {
+        process_->terminate();
+        if (!process_->waitForFinished(5000)) {
+            process_->kill();
+            process_->waitForFinished(2000);
+        }
+    }
+    process_.reset();
+}
+
+std::string SmtpSink::Folder() const
+{
+    return dir_ ? dir_->path().toStdString() : std::string();
+}
+
+int SmtpSink::WaitForMessages(int count, std::chrono::milliseconds timeout) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const int n = static_cast<int>(
+            QDir(dir_->path()).entryList({QStringLiteral("*.eml")}, QDir::Files).size());
+        if (n >= count || std::chrono::steady_clock::now() >= deadline) {
+            return n;
+        }
+        QThread::msleep(20);
+    }
+}
+
+std::string SmtpSink::MessagePath(int n) const
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "/%05d.eml", n);
+    return Folder() + name;
+}
+
+std::string SmtpSink::MessageBytes(int n) const
+{
+    QFile f(QString::fromStdString(MessagePath(n)));
+    if (!f.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return f.readAll().toStdString();
+}
+
+QJsonObject SmtpSink::Envelope(int n) const
+{
+    std::string path = MessagePath(n);
+    path.replace(path.size() - 4, 4, ".json");
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QJsonDocument::fromJson(f.readAll()).object();
+}
+
+QJsonObject ParseStoredMail(const std::string& path)
+{
+    QProcess p;
+    p.start(QString::fromLatin1(kSystemPython), {ServerScript("parse_mail.py"), QString::fromStdString(path)});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
+        return {{QStringLiteral("error"), QString::fromUtf8(p.readAllStandardError())}};
+    }
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+std::string DecodedBytes(const QJsonObject& object, const char* field)
+{
+    return QByteArray::fromBase64(object.value(QLatin1String(field)).toString().toLatin1()).toStdString();
+}
+
+} // namespace kitemail::test

@@ -1,0 +1,57 @@
+#pragma once
+// A real SMTP server for the tests: Debian's aiosmtpd on loopback (port
+// chosen when it starts), storing each accepted message byte for byte.
+
+#include <QJsonObject>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+class QProcess;
+class QTemporaryDir;
+
+namespace kitemail::test {
+
+// Debian's own interpreter: the first python3 on the PATH may lack aiosmtpd.
+inline constexpr const char* kSystemPython = "/usr/bin/python3";
+
+class SmtpSink {
+public:
+    SmtpSink();
+    ~SmtpSink();
+    SmtpSink(const SmtpSink&) = delete;
+    SmtpSink& operator=(const SmtpSink&) = delete;
+
+    // Starts the server; false (with Error()) when it could not.
+    [[nodiscard]] bool Start();
+    void Stop();
+
+    [[nodiscard]] std::uint16_t Port() const noexcept { return port_; }
+    [[nodiscard]] const std::string& Error() const noexcept { return error_; }
+    [[nodiscard]] std::string Folder() const;
+
+    // Messages stored so far, waiting up to timeout for at least `count`.
+    [[nodiscard]] int WaitForMessages(int count, std::chrono::milliseconds timeout) const;
+    // Path of the n-th stored message (1-based) and its raw bytes.
+    [[nodiscard]] std::string MessagePath(int n) const;
+    [[nodiscard]] std::string MessageBytes(int n) const;
+    // {"mail_from": ..., "rcpt_tos": [...]} of the n-th message.
+    [[nodiscard]] QJsonObject Envelope(int n) const;
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<QProcess> process_;
+    std::uint16_t port_ = 0;
+    std::string error_;
+};
+
+// The stored message as Python's email package reads it (see
+// tests/servers/parse_mail.py): subject, from, to, cc, has_bcc, body,
+// body_b64 and parts (content_type, filename, name, cte, payload_b64, size).
+[[nodiscard]] QJsonObject ParseStoredMail(const std::string& path);
+
+// Decodes a payload_b64 / body_b64 field.
+[[nodiscard]] std::string DecodedBytes(const QJsonObject& object, const char* field);
+
+} // namespace kitemail::test
