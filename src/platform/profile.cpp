@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <unordered_set>
 
 #include <cerrno>
 #include <charconv>
@@ -55,24 +54,6 @@ std::string FoldName(std::string_view name)
         }
     }
     return folded;
-}
-
-bool NamesEqual(std::string_view a, std::string_view b) noexcept
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (sjis::IsLeadByte(a[i])) {
-            if (a[i] != b[i] || (i + 1 < a.size() && a[i + 1] != b[i + 1])) {
-                return false;
-            }
-            ++i;
-        } else if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The name of a "[name]" line, nullopt for any other line.
@@ -347,94 +328,92 @@ std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path
 Profile::Profile(std::filesystem::path path)
     : path_(std::move(path))
 {
+    sections_.emplace_back();
     std::error_code ec;
     if (std::filesystem::exists(path_, ec) && !std::filesystem::is_regular_file(path_, ec)) {
         loadError_ = "not a regular file";
         return;
     }
     if (const std::optional<std::string> data = ReadWholeFile(path_, loadError_)) {
-        lines_ = SplitLines(*data);
-    }
-}
-
-std::optional<std::size_t> Profile::FindSection(std::string_view section) const
-{
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const std::optional<std::string_view> name = SectionName(lines_[i]);
-        if (name && NamesEqual(*name, section)) {
-            return i;
+        for (std::string& line : SplitLines(*data)) {
+            AddLine(std::move(line));
         }
     }
-    return std::nullopt;
 }
 
-std::size_t Profile::SectionEnd(std::size_t header) const
+// Appends a line read from the file to the index.
+void Profile::AddLine(std::string line)
 {
-    std::size_t i = header + 1;
-    while (i < lines_.size() && !SectionName(lines_[i])) {
-        ++i;
+    if (const std::optional<std::string_view> name = SectionName(line)) {
+        sectionIndex_.emplace(FoldName(*name), sections_.size());
+        Section section;
+        section.header = std::move(line);
+        sections_.push_back(std::move(section));
+        return;
     }
-    return i;
-}
-
-std::optional<std::size_t> Profile::FindKey(std::string_view section, std::string_view key) const
-{
-    const std::optional<std::size_t> header = FindSection(section);
-    if (!header) {
-        return std::nullopt;
-    }
-    const std::size_t end = SectionEnd(*header);
-    for (std::size_t i = *header + 1; i < end; ++i) {
-        const std::optional<KeyLine> kv = ParseKeyLine(lines_[i]);
-        if (kv && NamesEqual(kv->key, key)) {
-            return i;
+    Section& current = sections_.back();
+    if (current.header) {
+        if (const std::optional<KeyLine> kv = ParseKeyLine(line)) {
+            current.keys.emplace(FoldName(kv->key), current.lines.size());
         }
     }
-    return std::nullopt;
+    current.lines.push_back(std::move(line));
 }
 
-bool Profile::HasKey(std::string_view section, std::string_view key) const
+const Profile::Section* Profile::FindSection(std::string_view section) const
 {
-    return FindKey(section, key).has_value();
+    const auto it = sectionIndex_.find(FoldName(section));
+    return it != sectionIndex_.end() ? &sections_[it->second] : nullptr;
+}
+
+const std::string* Profile::FindLine(std::string_view section, std::string_view key) const
+{
+    const Section* found = FindSection(section);
+    if (found == nullptr) {
+        return nullptr;
+    }
+    const auto it = found->keys.find(FoldName(key));
+    return it != found->keys.end() ? &found->lines[it->second] : nullptr;
 }
 
 std::vector<std::pair<std::string, std::string>> Profile::SectionValues(std::string_view section) const
 {
     std::vector<std::pair<std::string, std::string>> values;
-    std::unordered_set<std::string> seen;
-    const std::optional<std::size_t> header = FindSection(section);
-    if (!header) {
+    const Section* found = FindSection(section);
+    if (found == nullptr) {
         return values;
     }
-    const std::size_t end = SectionEnd(*header);
-    for (std::size_t i = *header + 1; i < end; ++i) {
-        const std::optional<KeyLine> kv = ParseKeyLine(lines_[i]);
-        if (!kv) {
-            continue;
-        }
-        if (seen.insert(FoldName(kv->key)).second) {
+    for (std::size_t i = 0; i < found->lines.size(); ++i) {
+        const std::optional<KeyLine> kv = ParseKeyLine(found->lines[i]);
+        // Only the first line of a key counts, as for a read.
+        if (kv && found->keys.at(FoldName(kv->key)) == i) {
             values.emplace_back(std::string(kv->key), CutValue(Unquote(kv->value), kProfileMaxValueBytes));
         }
     }
     return values;
 }
 
+bool Profile::HasKey(std::string_view section, std::string_view key) const
+{
+    return FindLine(section, key) != nullptr;
+}
+
 std::string Profile::ReadString(std::string_view section, std::string_view key, std::string_view def) const
 {
-    const std::optional<std::size_t> line = FindKey(section, key);
-    if (!line) {
+    const std::string* line = FindLine(section, key);
+    if (line == nullptr) {
         return CutValue(def, kProfileMaxValueBytes);
     }
-    return CutValue(Unquote(ParseKeyLine(lines_[*line])->value), kProfileMaxValueBytes);
+    return CutValue(Unquote(ParseKeyLine(*line)->value), kProfileMaxValueBytes);
 }
 
 std::int32_t Profile::ReadInt(std::string_view section, std::string_view key, std::int32_t def) const
 {
-    const std::optional<std::size_t> line = FindKey(section, key);
-    if (!line) {
+    const std::string* line = FindLine(section, key);
+    if (line == nullptr) {
         return def;
     }
-    return ParseInt(Unquote(ParseKeyLine(lines_[*line])->value)).value_or(def);
+    return ParseInt(Unquote(ParseKeyLine(*line)->value)).value_or(def);
 }
 
 bool Profile::ReadBool(std::string_view section, std::string_view key, bool def) const
@@ -444,24 +423,32 @@ bool Profile::ReadBool(std::string_view section, std::string_view key, bool def)
 
 void Profile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
+    std::string foldedSection = FoldName(section);
+    auto found = sectionIndex_.find(foldedSection);
+    if (found == sectionIndex_.end()) {
+        Section created;
+        created.header = "[" + std::string(section) + "]";
+        found = sectionIndex_.emplace(std::move(foldedSection), sections_.size()).first;
+        sections_.push_back(std::move(created));
+    }
+    Section& target = sections_[found->second];
+    std::string foldedKey = FoldName(key);
+    if (const auto existing = target.keys.find(foldedKey); existing != target.keys.end()) {
+        // The key keeps the spelling the file gave it.
+        std::string& line = target.lines[existing->second];
+        line = std::string(ParseKeyLine(line)->key) + "=" + StoredForm(value);
+        return;
+    }
     std::string line = std::string(key) + "=" + StoredForm(value);
-    if (const std::optional<std::size_t> existing = FindKey(section, key)) {
-        lines_[*existing] = std::move(line);
-        return;
-    }
-    const std::optional<std::size_t> header = FindSection(section);
-    if (!header) {
-        lines_.push_back("[" + std::string(section) + "]");
-        lines_.push_back(std::move(line));
-        return;
-    }
     // After the section's last non-blank line, so that blank lines that
-    // part it from the next section stay between them.
-    std::size_t at = SectionEnd(*header);
-    while (at > *header + 1 && Trim(lines_[at - 1]).empty()) {
+    // part it from the next section stay between them. Only blank lines
+    // move, so the key index stays right.
+    std::size_t at = target.lines.size();
+    while (at > 0 && Trim(target.lines[at - 1]).empty()) {
         --at;
     }
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    target.lines.insert(target.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    target.keys.emplace(std::move(foldedKey), at);
 }
 
 void Profile::WriteInt(std::string_view section, std::string_view key, std::int32_t value)
@@ -477,9 +464,15 @@ void Profile::WriteBool(std::string_view section, std::string_view key, bool val
 std::string Profile::Serialize() const
 {
     std::string out;
-    for (const std::string& line : lines_) {
-        out += line;
-        out += "\r\n";
+    for (const Section& section : sections_) {
+        if (section.header) {
+            out += *section.header;
+            out += "\r\n";
+        }
+        for (const std::string& line : section.lines) {
+            out += line;
+            out += "\r\n";
+        }
     }
     return out;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -82,13 +83,22 @@ public:
     [[nodiscard]] std::string Serialize() const;
 
 private:
-    [[nodiscard]] std::optional<std::size_t> FindSection(std::string_view section) const;
-    [[nodiscard]] std::size_t SectionEnd(std::size_t header) const;
-    [[nodiscard]] std::optional<std::size_t> FindKey(std::string_view section, std::string_view key) const;
+    // One "[name]" line with the lines up to the next one. The part before
+    // the first section has no header line.
+    struct Section {
+        std::optional<std::string> header;
+        std::vector<std::string> lines;                      // without their line ends
+        std::unordered_map<std::string, std::size_t> keys; // folded key -> first line holding it
+    };
+
+    [[nodiscard]] const Section* FindSection(std::string_view section) const;
+    [[nodiscard]] const std::string* FindLine(std::string_view section, std::string_view key) const;
+    void AddLine(std::string line);
 
     std::filesystem::path path_;
-    std::vector<std::string> lines_; // without their line ends
-    std::string loadError_;          // why an existing file could not be read
+    std::vector<Section> sections_;                            // [0]: the part before any section
+    std::unordered_map<std::string, std::size_t> sectionIndex_; // folded name -> first section
+    std::string loadError_;                                     // why an existing file could not be read
 };
 
 } // namespace kitemail

@@ -194,7 +194,7 @@ TEST_F(ProfileTest, UnknownContentStaysByteForByteAndNewKeysGoToTheirSection)
     ASSERT_TRUE(p.Save().ok());
     EXPECT_EQ(ReadBytes(ini), "; Kitemail settings\r\n"
                               "[Configuration]\r\n"
-                              "SERVER=new.example.jp\r\n"
+                              "Server=new.example.jp\r\n"
                               "Custom=keep me\r\n"
                               "Port=587\r\n"
                               "\r\n"
@@ -204,6 +204,22 @@ TEST_F(ProfileTest, UnknownContentStaysByteForByteAndNewKeysGoToTheirSection)
                               "\r\n"
                               "[MyAddress]\r\nHow=0\r\n"
                               "[Application]\r\nVer=0.50\r\n");
+}
+
+TEST_F(ProfileTest, KeysAddedOneAfterAnotherCanBeRewrittenInPlace)
+{
+    WriteBytes(ini, "[A]\r\nx=1\r\n\r\n\r\n[B]\r\nx=b\r\n");
+    Profile p(ini);
+    p.WriteString("A", "y", "2");
+    p.WriteString("A", "z", "3");
+    p.WriteString("a", "X", "9");
+    p.WriteString("A", "y", "8");
+    p.WriteString("C", "k", "c");
+    p.WriteString("B", "n", "new");
+    p.WriteString("c", "K", "c2");
+    EXPECT_EQ(p.ReadString("A", "y", ""), "8");
+    EXPECT_EQ(p.ReadString("B", "x", ""), "b");
+    EXPECT_EQ(p.Serialize(), "[A]\r\nx=9\r\ny=8\r\nz=3\r\n\r\n\r\n[B]\r\nx=b\r\nn=new\r\n[C]\r\nk=c2\r\n");
 }
 
 TEST_F(ProfileTest, LfFilesAreReadAndWrittenBackWithCrLf)
