@@ -1,0 +1,25 @@
+// Kitemail Pro: the windowed program.
+
+#include "platform/data_dir.h"
+#include "ui/application.h"
+#include "ui/main_window.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kitemail Pro"));
+
+    const kitemail::CommandLine line = kitemail::ParseCommandLine(QApplication::arguments());
+    if (!line.ok) {
+        std::fprintf(stderr, "kitemail: %s\n", qPrintable(line.error));
+        return 2;
+    }
+    const std::filesystem::path dataDir = kitemail::DataDirectory(line.dataDir);
+    const auto windows = kitemail::CreateProgramWindows(dataDir, line.firstArgument);
+    windows->mainWindow->show();
+    return QApplication::exec();
+}

@@ -1,0 +1,314 @@
+#include "accounting/message_composer.h"
+
+#include "accounting/counter.h"
+#include "platform/text_codec.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace kitemail {
+namespace {
+
+const char* AreaName(TextArea area) noexcept
+{
+    switch (area) {
+    case TextArea::Body: return "本文";
+    case TextArea::Subject: return "題名";
+    case TextArea::Pin: return "PINコード";
+    case TextArea::DirectAddress: return "E-mailアドレス";
+    }
+    return "";
+}
+
+// Enough names to find them in the text; the rest are summed up.
+constexpr std::size_t kNamedCharacters = 5;
+
+} // namespace
+
+std::string UnmappableStatusText(TextArea area, const std::vector<char32_t>& characters)
+{
+    if (characters.empty()) {
+        return {};
+    }
+    std::vector<char32_t> distinct;
+    for (const char32_t c : characters) {
+        if (std::find(distinct.begin(), distinct.end(), c) == distinct.end()) {
+            distinct.push_back(c);
+        }
+    }
+    std::string names;
+    for (std::size_t i = 0; i < distinct.size() && i < kNamedCharacters; ++i) {
+        if (i > 0) {
+            names += ' ';
+        }
+        names += CodePointName(distinct[i]);
+    }
+    if (distinct.size() > kNamedCharacters) {
+        names += Sj(" ほか");
+    }
+    return Sj(AreaName(area)) + Sj("：Shift_JISにない文字があります（") + names +
+           Sj("）。送信前に別の文字に置き換えてください。");
+}
+
+MessageComposer::MessageComposer(Settings& settings, UserInterface& ui) : settings_(settings), ui_(ui) {}
+
+// ---------------------------------------------------------------- texts
+
+template <typename Composer>
+auto& MessageComposer::FieldOf(Composer& self, TextArea area) noexcept
+{
+    switch (area) {
+    case TextArea::Body: return self.body_;
+    case TextArea::Subject: return self.subject_;
+    case TextArea::Pin: return self.pin_;
+    case TextArea::DirectAddress: return self.address_;
+    }
+    return self.body_;
+}
+
+const ComposedText& MessageComposer::Text(TextArea area) const noexcept
+{
+    return FieldOf(*this, area);
+}
+
+void MessageComposer::SetText(TextArea area, ComposedText text)
+{
+    FieldOf(*this, area) = std::move(text);
+    ReportUnmappable(area);
+}
+
+void MessageComposer::ReportUnmappable(TextArea area)
+{
+    const ComposedText& text = Text(area);
+    if (!text.unmappable.empty()) {
+        ui_.SetStatusText(UnmappableStatusText(area, text.unmappable));
+    }
+}
+
+void MessageComposer::SetBody(ComposedText text)
+{
+    SetText(TextArea::Body, std::move(text));
+    ChrChange();
+}
+
+void MessageComposer::SetSubject(ComposedText text)
+{
+    SetText(TextArea::Subject, std::move(text));
+    ChrChange();
+}
+
+void MessageComposer::SetPin(ComposedText text)
+{
+    // The PIN is no part of the count.
+    SetText(TextArea::Pin, std::move(text));
+}
+
+void MessageComposer::SetDirectAddress(ComposedText text)
+{
+    SetText(TextArea::DirectAddress, std::move(text));
+    ChrChange();
+}
+
+std::vector<char32_t> MessageComposer::UnmappableCharacters() const
+{
+    std::vector<char32_t> all;
+    for (const ComposedText* t : {&body_, &subject_, &pin_, &address_}) {
+        all.insert(all.end(), t->unmappable.begin(), t->unmappable.end());
+    }
+    return all;
+}
+
+void MessageComposer::SetAttachments(std::vector<std::string> paths)
+{
+    attachments_ = std::move(paths);
+    ChrChange();
+}
+
+// ---------------------------------------------------------------- type
+
+bool MessageComposer::ApplyTerminalType(std::int32_t t)
+{
+    // The limits are whatever the settings hold at this moment.
+    type_.TypeMaxLengths = settings_.TypeMaxLengths;
+    return type_.ApplyTerminalType(t, settings_.MaxLen, settings_.FixLen);
+}
+
+void MessageComposer::TypeBoxChanged(std::int32_t index)
+{
+    SetTypeBoxIndex(index);
+    ApplyTerminalType(typeBox_);
+    ChrChange();
+}
+
+void MessageComposer::ClearTypeBox()
+{
+    TypeBoxChanged(kUnspecifiedType);
+}
+
+void MessageComposer::SetTypeBoxIndex(std::int32_t index) noexcept
+{
+    typeBox_ = IsTerminalType(index) ? index : kUnspecifiedType;
+}
+
+// ---------------------------------------------------------------- modes
+
+void MessageComposer::SelectDirectMode()
+{
+    ui_.SetStatusText(Sj("直接入力：Emailアドレスを入力してください。"));
+    mode_ = RecipientMode::Direct;
+    ApplyTerminalType(typeBox_);
+    ChrChange();
+}
+
+void MessageComposer::SelectAddressBookMode()
+{
+    ui_.SetStatusText(Sj("アドレス帳：アドレス帳から選択してください。"));
+    mode_ = RecipientMode::AddressBook;
+    CheckListBox1ClickCheck();
+    ChrChange();
+}
+
+// ---------------------------------------------------------------- check list
+
+bool MessageComposer::ValidEntry(std::int32_t index) const noexcept
+{
+    return index >= 0 && static_cast<std::size_t>(index) < checkList_.size();
+}
+
+std::vector<std::string> MessageComposer::CheckListLines() const
+{
+    std::vector<std::string> lines;
+    lines.reserve(checkList_.size());
+    for (const CheckListEntry& e : checkList_) {
+        lines.push_back(e.line);
+    }
+    return lines;
+}
+
+void MessageComposer::SetCheckListLines(std::vector<std::string> lines)
+{
+    checkList_.clear();
+    checkList_.reserve(lines.size());
+    for (std::string& line : lines) {
+        checkList_.push_back({std::move(line), false});
+    }
+    highlighted_ = -1;
+    dragStart_ = -1;
+}
+
+void MessageComposer::SetTick(std::int32_t index, bool ticked)
+{
+    if (!ValidEntry(index)) {
+        return;
+    }
+    checkList_[static_cast<std::size_t>(index)].ticked = ticked;
+    CheckListBox1ClickCheck();
+}
+
+void MessageComposer::CheckListBox1ClickCheck()
+{
+    std::vector<std::int32_t> tickedTypes;
+    for (const CheckListEntry& e : checkList_) {
+        if (e.ticked) {
+            tickedTypes.push_back(TerminalTypeOfLine(e.line));
+        }
+    }
+    const std::int32_t t = DeriveTypeFromTicks(tickedTypes);
+    ApplyTerminalType(t);
+    ChrChange();
+    ui_.SetStatusText(SelectionStatusText(t));
+}
+
+void MessageComposer::TickAll(bool ticked)
+{
+    for (CheckListEntry& e : checkList_) {
+        e.ticked = ticked;
+    }
+}
+
+void MessageComposer::SetHighlighted(std::int32_t index) noexcept
+{
+    highlighted_ = ValidEntry(index) ? index : -1;
+}
+
+void MessageComposer::SurveyHighlighted()
+{
+    if (!ValidEntry(highlighted_)) {
+        return;
+    }
+    const std::int32_t t = TerminalTypeOfLine(checkList_[static_cast<std::size_t>(highlighted_)].line);
+    Notify(ui_, settings_.BeepOnMessage, SurveyText(t));
+}
+
+void MessageComposer::DragBegin(std::int32_t index) noexcept
+{
+    dragStart_ = ValidEntry(index) ? index : -1;
+}
+
+void MessageComposer::DragOver(std::int32_t index) noexcept
+{
+    SetHighlighted(index);
+}
+
+void MessageComposer::Drop(std::int32_t index)
+{
+    const std::int32_t target = ValidEntry(index) ? index : -1;
+    if (target != -1 && dragStart_ != -1 && target != dragStart_) {
+        // The entry keeps its tick: the tick belongs to the recipient, not
+        // to the row it happened to be in.
+        const auto from = checkList_.begin() + dragStart_;
+        const auto to = checkList_.begin() + target;
+        if (dragStart_ < target) {
+            std::rotate(from, from + 1, to + 1);
+        } else {
+            std::rotate(to, from, from + 1);
+        }
+    }
+    SetHighlighted(target);
+    settings_.AddressBook = CheckListLines();
+}
+
+// ---------------------------------------------------------------- sender
+
+void MessageComposer::SenderChanged(std::string senderText)
+{
+    settings_.SenderAddress = std::move(senderText);
+    ChrChange();
+}
+
+void MessageComposer::FromCheckClicked(bool nowChecked)
+{
+    fromChecked_ = nowChecked;
+    ui_.SetStatusText(nowChecked ? Sj("ここでの設定優先") : Sj("アドレス帳の設定優先"));
+}
+
+// ---------------------------------------------------------------- count
+
+bool MessageComposer::ChrChange()
+{
+    CountInputs in;
+    in.body = body_.bytes;
+    in.subject = subject_.bytes;
+    in.sender = settings_.SenderAddress;
+    in.attachments = attachments_;
+    in.type = type_.CurrentTerminalType;
+    in.fixedLength = type_.CurrentFixedLength;
+    in.options.CountShiftBytes = settings_.CountShiftBytes;
+    in.options.AssumeSingleByteAtEnds = settings_.AssumeSingleByteAtEnds;
+    in.options.CountFinalLineBreakShift = settings_.CountFinalLineBreakShift;
+
+    const CountResult result = CountMessageSize(in);
+    if (!result.ok) {
+        ui_.SetStatusText(result.error);
+        return false;
+    }
+    display_.count = result.count;
+    display_.limit = type_.CurrentMaxLength;
+    display_.over = result.count > type_.CurrentMaxLength;
+    display_.gaugeMax = std::max(type_.CurrentMaxLength, 0);
+    display_.gaugeProgress = std::clamp(result.count, 0, display_.gaugeMax);
+    return true;
+}
+
+} // namespace kitemail

@@ -1,0 +1,161 @@
+#pragma once
+// The message being composed in the main window and the rules around it:
+// the recipient modes, the terminal type they choose, the address-book
+// check list and the live count. No widgets: the window mirrors this state
+// and forwards the user's actions to it.
+
+#include "accounting/terminal_type.h"
+#include "platform/user_interface.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kitemail {
+
+struct Settings;
+
+// Code page 932 text of one input box. Characters Shift_JIS cannot hold
+// stand in `bytes` as the geta mark, two bytes each, so the count shows
+// the room the user's replacement will take; they are listed so that the
+// user is told and a send can refuse them.
+struct ComposedText {
+    std::string bytes;
+    std::vector<char32_t> unmappable;
+
+    friend bool operator==(const ComposedText&, const ComposedText&) = default;
+};
+
+// The geta mark, written where a character has no Shift_JIS code.
+inline constexpr std::string_view kUnmappablePlaceholder = "\x81\xAC";
+
+enum class RecipientMode { Direct, AddressBook };
+
+// One line of the address-book check list.
+struct CheckListEntry {
+    std::string line; // the whole stored address-book line
+    bool ticked = false;
+
+    friend bool operator==(const CheckListEntry&, const CheckListEntry&) = default;
+};
+
+// What the status bar's count display shows.
+struct CountDisplay {
+    std::int32_t count = 0;
+    std::int32_t limit = 384;
+    bool over = false;          // red when over the limit, black at or below it
+    std::int32_t gaugeMax = 384;
+    std::int32_t gaugeProgress = 0;
+
+    friend bool operator==(const CountDisplay&, const CountDisplay&) = default;
+};
+
+// The fields whose text the user types.
+enum class TextArea { Body, Subject, Pin, DirectAddress };
+
+class MessageComposer {
+public:
+    // Settings are read at each use, never copied.
+    MessageComposer(Settings& settings, UserInterface& ui);
+
+    // ---- texts; each change recounts
+    void SetBody(ComposedText text);
+    void SetSubject(ComposedText text);
+    void SetPin(ComposedText text);
+    void SetDirectAddress(ComposedText text);
+    [[nodiscard]] const ComposedText& Text(TextArea area) const noexcept;
+    // Every character of the texts that Shift_JIS cannot hold, in area order.
+    [[nodiscard]] std::vector<char32_t> UnmappableCharacters() const;
+
+    // ---- attachments (full paths, code page 932); a change recounts
+    void SetAttachments(std::vector<std::string> paths);
+    [[nodiscard]] const std::vector<std::string>& Attachments() const noexcept { return attachments_; }
+
+    // ---- terminal type
+    // Makes t current with the limits the settings hold now; anything
+    // outside -1..9 changes nothing. The caller recounts.
+    bool ApplyTerminalType(std::int32_t t);
+    [[nodiscard]] const TerminalTypeState& TypeState() const noexcept { return type_; }
+    [[nodiscard]] InputAreas Areas() const noexcept { return type_.Areas(); }
+
+    // The type box: -1 for no selection.
+    [[nodiscard]] std::int32_t TypeBoxIndex() const noexcept { return typeBox_; }
+    // The box's selection changed: applies it and recounts.
+    void TypeBoxChanged(std::int32_t index);
+    // The double-click on "端末タイプ": no selection, so the unspecified type.
+    void ClearTypeBox();
+    // Sets the box without applying it (start-up does apply it separately).
+    void SetTypeBoxIndex(std::int32_t index) noexcept;
+
+    // ---- recipient mode
+    [[nodiscard]] RecipientMode Mode() const noexcept { return mode_; }
+    void SelectDirectMode();
+    void SelectAddressBookMode();
+
+    // ---- address-book check list
+    [[nodiscard]] const std::vector<CheckListEntry>& CheckList() const noexcept { return checkList_; }
+    [[nodiscard]] std::vector<std::string> CheckListLines() const;
+    // Replaces the lines; every tick is cleared, nothing is highlighted.
+    void SetCheckListLines(std::vector<std::string> lines);
+    // A tick set by the user: the type of the ticked entries is applied.
+    void SetTick(std::int32_t index, bool ticked);
+    // Derives the common type of the ticked entries, applies it, recounts
+    // and shows its selection status text.
+    void CheckListBox1ClickCheck();
+    // "全てにチェックを入れる" / "全てのチェックを外す": ticks only.
+    void TickAll(bool ticked);
+    [[nodiscard]] std::int32_t Highlighted() const noexcept { return highlighted_; }
+    void SetHighlighted(std::int32_t index) noexcept;
+    // "使用端末調査" and "本文中に挿入" need a highlighted entry.
+    [[nodiscard]] bool EntryMenuItemsEnabled() const noexcept { return highlighted_ >= 0; }
+    // "使用端末調査": the survey text of the highlighted entry's type.
+    void SurveyHighlighted();
+
+    // Reordering by dragging; index is the entry under the mouse, -1 for none.
+    void DragBegin(std::int32_t index) noexcept;
+    void DragOver(std::int32_t index) noexcept;
+    void Drop(std::int32_t index);
+    [[nodiscard]] std::int32_t DragStartIndex() const noexcept { return dragStart_; }
+
+    // ---- sender bar
+    // The sender box's text became senderText: it is the sender from now on.
+    void SenderChanged(std::string senderText);
+    void FromCheckClicked(bool nowChecked);
+    [[nodiscard]] bool FromChecked() const noexcept { return fromChecked_; }
+
+    // ---- counting
+    // Recounts and updates the display; on failure (an attachment that
+    // cannot be read) the display keeps its values, the status line says
+    // why, and false is returned.
+    bool ChrChange();
+    [[nodiscard]] const CountDisplay& Display() const noexcept { return display_; }
+
+private:
+    template <typename Composer>
+    static auto& FieldOf(Composer& self, TextArea area) noexcept;
+    void SetText(TextArea area, ComposedText text);
+    void ReportUnmappable(TextArea area);
+    [[nodiscard]] bool ValidEntry(std::int32_t index) const noexcept;
+
+    Settings& settings_;
+    UserInterface& ui_;
+    ComposedText body_;
+    ComposedText subject_;
+    ComposedText pin_;
+    ComposedText address_;
+    std::vector<std::string> attachments_;
+    TerminalTypeState type_;
+    std::int32_t typeBox_ = 0;
+    RecipientMode mode_ = RecipientMode::Direct;
+    std::vector<CheckListEntry> checkList_;
+    std::int32_t highlighted_ = -1;
+    std::int32_t dragStart_ = -1;
+    bool fromChecked_ = false;
+    CountDisplay display_;
+};
+
+// "本文：" style status text naming the characters of an area that
+// Shift_JIS cannot hold; empty when there are none.
+[[nodiscard]] std::string UnmappableStatusText(TextArea area, const std::vector<char32_t>& characters);
+
+} // namespace kitemail

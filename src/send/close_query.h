@@ -1,0 +1,14 @@
+#pragma once
+// Whether the main window may close now.
+
+#include "platform/user_interface.h"
+
+namespace kitemail {
+
+struct Settings;
+
+// While a mail is in flight the close is refused with a status text (and
+// the beep when wanted), and no box: the user ends or aborts the send first.
+[[nodiscard]] bool MainWindowCloseQuery(bool mailInFlight, const Settings& settings, UserInterface& ui);
+
+} // namespace kitemail

@@ -1,0 +1,70 @@
+#include "ui/application.h"
+
+#include "ui/about_box.h"
+#include "ui/main_window.h"
+#include "ui/settings_dialog.h"
+
+#include <QFile>
+
+namespace kitemail {
+
+ProgramWindows::ProgramWindows() = default;
+
+// The dialog refers to the main window: it goes first.
+ProgramWindows::~ProgramWindows()
+{
+    settingsDialog.reset();
+    aboutBox.reset();
+    mainWindow.reset();
+}
+
+CommandLine ParseCommandLine(const QStringList& arguments)
+{
+    CommandLine line;
+    bool haveFirst = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--data-dir")) {
+            if (i + 1 >= arguments.size()) {
+                line.ok = false;
+                line.error = QStringLiteral("--data-dir needs a directory");
+                return line;
+            }
+            line.dataDir = std::filesystem::path(QFile::encodeName(arguments[++i]).toStdString());
+        } else if (arg.startsWith(QLatin1String("--data-dir="))) {
+            line.dataDir = std::filesystem::path(QFile::encodeName(arg.mid(11)).toStdString());
+        } else if (!haveFirst) {
+            line.firstArgument = arg;
+            haveFirst = true;
+        }
+    }
+    return line;
+}
+
+std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path& dataDir,
+                                                     const QString& firstArgument)
+{
+    auto windows = std::make_unique<ProgramWindows>();
+    windows->mainWindow = std::make_unique<MainWindow>(windows->settings, dataDir);
+    MainWindow& main = *windows->mainWindow;
+
+    windows->aboutBox = std::make_unique<AboutBox>(&main);
+    AboutBox& about = *windows->aboutBox;
+    main.SetAboutCommand([&about] { about.exec(); });
+
+    // The split result viewer, the diet and preview windows and the POP3
+    // password prompt come here in this order as they are built; the
+    // preview window's values live in the settings until then.
+
+    windows->settingsDialog = std::make_unique<SettingsDialog>(windows->settings, dataDir, main, &main);
+    SettingsDialog& dialog = *windows->settingsDialog;
+    main.SetSettingsCommand([&dialog] { dialog.exec(); });
+    if (IsSetupSwitch(firstArgument.toStdString())) {
+        dialog.exec();
+    }
+
+    // The history viewer comes last.
+    return windows;
+}
+
+} // namespace kitemail

@@ -1,0 +1,47 @@
+#pragma once
+// The program's windows, created in their fixed order; each may use the
+// ones created before it.
+
+#include "settings/settings.h"
+
+#include <QStringList>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace kitemail {
+
+class AboutBox;
+class MainWindow;
+class SettingsDialog;
+
+struct ProgramWindows {
+    Settings settings; // the live settings, edited by the settings dialog
+    std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<AboutBox> aboutBox;
+    std::unique_ptr<SettingsDialog> settingsDialog;
+
+    ProgramWindows();
+    ~ProgramWindows();
+    ProgramWindows(const ProgramWindows&) = delete;
+    ProgramWindows& operator=(const ProgramWindows&) = delete;
+};
+
+// The command line: "--data-dir DIR" anywhere, then the first remaining
+// argument is the one the setup switch is looked for in.
+struct CommandLine {
+    std::optional<std::filesystem::path> dataDir;
+    QString firstArgument;
+    bool ok = true;
+    QString error;
+};
+[[nodiscard]] CommandLine ParseCommandLine(const QStringList& arguments);
+
+// Creates the windows in order and loads the settings; when the first
+// argument is the setup switch, the settings dialog is shown modally before
+// this returns. The main window is not shown yet.
+[[nodiscard]] std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path& dataDir,
+                                                                   const QString& firstArgument);
+
+} // namespace kitemail

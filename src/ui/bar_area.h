@@ -1,0 +1,64 @@
+#pragma once
+// The bar area across the top of the main window: bars the user drags to
+// any place inside it by their grip. The area grows to hold its bars; the
+// positions are what the settings file stores.
+
+#include <QFrame>
+#include <QPoint>
+
+namespace kitemail {
+
+class BarArea;
+
+class Bar : public QFrame {
+    Q_OBJECT
+public:
+    // content becomes a child of the bar, right of the grip.
+    Bar(const QString& objectName, QWidget* content, int width, BarArea* area);
+
+    [[nodiscard]] QWidget* Content() const noexcept { return content_; }
+    // Top and left inside the bar area, as stored.
+    [[nodiscard]] QPoint Position() const { return pos(); }
+    // Places the bar as given; BarArea::Arrange settles overlaps.
+    void SetPosition(QPoint topLeftInArea);
+
+private:
+    friend class BarGrip;
+    void GripPressed(QPoint globalPos);
+    void GripMoved(QPoint globalPos);
+
+    BarArea* area_;
+    QWidget* content_;
+    QPoint pressGlobal_;
+    QPoint pressPos_;
+};
+
+class BarArea : public QWidget {
+    Q_OBJECT
+public:
+    explicit BarArea(QWidget* parent = nullptr);
+
+    [[nodiscard]] QSize sizeHint() const override;
+    [[nodiscard]] QSize minimumSizeHint() const override;
+
+    // Height of one bar and the distance between rows.
+    static constexpr int kBarHeight = 22;
+    static constexpr int kRowPitch = 24;
+    static constexpr int kFirstRowTop = 2;
+
+    // Where a dragged bar lands: the nearest row, never left of the area.
+    [[nodiscard]] static QPoint Snap(QPoint wanted) noexcept;
+
+    // Bars that overlap in a row are pushed right, in the order of their
+    // left edges, so that every bar stays usable.
+    void Arrange();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void childEvent(QChildEvent* event) override;
+
+private:
+    [[nodiscard]] int ContentHeight() const;
+};
+
+} // namespace kitemail

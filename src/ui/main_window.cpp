@@ -1,0 +1,944 @@
+#include "ui/main_window.h"
+
+#include "platform/data_dir.h"
+#include "platform/text_codec.h"
+#include "send/close_query.h"
+#include "ui/bar_area.h"
+#include "ui/check_list_box.h"
+#include "ui/sjis_field.h"
+#include "ui/status_line.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kitemail {
+namespace {
+
+constexpr int kDesignedWidth = 640;
+constexpr int kDesignedHeight = 403;
+constexpr int kTabWidth = 185;
+constexpr int kSplitterWidth = 3;
+constexpr int kClockPeriodMs = 200;
+constexpr int kDeveloperBarWidth = 235;
+constexpr int kKlabBarWidth = 100;
+constexpr int kDeveloperBarTop = 50;
+constexpr int kKlabBarTop = 74;
+constexpr int kPinLength = 4;
+constexpr int kSendButtonWidth = 49;
+constexpr int kToolButtonWidth = 23;
+constexpr int kTabTo = 0;
+constexpr int kTabFile = 2;
+
+const char* const kAppTitle = "Kitemail Pro";
+
+QString Q(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// Active input boxes have the window colour, inactive ones the button face.
+void SetInputColour(QWidget* widget, bool windowColour)
+{
+    const QPalette app = QApplication::palette();
+    const QColor colour = app.color(windowColour ? QPalette::Base : QPalette::Button);
+    QPalette pal = widget->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, QPalette::Base, colour);
+        if (qobject_cast<QComboBox*>(widget) != nullptr) {
+            pal.setColor(group, QPalette::Button, colour);
+        }
+    }
+    widget->setPalette(pal);
+}
+
+// "short|long" hints: the short part is the tool tip.
+void SetHint(QWidget* widget, const char* hint)
+{
+    const QString text = Q(hint);
+    const qsizetype bar = text.indexOf(QLatin1Char('|'));
+    widget->setToolTip(bar < 0 ? text : text.left(bar));
+    widget->setStatusTip(bar < 0 ? text : text.mid(bar + 1));
+}
+
+void SetImeOff(QWidget* widget)
+{
+    widget->setAttribute(Qt::WA_InputMethodEnabled, false);
+    widget->setInputMethodHints(Qt::ImhPreferLatin | Qt::ImhNoPredictiveText);
+}
+
+QToolBar* FlatToolBar(QWidget* parent)
+{
+    auto* bar = new QToolBar(parent);
+    bar->setIconSize(QSize(16, 16));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: none; spacing: 0px; }"));
+    return bar;
+}
+
+} // namespace
+
+const std::vector<CarrierSuffix>& CarrierSuffixes()
+{
+    static const std::vector<CarrierSuffix> suffixes = {
+        {"DoCoMo", "@docomo.ne.jp"},
+        {"au", "@ezweb.ne.jp"},
+        {"vodafone", "@?.vodafone.ne.jp"},
+        {"Tu-Ka", "@sky.tk?.ne.jp"},
+        {"DDI Pocket", "@?.pdx.ne.jp"},
+    };
+    return suffixes;
+}
+
+MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidget* parent)
+    : QWidget(parent), settings_(settings), dataDir_(std::move(dataDir)), composer_(settings_, *this)
+{
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(Q(kAppTitle));
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+
+    statusLine_ = new StatusLine(this);
+    mainPanel_ = new QWidget(this);
+    mainPanel_->setObjectName(QStringLiteral("MainPanel"));
+    barArea_ = new BarArea(mainPanel_);
+
+    BuildMenus();
+    BuildBars();
+
+    tabs_ = new QTabWidget;
+    tabs_->setObjectName(QStringLiteral("PageControl1"));
+    tabs_->setTabPosition(QTabWidget::South);
+    tabs_->addTab(BuildToTab(), QStringLiteral("To :"));
+    tabs_->addTab(BuildSubjectTab(), QStringLiteral("Subject :"));
+    fileTab_ = BuildFileTab();
+    tabs_->addTab(fileTab_, QStringLiteral("File :"));
+    tabs_->setCurrentIndex(kTabTo);
+
+    memo1_ = new QPlainTextEdit;
+    memo1_->setObjectName(QStringLiteral("Memo1"));
+    memo1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo1_->setTabChangesFocus(false);
+
+    splitter_ = new QSplitter(Qt::Horizontal);
+    splitter_->setObjectName(QStringLiteral("Splitter1"));
+    splitter_->setHandleWidth(kSplitterWidth);
+    splitter_->setChildrenCollapsible(false);
+    splitter_->addWidget(tabs_);
+    splitter_->addWidget(memo1_);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({kTabWidth, kDesignedWidth - kTabWidth - kSplitterWidth});
+
+    auto* panelLayout = new QVBoxLayout(mainPanel_);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->setSpacing(0);
+    panelLayout->addWidget(barArea_);
+    panelLayout->addWidget(splitter_, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(mainPanel_, 1);
+    layout->addWidget(statusLine_);
+
+    BuildContextMenus();
+
+    connect(memo1_, &QPlainTextEdit::textChanged, this, &MainWindow::BodyChanged);
+    connect(edit1_, &QLineEdit::textChanged, this, &MainWindow::Edit1Changed);
+    connect(edit2_, &QLineEdit::textChanged, this, &MainWindow::Edit2Changed);
+    connect(edit3_, &QLineEdit::textChanged, this, &MainWindow::Edit3Changed);
+    connect(edit4_, &QLineEdit::textChanged, this, &MainWindow::Edit4Changed);
+    connect(comboBox1_, &QComboBox::currentIndexChanged, this, &MainWindow::TypeBoxChanged);
+    connect(comboBox2_, &QComboBox::currentIndexChanged, this, &MainWindow::SenderBoxChanged);
+    connect(radioButton2_, &QRadioButton::clicked, this, [this] {
+        composer_.SelectDirectMode();
+        SyncAll();
+    });
+    connect(radioButton1_, &QRadioButton::clicked, this, [this] {
+        composer_.SelectAddressBookMode();
+        SyncAll();
+    });
+    connect(fromChk_, &QCheckBox::clicked, this, [this](bool on) { composer_.FromCheckClicked(on); });
+    connect(checkListBox1_, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* item) { CheckListItemChanged(checkListBox1_->row(item)); });
+    connect(checkListBox1_, &QListWidget::currentRowChanged, this,
+            [this](int row) { composer_.SetHighlighted(row); });
+    connect(checkListBox1_, &CheckListBox::pressedOnRow, this, [this](int row) { composer_.DragBegin(row); });
+    connect(checkListBox1_, &CheckListBox::draggedOverRow, this, [this](int row) {
+        composer_.DragOver(row);
+        SyncCheckList();
+    });
+    connect(checkListBox1_, &CheckListBox::droppedOnRow, this, [this](int row) {
+        composer_.Drop(row);
+        SyncCheckList();
+    });
+    connect(statusLine_, &StatusLine::abortClicked, this, &MainWindow::abortRequested);
+
+    // Clicking anywhere in a recipient group chooses its mode.
+    for (QWidget* w : std::initializer_list<QWidget*>{directGroup_, addressLabel_, label4_, edit1_, comboBox1_,
+                                                      bookGroup_, bookLabel_, checkListBox1_->viewport()}) {
+        w->installEventFilter(this);
+    }
+
+    timer_ = new QTimer(this);
+    timer_->setInterval(kClockPeriodMs);
+    connect(timer_, &QTimer::timeout, this, &MainWindow::TimerTick);
+    timer_->start();
+
+    resize(kDesignedWidth, kDesignedHeight);
+    ApplyStartupLayout(LoadMainWindowSettings(SettingsFilePath(dataDir_), settings_));
+    SyncAll();
+    statusLine_->Tick(settings_.ScrollLongStatusHints, QDateTime::currentDateTime());
+}
+
+MainWindow::~MainWindow() = default;
+
+// ---------------------------------------------------------------- building
+
+QAction* MainWindow::AddMenuAction(QMenu* menu, const QString& text, const char* objectName,
+                                   const QKeySequence& shortcut)
+{
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QString::fromLatin1(objectName));
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        // The menu is no menu line of the window: the window itself carries
+        // the shortcuts, so they work wherever the focus is.
+        addAction(action);
+    }
+    // Commands whose work has not been built yet stay visible but disabled.
+    action->setEnabled(false);
+    return action;
+}
+
+void MainWindow::BuildMenus()
+{
+    auto* menuBar = new QMenuBar;
+    menuBar->setObjectName(QStringLiteral("MainMenu"));
+    menuBar->setNativeMenuBar(false);
+
+    QMenu* file = menuBar->addMenu(Q("ファイル(&F)"));
+    sendAction_ = AddMenuAction(file, Q("メッセージを送信(&G)"), "Send1", QKeySequence(Qt::CTRL | Qt::Key_G));
+    file->addSeparator();
+    AddMenuAction(file, Q("本文を開く(&O)..."), "OpenBody");
+    AddMenuAction(file, Q("本文を保存(&S)..."), "SaveBody");
+    openAttachmentAction_ = AddMenuAction(file, Q("添付ファイルを開く(&A)..."), "OpenAttachment");
+    file->addSeparator();
+    exitAction_ = AddMenuAction(file, Q("終了(&X)"), "Exit1");
+    exitAction_->setEnabled(true);
+    connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* edit = menuBar->addMenu(Q("編集(&E)"));
+    AddMenuAction(edit, Q("元に戻す(&U)"), "Undo1", QKeySequence(Qt::CTRL | Qt::Key_Z));
+    edit->addSeparator();
+    AddMenuAction(edit, Q("切り取り(&T)"), "Cut1", QKeySequence(Qt::CTRL | Qt::Key_X));
+    AddMenuAction(edit, Q("コピー(&C)"), "Copy1", QKeySequence(Qt::CTRL | Qt::Key_C));
+    AddMenuAction(edit, Q("貼り付け(&P)"), "Paste1", QKeySequence(Qt::CTRL | Qt::Key_V));
+    AddMenuAction(edit, Q("引用符つき貼り付け(&Q)"), "QuotedPaste1", QKeySequence(Qt::CTRL | Qt::Key_Q));
+    AddMenuAction(edit, Q("すべて選択(&L)"), "SelectAll1", QKeySequence(Qt::CTRL | Qt::Key_A));
+    edit->addSeparator();
+    AddMenuAction(edit, Q("クリア(&E)"), "Clear1");
+
+    QMenu* insert = menuBar->addMenu(Q("挿入(&I)"));
+    QMenu* signature = insert->addMenu(Q("署名(&S)"));
+    signatureAAction_ = AddMenuAction(signature, Q("TypeA(&A) : 設定されていません。"), "SignatureA");
+    signatureBAction_ = AddMenuAction(signature, Q("TypeB(&B) : 設定されていません。"), "SignatureB");
+    AddMenuAction(signature, Q("自動挿入用(&C)"), "SignatureAuto");
+    AddMenuAction(insert, Q("日時(&D)"), "InsertDate");
+    AddMenuAction(insert, Q("電話番号リンク(&T)..."), "InsertTel");
+
+    QMenu* tools = menuBar->addMenu(Q("ツール(&T)"));
+    AddMenuAction(tools, Q("プレビュー(&P)..."), "Preview1");
+    AddMenuAction(tools, Q("ダイエット(&D)..."), "Diet1");
+    AddMenuAction(tools, Q("送信履歴(&L)"), "History1");
+    tools->addSeparator();
+    settingsAction_ = AddMenuAction(tools, Q("設定(&S)..."), "Settings1");
+    settingsAction_->setEnabled(true);
+    connect(settingsAction_, &QAction::triggered, this, [this] {
+        if (openSettings_) {
+            openSettings_();
+        }
+    });
+
+    QMenu* help = menuBar->addMenu(Q("ヘルプ(&H)"));
+    aboutAction_ = AddMenuAction(help, Q("バージョン情報(&A)..."), "About1");
+    aboutAction_->setEnabled(true);
+    connect(aboutAction_, &QAction::triggered, this, [this] {
+        if (showAbout_) {
+            showAbout_();
+        }
+    });
+
+    menuBar_ = new Bar(QStringLiteral("MenuBar"), menuBar, kMenuBarWidth, barArea_);
+}
+
+void MainWindow::BuildBars()
+{
+    QStyle* s = style();
+
+    // Tool bar: "送信" with its caption, then image buttons with hints.
+    QToolBar* tools = FlatToolBar(nullptr);
+    tools->setObjectName(QStringLiteral("ToolBar1"));
+    QAction* send = tools->addAction(Q("送信"));
+    send->setObjectName(QStringLiteral("SendButton"));
+    send->setToolTip(Q("送信"));
+    send->setEnabled(false);
+    if (auto* b = qobject_cast<QToolButton*>(tools->widgetForAction(send))) {
+        b->setFixedWidth(kSendButtonWidth);
+    }
+    tools->addSeparator();
+    struct ToolButton {
+        QStyle::StandardPixmap icon;
+        const char* hint;
+        const char* name;
+    };
+    const ToolButton buttons[] = {
+        {QStyle::SP_DialogResetButton, "クリア", "ClearButton"},
+        {QStyle::SP_FileDialogDetailedView, "設定", "SettingsButton"},
+        {QStyle::SP_FileDialogContentsView, "履歴", "HistoryButton"},
+        {QStyle::SP_FileDialogInfoView, "プレビュー", "PreviewButton"},
+    };
+    for (const ToolButton& tb : buttons) {
+        QAction* a = tools->addAction(s->standardIcon(tb.icon), Q(tb.hint));
+        a->setObjectName(QString::fromLatin1(tb.name));
+        a->setToolTip(Q(tb.hint));
+        a->setEnabled(false);
+        if (auto* b = qobject_cast<QToolButton*>(tools->widgetForAction(a))) {
+            b->setFixedWidth(kToolButtonWidth);
+        }
+        if (QLatin1String(tb.name) == QLatin1String("SettingsButton")) {
+            a->setEnabled(true);
+            connect(a, &QAction::triggered, settingsAction_, &QAction::trigger);
+        }
+    }
+    tools->addSeparator();
+    QAction* exit = tools->addAction(s->standardIcon(QStyle::SP_DialogCloseButton), Q("終了"));
+    exit->setObjectName(QStringLiteral("ExitButton"));
+    exit->setToolTip(Q("終了"));
+    if (auto* b = qobject_cast<QToolButton*>(tools->widgetForAction(exit))) {
+        b->setFixedWidth(kToolButtonWidth);
+    }
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    toolBar_ = new Bar(QStringLiteral("ToolBarBar"), tools, kToolBarWidth, barArea_);
+
+    // Sender bar.
+    auto* sender = new QWidget;
+    auto* senderLayout = new QHBoxLayout(sender);
+    senderLayout->setContentsMargins(0, 0, 0, 0);
+    senderLayout->setSpacing(2);
+    fromChk_ = new QCheckBox(QStringLiteral("From : "));
+    fromChk_->setObjectName(QStringLiteral("FromChk"));
+    SetHint(fromChk_, "チェックを入れるとアドレス帳の設定に関わらず、ここで指定した送信元で送信します。");
+    comboBox2_ = new QComboBox;
+    comboBox2_->setObjectName(QStringLiteral("ComboBox2"));
+    comboBox2_->setEditable(false);
+    comboBox2_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    senderLayout->addWidget(fromChk_);
+    senderLayout->addWidget(comboBox2_, 1);
+    senderBar_ = new Bar(QStringLiteral("SenderBar"), sender, kSenderBarWidth, barArea_);
+
+    // Subject bar.
+    auto* subject = new QWidget;
+    auto* subjectLayout = new QHBoxLayout(subject);
+    subjectLayout->setContentsMargins(0, 0, 0, 0);
+    subjectLayout->setSpacing(2);
+    subjectLayout->addWidget(new QLabel(QStringLiteral("Subject :")));
+    edit4_ = new QLineEdit;
+    edit4_->setObjectName(QStringLiteral("Edit4"));
+    subjectLayout->addWidget(edit4_, 1);
+    subjectBar_ = new Bar(QStringLiteral("SubjectBar"), subject, kSubjectBarWidth, barArea_);
+
+    // Developer tool bar and the vertical-writing bar: their work arrives
+    // with the developer tools and the text tools.
+    QToolBar* developer = FlatToolBar(nullptr);
+    developer->setObjectName(QStringLiteral("DeveloperToolBar"));
+    developer->setWindowTitle(QStringLiteral("Developer's ToolBar"));
+    auto* testBox = new QCheckBox(QStringLiteral("Test"));
+    testBox->setEnabled(false);
+    developer->addWidget(testBox);
+    for (const char* caption : {"for test", "POP3認証", "My SMTP test"}) {
+        developer->addAction(Q(caption))->setEnabled(false);
+    }
+    developerBar_ = new Bar(QStringLiteral("DeveloperBar"), developer, kDeveloperBarWidth, barArea_);
+
+    QToolBar* klab = FlatToolBar(nullptr);
+    klab->setObjectName(QStringLiteral("KToolBar"));
+    klab->addAction(Q("縦書き化！"))->setEnabled(false);
+    klabBar_ = new Bar(QStringLiteral("KlabBar"), klab, kKlabBarWidth, barArea_);
+
+    // Hiding a developer bar lasts for this run only.
+    const std::pair<Bar*, const char*> hideItems[] = {
+        {developerBar_, "デベロッパーツールバーを隠す"},
+        {klabBar_, "Kツールバーを隠す"},
+    };
+    for (const auto& [bar, caption] : hideItems) {
+        auto* hide = new QAction(Q(caption), bar);
+        hide->setObjectName(QStringLiteral("Hide") + bar->objectName());
+        connect(hide, &QAction::triggered, bar, &QWidget::hide);
+        bar->setContextMenuPolicy(Qt::ActionsContextMenu);
+        bar->Content()->setContextMenuPolicy(Qt::NoContextMenu);
+        bar->addAction(hide);
+    }
+}
+
+QWidget* MainWindow::BuildToTab()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(2);
+
+    directGroup_ = new QGroupBox;
+    directGroup_->setObjectName(QStringLiteral("DirectGroup"));
+    auto* direct = new QVBoxLayout(directGroup_);
+    direct->setContentsMargins(4, 2, 4, 4);
+    direct->setSpacing(1);
+    radioButton2_ = new QRadioButton(Q("直接入力"));
+    radioButton2_->setObjectName(QStringLiteral("RadioButton2"));
+    SetHint(radioButton2_, "直接入力|アドレスを直接入力して送信します。");
+    radioButton2_->setAutoExclusive(false);
+    addressLabel_ = new QLabel(Q("E-mailアドレス"));
+    edit1_ = new QLineEdit;
+    edit1_->setObjectName(QStringLiteral("Edit1"));
+    SetImeOff(edit1_);
+    label4_ = new QLabel(Q("端末タイプ"));
+    label4_->setObjectName(QStringLiteral("Label4"));
+    comboBox1_ = new QComboBox;
+    comboBox1_->setObjectName(QStringLiteral("ComboBox1"));
+    comboBox1_->setEditable(false);
+    for (std::int32_t t = 0; t < kTerminalTypeCount; ++t) {
+        comboBox1_->addItem(DecodeSjis(MainTypeBoxText(t)));
+    }
+    direct->addWidget(radioButton2_);
+    direct->addWidget(addressLabel_);
+    direct->addWidget(edit1_);
+    direct->addWidget(label4_);
+    direct->addWidget(comboBox1_);
+
+    bookGroup_ = new QGroupBox;
+    bookGroup_->setObjectName(QStringLiteral("BookGroup"));
+    auto* book = new QVBoxLayout(bookGroup_);
+    book->setContentsMargins(4, 2, 4, 4);
+    book->setSpacing(1);
+    radioButton1_ = new QRadioButton(Q("アドレス帳選択"));
+    radioButton1_->setObjectName(QStringLiteral("RadioButton1"));
+    SetHint(radioButton1_, "アドレス帳選択|アドレスを選択して送信します。");
+    radioButton1_->setAutoExclusive(false);
+    bookLabel_ = new QLabel(Q("送信先選択"));
+    checkListBox1_ = new CheckListBox;
+    checkListBox1_->setObjectName(QStringLiteral("CheckListBox1"));
+    SetImeOff(checkListBox1_);
+    book->addWidget(radioButton1_);
+    book->addWidget(bookLabel_);
+    book->addWidget(checkListBox1_, 1);
+
+    layout->addWidget(directGroup_);
+    layout->addWidget(bookGroup_, 1);
+    return page;
+}
+
+QWidget* MainWindow::BuildSubjectTab()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(4);
+
+    subjectGroup_ = new QGroupBox(Q("題名"));
+    subjectGroup_->setObjectName(QStringLiteral("SubjectGroup"));
+    auto* subject = new QVBoxLayout(subjectGroup_);
+    subject->setContentsMargins(4, 2, 4, 4);
+    edit2_ = new QLineEdit;
+    edit2_->setObjectName(QStringLiteral("Edit2"));
+    subject->addWidget(edit2_);
+
+    pinGroup_ = new QGroupBox(Q("PINコード"));
+    pinGroup_->setObjectName(QStringLiteral("PinGroup"));
+    auto* pin = new QVBoxLayout(pinGroup_);
+    pin->setContentsMargins(4, 2, 4, 4);
+    edit3_ = new QLineEdit;
+    edit3_->setObjectName(QStringLiteral("Edit3"));
+    edit3_->setMaxLength(kPinLength);
+    pin->addWidget(edit3_);
+
+    noteLabel_ = new QLabel(Q("※適用できる方を自動的に選択して使用します。"));
+    noteLabel_->setObjectName(QStringLiteral("NoteLabel"));
+    noteLabel_->setWordWrap(true);
+
+    layout->addWidget(subjectGroup_);
+    layout->addWidget(pinGroup_);
+    layout->addWidget(noteLabel_);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* MainWindow::BuildFileTab()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(2, 2, 2, 2);
+
+    attachmentGroup_ = new QGroupBox(Q("添付ファイル"));
+    attachmentGroup_->setObjectName(QStringLiteral("AttachmentGroup"));
+    auto* group = new QVBoxLayout(attachmentGroup_);
+    group->setContentsMargins(4, 2, 4, 4);
+    group->addWidget(new QLabel(Q("ファイル一覧（D&Dで追加）")));
+    fiListBox1_ = new QListWidget;
+    fiListBox1_->setObjectName(QStringLiteral("FIListBox1"));
+    SetImeOff(fiListBox1_);
+    group->addWidget(fiListBox1_, 1);
+    auto* row = new QHBoxLayout;
+    auto* clear = new QPushButton(Q("クリア"));
+    clear->setObjectName(QStringLiteral("AttachmentClear"));
+    clear->setEnabled(false);
+    animeCheck_ = new QCheckBox(Q("アニメモード"));
+    animeCheck_->setObjectName(QStringLiteral("AnimeCheck"));
+    row->addWidget(clear);
+    row->addWidget(animeCheck_, 1);
+    group->addLayout(row);
+
+    layout->addWidget(attachmentGroup_, 1);
+    return page;
+}
+
+void MainWindow::BuildContextMenus()
+{
+    checkListMenu_ = new QMenu(this);
+    checkListMenu_->setObjectName(QStringLiteral("CheckListMenu"));
+    tickAllAction_ = checkListMenu_->addAction(Q("全てにチェックを入れる"));
+    untickAllAction_ = checkListMenu_->addAction(Q("全てのチェックを外す"));
+    checkListMenu_->addSeparator();
+    surveyAction_ = checkListMenu_->addAction(Q("使用端末調査"));
+    insertEntryAction_ = checkListMenu_->addAction(Q("本文中に挿入"));
+    insertEntryAction_->setEnabled(false); // the insert arrives with the text commands
+    connect(tickAllAction_, &QAction::triggered, this, [this] {
+        composer_.TickAll(true);
+        SyncCheckList();
+    });
+    connect(untickAllAction_, &QAction::triggered, this, [this] {
+        composer_.TickAll(false);
+        SyncCheckList();
+    });
+    connect(surveyAction_, &QAction::triggered, this, [this] { composer_.SurveyHighlighted(); });
+    checkListBox1_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(checkListBox1_, &QWidget::customContextMenuRequested, this, &MainWindow::ShowCheckListMenu);
+
+    addressMenu_ = new QMenu(this);
+    addressMenu_->setObjectName(QStringLiteral("AddressMenu"));
+    for (const CarrierSuffix& c : CarrierSuffixes()) {
+        QMenu* sub = addressMenu_->addMenu(Q(c.carrier));
+        // Captions stay exactly as written: each is the very text inserted.
+        QAction* a = sub->addAction(Q(c.suffix));
+        const QString suffix = Q(c.suffix);
+        connect(a, &QAction::triggered, this, [this, suffix] { edit1_->insert(suffix); });
+    }
+    addressMenu_->addSeparator();
+    addToBookAction_ = addressMenu_->addAction(Q("アドレス帳に追加"));
+    addToBookAction_->setEnabled(false); // needs the settings dialog's address-book page
+    addressMenu_->addSeparator();
+    connect(addressMenu_->addAction(Q("切り取り")), &QAction::triggered, edit1_, &QLineEdit::cut);
+    connect(addressMenu_->addAction(Q("コピー")), &QAction::triggered, edit1_, &QLineEdit::copy);
+    connect(addressMenu_->addAction(Q("貼り付け")), &QAction::triggered, edit1_, &QLineEdit::paste);
+    edit1_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(edit1_, &QWidget::customContextMenuRequested, this, &MainWindow::ShowAddressMenu);
+}
+
+void MainWindow::ApplyStartupLayout(const MainWindowStartup& startup)
+{
+    if (startup.applyPosition) {
+        move(settings_.Left, settings_.Top);
+    }
+    if (startup.applySize) {
+        resize(settings_.Width, settings_.Height);
+    }
+    developerBar_->setVisible(settings_.DeveloperToolBar);
+    klabBar_->setVisible(settings_.DeveloperKlab);
+    menuBar_->SetPosition({settings_.MenuLeft, settings_.MenuTop});
+    toolBar_->SetPosition({settings_.ToolLeft, settings_.ToolTop});
+    senderBar_->SetPosition({settings_.FromLeft, settings_.FromTop});
+    subjectBar_->SetPosition({settings_.SubjectLeft, settings_.SubjectTop});
+    developerBar_->SetPosition({0, kDeveloperBarTop});
+    klabBar_->SetPosition({0, kKlabBarTop});
+    barArea_->Arrange();
+    subjectBar_->setVisible(settings_.ShowSubjectBar);
+    composer_.TypeBoxChanged(settings_.DefaultType);
+}
+
+// ---------------------------------------------------------------- UserInterface
+
+void MainWindow::SetStatusText(const std::string& text)
+{
+    statusLine_->SetStatusText(DecodeSjis(text));
+}
+
+void MainWindow::ShowMessage(const std::string& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, Q(kAppTitle), DecodeSjis(text), QMessageBox::Ok, this);
+    box.exec();
+}
+
+bool MainWindow::Confirm(const std::string& text, const std::string& title)
+{
+    QMessageBox box(QMessageBox::Question, DecodeSjis(title), DecodeSjis(text), QMessageBox::NoButton, this);
+    QPushButton* yes = box.addButton(Q("はい(&Y)"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(Q("いいえ(&N)"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+YesNoCancel MainWindow::AskYesNoCancel(const std::string& text, const std::string& title)
+{
+    QMessageBox box(QMessageBox::Question, DecodeSjis(title), DecodeSjis(text), QMessageBox::NoButton, this);
+    QPushButton* yes = box.addButton(Q("はい(&Y)"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(Q("いいえ(&N)"), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(Q("キャンセル"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == yes) {
+        return YesNoCancel::Yes;
+    }
+    return box.clickedButton() == no ? YesNoCancel::No : YesNoCancel::Cancel;
+}
+
+void MainWindow::Beep()
+{
+    QApplication::beep();
+    emit beeped();
+}
+
+std::optional<std::string> MainWindow::PromptPassword(const std::string& prompt)
+{
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(this, Q("POP3認証"), DecodeSjis(prompt), QLineEdit::Password, QString(), &ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    SjisEncoding encoded = EncodeSjis(text);
+    if (!encoded.ok()) {
+        // A password cut short would fail at the server for no visible reason.
+        Notify(*this, settings_.BeepOnMessage,
+               Sj("パスワードにShift_JISにない文字があります（") + CodePointName(encoded.unmappable.front()) +
+                   Sj("）。"));
+        return std::nullopt;
+    }
+    return std::move(encoded.bytes);
+}
+
+// ---------------------------------------------------------------- settings pushed in
+
+void MainWindow::ApplySettings()
+{
+    MainWindowUpdate update = ApplySettingsToMainWindow(composer_.CheckListLines(), settings_);
+    if (update.replaceCheckList) {
+        composer_.SetCheckListLines(std::move(update.checkListItems));
+    }
+    senderItems_ = std::move(update.senderItems);
+    {
+        const QSignalBlocker block(comboBox2_);
+        comboBox2_->clear();
+        for (const std::string& item : senderItems_) {
+            comboBox2_->addItem(DecodeSjis(item));
+        }
+        comboBox2_->setCurrentIndex(update.senderIndex);
+    }
+    subjectBar_->setVisible(update.showSubjectBar);
+    barArea_->updateGeometry();
+    SyncCheckList();
+    // The sender counts on most types: keep the shown count true to it.
+    composer_.ChrChange();
+    SyncCount();
+}
+
+void MainWindow::SetSignatureCaptions(const SignatureMenuCaptions& captions)
+{
+    // Only the captions for now; inserting a signature arrives with the
+    // text commands.
+    signatureAAction_->setText(DecodeSjis(captions.typeA.caption));
+    signatureBAction_->setText(DecodeSjis(captions.typeB.caption));
+}
+
+void MainWindow::SetBodyFontSize(int points)
+{
+    QFont font = memo1_->font();
+    font.setPointSize(points);
+    memo1_->setFont(font);
+}
+
+void MainWindow::SetBodyText(const std::string& sjis)
+{
+    memo1_->setPlainText(ShowSjis(sjis));
+}
+
+void MainWindow::SetSettingsCommand(std::function<void()> openSettings)
+{
+    openSettings_ = std::move(openSettings);
+}
+
+void MainWindow::SetAboutCommand(std::function<void()> showAbout)
+{
+    showAbout_ = std::move(showAbout);
+}
+
+void MainWindow::SetSending(bool sending)
+{
+    sending_ = sending;
+    mainPanel_->setEnabled(!sending);
+    statusLine_->SetAbortVisible(sending);
+}
+
+void MainWindow::StoreLayoutInto(Settings& settings) const
+{
+    settings.Left = x();
+    settings.Top = y();
+    settings.Width = width();
+    settings.Height = height();
+    settings.MenuTop = menuBar_->Position().y();
+    settings.MenuLeft = menuBar_->Position().x();
+    settings.ToolTop = toolBar_->Position().y();
+    settings.ToolLeft = toolBar_->Position().x();
+    settings.FromTop = senderBar_->Position().y();
+    settings.FromLeft = senderBar_->Position().x();
+    settings.SubjectTop = subjectBar_->Position().y();
+    settings.SubjectLeft = subjectBar_->Position().x();
+}
+
+// ---------------------------------------------------------------- events
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!firstShowDone_) {
+        firstShowDone_ = true;
+        composer_.ChrChange();
+        SyncCount();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!MainWindowCloseQuery(sending_, settings_, *this)) {
+        event->ignore();
+        return;
+    }
+    StoreLayoutInto(settings_);
+    const SaveResult saved = SaveMainWindowSettings(SettingsFilePath(dataDir_), settings_);
+    if (!saved.ok()) {
+        // Told, but the program still ends: a settings file that cannot be
+        // written must never keep the user from quitting.
+        ShowMessage(saved.message);
+    }
+    event->accept();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == label4_ && event->type() == QEvent::MouseButtonDblClick) {
+        composer_.ClearTypeBox();
+        SyncAll();
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonPress) {
+        const bool direct = watched == directGroup_ || watched == addressLabel_ || watched == label4_ ||
+                            watched == edit1_ || watched == comboBox1_;
+        const bool book = watched == bookGroup_ || watched == bookLabel_ || watched == checkListBox1_->viewport();
+        if (direct) {
+            composer_.SelectDirectMode();
+            SyncAll();
+        } else if (book) {
+            composer_.SelectAddressBookMode();
+            SyncAll();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- handlers
+
+void MainWindow::BodyChanged()
+{
+    composer_.SetBody(ComposeBody(memo1_->toPlainText()));
+    SyncCount();
+}
+
+void MainWindow::Edit1Changed()
+{
+    composer_.SetDirectAddress(ComposeSjis(edit1_->text()));
+    SyncCount();
+}
+
+void MainWindow::Edit2Changed()
+{
+    composer_.SetSubject(ComposeSjis(edit2_->text()));
+    SyncCount();
+    if (edit4_->text() != edit2_->text()) {
+        edit4_->setText(edit2_->text());
+    }
+}
+
+void MainWindow::Edit4Changed()
+{
+    if (edit2_->text() != edit4_->text()) {
+        edit2_->setText(edit4_->text());
+    }
+}
+
+void MainWindow::Edit3Changed()
+{
+    composer_.SetPin(ComposeSjis(edit3_->text()));
+}
+
+void MainWindow::TypeBoxChanged(int index)
+{
+    composer_.TypeBoxChanged(index);
+    SyncAreas();
+    SyncCount();
+}
+
+void MainWindow::CheckListItemChanged(int row)
+{
+    const QListWidgetItem* item = checkListBox1_->item(row);
+    if (item == nullptr) {
+        return;
+    }
+    composer_.SetTick(row, item->checkState() == Qt::Checked);
+    SyncAll();
+}
+
+void MainWindow::SenderBoxChanged(int index)
+{
+    const bool valid = index >= 0 && static_cast<std::size_t>(index) < senderItems_.size();
+    composer_.SenderChanged(valid ? senderItems_[static_cast<std::size_t>(index)] : std::string());
+    SyncCount();
+}
+
+void MainWindow::ShowCheckListMenu(QPoint pos)
+{
+    surveyAction_->setEnabled(composer_.EntryMenuItemsEnabled());
+    checkListMenu_->popup(checkListBox1_->viewport()->mapToGlobal(pos));
+}
+
+void MainWindow::ShowAddressMenu(QPoint pos)
+{
+    addressMenu_->popup(edit1_->mapToGlobal(pos));
+}
+
+void MainWindow::TimerTick()
+{
+    statusLine_->Tick(settings_.ScrollLongStatusHints, QDateTime::currentDateTime());
+}
+
+// ---------------------------------------------------------------- view
+
+void MainWindow::SyncCount()
+{
+    statusLine_->ShowCount(composer_.Display());
+}
+
+void MainWindow::SyncAreas()
+{
+    const InputAreas areas = composer_.Areas();
+    subjectGroup_->setEnabled(areas.subject);
+    edit2_->setEnabled(areas.subject);
+    edit4_->setEnabled(areas.subject);
+    SetInputColour(edit2_, areas.subject);
+    SetInputColour(edit4_, areas.subject);
+    pinGroup_->setEnabled(areas.pin);
+    edit3_->setEnabled(areas.pin);
+    SetInputColour(edit3_, areas.pin);
+    attachmentGroup_->setEnabled(areas.attachments);
+    tabs_->setTabVisible(kTabFile, areas.attachments);
+    animeCheck_->setEnabled(areas.animationMode);
+    noteLabel_->setVisible(areas.noteLabel);
+}
+
+void MainWindow::SyncMode()
+{
+    const bool direct = composer_.Mode() == RecipientMode::Direct;
+    {
+        const QSignalBlocker b1(radioButton1_);
+        const QSignalBlocker b2(radioButton2_);
+        radioButton2_->setChecked(direct);
+        radioButton1_->setChecked(!direct);
+    }
+    SetInputColour(edit1_, direct);
+    SetInputColour(comboBox1_, direct);
+    SetInputColour(checkListBox1_, !direct);
+}
+
+void MainWindow::SyncTypeBox()
+{
+    const QSignalBlocker block(comboBox1_);
+    comboBox1_->setCurrentIndex(composer_.TypeBoxIndex());
+}
+
+void MainWindow::SyncCheckList()
+{
+    const QSignalBlocker block(checkListBox1_);
+    const std::vector<CheckListEntry>& entries = composer_.CheckList();
+    if (static_cast<std::size_t>(checkListBox1_->count()) != entries.size()) {
+        checkListBox1_->clear();
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            auto* item = new QListWidgetItem(checkListBox1_);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
+                           Qt::ItemIsDragEnabled);
+            item->setCheckState(Qt::Unchecked);
+        }
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        QListWidgetItem* item = checkListBox1_->item(static_cast<int>(i));
+        const QString text = DecodeSjis(entries[i].line);
+        if (item->text() != text) {
+            item->setText(text);
+        }
+        const Qt::CheckState state = entries[i].ticked ? Qt::Checked : Qt::Unchecked;
+        if (item->checkState() != state) {
+            item->setCheckState(state);
+        }
+    }
+    const int highlighted = composer_.Highlighted();
+    if (highlighted < 0) {
+        checkListBox1_->setCurrentRow(-1);
+        checkListBox1_->clearSelection();
+    } else if (checkListBox1_->currentRow() != highlighted) {
+        checkListBox1_->setCurrentRow(highlighted);
+    }
+}
+
+void MainWindow::SyncAll()
+{
+    SyncMode();
+    SyncTypeBox();
+    SyncAreas();
+    SyncCheckList();
+    SyncCount();
+}
+
+} // namespace kitemail

@@ -1,0 +1,190 @@
+#pragma once
+// The main window: bars, the recipient/subject/file tabs, the body and the
+// status line. It binds its widgets to a MessageComposer and talks to the
+// user for the engine through UserInterface.
+
+#include "accounting/message_composer.h"
+#include "platform/user_interface.h"
+#include "settings/settings.h"
+
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QRadioButton;
+class QSplitter;
+class QTabWidget;
+class QTimer;
+
+namespace kitemail {
+
+class Bar;
+class BarArea;
+class CheckListBox;
+class StatusLine;
+
+class MainWindow : public QWidget, public UserInterface {
+    Q_OBJECT
+public:
+    // Loads the window's half of the settings into settings.
+    MainWindow(Settings& settings, std::filesystem::path dataDir, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // ---- UserInterface
+    void SetStatusText(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    [[nodiscard]] bool Confirm(const std::string& text, const std::string& title) override;
+    [[nodiscard]] YesNoCancel AskYesNoCancel(const std::string& text, const std::string& title) override;
+    void Beep() override;
+    [[nodiscard]] std::optional<std::string> PromptPassword(const std::string& prompt) override;
+
+    [[nodiscard]] MessageComposer& Composer() noexcept { return composer_; }
+    [[nodiscard]] Settings& LiveSettings() noexcept { return settings_; }
+
+    // ---- what the settings dialog pushes in
+    // Address book, sender list and Subject bar from the settings.
+    void ApplySettings();
+    void SetSignatureCaptions(const SignatureMenuCaptions& captions);
+    void SetBodyFontSize(int points);
+    // Replaces the body with code page 932 text.
+    void SetBodyText(const std::string& sjis);
+    // Opens the settings dialog modally (tool bar "設定", menu "設定(&S)...").
+    void SetSettingsCommand(std::function<void()> openSettings);
+    // Shows the about box modally.
+    void SetAboutCommand(std::function<void()> showAbout);
+
+    // ---- a mail in flight: the abort button shows and the rest is locked
+    void SetSending(bool sending);
+    [[nodiscard]] bool Sending() const noexcept { return sending_; }
+
+    // The bars' stored positions.
+    void StoreLayoutInto(Settings& settings) const;
+
+signals:
+    void beeped();
+    void abortRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // building
+    void BuildMenus();
+    void BuildBars();
+    QWidget* BuildToTab();
+    QWidget* BuildSubjectTab();
+    QWidget* BuildFileTab();
+    void BuildContextMenus();
+    void ApplyStartupLayout(const MainWindowStartup& startup);
+    QAction* AddMenuAction(QMenu* menu, const QString& text, const char* objectName,
+                           const QKeySequence& shortcut = {});
+
+    // handlers
+    void BodyChanged();
+    void Edit1Changed();
+    void Edit2Changed();
+    void Edit4Changed();
+    void Edit3Changed();
+    void TypeBoxChanged(int index);
+    void CheckListItemChanged(int row);
+    void SenderBoxChanged(int index);
+    void ShowCheckListMenu(QPoint pos);
+    void ShowAddressMenu(QPoint pos);
+    void TimerTick();
+
+    // the view follows the composer
+    void SyncCount();
+    void SyncAreas();
+    void SyncMode();
+    void SyncTypeBox();
+    void SyncCheckList();
+    void SyncAll();
+
+    Settings& settings_;
+    std::filesystem::path dataDir_;
+    MessageComposer composer_;
+    bool sending_ = false;
+    bool firstShowDone_ = false;
+    std::function<void()> openSettings_;
+    std::function<void()> showAbout_;
+    std::vector<std::string> senderItems_; // code page 932, as the sender box lists them
+
+    // bars
+    BarArea* barArea_ = nullptr;
+    Bar* menuBar_ = nullptr;
+    Bar* toolBar_ = nullptr;
+    Bar* senderBar_ = nullptr;
+    Bar* subjectBar_ = nullptr;
+    Bar* developerBar_ = nullptr;
+    Bar* klabBar_ = nullptr;
+    QWidget* mainPanel_ = nullptr;
+
+    // tabs and body
+    QTabWidget* tabs_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QPlainTextEdit* memo1_ = nullptr;
+    QGroupBox* directGroup_ = nullptr;
+    QGroupBox* bookGroup_ = nullptr;
+    QRadioButton* radioButton1_ = nullptr; // "アドレス帳選択"
+    QRadioButton* radioButton2_ = nullptr; // "直接入力"
+    QLabel* addressLabel_ = nullptr;
+    QLineEdit* edit1_ = nullptr;
+    QLabel* label4_ = nullptr;
+    QComboBox* comboBox1_ = nullptr;
+    QLabel* bookLabel_ = nullptr;
+    CheckListBox* checkListBox1_ = nullptr;
+    QGroupBox* subjectGroup_ = nullptr;
+    QLineEdit* edit2_ = nullptr;
+    QGroupBox* pinGroup_ = nullptr;
+    QLineEdit* edit3_ = nullptr;
+    QLabel* noteLabel_ = nullptr;
+    QWidget* fileTab_ = nullptr;
+    QGroupBox* attachmentGroup_ = nullptr;
+    QListWidget* fiListBox1_ = nullptr;
+    QCheckBox* animeCheck_ = nullptr;
+    QCheckBox* fromChk_ = nullptr;
+    QComboBox* comboBox2_ = nullptr;
+    QLineEdit* edit4_ = nullptr;
+    StatusLine* statusLine_ = nullptr;
+    QTimer* timer_ = nullptr;
+
+    // menus
+    QAction* sendAction_ = nullptr;
+    QAction* openAttachmentAction_ = nullptr;
+    QAction* signatureAAction_ = nullptr;
+    QAction* signatureBAction_ = nullptr;
+    QAction* settingsAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    QAction* exitAction_ = nullptr;
+    QMenu* checkListMenu_ = nullptr;
+    QAction* tickAllAction_ = nullptr;
+    QAction* untickAllAction_ = nullptr;
+    QAction* surveyAction_ = nullptr;
+    QAction* insertEntryAction_ = nullptr;
+    QMenu* addressMenu_ = nullptr;
+    QAction* addToBookAction_ = nullptr;
+};
+
+// The carrier mail-domain suffixes of the direct-address box's menu, in
+// menu order: carrier name, suffix ("?" where it differs per recipient).
+struct CarrierSuffix {
+    const char* carrier;
+    const char* suffix;
+};
+[[nodiscard]] const std::vector<CarrierSuffix>& CarrierSuffixes();
+
+} // namespace kitemail

@@ -1,0 +1,23 @@
+#pragma once
+// Text of the window's input boxes as the engine's code page 932 bytes.
+
+#include "accounting/message_composer.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <string_view>
+
+namespace kitemail {
+
+// One box's text. A character Shift_JIS cannot hold becomes the geta mark
+// and is listed, so it is counted and reported, never dropped.
+[[nodiscard]] ComposedText ComposeSjis(QStringView text);
+
+// The body: line breaks become CR LF, as the message is sent.
+[[nodiscard]] ComposedText ComposeBody(const QString& plainText);
+
+// Code page 932 bytes for showing in a widget; CR LF becomes one line break.
+[[nodiscard]] QString ShowSjis(std::string_view bytes);
+
+} // namespace kitemail

@@ -1,0 +1,203 @@
+#include "ui/status_line.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace kitemail {
+namespace {
+
+constexpr int kLineHeight = 17;
+constexpr int kGap = 3;
+constexpr int kGaugeWidth = 187;
+constexpr int kClockWidth = 109;
+constexpr int kCountWidth = 90;
+
+// The long time format without its time-zone field: a desk clock in the
+// user's own zone does not need it, and it would not fit.
+QString TimeFormatWithoutZone(const QLocale& locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString out;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+        }
+        if (!quoted && c == QLatin1Char('t')) {
+            continue;
+        }
+        out += c;
+    }
+    return out.trimmed();
+}
+
+void SetTextColour(QLabel* label, const QColor& colour)
+{
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    label->setPalette(pal);
+}
+
+} // namespace
+
+int NextStatusLeft(int areaWidth, int labelWidth, int left, bool scrollOn) noexcept
+{
+    if (!scrollOn || labelWidth <= areaWidth) {
+        return 0;
+    }
+    if (labelWidth < -left) {
+        left = areaWidth; // gone on the left: come in again from the right
+    }
+    return left - kStatusScrollStep;
+}
+
+QString ClockText(const QDateTime& now)
+{
+    const QLocale locale = QLocale::system();
+    return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(now.time(), TimeFormatWithoutZone(locale));
+}
+
+StatusLine::StatusLine(QWidget* parent)
+    : QFrame(parent),
+      area_(new QWidget(this)),
+      label_(new QLabel(area_)),
+      gauge_(new QProgressBar(this)),
+      clock_(new QLabel(this)),
+      countBox_(new QWidget(this)),
+      count_(new QLabel(QStringLiteral("0"), countBox_)),
+      limit_(new QLabel(QStringLiteral("/ 384"), countBox_)),
+      abort_(new QPushButton(QStringLiteral("中止"), countBox_))
+{
+    setObjectName(QStringLiteral("StatusLine"));
+    area_->setObjectName(QStringLiteral("StatusArea"));
+    label_->setObjectName(QStringLiteral("StatusLabel"));
+    gauge_->setObjectName(QStringLiteral("Gauge1"));
+    clock_->setObjectName(QStringLiteral("Clock"));
+    count_->setObjectName(QStringLiteral("CountOfChr"));
+    limit_->setObjectName(QStringLiteral("Label6"));
+    abort_->setObjectName(QStringLiteral("AbortButton"));
+
+    const int height = std::max(kLineHeight, fontMetrics().height() + 2);
+    setFixedHeight(height);
+
+    // The label lives in the area without a layout: its left edge is the
+    // scroll position and the area cuts it off.
+    area_->setMinimumWidth(0);
+    area_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    area_->setFixedHeight(height);
+    label_->move(0, 0);
+    label_->setFixedHeight(height);
+    label_->setCursor(Qt::PointingHandCursor);
+    area_->installEventFilter(this);
+    label_->installEventFilter(this);
+
+    gauge_->setFixedSize(kGaugeWidth, height);
+    gauge_->setTextVisible(false);
+    gauge_->setRange(0, 384);
+    gauge_->setValue(0);
+
+    clock_->setFixedSize(kClockWidth, height);
+    clock_->setAlignment(Qt::AlignCenter);
+
+    countBox_->setFixedSize(kCountWidth, height);
+    auto* countLayout = new QHBoxLayout(countBox_);
+    countLayout->setContentsMargins(0, 0, 2, 0);
+    countLayout->setSpacing(2);
+    count_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    SetTextColour(count_, QColor(0, 0, 0));
+    countLayout->addWidget(count_, 1);
+    countLayout->addWidget(limit_);
+    abort_->hide();
+    connect(abort_, &QPushButton::clicked, this, &StatusLine::abortClicked);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(kGap);
+    layout->addWidget(area_, 1);
+    layout->addWidget(gauge_);
+    layout->addWidget(clock_);
+    layout->addWidget(countBox_);
+}
+
+void StatusLine::SetStatusText(const QString& text)
+{
+    label_->move(0, 0);
+    label_->setText(text);
+    label_->setFixedWidth(label_->sizeHint().width());
+}
+
+QString StatusLine::StatusText() const
+{
+    return label_->text();
+}
+
+void StatusLine::ResetScroll()
+{
+    label_->move(0, 0);
+}
+
+void StatusLine::Tick(bool scrollOn, const QDateTime& now)
+{
+    const QString clock = ClockText(now);
+    if (clock != clock_->text()) {
+        clock_->setText(clock);
+        // Some locales' date and time need more room than the designed width.
+        const int needed = clock_->fontMetrics().horizontalAdvance(clock) + 6;
+        if (needed > clock_->width()) {
+            clock_->setFixedWidth(needed);
+        }
+    }
+    label_->move(NextStatusLeft(area_->width(), label_->width(), label_->x(), scrollOn), 0);
+}
+
+void StatusLine::ShowCount(const CountDisplay& display)
+{
+    count_->setText(QString::number(display.count));
+    SetTextColour(count_, display.over ? QColor(255, 0, 0) : QColor(0, 0, 0));
+    limit_->setText(QStringLiteral("/ ") + QString::number(display.limit));
+    if (display.gaugeMax > 0) {
+        gauge_->setRange(0, display.gaugeMax);
+        gauge_->setValue(display.gaugeProgress);
+    } else {
+        // A limit of 0 would turn the bar into a busy indicator.
+        gauge_->setRange(0, 1);
+        gauge_->setValue(display.count > 0 ? 1 : 0);
+    }
+}
+
+void StatusLine::SetAbortVisible(bool visible)
+{
+    PlaceAbortButton();
+    abort_->setVisible(visible);
+    if (visible) {
+        abort_->raise();
+    }
+}
+
+bool StatusLine::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((watched == area_ || watched == label_) && event->type() == QEvent::MouseButtonPress) {
+        ResetScroll();
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void StatusLine::resizeEvent(QResizeEvent* event)
+{
+    QFrame::resizeEvent(event);
+    PlaceAbortButton();
+}
+
+void StatusLine::PlaceAbortButton()
+{
+    abort_->setGeometry(0, 0, countBox_->width(), countBox_->height());
+}
+
+} // namespace kitemail
