@@ -186,16 +186,14 @@ TEST_F(AddressBookEditorTest, ReplaceNeedsALoadedSelectedEntry)
     editor.ReplaceEntry();
     EXPECT_EQ(settings.AddressBook[1], ",,,6,-1");
     EXPECT_EQ(ui.messages, Lines{Sj("入力データには、\",\"は使えません。")});
-}
 
-TEST_F(AddressBookEditorTest, ReplaceKeepsTheIndexEvenWhenSorted)
-{
-    settings.AddressBook = {"Aoki,a@x,,0,-1", "Sato,s@x,,0,-1"};
+    // The line stays at its index even in a sorted list.
     editor.SetSorted(true);
+    ASSERT_EQ(settings.AddressBook, (Lines{",,,6,-1", "Taro,X1,,3,-1"}));
     Load(0);
-    editor.SetName("Zeta");
+    editor.SetName("zeta");
     editor.ReplaceEntry();
-    EXPECT_EQ(settings.AddressBook, (Lines{"Zeta,a@x,,0,-1", "Sato,s@x,,0,-1"}));
+    EXPECT_EQ(settings.AddressBook, (Lines{"zeta,,,6,-1", "Taro,X1,,3,-1"}));
 }
 
 TEST_F(AddressBookEditorTest, DeleteAsksFirst)
@@ -378,18 +376,14 @@ TEST_F(AddressBookEditorTest, AutomaticReplacementWritesEachEditAtOnce)
     ui.Clear();
     editor.SetName("Ta,ro");
     EXPECT_TRUE(ui.events.empty());
-}
 
-TEST_F(AddressBookEditorTest, WithoutAutomaticReplacementEditsWaitForReplace)
-{
-    settings.AddressBook = {"Taro,X1,,3,-1"};
+    // Without the option, edits wait for "置換".
+    settings.AutoReplaceOnInput = false;
     EXPECT_TRUE(editor.ReplaceButtonVisible());
-    Load(0);
-    editor.SetAddress("X2");
-    editor.SenderCheckClicked(true);
-    EXPECT_EQ(settings.AddressBook, Lines{"Taro,X1,,3,-1"});
+    editor.SetName("Jiro");
+    EXPECT_EQ(settings.AddressBook, Lines{"Taro,X12,,6,-1"});
     editor.ReplaceEntry();
-    EXPECT_EQ(settings.AddressBook, Lines{"Taro,X2,,3,0"});
+    EXPECT_EQ(settings.AddressBook, Lines{"Jiro,X12,,6,-1"});
 }
 
 TEST_F(AddressBookEditorTest, PageShownTakesTheCurrentSenderList)
