@@ -163,6 +163,11 @@ std::optional<std::string> ReadSignatureFile(const std::filesystem::path& path, 
 SaveResult SaveSignature(const std::filesystem::path& path, const std::string& text)
 {
     if (text.empty()) {
+        // A signature that could not be read was never shown, so it was
+        // never emptied on purpose: leave it for the user to look at.
+        if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), R_OK) != 0) {
+            return SaveResult::Failure(path, "the existing file could not be read");
+        }
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
             return SaveResult::Failure(path, std::string("unlink: ") + std::strerror(errno));
         }
