@@ -1,0 +1,32 @@
+// The window tests need an application object with widgets; without a
+// display they run on the offscreen platform.
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The offscreen platform says this for every window; it is noise here.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.contains(QLatin1String("propagateSizeHints")) ||
+        message.contains(QLatin1String("XDG_RUNTIME_DIR"))) {
+        return;
+    }
+    qt_message_output(type, context, message);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    qInstallMessageHandler(QuietMessages);
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,84 @@
+#pragma once
+// Helpers for the window tests: a fresh data directory per test, the
+// program's windows started in it, typing as an input method delivers
+// text, and answering modal boxes from inside their event loop.
+
+#include "ui/application.h"
+#include "ui/main_window.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace kitemail::test {
+
+// Writes text given in UTF-8 as a Shift_JIS file with CR LF line ends.
+void WriteSjisFile(const std::filesystem::path& path, const std::string& utf8);
+// Reads a Shift_JIS file back as UTF-8.
+[[nodiscard]] std::string ReadSjisFile(const std::filesystem::path& path);
+
+// Types text into a widget the way an input method commits it.
+void Commit(QWidget* widget, const QString& text);
+// Types one key with its text, as a keyboard whose layout has the character.
+void TypeKey(QWidget* widget, const QString& text);
+
+// Acts on every modal widget that appears while it lives, from inside the
+// modal loop, so the test can read and close it.
+class ModalWatcher {
+public:
+    explicit ModalWatcher(std::function<void(QWidget*)> act);
+    ~ModalWatcher();
+    ModalWatcher(const ModalWatcher&) = delete;
+    ModalWatcher& operator=(const ModalWatcher&) = delete;
+    [[nodiscard]] int Seen() const noexcept { return seen_; }
+
+private:
+    std::function<void(QWidget*)> act_;
+    QTimer timer_;
+    QWidget* last_ = nullptr;
+    int seen_ = 0;
+};
+
+// A temporary data directory and the program's windows started in it.
+class Program {
+public:
+    Program();
+    ~Program();
+
+    [[nodiscard]] std::filesystem::path Dir() const;
+    [[nodiscard]] std::filesystem::path Ini() const { return Dir() / "Kiteml.ini"; }
+    void WriteIni(const std::string& utf8) const { WriteSjisFile(Ini(), utf8); }
+
+    // Creates the windows (firstArgument as the command line's first) and
+    // shows the main window.
+    void Start(const QString& firstArgument = {});
+    // Closes the main window as the user would; true when it closed.
+    bool Close();
+    // Close and start again in the same directory.
+    void Restart();
+
+    [[nodiscard]] ProgramWindows& Windows() { return *windows_; }
+    [[nodiscard]] MainWindow& Main();
+    // A widget or action of the main window by its object name.
+    template <typename T>
+    [[nodiscard]] T* Find(const char* name)
+    {
+        T* found = Main().findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<ProgramWindows> windows_;
+};
+
+} // namespace kitemail::test
