@@ -130,7 +130,9 @@ void StatusLine::SetStatusText(const QString& text)
 {
     label_->move(0, 0);
     label_->setText(text);
-    label_->setFixedWidth(label_->sizeHint().width());
+    // No layout holds the label: it takes the width of its text. (A fixed
+    // width would stay the floor of the next text's size hint.)
+    label_->resize(label_->sizeHint().width(), label_->height());
 }
 
 QString StatusLine::StatusText() const

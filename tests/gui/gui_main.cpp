@@ -7,10 +7,11 @@
 
 namespace {
 
-// The offscreen platform says this for every window; it is noise here.
+// The offscreen platform reports what it cannot do (size hints, keyboard
+// grabs) for every window and menu; it is noise here.
 void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (message.contains(QLatin1String("propagateSizeHints")) ||
+    if (message.startsWith(QLatin1String("This plugin does not support")) ||
         message.contains(QLatin1String("XDG_RUNTIME_DIR"))) {
         return;
     }
