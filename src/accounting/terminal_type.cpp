@@ -1,8 +1,8 @@
 #include "accounting/terminal_type.h"
 
 #include "platform/text_codec.h"
+#include "settings/address_book.h"
 
-#include <charconv>
 
 namespace kitemail {
 namespace {
@@ -72,36 +72,8 @@ bool TerminalTypeState::ApplyTerminalType(std::int32_t t, std::int32_t maxLen, s
 
 std::int32_t TerminalTypeOfLine(std::string_view line)
 {
-    // The type is the fourth comma-separated field; the address-book parser
-    // has the full rule, this is the same rule for that one field.
-    std::size_t commas[4] = {0, 0, 0, 0};
-    std::size_t found = 0;
-    for (std::size_t i = 0; i < line.size() && found < 4; ++i) {
-        if (line[i] == ',') {
-            commas[found++] = i + 1; // 1-based
-        }
-    }
-    std::size_t p3 = found > 2 ? commas[2] : 0;
-    std::size_t p4 = found > 3 ? commas[3] : 0;
-    const std::size_t p1 = found > 0 ? commas[0] : 0;
-    std::size_t p2 = found > 1 ? commas[1] : 0;
-    if (p2 == 0) p2 = p1 + 2;
-    if (p3 == 0) p3 = p2 + 2;
-    if (p4 == 0) p4 = p3 + 2;
-    // chars p3+1 .. p4-1 (1-based) = indices p3 .. p4-2
-    std::string_view field;
-    if (p3 < line.size() && p4 >= p3 + 2) {
-        field = line.substr(p3, std::min(p4 - 1 - p3, line.size() - p3));
-    }
-    if (field.empty()) {
-        return 0;
-    }
-    std::int32_t value = 0;
-    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
-    if (ec != std::errc{} || end != field.data() + field.size()) {
-        return 0; // a hand-edited field that is no number reads as type 0
-    }
-    return IsTerminalType(value) ? value : kUnspecifiedType;
+    const std::int32_t type = ParseAddressBookEntry(line).type;
+    return IsTerminalType(type) ? type : kUnspecifiedType;
 }
 
 std::int32_t DeriveTypeFromTicks(std::span<const std::int32_t> tickedTypes) noexcept
