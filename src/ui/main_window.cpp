@@ -29,6 +29,7 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -114,6 +115,11 @@ const std::vector<CarrierSuffix>& CarrierSuffixes()
     return suffixes;
 }
 
+QString TabHighlightStyleSheet(bool on)
+{
+    return on ? QStringLiteral("QTabBar::tab:hover { color: palette(highlight); }") : QString();
+}
+
 MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidget* parent)
     : QWidget(parent), settings_(settings), dataDir_(std::move(dataDir)), composer_(settings_, *this)
 {
@@ -197,6 +203,11 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
         SyncCheckList();
     });
     connect(statusLine_, &StatusLine::abortClicked, this, &MainWindow::abortRequested);
+    // A click in the attachment list recounts: the files may have changed.
+    connect(fiListBox1_, &QListWidget::itemClicked, this, [this] {
+        composer_.ChrChange();
+        SyncCount();
+    });
 
     // Clicking anywhere in a recipient group chooses its mode.
     for (QWidget* w : std::initializer_list<QWidget*>{directGroup_, addressLabel_, label4_, edit1_, comboBox1_,
@@ -226,9 +237,10 @@ QAction* MainWindow::AddMenuAction(QMenu* menu, const QString& text, const char*
     action->setObjectName(QString::fromLatin1(objectName));
     if (!shortcut.isEmpty()) {
         action->setShortcut(shortcut);
-        // The menu is no menu line of the window: the window itself carries
-        // the shortcuts, so they work wherever the focus is.
-        addAction(action);
+        // The menu is no menu line of the window: the panel that holds every
+        // input area carries the shortcuts, so they work wherever the focus
+        // is, and not while the panel is locked during a send.
+        mainPanel_->addAction(action);
     }
     // Commands whose work has not been built yet stay visible but disabled.
     action->setEnabled(false);
@@ -690,6 +702,11 @@ void MainWindow::SetBodyFontSize(int points)
     QFont font = memo1_->font();
     font.setPointSize(points);
     memo1_->setFont(font);
+}
+
+void MainWindow::SetTabHighlighting(bool on)
+{
+    tabs_->tabBar()->setStyleSheet(TabHighlightStyleSheet(on));
 }
 
 void MainWindow::SetBodyText(const std::string& sjis)

@@ -58,6 +58,8 @@ public:
     void ApplySettings();
     void SetSignatureCaptions(const SignatureMenuCaptions& captions);
     void SetBodyFontSize(int points);
+    // Hot tracking of the recipient/subject/file tab captions.
+    void SetTabHighlighting(bool on);
     // Replaces the body with code page 932 text.
     void SetBodyText(const std::string& sjis);
     // Opens the settings dialog modally (tool bar "設定", menu "設定(&S)...").
@@ -186,5 +188,8 @@ struct CarrierSuffix {
     const char* suffix;
 };
 [[nodiscard]] const std::vector<CarrierSuffix>& CarrierSuffixes();
+
+// The style that makes a hovered tab caption stand out, or none.
+[[nodiscard]] QString TabHighlightStyleSheet(bool on);
 
 } // namespace kitemail

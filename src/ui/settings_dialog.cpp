@@ -5,6 +5,7 @@
 #include "ui/main_window.h"
 
 #include <QLabel>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -45,6 +46,8 @@ SettingsDialog::SettingsDialog(Settings& settings, std::filesystem::path dataDir
     main_.SetSignatureCaptions(MakeSignatureMenuCaptions(settings_));
     main_.ApplySettings();
     main_.SetBodyFontSize(settings_.FontSize);
+    main_.SetTabHighlighting(settings_.HighlightTabs);
+    pages_->tabBar()->setStyleSheet(TabHighlightStyleSheet(settings_.HighlightTabs));
     if (settings_.AutoInsertSignature) {
         main_.SetBodyText(settings_.SignatureText);
     }

@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -234,6 +235,20 @@ TEST_F(MainWindowTest, SubjectBarHiddenUnlessTheOptionIsOn)
 {
     program.Start();
     EXPECT_TRUE(program.Find<QWidget>("SubjectBar")->isHidden());
+}
+
+TEST_F(MainWindowTest, DialogHalfOfTheSettingsReachesTheWindow)
+{
+    program.WriteIni("[Configuration]\nDefaultType=3\nFontSize=14\n14=1\n22=1\nSignatureA=Taro\n");
+    WriteSjisFile(program.Dir() / "Signature.txt", "署名です\nabc\n");
+    program.Start();
+    // Each line of the file ends with CR LF; the last one ends the text.
+    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("署名です\nabc"));
+    EXPECT_EQ(Count(), "13"); // 8 + CR LF + 3
+    EXPECT_EQ(Body()->font().pointSize(), 14);
+    EXPECT_EQ(program.Find<QAction>("SignatureA")->text(), QStringLiteral("TypeA(&A) : Taro"));
+    EXPECT_EQ(program.Find<QAction>("SignatureB")->text(), QString::fromUtf8("TypeB(&B) : 設定されていません。"));
+    EXPECT_FALSE(program.Find<QTabWidget>("PageControl1")->tabBar()->styleSheet().isEmpty());
 }
 
 // ------------------------------------------------------------ close and restart
