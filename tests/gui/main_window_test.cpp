@@ -334,6 +334,33 @@ TEST_F(MainWindowTest, FirstStartUsesTheDesignedSizeAtTheOrigin)
     EXPECT_NE(ReadSjisFile(program.Ini()).find("Width=800"), std::string::npos);
 }
 
+TEST_F(MainWindowTest, UnwritableSettingsFileIsReportedAndTheWindowStillCloses)
+{
+    program.Start();
+    // A folder where the file should be: every write of it fails.
+    std::filesystem::create_directory(program.Ini());
+    QString shown;
+    ModalWatcher watcher([&shown](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            shown = box->text();
+        }
+        modal->close();
+    });
+    EXPECT_TRUE(program.Close());
+    EXPECT_EQ(watcher.Seen(), 1);
+    EXPECT_TRUE(shown.endsWith(QString::fromUtf8(" に書き込めません"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("Kiteml.ini"))) << shown.toStdString();
+}
+
+TEST_F(MainWindowTest, DefaultTypeOutsideTheTableStartsUnspecified)
+{
+    program.WriteIni("[Configuration]\nDefaultType=12\nMaxLen=900\nFixLen=20\n");
+    program.Start();
+    EXPECT_EQ(program.Find<QComboBox>("ComboBox1")->currentIndex(), -1);
+    EXPECT_EQ(Limit(), "/ 900");
+    EXPECT_EQ(Count(), "20");
+}
+
 TEST_F(MainWindowTest, HiddenDeveloperBarComesBackAtTheNextStart)
 {
     program.WriteIni("[Developer]\nToolBar=1\n");
