@@ -312,12 +312,6 @@ TEST_F(ComposerTest, EmptyImodeMessageCountsNothing)
     EXPECT_EQ(composer.Display(), (CountDisplay{0, 500, false, 500, 0}));
 }
 
-TEST_F(ComposerTest, BeforeTheFirstCountTheDefaultLimitShows)
-{
-    EXPECT_EQ(composer.Display().limit, 384);
-    EXPECT_EQ(composer.Display().count, 0);
-}
-
 TEST_F(ComposerTest, DirectAddressRecountsButDoesNotCount)
 {
     composer.TypeBoxChanged(6);
