@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -93,6 +94,12 @@ struct BadArguments {
     std::vector<std::string> args;
     const char* message; // part of what stderr must say
 };
+
+// Rows show as their names in test listings.
+void PrintTo(const BadArguments& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CliBadArguments : public ::testing::TestWithParam<BadArguments> {};
 
@@ -317,6 +324,11 @@ struct CountCase {
     std::vector<std::string> args;  // after "count"
     std::string output;
 };
+
+void PrintTo(const CountCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CliCount : public ::testing::TestWithParam<CountCase> {};
 

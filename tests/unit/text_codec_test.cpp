@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@ struct EncodeCase {
     std::string bytes; // what is kept
     std::vector<char32_t> unmappable;
 };
+
+// Names the row in test listings instead of dumping its bytes.
+void PrintTo(const EncodeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class Utf8ToSjisTable : public ::testing::TestWithParam<EncodeCase> {};
 
