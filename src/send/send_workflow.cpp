@@ -1,0 +1,540 @@
+#include "send/send_workflow.h"
+
+#include "accounting/counter.h"
+#include "accounting/message_composer.h"
+#include "accounting/terminal_type.h"
+#include "mail/encoders.h"
+#include "platform/clock.h"
+#include "platform/event_loop.h"
+#include "platform/sjis.h"
+#include "platform/text_codec.h"
+#include "platform/user_interface.h"
+#include "send/history_record.h"
+#include "send/outgoing_mail.h"
+#include "settings/address_book.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace kitemail {
+namespace {
+
+// RFC 5321 4.5.3.1.6: a text line is at most 998 octets plus CR LF; the
+// conversion to ISO-2022-JP adds escapes, so the typed line is held lower.
+constexpr std::size_t kMaxBodyLineBytes = 990;
+constexpr std::size_t kMaxAttachmentNameBytes = 255;
+// A cancelled mail still ends with the component's completion; it comes
+// within moments, and the next mail must not start before it.
+constexpr std::chrono::seconds kCancelSettleLimit{10};
+
+std::size_t CharacterCount(std::string_view sjisText)
+{
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < sjisText.size(); ++n) {
+        i += (sjis::IsLeadByte(sjisText[i]) && i + 1 < sjisText.size()) ? 2 : 1;
+    }
+    return n;
+}
+
+bool PinLengthOk(std::string_view pin)
+{
+    const std::size_t n = CharacterCount(pin);
+    return n == 0 || n == 4;
+}
+
+std::string FileNamePart(std::string_view path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string CutToCharacters(std::string text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes) {
+        return text;
+    }
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t next = end + ((sjis::IsLeadByte(text[end]) && end + 1 < text.size()) ? 2 : 1);
+        if (next > maxBytes) {
+            break;
+        }
+        end = next;
+    }
+    text.resize(end);
+    return text;
+}
+
+bool HasNoaExtension(std::string_view path)
+{
+    if (path.size() < 4) {
+        return false;
+    }
+    std::string ext(path.substr(path.size() - 4));
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
+    return ext == ".noa";
+}
+
+bool TypeSendsAttachments(std::int32_t type)
+{
+    // Type 9 counts its attachments, so it sends them too.
+    return type == -1 || type == 0 || type == 4 || type == 6 || type == 8 || type == 9;
+}
+
+std::string UnmappableList(const std::vector<char32_t>& chars)
+{
+    std::string out;
+    for (const char32_t c : chars) {
+        if (!out.empty()) {
+            out += ", ";
+        }
+        out += CodePointName(c);
+    }
+    return out;
+}
+
+} // namespace
+
+SendWorkflow::SendWorkflow(Settings& settings, MessageComposer& composer, UserInterface& ui, SendView& view,
+                           std::filesystem::path historyDir)
+    : settings_(settings), composer_(composer), ui_(ui), view_(view), historyDir_(std::move(historyDir))
+{
+    mail_.OnMailError = [this](SendMail&, SendMailError error, const std::string&) { SendMail1MailError(error); };
+    mail_.OnDone = [this](SendMail&) { SendMail1Done(); };
+}
+
+SendWorkflow::~SendWorkflow()
+{
+    mail_.OnMailError = nullptr;
+    mail_.OnDone = nullptr;
+}
+
+void SendWorkflow::SetPanel(bool enabled)
+{
+    view_.SetMainPanelEnabled(enabled);
+}
+
+void SendWorkflow::Refuse(const std::string& status, const std::string& message)
+{
+    kitemail::Refuse(ui_, settings_.BeepOnMessage, status, message);
+}
+
+bool SendWorkflow::RunChecks()
+{
+    const std::string& body = composer_.Text(TextArea::Body).bytes;
+    const std::int32_t type = composer_.TypeState().CurrentTerminalType;
+    if (body.empty() && settings_.CheckBeforeSend) {
+        if (settings_.BeepOnMessage) {
+            ui_.Beep();
+        }
+        if (!ui_.Confirm(Sj("本文が入力されていません。このまま送信しますか？"), Sj("確認"))) {
+            return false;
+        }
+    }
+    if (LongestLine(body) > kMaxBodyLineBytes) {
+        Refuse(Sj("本文エラー：適切に改行してください。"), Sj("本文に991Byte以上の行が存在します。適切に改行してください。"));
+        return false;
+    }
+    // A character the code page cannot hold would go out as something else.
+    if (const auto chars = composer_.UnmappableCharacters(); !chars.empty()) {
+        Refuse(Sj("文字エラー：送信できない文字を置き換えてください。(") + UnmappableList(chars) + ")",
+               Sj("送信できない文字が含まれています: ") + UnmappableList(chars));
+        return false;
+    }
+    if (composer_.Mode() == RecipientMode::Direct && composer_.Text(TextArea::DirectAddress).bytes.empty()) {
+        Refuse(Sj("アドレスエラー：アドレスを入力してください。"), Sj("メールアドレスを入力してください。"));
+        return false;
+    }
+    if (type == 2 && !PinLengthOk(composer_.Text(TextArea::Pin).bytes)) {
+        Refuse(Sj("PINコードエラー：PINコードを正確に入力するか、削除してください。"), Sj("PINコードが正しくありません。"));
+        return false;
+    }
+    if (settings_.SenderAddress.empty()) {
+        Refuse(Sj("Form: エラー：送信者アドレスを設定してください。"), Sj("送信者アドレスを設定してください。"));
+        return false;
+    }
+    if (settings_.Server.empty()) {
+        Refuse(Sj("Server: エラー：SMTPサーバーを設定してください。"), Sj("SMTPサーバを設定してください。"));
+        return false;
+    }
+    if (type != 2 && composer_.Text(TextArea::Subject).bytes.empty() && settings_.CheckBeforeSend) {
+        if (settings_.BeepOnMessage) {
+            ui_.Beep();
+        }
+        if (!ui_.Confirm(Sj("Subject が入力されていません。このまま送信しますか？"), Sj("確認"))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void SendWorkflow::Send1Click()
+{
+    if (busy_ > 0) {
+        return; // one command at a time
+    }
+    ++busy_;
+    SendAborted = false;
+    FailedMailsThisCommand = 0;
+    RefusedOrAborted = false;
+    struct Done {
+        SendWorkflow& w;
+        ~Done() { --w.busy_; }
+    } done{*this};
+
+    if (!RunChecks()) {
+        RefusedOrAborted = true;
+        return;
+    }
+    if (settings_.UsePopBeforeSmtp) {
+        PopBeforeSmtpOptions options = popOptions_;
+        options.showAbortButton = [this](bool visible) { view_.SetAbortButtonVisible(visible); };
+        (void)PopBeforeSmtp(settings_, ui_, tcp_, SendAborted, options);
+        if (SendAborted) {
+            RefusedOrAborted = true;
+            return;
+        }
+        SendAborted = false;
+        // The pause belongs to the login: some servers need a moment before
+        // they accept the mail. Without a login there is nothing to wait for.
+        if (settings_.POPInterval > 0) {
+            SetPanel(false);
+            ui_.SetStatusText(Sj("POP認証後送信待機中..."));
+            WaitSeconds(settings_.POPInterval);
+            SetPanel(true);
+        }
+    }
+    SendAborted = false;
+
+    if (composer_.Mode() == RecipientMode::Direct) {
+        BitBtn1Click();
+        if (SendAborted) {
+            RefusedOrAborted = true;
+            return;
+        }
+    } else {
+        SendToAddressBook();
+        if (SendAborted) {
+            RefusedOrAborted = true;
+            return;
+        }
+    }
+    if (settings_.ShowSendCompleteMessage) {
+        Notify(ui_, settings_.BeepOnMessage, Sj("送信完了しました。"));
+    }
+    if (settings_.ClearAfterSend) {
+        view_.ClearMessage();
+    }
+}
+
+void SendWorkflow::SendToAddressBook()
+{
+    std::vector<std::string> ticked;
+    for (const CheckListEntry& e : composer_.CheckList()) {
+        if (e.ticked) {
+            ticked.push_back(e.line);
+        }
+    }
+    if (ticked.empty()) {
+        Refuse(Sj("アドレス帳選択エラー：選択してください。"), Sj("送信先を選択してください。"));
+        SendAborted = true;
+        return;
+    }
+    for (const std::string& line : ticked) {
+        const AddressBookEntry entry = ParseAddressBookEntry(line);
+        composer_.SetDirectAddress(ComposedText{entry.address, {}});
+        composer_.SetPin(ComposedText{entry.pin, {}});
+        composer_.TypeBoxChanged(entry.type);
+        const bool useBox = composer_.FromChecked() || entry.sender < 0
+            || entry.sender >= static_cast<std::int32_t>(settings_.SenderList.size());
+        settings_.SenderAddress =
+            useBox ? view_.SenderBoxText() : settings_.SenderList[static_cast<std::size_t>(entry.sender)];
+        composer_.ChrChange();
+        view_.ComposerChanged();
+        BitBtn1Click();
+        if (SendAborted) {
+            return;
+        }
+    }
+    composer_.SetDirectAddress(ComposedText{});
+    composer_.SetTypeBoxIndex(settings_.DefaultType);
+    view_.ComposerChanged();
+}
+
+void SendWorkflow::BitBtn1Click()
+{
+    ui_.SetStatusText({});
+    ErrorCount = 0;
+    const std::string to = composer_.Text(TextArea::DirectAddress).bytes;
+    const std::int32_t type = composer_.TypeState().CurrentTerminalType;
+    const std::string& pin = composer_.Text(TextArea::Pin).bytes;
+    if (to.empty()) {
+        Refuse(Sj("アドレスエラー：宛先を設定してください。"), Sj("宛先を設定してください。"));
+        SendAborted = true;
+        return;
+    }
+    if (type == 2 && !PinLengthOk(pin)) {
+        Refuse(Sj("PINコードエラー：PINコードを正確に入力するか、削除してください。"), Sj("PINコードが正しくありません。"));
+        SendAborted = true;
+        return;
+    }
+    const SenderParts sender = SplitSender(settings_.SenderAddress);
+    const std::string subject = RunSubject(type, pin, composer_.Text(TextArea::Subject).bytes);
+    const std::string body = composer_.Text(TextArea::Body).bytes;
+    const std::vector<std::string>& attachments = composer_.Attachments();
+
+    mail_.ClearAttachments();
+    if (TypeSendsAttachments(type)) {
+        for (const std::string& path : attachments) {
+            AttachmentRecord record;
+            record.name = CutToCharacters(EncodeJisHeader(FileNamePart(path)), kMaxAttachmentNameBytes);
+            record.AttachmentEncoding = 1;
+            record.contentType = view_.AnimeMode() ? "image/mtn" : "application/octet-stream";
+            // The full path: a cut one would name another file or none.
+            record.fileName = path;
+            mail_.AddAttachment(record);
+        }
+    }
+
+    CountInputs in;
+    in.body = body;
+    in.subject = composer_.Text(TextArea::Subject).bytes;
+    in.sender = settings_.SenderAddress;
+    in.attachments = attachments;
+    in.type = type;
+    in.fixedLength = composer_.TypeState().CurrentFixedLength;
+    in.options = {settings_.CountShiftBytes, settings_.AssumeSingleByteAtEnds, settings_.CountFinalLineBreakShift};
+    const CountResult count = CountMessageSize(in);
+    if (!count.ok) {
+        Refuse(Sj("送信中止：") + count.error, count.error);
+        SendAborted = true;
+        return;
+    }
+    const std::int32_t limit = composer_.TypeState().CurrentMaxLength;
+
+    if (type == 8 && attachments.size() == 1 && HasNoaExtension(attachments.front())
+        && static_cast<std::int64_t>(count.count) < static_cast<std::int64_t>(limit) + 3000) {
+        ui_.SetStatusText(to + Sj("へ1/1を送信中...(Quillet特例)"));
+        SendOneMail(to, sender.from, sender.replyTo, subject, body);
+        if (!SendAborted) {
+            FinalStatus();
+        }
+        return;
+    }
+
+    if (count.count > limit) {
+        if (!attachments.empty()) {
+            Refuse(Sj("送信中止：添付ファイル付きメール容量オーバー"),
+                   Sj("送信容量が、制限を越えた添付ファイル付きメールなので送信できません。送信を中止します。"));
+            ++FailedMailsThisCommand;
+            return;
+        }
+        if (settings_.AutoSplitOnOverflow) {
+            SplitAndSend(to, sender.from, sender.replyTo, subject);
+            return;
+        }
+        if (settings_.BeepOnMessage) {
+            ui_.Beep();
+        }
+        const YesNoCancel answer =
+            ui_.AskYesNoCancel(Sj("送信容量が、制限を越えています。分割送信しますか？（最大９分割です。）"), Sj("確認"));
+        if (answer == YesNoCancel::Yes) {
+            SplitAndSend(to, sender.from, sender.replyTo, subject);
+            return;
+        }
+        if (answer == YesNoCancel::Cancel) {
+            SendAborted = true;
+            return;
+        }
+    }
+
+    ui_.SetStatusText(to + Sj("へ1/1を送信中..."));
+    SendOneMail(to, sender.from, sender.replyTo, subject, body);
+    if (SendAborted) {
+        return;
+    }
+    FinalStatus();
+}
+
+void SendWorkflow::FinalStatus()
+{
+    ui_.SetStatusText(ErrorCount == 0 ? Sj("送信完了：エラーはありません。")
+                                      : std::to_string(ErrorCount) + Sj("個のエラー"));
+    ErrorCount = 0;
+}
+
+void SendWorkflow::SplitAndSend(const std::string& to, const std::string& from, const std::string& replyTo,
+                                const std::string& subject)
+{
+    SplitParts.clear();
+    SplitInputs in;
+    const std::string body = composer_.Text(TextArea::Body).bytes;
+    in.body = body;
+    in.subject = subject;
+    in.from = from;
+    in.type = composer_.TypeState().CurrentTerminalType;
+    in.fixedLength = composer_.TypeState().CurrentFixedLength;
+    in.maxLength = composer_.TypeState().CurrentMaxLength;
+    in.countShiftBytes = settings_.CountShiftBytes;
+    in.assumeSingleByteAtEnds = settings_.AssumeSingleByteAtEnds;
+    in.partNumberInSubject = settings_.PartNumberInSubject;
+    const SplitResult split = SplitMessage(in, [this](const std::string& status) {
+        ui_.SetStatusText(status);
+        PumpEvents();
+    });
+    if (!split.ok) {
+        Refuse(Sj("分割エラー：送信者アドレスや題名が長すぎて、本文を分割できません。"),
+               Sj("制限容量が小さすぎるため、分割送信できません。"));
+        SendAborted = true;
+        return;
+    }
+    SplitParts = split.parts;
+    if (settings_.ShowSplitResult && !settings_.AutoSplitOnOverflow) {
+        if (!view_.ReviewSplit(body, SplitParts)) {
+            SendAborted = true;
+            return;
+        }
+    }
+    const std::size_t n = SplitParts.size();
+    for (std::size_t i = 1; i <= n; ++i) {
+        ui_.SetStatusText(to + Sj("へ") + std::to_string(i) + "/" + std::to_string(n) + Sj("を送信中..."));
+        SendOneMail(to, from, replyTo, split.PartSubject(i), SplitParts[i - 1]);
+        if (SendAborted) {
+            return;
+        }
+        if (settings_.Interval > 0) {
+            SetPanel(false);
+            ui_.SetStatusText(Sj("送信待機中..."));
+            WaitSeconds(settings_.Interval);
+            SetPanel(true);
+        }
+    }
+    FinalStatus();
+}
+
+void SendWorkflow::SendOneMail(const std::string& to, const std::string& from, const std::string& replyTo,
+                               const std::string& subject, const std::string& body)
+{
+    SentBody = body;
+    SentSubject = subject;
+    if (view_.TestSwitch()) {
+        OutgoingMail mail{to, from, replyTo, subject, body, {}};
+        for (std::size_t i = 0; i < mail_.Attachments.size(); ++i) {
+            mail.attachments.push_back(mail_.Attachments[i]);
+        }
+        view_.TestMail(mail);
+        return;
+    }
+    mail_.MailText = {MailTextFor(body)};
+    MessageId = MakeMessageId(FormatStamp(LocalNow()), from);
+    mail_.Headers = MailHeaders(MessageId, replyTo);
+    mail_.FROM_Address = from;
+    // An empty name clears the one an earlier mail may have left.
+    mail_.FROM_Name = settings_.FromUser.empty() ? std::string() : EncodeJisWord(settings_.FromUser);
+    mail_.ListTo = {to};
+    mail_.Listcc.clear();
+    mail_.ListBcc.clear();
+    mail_.TO_Address.clear();
+    mail_.Subject = EncodedSubject(subject);
+    mail_.SetSMTP_Server(settings_.Server);
+    mail_.SMTP_Port = static_cast<std::uint16_t>(std::clamp(settings_.Port, 0, 65535));
+
+    SendDone = false;
+    SendAborted = false;
+    ++busy_;
+    view_.SetAbortButtonVisible(true);
+    SetPanel(false);
+    mail_.SetAction(TMailAction::Send_Mail);
+    (void)WaitUntil([this] { return SendDone || SendAborted; });
+    if (!SendDone) {
+        mail_.SetAction(TMailAction::Cancel_SendMail);
+        ui_.SetStatusText(Sj("送信中止：ユーザーにより、処理を中断しました。"));
+        (void)WaitUntil([this] { return SendDone; }, kCancelSettleLimit);
+        Notify(ui_, settings_.BeepOnMessage, Sj("処理を中止しました。"));
+        view_.SetAbortButtonVisible(false);
+        SetPanel(true);
+        SendAborted = true;
+        --busy_;
+        return;
+    }
+    view_.SetAbortButtonVisible(false);
+    --busy_;
+}
+
+void SendWorkflow::WaitSeconds(std::int32_t seconds)
+{
+    IntervalElapsed = false;
+    LoopTimer timer;
+    timer.Start(std::chrono::milliseconds(seconds * 1000), true, [this] { IntervalElapsed = true; });
+    ++busy_;
+    (void)WaitUntil([this] { return IntervalElapsed; });
+    --busy_;
+}
+
+void SendWorkflow::Button1Click()
+{
+    SendAborted = true;
+    SetPanel(true);
+    // The component may be in the middle of writing a large attachment,
+    // pumping events between blocks: stop it there, not after the last one.
+    if (mail_.Sending()) {
+        mail_.SetAction(TMailAction::Cancel_SendMail);
+    }
+}
+
+void SendWorkflow::SendMail1MailError(SendMailError error)
+{
+    const std::string text = ErrorMessageText(static_cast<std::int32_t>(error));
+    if (!text.empty()) {
+        Notify(ui_, settings_.BeepOnMessage, text);
+    }
+}
+
+std::string SendWorkflow::PhoneTypeName() const
+{
+    if (composer_.Mode() == RecipientMode::AddressBook) {
+        std::int32_t type = kUnspecifiedType;
+        for (const CheckListEntry& e : composer_.CheckList()) {
+            if (e.ticked) {
+                type = TerminalTypeOfLine(e.line);
+            }
+        }
+        return IsTerminalType(type) ? TypeBoxText(type) : std::string();
+    }
+    return view_.EditorTypeName();
+}
+
+void SendWorkflow::SendMail1Done()
+{
+    const std::string result = ResultText(static_cast<std::int32_t>(mail_.LastError()));
+    if (!result.empty()) {
+        ++ErrorCount;
+        ++FailedMailsThisCommand;
+    }
+    const std::string& to = composer_.Text(TextArea::DirectAddress).bytes;
+    if (settings_.RecordHistory && !to.empty()) {
+        HistoryRecord record;
+        record.to = to;
+        record.subject = SentSubject;
+        record.from = mail_.FROM_Address;
+        record.messageId = MessageId;
+        record.phoneType = PhoneTypeName();
+        record.server = mail_.SMTP_Server();
+        record.attachments = mail_.Attachments;
+        record.resultText = result;
+        record.body = SentBody;
+        const HistoryWriteResult written = WriteHistoryRecord(historyDir_, record);
+        if (!written.ok) {
+            // Never leave the run waiting: the mail's end is still reported.
+            Notify(ui_, settings_.BeepOnMessage,
+                   written.folderInvalid ? written.error : Sj("送信履歴を記録できません: ") + written.error);
+        }
+    }
+    SendDone = true;
+    SetPanel(true);
+}
+
+} // namespace kitemail

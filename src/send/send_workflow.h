@@ -1,0 +1,126 @@
+#pragma once
+// The road of a message from "送信" to the history folder: the send command
+// with its checks, the optional POP before SMTP step, the send run for one
+// recipient or each ticked address-book entry, splitting, each mail through
+// the mail component, and the completion that counts errors and records
+// history. No widgets: the window (or the command line, or a test) answers
+// through UserInterface and SendView.
+
+#include "accounting/splitter.h"
+#include "mail/send_mail.h"
+#include "send/ktcp.h"
+#include "send/pop_before_smtp.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kitemail {
+
+class MessageComposer;
+class UserInterface;
+struct Settings;
+
+// One mail as the send run hands it to the mail component.
+struct OutgoingMail {
+    std::string to;
+    std::string from;
+    std::string replyTo;
+    std::string subject; // Shift_JIS, before encoding
+    std::string body;    // Shift_JIS, before conversion
+    std::vector<std::string> attachments;
+};
+
+// What the send workflow needs of the main window besides the user's boxes.
+class SendView {
+public:
+    virtual ~SendView() = default;
+    // MainPanel: every input area, the menu bar and the tool bars.
+    virtual void SetMainPanelEnabled(bool enabled) = 0;
+    // The abort button "中止" over the count display.
+    virtual void SetAbortButtonVisible(bool visible) = 0;
+    // The split result viewer, modal; true for OK.
+    [[nodiscard]] virtual bool ReviewSplit(const std::string& body, const std::vector<std::string>& parts) = 0;
+    // The text of the main window's sender box.
+    [[nodiscard]] virtual std::string SenderBoxText() const = 0;
+    // The "アニメモード" box.
+    [[nodiscard]] virtual bool AnimeMode() const { return false; }
+    // The developer tool bar's "Test" switch: nothing reaches the mail component.
+    [[nodiscard]] virtual bool TestSwitch() const { return false; }
+    // In test mode, each mail that would have been sent.
+    virtual void TestMail(const OutgoingMail& /*mail*/) {}
+    // The clear command (for ClearAfterSend); the view asks its own question.
+    virtual void ClearMessage() {}
+    // The type name the address-book editor shows, for the history record.
+    [[nodiscard]] virtual std::string EditorTypeName() const { return {}; }
+    // The composer's boxes changed under the send (address, PIN, type box).
+    virtual void ComposerChanged() {}
+};
+
+class SendWorkflow {
+public:
+    SendWorkflow(Settings& settings, MessageComposer& composer, UserInterface& ui, SendView& view,
+                 std::filesystem::path historyDir);
+    ~SendWorkflow();
+    SendWorkflow(const SendWorkflow&) = delete;
+    SendWorkflow& operator=(const SendWorkflow&) = delete;
+
+    // "送信" / Ctrl+G.
+    void Send1Click();
+    // The run for the recipient in the direct-address box.
+    void BitBtn1Click();
+    void SendOneMail(const std::string& to, const std::string& from, const std::string& replyTo,
+                     const std::string& subject, const std::string& body);
+    void SplitAndSend(const std::string& to, const std::string& from, const std::string& replyTo,
+                      const std::string& subject);
+    void WaitSeconds(std::int32_t seconds);
+    // The abort button.
+    void Button1Click();
+
+    // A mail is in flight or a wait runs: the window must not close.
+    [[nodiscard]] bool Busy() const noexcept { return busy_ > 0; }
+
+    SendMail& SendMail1() noexcept { return mail_; }
+    TKTcpClient& KTcpClient1() noexcept { return tcp_; }
+    PopBeforeSmtpOptions& PopOptions() noexcept { return popOptions_; }
+
+    // Send state, shared with the splitter and the completion handler.
+    bool SendAborted = false;
+    bool SendDone = false;
+    bool IntervalElapsed = false;
+    std::int32_t ErrorCount = 0;
+    std::string SentBody;
+    std::string SentSubject;
+    std::string MessageId;
+    std::vector<std::string> SplitParts;
+
+    // Mails that ended with an error since the last Send1Click, aborts and
+    // refusals aside: for the command line's exit code.
+    std::int32_t FailedMailsThisCommand = 0;
+    // Set when the command was refused or aborted.
+    bool RefusedOrAborted = false;
+
+private:
+    bool RunChecks();
+    void SendToAddressBook();
+    void Completed();
+    void FinalStatus();
+    void SendMail1MailError(SendMailError error);
+    void SendMail1Done();
+    void Refuse(const std::string& status, const std::string& message);
+    [[nodiscard]] std::string PhoneTypeName() const;
+    void SetPanel(bool enabled);
+
+    Settings& settings_;
+    MessageComposer& composer_;
+    UserInterface& ui_;
+    SendView& view_;
+    std::filesystem::path historyDir_;
+    SendMail mail_;
+    TKTcpClient tcp_;
+    PopBeforeSmtpOptions popOptions_;
+    int busy_ = 0;
+};
+
+} // namespace kitemail
