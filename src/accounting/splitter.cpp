@@ -54,8 +54,23 @@ std::int64_t TrialTotal(const SplitInputs& in, std::string_view c, std::string_v
 
 std::string SearchStatus(std::size_t part, std::int64_t len, std::int64_t total)
 {
-    return std::to_string(part) + Sj("通目 カット部位検索") + std::to_string(len) + "byte / "
-        + std::to_string(total) + "byte";
+    std::string s = std::to_string(part);
+    s += Sj("通目 カット部位検索");
+    s += std::to_string(len);
+    s += "byte / ";
+    s += std::to_string(total);
+    s += "byte";
+    return s;
+}
+
+std::string Numbering(std::size_t i, std::string_view n)
+{
+    std::string s = "[";
+    s += std::to_string(i);
+    s += '/';
+    s += n;
+    s += ']';
+    return s;
 }
 
 } // namespace
@@ -65,7 +80,7 @@ std::string SplitResult::PartSubject(std::size_t i) const
     if (!numberInSubject) {
         return subject;
     }
-    return "[" + std::to_string(i) + "/" + std::to_string(parts.size()) + "]" + subject;
+    return Numbering(i, std::to_string(parts.size())) + subject;
 }
 
 SplitResult SplitMessage(const SplitInputs& in, const SplitProgress& progress)
@@ -108,7 +123,7 @@ SplitResult SplitMessage(const SplitInputs& in, const SplitProgress& progress)
             result.parts.clear();
             return result;
         }
-        std::string part = result.numberInSubject ? std::string() : "[" + std::to_string(result.parts.size() + 1) + "/]";
+        std::string part = result.numberInSubject ? std::string() : Numbering(result.parts.size() + 1, "");
         part.append(rest.substr(0, cut));
         result.parts.push_back(std::move(part));
         pos += std::min(cut, rest.size());
