@@ -1,0 +1,56 @@
+#pragma once
+// POP before SMTP: a POP3 login (USER, PASS, QUIT) just before sending, for
+// providers that accept mail only from a client that logged in shortly
+// before. It downloads nothing; the outcome goes to the status line.
+
+#include "platform/user_interface.h"
+#include "send/ktcp.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kitemail {
+
+struct Settings;
+
+// How long the login waits for the server to say anything before it gives
+// up; a server that accepts and then stays silent must not hold the send.
+inline constexpr std::chrono::milliseconds kDefaultPopSilenceLimit = std::chrono::minutes(3);
+
+struct PopBeforeSmtpOptions {
+    std::chrono::milliseconds silenceLimit = kDefaultPopSilenceLimit;
+    // Shows or hides the status bar's abort button ("中止") around the wait.
+    std::function<void(bool visible)> showAbortButton;
+    // Enables or disables the command that started the login (the developer
+    // toolbar's "POP3認証" button) while it runs.
+    std::function<void(bool enabled)> enableCommand;
+};
+
+enum class PopLoginResult {
+    NotConfigured, // no POP3 user or server: nothing was tried
+    Cancelled,     // the password prompt was cancelled
+    Succeeded,
+    Failed,        // refused, unreachable, silent, or aborted (sendAborted tells)
+};
+
+// Runs the login with client and waits for its end, handling events. Clears
+// sendAborted first; setting it during the wait (the abort button) ends the
+// wait at once. Every failure has shown its own message box. True only
+// when the server acknowledged QUIT and closed the connection.
+[[nodiscard]] bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_t port,
+                                   const std::string& user, const std::string& password, UserInterface& ui,
+                                   bool beepOnMessage, bool& sendAborted, const PopBeforeSmtpOptions& options = {});
+
+// The whole step as the send command and the settings dialog run it: the
+// settings check, the password (the stored one, else asked for; a typed one
+// is not stored), the login, and the status texts.
+PopLoginResult PopBeforeSmtp(const Settings& settings, UserInterface& ui, TKTcpClient& client, bool& sendAborted,
+                             const PopBeforeSmtpOptions& options = {});
+
+// The same with a client of its own, for callers that keep none.
+PopLoginResult PopBeforeSmtp(const Settings& settings, UserInterface& ui, bool& sendAborted,
+                             const PopBeforeSmtpOptions& options = {});
+
+} // namespace kitemail

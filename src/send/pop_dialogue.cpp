@@ -1,0 +1,99 @@
+#include "send/pop_dialogue.h"
+
+#include "platform/text_codec.h"
+
+namespace kitemail {
+namespace {
+
+// A line break inside a name or a password would end the command early and
+// let the rest reach the server as a command of its own.
+bool FitsOnOneLine(std::string_view value)
+{
+    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+} // namespace
+
+PopDialogue::PopDialogue(std::string user, std::string password)
+    : user_(std::move(user)), password_(std::move(password))
+{
+}
+
+PopDialogue::Reaction PopDialogue::Received(std::string_view text)
+{
+    if (!Running() || state_ == kQuitAcknowledged) {
+        return {};
+    }
+    // A POP3 reply is judged by its status indicator alone: "+OK" or not.
+    const bool positive = !text.empty() && text.front() == '+';
+    switch (state_) {
+    case kWaitGreeting:
+        if (!positive) {
+            return Fail(Sj("POP3接続に失敗しました。"));
+        }
+        if (!FitsOnOneLine(user_)) {
+            return Fail(Sj("ユーザー名が違います。"));
+        }
+        state_ = kUserSent;
+        return {"USER " + user_ + "\r\n", {}};
+    case kUserSent:
+        if (!positive) {
+            return Fail(Sj("ユーザー名が違います。"));
+        }
+        if (!FitsOnOneLine(password_)) {
+            return Fail(Sj("パスワードが違います。"));
+        }
+        state_ = kPassSent;
+        return {"PASS " + password_ + "\r\n", {}};
+    case kPassSent:
+        if (!positive) {
+            return Fail(Sj("パスワードが違います。"));
+        }
+        state_ = kQuitSent;
+        return {"QUIT\r\n", {}};
+    default: // kQuitSent
+        if (!positive) {
+            return Fail("Err.");
+        }
+        state_ = kQuitAcknowledged;
+        return {};
+    }
+}
+
+PopDialogue::Reaction PopDialogue::NetworkError()
+{
+    if (!Running()) {
+        return {};
+    }
+    return Fail(Sj("POP3サーバー接続に失敗しました。"));
+}
+
+PopDialogue::Reaction PopDialogue::Silence()
+{
+    if (state_ == kQuitAcknowledged) {
+        // The login went through; only the close after QUIT is missing.
+        End();
+        return {};
+    }
+    return NetworkError();
+}
+
+void PopDialogue::Disconnected()
+{
+    if (Running()) {
+        End();
+    }
+}
+
+PopDialogue::Reaction PopDialogue::Fail(std::string text)
+{
+    End();
+    return {{}, std::move(text)};
+}
+
+void PopDialogue::End() noexcept
+{
+    state_ = state_ == kWaitGreeting ? -1 : -state_;
+}
+
+} // namespace kitemail

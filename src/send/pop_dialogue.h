@@ -1,0 +1,54 @@
+#pragma once
+// The POP before SMTP login as a dialogue without I/O: it is told what the
+// server said (or that the connection failed or closed) and answers with the
+// command to send or the text of a failure. USER, PASS and QUIT only.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kitemail {
+
+class PopDialogue {
+public:
+    // PopState values while the dialogue runs.
+    static constexpr std::int32_t kWaitGreeting = 0;
+    static constexpr std::int32_t kUserSent = 1;
+    static constexpr std::int32_t kPassSent = 2;
+    static constexpr std::int32_t kQuitSent = 3;
+    static constexpr std::int32_t kQuitAcknowledged = 4;
+    // The one negative state that means success: closed after QUIT's reply.
+    static constexpr std::int32_t kSucceeded = -kQuitAcknowledged;
+
+    // What to do in answer to an event.
+    struct Reaction {
+        std::string command;  // bytes to send; empty for none
+        std::string failText; // not empty: close, beep and show this (CP932)
+    };
+
+    // user and password are CP932 bytes.
+    PopDialogue(std::string user, std::string password);
+
+    // The text received since the last call; only its first byte counts.
+    [[nodiscard]] Reaction Received(std::string_view text);
+    // Any socket or lookup error.
+    [[nodiscard]] Reaction NetworkError();
+    // The server said nothing for too long.
+    [[nodiscard]] Reaction Silence();
+    // The server closed the connection.
+    void Disconnected();
+
+    [[nodiscard]] std::int32_t PopState() const noexcept { return state_; }
+    [[nodiscard]] bool Running() const noexcept { return state_ > -1; }
+    [[nodiscard]] bool Succeeded() const noexcept { return state_ == kSucceeded; }
+
+private:
+    [[nodiscard]] Reaction Fail(std::string text);
+    void End() noexcept;
+
+    std::string user_;
+    std::string password_;
+    std::int32_t state_ = kWaitGreeting;
+};
+
+} // namespace kitemail
