@@ -9,6 +9,7 @@
 # KITEMAIL_CLI names the binary to time; without it the Release build of
 # scripts/run.sh (build/release) is built and used. RUNS sets the repetitions.
 set -euo pipefail
+shopt -s inherit_errexit
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 megabytes=${1:-32}
@@ -22,9 +23,14 @@ cli=${KITEMAIL_CLI:-}
 if [ -z "$cli" ]; then
   dir=$root/build/release
   mkdir -p "$root/build"
-  cmake -S "$root" -B "$dir" -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Release -DKITEMAIL_BUILD_BENCH=OFF >/dev/null
+  cmake -S "$root" -B "$dir" -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Release -DKITEMAIL_WERROR=OFF -DKITEMAIL_BUILD_BENCH=OFF >/dev/null
   cmake --build "$dir" --target kitemail-cli >/dev/null
   cli=$dir/kitemail-cli
+fi
+
+if [ ! -x "$cli" ]; then
+  echo "convert_bench: no kitemail-cli at $cli" >&2
+  exit 1
 fi
 
 work=$(mktemp -d)

@@ -4,6 +4,9 @@
 # the command-line tool. Arguments that name a command go to the command-line
 # tool: scripts/run.sh count --type 0 --body-file mail.txt
 # Build output goes to stderr, so standard output is the program's alone.
+# Warnings are not errors here, so that a new warning (GCC 12 at -O3 has
+# given false -Wrestrict ones inside std::string) never stops a user's build;
+# scripts/test.sh holds the code to them.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -12,7 +15,7 @@ dir=$root/build/release
 {
   "$root/scripts/deps.sh"
   mkdir -p "$root/build"
-  cmake -S "$root" -B "$dir" -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Release -DKITEMAIL_BUILD_BENCH=OFF >"$dir.configure.log" 2>&1 ||
+  cmake -S "$root" -B "$dir" -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Release -DKITEMAIL_WERROR=OFF -DKITEMAIL_BUILD_BENCH=OFF >"$dir.configure.log" 2>&1 ||
     { cat "$dir.configure.log"; exit 1; }
   targets=(kitemail-cli)
   # The window exists once its sources are in the tree.
