@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace kitemail {
@@ -37,16 +38,19 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     if (done()) {
         return true;
     }
-    QDeadlineTimer deadline = timeout.count() < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
-                                                  : QDeadlineTimer(timeout);
+    const QDeadlineTimer deadline = timeout.count() < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                                        : QDeadlineTimer(timeout, Qt::PreciseTimer);
     QTimer wake;
     wake.setSingleShot(true);
-    if (!deadline.isForever()) {
-        wake.start(timeout);
-    }
+    wake.setTimerType(Qt::PreciseTimer);
     while (!done()) {
         if (deadline.hasExpired()) {
             return false;
+        }
+        // Timers may fire a little early: re-arm for whatever time is left,
+        // so the blocking wait below always has something to end it.
+        if (!deadline.isForever() && !wake.isActive()) {
+            wake.start(std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime())));
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }

@@ -4,7 +4,6 @@ mail reader would see as JSON: decoded headers, the body text and every
 attachment's decoded bytes (base64 in the JSON)."""
 
 import base64
-import binascii
 import email
 import email.policy
 import json
@@ -22,8 +21,19 @@ def uudecode(raw):
             break
         if not line:
             continue
-        out += binascii.a2b_uu(line)
+        out += uudecode_line(line)
     return bytes(out)
+
+
+def uudecode_line(line):
+    # Lenient about the filler of the last group, which need not be zero.
+    n = (line[0] - 32) & 63
+    values = [(c - 32) & 63 for c in line[1:]]
+    data = bytearray()
+    for i in range(0, len(values) - 3, 4):
+        a, b, c, d = values[i:i + 4]
+        data += bytes([(a << 2 | b >> 4) & 255, (b << 4 | c >> 2) & 255, (c << 6 | d) & 255])
+    return bytes(data[:n])
 
 
 def part_info(part):
