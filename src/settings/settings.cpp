@@ -318,6 +318,8 @@ MainWindowStartup LoadMainWindowSettings(const std::filesystem::path& settingsFi
     return startup;
 }
 
+constexpr std::int32_t kMaxPort = 65535;
+
 bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile,
                         Settings& s)
 {
@@ -326,13 +328,14 @@ bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::fi
     s.SenderList = ReadList(p, kMyAddress);
 
     s.Server = p.ReadString(kConfig, "Server", "");
-    s.Port = ReadClamped(p, "Port", 25, 0, 9999);
+    // Any TCP port: a server on 10025 must not be reached at 9999 instead.
+    s.Port = ReadClamped(p, "Port", 25, 0, kMaxPort);
     s.SignatureA = p.ReadString(kConfig, "SignatureA", "");
     s.SignatureB = p.ReadString(kConfig, "SignatureB", "");
     s.POP3USER = p.ReadString(kConfig, "POP3USER", "");
     s.POP3PASS = DecodePop3Password(p.ReadString(kConfig, "POP3PASS", ""));
     s.POP3Server = p.ReadString(kConfig, "POP3Server", "");
-    s.POP3Port = ReadClamped(p, "POP3Port", 110, 0, 9999);
+    s.POP3Port = ReadClamped(p, "POP3Port", 110, 0, kMaxPort);
     s.FromUser = p.ReadString(kConfig, "FromUser", "");
 
     for (const OptionInfo& option : kOptions) {

@@ -120,9 +120,9 @@ TEST_F(SettingsFileTest, ValuesOutOfRangeAreClampedOnLoading)
         {"Interval=30", &Settings::Interval, 10},  {"Interval=-2", &Settings::Interval, 0},
         {"POPInterval=11", &Settings::POPInterval, 10},
         {"VCount=3", &Settings::VCount, 6},        {"VCount=21", &Settings::VCount, 20},
-        {"Port=0x19", &Settings::Port, 25},        {"Port=99999", &Settings::Port, 9999},
+        {"Port=0x19", &Settings::Port, 25},        {"Port=99999", &Settings::Port, 65535},
         {"Port=-1", &Settings::Port, 0},           {"Port=smtp", &Settings::Port, 25},
-        {"POP3Port=10000", &Settings::POP3Port, 9999},
+        {"POP3Port=10025", &Settings::POP3Port, 10025},
         {"DefaultType=12", &Settings::DefaultType, 12}, // no range: the main window handles it
         {"PLeft=-300", &Settings::PLeft, -300},
     };

@@ -1,0 +1,331 @@
+// kitemail-cli send: the send command of the main window, run from the
+// command line with the settings of the data folder.
+
+#include "accounting/message_composer.h"
+#include "accounting/terminal_type.h"
+#include "cli/command.h"
+#include "cli/user_input.h"
+#include "platform/data_dir.h"
+#include "platform/text_codec.h"
+#include "platform/user_interface.h"
+#include "send/send_workflow.h"
+#include "settings/address_book.h"
+#include "settings/settings.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kitemail::cli {
+namespace {
+
+struct SendArguments {
+    std::optional<std::string> to;
+    std::optional<int> type;
+    std::vector<std::string> entries;
+    std::optional<std::string> subject;
+    std::optional<std::string> pin;
+    std::optional<std::string> bodyFile;
+    std::vector<std::string> attachments;
+    bool anime = false;
+    bool fromOverride = false;
+    bool sjis = false;
+    bool yes = false;
+    YesNoCancel split = YesNoCancel::Cancel;
+    bool dryRun = false;
+};
+
+SendArguments ParseSendArguments(std::span<const std::string_view> argv)
+{
+    SendArguments a;
+    ArgReader args(argv);
+    while (!args.Done()) {
+        if (const auto to = args.Value("--to")) {
+            a.to = std::string(*to);
+        } else if (const auto type = args.Value("--type")) {
+            a.type = ParseInt("--type", *type);
+        } else if (const auto entry = args.Value("--entry")) {
+            a.entries.emplace_back(*entry);
+        } else if (const auto subject = args.Value("--subject")) {
+            a.subject = std::string(*subject);
+        } else if (const auto pin = args.Value("--pin")) {
+            a.pin = std::string(*pin);
+        } else if (const auto body = args.Value("--body-file")) {
+            a.bodyFile = std::string(*body);
+        } else if (const auto path = args.Value("--attach")) {
+            a.attachments.emplace_back(*path);
+        } else if (const auto split = args.Value("--split")) {
+            if (*split == "yes") {
+                a.split = YesNoCancel::Yes;
+            } else if (*split == "no") {
+                a.split = YesNoCancel::No;
+            } else if (*split == "cancel") {
+                a.split = YesNoCancel::Cancel;
+            } else {
+                throw CommandError::Usage("--split takes yes, no or cancel, not '" + std::string(*split) + "'");
+            }
+        } else if (args.Flag("--anime")) {
+            a.anime = true;
+        } else if (args.Flag("--from-override")) {
+            a.fromOverride = true;
+        } else if (args.Flag("--sjis")) {
+            a.sjis = true;
+        } else if (args.Flag("--yes")) {
+            a.yes = true;
+        } else if (args.Flag("--dry-run")) {
+            a.dryRun = true;
+        } else {
+            args.Unknown();
+        }
+    }
+    if (a.to && !a.entries.empty()) {
+        throw CommandError::Usage("give either --to (with --type) or --entry, not both");
+    }
+    if (!a.to && a.entries.empty()) {
+        throw CommandError::Usage("--to ADDR --type N or --entry NAME|#INDEX is required");
+    }
+    if (a.to && !a.type) {
+        throw CommandError::Usage("--to needs --type (-1 for unspecified, 0 to 9)");
+    }
+    if (!a.to && a.type) {
+        throw CommandError::Usage("--type goes with --to; an address-book entry carries its own type");
+    }
+    if (a.type && *a.type != kUnspecifiedType && !IsTerminalType(*a.type)) {
+        throw CommandError::Usage("--type must be -1 (unspecified) or 0 to 9, not " + std::to_string(*a.type));
+    }
+    return a;
+}
+
+void Print(std::FILE* out, const std::string& sjis)
+{
+    const std::string line = SjisToUtf8(sjis) + "\n";
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fflush(out);
+}
+
+// Reads a line from the terminal with echo off; nullopt without a terminal.
+std::optional<std::string> ReadHiddenLine(const std::string& prompt)
+{
+    std::FILE* tty = std::fopen("/dev/tty", "r+");
+    if (tty == nullptr) {
+        return std::nullopt;
+    }
+    const int fd = fileno(tty);
+    termios saved{};
+    const bool isTerminal = tcgetattr(fd, &saved) == 0;
+    if (isTerminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(fd, TCSAFLUSH, &quiet);
+    }
+    std::fputs((SjisToUtf8(prompt) + " ").c_str(), tty);
+    std::fflush(tty);
+    std::string line;
+    bool got = false;
+    for (int c = std::fgetc(tty); c != EOF; c = std::fgetc(tty)) {
+        got = true;
+        if (c == '\n') {
+            break;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+    if (isTerminal) {
+        tcsetattr(fd, TCSAFLUSH, &saved);
+    }
+    std::fputs("\n", tty);
+    std::fclose(tty);
+    if (!got) {
+        return std::nullopt;
+    }
+    return line;
+}
+
+// Status texts to standard output, message boxes to standard error, the
+// questions answered from the command line.
+class CommandLineUi : public UserInterface, public SendView {
+public:
+    CommandLineUi(const SendArguments& args, std::string senderBox) : args_(args), senderBox_(std::move(senderBox)) {}
+
+    void SetStatusText(const std::string& text) override
+    {
+        if (!text.empty()) {
+            Print(stdout, text);
+        }
+    }
+    void ShowMessage(const std::string& text) override { Print(stderr, text); }
+    bool Confirm(const std::string& text, const std::string&) override
+    {
+        Print(stderr, text + (args_.yes ? " -> yes (--yes)" : " -> no (give --yes to answer yes)"));
+        return args_.yes;
+    }
+    YesNoCancel AskYesNoCancel(const std::string& text, const std::string&) override
+    {
+        const char* names[] = {"yes", "no", "cancel"};
+        Print(stderr, text + " -> " + names[static_cast<int>(args_.split)] + " (--split)");
+        return args_.split;
+    }
+    void Beep() override {}
+    std::optional<std::string> PromptPassword(const std::string& prompt) override
+    {
+        if (const char* env = std::getenv("KITEMAIL_POP3_PASSWORD")) {
+            return Utf8ToSjis(env).bytes;
+        }
+        const auto typed = ReadHiddenLine(prompt);
+        if (!typed) {
+            return std::nullopt;
+        }
+        SjisEncoding encoded = Utf8ToSjis(*typed);
+        if (!encoded.ok()) {
+            Print(stderr, Sj("パスワードに使えない文字があります。"));
+            return std::nullopt;
+        }
+        return encoded.bytes;
+    }
+
+    void SetMainPanelEnabled(bool) override {}
+    void SetAbortButtonVisible(bool) override {}
+    bool ReviewSplit(const std::string&, const std::vector<std::string>& parts) override
+    {
+        Print(stderr, std::to_string(parts.size()) + Sj("通に分割しました。"));
+        return true; // the split was already chosen with --split or AutoSplitOnOverflow
+    }
+    std::string SenderBoxText() const override { return senderBox_; }
+    bool AnimeMode() const override { return args_.anime; }
+    bool TestSwitch() const override { return args_.dryRun; }
+    void TestMail(const OutgoingMail& mail) override
+    {
+        ++testMails_;
+        Print(stdout, "--- mail " + std::to_string(testMails_));
+        Print(stdout, "To: " + mail.to);
+        Print(stdout, "From: " + mail.from);
+        Print(stdout, "Reply-To: " + mail.replyTo);
+        Print(stdout, "Subject: " + mail.subject);
+        for (const std::string& path : mail.attachments) {
+            Print(stdout, "Attachment: " + path);
+        }
+        Print(stdout, "");
+        Print(stdout, mail.body);
+        Print(stdout, "--- end of mail " + std::to_string(testMails_));
+    }
+
+private:
+    const SendArguments& args_;
+    std::string senderBox_;
+    int testMails_ = 0;
+};
+
+// "#3" is the entry at position 3 (0-based, as the settings file numbers
+// them); anything else is the name of one.
+std::int32_t FindEntry(const std::vector<std::string>& book, const std::string& wanted)
+{
+    if (wanted.size() > 1 && wanted.front() == '#') {
+        const int index = ParseInt("--entry", std::string_view(wanted).substr(1));
+        if (index < 0 || index >= static_cast<int>(book.size())) {
+            throw CommandError::BadInput("--entry " + SjisToUtf8(wanted) + ": the address book has "
+                                         + std::to_string(book.size()) + " entries");
+        }
+        return index;
+    }
+    for (std::size_t i = 0; i < book.size(); ++i) {
+        if (ParseAddressBookEntry(book[i]).name == wanted) {
+            return static_cast<std::int32_t>(i);
+        }
+    }
+    throw CommandError::BadInput("--entry " + SjisToUtf8(wanted) + ": no address-book entry has that name");
+}
+
+int RunSend(const CommandContext& context)
+{
+    const SendArguments a = ParseSendArguments(context.args);
+    const auto text = [&a](std::string_view given, std::string_view what) { return UserText(given, what, a.sjis); };
+
+    static int argc = 1;
+    static char name[] = "kitemail-cli";
+    static char* argv[] = {name, nullptr};
+    std::optional<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) {
+        app.emplace(argc, argv);
+    }
+
+    const std::filesystem::path dataDir = DataDirectory(context.dataDir);
+    Settings settings = LoadAllSettings(dataDir);
+    CommandLineUi ui(a, settings.SenderAddress);
+    MessageComposer composer(settings, ui);
+
+    composer.SetBody(ComposedText{a.bodyFile ? ReadBodyFile(*a.bodyFile, a.sjis) : std::string(), {}});
+    composer.SetSubject(ComposedText{a.subject ? text(*a.subject, "the subject") : std::string(), {}});
+    composer.SetPin(ComposedText{a.pin ? text(*a.pin, "the PIN") : std::string(), {}});
+    std::vector<std::string> attachments;
+    for (const std::string& path : a.attachments) {
+        attachments.push_back(AttachmentPath(path));
+    }
+    composer.SetAttachments(std::move(attachments));
+    if (a.fromOverride) {
+        composer.FromCheckClicked(true);
+    }
+    if (a.to) {
+        composer.SelectDirectMode();
+        composer.SetDirectAddress(ComposedText{text(*a.to, "the address"), {}});
+        composer.TypeBoxChanged(*a.type);
+    } else {
+        composer.SetCheckListLines(settings.AddressBook);
+        composer.SelectAddressBookMode();
+        for (const std::string& entry : a.entries) {
+            composer.SetTick(FindEntry(settings.AddressBook, text(entry, "--entry")), true);
+        }
+    }
+
+    SendWorkflow workflow(settings, composer, ui, ui, HistoryDirPath(dataDir));
+    workflow.Send1Click();
+    const bool clean = !workflow.RefusedOrAborted && workflow.FailedMailsThisCommand == 0;
+    return clean ? kExitOk : kExitFailure;
+}
+
+} // namespace
+
+extern const Command kSendCommand;
+const Command kSendCommand = {
+    "send",
+    "send a message as the main window's send command does",
+    "Usage: kitemail-cli [--data-dir DIR] send (--to ADDR --type N | --entry NAME|#INDEX...)\n"
+    "           [--subject TEXT] [--pin PIN] [--body-file FILE] [--attach PATH]...\n"
+    "           [--anime] [--from-override] [--sjis] [--yes] [--split yes|no|cancel]\n"
+    "           [--dry-run]\n"
+    "\n"
+    "Runs the send command with the server, sender and options of Kiteml.ini in\n"
+    "the data folder: the checks, POP before SMTP when it is set up, the size\n"
+    "check, splitting, and the history record in the data folder's mail/.\n"
+    "Status texts go to standard output, message texts to standard error.\n"
+    "\n"
+    "  --to ADDR          send to this address (direct input) ...\n"
+    "  --type N           ... counted as terminal type N (-1 to 9, see 'count --help')\n"
+    "  --entry NAME|#I    send to the address-book entry with this name, or at\n"
+    "                     position I (0-based); may be given more than once\n"
+    "  --subject TEXT     the subject\n"
+    "  --pin PIN          the 4-digit PIN (SkyWalker/SkyMessage, type 2)\n"
+    "  --body-file FILE   the body (- for standard input)\n"
+    "  --attach PATH      an attachment; may be given more than once\n"
+    "  --anime            send attachments as image/mtn\n"
+    "  --from-override    use the first sender for every entry (the From box)\n"
+    "  --sjis             texts and the body file are Shift_JIS bytes, not UTF-8\n"
+    "  --yes              answer yes to the questions about an empty body or Subject\n"
+    "  --split ANSWER     the answer when the message is over the limit: yes splits\n"
+    "                     it, no sends it whole, cancel (the default) sends nothing\n"
+    "  --dry-run          print each mail that would be sent; send nothing\n"
+    "\n"
+    "The POP3 password, when none is stored, comes from KITEMAIL_POP3_PASSWORD or\n"
+    "is asked for on the terminal.\n"
+    "\n"
+    "Exit status: 0 when every mail went out without error; 1 when any failed,\n"
+    "was refused or aborted; 2 for bad arguments.\n",
+    RunSend,
+};
+
+} // namespace kitemail::cli

@@ -1,0 +1,100 @@
+#include "cli/user_input.h"
+
+#include "cli/command.h"
+#include "platform/text_codec.h"
+
+#include <QString>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+namespace kitemail::cli {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// Unmappable characters named in one message; the rest are only counted.
+constexpr std::size_t kNamedCharacters = 5;
+
+std::string NameCharacter(char32_t c)
+{
+    std::string name = CodePointName(c);
+    if (c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0)) {
+        const char32_t one[] = {c};
+        name += " (" + QString::fromUcs4(one, 1).toStdString() + ")";
+    }
+    return name;
+}
+
+} // namespace
+
+std::string TextToSjis(std::string_view utf8, std::string_view what)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = decoder(QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    if (decoder.hasError()) {
+        throw CommandError::BadInput(std::string(what) + " is not valid UTF-8 (give --sjis for Shift_JIS bytes)");
+    }
+    SjisEncoding encoded = EncodeSjis(text);
+    if (!encoded.ok()) {
+        std::vector<char32_t> distinct;
+        for (const char32_t c : encoded.unmappable) {
+            if (std::find(distinct.begin(), distinct.end(), c) == distinct.end()) {
+                distinct.push_back(c);
+            }
+        }
+        std::string message = std::string(what) + " holds characters Shift_JIS cannot hold: ";
+        for (std::size_t i = 0; i < distinct.size() && i < kNamedCharacters; ++i) {
+            message += (i > 0 ? ", " : "") + NameCharacter(distinct[i]);
+        }
+        if (distinct.size() > kNamedCharacters) {
+            message += " and " + std::to_string(distinct.size() - kNamedCharacters) + " more";
+        }
+        throw CommandError::BadInput(message);
+    }
+    return std::move(encoded.bytes);
+}
+
+std::string ToCrLf(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+            out += "\r\n";
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string AttachmentPath(std::string_view argument)
+{
+    const std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(argument)).lexically_normal();
+    return TextToSjis(full.string(), "the attachment path '" + std::string(argument) + "'");
+}
+
+std::string UserText(std::string_view given, std::string_view what, bool sjis)
+{
+    return sjis ? std::string(given) : TextToSjis(given, what);
+}
+
+std::string ReadBodyFile(const std::string& path, bool sjis)
+{
+    const std::string raw = ReadFileBytes(path);
+    std::string_view content = raw;
+    if (!sjis && content.starts_with(kUtf8Bom)) {
+        content.remove_prefix(kUtf8Bom.size());
+    }
+    return ToCrLf(UserText(content, "the body file", sjis));
+}
+
+} // namespace kitemail::cli

@@ -1,0 +1,27 @@
+#pragma once
+// Texts, files and paths the user hands the command line, as the engine's
+// code page 932 bytes. Every failure is a CommandError naming what was wrong.
+
+#include <string>
+#include <string_view>
+
+namespace kitemail::cli {
+
+// UTF-8 text as code page 932; a character Shift_JIS cannot hold is named in
+// the error, never replaced. `what` names the text in the message.
+[[nodiscard]] std::string TextToSjis(std::string_view utf8, std::string_view what);
+
+// TextToSjis, or the bytes as they are when they are Shift_JIS already.
+[[nodiscard]] std::string UserText(std::string_view given, std::string_view what, bool sjis);
+
+// LF, CR and CR LF all become CR LF, as the body memo holds its lines.
+[[nodiscard]] std::string ToCrLf(std::string_view text);
+
+// A body file ("-" for standard input) with CR LF line breaks; a UTF-8 byte
+// order mark is dropped.
+[[nodiscard]] std::string ReadBodyFile(const std::string& path, bool sjis);
+
+// The full path of an attachment as the attachment list holds it.
+[[nodiscard]] std::string AttachmentPath(std::string_view argument);
+
+} // namespace kitemail::cli
