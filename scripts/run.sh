@@ -32,7 +32,13 @@ case "${arg,,}" in
   "" | /setup | -setup) wants_window=1 ;;
 esac
 
-if [ "$wants_window" = 1 ] && [ -x "$dir/kitemail" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  exec "$dir/kitemail" "$@"
+if [ "$wants_window" = 1 ] && [ -x "$dir/kitemail" ]; then
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    exec "$dir/kitemail" "$@"
+  fi
+  echo "run.sh: no display (DISPLAY is not set), so here is the command-line tool" >&2
+fi
+if [ $# -eq 0 ]; then
+  exec "$dir/kitemail-cli" --help
 fi
 exec "$dir/kitemail-cli" "$@"
