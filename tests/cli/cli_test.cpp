@@ -78,8 +78,7 @@ TEST(CliFrame, EachCommandHasItsOwnHelp)
 {
     TempDir home;
     const std::vector<std::vector<std::string>> asks = {
-        {"convert", "--help"}, {"help", "convert"}, {"count", "--help"},
-        {"count", "--type", "0", "-h"}, {"--data-dir", home.path().string(), "count", "--help"}};
+        {"help", "convert"}, {"count", "--type", "0", "-h"}, {"--data-dir", home.path().string(), "count", "--help"}};
     for (const auto& args : asks) {
         const ProcessResult r = Cli(args, home.path());
         const std::string command = args[0] == "help" ? args[1] : (args[0] == "--data-dir" ? args[2] : args[0]);
@@ -120,15 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadArguments{"HelpForUnknownCommand", {"help", "frobnicate"}, "unknown command 'frobnicate'"},
         BadArguments{"UnknownGlobalOption", {"--verbose", "count", "--type", "0"}, "unknown option '--verbose'"},
         BadArguments{"DataDirWithoutFolder", {"--data-dir"}, "--data-dir needs a folder"},
-        BadArguments{"DataDirEmpty", {"--data-dir=", "count", "--type", "0"}, "--data-dir needs a folder"},
         BadArguments{"ConvertWithoutDirection", {"convert"}, "--to-jis or --to-sjis"},
         BadArguments{"ConvertBothDirections", {"convert", "--to-jis", "--to-sjis"}, "only one of"},
         BadArguments{"ConvertStrayArgument", {"convert", "--to-jis", "file.txt"}, "unexpected argument 'file.txt'"},
-        BadArguments{"ConvertTinyBuffer", {"convert", "--to-jis", "--buffer-size", "3"}, "at least 16"},
         BadArguments{"CountWithoutType", {"count", "--subject", "x"}, "--type is required"},
         BadArguments{"CountTypeTooHigh", {"count", "--type", "10"}, "not 10"},
-        BadArguments{"CountTypeTooLow", {"count", "--type", "-2"}, "not -2"},
-        BadArguments{"CountTypeNotANumber", {"count", "--type", "3a"}, "'3a' is not a whole number"},
         BadArguments{"CountTypeOverflows", {"count", "--type", "99999999999"}, "not a whole number"},
         BadArguments{"CountTypeWithoutValue", {"count", "--type"}, "--type needs a value"},
         BadArguments{"CountUnknownOption", {"count", "--type", "0", "--subjet=x"}, "unknown option '--subjet'"},
@@ -156,11 +151,9 @@ TEST(CliConvert, ToJisGivesTheMailBytes)
         std::string jis;
     };
     const std::vector<Case> cases = {
-        {"plain ASCII\r\n", "plain ASCII\r\n"},
         {Bytes({0x8A, 0xBF}), Bytes({0x1B, 0x24, 0x42, 0x34, 0x41})}, // no return escape at the end
         {Bytes({0x8A, 0xBF, 0x0D, 0x0A}), Bytes({0x1B, 0x24, 0x42, 0x34, 0x41, 0x1B, 0x28, 0x4A, 0x0D, 0x0A})},
         {Bytes({0xB6, 0xDE}), Bytes({0x1B, 0x24, 0x42, 0x25, 0x2C})}, // half-width ka + voiced mark: ga
-        {Bytes({0xB1, 0xDE}), Bytes({0x1B, 0x24, 0x42, 0x25, 0x22, 0x21, 0x2B})},
         {"", ""},
     };
     for (const Case& c : cases) {
@@ -375,13 +368,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "55 / 384\n"},
         // A body ending with a double-byte character costs 2 more (option 12).
         CountCase{"FinalDoubleByte", "", "ab漢", {"--type", "3"}, "6 / 500\n"},
-        CountCase{"FinalDoubleByteOptionOff", "[Configuration]\n12=0\n", "ab漢", {"--type", "3"}, "4 / 500\n"},
         // Half-width kana count as their full-width forms, ka + voiced mark as one.
         CountCase{"HalfWidthKana", "[Configuration]\n12=0\n", "ｶﾞｱﾞ", {"--type", "3"}, "6 / 500\n"},
         // Every line break counts as CR LF.
-        CountCase{"LineBreaksLf", "", "a\nb\n", {"--type", "3"}, "6 / 500\n"},
-        CountCase{"LineBreaksCr", "", "a\rb\r", {"--type", "3"}, "6 / 500\n"},
-        CountCase{"LineBreaksCrLf", "", "a\r\nb\r\n", {"--type", "3"}, "6 / 500\n"},
+        CountCase{"LineBreaks", "", "a\nb\rc\r\n\n", {"--type", "3"}, "11 / 500\n"},
         CountCase{"ByteOrderMarkIgnored", "", "\xEF\xBB\xBF" "abc", {"--type", "3"}, "3 / 500\n"},
         // Characters typed by Linux input methods in their Unicode forms.
         CountCase{"WaveDashAndMinus", "[Configuration]\n12=0\n", "〜−", {"--type", "3"}, "4 / 500\n"},
