@@ -276,7 +276,10 @@ TEST_F(ClientTest, InactiveClosesAndNothingOfThatConnectionFollows)
 TEST_F(ClientTest, ReconnectsWithANewSocketAndTheAddressFoundBefore)
 {
     LoopbackPeer peer;
+    client->SetRecvMode(TKTcpRecvMode::ktrmText);
     ConnectTo(peer);
+    peer.Send("half a li");
+    Settle(50ms);
     client->SetActive(false);
     log.clear();
     client->SetServerName("127.0.0.1"); // unchanged: no new lookup
@@ -285,6 +288,10 @@ TEST_F(ClientTest, ReconnectsWithANewSocketAndTheAddressFoundBefore)
     client->SendText("again\r\n");
     ASSERT_TRUE(peer.WaitConnections(2));
     EXPECT_TRUE(peer.WaitReceived("again\r\n"));
+    // Nothing of the first connection is taken for the start of a line.
+    peer.Send("new line\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return !got.empty(); }, 5s));
+    EXPECT_EQ(got, std::vector<std::string>{"new line\r\n"});
 }
 
 TEST_F(ClientTest, ChangingThePortWhileActiveReconnectsThere)

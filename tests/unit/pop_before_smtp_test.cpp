@@ -86,17 +86,6 @@ TEST_F(PopBeforeSmtpTest, StoredPasswordLogsInWithoutAsking)
     EXPECT_FALSE(sendAborted);
 }
 
-TEST_F(PopBeforeSmtpTest, TypedPasswordIsUsedAndNotStored)
-{
-    PlayPop3(peer);
-    settings.POP3PASS.clear();
-    ui.passwordAnswers.push_back(std::string("typed"));
-    EXPECT_EQ(Run(), PopLoginResult::Succeeded);
-    EXPECT_EQ(peer.Lines().at(1), "PASS typed");
-    EXPECT_EQ(Events().at(1), "password:パスワードを入力して下さい。");
-    EXPECT_TRUE(settings.POP3PASS.empty());
-}
-
 TEST_F(PopBeforeSmtpTest, CancelledPromptConnectsNowhere)
 {
     PlayPop3(peer);
@@ -171,33 +160,6 @@ TEST_F(PopBeforeSmtpTest, CloseBeforeTheGreetingFailsWithoutAStepText)
     EXPECT_EQ(Run(), PopLoginResult::Failed);
     EXPECT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(U(ui.messages.at(0)), "POP before SMTP 認証出来ませんでした。");
-}
-
-TEST_F(PopBeforeSmtpTest, AbortEndsTheWaitAtOnce)
-{
-    // The peer accepts and says nothing; the abort button is pressed.
-    LoopTimer press;
-    press.Start(50ms, true, [this] { sendAborted = true; });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Run(), PopLoginResult::Failed);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
-    EXPECT_TRUE(sendAborted);
-    EXPECT_FALSE(client.Active());
-    EXPECT_TRUE(peer.WaitClientClosed());
-    const std::vector<std::string> events = Events();
-    EXPECT_EQ(std::count(events.begin(), events.end(), "abort:hide"), 1);
-    EXPECT_EQ(U(ui.statusTexts.back()), "POP before SMTP 認証出来ませんでした。");
-}
-
-TEST_F(PopBeforeSmtpTest, ALaterLoginOnTheSameClientStartsAfresh)
-{
-    PlayPop3(peer, "PASS");
-    EXPECT_EQ(Run(), PopLoginResult::Failed);
-    PlayPop3(peer);
-    ui.Clear();
-    EXPECT_EQ(Run(), PopLoginResult::Succeeded);
-    EXPECT_EQ(peer.Connections(), 2);
-    EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(PopBeforeSmtpTest, TheClientsOwnEventsAreBackAfterTheLogin)
