@@ -24,8 +24,15 @@ PopDialogue::Reaction PopDialogue::Received(std::string_view text)
     if (!Running() || state_ == kQuitAcknowledged) {
         return {};
     }
+    // A reply split across reads must not have its tail taken for the
+    // answer to the next command.
+    reply_.append(text);
+    if (reply_.find('\n') == std::string::npos) {
+        return {};
+    }
     // A POP3 reply is judged by its status indicator alone: "+OK" or not.
-    const bool positive = !text.empty() && text.front() == '+';
+    const bool positive = reply_.front() == '+';
+    reply_.clear();
     switch (state_) {
     case kWaitGreeting:
         if (!positive) {

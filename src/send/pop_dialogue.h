@@ -29,7 +29,9 @@ public:
     // user and password are CP932 bytes.
     PopDialogue(std::string user, std::string password);
 
-    // The text received since the last call; only its first byte counts.
+    // The text received since the last call. A reply counts once a line end
+    // has arrived: everything received up to then is one reply, judged by
+    // its first byte alone.
     [[nodiscard]] Reaction Received(std::string_view text);
     // Any socket or lookup error.
     [[nodiscard]] Reaction NetworkError();
@@ -48,6 +50,7 @@ private:
 
     std::string user_;
     std::string password_;
+    std::string reply_; // received, no line end yet
     std::int32_t state_ = kWaitGreeting;
 };
 

@@ -155,6 +155,11 @@ struct SilentCase {
     std::vector<std::string> script;
 };
 
+void PrintTo(const SilentCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class SilentServerTest : public PopLoginTest, public ::testing::WithParamInterface<SilentCase> {};
 
 TEST_P(SilentServerTest, EndsAsAFailedLoginAfterTheSilenceLimit)

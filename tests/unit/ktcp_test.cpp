@@ -25,6 +25,11 @@ struct ErrorRow {
     const char* text;
 };
 
+void PrintTo(const ErrorRow& r, std::ostream* os)
+{
+    *os << r.code;
+}
+
 class WinSockErrorTextTest : public ::testing::TestWithParam<ErrorRow> {};
 
 TEST_P(WinSockErrorTextTest, ComesFromTheTable)

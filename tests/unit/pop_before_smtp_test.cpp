@@ -120,6 +120,11 @@ struct Refusal {
     const char* stepText; // the box of that step
 };
 
+void PrintTo(const Refusal& r, std::ostream* os)
+{
+    *os << r.name;
+}
+
 class PopRefusalTest : public PopBeforeSmtpTest, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(PopRefusalTest, ShowsTheStepThenTheGeneralFailure)

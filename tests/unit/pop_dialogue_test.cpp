@@ -1,5 +1,6 @@
 // The POP before SMTP login as transcripts: "S:" is what the server sends in
-// one read, "C:" what the client must answer, "!:" the failure it reports,
+// one read (a line with its CR LF), "R:" raw bytes in one read, "C:" what
+// the client must answer, "!:" the failure it reports,
 // "X" the server closing, "E" a network error, "T" the silence limit.
 
 #include "platform/text_codec.h"
@@ -20,6 +21,11 @@ struct Transcript {
     const char* user = "alice";
     const char* password = "secret";
 };
+
+void PrintTo(const Transcript& t, std::ostream* os)
+{
+    *os << t.name;
+}
 
 void Record(std::vector<std::string>& out, const PopDialogue::Reaction& r)
 {
@@ -42,6 +48,9 @@ std::vector<std::string> Replay(const Transcript& t)
         if (step.rfind("S:", 0) == 0) {
             happened.push_back(step);
             Record(happened, dialogue.Received(step.substr(2) + "\r\n"));
+        } else if (step.rfind("R:", 0) == 0) {
+            happened.push_back(step);
+            Record(happened, dialogue.Received(step.substr(2)));
         } else if (step == "X") {
             happened.push_back(step);
             dialogue.Disconnected();
@@ -103,6 +112,11 @@ const Transcript kTranscripts[] = {
     {"TwoRepliesInOneRead",
      {"S:+OK ready\r\n+OK", "C:USER alice", "S:+OK", "C:PASS secret", "S:+OK", "C:QUIT", "S:+OK", "X"},
      PopDialogue::kSucceeded},
+    // A reply is complete at its line end, however the network cut it.
+    {"ReplySplitAcrossReads",
+     {"R:+OK Dov", "R:ecot ready\r", "R:\n", "C:USER alice", "R:-", "R:ERR no\r\n", "!:ユーザー名が違います。"},
+     -1},
+    {"BareLineFeedEndsAReply", {"R:+OK ready\n", "C:USER alice"}, PopDialogue::kUserSent},
     {"BarePlusIsPositive", {"S:+", "C:USER alice"}, PopDialogue::kUserSent},
     // Once ended, nothing moves it: no second failure, no sign flip back.
     {"EventsAfterTheEndAreIgnored",
