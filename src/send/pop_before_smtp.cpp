@@ -84,7 +84,9 @@ bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_
         }
     };
     const auto restartSilence = [&] {
-        silence.Start(options.silenceLimit, true, [&] { apply(dialogue.Silence()); });
+        if (options.silenceLimit.count() > 0) {
+            silence.Start(options.silenceLimit, true, [&] { apply(dialogue.Silence()); });
+        }
     };
 
     client.SetRecvMode(TKTcpRecvMode::ktrmBinary);

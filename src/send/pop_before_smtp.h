@@ -20,6 +20,7 @@ struct Settings;
 inline constexpr std::chrono::milliseconds kDefaultPopSilenceLimit = std::chrono::minutes(3);
 
 struct PopBeforeSmtpOptions {
+    // Zero or less: wait for the server without limit.
     std::chrono::milliseconds silenceLimit = kDefaultPopSilenceLimit;
     // Shows or hides the status bar's abort button ("中止") around the wait.
     std::function<void(bool visible)> showAbortButton;
