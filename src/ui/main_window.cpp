@@ -5,7 +5,9 @@
 #include "send/close_query.h"
 #include "ui/bar_area.h"
 #include "ui/check_list_box.h"
+#include "ui/password_prompt.h"
 #include "ui/sjis_field.h"
+#include "ui/split_result_viewer.h"
 #include "ui/status_line.h"
 
 #include <QAction>
@@ -16,7 +18,6 @@
 #include <QDateTime>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -203,6 +204,17 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
         SyncCheckList();
     });
     connect(statusLine_, &StatusLine::abortClicked, this, &MainWindow::abortRequested);
+    workflow_ = std::make_unique<SendWorkflow>(settings_, composer_, *this, *this, HistoryDirPath(dataDir_));
+    splitViewer_ = new SplitResultViewer(this);
+    passwordPrompt_ = new TForm8(this);
+    connect(this, &MainWindow::abortRequested, this, [this] { workflow_->Button1Click(); });
+    for (QAction* a : {sendAction_, sendButton_}) {
+        a->setEnabled(true);
+        connect(a, &QAction::triggered, this, [this] {
+            workflow_->Send1Click();
+            SyncAll();
+        });
+    }
     // A click in the attachment list recounts: the files may have changed.
     connect(fiListBox1_, &QListWidget::itemClicked, this, [this] {
         composer_.ChrChange();
@@ -318,7 +330,7 @@ void MainWindow::BuildBars()
     QAction* send = tools->addAction(Q("送信"));
     send->setObjectName(QStringLiteral("SendButton"));
     send->setToolTip(Q("送信"));
-    send->setEnabled(false);
+    sendButton_ = send;
     if (auto* b = qobject_cast<QToolButton*>(tools->widgetForAction(send))) {
         b->setFixedWidth(kSendButtonWidth);
     }
@@ -645,23 +657,71 @@ void MainWindow::Beep()
     emit beeped();
 }
 
-std::optional<std::string> MainWindow::PromptPassword(const std::string& prompt)
+std::optional<std::string> MainWindow::PromptPassword(const std::string& /*prompt*/)
 {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(this, Q("POP3認証"), DecodeSjis(prompt), QLineEdit::Password, QString(), &ok);
-    if (!ok) {
-        return std::nullopt;
-    }
-    SjisEncoding encoded = EncodeSjis(text);
-    if (!encoded.ok()) {
-        // A password cut short would fail at the server for no visible reason.
-        Notify(*this, settings_.BeepOnMessage,
-               Sj("パスワードにShift_JISにない文字があります（") + CodePointName(encoded.unmappable.front()) +
-                   Sj("）。"));
-        return std::nullopt;
-    }
-    return std::move(encoded.bytes);
+    return passwordPrompt_->Ask();
+}
+
+// ---------------------------------------------------------------- sending
+
+void MainWindow::SetMainPanelEnabled(bool enabled)
+{
+    mainPanel_->setEnabled(enabled);
+}
+
+void MainWindow::SetAbortButtonVisible(bool visible)
+{
+    sending_ = visible;
+    statusLine_->SetAbortVisible(visible);
+}
+
+bool MainWindow::ReviewSplit(const std::string& body, const std::vector<std::string>& parts)
+{
+    return splitViewer_->Review(body, parts);
+}
+
+std::string MainWindow::SenderBoxText() const
+{
+    const int i = comboBox2_->currentIndex();
+    return i >= 0 && i < static_cast<int>(senderItems_.size()) ? senderItems_[static_cast<std::size_t>(i)]
+                                                               : settings_.SenderAddress;
+}
+
+bool MainWindow::AnimeMode() const
+{
+    return animeCheck_->isChecked();
+}
+
+void MainWindow::ClearMessage()
+{
+    // What this window holds of the message; the full clear command with
+    // its question comes with the text commands.
+    memo1_->clear();
+    edit1_->clear();
+    edit2_->clear();
+    edit3_->clear();
+    fiListBox1_->clear();
+    composer_.SetAttachments({});
+    SyncAll();
+}
+
+void MainWindow::ComposerChanged()
+{
+    SyncTexts();
+    SyncAll();
+}
+
+void MainWindow::SyncTexts()
+{
+    const auto show = [](QLineEdit* edit, const ComposedText& text) {
+        const QString shown = DecodeSjis(text.bytes);
+        if (text.unmappable.empty() && edit->text() != shown) {
+            const QSignalBlocker block(edit);
+            edit->setText(shown);
+        }
+    };
+    show(edit1_, composer_.Text(TextArea::DirectAddress));
+    show(edit3_, composer_.Text(TextArea::Pin));
 }
 
 // ---------------------------------------------------------------- settings pushed in
@@ -761,7 +821,7 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!MainWindowCloseQuery(sending_, settings_, *this)) {
+    if (!MainWindowCloseQuery(sending_ || workflow_->Busy(), settings_, *this)) {
         event->ignore();
         return;
     }

@@ -5,6 +5,7 @@
 
 #include "accounting/message_composer.h"
 #include "platform/user_interface.h"
+#include "send/send_workflow.h"
 #include "settings/settings.h"
 
 #include <QWidget>
@@ -33,9 +34,11 @@ namespace kitemail {
 class Bar;
 class BarArea;
 class CheckListBox;
+class SplitResultViewer;
 class StatusLine;
+class TForm8;
 
-class MainWindow : public QWidget, public UserInterface {
+class MainWindow : public QWidget, public UserInterface, public SendView {
     Q_OBJECT
 public:
     // Loads the window's half of the settings into settings.
@@ -50,7 +53,18 @@ public:
     void Beep() override;
     [[nodiscard]] std::optional<std::string> PromptPassword(const std::string& prompt) override;
 
+    // ---- SendView
+    void SetMainPanelEnabled(bool enabled) override;
+    void SetAbortButtonVisible(bool visible) override;
+    [[nodiscard]] bool ReviewSplit(const std::string& body, const std::vector<std::string>& parts) override;
+    [[nodiscard]] std::string SenderBoxText() const override;
+    [[nodiscard]] bool AnimeMode() const override;
+    void ClearMessage() override;
+    void ComposerChanged() override;
+
     [[nodiscard]] MessageComposer& Composer() noexcept { return composer_; }
+    [[nodiscard]] SendWorkflow& Workflow() noexcept { return *workflow_; }
+    [[nodiscard]] SplitResultViewer* SplitViewer() noexcept { return splitViewer_; }
     [[nodiscard]] Settings& LiveSettings() noexcept { return settings_; }
 
     // ---- what the settings dialog pushes in
@@ -115,10 +129,14 @@ private:
     void SyncTypeBox();
     void SyncCheckList();
     void SyncAll();
+    void SyncTexts();
 
     Settings& settings_;
     std::filesystem::path dataDir_;
     MessageComposer composer_;
+    std::unique_ptr<SendWorkflow> workflow_;
+    SplitResultViewer* splitViewer_ = nullptr;
+    TForm8* passwordPrompt_ = nullptr;
     bool sending_ = false;
     bool firstShowDone_ = false;
     std::function<void()> openSettings_;
@@ -166,6 +184,7 @@ private:
 
     // menus
     QAction* sendAction_ = nullptr;
+    QAction* sendButton_ = nullptr;
     QAction* openAttachmentAction_ = nullptr;
     QAction* signatureAAction_ = nullptr;
     QAction* signatureBAction_ = nullptr;

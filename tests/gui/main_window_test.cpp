@@ -434,13 +434,11 @@ TEST_F(MainWindowTest, ShortcutsReachTheMenuWithTheFocusInTheBody)
     Body()->setFocus();
 
     auto* send = program.Find<QAction>("Send1");
-    EXPECT_FALSE(send->isEnabled()); // sending arrives later
+    EXPECT_TRUE(send->isEnabled());
     EXPECT_EQ(send->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
     int sent = 0;
     QObject::connect(send, &QAction::triggered, [&sent] { ++sent; });
-    QTest::keyClick(Body(), Qt::Key_G, Qt::ControlModifier);
-    EXPECT_EQ(sent, 0);
-    send->setEnabled(true);
+    ModalWatcher watcher([](QWidget* modal) { modal->close(); }); // the empty-body question: no
     QTest::keyClick(Body(), Qt::Key_G, Qt::ControlModifier);
     EXPECT_EQ(sent, 1);
     EXPECT_TRUE(Body()->toPlainText().isEmpty());

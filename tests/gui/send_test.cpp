@@ -1,0 +1,146 @@
+// Sending from the window: Ctrl+G, the abort button, the split viewer.
+
+#include "gui_support.h"
+
+#include "scripted_peer.h"
+#include "smtp_sink.h"
+#include "ui/split_result_viewer.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace kitemail::test {
+namespace {
+
+class WindowSendTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        sink_ = std::make_unique<SmtpSink>();
+        ASSERT_TRUE(sink_->Start()) << sink_->Error();
+    }
+    static void TearDownTestSuite() { sink_.reset(); }
+
+    void StartWith(int port)
+    {
+        program.WriteIni("[Configuration]\nServer=127.0.0.1\nPort=" + std::to_string(port)
+                         + "\n1=0\n[MyAddress]\nHow=1\n0=me@example.jp\n");
+        program.Start();
+        Commit(program.Find<QLineEdit>("Edit1"), QStringLiteral("you@example.jp"));
+        Commit(program.Find<QLineEdit>("Edit2"), QStringLiteral("件名"));
+    }
+
+    int Stored() const { return sink_->WaitForMessages(0, std::chrono::milliseconds(0)); }
+    QString Status() { return program.Find<QLabel>("StatusLabel")->text(); }
+
+    static inline std::unique_ptr<SmtpSink> sink_;
+    Program program;
+};
+
+TEST_F(WindowSendTest, CtrlGSendsFromTheBody)
+{
+    StartWith(sink_->Port());
+    QPlainTextEdit* body = program.Find<QPlainTextEdit>("Memo1");
+    Commit(body, QStringLiteral("こんにちは"));
+    const int before = Stored();
+    body->setFocus();
+    QTest::keyClick(body, Qt::Key_G, Qt::ControlModifier);
+    EXPECT_EQ(Stored(), before + 1);
+    EXPECT_EQ(Status(), QStringLiteral("送信完了：エラーはありません。"));
+    EXPECT_TRUE(program.Find<QWidget>("MainPanel")->isEnabled());
+    EXPECT_TRUE(program.Find<QPushButton>("AbortButton")->isHidden());
+    EXPECT_FALSE(program.Main().Workflow().Busy());
+}
+
+TEST_F(WindowSendTest, AbortButtonStopsAMailInFlight)
+{
+    // The server takes the message and then says nothing: the mail stays in flight.
+    ScriptedPeer peer({"S: 220 hi", "C: HELO*", "S: 250 ok", "C: MAIL FROM:<me@example.jp>", "S: 250 ok",
+                       "C: RCPT TO:<you@example.jp>", "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "SLEEP 800"});
+    StartWith(peer.Port());
+    Commit(program.Find<QPlainTextEdit>("Memo1"), QStringLiteral("body"));
+
+    QString messageSeen;
+    bool panelLockedWhileSending = false;
+    QTimer clicker;
+    clicker.setInterval(10);
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        auto* abort = program.Find<QPushButton>("AbortButton");
+        if (!abort->isHidden() && QApplication::activeModalWidget() == nullptr) {
+            panelLockedWhileSending = !program.Find<QWidget>("MainPanel")->isEnabled();
+            abort->click();
+        }
+    });
+    clicker.start();
+    ModalWatcher watcher([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            messageSeen = box->text();
+        }
+        modal->close();
+    });
+    program.Find<QAction>("Send1")->trigger();
+    clicker.stop();
+    EXPECT_TRUE(panelLockedWhileSending);
+    EXPECT_EQ(messageSeen, QStringLiteral("処理を中止しました。"));
+    EXPECT_EQ(Status(), QStringLiteral("送信中止：ユーザーにより、処理を中断しました。"));
+    EXPECT_TRUE(program.Find<QWidget>("MainPanel")->isEnabled());
+    EXPECT_TRUE(program.Find<QPushButton>("AbortButton")->isHidden());
+    EXPECT_TRUE(program.Close()); // nothing in flight any more
+}
+
+TEST_F(WindowSendTest, SplitViewerShowsThePartsAndCancelSendsNothing)
+{
+    StartWith(sink_->Port());
+    QString body;
+    for (int i = 0; i < 25; ++i) {
+        body += QString(40, QChar(u'a' + i)) + u'\n';
+    }
+    Commit(program.Find<QPlainTextEdit>("Memo1"), body);
+    program.Main().Composer().TypeBoxChanged(3); // i-mode: 500 bytes
+
+    std::vector<bool> enabled;
+    QString resultBefore;
+    QString part2;
+    QString source;
+    ModalWatcher watcher([&](QWidget* modal) {
+        if (auto* viewer = qobject_cast<SplitResultViewer*>(modal)) {
+            for (int k = 1; k <= 9; ++k) {
+                enabled.push_back(viewer->PartButton(k)->isEnabled());
+            }
+            resultBefore = viewer->ResultMemo()->toPlainText();
+            source = viewer->SourceMemo()->toPlainText();
+            viewer->PartButton(2)->click();
+            part2 = viewer->ResultMemo()->toPlainText();
+            viewer->reject();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            // The over-limit question: split.
+            for (QAbstractButton* b : box->buttons()) {
+                if (box->buttonRole(b) == QMessageBox::YesRole) {
+                    b->click();
+                }
+            }
+        } else {
+            modal->close();
+        }
+    });
+    const int before = Stored();
+    program.Find<QAction>("Send1")->trigger();
+    ASSERT_EQ(enabled.size(), 9u);
+    EXPECT_EQ(enabled, (std::vector<bool>{true, true, true, false, false, false, false, false, false}));
+    EXPECT_TRUE(resultBefore.isEmpty());
+    EXPECT_TRUE(part2.startsWith(QStringLiteral("[2/3]"))) << part2.toStdString();
+    EXPECT_EQ(source, body);
+    EXPECT_EQ(Stored(), before);
+    EXPECT_TRUE(program.Main().Workflow().SendAborted);
+}
+
+} // namespace
+} // namespace kitemail::test
