@@ -18,8 +18,9 @@ packages=(
   xvfb xauth imagemagick fonts-ipafont-gothic
 )
 
+# dpkg-query fails for a package it has never seen; the list still counts.
 installed=$(dpkg-query -W -f='${Package} ${db:Status-Status}\n' "${packages[@]}" 2>/dev/null |
-  awk '$2 == "installed" { print $1 }')
+  awk '$2 == "installed" { print $1 }' || true)
 missing=()
 for p in "${packages[@]}"; do
   if ! grep -qxF "$p" <<<"$installed"; then
