@@ -1,5 +1,7 @@
 #include "cli/command.h"
 
+#include "platform/file_io.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -59,34 +61,11 @@ int ParseInt(std::string_view option, std::string_view text)
     return value;
 }
 
-namespace {
-
-// Reads fd to its end; false with errno set on failure.
-bool ReadAll(int fd, std::string& data)
-{
-    char buf[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buf, sizeof buf);
-        if (got == 0) {
-            return true;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.append(buf, static_cast<std::size_t>(got));
-    }
-}
-
-} // namespace
-
 std::string ReadFileBytes(const std::string& path)
 {
     std::string data;
     if (path == "-") {
-        if (!ReadAll(STDIN_FILENO, data)) {
+        if (!ReadAllFrom(STDIN_FILENO, data)) {
             throw CommandError::BadInput(std::string("cannot read standard input: ") + std::strerror(errno));
         }
         return data;
@@ -95,7 +74,7 @@ std::string ReadFileBytes(const std::string& path)
     if (fd < 0) {
         throw CommandError::BadInput("cannot open '" + path + "': " + std::strerror(errno));
     }
-    const bool ok = ReadAll(fd, data);
+    const bool ok = ReadAllFrom(fd, data);
     const int readErrno = errno;
     ::close(fd);
     if (!ok) {
@@ -106,15 +85,8 @@ std::string ReadFileBytes(const std::string& path)
 
 void WriteAll(int fd, std::string_view bytes)
 {
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw CommandError::Failure(std::string("cannot write output: ") + std::strerror(errno));
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(put));
+    if (!WriteAllTo(fd, bytes)) {
+        throw CommandError::Failure(std::string("cannot write output: ") + std::strerror(errno));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/profile.h"
 
+#include "platform/file_io.h"
+
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
 
@@ -151,13 +153,7 @@ std::optional<std::int32_t> ParseInt(std::string_view text)
             return std::nullopt;
         }
     }
-    std::int32_t value = 0;
-    const char* last = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), last, value, 10);
-    if (text.empty() || ec != std::errc() || ptr != last) {
-        return std::nullopt;
-    }
-    return value;
+    return ParseDecimal(text);
 }
 
 std::vector<std::string> SplitLines(std::string_view data)
@@ -183,55 +179,6 @@ std::vector<std::string> SplitLines(std::string_view data)
 std::string ErrnoText(const char* what, int err)
 {
     return std::string(what) + ": " + std::strerror(err);
-}
-
-bool WriteAll(int fd, std::string_view bytes, int& err)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            err = errno;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Reads a whole regular file. nullopt with an empty reason when it does
-// not exist; nullopt with a reason when it exists but cannot be read.
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path, std::string& reason)
-{
-    reason.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT && errno != ENOTDIR) {
-            reason = ErrnoText("open", errno);
-        }
-        return std::nullopt;
-    }
-    std::string data;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            reason = ErrnoText("read", errno);
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) {
-            break;
-        }
-        data.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return data;
 }
 
 } // namespace
@@ -293,7 +240,8 @@ std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path
         step = "fchmod";
         ok = false;
     }
-    if (ok && !WriteAll(fd, bytes, err)) {
+    if (ok && !WriteAllTo(fd, bytes)) {
+        err = errno;
         ok = false;
     }
     if (ok && ::fsync(fd) != 0) {

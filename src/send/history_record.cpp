@@ -1,5 +1,6 @@
 #include "send/history_record.h"
 
+#include "platform/file_io.h"
 #include "platform/text_codec.h"
 #include "settings/settings.h"
 
@@ -91,21 +92,6 @@ std::uint32_t NextMessageIdSerial()
 std::string CounterText(unsigned n)
 {
     return n < 10 ? "0" + std::to_string(n) : std::to_string(n);
-}
-
-bool WriteAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t w = ::write(fd, data.data(), data.size());
-        if (w < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(w));
-    }
-    return true;
 }
 
 } // namespace
@@ -215,7 +201,7 @@ HistoryWriteResult WriteHistoryRecord(const std::filesystem::path& folder, const
             result.error = path.string() + ": " + std::strerror(errno);
             return result;
         }
-        const bool written = WriteAll(fd, data) && ::fsync(fd) == 0;
+        const bool written = WriteAllTo(fd, data) && ::fsync(fd) == 0;
         const int writeErrno = errno;
         const bool closed = ::close(fd) == 0;
         if (!written || !closed) {

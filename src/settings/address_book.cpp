@@ -1,5 +1,7 @@
 #include "settings/address_book.h"
 
+#include "platform/file_io.h"
+
 #include "accounting/terminal_type.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
@@ -22,16 +24,6 @@ std::string_view Chars(std::string_view s, std::size_t a, std::size_t b)
     return s.substr(a - 1, std::min(b, s.size()) - a + 1);
 }
 
-std::optional<std::int32_t> ParseDecimal(std::string_view text)
-{
-    std::int32_t value = 0;
-    const char* last = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), last, value, 10);
-    if (text.empty() || ec != std::errc() || ptr != last) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 unsigned char FoldedByte(unsigned char b) noexcept
 {

@@ -1,5 +1,7 @@
 #include "settings/settings.h"
 
+#include "platform/file_io.h"
+
 #include "platform/data_dir.h"
 #include "platform/text_codec.h"
 #include "settings/address_book.h"
@@ -129,37 +131,6 @@ std::string SignatureFromFile(std::string_view content)
     return text;
 }
 
-// nullopt when the file does not exist; sets failed when it exists but
-// cannot be read.
-std::optional<std::string> ReadSignatureFile(const std::filesystem::path& path, bool& failed)
-{
-    failed = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        failed = errno != ENOENT && errno != ENOTDIR;
-        return std::nullopt;
-    }
-    std::string data;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            failed = true;
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) {
-            break;
-        }
-        data.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return data;
-}
-
 SaveResult SaveSignature(const std::filesystem::path& path, const std::string& text)
 {
     if (text.empty()) {
@@ -179,16 +150,6 @@ SaveResult SaveSignature(const std::filesystem::path& path, const std::string& t
     return {};
 }
 
-std::optional<std::int32_t> ParseDecimal(std::string_view text)
-{
-    std::int32_t value = 0;
-    const char* last = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), last, value, 10);
-    if (text.empty() || ec != std::errc() || ptr != last) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 } // namespace
 
@@ -356,10 +317,10 @@ bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::fi
     s.PLeft = p.ReadInt(kConfig, "PLeft", 0);
     s.PTop = p.ReadInt(kConfig, "PTop", 0);
 
-    bool failed = false;
-    const std::optional<std::string> signature = ReadSignatureFile(signatureFile, failed);
+    std::string reason;
+    const std::optional<std::string> signature = ReadWholeFile(signatureFile, reason);
     s.SignatureText = signature ? SignatureFromFile(*signature) : std::string();
-    return !failed;
+    return reason.empty();
 }
 
 SaveResult SaveDialogSettings(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile,
