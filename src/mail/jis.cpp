@@ -104,13 +104,6 @@ private:
     char buf_[16384];
 };
 
-std::size_t AsciiRunEnd(const unsigned char* p, std::size_t i, std::size_t n) noexcept
-{
-    while (i < n && p[i] <= 0x7F) {
-        ++i;
-    }
-    return i;
-}
 
 } // namespace
 
@@ -118,46 +111,74 @@ std::size_t SjisToJisConverter::Convert(std::string_view in, bool last, std::str
 {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const std::size_t n = in.size();
-    out.reserve(out.size() + n + n / 2 + 8);
-    OutputBuffer buf(out);
+    // Input goes in blocks whose output always fits a local buffer (at most
+    // 5 bytes per input byte: ESC $ B before a one-byte kana), so the loops
+    // below write through a local pointer with no capacity checks.
+    constexpr std::size_t kBlock = 4096;
+    char buf[5 * kBlock + 16];
+    bool doubleByte = doubleByte_;
     std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c <= 0x7F) {
-            if (doubleByte_) {
-                buf.Put(kEscToRoman);
-                doubleByte_ = false;
+    bool waitForMore = false;
+    while (i < n && !waitForMore) {
+        const std::size_t blockEnd = n - i > kBlock ? i + kBlock : n;
+        char* o = buf;
+        while (i < blockEnd) {
+            unsigned char c = p[i];
+            if (c <= 0x7F) {
+                if (doubleByte) {
+                    std::memcpy(o, kEscToRoman.data(), 3);
+                    o += 3;
+                    doubleByte = false;
+                }
+                do {
+                    *o++ = static_cast<char>(c);
+                    ++i;
+                } while (i < blockEnd && (c = p[i]) <= 0x7F);
+                continue;
             }
-            const std::size_t j = AsciiRunEnd(p, i + 1, n);
-            buf.Append(in.data() + i, j - i);
-            i = j;
-            continue;
+            if (i + 1 >= n) {
+                if (!last) {
+                    waitForMore = true; // the next piece decides: a trail byte or a sound mark
+                    break;
+                }
+                // A lead byte with nothing after it is an incomplete character
+                // that no 7-bit form can carry; it is left out.
+                if (!sjis::IsHankakuKana(c)) {
+                    i = n;
+                    break;
+                }
+            }
+            if (!doubleByte) {
+                std::memcpy(o, kEscToDoubleByte.data(), 3);
+                o += 3;
+                doubleByte = true;
+            }
+            // A run of double-byte characters, the bulk of Japanese text.
+            while (i + 1 < n && i < blockEnd) {
+                c = p[i];
+                if (c <= 0x7F || sjis::IsHankakuKana(c)) {
+                    break;
+                }
+                const JisCode code = SjisCharToJis(c, p[i + 1]);
+                o[0] = static_cast<char>(code.first);
+                o[1] = static_cast<char>(code.second);
+                o += 2;
+                i += 2;
+            }
+            if (i < blockEnd && sjis::IsHankakuKana(p[i])) {
+                if (i + 1 >= n && !last) {
+                    waitForMore = true;
+                    break;
+                }
+                const JisCode code = HankakuToJis(in, i);
+                o[0] = static_cast<char>(code.first);
+                o[1] = static_cast<char>(code.second);
+                o += 2;
+            }
         }
-        const bool hankaku = sjis::IsHankakuKana(c);
-        if (i + 1 >= n && !last) {
-            break; // the next piece decides: a trail byte or a sound mark
-        }
-        // A lead byte with nothing after it is an incomplete character that
-        // no 7-bit form can carry; it is left out.
-        if (!hankaku && i + 1 >= n) {
-            i = n;
-            break;
-        }
-        char* o = buf.Reserve();
-        std::size_t w = 0;
-        if (!doubleByte_) {
-            std::memcpy(o, kEscToDoubleByte.data(), 3);
-            w = 3;
-            doubleByte_ = true;
-        }
-        const JisCode code = hankaku ? HankakuToJis(in, i) : SjisCharToJis(c, p[i + 1]);
-        if (!hankaku) {
-            i += 2;
-        }
-        o[w] = static_cast<char>(code.first);
-        o[w + 1] = static_cast<char>(code.second);
-        buf.Advance(w + 2);
+        out.append(buf, static_cast<std::size_t>(o - buf));
     }
+    doubleByte_ = doubleByte;
     return i;
 }
 
