@@ -14,6 +14,8 @@ packages=(
   python3 python3-aiosmtpd dovecot-pop3d
   # reference converters for the benchmark script, iconv comes with libc-bin
   nkf libc-bin
+  # peak memory of the SMTP send benchmark (/usr/bin/time -v)
+  time
   # window tests and screenshots: virtual display, screenshot tool, Japanese font
   xvfb xauth imagemagick fonts-ipafont-gothic
 )
