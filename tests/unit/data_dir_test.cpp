@@ -12,77 +12,52 @@ namespace fs = std::filesystem;
 
 // A world of environment variables and directories the rule may look at.
 struct FakeWorld {
-    std::map<std::string, std::string> env;
+    std::map<std::string, std::string> env{{"KITEMAIL_HOME", "/srv/kite"}, {"HOME", "/home/taro"}};
     std::optional<fs::path> programDir = fs::path("/opt/kitemail");
-    std::set<fs::path> writable;
+    std::set<fs::path> writable{"/opt/kitemail"};
     std::vector<fs::path> created;
 
-    DataDirProbe Probe()
+    fs::path Resolve(const std::optional<fs::path>& option = std::nullopt)
     {
         DataDirProbe probe;
-        probe.getEnv = [this](const char* name) -> std::optional<std::string> {
-            const auto it = env.find(name);
-            return it != env.end() ? std::optional<std::string>(it->second) : std::nullopt;
+        probe.getEnv = [this](const char* name) {
+            return env.contains(name) ? std::optional<std::string>(env.at(name)) : std::nullopt;
         };
         probe.programDir = [this] { return programDir; };
         probe.isWritableDir = [this](const fs::path& dir) { return writable.count(dir) > 0; };
-        probe.createDirs = [this](const fs::path& dir) {
-            created.push_back(dir);
-            return true;
-        };
-        return probe;
+        probe.createDirs = [this](const fs::path& dir) { created.push_back(dir); return true; };
+        return ResolveDataDir(option, probe);
     }
 };
 
 TEST(DataDirTest, ChoosesInOrderOptionVariableProgramDirectoryHome)
 {
+    const fs::path home = "/home/taro/.local/share/kitemail";
     FakeWorld world;
-    world.env = {{"KITEMAIL_HOME", "/srv/kite"}, {"HOME", "/home/taro"}};
-    world.writable = {"/opt/kitemail"};
-
-    EXPECT_EQ(ResolveDataDir(fs::path("/data/opt"), world.Probe()), fs::path("/data/opt"));
-    EXPECT_EQ(ResolveDataDir(std::nullopt, world.Probe()), fs::path("/srv/kite"));
-
-    world.env.erase("KITEMAIL_HOME");
-    EXPECT_EQ(ResolveDataDir(std::nullopt, world.Probe()), fs::path("/opt/kitemail"));
+    EXPECT_EQ(world.Resolve(fs::path("/data/opt")), fs::path("/data/opt"));
+    EXPECT_EQ(world.Resolve(), fs::path("/srv/kite"));
+    world.env["KITEMAIL_HOME"] = ""; // empty counts as unset
+    EXPECT_EQ(world.Resolve(fs::path()), fs::path("/opt/kitemail"));
 
     world.writable.clear(); // installed read-only, e.g. under /usr/bin
     world.created.clear();
-    EXPECT_EQ(ResolveDataDir(std::nullopt, world.Probe()), fs::path("/home/taro/.local/share/kitemail"));
-    EXPECT_EQ(world.created, std::vector<fs::path>{"/home/taro/.local/share/kitemail"});
-
+    EXPECT_EQ(world.Resolve(), home);
+    EXPECT_EQ(world.created, std::vector<fs::path>{home});
     world.programDir.reset();
     world.writable = {"/opt/kitemail"};
-    EXPECT_EQ(ResolveDataDir(std::nullopt, world.Probe()), fs::path("/home/taro/.local/share/kitemail"));
-}
+    EXPECT_EQ(world.Resolve(), home);
 
-TEST(DataDirTest, EmptySettingsCountAsUnsetAndRelativePathsBecomeAbsolute)
-{
-    FakeWorld world;
-    world.env = {{"KITEMAIL_HOME", ""}};
-    world.writable = {"/opt/kitemail"};
-    EXPECT_EQ(ResolveDataDir(fs::path(), world.Probe()), fs::path("/opt/kitemail"));
-
-    const fs::path relative = ResolveDataDir(fs::path("rel/dir"), world.Probe());
-    EXPECT_TRUE(relative.is_absolute());
+    // A relative option is made absolute before it is created.
+    const fs::path relative = world.Resolve(fs::path("rel/dir"));
     EXPECT_EQ(relative, (fs::current_path() / "rel/dir").lexically_normal());
     EXPECT_EQ(world.created.back(), relative);
-}
-
-TEST(DataDirTest, FileNamesInsideTheDirectory)
-{
-    const fs::path dir = "/srv/kite";
-    EXPECT_EQ(SettingsFilePath(dir), fs::path("/srv/kite/Kiteml.ini"));
-    EXPECT_EQ(SignaturePath(dir), fs::path("/srv/kite/Signature.txt"));
-    EXPECT_EQ(HistoryDirPath(dir), fs::path("/srv/kite/mail"));
 }
 
 TEST(DataDirTest, TheRealProbeFindsThisTestProgram)
 {
     const DataDirProbe probe = SystemDataDirProbe();
     const std::optional<fs::path> own = probe.programDir();
-    ASSERT_TRUE(own.has_value());
-    EXPECT_TRUE(fs::is_directory(*own));
+    EXPECT_TRUE(own && fs::is_directory(*own));
     EXPECT_TRUE(probe.isWritableDir(fs::temp_directory_path()));
     EXPECT_FALSE(probe.isWritableDir("/nonexistent/kitemail"));
 }
