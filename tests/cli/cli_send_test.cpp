@@ -4,15 +4,14 @@
 #include "process_runner.h"
 #include "qt_app.h"
 #include "smtp_sink.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace kitemail::test {
 namespace {
@@ -31,21 +30,17 @@ protected:
 
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "kitemail-send-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        home_ = pattern;
         baseline_ = sink_->WaitForMessages(0, std::chrono::milliseconds(0));
         WriteSettings(sink_->Port());
-        std::ofstream(home_ / "body.txt", std::ios::binary) << "こんにちは\nline two\n";
+        body_ = tmp_.Write("body.txt", "こんにちは\nline two\n").string();
     }
-    void TearDown() override { fs::remove_all(home_); }
 
     void WriteSettings(int port, const std::string& extra = "")
     {
-        std::ofstream(home_ / "Kiteml.ini", std::ios::binary)
-            << Sj("[Configuration]\r\nServer=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\n" + extra
-                  + "[MyAddress]\r\nHow=2\r\n0=me@example.jp\r\n1=other@example.jp,reply@example.jp\r\n"
-                    "[TEL]\r\nHow=2\r\n0=太郎,taro@example.jp,,3,1\r\n1=花子,hanako@example.jp,,6,-1\r\n");
+        tmp_.Write("Kiteml.ini",
+                   Sj("[Configuration]\r\nServer=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\n" + extra
+                      + "[MyAddress]\r\nHow=2\r\n0=me@example.jp\r\n1=other@example.jp,reply@example.jp\r\n"
+                        "[TEL]\r\nHow=2\r\n0=太郎,taro@example.jp,,3,1\r\n1=花子,hanako@example.jp,,6,-1\r\n"));
     }
 
     ProcessResult Send(std::vector<std::string> args)
@@ -71,14 +66,15 @@ protected:
     }
 
     static inline std::unique_ptr<SmtpSink> sink_;
-    fs::path home_;
+    TempDir tmp_;
+    const fs::path home_ = tmp_.path();
+    std::string body_; // a short body file
     int baseline_ = 0;
 };
 
 TEST_F(CliSendTest, DirectSendGoesOutAndIsRecorded)
 {
-    const ProcessResult r = Send({"--to", "you@example.jp", "--type", "0", "--subject", "件名", "--body-file",
-                                  (home_ / "body.txt").string()});
+    const ProcessResult r = Send({"--to", "you@example.jp", "--type", "0", "--subject", "件名", "--body-file", body_});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("you@example.jpへ1/1を送信中..."), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("送信完了：エラーはありません。"), std::string::npos) << r.out;
@@ -93,8 +89,7 @@ TEST_F(CliSendTest, DirectSendGoesOutAndIsRecorded)
 TEST_F(CliSendTest, AddressBookEntriesByNameAndPosition)
 {
     // Positions count in the list as shown: sorted, so 花子 (89 D4) comes first.
-    const ProcessResult r = Send({"--entry", "太郎", "--entry", "#0", "--subject", "s", "--body-file",
-                                  (home_ / "body.txt").string()});
+    const ProcessResult r = Send({"--entry", "太郎", "--entry", "#0", "--subject", "s", "--body-file", body_});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     ASSERT_EQ(NewMessages(), 2);
     // Mails go out in list order, each with its entry's sender (none: the first).
@@ -110,7 +105,7 @@ TEST_F(CliSendTest, OverTheLimitAsksAndSplitsOnlyWhenTold)
     for (int i = 0; i < 30; ++i) {
         body += std::string(40, static_cast<char>('a' + i % 26)) + "\n";
     }
-    std::ofstream(home_ / "long.txt", std::ios::binary) << body;
+    tmp_.Write("long.txt", body);
     const std::vector<std::string> base = {"--to", "you@example.jp", "--type", "3", "--subject", "s",
                                            "--body-file", (home_ / "long.txt").string()};
     ProcessResult r = Send(base);
@@ -128,8 +123,8 @@ TEST_F(CliSendTest, OverTheLimitAsksAndSplitsOnlyWhenTold)
 
 TEST_F(CliSendTest, DryRunPrintsAndSendsNothing)
 {
-    const ProcessResult r = Send({"--to", "you@example.jp", "--type", "0", "--subject", "s", "--body-file",
-                                  (home_ / "body.txt").string(), "--dry-run"});
+    const ProcessResult r =
+        Send({"--to", "you@example.jp", "--type", "0", "--subject", "s", "--body-file", body_, "--dry-run"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("--- mail 1\nTo: you@example.jp\nFrom: me@example.jp\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("こんにちは"), std::string::npos);
@@ -140,14 +135,13 @@ TEST_F(CliSendTest, DryRunPrintsAndSendsNothing)
 TEST_F(CliSendTest, FailuresAndRefusalsExitOne)
 {
     // An empty Subject is a question; without --yes the answer is no.
-    ProcessResult r = Send({"--to", "you@example.jp", "--type", "0", "--body-file", (home_ / "body.txt").string()});
+    ProcessResult r = Send({"--to", "you@example.jp", "--type", "0", "--body-file", body_});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Subject が入力されていません"), std::string::npos) << r.err;
 
     // Nobody listens on the port: refused, counted, recorded.
     WriteSettings(1);
-    r = Send({"--to", "you@example.jp", "--type", "0", "--subject", "s", "--yes", "--body-file",
-              (home_ / "body.txt").string()});
+    r = Send({"--to", "you@example.jp", "--type", "0", "--subject", "s", "--yes", "--body-file", body_});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("メールサーバーが接続を受け付けませんでした。"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("1個のエラー"), std::string::npos) << r.out;
