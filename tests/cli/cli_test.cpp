@@ -131,7 +131,7 @@ TEST(CliConvert, ThereAndBackKeepsTextWithoutHalfWidthKana)
     const std::string plain = Sj("今日は、東京駅で10時に待ち合わせ。OK?\r\n全角だけの行\r\nascii only\r\n");
     const std::string jis = Convert(home.path(), "--to-jis", plain);
     EXPECT_TRUE(std::ranges::all_of(jis, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) << jis;
-    // Vendor rows too; the IBM ones (髙﨑) come out past 7 bits, as the formula gives them.
+    // Vendor rows too; the IBM ones (髙﨑) leave the 7-bit range, converted unchecked.
     const std::string text = plain + Sj("①②㈱髙﨑");
     EXPECT_EQ(Convert(home.path(), "--to-sjis", Convert(home.path(), "--to-jis", text)), text);
 }
