@@ -18,28 +18,26 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::LoopbackPeer;
+using Events = std::vector<std::string>;
 
-// Answers like a POP3 server: "+OK" to everything, or "-ERR" to the
-// command named in refuse; closes after QUIT.
+const std::string kBusy = "status:POP before SMTP 認証中...";
+const std::string kFailed = "POP before SMTP 認証出来ませんでした。";
+
+// Answers like a POP3 server: "+OK" to everything but "-ERR" to the command
+// named in refuse ("greeting": to the connection; "close": closes instead
+// of greeting), and closes after QUIT.
 void PlayPop3(LoopbackPeer& peer, const std::string& refuse = {})
 {
-    peer.onConnected = [](LoopbackPeer& p) { p.Send("+OK ready\r\n"); };
+    peer.onConnected = [refuse](LoopbackPeer& p) {
+        refuse == "close" ? p.CloseConnection() : p.Send(refuse == "greeting" ? "-ERR go away\r\n" : "+OK ready\r\n");
+    };
     peer.onLine = [refuse](LoopbackPeer& p, const std::string& line) {
         const std::string verb = line.substr(0, line.find(' '));
-        if (verb == refuse) {
-            p.Send("-ERR no\r\n");
-        } else if (verb == "QUIT") {
-            p.Send("+OK bye\r\n");
+        p.Send(verb == refuse ? "-ERR no\r\n" : verb == "QUIT" ? "+OK bye\r\n" : "+OK\r\n");
+        if (verb == "QUIT" && verb != refuse) {
             p.CloseConnection();
-        } else {
-            p.Send("+OK\r\n");
         }
     };
-}
-
-std::string U(const std::string& sjis)
-{
-    return SjisToUtf8(sjis);
 }
 
 class PopBeforeSmtpTest : public ::testing::Test {
@@ -58,11 +56,11 @@ protected:
     PopLoginResult Run() { return PopBeforeSmtp(settings, ui, client, sendAborted, options); }
 
     // The events in UTF-8, for readable comparisons.
-    std::vector<std::string> Events() const
+    Events Shown() const
     {
-        std::vector<std::string> out;
+        Events out;
         for (const std::string& e : ui.events) {
-            out.push_back(U(e));
+            out.push_back(SjisToUtf8(e));
         }
         return out;
     }
@@ -75,15 +73,20 @@ protected:
     PopBeforeSmtpOptions options;
 };
 
-TEST_F(PopBeforeSmtpTest, StoredPasswordLogsInWithoutAsking)
+TEST_F(PopBeforeSmtpTest, StoredPasswordLogsInWithoutAskingAndTheClientsEventsComeBack)
 {
     PlayPop3(peer);
+    int mine = 0;
+    client.OnRcvReady = [&] { ++mine; };
     EXPECT_EQ(Run(), PopLoginResult::Succeeded);
-    EXPECT_EQ(peer.Lines(), (std::vector<std::string>{"USER alice", "PASS secret", "QUIT"}));
-    EXPECT_EQ(Events(), (std::vector<std::string>{"status:POP before SMTP 認証中...", "abort:show", "abort:hide",
-                                                  "status:POP before SMTP 認証完了"}));
+    EXPECT_EQ(peer.Lines(), (Events{"USER alice", "PASS secret", "QUIT"}));
+    EXPECT_EQ(Shown(), (Events{kBusy, "abort:show", "abort:hide", "status:POP before SMTP 認証完了"}));
     EXPECT_FALSE(client.Active());
     EXPECT_FALSE(sendAborted);
+    EXPECT_EQ(mine, 0);
+    ASSERT_TRUE(client.OnRcvReady);
+    client.OnRcvReady();
+    EXPECT_EQ(mine, 1);
 }
 
 TEST_F(PopBeforeSmtpTest, CancelledPromptConnectsNowhere)
@@ -94,9 +97,8 @@ TEST_F(PopBeforeSmtpTest, CancelledPromptConnectsNowhere)
     options.enableCommand = [&](bool on) { enabled = on; };
     ui.passwordAnswers.push_back(std::nullopt);
     EXPECT_EQ(Run(), PopLoginResult::Cancelled);
-    EXPECT_EQ(Events(), (std::vector<std::string>{"status:POP before SMTP 認証中...",
-                                                  "password:パスワードを入力して下さい。",
-                                                  "status:POP before SMTP 認証中止"}));
+    EXPECT_EQ(Shown(),
+              (Events{kBusy, "password:パスワードを入力して下さい。", "status:POP before SMTP 認証中止"}));
     WaitUntil([] { return false; }, 100ms);
     EXPECT_EQ(peer.Connections(), 0);
     EXPECT_TRUE(enabled);
@@ -104,79 +106,44 @@ TEST_F(PopBeforeSmtpTest, CancelledPromptConnectsNowhere)
 
 TEST_F(PopBeforeSmtpTest, MissingUserOrServerOnlyAsksForTheSettings)
 {
-    for (int which = 0; which < 2; ++which) {
+    for (std::string Settings::*field : {&Settings::POP3USER, &Settings::POP3Server}) {
         Settings s = settings;
-        (which == 0 ? s.POP3USER : s.POP3Server).clear();
+        (s.*field).clear();
         ui.Clear();
         EXPECT_EQ(PopBeforeSmtp(s, ui, client, sendAborted, options), PopLoginResult::NotConfigured);
-        EXPECT_EQ(Events(), (std::vector<std::string>{"beep", "message:POP before SMTPの設定をしてください。"}));
+        EXPECT_EQ(Shown(), (Events{"beep", "message:POP before SMTPの設定をしてください。"}));
     }
     EXPECT_EQ(peer.Connections(), 0);
 }
 
-struct Refusal {
-    const char* name;
-    const char* refuse;   // the command the server refuses
-    const char* stepText; // the box of that step
-};
-
-void PrintTo(const Refusal& r, std::ostream* os)
+TEST_F(PopBeforeSmtpTest, EachFailureShowsItsStepThenTheGeneralFailure)
 {
-    *os << r.name;
-}
-
-class PopRefusalTest : public PopBeforeSmtpTest, public ::testing::WithParamInterface<Refusal> {};
-
-TEST_P(PopRefusalTest, ShowsTheStepThenTheGeneralFailure)
-{
-    PlayPop3(peer, GetParam().refuse);
-    EXPECT_EQ(Run(), PopLoginResult::Failed);
-    const std::vector<std::string> expected{"status:POP before SMTP 認証中...",
-                                            "abort:show",
-                                            "beep",
-                                            std::string("message:") + GetParam().stepText,
-                                            "abort:hide",
-                                            "beep",
-                                            "message:POP before SMTP 認証出来ませんでした。",
-                                            "status:POP before SMTP 認証出来ませんでした。"};
-    EXPECT_EQ(Events(), expected);
-    EXPECT_TRUE(peer.WaitClientClosed());
-    EXPECT_FALSE(sendAborted);
-}
-
-INSTANTIATE_TEST_SUITE_P(Steps, PopRefusalTest,
-                         ::testing::Values(Refusal{"User", "USER", "ユーザー名が違います。"},
-                                           Refusal{"Pass", "PASS", "パスワードが違います。"},
-                                           Refusal{"Quit", "QUIT", "Err."}),
-                         [](const auto& row) { return std::string(row.param.name); });
-
-TEST_F(PopBeforeSmtpTest, NegativeGreetingWithoutBeepWhenBeepsAreOff)
-{
-    settings.BeepOnMessage = false;
-    peer.onConnected = [](LoopbackPeer& p) { p.Send("-ERR go away\r\n"); };
-    EXPECT_EQ(Run(), PopLoginResult::Failed);
-    EXPECT_EQ(ui.beeps, 0);
-    EXPECT_EQ(Events().at(2), "message:POP3接続に失敗しました。");
-}
-
-TEST_F(PopBeforeSmtpTest, CloseBeforeTheGreetingFailsWithoutAStepText)
-{
-    peer.onConnected = [](LoopbackPeer& p) { p.CloseConnection(); };
-    EXPECT_EQ(Run(), PopLoginResult::Failed);
-    EXPECT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(U(ui.messages.at(0)), "POP before SMTP 認証出来ませんでした。");
-}
-
-TEST_F(PopBeforeSmtpTest, TheClientsOwnEventsAreBackAfterTheLogin)
-{
-    PlayPop3(peer);
-    int mine = 0;
-    client.OnRcvReady = [&] { ++mine; };
-    EXPECT_EQ(Run(), PopLoginResult::Succeeded);
-    EXPECT_EQ(mine, 0);
-    ASSERT_TRUE(client.OnRcvReady);
-    client.OnRcvReady();
-    EXPECT_EQ(mine, 1);
+    const struct {
+        const char* refuse; // as PlayPop3 takes it
+        bool beep;
+        Events between; // between showing the abort button and the general failure
+    } rows[] = {
+        {"USER", true, {"beep", "message:ユーザー名が違います。", "abort:hide", "beep"}},
+        {"PASS", true, {"beep", "message:パスワードが違います。", "abort:hide", "beep"}},
+        {"QUIT", true, {"beep", "message:Err.", "abort:hide", "beep"}},
+        {"greeting", false, {"message:POP3接続に失敗しました。", "abort:hide"}},
+        // Closed before the greeting: no step text of its own.
+        {"close", true, {"abort:hide", "beep"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.refuse);
+        PlayPop3(peer, row.refuse);
+        settings.BeepOnMessage = row.beep;
+        ui.Clear();
+        EXPECT_EQ(Run(), PopLoginResult::Failed);
+        Events expected{kBusy, "abort:show"};
+        expected.insert(expected.end(), row.between.begin(), row.between.end());
+        expected.insert(expected.end(), {"message:" + kFailed, "status:" + kFailed});
+        EXPECT_EQ(Shown(), expected);
+        EXPECT_TRUE(row.refuse == std::string("close") || peer.WaitClientClosed());
+        EXPECT_FALSE(client.Active());
+        EXPECT_FALSE(sendAborted);
+    }
 }
 
 } // namespace
