@@ -2,7 +2,10 @@
 
 #include "mail/encoders.h"
 #include "mail/jis.h"
+#include "platform/sjis.h"
 #include "settings/settings.h"
+
+#include <algorithm>
 
 namespace kitemail {
 namespace {
@@ -74,6 +77,24 @@ std::vector<std::string> MailHeaders(std::string_view messageId, std::string_vie
 {
     return {"X-Mailer: Kitemail Pro Version " + std::string(ProgramVersion),
             "Message-ID: <" + std::string(messageId) + ">", "Reply-To: " + std::string(replyTo)};
+}
+
+std::vector<std::string> CharactersOutsideJis(std::string_view sjis)
+{
+    std::vector<std::string> found;
+    for (std::size_t i = 0; i < sjis.size();) {
+        const auto lead = static_cast<unsigned char>(sjis[i]);
+        if (!sjis::IsLeadByte(lead) || i + 1 >= sjis.size()) {
+            ++i;
+            continue;
+        }
+        std::string ch(sjis.substr(i, 2));
+        if (lead >= 0xF0 && std::find(found.begin(), found.end(), ch) == found.end()) {
+            found.push_back(std::move(ch));
+        }
+        i += 2;
+    }
+    return found;
 }
 
 std::size_t LongestLine(std::string_view body)

@@ -31,6 +31,12 @@ struct SenderParts {
 // X-Mailer, Message-ID and Reply-To, in that order.
 [[nodiscard]] std::vector<std::string> MailHeaders(std::string_view messageId, std::string_view replyTo);
 
+// The characters (code page 932 bytes each, in order of first appearance)
+// whose ISO-2022-JP form would not be 7-bit: the user-defined and IBM
+// extension rows (lead bytes 0xF0 and above). Sent, they would put 8-bit
+// bytes into a 7-bit mail.
+[[nodiscard]] std::vector<std::string> CharactersOutsideJis(std::string_view sjis);
+
 // The longest line of the typed body in bytes (lines end at CR, LF or CR LF).
 [[nodiscard]] std::size_t LongestLine(std::string_view body);
 

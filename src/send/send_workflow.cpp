@@ -96,6 +96,19 @@ std::string UnmappableList(const std::vector<char32_t>& chars)
     return out;
 }
 
+// "髙 (U+9AD9), ..." for code page 932 characters.
+std::string NamedCharacters(const std::vector<std::string>& chars)
+{
+    std::string out;
+    for (const std::string& c : chars) {
+        if (!out.empty()) {
+            out += ", ";
+        }
+        out += c + " (" + CodePointName(DecodeSjis(c).toUcs4().value(0)) + ")";
+    }
+    return out;
+}
+
 } // namespace
 
 SendWorkflow::SendWorkflow(Settings& settings, MessageComposer& composer, UserInterface& ui, SendView& view,
@@ -142,6 +155,19 @@ bool SendWorkflow::RunChecks()
     if (const auto chars = composer_.UnmappableCharacters(); !chars.empty()) {
         Refuse(Sj("文字エラー：送信できない文字を置き換えてください。(") + UnmappableList(chars) + ")",
                Sj("送信できない文字が含まれています: ") + UnmappableList(chars));
+        return false;
+    }
+    // Vendor and user-defined characters have no 7-bit ISO-2022-JP form.
+    std::vector<std::string> outside = CharactersOutsideJis(body);
+    for (std::string& c : CharactersOutsideJis(composer_.Text(TextArea::Subject).bytes)) {
+        if (std::find(outside.begin(), outside.end(), c) == outside.end()) {
+            outside.push_back(std::move(c));
+        }
+    }
+    if (!outside.empty()) {
+        const std::string list = NamedCharacters(outside);
+        Refuse(Sj("文字エラー：ISO-2022-JPで送れない文字を置き換えてください。(") + list + ")",
+               Sj("ISO-2022-JPで送れない文字が含まれています: ") + list);
         return false;
     }
     if (composer_.Mode() == RecipientMode::Direct && composer_.Text(TextArea::DirectAddress).bytes.empty()) {

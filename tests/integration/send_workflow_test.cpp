@@ -326,6 +326,12 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrder)
     EXPECT_EQ(ui_.statusTexts.back(), Sj("Server: エラー：SMTPサーバーを設定してください。"));
     EXPECT_EQ(NewMessages(1), 0);
 
+    // A vendor character would put 8-bit bytes into the 7-bit mail.
+    Type(TextArea::Body, "ok");
+    composer_.SetSubject(ComposedText{"\xfb\xfc", {}});
+    workflow_.Send1Click();
+    EXPECT_EQ(ui_.messages.back(), Sj("ISO-2022-JPで送れない文字が含まれています: ") + "\xfb\xfc (U+9AD9)");
+
     // A character Shift_JIS cannot hold is never sent as something else.
     composer_.SetBody(ComposedText{"a" + std::string(kUnmappablePlaceholder), {U'😀'}});
     workflow_.Send1Click();

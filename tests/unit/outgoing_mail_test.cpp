@@ -52,6 +52,16 @@ TEST(MailHeaders, InOrder)
     EXPECT_EQ(h[2], "Reply-To: b@y.jp");
 }
 
+TEST(CharactersOutsideJis, FindsVendorRowsThatWouldGoOutAsEightBit)
+{
+    EXPECT_TRUE(CharactersOutsideJis(Sj("漢字①㈱～ｶ abc")).empty()); // NEC row 13 stays 7-bit
+    const std::string taka = "\xfb\xfc"; // IBM extension
+    const std::string user = "\xf0\x40"; // user-defined area
+    EXPECT_EQ(CharactersOutsideJis("a" + taka + Sj("は") + user + taka), (std::vector<std::string>{taka, user}));
+    // A trail byte with a lead byte's value is not a character of its own.
+    EXPECT_TRUE(CharactersOutsideJis("\x88\xf0").empty());
+}
+
 TEST(LongestLine, MeasuresTypedBytes)
 {
     EXPECT_EQ(LongestLine(""), 0u);
