@@ -8,18 +8,19 @@
 #include "platform/event_loop.h"
 #include "qt_app.h"
 #include "scripted_peer.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <QObject>
-#include <QTemporaryDir>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,10 @@ using test::MailRecorder;
 using test::ScriptedPeer;
 using Lines = std::vector<std::string>;
 using std::chrono::milliseconds;
+using E = SendMailError;
 
 const Lines kUpToData = {"S: 220 peer ready", "C: HELO *", "S: 250 hello", "C: MAIL FROM:<me@example.jp>",
-                         "S: 250 ok", "C: RCPT TO:<you@example.jp>", "S: 250 ok", "C: DATA"};
+                         "S: 250 ok", "C: RCPT TO:<you@example.jp>", "S: 250 ok", "C: DATA", "S: 354 go"};
 
 Lines Join(Lines a, const Lines& b)
 {
@@ -53,146 +55,171 @@ protected:
         mail.DataEndTimeout = milliseconds(1500);
     }
 
-    void Start(ScriptedPeer& peer)
+    // Starts a request against the peer, or against a port nothing listens on.
+    void Start(const ScriptedPeer* peer)
     {
-        mail.SMTP_Port = peer.Port();
+        mail.SMTP_Port = peer != nullptr ? peer->Port() : test::ClosedLoopbackPort();
         mail.SetAction(TMailAction::Send_Mail);
     }
 
     // The request ends once, with the given error, and the loop lives on.
-    void ExpectEnd(SendMailError error)
+    void ExpectEnd(SendMailError error, const char* text = nullptr)
     {
         ASSERT_TRUE(rec.WaitDone(milliseconds(8000))) << "no OnDone";
         EXPECT_EQ(rec.doneCount, 1);
         EXPECT_EQ(mail.LastError(), error);
         EXPECT_EQ(rec.errorAtDone, error);
         EXPECT_FALSE(mail.Sending());
-        if (error == SendMailError::No_Error || error == SendMailError::Transaction_Canceled) {
+        if (error == E::No_Error || error == E::Transaction_Canceled) {
             EXPECT_TRUE(rec.errors.empty());
         } else {
             ASSERT_EQ(rec.errors.size(), 1u);
             EXPECT_EQ(rec.errors[0].first, error);
+            if (text != nullptr) {
+                EXPECT_EQ(rec.errors[0].second, text);
+            }
         }
         EXPECT_TRUE(MailRecorder::LoopResponsive());
     }
 
-    std::string File(const std::string& name, std::size_t size)
+    void AttachLarge(std::size_t size)
     {
-        const std::string path = dir.path().toStdString() + "/" + name;
-        std::ofstream(path, std::ios::binary) << std::string(size, 'k');
-        return path;
+        mail.AddAttachment({{}, kEncodingBase64, {}, {}, {}, dir.Write("big.bin", std::string(size, 'k')).string()});
     }
 
-    QTemporaryDir dir;
+    test::TempDir dir;
     SendMail mail;
     MailRecorder rec{mail};
 };
 
-TEST_F(SmtpFaultsTest, MultiLineGreetingAndAcceptedMessage)
+struct Ending {
+    const char* name;
+    Lines script; // empty: nothing listens
+    SendMailError error;
+    const char* text = nullptr; // the error text
+    std::function<void(SendMail&)> setup = nullptr;
+    Lines lookup = {};                   // Info_Resolving, then Info_Resolved
+    milliseconds minWait = milliseconds(0); // a time-out must not come early
+};
+
+std::string RowName(const ::testing::TestParamInfo<Ending>& row)
 {
-    ScriptedPeer peer({"S: 220-first line", "S: 220-second line", "S: 220 last line", "C: HELO *", "S: 250 hi",
-                       "C: MAIL FROM:<me@example.jp>", "S: 250 ok", "C: RCPT TO:<you@example.jp>", "S: 250 ok",
-                       "C: DATA", "S: 354 go", "DATA", "S: 250 accepted", "C: QUIT", "S: 221 bye", "CLOSE"});
-    Start(peer);
-    ExpectEnd(SendMailError::No_Error);
-    ASSERT_TRUE(peer.Join());
-    EXPECT_EQ(peer.Failures(), Lines{});
-    EXPECT_NE(peer.Data().find("\r\n\r\nhello\r\n"), std::string::npos);
-    EXPECT_EQ(rec.Infos(SendMailInfo::Info_Disconnected).size(), 1u);
+    return row.param.name;
 }
 
-TEST_F(SmtpFaultsTest, RefusedGreeting)
+class SmtpEndingTest : public SmtpFaultsTest, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(SmtpEndingTest, EndsOnceWithItsOutcome)
 {
-    ScriptedPeer peer({"S: 421 too busy", "EXPECT_CLOSE"});
-    Start(peer);
-    ExpectEnd(SendMailError::Unexpected_Response);
-    EXPECT_EQ(rec.errors[0].second, "Unexpected response: 421 too busy");
-    ASSERT_TRUE(peer.Join());
-    EXPECT_EQ(peer.Failures(), Lines{});
-    // A failed request empties the recipient fields and lists.
-    EXPECT_TRUE(mail.TO_Address.empty());
-    EXPECT_TRUE(mail.ListTo.empty());
+    const Ending& c = GetParam();
+    std::optional<ScriptedPeer> peer;
+    if (!c.script.empty()) {
+        peer.emplace(c.script);
+    }
+    if (c.setup) {
+        c.setup(mail);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    Start(peer ? &*peer : nullptr);
+    ExpectEnd(c.error, c.text);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, c.minWait);
+    EXPECT_EQ(Join(rec.Infos(SendMailInfo::Info_Resolving), rec.Infos(SendMailInfo::Info_Resolved)), c.lookup);
+    EXPECT_EQ(rec.Has(SendMailInfo::Info_MailAccepted), c.error == E::No_Error);
+    // A failed request empties the recipient fields and lists, and only those.
+    if (c.error != E::No_Error) {
+        EXPECT_TRUE(mail.TO_Address.empty() && mail.ListTo.empty());
+    }
     EXPECT_EQ(mail.MailText, Lines{"hello"});
+    if (peer) {
+        ASSERT_TRUE(peer->Join());
+        EXPECT_EQ(peer->Failures(), Lines{});
+    } else {
+        EXPECT_FALSE(rec.Has(SendMailInfo::Info_Connected));
+        EXPECT_FALSE(mail.HasSocket());
+    }
 }
 
-TEST_F(SmtpFaultsTest, OneOfThreeRecipientsRefused)
+const char* const kPremature = "Prematurely Disconnected";
+const char* const kTimedOut = "Connection timed out";
+const Lines kAccepted = {"DATA", "S: 250 accepted", "C: QUIT"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Peers, SmtpEndingTest,
+    ::testing::Values(
+        Ending{"RefusedGreeting", {"S: 421 too busy", "EXPECT_CLOSE"}, E::Unexpected_Response,
+               "Unexpected response: 421 too busy"},
+        Ending{"EveryRecipientRefused",
+               {"S: 220 ok", "C: HELO *", "S: 250 ok", "C: MAIL FROM:<me@example.jp>", "S: 250 ok",
+                "C: RCPT TO:<you@example.jp>", "S: 550 unknown", "C: DATA", "S: 554 no valid recipients",
+                "EXPECT_CLOSE"},
+               E::Unexpected_Response, "Unexpected response: 554 no valid recipients"},
+        Ending{"CloseAfterTheGreeting", {"S: 220 ok", "C: HELO *", "CLOSE"}, E::Premature_Disconnect, kPremature},
+        Ending{"CloseWithoutAGreeting", {"CLOSE"}, E::Premature_Disconnect, kPremature},
+        Ending{"CloseWithTheMessageUnanswered", Join(kUpToData, {"DATA", "CLOSE"}), E::Premature_Disconnect,
+               kPremature},
+        Ending{"NoGreeting", {"SLEEP 1300"}, E::Connection_Timeout, kTimedOut, nullptr, {}, milliseconds(950)},
+        Ending{"NoReplyToMailFrom", {"S: 220 ok", "C: HELO *", "S: 250 ok", "C: MAIL FROM:*", "SLEEP 1300"},
+               E::Connection_Timeout, kTimedOut, nullptr, {}, milliseconds(950)},
+        Ending{"NoReplyToTheEndOfTheMessage", Join(kUpToData, {"DATA", "SLEEP 1800"}), E::Connection_Timeout,
+               kTimedOut, nullptr, {}, milliseconds(1450)},
+        Ending{"AcceptedButNoCloseAfterQuit", Join(Join(kUpToData, kAccepted), {"SLEEP 1300"}), E::No_Error},
+        Ending{"RefusedQuitAfterAcceptance", Join(Join(kUpToData, kAccepted), {"S: 500 what?", "CLOSE"}),
+               E::No_Error},
+        Ending{"HostNameIsLookedUpThenConnected", Join(Join(kUpToData, kAccepted), {"CLOSE"}), E::No_Error,
+               nullptr, [](SendMail& m) { m.SetSMTP_Server("localhost"); }, {"localhost", "127.0.0.1"}}),
+    RowName);
+
+INSTANTIATE_TEST_SUITE_P(
+    NoPeer, SmtpEndingTest,
+    ::testing::Values(
+        Ending{"RefusedConnection", {}, E::Connection_Refused, "Connection Refused"},
+        Ending{"UnresolvableHostName", {}, E::Address_Resolution, "Address resolution error",
+               [](SendMail& m) { m.SetSMTP_Server("no-such-host.invalid"); }, {"no-such-host.invalid"}},
+        // Refused before connecting.
+        Ending{"NoRecipientAnywhere", {}, E::No_Destination, "Mail Destination Error",
+               [](SendMail& m) { m.TO_Address.clear(); }},
+        Ending{"CrLfInTheSenderAddress", {}, E::Invalid_Address, "Invalid address specified",
+               [](SendMail& m) { m.FROM_Address = "me@example.jp>\r\nRCPT TO:<victim@example.jp"; }},
+        Ending{"LfInAListedRecipient", {}, E::Invalid_Address, "Invalid address specified",
+               [](SendMail& m) { m.Listcc = {"c@example.jp\nDATA"}; }},
+        Ending{"HeaderInjectionThroughTheSubject", {}, E::Invalid_Address, "Invalid header value",
+               [](SendMail& m) { m.Subject = "hi\r\nBcc: everyone@example.jp"; }},
+        Ending{"ControlByteInAnExtraHeader", {}, E::Invalid_Address, "Invalid header value",
+               [](SendMail& m) { m.Headers = {"X-A: b\rc"}; }}),
+    RowName);
+
+TEST_F(SmtpFaultsTest, MultiLineGreetingAndOneOfThreeRecipientsRefused)
 {
     mail.ListTo = {"b@example.jp"};
     mail.Listcc = {"c@example.jp"};
-    ScriptedPeer peer({"S: 220 ok", "C: HELO *", "S: 250 ok", "C: MAIL FROM:<me@example.jp>", "S: 250 ok",
-                       "C: RCPT TO:<you@example.jp>", "S: 250 ok", "C: RCPT TO:<b@example.jp>",
-                       "S: 550 no such user", "C: RCPT TO:<c@example.jp>", "S: 250 ok", "C: DATA", "S: 354 go",
-                       "DATA", "S: 250 accepted", "C: QUIT", "CLOSE"});
-    Start(peer);
-    ExpectEnd(SendMailError::No_Error);
+    ScriptedPeer peer({"S: 220-first line", "S: 220-second line", "S: 220 last line", "C: HELO *", "S: 250 ok",
+                       "C: MAIL FROM:<me@example.jp>", "S: 250 ok", "C: RCPT TO:<you@example.jp>", "S: 250 ok",
+                       "C: RCPT TO:<b@example.jp>", "S: 550 no such user", "C: RCPT TO:<c@example.jp>",
+                       "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "S: 250 accepted", "C: QUIT", "S: 221 bye",
+                       "CLOSE"});
+    Start(&peer);
+    ExpectEnd(E::No_Error);
     ASSERT_TRUE(peer.Join());
     EXPECT_EQ(peer.Failures(), Lines{});
     EXPECT_EQ(rec.Infos(SendMailInfo::Info_RecipientRefused), Lines{"b@example.jp"});
-    EXPECT_EQ(rec.Infos(SendMailInfo::Info_RecipientSent),
-              (Lines{"you@example.jp", "b@example.jp", "c@example.jp"}));
+    EXPECT_EQ(rec.Infos(SendMailInfo::Info_RecipientSent), (Lines{"you@example.jp", "b@example.jp", "c@example.jp"}));
+    EXPECT_EQ(rec.Infos(SendMailInfo::Info_Disconnected).size(), 1u);
     // Every listed recipient is still in the headers, the direct one first.
     const std::string data = peer.Data();
+    EXPECT_NE(data.find("\r\n\r\nhello\r\n"), std::string::npos);
     EXPECT_LT(data.find("To:  <you@example.jp>"), data.find("To: b@example.jp"));
     EXPECT_NE(data.find("cc: c@example.jp"), std::string::npos);
 }
 
-TEST_F(SmtpFaultsTest, EveryRecipientRefused)
-{
-    ScriptedPeer peer({"S: 220 ok", "C: HELO *", "S: 250 ok", "C: MAIL FROM:<me@example.jp>", "S: 250 ok",
-                       "C: RCPT TO:<you@example.jp>", "S: 550 unknown", "C: DATA", "S: 554 no valid recipients",
-                       "EXPECT_CLOSE"});
-    Start(peer);
-    ExpectEnd(SendMailError::Unexpected_Response);
-    ASSERT_TRUE(peer.Join());
-    EXPECT_EQ(peer.Failures(), Lines{});
-    EXPECT_EQ(rec.Infos(SendMailInfo::Info_RecipientRefused), Lines{"you@example.jp"});
-}
-
-TEST_F(SmtpFaultsTest, CloseBeforeAcceptance)
-{
-    struct Case {
-        const char* what;
-        Lines script;
-    };
-    const Case cases[] = {
-        {"after the greeting", {"S: 220 ok", "C: HELO *", "CLOSE"}},
-        {"without a greeting", {"CLOSE"}},
-        {"mid-DATA, message read but never answered", Join(kUpToData, {"S: 354 go", "DATA", "CLOSE"})},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        SendMail m;
-        MailRecorder r(m);
-        m.SetSMTP_Server("127.0.0.1");
-        m.FROM_Address = "me@example.jp";
-        m.TO_Address = "you@example.jp";
-        m.MailText = {"hello"};
-        ScriptedPeer peer(c.script);
-        m.SMTP_Port = peer.Port();
-        m.SetAction(TMailAction::Send_Mail);
-        ASSERT_TRUE(r.WaitDone(milliseconds(8000)));
-        EXPECT_EQ(r.doneCount, 1);
-        EXPECT_EQ(m.LastError(), SendMailError::Premature_Disconnect);
-        ASSERT_EQ(r.errors.size(), 1u);
-        EXPECT_EQ(r.errors[0].second, "Prematurely Disconnected");
-        EXPECT_TRUE(peer.Join());
-        EXPECT_EQ(peer.Failures(), Lines{});
-    }
-}
-
 TEST_F(SmtpFaultsTest, PeerGoneWhileALargeAttachmentIsWritten)
 {
-    AttachmentRecord r;
-    r.fileName = File("big.bin", 8 * 1024 * 1024);
-    r.AttachmentEncoding = kEncodingBase64;
-    mail.AddAttachment(r);
-    ScriptedPeer peer(Join(kUpToData, {"S: 354 go", "C: From:  <me@example.jp>", "CLOSE"}));
-    Start(peer);
+    AttachLarge(8 * 1024 * 1024);
+    ScriptedPeer peer(Join(kUpToData, {"C: From:  <me@example.jp>", "CLOSE"}));
+    Start(&peer);
     ASSERT_TRUE(rec.WaitDone(milliseconds(8000)));
     EXPECT_EQ(rec.doneCount, 1);
     // The write fails with a reset, or the close is seen first.
-    EXPECT_TRUE(mail.LastError() == SendMailError::Connection_Reset ||
-                mail.LastError() == SendMailError::Premature_Disconnect)
+    EXPECT_TRUE(mail.LastError() == E::Connection_Reset || mail.LastError() == E::Premature_Disconnect)
         << static_cast<int>(mail.LastError());
     EXPECT_EQ(rec.errors.size(), 1u);
     EXPECT_TRUE(MailRecorder::LoopResponsive());
@@ -200,10 +227,7 @@ TEST_F(SmtpFaultsTest, PeerGoneWhileALargeAttachmentIsWritten)
 
 TEST_F(SmtpFaultsTest, CancelMidAttachmentSendsNoTerminator)
 {
-    AttachmentRecord r;
-    r.fileName = File("big.bin", 4 * 1024 * 1024);
-    r.AttachmentEncoding = kEncodingBase64;
-    mail.AddAttachment(r);
+    AttachLarge(4 * 1024 * 1024);
     // The abort button: a call the loop runs while the message is written.
     QObject context;
     bool cancelPosted = false;
@@ -213,93 +237,15 @@ TEST_F(SmtpFaultsTest, CancelMidAttachmentSendsNoTerminator)
             PostCall(&context, [this] { mail.SetAction(TMailAction::Cancel_SendMail); });
         }
     };
-    ScriptedPeer peer(Join(kUpToData, {"S: 354 go", "DRAIN"}));
-    Start(peer);
-    ExpectEnd(SendMailError::Transaction_Canceled);
+    ScriptedPeer peer(Join(kUpToData, {"DRAIN"}));
+    Start(&peer);
+    ExpectEnd(E::Transaction_Canceled);
     ASSERT_TRUE(peer.Join());
     const std::string data = peer.Data();
     EXPECT_GT(data.size(), 200000u);
     EXPECT_LT(data.size(), 4u * 1024 * 1024);
     EXPECT_EQ(data.find("\r\n.\r\n"), std::string::npos);
     EXPECT_EQ(data.find("QUIT"), std::string::npos);
-}
-
-TEST_F(SmtpFaultsTest, SilentServerTimesOut)
-{
-    struct Case {
-        const char* what;
-        Lines script;
-    };
-    const Case cases[] = {
-        {"no greeting", {"SLEEP 1300"}},
-        {"no reply to MAIL FROM", {"S: 220 ok", "C: HELO *", "S: 250 ok", "C: MAIL FROM:*", "SLEEP 1300"}},
-        {"no reply to the end of the message", Join(kUpToData, {"S: 354 go", "DATA", "SLEEP 1300"})},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        SendMail m;
-        MailRecorder r(m);
-        m.SetSMTP_Server("127.0.0.1");
-        m.FROM_Address = "me@example.jp";
-        m.TO_Address = "you@example.jp";
-        m.ReplyTimeout = milliseconds(600);
-        m.DataEndTimeout = milliseconds(900);
-        ScriptedPeer peer(c.script);
-        m.SMTP_Port = peer.Port();
-        const auto start = std::chrono::steady_clock::now();
-        m.SetAction(TMailAction::Send_Mail);
-        ASSERT_TRUE(r.WaitDone(milliseconds(5000)));
-        const auto waited = std::chrono::steady_clock::now() - start;
-        EXPECT_GE(waited, milliseconds(550));
-        EXPECT_EQ(r.doneCount, 1);
-        EXPECT_EQ(m.LastError(), SendMailError::Connection_Timeout);
-        ASSERT_EQ(r.errors.size(), 1u);
-        EXPECT_EQ(r.errors[0].second, "Connection timed out");
-        EXPECT_EQ(peer.Failures(), Lines{});
-    }
-}
-
-TEST_F(SmtpFaultsTest, AcceptedButNoCloseAfterQuitStillSucceeds)
-{
-    ScriptedPeer peer(Join(kUpToData, {"S: 354 go", "DATA", "S: 250 accepted", "C: QUIT", "SLEEP 1300"}));
-    Start(peer);
-    ExpectEnd(SendMailError::No_Error);
-    EXPECT_TRUE(rec.Has(SendMailInfo::Info_MailAccepted));
-}
-
-TEST_F(SmtpFaultsTest, RefusedQuitAfterAcceptanceIsNotAFailure)
-{
-    ScriptedPeer peer(Join(kUpToData, {"S: 354 go", "DATA", "S: 250 accepted", "C: QUIT", "S: 500 what?", "CLOSE"}));
-    Start(peer);
-    ExpectEnd(SendMailError::No_Error);
-}
-
-TEST_F(SmtpFaultsTest, RefusedConnection)
-{
-    mail.SMTP_Port = test::ClosedLoopbackPort();
-    mail.SetAction(TMailAction::Send_Mail);
-    ExpectEnd(SendMailError::Connection_Refused);
-    EXPECT_EQ(rec.errors[0].second, "Connection Refused");
-    EXPECT_FALSE(rec.Has(SendMailInfo::Info_Resolving));
-}
-
-TEST_F(SmtpFaultsTest, UnresolvableHostName)
-{
-    mail.SetSMTP_Server("no-such-host.invalid");
-    mail.SMTP_Port = test::ClosedLoopbackPort();
-    mail.SetAction(TMailAction::Send_Mail);
-    ExpectEnd(SendMailError::Address_Resolution);
-    EXPECT_EQ(rec.errors[0].second, "Address resolution error");
-    EXPECT_EQ(rec.Infos(SendMailInfo::Info_Resolving), Lines{"no-such-host.invalid"});
-}
-
-TEST_F(SmtpFaultsTest, HostNameIsLookedUpThenConnected)
-{
-    ScriptedPeer peer(Join(kUpToData, {"S: 354 go", "DATA", "S: 250 accepted", "C: QUIT", "CLOSE"}));
-    mail.SetSMTP_Server("localhost");
-    Start(peer);
-    ExpectEnd(SendMailError::No_Error);
-    EXPECT_EQ(rec.Infos(SendMailInfo::Info_Resolved), Lines{"127.0.0.1"});
 }
 
 TEST_F(SmtpFaultsTest, ConnectTimeoutOfTheSocketLayer)
@@ -314,108 +260,65 @@ TEST_F(SmtpFaultsTest, ConnectTimeoutOfTheSocketLayer)
     ASSERT_EQ(::listen(fd, 0), 0);
     socklen_t len = sizeof addr;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    std::vector<int> fillers;
+    std::vector<int> fds{fd};
     for (int i = 0; i < 3; ++i) {
-        const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        (void)::connect(c, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        fillers.push_back(c);
+        fds.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        (void)::connect(fds.back(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     }
     mail.SMTP_Port = ntohs(addr.sin_port);
     mail.TimeoutConnect = 1;
     mail.ReplyTimeout = milliseconds(5000);
     mail.SetAction(TMailAction::Send_Mail);
-    ExpectEnd(SendMailError::Connection_Timeout);
-    EXPECT_EQ(rec.errors[0].second, "Connection timed out");
-    for (int c : fillers) {
-        ::close(c);
+    ExpectEnd(E::Connection_Timeout, "Connection timed out");
+    for (const int f : fds) {
+        ::close(f);
     }
-    ::close(fd);
 }
 
 TEST_F(SmtpFaultsTest, KeptConnectionClosedLaterByTheServer)
 {
     mail.KeepConnectionOpen = true;
-    ScriptedPeer peer(Join(kUpToData, {"S: 354 go", "DATA", "S: 250 accepted", "SLEEP 300", "CLOSE", "ACCEPT",
-                                       "S: 220 again", "C: HELO *", "S: 250 ok", "C: MAIL FROM:<me@example.jp>",
-                                       "S: 250 ok", "C: RCPT TO:<next@example.jp>", "S: 250 ok", "C: DATA",
-                                       "S: 354 go", "DATA", "S: 250 accepted", "CLOSE"}));
-    Start(peer);
-    ExpectEnd(SendMailError::No_Error);
+    ScriptedPeer peer(Join(kUpToData, {"DATA", "S: 250 accepted", "SLEEP 300", "CLOSE", "ACCEPT", "S: 220 again",
+                                       "C: HELO *", "S: 250 ok", "C: MAIL FROM:<me@example.jp>", "S: 250 ok",
+                                       "C: RCPT TO:<next@example.jp>", "S: 250 ok", "C: DATA", "S: 354 go", "DATA",
+                                       "S: 250 accepted", "CLOSE"}));
+    Start(&peer);
+    ExpectEnd(E::No_Error);
     EXPECT_TRUE(mail.Connected());
     // The server drops the idle connection: reported, but no request ended.
     ASSERT_TRUE(WaitUntil([this] { return !mail.Connected(); }, milliseconds(3000)));
     WaitUntil([] { return false; }, milliseconds(100));
     EXPECT_EQ(rec.doneCount, 1);
-    EXPECT_EQ(mail.LastError(), SendMailError::No_Error);
+    EXPECT_EQ(mail.LastError(), E::No_Error);
     // The next message opens a new connection.
     mail.TO_Address = "next@example.jp";
     mail.ListTo.clear();
     mail.SetAction(TMailAction::Send_Mail);
     ASSERT_TRUE(rec.WaitDone(milliseconds(8000)));
     EXPECT_EQ(rec.doneCount, 2);
-    EXPECT_EQ(mail.LastError(), SendMailError::No_Error);
+    EXPECT_EQ(mail.LastError(), E::No_Error);
     ASSERT_TRUE(peer.Join());
     EXPECT_EQ(peer.Failures(), Lines{});
-}
-
-TEST_F(SmtpFaultsTest, RequestsRefusedBeforeConnecting)
-{
-    struct Case {
-        const char* what;
-        std::function<void(SendMail&)> setup;
-        SendMailError error;
-    };
-    const Case cases[] = {
-        {"no recipient anywhere", [](SendMail& m) { m.TO_Address.clear(); }, SendMailError::No_Destination},
-        {"CR LF in the sender address",
-         [](SendMail& m) { m.FROM_Address = "me@example.jp>\r\nRCPT TO:<victim@example.jp"; },
-         SendMailError::Invalid_Address},
-        {"LF in a listed recipient", [](SendMail& m) { m.Listcc = {"c@example.jp\nDATA"}; },
-         SendMailError::Invalid_Address},
-        {"header injection through the subject",
-         [](SendMail& m) { m.Subject = "hi\r\nBcc: everyone@example.jp"; }, SendMailError::Invalid_Address},
-        {"control byte in an extra header", [](SendMail& m) { m.Headers = {"X-A: b\rc"}; },
-         SendMailError::Invalid_Address},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        SendMail m;
-        MailRecorder r(m);
-        m.SetSMTP_Server("127.0.0.1");
-        m.SMTP_Port = test::ClosedLoopbackPort();
-        m.FROM_Address = "me@example.jp";
-        m.TO_Address = "you@example.jp";
-        c.setup(m);
-        m.SetAction(TMailAction::Send_Mail);
-        ASSERT_TRUE(r.WaitDone(milliseconds(3000)));
-        EXPECT_EQ(r.doneCount, 1);
-        EXPECT_EQ(m.LastError(), c.error);
-        EXPECT_EQ(r.errors.size(), 1u);
-        EXPECT_FALSE(r.Has(SendMailInfo::Info_Connected));
-        EXPECT_FALSE(m.HasSocket());
-    }
 }
 
 TEST_F(SmtpFaultsTest, CancelWhileIdleAndBusyRequests)
 {
     // On a new component a cancel still ends "a request" once.
     mail.SetAction(TMailAction::Cancel_SendMail);
-    ExpectEnd(SendMailError::Transaction_Canceled);
+    ExpectEnd(E::Transaction_Canceled);
     // A second cancel after that changes only LastError.
     mail.SetAction(TMailAction::Cancel_SendMail);
     WaitUntil([] { return false; }, milliseconds(100));
     EXPECT_EQ(rec.doneCount, 1);
     // Send_Mail while a request runs is only reported.
-    ScriptedPeer peer({"S: 220 ok", "C: HELO *", "S: 250 ok", "C: MAIL FROM:*", "S: 250 ok", "C: RCPT TO:*",
-                       "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "S: 250 ok", "C: QUIT", "CLOSE"});
+    ScriptedPeer peer(Join(kUpToData, {"DATA", "S: 250 ok", "C: QUIT", "CLOSE"}));
     mail.TO_Address = "you@example.jp";
-    mail.SMTP_Port = peer.Port();
-    mail.SetAction(TMailAction::Send_Mail);
+    Start(&peer);
     mail.SetAction(TMailAction::Send_Mail);
     EXPECT_EQ(rec.Infos(SendMailInfo::Info_Busy).size(), 1u);
     ASSERT_TRUE(rec.WaitDone());
     EXPECT_EQ(rec.doneCount, 2);
-    EXPECT_EQ(mail.LastError(), SendMailError::No_Error);
+    EXPECT_EQ(mail.LastError(), E::No_Error);
 }
 
 } // namespace
