@@ -2,13 +2,11 @@
 
 #include "mail/encoders.h"
 #include "mail/message_writer.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <string>
@@ -57,7 +55,7 @@ protected:
     Lines to{"you@example.jp"}, cc, headers, text{"abc"}, attachments;
     std::vector<std::optional<AttachmentRecord>> records;
     StringSink sink;
-    QTemporaryDir dir;
+    test::TempDir dir;
 
     std::string Write()
     {
@@ -66,12 +64,7 @@ protected:
         return sink.out;
     }
 
-    std::string File(const std::string& name, const std::string& bytes)
-    {
-        const std::string path = dir.path().toStdString() + "/" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
+    std::string File(const std::string& name, const std::string& bytes) { return dir.Write(name, bytes).string(); }
 
     void Attach(const std::string& path, std::uint8_t encoding, const std::string& name = {})
     {
@@ -199,12 +192,12 @@ TEST_F(MessageWriterTest, DetectEncodingTable)
     for (const auto& c : cases) {
         EXPECT_EQ(DetectEncoding(File("f", c.bytes)), c.expected) << c.what;
     }
-    EXPECT_EQ(DetectEncoding(dir.path().toStdString() + "/missing"), kEncodingBase64);
+    EXPECT_EQ(DetectEncoding((dir.path() / "missing").string()), kEncodingBase64);
 }
 
 TEST_F(MessageWriterTest, WithoutBodyAndWithMissingFilesOnlyTheGoodAttachmentIsAPart)
 {
-    const std::string missing = dir.path().toStdString() + "/gone.bin";
+    const std::string missing = (dir.path() / "gone.bin").string();
     text.clear();
     attachments = {missing};
     Attach(File("ok.txt", "fine"), kEncodingQuotedPrintable);
