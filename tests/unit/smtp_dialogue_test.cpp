@@ -29,11 +29,9 @@ struct TranscriptSink : SmtpDialogueSink {
         finished = finished || cancelOnCommand;
     }
     void WriteMessage() override { log.push_back("C: <message>"); }
-    void Info(SendMailInfo info, const std::string& text) override
+    void Info(SendMailInfo info, const std::string&) override
     {
-        if (info == SendMailInfo::Info_RecipientRefused) {
-            log.push_back("refused " + text);
-        } else if (info == SendMailInfo::Info_MailAccepted) {
+        if (info == SendMailInfo::Info_MailAccepted) {
             log.push_back("accepted");
         }
     }
