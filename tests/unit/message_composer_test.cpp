@@ -154,6 +154,7 @@ TEST_F(ComposerTest, LimitsAreTakenWhenATypeIsApplied)
     EXPECT_EQ(composer.Display().limit, 800);
     composer.ClearTypeBox();
     EXPECT_EQ(composer.Display().limit, 900);
+    EXPECT_EQ(composer.TypeState().CurrentFixedLength, 55);
 
     composer.TypeBoxChanged(10); // outside the table: no selection
     EXPECT_EQ(composer.TypeBoxIndex(), -1);
