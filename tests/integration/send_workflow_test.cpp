@@ -4,6 +4,7 @@
 
 #include "accounting/message_composer.h"
 #include "dovecot_server.h"
+#include "file_bytes.h"
 #include "platform/event_loop.h"
 #include "platform/text_codec.h"
 #include "qt_app.h"
@@ -20,7 +21,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace kitemail {
 namespace {
@@ -28,45 +28,27 @@ namespace {
 class RecordingView : public SendView {
 public:
     void SetMainPanelEnabled(bool enabled) override { panelEnabled = enabled; }
-    void SetAbortButtonVisible(bool visible) override
+    void SetAbortButtonVisible(bool visible) override { abortVisible = visible; }
+    bool ReviewSplit(const std::string&, const std::vector<std::string>& parts) override
     {
-        abortVisible = visible;
-        if (visible) {
-            ++abortShown;
-        }
-    }
-    bool ReviewSplit(const std::string& body, const std::vector<std::string>& parts) override
-    {
-        reviewedBody = body;
         reviewedParts = parts;
         ++reviews;
         return acceptSplit;
     }
-    std::string SenderBoxText() const override { return senderBox; }
+    std::string SenderBoxText() const override { return "box@example.jp"; }
     bool TestSwitch() const override { return testSwitch; }
     void TestMail(const OutgoingMail& mail) override { testMails.push_back(mail); }
-    void ClearMessage() override { ++clears; }
 
     bool panelEnabled = true;
     bool abortVisible = false;
-    int abortShown = 0;
     bool acceptSplit = true;
     int reviews = 0;
-    std::string reviewedBody;
     std::vector<std::string> reviewedParts;
-    std::string senderBox = "box@example.jp";
     bool testSwitch = false;
     std::vector<OutgoingMail> testMails;
-    int clears = 0;
 };
 
-std::string ReadFile(const std::filesystem::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::ReadBytes;
 
 // Header lines go out with two trailing blanks, and a mail reader shows the
 // body with its own line ends; compare what a reader would show.
@@ -114,13 +96,10 @@ protected:
 
     void Type(TextArea area, const std::string& utf8)
     {
-        ComposedText t{Sj(utf8), {}};
-        switch (area) {
-        case TextArea::Body: composer_.SetBody(t); break;
-        case TextArea::Subject: composer_.SetSubject(t); break;
-        case TextArea::Pin: composer_.SetPin(t); break;
-        case TextArea::DirectAddress: composer_.SetDirectAddress(t); break;
-        }
+        using Setter = void (MessageComposer::*)(ComposedText);
+        static const Setter setters[] = {&MessageComposer::SetBody, &MessageComposer::SetSubject,
+                                         &MessageComposer::SetPin, &MessageComposer::SetDirectAddress};
+        (composer_.*setters[static_cast<int>(area)])(ComposedText{Sj(utf8), {}});
     }
 
     // A send has returned only after the server accepted the message, so
@@ -189,7 +168,7 @@ TEST_F(SendWorkflowTest, DirectSendDeliversAndRecordsHistory)
 
     const auto files = HistoryFiles();
     ASSERT_EQ(files.size(), 1u);
-    const std::string record = ReadFile(files[0]);
+    const std::string record = ReadBytes(files[0]);
     EXPECT_TRUE(record.starts_with("To: taro@example.jp\r\nDate: "));
     EXPECT_NE(record.find("\r\nSubject: " + Sj("こんにちは") + "\r\nFrom: me@example.jp\r\n"), std::string::npos);
     EXPECT_NE(record.find("\r\nX-ktml-Server: 127.0.0.1\r\n"), std::string::npos);
@@ -221,7 +200,7 @@ TEST_F(SendWorkflowTest, AddressBookSendUsesEachEntrysTypeAndSender)
     EXPECT_EQ(composer_.TypeBoxIndex(), settings_.DefaultType);
     const auto files = HistoryFiles();
     ASSERT_EQ(files.size(), 3u);
-    EXPECT_NE(ReadFile(files[0]).find("X-ktml-PhoneType: EZweb@mail\r\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(files[0]).find("X-ktml-PhoneType: EZweb@mail\r\n"), std::string::npos);
 }
 
 TEST_F(SendWorkflowTest, OverLimitMessageSplitsIntoNumberedParts)
@@ -365,8 +344,8 @@ TEST_F(SendWorkflowTest, RefusedMailIsCountedAndRecorded)
     EXPECT_EQ(ui_.statusTexts.back(), Sj("1個のエラー"));
     const auto files = HistoryFiles();
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_NE(ReadFile(files[0]).find("X-ktml-Result: Unexpected Response Error\r\n"), std::string::npos)
-        << ReadFile(files[0]);
+    EXPECT_NE(ReadBytes(files[0]).find("X-ktml-Result: Unexpected Response Error\r\n"), std::string::npos)
+        << ReadBytes(files[0]);
 }
 
 TEST_F(SendWorkflowTest, AbortStopsAMailMidAttachment)
