@@ -256,6 +256,24 @@ void MessageWriter::WriteAttachments()
     SendLine("");
 }
 
+void MessageWriter::WritePartHeader(const AttachmentRecord& rec, std::string_view contentType,
+                                    const std::string& name, std::string_view transferEncoding,
+                                    const std::string& fileName)
+{
+    SendLine("--" + std::string(MimeBoundary));
+    SendLine("Content-Type: " + std::string(contentType) + "; name=" + name);
+    if (!transferEncoding.empty()) {
+        SendLine("Content-Transfer-Encoding: " + std::string(transferEncoding));
+    }
+    if (!rec.disposition.empty()) {
+        SendLine("Content-Disposition: " + rec.disposition + "; filename=" + fileName);
+    }
+    if (!rec.description.empty()) {
+        SendLine("Content-Description: " + rec.description);
+    }
+    SendLine("");
+}
+
 void MessageWriter::WriteBase64Part(const std::string& path, const AttachmentRecord& rec)
 {
     Info(SendMailInfo::Info_AttachmentStart, path);
@@ -266,16 +284,7 @@ void MessageWriter::WriteBase64Part(const std::string& path, const AttachmentRec
     }
     // Always an encoded word, even for a plain ASCII name.
     const std::string partName = Quoted(EncodeJisWord(PlainFileName(path)));
-    SendLine("--" + std::string(MimeBoundary));
-    SendLine("Content-Type: " + rec.contentType + "; name=" + partName);
-    SendLine("Content-Transfer-Encoding: base64");
-    if (!rec.disposition.empty()) {
-        SendLine("Content-Disposition: " + rec.disposition + "; filename=" + partName);
-    }
-    if (!rec.description.empty()) {
-        SendLine("Content-Description: " + rec.description);
-    }
-    SendLine("");
+    WritePartHeader(rec, rec.contentType, partName, "base64", partName);
     if (std::fseek(f.get(), 0, SEEK_END) == 0) {
         const long size = std::ftell(f.get());
         std::rewind(f.get());
@@ -329,16 +338,7 @@ void MessageWriter::WriteQuotedPrintablePart(const std::string& path, const Atta
     }
     const std::string plain = PlainFileName(path);
     const std::string partName = rec.name.empty() ? plain : rec.name;
-    SendLine("--" + std::string(MimeBoundary));
-    SendLine("Content-Type: " + rec.contentType + "; name=" + Quoted(partName));
-    SendLine("Content-Transfer-Encoding: Quoted-Printable");
-    if (!rec.disposition.empty()) {
-        SendLine("Content-Disposition: " + rec.disposition + "; filename=" + Quoted(plain));
-    }
-    if (!rec.description.empty()) {
-        SendLine("Content-Description: " + rec.description);
-    }
-    SendLine("");
+    WritePartHeader(rec, rec.contentType, Quoted(partName), "Quoted-Printable", Quoted(plain));
     qp_.Reset();
     std::array<char, kQpBlockBytes> block{};
     for (;;) {
@@ -370,15 +370,7 @@ void MessageWriter::WritePlainTextPart(const std::string& path, const Attachment
     }
     const std::string plain = PlainFileName(path);
     const std::string partName = rec.name.empty() ? plain : rec.name;
-    SendLine("--" + std::string(MimeBoundary));
-    SendLine("Content-Type: " + rec.contentType + "; name=" + Quoted(partName));
-    if (!rec.disposition.empty()) {
-        SendLine("Content-Disposition: " + rec.disposition + "; filename=" + Quoted(plain));
-    }
-    if (!rec.description.empty()) {
-        SendLine("Content-Description: " + rec.description);
-    }
-    SendLine("");
+    WritePartHeader(rec, rec.contentType, Quoted(partName), {}, Quoted(plain));
     // The file as text: a line ends at CR LF, LF or CR, and a last line
     // without an end is a line all the same.
     std::array<char, kReadBlockBytes> block{};
@@ -431,15 +423,7 @@ void MessageWriter::WriteUuencodePart(const std::string& path, const AttachmentR
     const std::string partName = rec.name.empty() ? plain : rec.name;
     const std::size_t dot = partName.rfind('.');
     const std::string uueName = (dot == std::string::npos ? partName : partName.substr(0, dot)) + ".uue";
-    SendLine("--" + std::string(MimeBoundary));
-    SendLine("Content-Type: application/octet-stream; name=" + Quoted(uueName));
-    if (!rec.disposition.empty()) {
-        SendLine("Content-Disposition: " + rec.disposition + "; filename=" + Quoted(uueName));
-    }
-    if (!rec.description.empty()) {
-        SendLine("Content-Description: " + rec.description);
-    }
-    SendLine("");
+    WritePartHeader(rec, "application/octet-stream", Quoted(uueName), {}, Quoted(uueName));
     SendLine(std::string(61, '='));
     SendLine("begin 666 " + partName);
     std::array<char, kUuBlockSize> block{};

@@ -91,6 +91,9 @@ private:
     void WriteHeader();
     void WriteBody();
     void WriteAttachments();
+    // The boundary and the part's header lines, ended by an empty line.
+    void WritePartHeader(const AttachmentRecord& rec, std::string_view contentType, const std::string& name,
+                         std::string_view transferEncoding, const std::string& fileName);
     void WriteBase64Part(const std::string& path, const AttachmentRecord& rec);
     void WriteQuotedPrintablePart(const std::string& path, const AttachmentRecord& rec);
     void WritePlainTextPart(const std::string& path, const AttachmentRecord& rec);
