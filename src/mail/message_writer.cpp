@@ -340,22 +340,9 @@ void MessageWriter::WriteQuotedPrintablePart(const std::string& path, const Atta
     const std::string partName = rec.name.empty() ? plain : rec.name;
     WritePartHeader(rec, rec.contentType, Quoted(partName), "Quoted-Printable", Quoted(plain));
     qp_.Reset();
-    std::array<char, kQpBlockBytes> block{};
-    for (;;) {
-        if (Finished()) {
-            return;
-        }
-        std::size_t got = 0;
-        if (!ReadBlock(f.get(), block.data(), block.size(), got)) {
-            Info(SendMailInfo::Info_AttachmentFailed, path);
-            return;
-        }
-        scratch_.clear();
-        qp_.Encode(std::string_view(block.data(), got), scratch_);
-        SendStuffed(scratch_);
-        if (got < block.size()) {
-            break;
-        }
+    if (!SendEncodedBlocks(f.get(), path, kQpBlockBytes,
+                           [this](std::string_view in, std::string& out) { qp_.Encode(in, out); })) {
+        return;
     }
     SendLine("");
 }
@@ -426,25 +413,33 @@ void MessageWriter::WriteUuencodePart(const std::string& path, const AttachmentR
     WritePartHeader(rec, "application/octet-stream", Quoted(uueName), {}, Quoted(uueName));
     SendLine(std::string(61, '='));
     SendLine("begin 666 " + partName);
-    std::array<char, kUuBlockSize> block{};
-    for (;;) {
-        if (Finished()) {
-            return;
-        }
-        std::size_t got = 0;
-        if (!ReadBlock(f.get(), block.data(), block.size(), got)) {
-            Info(SendMailInfo::Info_AttachmentFailed, path);
-            return;
-        }
-        scratch_.clear();
-        EncodeUuBlock(std::string_view(block.data(), got), scratch_);
-        SendStuffed(scratch_);
-        if (got < block.size()) {
-            break;
-        }
+    if (!SendEncodedBlocks(f.get(), path, kUuBlockSize, EncodeUuBlock)) {
+        return;
     }
     SendLine("");
     SendLine("end");
+}
+
+bool MessageWriter::SendEncodedBlocks(std::FILE* f, const std::string& path, std::size_t blockBytes,
+                                      const std::function<void(std::string_view, std::string&)>& encode)
+{
+    std::vector<char> block(blockBytes);
+    for (;;) {
+        if (Finished()) {
+            return false;
+        }
+        std::size_t got = 0;
+        if (!ReadBlock(f, block.data(), block.size(), got)) {
+            Info(SendMailInfo::Info_AttachmentFailed, path);
+            return false;
+        }
+        scratch_.clear();
+        encode(std::string_view(block.data(), got), scratch_);
+        SendStuffed(scratch_);
+        if (got < block.size()) {
+            return true;
+        }
+    }
 }
 
 void MessageWriter::SendLine(std::string_view line)

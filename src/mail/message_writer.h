@@ -94,6 +94,10 @@ private:
     // The boundary and the part's header lines, ended by an empty line.
     void WritePartHeader(const AttachmentRecord& rec, std::string_view contentType, const std::string& name,
                          std::string_view transferEncoding, const std::string& fileName);
+    // Reads the file in blocks, encodes each and sends it; false when the
+    // part failed (reported) or the request has finished.
+    bool SendEncodedBlocks(std::FILE* f, const std::string& path, std::size_t blockBytes,
+                           const std::function<void(std::string_view, std::string&)>& encode);
     void WriteBase64Part(const std::string& path, const AttachmentRecord& rec);
     void WriteQuotedPrintablePart(const std::string& path, const AttachmentRecord& rec);
     void WritePlainTextPart(const std::string& path, const AttachmentRecord& rec);
