@@ -17,133 +17,88 @@ namespace kitemail {
 namespace {
 
 using namespace std::chrono_literals;
-using test::LoopbackPeer;
 using Events = std::vector<std::string>;
 
-const std::string kBusy = "status:POP before SMTP 認証中...";
-const std::string kFailed = "POP before SMTP 認証出来ませんでした。";
-
-// Answers like a POP3 server: "+OK" to everything but "-ERR" to the command
-// named in refuse ("greeting": to the connection; "close": closes instead
-// of greeting), and closes after QUIT.
-void PlayPop3(LoopbackPeer& peer, const std::string& refuse = {})
+TEST(PopBeforeSmtp, EveryEndingShowsItsTextsInOrder)
 {
-    peer.onConnected = [refuse](LoopbackPeer& p) {
+    const std::string busy = "status:POP before SMTP 認証中...", show = "abort:show", hide = "abort:hide",
+                      fail = "message:POP before SMTP 認証出来ませんでした。",
+                      failed = "status:POP before SMTP 認証出来ませんでした。";
+    using enum PopLoginResult;
+    const struct {
+        const char* refuse;
+        std::string Settings::*cleared;
+        bool beep;
+        PopLoginResult result;
+        Events shown;
+    } rows[] = {
+        {"USER", nullptr, true, Failed, {busy, show, "beep", "message:ユーザー名が違います。", hide, "beep", fail, failed}},
+        {"PASS", nullptr, true, Failed, {busy, show, "beep", "message:パスワードが違います。", hide, "beep", fail, failed}},
+        {"QUIT", nullptr, true, Failed, {busy, show, "beep", "message:Err.", hide, "beep", fail, failed}},
+        {"greeting", nullptr, false, Failed, {busy, show, "message:POP3接続に失敗しました。", hide, fail, failed}},
+        // Closed before the greeting: no step text of its own.
+        {"close", nullptr, true, Failed, {busy, show, hide, "beep", fail, failed}},
+        // The last to connect, so its lines are what the peer holds at the end.
+        {"", nullptr, true, Succeeded, {busy, show, hide, "status:POP before SMTP 認証完了"}},
+        // None of these connects.
+        {"", &Settings::POP3PASS, true, Cancelled,
+         {busy, "password:パスワードを入力して下さい。", "status:POP before SMTP 認証中止"}},
+        {"", &Settings::POP3USER, true, NotConfigured, {"beep", "message:POP before SMTPの設定をしてください。"}},
+        {"", &Settings::POP3Server, true, NotConfigured, {"beep", "message:POP before SMTPの設定をしてください。"}},
+    };
+    // The peer answers like a POP3 server: "+OK" to everything but "-ERR" to
+    // the command named in refuse ("greeting": to the connection; "close":
+    // closes instead of greeting), and closes after QUIT.
+    test::LoopbackPeer peer;
+    std::string refuse;
+    peer.onConnected = [&](test::LoopbackPeer& p) {
         refuse == "close" ? p.CloseConnection() : p.Send(refuse == "greeting" ? "-ERR go away\r\n" : "+OK ready\r\n");
     };
-    peer.onLine = [refuse](LoopbackPeer& p, const std::string& line) {
+    peer.onLine = [&](test::LoopbackPeer& p, const std::string& line) {
         const std::string verb = line.substr(0, line.find(' '));
         p.Send(verb == refuse ? "-ERR no\r\n" : verb == "QUIT" ? "+OK bye\r\n" : "+OK\r\n");
         if (verb == "QUIT" && verb != refuse) {
             p.CloseConnection();
         }
     };
-}
-
-class PopBeforeSmtpTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        settings.POP3USER = "alice";
-        settings.POP3PASS = "secret";
-        settings.POP3Server = "127.0.0.1";
-        settings.POP3Port = peer.Port();
-        settings.BeepOnMessage = true;
-        options.silenceLimit = 5s;
-        options.showAbortButton = [this](bool visible) { ui.events.push_back(visible ? "abort:show" : "abort:hide"); };
-    }
-
-    PopLoginResult Run() { return PopBeforeSmtp(settings, ui, client, sendAborted, options); }
-
-    // The events in UTF-8, for readable comparisons.
-    Events Shown() const
-    {
-        Events out;
-        for (const std::string& e : ui.events) {
-            out.push_back(SjisToUtf8(e));
-        }
-        return out;
-    }
-
-    LoopbackPeer peer;
-    Settings settings;
     test::ScriptedUserInterface ui;
     TKTcpClient client;
-    bool sendAborted = false;
-    PopBeforeSmtpOptions options;
-};
-
-TEST_F(PopBeforeSmtpTest, StoredPasswordLogsInWithoutAskingAndTheClientsEventsComeBack)
-{
-    PlayPop3(peer);
-    int mine = 0;
+    int mine = 0; // the caller's handler is put back every time
     client.OnRcvReady = [&] { ++mine; };
-    EXPECT_EQ(Run(), PopLoginResult::Succeeded);
-    EXPECT_EQ(peer.Lines(), (Events{"USER alice", "PASS secret", "QUIT"}));
-    EXPECT_EQ(Shown(), (Events{kBusy, "abort:show", "abort:hide", "status:POP before SMTP 認証完了"}));
-    EXPECT_FALSE(client.Active());
-    EXPECT_FALSE(sendAborted);
-    EXPECT_EQ(mine, 0);
-    ASSERT_TRUE(client.OnRcvReady);
-    client.OnRcvReady();
-    EXPECT_EQ(mine, 1);
-}
-
-TEST_F(PopBeforeSmtpTest, CancelledPromptConnectsNowhere)
-{
-    PlayPop3(peer);
-    settings.POP3PASS.clear();
-    bool enabled = true;
+    bool sendAborted = false, enabled = true;
+    PopBeforeSmtpOptions options;
     options.enableCommand = [&](bool on) { enabled = on; };
-    ui.passwordAnswers.push_back(std::nullopt);
-    EXPECT_EQ(Run(), PopLoginResult::Cancelled);
-    EXPECT_EQ(Shown(),
-              (Events{kBusy, "password:パスワードを入力して下さい。", "status:POP before SMTP 認証中止"}));
-    WaitUntil([] { return false; }, 100ms);
-    EXPECT_EQ(peer.Connections(), 0);
-    EXPECT_TRUE(enabled);
-}
-
-TEST_F(PopBeforeSmtpTest, MissingUserOrServerOnlyAsksForTheSettings)
-{
-    for (std::string Settings::*field : {&Settings::POP3USER, &Settings::POP3Server}) {
-        Settings s = settings;
-        (s.*field).clear();
-        ui.Clear();
-        EXPECT_EQ(PopBeforeSmtp(s, ui, client, sendAborted, options), PopLoginResult::NotConfigured);
-        EXPECT_EQ(Shown(), (Events{"beep", "message:POP before SMTPの設定をしてください。"}));
-    }
-    EXPECT_EQ(peer.Connections(), 0);
-}
-
-TEST_F(PopBeforeSmtpTest, EachFailureShowsItsStepThenTheGeneralFailure)
-{
-    const struct {
-        const char* refuse; // as PlayPop3 takes it
-        bool beep;
-        Events between; // between showing the abort button and the general failure
-    } rows[] = {
-        {"USER", true, {"beep", "message:ユーザー名が違います。", "abort:hide", "beep"}},
-        {"PASS", true, {"beep", "message:パスワードが違います。", "abort:hide", "beep"}},
-        {"QUIT", true, {"beep", "message:Err.", "abort:hide", "beep"}},
-        {"greeting", false, {"message:POP3接続に失敗しました。", "abort:hide"}},
-        // Closed before the greeting: no step text of its own.
-        {"close", true, {"abort:hide", "beep"}},
-    };
+    options.showAbortButton = [&](bool visible) { ui.events.push_back(visible ? "abort:show" : "abort:hide"); };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.refuse);
-        PlayPop3(peer, row.refuse);
-        settings.BeepOnMessage = row.beep;
+        SCOPED_TRACE(::testing::PrintToString(row.shown));
+        refuse = row.refuse;
+        Settings s;
+        s.POP3USER = "alice";
+        s.POP3PASS = "secret";
+        s.POP3Server = "127.0.0.1";
+        s.POP3Port = peer.Port();
+        s.BeepOnMessage = row.beep;
+        if (row.cleared != nullptr) {
+            (s.*row.cleared).clear();
+        }
         ui.Clear();
-        EXPECT_EQ(Run(), PopLoginResult::Failed);
-        Events expected{kBusy, "abort:show"};
-        expected.insert(expected.end(), row.between.begin(), row.between.end());
-        expected.insert(expected.end(), {"message:" + kFailed, "status:" + kFailed});
-        EXPECT_EQ(Shown(), expected);
-        EXPECT_TRUE(row.refuse == std::string("close") || peer.WaitClientClosed());
+        ui.passwordAnswers = {std::nullopt};
+        EXPECT_EQ(PopBeforeSmtp(s, ui, client, sendAborted, options), row.result);
+        Events shown;
+        for (const std::string& e : ui.events) {
+            shown.push_back(SjisToUtf8(e));
+        }
+        EXPECT_EQ(shown, row.shown);
+        EXPECT_TRUE(row.result != Failed || refuse == "close" || peer.WaitClientClosed());
         EXPECT_FALSE(client.Active());
         EXPECT_FALSE(sendAborted);
+        EXPECT_TRUE(enabled);
     }
+    WaitUntil([] { return false; }, 100ms);
+    EXPECT_EQ(peer.Connections(), 6);
+    EXPECT_EQ(peer.Lines(), (Events{"USER alice", "PASS secret", "QUIT"}));
+    client.OnRcvReady();
+    EXPECT_EQ(mine, 1);
 }
 
 } // namespace
