@@ -83,19 +83,12 @@ protected:
         workflow_.SendMail1().ReplyTimeout = std::chrono::seconds(10);
     }
 
-    void Type(TextArea area, const std::string& utf8)
+    // A mail to taro.
+    void Compose(const std::string& body, const std::string& subject = "件名")
     {
-        using Setter = void (MessageComposer::*)(ComposedText);
-        static const Setter setters[] = {&MessageComposer::SetBody, &MessageComposer::SetSubject,
-                                         &MessageComposer::SetPin, &MessageComposer::SetDirectAddress};
-        (composer_.*setters[static_cast<int>(area)])(ComposedText{Sj(utf8), {}});
-    }
-    // A mail to taro with the subject "件名".
-    void Compose(const std::string& body)
-    {
-        Type(TextArea::DirectAddress, "taro@example.jp");
-        Type(TextArea::Subject, "件名");
-        Type(TextArea::Body, body);
+        composer_.SetDirectAddress({"taro@example.jp", {}});
+        composer_.SetSubject({Sj(subject), {}});
+        composer_.SetBody({Sj(body), {}});
     }
 
     // A send has returned only after the server accepted the message, so
@@ -108,12 +101,9 @@ protected:
 
     std::vector<std::filesystem::path> HistoryFiles() const
     {
-        std::vector<std::filesystem::path> files;
         std::error_code missing;
-        for (const auto& e : std::filesystem::directory_iterator(historyDir_, missing)) {
-            files.push_back(e.path());
-        }
-        std::sort(files.begin(), files.end());
+        std::vector<std::filesystem::path> files(std::filesystem::directory_iterator(historyDir_, missing), {});
+        std::ranges::sort(files);
         return files;
     }
 
@@ -130,9 +120,7 @@ protected:
 
 TEST_F(SendWorkflowTest, DirectSendDeliversAndRecordsHistory)
 {
-    Type(TextArea::DirectAddress, "taro@example.jp");
-    Type(TextArea::Subject, "こんにちは");
-    Type(TextArea::Body, "本文です。\r\n.dot line\r\nｶﾞｷﾞ");
+    Compose("本文です。\r\n.dot line\r\nｶﾞｷﾞ", "こんにちは");
     view_.testSwitch = true; // the mail is handed to the view, nothing goes out
     workflow_.Send1Click();
     ASSERT_EQ(view_.testMails.size(), 1u);
@@ -176,8 +164,7 @@ TEST_F(SendWorkflowTest, AddressBookSendUsesEachEntrysTypeAndSender)
     for (int i : {0, 1, 2}) {
         composer_.SetTick(i, true);
     }
-    Type(TextArea::Body, "hello");
-    Type(TextArea::Subject, "s");
+    Compose("hello");
     workflow_.Send1Click();
 
     ASSERT_EQ(NewMessages(4), 3); // D was not ticked
@@ -226,14 +213,10 @@ TEST_F(SendWorkflowTest, OverLimitMessageSplitsIntoNumberedPartsUnlessCancelled)
         std::string joined;
         for (int i = 1; i <= n; ++i) {
             const std::string number = "[" + std::to_string(i) + "/" + std::to_string(n) + "]";
-            std::string text = BodyText(Stored(i));
-            if (inSubject) {
-                EXPECT_EQ(Subject(Stored(i)), number + "件名");
-            } else {
-                ASSERT_TRUE(text.starts_with(number)) << text;
-                text.erase(0, number.size());
-            }
-            joined += text;
+            const std::string text = BodyText(Stored(i));
+            EXPECT_EQ(Subject(Stored(i)), inSubject ? number + "件名" : "件名");
+            ASSERT_EQ(text.starts_with(number), !inSubject) << text;
+            joined += text.substr(inSubject ? 0 : number.size());
         }
         std::erase(joined, '\n');
         EXPECT_EQ(joined, body);
@@ -254,20 +237,20 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
     EXPECT_EQ(ui_.questions.back().text, Sj("本文が入力されていません。このまま送信しますか？"));
     EXPECT_TRUE(workflow_.RefusedOrAborted);
 
-    Type(TextArea::Body, std::string(991, 'a'));
+    composer_.SetBody({std::string(991, 'a'), {}});
     EXPECT_EQ(refusal(), Sj("本文に991Byte以上の行が存在します。適切に改行してください。"));
 
-    Type(TextArea::Body, std::string(990, 'a'));
+    composer_.SetBody({std::string(990, 'a'), {}});
     EXPECT_EQ(refusal(), Sj("メールアドレスを入力してください。"));
 
-    Type(TextArea::DirectAddress, "x@example.jp");
+    composer_.SetDirectAddress({"x@example.jp", {}});
     composer_.TypeBoxChanged(2);
-    Type(TextArea::Pin, "123");
+    composer_.SetPin({"123", {}});
     EXPECT_EQ(refusal(), Sj("PINコードが正しくありません。"));
 
-    Type(TextArea::Pin, "1234");
-    Type(TextArea::Subject, "ignored");
-    Type(TextArea::Body, "hi");
+    composer_.SetPin({"1234", {}});
+    composer_.SetSubject({"ignored", {}});
+    composer_.SetBody({"hi", {}});
     workflow_.Send1Click();
     ASSERT_EQ(NewMessages(1), 1);
     EXPECT_EQ(Subject(Stored(1)), "#1234");
@@ -278,7 +261,7 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
     EXPECT_EQ(NewMessages(2), 1);
 
     // A vendor character would put 8-bit bytes into the 7-bit mail.
-    Type(TextArea::Body, "ok");
+    composer_.SetBody({"ok", {}});
     composer_.SetSubject(ComposedText{"\xfb\xfc", {}});
     EXPECT_EQ(refusal(), Sj("ISO-2022-JPで送れない文字が含まれています: ") + "\xfb\xfc (U+9AD9)");
 
@@ -300,8 +283,7 @@ TEST_F(SendWorkflowTest, RefusedMailIsCountedAndRecorded)
     EXPECT_EQ(ui_.statusTexts.back(), Sj("1個のエラー"));
     const auto files = HistoryFiles();
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_NE(ReadBytes(files[0]).find("X-ktml-Result: Unexpected Response Error\r\n"), std::string::npos)
-        << ReadBytes(files[0]);
+    EXPECT_NE(ReadBytes(files[0]).find("X-ktml-Result: Unexpected Response Error\r\n"), std::string::npos);
 }
 
 TEST_F(SendWorkflowTest, AbortStopsAMailMidAttachment)
