@@ -150,8 +150,8 @@ TEST(CliConvert, LargeInputIsByteIdenticalToConvertingItWhole)
         for (const std::string& buffer : buffers) {
             const Args more = buffer.empty() ? Args{} : Args{"--buffer-size", buffer};
             // Not EXPECT_EQ: a difference would print megabytes.
-            EXPECT_TRUE(Convert(home.path(), "--to-jis", input, more) == SjisToJis(input)) << "to-jis, buffer " << buffer;
-            EXPECT_TRUE(Convert(home.path(), "--to-sjis", input, more) == JisToSjis(input)) << "to-sjis, buffer " << buffer;
+            EXPECT_TRUE(Convert(home.path(), "--to-jis", input, more) == SjisToJis(input)) << "to-jis " << buffer;
+            EXPECT_TRUE(Convert(home.path(), "--to-sjis", input, more) == JisToSjis(input)) << "to-sjis " << buffer;
         }
     }
 }
