@@ -49,16 +49,14 @@ TEST_F(SettingsFileTest, EachOptionKeyReachesItsOwnFieldWithItsDefault)
     // wrong row in the table shows.
     using S = Settings;
     const std::tuple<const char*, bool S::*, bool> rows[] = {
-        {"1", &S::ShowSendCompleteMessage, true},   {"2", &S::ScrollLongStatusHints, true},
-        {"3", &S::ConfirmClear, true},              {"4", &S::ShowSplitResult, true},
-        {"5", &S::BeepOnMessage, true},             {"6", &S::RecordHistory, true},
-        {"7", &S::AutoSplitOnOverflow, false},      {"8", &S::RememberWindowPosition, false},
-        {"9", &S::RememberWindowSize, false},       {"11", &S::AssumeSingleByteAtEnds, true},
+        {"1", &S::ShowSendCompleteMessage, true}, {"2", &S::ScrollLongStatusHints, true}, {"3", &S::ConfirmClear, true},
+        {"4", &S::ShowSplitResult, true},  {"5", &S::BeepOnMessage, true}, {"6", &S::RecordHistory, true},
+        {"7", &S::AutoSplitOnOverflow, false}, {"8", &S::RememberWindowPosition, false},
+        {"9", &S::RememberWindowSize, false}, {"11", &S::AssumeSingleByteAtEnds, true},
         {"12", &S::CountFinalLineBreakShift, true}, {"13", &S::AttachmentDoubleClickProperties, true},
-        {"14", &S::HighlightTabs, false},           {"16", &S::SortAddressBook, true},
-        {"17", &S::PartNumberInSubject, false},     {"18", &S::CheckBeforeSend, true},
-        {"19", &S::ShowSubjectBar, false},          {"20", &S::ClearAfterSend, false},
-        {"21", &S::UsePopBeforeSmtp, false},        {"22", &S::AutoInsertSignature, false},
+        {"14", &S::HighlightTabs, false}, {"16", &S::SortAddressBook, true}, {"17", &S::PartNumberInSubject, false},
+        {"18", &S::CheckBeforeSend, true}, {"19", &S::ShowSubjectBar, false}, {"20", &S::ClearAfterSend, false},
+        {"21", &S::UsePopBeforeSmtp, false}, {"22", &S::AutoInsertSignature, false},
         {"23", &S::AutoReplaceOnInput, false},
     };
     EXPECT_EQ(Options().size(), std::size(rows));
@@ -75,46 +73,35 @@ TEST_F(SettingsFileTest, EachOptionKeyReachesItsOwnFieldWithItsDefault)
 
 TEST_F(SettingsFileTest, DamagedValuesAreClampedOnLoading)
 {
-    struct Row {
-        const char* line;
-        std::int32_t Settings::*field;
-        std::int32_t expected;
+    using S = Settings;
+    const std::tuple<const char*, std::int32_t S::*, std::int32_t> rows[] = {
+        {"FontSize=80", &S::FontSize, 50}, {"FontSize=0", &S::FontSize, 1}, {"Interval=30", &S::Interval, 10},
+        {"Interval=-2", &S::Interval, 0}, {"POPInterval=11", &S::POPInterval, 10}, {"VCount=3", &S::VCount, 6},
+        {"VCount=21", &S::VCount, 20}, {"Port=99999", &S::Port, 65535}, {"Port=-1", &S::Port, 0},
+        {"Port=smtp", &S::Port, 25}, {"POP3Port=99999", &S::POP3Port, 65535}, {"PLeft=-300", &S::PLeft, -300},
+        {"DefaultType=12", &S::DefaultType, 12}, // no range: the main window handles it
     };
-    const Row rows[] = {
-        {"FontSize=80", &Settings::FontSize, 50}, {"FontSize=0", &Settings::FontSize, 1},
-        {"Interval=30", &Settings::Interval, 10}, {"Interval=-2", &Settings::Interval, 0},
-        {"POPInterval=11", &Settings::POPInterval, 10}, {"VCount=3", &Settings::VCount, 6},
-        {"VCount=21", &Settings::VCount, 20},     {"Port=99999", &Settings::Port, 65535},
-        {"Port=-1", &Settings::Port, 0},          {"Port=smtp", &Settings::Port, 25},
-        {"POP3Port=99999", &Settings::POP3Port, 65535}, {"PLeft=-300", &Settings::PLeft, -300},
-        {"DefaultType=12", &Settings::DefaultType, 12}, // no range: the main window handles it
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(LoadWith(row.line).*row.field, row.expected) << row.line;
+    for (const auto& [line, field, expected] : rows) {
+        EXPECT_EQ(LoadWith(line).*field, expected) << line;
     }
     EXPECT_EQ(LoadWith("POP3PASS=hello").POP3PASS, ""); // does not decode
 }
 
 TEST_F(SettingsFileTest, UnspecifiedTypeLimitsFollowTheirRuleInBothHalves)
 {
-    struct Row {
-        const char* stored;
-        std::pair<std::int32_t, std::int32_t> maxAndFix;
-    };
-    const Row rows[] = {
-        {"MaxLen=40\r\nFixLen=10", {384, 55}},  {"MaxLen=40\r\nFixLen=900", {384, 55}},
-        {"MaxLen=100\r\nFixLen=200", {100, 0}}, {"MaxLen=49", {384, 55}},
-        {"MaxLen=50\r\nFixLen=50", {50, 50}},
-        {"MaxLen=50", {50, 0}}, // FixLen's default 55 is over the limit
+    // MaxLen/FixLen as stored, then as loaded; FixLen's default 55 is over a limit of 50.
+    const std::pair<const char*, std::pair<std::int32_t, std::int32_t>> rows[] = {
+        {"MaxLen=40\r\nFixLen=10", {384, 55}}, {"MaxLen=40\r\nFixLen=900", {384, 55}}, {"MaxLen=49", {384, 55}},
+        {"MaxLen=100\r\nFixLen=200", {100, 0}}, {"MaxLen=50\r\nFixLen=50", {50, 50}}, {"MaxLen=50", {50, 0}},
         {"MaxLen=x\r\nFixLen=7", {384, 7}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.stored);
-        const Settings both = LoadWith(row.stored);
+    for (const auto& [stored, maxAndFix] : rows) {
+        SCOPED_TRACE(stored);
+        const Settings both = LoadWith(stored);
         Settings mainOnly;
         (void)LoadMainWindowSettings(ini, mainOnly);
-        EXPECT_EQ(std::pair(mainOnly.MaxLen, mainOnly.FixLen), row.maxAndFix);
-        EXPECT_EQ(std::pair(both.MaxLen, both.FixLen), row.maxAndFix);
+        EXPECT_EQ(std::pair(mainOnly.MaxLen, mainOnly.FixLen), maxAndFix);
+        EXPECT_EQ(std::pair(both.MaxLen, both.FixLen), maxAndFix);
     }
 
     // The dialog's values are corrected on saving too.
@@ -126,16 +113,20 @@ TEST_F(SettingsFileTest, UnspecifiedTypeLimitsFollowTheirRuleInBothHalves)
     EXPECT_NE(ReadBytes(ini).find("MaxLen=384\r\n"), std::string::npos);
 }
 
-TEST_F(SettingsFileTest, FirstStartAndWindowOptionsReadDifferentlyInTheTwoHalves)
+TEST_F(SettingsFileTest, FirstStartWindowOptionsAndListsBoundedByHowAndTheBookLoadsSorted)
 {
     MainWindowStartup startup;
     EXPECT_EQ(LoadBoth(&startup), Settings{}); // the struct's own defaults agree with the loader's
     EXPECT_TRUE(startup.applyPosition && !startup.applySize); // the window opens at 0,0
     EXPECT_FALSE(fs::exists(ini));
 
+    // Lists are bounded by How.
     WriteBytes(ini, "[Configuration]\r\nLeft=100\r\ntop=50\r\nWidth=700\r\nHeight=500\r\n9=1\r\n"
-                    "[Developer]\r\nToolBar=1\r\nklab=1\r\n");
-    const Settings s = LoadBoth(&startup);
+                    "[Developer]\r\nToolBar=1\r\nklab=1\r\n[MyAddress]\r\nHow=3\r\n0=a@example.jp\r\n"
+                    "1=b@example.jp,reply@example.jp\r\n[TEL]\r\nHow=-4\r\n0=x,y,,3,-1\r\n");
+    Settings s = LoadBoth(&startup);
+    EXPECT_EQ(s.SenderList, (Lines{"a@example.jp", "b@example.jp,reply@example.jp", ""}));
+    EXPECT_TRUE(s.AddressBook.empty());
     EXPECT_TRUE(startup.applyPosition && startup.applySize);
     EXPECT_FALSE(s.RememberWindowPosition); // the dialog's reading of a missing "8"
     EXPECT_EQ(std::tie(s.Left, s.Top, s.Width, s.Height), std::make_tuple(100, 50, 700, 500));
@@ -144,45 +135,6 @@ TEST_F(SettingsFileTest, FirstStartAndWindowOptionsReadDifferentlyInTheTwoHalves
     WriteBytes(ini, "[Configuration]\r\n8=0\r\n");
     (void)LoadBoth(&startup);
     EXPECT_FALSE(startup.applyPosition || startup.applySize);
-}
-
-TEST(Pop3PasswordTest, StoredFormRoundTripAndTextsThatDoNotDecode)
-{
-    EXPECT_EQ(EncodePop3Password(""), "");
-    // Each byte plus the key digit of its position, in letters, then "k".
-    EXPECT_EQ(EncodePop3Password("AAAAAAAAA"), "gikhekggkhbkgjkhdkghkhckgik");
-
-    std::string all; // every byte value at each of the eight key positions, as 257 % 8 == 1
-    for (int i = 0; i < 8 * 257; ++i) {
-        all += static_cast<char>(i % 257);
-    }
-    const std::string stored = EncodePop3Password(all);
-    EXPECT_EQ(stored.find_first_not_of("abcdefghijk"), std::string::npos);
-    EXPECT_EQ(DecodePop3Password(stored), all);
-
-    const char* bad[] = {
-        "xyz",               // not a letter of the mapping
-        "GIK",               // upper case is not mapped
-        "aak",               // 0 minus the key: below 0
-        "cjjk",              // 299 minus any digit: above 255
-        "jjjjjjjjjjjjjjjjk", // too large for any integer
-        "gi k",              // a blank inside
-    };
-    for (const char* text : bad) {
-        EXPECT_EQ(TryDecodePop3Password(text), std::nullopt) << text;
-        EXPECT_EQ(DecodePop3Password(text), "") << text;
-    }
-    // Empty items are skipped but still count as positions.
-    EXPECT_EQ(DecodePop3Password("khek"), "A");
-}
-
-TEST_F(SettingsFileTest, ListsAreBoundedByHowAndTheBookLoadsSorted)
-{
-    WriteBytes(ini, "[MyAddress]\r\nHow=3\r\n0=a@example.jp\r\n1=b@example.jp,reply@example.jp\r\n"
-                    "[TEL]\r\nHow=-4\r\n0=x,y,,3,-1\r\n");
-    Settings s = LoadBoth();
-    EXPECT_EQ(s.SenderList, (Lines{"a@example.jp", "b@example.jp,reply@example.jp", ""}));
-    EXPECT_TRUE(s.AddressBook.empty());
 
     // A list that shrank leaves its old keys, which How hides.
     s.AddressBook = {"e,5", "a,1", "D,4", "c,3", "b,2"};
@@ -204,10 +156,33 @@ TEST_F(SettingsFileTest, ListsAreBoundedByHowAndTheBookLoadsSorted)
     EXPECT_LE(LoadBoth().AddressBook.size(), 100000u);
 }
 
-TEST_F(SettingsFileTest, SignatureFileExistsOnlyWhileThereIsASignature)
+TEST(Pop3PasswordTest, StoredFormRoundTripAndTextsThatDoNotDecode)
 {
-    Settings s;
+    EXPECT_EQ(EncodePop3Password(""), "");
+    // Each byte plus the key digit of its position, in letters, then "k".
+    EXPECT_EQ(EncodePop3Password("AAAAAAAAA"), "gikhekggkhbkgjkhdkghkhckgik");
+
+    std::string all; // every byte value at each of the eight key positions, as 257 % 8 == 1
+    for (int i = 0; i < 8 * 257; ++i) {
+        all += static_cast<char>(i % 257);
+    }
+    const std::string stored = EncodePop3Password(all);
+    EXPECT_EQ(stored.find_first_not_of("abcdefghijk"), std::string::npos);
+    EXPECT_EQ(DecodePop3Password(stored), all);
+
+    // Not in the mapping, upper case, 0 minus the key, 299 minus any digit, too large, a blank inside.
+    for (const char* text : {"xyz", "GIK", "aak", "cjjk", "jjjjjjjjjjjjjjjjk", "gi k"}) {
+        EXPECT_EQ(TryDecodePop3Password(text), std::nullopt) << text;
+        EXPECT_EQ(DecodePop3Password(text), "") << text;
+    }
+    // Empty items are skipped but still count as positions.
+    EXPECT_EQ(DecodePop3Password("khek"), "A");
+}
+
+TEST_F(SettingsFileTest, SignatureFileExistsOnlyWhileThereIsASignatureAndARefusedSaveKeepsIt)
+{
     // Bare line feeds, as an editor on Linux leaves them, become CR LF.
+    Settings s;
     s.SignatureText = "one\ntwo\n";
     ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
     EXPECT_EQ(ReadBytes(signature), "one\r\ntwo\r\n\r\n");
@@ -217,6 +192,15 @@ TEST_F(SettingsFileTest, SignatureFileExistsOnlyWhileThereIsASignature)
     ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
     EXPECT_FALSE(fs::exists(signature));
     ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok()); // nothing to delete: still fine
+
+    // A refused save reports the path and changes nothing.
+    WriteBytes(signature, "old signature\r\n");
+    const fs::path elsewhere = dir / "gone" / "Kiteml.ini"; // in a directory that does not exist
+    const SaveResult refused = SaveDialogSettings(elsewhere, signature, s);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_EQ(refused.message, DisplayPath(elsewhere) + Sj(" に書き込めません"));
+    EXPECT_EQ(ReadBytes(signature), "old signature\r\n"); // the rest of that save is skipped
+    EXPECT_FALSE(SaveMainWindowSettings(elsewhere, s).ok());
 }
 
 TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadAndUnknownLinesStay)
@@ -256,49 +240,18 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadAndUnknownLinesStay)
     EXPECT_EQ(LoadAllSettings(dir), s);
 }
 
-TEST_F(SettingsFileTest, ARefusedSaveReportsThePathAndChangesNothing)
-{
-    WriteBytes(signature, "old signature\r\n");
-    const fs::path elsewhere = dir / "gone" / "Kiteml.ini"; // in a directory that does not exist
-    Settings s;
-    const SaveResult refused = SaveDialogSettings(elsewhere, signature, s);
-    EXPECT_FALSE(refused.ok());
-    EXPECT_EQ(refused.message, DisplayPath(elsewhere) + Sj(" に書き込めません"));
-    EXPECT_EQ(ReadBytes(signature), "old signature\r\n"); // the rest of that save is skipped
-    EXPECT_FALSE(SaveMainWindowSettings(elsewhere, s).ok());
-}
-
-TEST(SettingsTextTest, SignatureMenuItemsAndTheSetupSwitch)
-{
-    Settings s;
-    s.SignatureB = Sj("よろしく");
-    const SignatureMenuCaptions c = MakeSignatureMenuCaptions(s);
-    EXPECT_EQ(std::pair(c.typeA.caption, c.typeA.enabled), std::pair(Sj("TypeA(&A) : 設定されていません。"), false));
-    EXPECT_EQ(std::pair(c.typeB.caption, c.typeB.enabled), std::pair(Sj("TypeB(&B) : よろしく"), true));
-
-    EXPECT_TRUE(IsSetupSwitch("-SetUp"));
-    for (const char* no : {"setup", "/setup2", "--setup", "/set", "", "\\setup"}) {
-        EXPECT_FALSE(IsSetupSwitch(no)) << no;
-    }
-}
-
 TEST(ApplySettingsToMainWindowTest, ReplacesTheCheckListOnlyWhenItsLinesDiffer)
 {
     Settings s;
     s.AddressBook = {"a,1,,0,-1", "b,2,,0,-1"};
-    s.SenderList = {"me@example.jp,reply@example.jp", "other@example.jp"};
-    s.ShowSubjectBar = true;
+    s.SenderList = {"me@x.jp,r@x.jp", "o@x.jp"};
     const MainWindowUpdate same = ApplySettingsToMainWindow(s.AddressBook, s);
     EXPECT_FALSE(same.replaceCheckList); // the ticks stay
-    EXPECT_EQ(std::tie(same.senderItems, same.senderIndex, same.showSubjectBar),
-              std::make_tuple(s.SenderList, 0, true));
-    EXPECT_EQ(s.SenderAddress, "me@example.jp,reply@example.jp");
-
-    for (const Lines& shown : {Lines{"b,2,,0,-1", "a,1,,0,-1"}, Lines{"a,1,,0,-1"}}) {
-        const MainWindowUpdate differs = ApplySettingsToMainWindow(shown, s);
-        EXPECT_TRUE(differs.replaceCheckList);
-        EXPECT_EQ(differs.checkListItems, s.AddressBook);
-    }
+    EXPECT_EQ(std::tie(same.senderItems, same.senderIndex), std::make_tuple(s.SenderList, 0));
+    EXPECT_EQ(s.SenderAddress, "me@x.jp,r@x.jp");
+    const MainWindowUpdate differs = ApplySettingsToMainWindow(Lines{"b,2,,0,-1", "a,1,,0,-1"}, s);
+    EXPECT_TRUE(differs.replaceCheckList);
+    EXPECT_EQ(differs.checkListItems, s.AddressBook);
 
     s.SenderList.clear();
     const MainWindowUpdate none = ApplySettingsToMainWindow(s.AddressBook, s);
