@@ -21,10 +21,7 @@ namespace {
 using test::ScriptedUserInterface;
 using Lines = std::vector<std::string>;
 
-ComposedText Text(const std::string& bytes)
-{
-    return {bytes, {}};
-}
+ComposedText Text(const std::string& bytes) { return {bytes, {}}; }
 
 class ComposerTest : public ::testing::Test {
 protected:
@@ -38,7 +35,7 @@ protected:
 
 // ------------------------------------------------------------ the check list
 
-TEST_F(ComposerTest, TicksByHandApplyTheCommonTypeOfTheTickedEntries)
+TEST_F(ComposerTest, TicksByHandAndModesApplyTheirTypes)
 {
     // the lines, the ticked ones, the type and status text that follow
     const std::tuple<Lines, std::vector<int>, std::int32_t, const char*> rows[] = {
@@ -56,11 +53,10 @@ TEST_F(ComposerTest, TicksByHandApplyTheCommonTypeOfTheTickedEntries)
         for (const int i : ticked) {
             composer.SetTick(i, true);
         }
-        const std::int32_t t = composer.TypeState().CurrentTerminalType;
-        EXPECT_EQ(t, type);
+        EXPECT_EQ(composer.TypeState().CurrentTerminalType, type);
         EXPECT_EQ(LastStatus(), Sj(status));
-        EXPECT_EQ(composer.Display().limit, t == -1 ? 700 : settings.TypeMaxLengths[static_cast<std::size_t>(t)]);
-        EXPECT_EQ(composer.TypeState().CurrentFixedLength, t == -1 ? 21 : TerminalTypeRow(t).fixedCount);
+        EXPECT_EQ(composer.Display().limit, type == -1 ? 700 : settings.TypeMaxLengths[static_cast<std::size_t>(type)]);
+        EXPECT_EQ(composer.TypeState().CurrentFixedLength, type == -1 ? 21 : TerminalTypeRow(type).fixedCount);
     }
 
     // Unticking the last entry leaves the type unspecified.
@@ -81,6 +77,20 @@ TEST_F(ComposerTest, TicksByHandApplyTheCommonTypeOfTheTickedEntries)
     Book({"a,x,,3,-1", "b,y,,1,-1"});
     EXPECT_EQ(composer.CheckList(), (std::vector<CheckListEntry>{{"a,x,,3,-1", false}, {"b,y,,1,-1", false}}));
     EXPECT_EQ(composer.Highlighted(), -1);
+
+    // Modes show their texts and apply their types.
+    Book({"a,x,,7,-1"});
+    composer.TypeBoxChanged(3);
+    composer.SetTick(0, true);
+    ui.Clear();
+    composer.SelectDirectMode();
+    EXPECT_EQ(ui.statusTexts, Lines{Sj("直接入力：Emailアドレスを入力してください。")});
+    EXPECT_EQ(composer.TypeState().CurrentTerminalType, 3); // the type box's again
+
+    ui.Clear();
+    composer.SelectAddressBookMode();
+    EXPECT_EQ(ui.statusTexts, (Lines{Sj("アドレス帳：アドレス帳から選択してください。"), Sj("EZweb 方式を選択")}));
+    EXPECT_EQ(composer.TypeState().CurrentTerminalType, 7);
 }
 
 TEST_F(ComposerTest, SurveyShowsTheHighlightedEntrysTerminal)
@@ -126,24 +136,6 @@ TEST_F(ComposerTest, DraggingMovesTheEntryAndTheAddressBook)
             EXPECT_EQ(e.ticked, e.line == "B") << e.line;
         }
     }
-}
-
-// ------------------------------------------------------------ types and modes
-
-TEST_F(ComposerTest, ModesShowTheirTextsAndApplyTheirTypes)
-{
-    Book({"a,x,,7,-1"});
-    composer.TypeBoxChanged(3);
-    composer.SetTick(0, true);
-    ui.Clear();
-    composer.SelectDirectMode();
-    EXPECT_EQ(ui.statusTexts, Lines{Sj("直接入力：Emailアドレスを入力してください。")});
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, 3); // the type box's again
-
-    ui.Clear();
-    composer.SelectAddressBookMode();
-    EXPECT_EQ(ui.statusTexts, (Lines{Sj("アドレス帳：アドレス帳から選択してください。"), Sj("EZweb 方式を選択")}));
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, 7);
 }
 
 // ------------------------------------------------------------ count display
