@@ -14,8 +14,7 @@ namespace kitemail {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadBytes;
-using test::WriteBytes;
+using namespace test;
 using Lines = std::vector<std::string>;
 
 class SettingsFileTest : public ::testing::Test {
@@ -25,13 +24,12 @@ protected:
     fs::path ini = SettingsFilePath(dir);
     fs::path signature = SignaturePath(dir);
 
-    Settings LoadBoth(MainWindowStartup* startup = nullptr)
+    MainWindowStartup startup; // of the last LoadBoth
+
+    Settings LoadBoth()
     {
         Settings s;
-        const MainWindowStartup st = LoadMainWindowSettings(ini, s);
-        if (startup != nullptr) {
-            *startup = st;
-        }
+        startup = LoadMainWindowSettings(ini, s);
         EXPECT_TRUE(LoadDialogSettings(ini, signature, s));
         return s;
     }
@@ -115,16 +113,14 @@ TEST_F(SettingsFileTest, UnspecifiedTypeLimitsFollowTheirRuleInBothHalves)
 
 TEST_F(SettingsFileTest, FirstStartWindowOptionsAndListsBoundedByHowAndTheBookLoadsSorted)
 {
-    MainWindowStartup startup;
-    EXPECT_EQ(LoadBoth(&startup), Settings{}); // the struct's own defaults agree with the loader's
+    EXPECT_EQ(LoadBoth(), Settings{}); // the struct's own defaults agree with the loader's
     EXPECT_TRUE(startup.applyPosition && !startup.applySize); // the window opens at 0,0
-    EXPECT_FALSE(fs::exists(ini));
 
     // Lists are bounded by How.
     WriteBytes(ini, "[Configuration]\r\nLeft=100\r\ntop=50\r\nWidth=700\r\nHeight=500\r\n9=1\r\n"
                     "[Developer]\r\nToolBar=1\r\nklab=1\r\n[MyAddress]\r\nHow=3\r\n0=a@example.jp\r\n"
                     "1=b@example.jp,reply@example.jp\r\n[TEL]\r\nHow=-4\r\n0=x,y,,3,-1\r\n");
-    Settings s = LoadBoth(&startup);
+    Settings s = LoadBoth();
     EXPECT_EQ(s.SenderList, (Lines{"a@example.jp", "b@example.jp,reply@example.jp", ""}));
     EXPECT_TRUE(s.AddressBook.empty());
     EXPECT_TRUE(startup.applyPosition && startup.applySize);
@@ -133,7 +129,7 @@ TEST_F(SettingsFileTest, FirstStartWindowOptionsAndListsBoundedByHowAndTheBookLo
     EXPECT_TRUE(s.DeveloperToolBar && s.DeveloperKlab);
 
     WriteBytes(ini, "[Configuration]\r\n8=0\r\n");
-    (void)LoadBoth(&startup);
+    (void)LoadBoth();
     EXPECT_FALSE(startup.applyPosition || startup.applySize);
 
     // A list that shrank leaves its old keys, which How hides.
@@ -203,7 +199,7 @@ TEST_F(SettingsFileTest, SignatureFileExistsOnlyWhileThereIsASignatureAndARefuse
     EXPECT_FALSE(SaveMainWindowSettings(elsewhere, s).ok());
 }
 
-TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadAndUnknownLinesStay)
+TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMainWindowTakesIt)
 {
     const std::string mine = "; my notes\r\n[Plugin]\r\nanswer=42\r\n[Configuration]\r\nUnknownKey=stay\r\n";
     WriteBytes(ini, mine);
@@ -215,7 +211,7 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadAndUnknownLinesStay)
                .TypeMaxLengths = {1, 2, 3, 4, 5, 6, 7, 8, 9, 4321}, .MenuTop = 3, .MenuLeft = 4, .ToolTop = 5,
                .ToolLeft = 6, .FromTop = 7, .FromLeft = 8, .SubjectTop = 9, .SubjectLeft = 10,
                .DeveloperToolBar = true, .AddressBook = {"Taro,X1,,3,-1", Sj("花子,h@example.jp,1234,2,1")},
-               .SenderList = {"me@example.jp", "me2@example.jp,reply@example.jp"}, .SenderAddress = "",
+               .SenderList = {"me2@example.jp,reply@example.jp", "me@example.jp"}, .SenderAddress = "",
                .SignatureText = Sj("山田\r\n090-0000-0000")};
     for (const OptionInfo& option : Options()) {
         s.*option.field = !option.defaultValue;
@@ -232,31 +228,20 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadAndUnknownLinesStay)
     s.DeveloperToolBar = false;
     s.SenderAddress = s.SenderList.front();
 
-    MainWindowStartup startup;
-    Settings back = LoadBoth(&startup);
-    (void)ApplySettingsToMainWindow({}, back);
-    EXPECT_EQ(back, s);
+    Settings back = LoadBoth();
     EXPECT_TRUE(startup.applyPosition && startup.applySize);
+    // The main window replaces its check list only when the lines differ: the ticks stay.
+    EXPECT_FALSE(ApplySettingsToMainWindow(s.AddressBook, back).replaceCheckList);
+    const MainWindowUpdate update =
+        ApplySettingsToMainWindow(Lines(s.AddressBook.rbegin(), s.AddressBook.rend()), back);
+    EXPECT_EQ(std::tie(update.replaceCheckList, update.checkListItems, update.senderItems, update.senderIndex),
+              std::make_tuple(true, s.AddressBook, s.SenderList, 0));
+    EXPECT_EQ(back, s);
     EXPECT_EQ(LoadAllSettings(dir), s);
-}
 
-TEST(ApplySettingsToMainWindowTest, ReplacesTheCheckListOnlyWhenItsLinesDiffer)
-{
-    Settings s;
-    s.AddressBook = {"a,1,,0,-1", "b,2,,0,-1"};
-    s.SenderList = {"me@x.jp,r@x.jp", "o@x.jp"};
-    const MainWindowUpdate same = ApplySettingsToMainWindow(s.AddressBook, s);
-    EXPECT_FALSE(same.replaceCheckList); // the ticks stay
-    EXPECT_EQ(std::tie(same.senderItems, same.senderIndex), std::make_tuple(s.SenderList, 0));
-    EXPECT_EQ(s.SenderAddress, "me@x.jp,r@x.jp");
-    const MainWindowUpdate differs = ApplySettingsToMainWindow(Lines{"b,2,,0,-1", "a,1,,0,-1"}, s);
-    EXPECT_TRUE(differs.replaceCheckList);
-    EXPECT_EQ(differs.checkListItems, s.AddressBook);
-
-    s.SenderList.clear();
-    const MainWindowUpdate none = ApplySettingsToMainWindow(s.AddressBook, s);
-    EXPECT_EQ(std::tie(none.senderItems, none.senderIndex), std::make_tuple(Lines{}, -1));
-    EXPECT_EQ(s.SenderAddress, "");
+    back.SenderList.clear();
+    const MainWindowUpdate none = ApplySettingsToMainWindow(s.AddressBook, back);
+    EXPECT_EQ(std::tie(none.senderItems, none.senderIndex, back.SenderAddress), std::make_tuple(Lines{}, -1, ""));
 }
 
 } // namespace
