@@ -16,6 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace test;
 using Lines = std::vector<std::string>;
+using S = Settings;
 
 class SettingsFileTest : public ::testing::Test {
 protected:
@@ -45,10 +46,9 @@ TEST_F(SettingsFileTest, EachOptionKeyReachesItsOwnFieldWithItsDefault)
 {
     // Written out here rather than taken from the option table, so that a
     // wrong row in the table shows.
-    using S = Settings;
     const std::tuple<const char*, bool S::*, bool> rows[] = {
         {"1", &S::ShowSendCompleteMessage, true}, {"2", &S::ScrollLongStatusHints, true}, {"3", &S::ConfirmClear, true},
-        {"4", &S::ShowSplitResult, true},  {"5", &S::BeepOnMessage, true}, {"6", &S::RecordHistory, true},
+        {"4", &S::ShowSplitResult, true}, {"5", &S::BeepOnMessage, true}, {"6", &S::RecordHistory, true},
         {"7", &S::AutoSplitOnOverflow, false}, {"8", &S::RememberWindowPosition, false},
         {"9", &S::RememberWindowSize, false}, {"11", &S::AssumeSingleByteAtEnds, true},
         {"12", &S::CountFinalLineBreakShift, true}, {"13", &S::AttachmentDoubleClickProperties, true},
@@ -69,9 +69,8 @@ TEST_F(SettingsFileTest, EachOptionKeyReachesItsOwnFieldWithItsDefault)
     }
 }
 
-TEST_F(SettingsFileTest, DamagedValuesAreClampedOnLoading)
+TEST_F(SettingsFileTest, DamagedValuesAreClampedAndUnspecifiedTypeLimitsFollowTheirRuleInBothHalves)
 {
-    using S = Settings;
     const std::tuple<const char*, std::int32_t S::*, std::int32_t> rows[] = {
         {"FontSize=80", &S::FontSize, 50}, {"FontSize=0", &S::FontSize, 1}, {"Interval=30", &S::Interval, 10},
         {"Interval=-2", &S::Interval, 0}, {"POPInterval=11", &S::POPInterval, 10}, {"VCount=3", &S::VCount, 6},
@@ -83,10 +82,7 @@ TEST_F(SettingsFileTest, DamagedValuesAreClampedOnLoading)
         EXPECT_EQ(LoadWith(line).*field, expected) << line;
     }
     EXPECT_EQ(LoadWith("POP3PASS=hello").POP3PASS, ""); // does not decode
-}
 
-TEST_F(SettingsFileTest, UnspecifiedTypeLimitsFollowTheirRuleInBothHalves)
-{
     // MaxLen/FixLen as stored, then as loaded; FixLen's default 55 is over a limit of 50.
     const std::pair<const char*, std::pair<std::int32_t, std::int32_t>> rows[] = {
         {"MaxLen=40\r\nFixLen=10", {384, 55}}, {"MaxLen=40\r\nFixLen=900", {384, 55}}, {"MaxLen=49", {384, 55}},
