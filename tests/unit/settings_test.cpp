@@ -84,12 +84,12 @@ TEST_F(SettingsFileTest, DamagedValuesAreClampedAndUnspecifiedTypeLimitsFollowTh
     EXPECT_EQ(LoadWith("POP3PASS=hello").POP3PASS, ""); // does not decode
 
     // MaxLen/FixLen as stored, then as loaded; FixLen's default 55 is over a limit of 50.
-    const std::pair<const char*, std::pair<std::int32_t, std::int32_t>> rows[] = {
+    const std::pair<const char*, std::pair<std::int32_t, std::int32_t>> limits[] = {
         {"MaxLen=40\r\nFixLen=10", {384, 55}}, {"MaxLen=40\r\nFixLen=900", {384, 55}}, {"MaxLen=49", {384, 55}},
         {"MaxLen=100\r\nFixLen=200", {100, 0}}, {"MaxLen=50\r\nFixLen=50", {50, 50}}, {"MaxLen=50", {50, 0}},
         {"MaxLen=x\r\nFixLen=7", {384, 7}},
     };
-    for (const auto& [stored, maxAndFix] : rows) {
+    for (const auto& [stored, maxAndFix] : limits) {
         SCOPED_TRACE(stored);
         const Settings both = LoadWith(stored);
         Settings mainOnly;
