@@ -13,7 +13,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(AddressBookLineTest, TakenApartByTheirCommasAndFormattedBack)
+TEST(AddressBookLineTest, TakenApartByTheirCommasFormattedBackAndSorted)
 {
     const std::pair<std::string, AddressBookEntry> rows[] = {
         {"Taro,X1,,3,-1", {"Taro", "X1", "", 3, -1}}, {"Taro,X1,,3", {"Taro", "X1", "", 3, -1}},
@@ -32,10 +32,8 @@ TEST(AddressBookLineTest, TakenApartByTheirCommasAndFormattedBack)
     EXPECT_EQ(FormatAddressBookEntry("Taro", "X1", "", 3, -1), "Taro,X1,,3,-1");
     const AddressBookEntry e{Sj("太郎"), "t@example.jp", "0123", 9, 12};
     EXPECT_EQ(ParseAddressBookEntry(FormatAddressBookEntry(e.name, e.address, e.pin, e.type, e.sender)), e);
-}
 
-TEST(AddressBookLineTest, OrderIsAscendingWithoutRegardToCaseAndStable)
-{
+    // Lines sort ascending without regard to case, and stably.
     EXPECT_FALSE(AddressBookLineLess("ABC", "abc") || AddressBookLineLess("abc", "ABC"));
     EXPECT_TRUE(AddressBookLineLess("Zeta", Sj("あ"))); // double-byte text after ASCII
     // Trail bytes 0x41 and 0x61 belong to different characters.
@@ -72,9 +70,28 @@ protected:
     AddressBookEditor editor{settings, ui};
 };
 
-TEST_F(AddressBookEditorTest, AddAppendsTheLineAndLeavesSelectionAndFields)
+TEST_F(AddressBookEditorTest, AddRefusesBadInputInOrderThenAppendsTheLineLeavingSelectionAndFields)
 {
     settings.AddressBook = {"First,f@x,,0,-1"};
+    const std::string needBoth = Sj("名前とアドレスは必ず入力してください。");
+    // name, address, PIN, type, the message
+    const std::tuple<const char*, const char*, const char*, std::int32_t, std::string> rows[] = {
+        {"Taro", "", "1,2", 3, needBoth}, // tested first: the comma goes unreported
+        {"", "X1", "", -1, needBoth},     {"Ta,ro", "X1", "", 3, noComma}, {"Taro", "X,1", "", 3, noComma},
+        {"Taro", "X1", "1,", 3, noComma}, {"Ta,ro", "X1", "", -1, noComma}, // the comma before the type
+        {"Taro", "X1", "", -1, Sj("端末タイプを指定してください。")},
+    };
+    for (const auto& [name, address, pin, type, message] : rows) {
+        SCOPED_TRACE(std::string(name) + "/" + address);
+        ui.Clear();
+        Fill(name, address, pin, type);
+        editor.AddEntry();
+        EXPECT_EQ(ui.events, (Lines{"beep", "message:" + message}));
+        EXPECT_EQ(settings.AddressBook, Lines{"First,f@x,,0,-1"});
+        EXPECT_EQ(editor.Fields().name, name); // what the user typed stays
+    }
+
+    ui.Clear();
     Fill("Taro", "X1", "", 3);
     editor.AddEntry();
     ExpectBook({"First,f@x,,0,-1", "Taro,X1,,3,-1"}, -1);
@@ -95,28 +112,6 @@ TEST_F(AddressBookEditorTest, AddAppendsTheLineAndLeavesSelectionAndFields)
     editor.SenderCheckClicked(false);
     editor.AddEntry();
     ExpectBook({"Aoki,a@x,,0,-1", "kato,k@x,,3,-1", "Sato,s@x,,0,-1"}, 2);
-}
-
-TEST_F(AddressBookEditorTest, AddRefusesBadInputInTheGivenOrder)
-{
-    const std::string needBoth = Sj("名前とアドレスは必ず入力してください。");
-    // name, address, PIN, type, the message
-    const std::tuple<const char*, const char*, const char*, std::int32_t, std::string> rows[] = {
-        {"Taro", "", "1,2", 3, needBoth}, // tested first: the comma goes unreported
-        {"", "X1", "", -1, needBoth},     {"Ta,ro", "X1", "", 3, noComma}, {"Taro", "X,1", "", 3, noComma},
-        {"Taro", "X1", "1,", 3, noComma}, {"Ta,ro", "X1", "", -1, noComma}, // the comma before the type
-        {"Taro", "X1", "", -1, Sj("端末タイプを指定してください。")},
-    };
-    settings.AddressBook = {"Keep,k@x,,0,-1"};
-    for (const auto& [name, address, pin, type, message] : rows) {
-        SCOPED_TRACE(std::string(name) + "/" + address);
-        ui.Clear();
-        Fill(name, address, pin, type);
-        editor.AddEntry();
-        EXPECT_EQ(ui.events, (Lines{"beep", "message:" + message}));
-        EXPECT_EQ(settings.AddressBook, Lines{"Keep,k@x,,0,-1"});
-        EXPECT_EQ(editor.Fields().name, name); // what the user typed stays
-    }
 }
 
 TEST_F(AddressBookEditorTest, ReplaceNeedsALoadedEntryKeepsItsIndexAndCanBeAutomatic)
