@@ -16,15 +16,14 @@ using Lines = std::vector<std::string>;
 TEST(AddressBookLineTest, TakenApartByTheirCommasFormattedBackAndSorted)
 {
     const std::pair<std::string, AddressBookEntry> rows[] = {
-        {"Taro,X1,,3,-1", {"Taro", "X1", "", 3, -1}}, {"Taro,X1,,3", {"Taro", "X1", "", 3, -1}},
+        {Sj("山田花子,h@example.jp,,3,-1"), {Sj("山田花子"), "h@example.jp", "", 3, -1}},
         {"Taro,X1,1234,2,1", {"Taro", "X1", "1234", 2, 1}}, {"a,b,c,4,2,extra,more", {"a", "b", "c", 4, 2}},
         // Four fields: one type digit is read. Fewer: positions step on by two.
-        {"Taro,X1,,12", {"Taro", "X1", "", 1, -1}}, {"Taro,X1", {"Taro", "X", "", 0, -1}},
-        {"Taro", {"", "T", "r", 0, -1}}, {"", {"", "", "", 0, -1}}, {"a,b,,,", {"a", "b", "", 0, -1}},
-        {"a,b,,-1,0", {"a", "b", "", -1, 0}}, // stored as is, not range-checked
+        {"Taro,X1,,3", {"Taro", "X1", "", 3, -1}}, {"Taro,X1,,12", {"Taro", "X1", "", 1, -1}},
+        {"Taro,X1", {"Taro", "X", "", 0, -1}}, {"Taro", {"", "T", "r", 0, -1}}, {"", {"", "", "", 0, -1}},
+        {"a,b,,,", {"a", "b", "", 0, -1}}, {"a,b,,-1,0", {"a", "b", "", -1, 0}}, // stored as is, not range-checked
         {"Taro,X1,,3,z", {"Taro", "X1", "", 0, -1}}, {"Taro,X1,,3x,1", {"Taro", "X1", "", 0, -1}},
         {"Taro,X1,,99999999999,1", {"Taro", "X1", "", 0, -1}},
-        {Sj("山田花子,h@example.jp,,3,-1"), {Sj("山田花子"), "h@example.jp", "", 3, -1}},
     };
     for (const auto& [line, expected] : rows) {
         EXPECT_EQ(ParseAddressBookEntry(line), expected) << line;
@@ -123,8 +122,7 @@ TEST_F(AddressBookEditorTest, ReplaceNeedsALoadedEntryKeepsItsIndexAndCanBeAutom
     EXPECT_EQ(settings.AddressBook, (Lines{"Taro,X1,,3,-1", "Hanako,H1,,6,-1"}));
 
     Load(1);
-    editor.SetName("");
-    editor.SetAddress("");
+    Fill("", "", "", 6);
     editor.ReplaceEntry();
     ExpectBook({"Taro,X1,,3,-1", ",,,6,-1"}, 1); // empty name and address are accepted here
     editor.SetPin("1,2");
