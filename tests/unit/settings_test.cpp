@@ -138,9 +138,8 @@ TEST_F(SettingsFileTest, FirstStartWindowOptionsAndListsBoundedByHowAndTheBookLo
         EXPECT_NE(file.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(LoadBoth().AddressBook, (Lines{"a,1", "D,4", "e,5"})); // sorted while sorting is on
-    std::string unsorted = file;
-    unsorted.replace(unsorted.find("\r\n16=1\r\n"), 8, "\r\n16=0\r\n");
-    WriteBytes(ini, unsorted);
+    s.SortAddressBook = false;
+    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
     EXPECT_EQ(LoadBoth().AddressBook, (Lines{"e,5", "a,1", "D,4"}));
 
     // A damaged count does not exhaust memory.
