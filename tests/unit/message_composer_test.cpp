@@ -32,7 +32,7 @@ protected:
 
 // ------------------------------------------------------------ the check list
 
-TEST_F(ComposerTest, TicksByHandAndModesApplyTheirTypes)
+TEST_F(ComposerTest, TicksByHandAndModesApplyTheirTypesAndTheSurveyNamesThem)
 {
     // the lines, the ticked ones, the type and status text that follow
     const std::tuple<Lines, std::vector<int>, std::int32_t, const char*> rows[] = {
@@ -87,11 +87,9 @@ TEST_F(ComposerTest, TicksByHandAndModesApplyTheirTypes)
     composer.SelectAddressBookMode();
     EXPECT_EQ(ui.statusTexts, (Lines{Sj("アドレス帳：アドレス帳から選択してください。"), Sj("EZweb 方式を選択")}));
     EXPECT_EQ(composer.TypeState().CurrentTerminalType, 7);
-}
 
-TEST_F(ComposerTest, SurveyOfTheHighlightedEntryWithoutAKnownTypeSaysSo)
-{
-    // The window tests survey an entry of a known type and a menu over no entry.
+    // The survey of the highlighted entry; the window tests survey a known type.
+    ui.Clear();
     Book({"a,x,,4,-1", "c,z,,42,-1"});
     composer.SetTick(0, true); // ticks do not matter, the highlight does
     composer.SetHighlighted(1);
