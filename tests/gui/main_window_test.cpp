@@ -18,25 +18,24 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace kitemail::test {
 namespace {
-
-QColor Base(const QWidget* w) { return w->palette().color(QPalette::Base); }
 
 // "+" for an input area open to typing (enabled, window colour), "-" for a
 // closed one (disabled, button face), "?" for anything between.
 QString Look(const QWidget* w)
 {
     const QPalette& app = QApplication::palette();
-    if (w->isEnabled() && Base(w) == app.color(QPalette::Base)) {
+    const QColor base = w->palette().color(QPalette::Base);
+    if (w->isEnabled() && base == app.color(QPalette::Base)) {
         return QStringLiteral("+");
     }
-    return !w->isEnabled() && Base(w) == app.color(QPalette::Button) ? QStringLiteral("-") : QStringLiteral("?");
+    return !w->isEnabled() && base == app.color(QPalette::Button) ? QStringLiteral("-") : QStringLiteral("?");
 }
-
-QString Flag(bool on) { return on ? QStringLiteral("+") : QStringLiteral("-"); }
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -51,43 +50,28 @@ protected:
 
 // ------------------------------------------------------------ live count
 
-TEST_F(MainWindowTest, CountIsBlackAtTheLimitAndRedOneByteOver)
+TEST_F(MainWindowTest, SignatureAndBodyAreCountedAsTheyWillBeSent)
 {
-    // Option 12 off: no allowance for a body that ends double-byte.
-    program.WriteIni("[Configuration]\nDefaultType=3\n12=0\n[Length]\n3=10\n");
+    program.WriteIni("[Configuration]\nDefaultType=3\n22=1\nSignatureA=Taro\n[Developer]\nToolBar=1\n");
+    WriteSjisFile(program.Dir() / "Signature.txt", "署名です\nabc\n");
     program.Start();
-    // The count in its colour, the limit, and the gauge.
-    const auto shown = [this] {
-        auto* gauge = program.Find<QProgressBar>("Gauge1");
-        return Count() + program.Find<QLabel>("CountOfChr")->palette().color(QPalette::WindowText).name() + " " +
-               Limit() + " " + QString::number(gauge->value()) + "/" + QString::number(gauge->maximum());
-    };
-    Commit(Body(), QString::fromUtf8("あいうえお"));
-    EXPECT_EQ(shown(), "10#000000 / 10 10/10");
-    TypeKey(Body(), QStringLiteral("a"));
-    EXPECT_EQ(shown(), "11#ff0000 / 10 10/10");
-    QTest::keyClick(Body(), Qt::Key_Backspace);
-    EXPECT_EQ(shown(), "10#000000 / 10 10/10");
-}
+    // Each line of the file ends with CR LF; the last one ends the text.
+    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("署名です\nabc"));
+    EXPECT_EQ(Count(), "13"); // 8 + CR LF + 3
+    EXPECT_EQ(program.Find<QAction>("SignatureA")->text(), QStringLiteral("TypeA(&A) : Taro"));
+    EXPECT_EQ(program.Find<QAction>("SignatureB")->text(), QString::fromUtf8("TypeB(&B) : 設定されていません。"));
+    EXPECT_FALSE(program.Find<Bar>("DeveloperBar")->isHidden());
+    EXPECT_TRUE(program.Find<Bar>("KlabBar")->isHidden());
 
-TEST_F(MainWindowTest, BodyIsCountedAsItWillBeSent)
-{
-    program.WriteIni("[Configuration]\nDefaultType=3\n");
-    program.Start();
-    const struct { const char* text; const char* count; std::vector<char32_t> unmappable; } rows[] = {
-        // A line break goes out as CR LF. Half-width kana go out full-width, ka
-        // with its voiced mark as ga: 2, and 2 for ending with a double-byte
-        // character. Characters as an input method gives them are ordinary.
-        {"a\nb", "4", {}}, {"ｶﾞ", "4", {}}, {"〜−x", "5", {}},
-        // No Shift_JIS code: counted as its placeholder, named in the status.
-        {"a😀b", "4", {0x1F600}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
+    // A line break goes out as CR LF. Half-width kana go out full-width, ka
+    // with its voiced mark as ga: 2, and 2 for ending with a double-byte
+    // character. Characters as an input method gives them are ordinary. No
+    // Shift_JIS code: counted as its placeholder, named in the status.
+    const std::pair<const char*, const char*> rows[] = {{"a\nb", "4"}, {"ｶﾞ", "4"}, {"〜−x", "5"}, {"a😀b", "4"}};
+    for (const auto& [text, count] : rows) {
         Body()->clear();
-        Commit(Body(), QString::fromUtf8(row.text));
-        EXPECT_EQ(Count(), row.count);
-        EXPECT_EQ(program.Main().Composer().UnmappableCharacters(), row.unmappable);
+        Commit(Body(), QString::fromUtf8(text));
+        EXPECT_EQ(Count(), count) << text;
     }
     EXPECT_TRUE(Status().startsWith(QString::fromUtf8("本文：")) && Status().contains(QStringLiteral("U+1F600")))
         << Status().toStdString();
@@ -100,8 +84,10 @@ TEST_F(MainWindowTest, BodyIsCountedAsItWillBeSent)
 TEST_F(MainWindowTest, TypeBoxDecidesTheInputAreasAndTheLimit)
 {
     // A default type outside the table starts unspecified (MaxLen, FixLen).
-    // FOMA has a slot of its own; no type takes MaxLen.
-    program.WriteIni("[Configuration]\nDefaultType=12\nMaxLen=700\nFixLen=20\n[Length]\n8=12001\n9=4444\n");
+    // FOMA has a slot of its own; no type takes MaxLen. Option 12 off: no
+    // allowance for a body that ends double-byte.
+    program.WriteIni("[Configuration]\nDefaultType=12\nMaxLen=700\nFixLen=20\n12=0\n"
+                     "[Length]\n3=10\n8=12001\n9=4444\n");
     program.Start();
     EXPECT_EQ(TypeBox()->currentIndex(), -1);
     EXPECT_EQ(Count() + " " + Limit(), "20 / 700");
@@ -109,12 +95,12 @@ TEST_F(MainWindowTest, TypeBoxDecidesTheInputAreasAndTheLimit)
     // Subject (box and bar), PIN, attachment page, animation, note; the limit.
     const auto shown = [&] {
         return Look(program.Find<QLineEdit>("Edit2")) + Look(program.Find<QLineEdit>("Edit4")) +
-               Look(program.Find<QLineEdit>("Edit3")) + Flag(tabs->isTabVisible(2)) +
-               Flag(program.Find<QWidget>("AnimeCheck")->isEnabled()) +
-               Flag(!program.Find<QLabel>("NoteLabel")->isHidden()) + " " + Limit();
+               Look(program.Find<QLineEdit>("Edit3")) + (tabs->isTabVisible(2) ? "+" : "-") +
+               (program.Find<QWidget>("AnimeCheck")->isEnabled() ? "+" : "-") +
+               (program.Find<QLabel>("NoteLabel")->isHidden() ? "- " : "+ ") + Limit();
     };
     const std::pair<int, const char*> rows[] = {
-        {0, "++-++- / 6000"}, {1, "++---- / 384"},  {2, "--+--- / 384"},   {3, "++---- / 500"},
+        {0, "++-++- / 6000"}, {1, "++---- / 384"},  {2, "--+--- / 384"},   {3, "++---- / 10"},
         {4, "++-+-- / 20000"}, {8, "++-++- / 12001"}, {9, "++-+-- / 4444"}, {-1, "++++-+ / 700"}};
     for (const auto& [type, expected] : rows) {
         if (type >= 0) {
@@ -126,42 +112,43 @@ TEST_F(MainWindowTest, TypeBoxDecidesTheInputAreasAndTheLimit)
         EXPECT_EQ(program.Main().Composer().TypeState().CurrentTerminalType, type);
         EXPECT_EQ(shown(), QString::fromUtf8(expected)) << type;
     }
+
+    // The count is black at the limit and red one byte over; the gauge stops full.
+    TypeBox()->setCurrentIndex(3);
+    const auto count = [this] {
+        auto* gauge = program.Find<QProgressBar>("Gauge1");
+        return Count() + program.Find<QLabel>("CountOfChr")->palette().color(QPalette::WindowText).name() + " " +
+               QString::number(gauge->value()) + "/" + QString::number(gauge->maximum());
+    };
+    Commit(Body(), QString::fromUtf8("あいうえお"));
+    EXPECT_EQ(count(), "10#000000 10/10");
+    TypeKey(Body(), QStringLiteral("a"));
+    EXPECT_EQ(count(), "11#ff0000 10/10");
+    QTest::keyClick(Body(), Qt::Key_Backspace);
+    EXPECT_EQ(count(), "10#000000 10/10");
 }
 
-// Which type the ticks give is the composer's; this is the window's side.
-TEST_F(MainWindowTest, TicksDeriveTheTypeAndModesSwapColours)
+TEST_F(MainWindowTest, SenderListSubjectBarAndModes)
 {
-    program.WriteIni("[TEL]\nHow=3\n0=A,a@x,,3,-1\n1=B,b@x,,3,-1\n2=C,c@x,,6,-1\n");
+    program.WriteIni("[Configuration]\n19=1\n"
+                     "[MyAddress]\nHow=2\n0=first@example.jp\n1=second@example.jp,reply@example.jp\n"
+                     "[TEL]\nHow=3\n0=A,a@x,,3,-1\n1=B,b@x,,3,-1\n2=C,c@x,,6,-1\n");
     program.Start();
-    auto* list = program.Find<QListWidget>("CheckListBox1");
-    auto* edit1 = program.Find<QLineEdit>("Edit1");
-    auto* byList = program.Find<QRadioButton>("RadioButton1");
-    const QColor window = QApplication::palette().color(QPalette::Base);
-    const QColor face = QApplication::palette().color(QPalette::Button);
-    EXPECT_EQ(Base(list), face);
-    EXPECT_EQ(Look(edit1), "+");
-    QTest::mouseClick(byList, Qt::LeftButton);
-    EXPECT_TRUE(byList->isChecked());
-    EXPECT_EQ(std::pair(Base(list), Base(edit1)), std::pair(window, face));
+    // Closing the settings pushes the sender list in again.
+    auto* senders = program.Find<QComboBox>("ComboBox2");
+    senders->setCurrentIndex(1);
+    // Type 0 counts the whole sender text (34 bytes) on top of F = 55.
+    EXPECT_EQ(Count(), "89");
+    {
+        ModalWatcher watcher([](QWidget* modal) { modal->close(); });
+        program.Find<QAction>("Settings1")->trigger();
+        EXPECT_EQ(watcher.Seen(), 1);
+    }
+    EXPECT_EQ(senders->currentIndex(), 0);
+    EXPECT_EQ(program.Main().LiveSettings().SenderAddress, "first@example.jp");
+    EXPECT_EQ(Count(), "71");
 
-    list->item(0)->setCheckState(Qt::Checked);
-    list->item(1)->setCheckState(Qt::Checked);
-    EXPECT_EQ(Status() + " " + Limit(), QString::fromUtf8("i-mode Mail 方式を選択 / 500"));
-    list->item(2)->setCheckState(Qt::Checked);
-    EXPECT_EQ(Status() + " " + Limit(), QString::fromUtf8("方式を特定出来ません / 384"));
-
-    // Typing in the address box does not switch back; a click does.
-    Commit(edit1, QStringLiteral("x"));
-    EXPECT_TRUE(byList->isChecked());
-    QTest::mouseClick(edit1, Qt::LeftButton);
-    EXPECT_TRUE(program.Find<QRadioButton>("RadioButton2")->isChecked());
-    EXPECT_EQ(Status() + " " + Limit(), QString::fromUtf8("直接入力：Emailアドレスを入力してください。 / 6000"));
-}
-
-TEST_F(MainWindowTest, SubjectBoxAndSubjectBarMirrorEachOther)
-{
-    program.WriteIni("[Configuration]\n19=1\n");
-    program.Start();
+    // The subject box and the subject bar mirror each other.
     auto* edit2 = program.Find<QLineEdit>("Edit2");
     auto* edit4 = program.Find<QLineEdit>("Edit4");
     EXPECT_FALSE(program.Find<QWidget>("SubjectBar")->isHidden());
@@ -174,65 +161,59 @@ TEST_F(MainWindowTest, SubjectBoxAndSubjectBarMirrorEachOther)
     Commit(edit4, QStringLiteral("Hi"));
     EXPECT_EQ(edit2->text(), QStringLiteral("Hi"));
     EXPECT_EQ(Count().toInt(), before + 2);
-}
 
-TEST_F(MainWindowTest, SignatureAndDeveloperSettingsReachTheWindow)
-{
-    program.WriteIni("[Configuration]\nDefaultType=3\n14=1\n22=1\nSignatureA=Taro\n[Developer]\nToolBar=1\n");
-    WriteSjisFile(program.Dir() / "Signature.txt", "署名です\nabc\n");
-    program.Start();
-    // Each line of the file ends with CR LF; the last one ends the text.
-    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("署名です\nabc"));
-    EXPECT_EQ(Count(), "13"); // 8 + CR LF + 3
-    EXPECT_EQ(program.Find<QAction>("SignatureA")->text(), QStringLiteral("TypeA(&A) : Taro"));
-    EXPECT_EQ(program.Find<QAction>("SignatureB")->text(), QString::fromUtf8("TypeB(&B) : 設定されていません。"));
-    EXPECT_FALSE(program.Find<Bar>("DeveloperBar")->isHidden());
-    EXPECT_TRUE(program.Find<Bar>("KlabBar")->isHidden());
-}
+    // Which type the ticks give is the composer's; this is the window's side.
+    auto* list = program.Find<QListWidget>("CheckListBox1");
+    auto* byList = program.Find<QRadioButton>("RadioButton1");
+    QTest::mouseClick(byList, Qt::LeftButton);
 
-TEST_F(MainWindowTest, SettingsClosingPushesTheSenderListIn)
-{
-    program.WriteIni("[MyAddress]\nHow=2\n0=first@example.jp\n1=second@example.jp,reply@example.jp\n");
-    program.Start();
-    auto* senders = program.Find<QComboBox>("ComboBox2");
-    ASSERT_EQ(senders->count(), 2);
-    senders->setCurrentIndex(1);
-    EXPECT_EQ(program.Main().LiveSettings().SenderAddress, "second@example.jp,reply@example.jp");
-    // Type 0 counts the whole sender text (34 bytes) on top of F = 55.
-    EXPECT_EQ(Count(), "89");
-    ModalWatcher watcher([](QWidget* modal) { modal->close(); });
-    program.Find<QAction>("Settings1")->trigger();
-    EXPECT_EQ(watcher.Seen(), 1);
-    EXPECT_EQ(senders->currentIndex(), 0);
-    EXPECT_EQ(program.Main().LiveSettings().SenderAddress, "first@example.jp");
-    EXPECT_EQ(Count(), "71");
+    list->item(0)->setCheckState(Qt::Checked);
+    list->item(1)->setCheckState(Qt::Checked);
+    EXPECT_EQ(Status() + " " + Limit(), QString::fromUtf8("i-mode Mail 方式を選択 / 500"));
+    list->item(2)->setCheckState(Qt::Checked);
+    EXPECT_EQ(Status() + " " + Limit(), QString::fromUtf8("方式を特定出来ません / 384"));
+
+    // Typing in the address box does not switch back; a click does.
+    Commit(program.Find<QLineEdit>("Edit1"), QStringLiteral("x"));
+    EXPECT_TRUE(byList->isChecked());
+    QTest::mouseClick(program.Find<QLineEdit>("Edit1"), Qt::LeftButton);
+    EXPECT_TRUE(program.Find<QRadioButton>("RadioButton2")->isChecked());
+    EXPECT_EQ(Status() + " " + Limit(), QString::fromUtf8("直接入力：Emailアドレスを入力してください。 / 6000"));
 }
 
 // ------------------------------------------------------------ close and restart
 
-TEST_F(MainWindowTest, WhileAMailIsInFlightCtrlGIsIgnoredAndCloseIsRefused)
+TEST_F(MainWindowTest, WhileAMailIsInFlightCloseIsRefusedAndAFailedSaveStillCloses)
 {
     program.Start();
-    int beeps = 0;
     int sent = 0;
-    QObject::connect(&program.Main(), &MainWindow::beeped, [&beeps] { ++beeps; });
     QObject::connect(program.Find<QAction>("Send1"), &QAction::triggered, [&sent] { ++sent; });
     program.Main().SetSending(true);
-    ModalWatcher noBoxes([](QWidget* w) {
-        ADD_FAILURE() << "unexpected box " << w->objectName().toStdString();
-        w->close();
-    });
-    QTest::keyClick(&program.Main(), Qt::Key_G, Qt::ControlModifier);
-    EXPECT_EQ(sent, 0);
-    EXPECT_FALSE(program.Close());
-    EXPECT_TRUE(program.Main().isVisible());
-    EXPECT_EQ(Status(), QString::fromUtf8("送信中：終了できません。完了or中止してから終了してください。"));
-    EXPECT_EQ(beeps, 1);
-    EXPECT_FALSE(std::filesystem::exists(program.Ini()));
-
+    {
+        ModalWatcher noBoxes([](QWidget* w) {
+            ADD_FAILURE() << "unexpected box " << w->objectName().toStdString();
+            w->close();
+        });
+        QTest::keyClick(&program.Main(), Qt::Key_G, Qt::ControlModifier);
+        EXPECT_EQ(sent, 0);
+        EXPECT_FALSE(program.Close());
+        EXPECT_TRUE(program.Main().isVisible());
+        EXPECT_EQ(Status(), QString::fromUtf8("送信中：終了できません。完了or中止してから終了してください。"));
+        EXPECT_FALSE(std::filesystem::exists(program.Ini()));
+    }
     program.Main().SetSending(false);
+    // A folder where the file should be: every write of it fails, is
+    // reported, and the window closes all the same.
+    std::filesystem::create_directory(program.Ini());
+    ModalWatcher watcher([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        const QString shown = box ? box->text() : QString();
+        EXPECT_TRUE(shown.endsWith(QString::fromUtf8(" に書き込めません")) && shown.contains(QStringLiteral("Kiteml.ini")))
+            << shown.toStdString();
+        modal->close();
+    });
     EXPECT_TRUE(program.Close());
-    EXPECT_TRUE(std::filesystem::exists(program.Ini()));
+    EXPECT_EQ(watcher.Seen(), 1);
 }
 
 TEST_F(MainWindowTest, LayoutIsKeptOnlyWithOptionNine)
@@ -247,41 +228,12 @@ TEST_F(MainWindowTest, LayoutIsKeptOnlyWithOptionNine)
     EXPECT_NE(ReadSjisFile(program.Ini()).find("Width=800"), std::string::npos);
 
     ASSERT_TRUE(program.Close());
-    program.WriteIni("[Configuration]\n8=1\n9=1\n19=1\n");
+    program.WriteIni("[Configuration]\n9=1\n");
     program.Start();
     program.Main().move(40, 30);
     program.Main().resize(700, 450);
-    // Drag the sender bar by its grip one row down.
-    auto* senderBar = program.Find<Bar>("SenderBar");
-    const QPoint start = senderBar->Position();
-    QWidget* grip = senderBar->childAt(3, 10);
-    ASSERT_NE(grip, nullptr);
-    QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(3, 10));
-    QMouseEvent move(QEvent::MouseMove, QPointF(3, 10 + 24), grip->mapToGlobal(QPointF(3, 10 + 24)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(grip, &move);
-    QTest::mouseRelease(grip, Qt::LeftButton, {}, QPoint(3, 34));
-    const QPoint moved = senderBar->Position();
-    EXPECT_EQ(moved.y(), start.y() + 24);
     program.Restart();
     EXPECT_EQ(QRect(program.Main().pos(), program.Main().size()), QRect(40, 30, 700, 450));
-    EXPECT_EQ(program.Find<Bar>("SenderBar")->Position(), moved);
-}
-
-TEST_F(MainWindowTest, UnwritableSettingsFileIsReportedAndTheWindowStillCloses)
-{
-    program.Start();
-    // A folder where the file should be: every write of it fails.
-    std::filesystem::create_directory(program.Ini());
-    ModalWatcher watcher([](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        const QString shown = box ? box->text() : QString();
-        EXPECT_TRUE(shown.endsWith(QString::fromUtf8(" に書き込めません")) && shown.contains(QStringLiteral("Kiteml.ini")))
-            << shown.toStdString();
-        modal->close();
-    });
-    EXPECT_TRUE(program.Close());
-    EXPECT_EQ(watcher.Seen(), 1);
 }
 
 // ------------------------------------------------------------ the setup switch
@@ -296,17 +248,17 @@ TEST(SetupSwitch, OpensTheSettingsBeforeTheMainWindowShows)
         bool mainVisibleMeanwhile = true;
         ModalWatcher watcher([&](QWidget* modal) {
             EXPECT_EQ(modal->objectName(), QStringLiteral("SettingsDialog"));
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                mainVisibleMeanwhile &= w->objectName() != QLatin1String("MainWindow") || w->isVisible();
-            }
+            mainVisibleMeanwhile = std::ranges::any_of(QApplication::topLevelWidgets(), [](QWidget* w) {
+                return w->objectName() == QLatin1String("MainWindow") && w->isVisible();
+            });
             modal->close();
         });
         auto windows = CreateProgramWindows(program.Dir(), QString::fromUtf8(argument));
         EXPECT_EQ(watcher.Seen(), opens ? 1 : 0);
         EXPECT_EQ(mainVisibleMeanwhile, !opens);
         // Closing the dialog saved its half.
-        EXPECT_EQ(std::filesystem::exists(program.Ini()), opens);
-        EXPECT_EQ(opens && ReadSjisFile(program.Ini()).find("Ver=0.50") != std::string::npos, opens);
+        const bool saved = std::filesystem::exists(program.Ini());
+        EXPECT_EQ(saved && ReadSjisFile(program.Ini()).find("Ver=0.50") != std::string::npos, opens);
     }
 }
 
@@ -320,7 +272,6 @@ TEST(CommandLine, DataDirAnywhereAndTheFirstOtherArgument)
     EXPECT_EQ(b.dataDir, std::filesystem::path("/d"));
     EXPECT_EQ(b.firstArgument, QStringLiteral("-Setup"));
     EXPECT_FALSE(ParseCommandLine({"kitemail", "--data-dir"}).ok);
-    EXPECT_FALSE(ParseCommandLine({"kitemail"}).dataDir.has_value());
 }
 
 } // namespace
