@@ -18,16 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CliSendTest : public ::testing::Test {
+class CliSendTest : public SmtpSinkSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        EnsureCoreApplication();
-        sink_ = std::make_unique<SmtpSink>();
-        ASSERT_TRUE(sink_->Start()) << sink_->Error();
-    }
-    static void TearDownTestSuite() { sink_.reset(); }
-
     void SetUp() override
     {
         baseline_ = sink_->WaitForMessages(0, std::chrono::milliseconds(0));
@@ -65,7 +57,6 @@ protected:
         return files;
     }
 
-    static inline std::unique_ptr<SmtpSink> sink_;
     TempDir tmp_;
     const fs::path home_ = tmp_.path();
     std::string body_; // a short body file

@@ -20,14 +20,8 @@
 namespace kitemail::test {
 namespace {
 
-class WindowSendTest : public ::testing::Test {
+class WindowSendTest : public SmtpSinkSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        sink_ = std::make_unique<SmtpSink>();
-        ASSERT_TRUE(sink_->Start()) << sink_->Error();
-    }
-    static void TearDownTestSuite() { sink_.reset(); }
 
     void StartWith(int port)
     {
@@ -41,7 +35,6 @@ protected:
     int Stored() const { return sink_->WaitForMessages(0, std::chrono::milliseconds(0)); }
     QString Status() { return program.Find<QLabel>("StatusLabel")->text(); }
 
-    static inline std::unique_ptr<SmtpSink> sink_;
     Program program;
 };
 

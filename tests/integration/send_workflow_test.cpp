@@ -51,16 +51,8 @@ std::string Shown(const QJsonObject& mail, const char* field)
     return s.substr(0, s.find_last_not_of(" \n") + 1);
 }
 
-class SendWorkflowTest : public ::testing::Test {
+class SendWorkflowTest : public test::SmtpSinkSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        test::EnsureCoreApplication();
-        sink_ = std::make_unique<test::SmtpSink>();
-        ASSERT_TRUE(sink_->Start()) << sink_->Error();
-    }
-    static void TearDownTestSuite() { sink_.reset(); }
-
     void SetUp() override
     {
         ASSERT_TRUE(dir_.isValid());
@@ -94,7 +86,6 @@ protected:
         return files;
     }
 
-    static inline std::unique_ptr<test::SmtpSink> sink_;
     int baseline_ = 0;
     QTemporaryDir dir_;
     std::filesystem::path historyDir_ = std::filesystem::path(dir_.path().toStdString()) / "mail";

@@ -24,16 +24,8 @@ namespace {
 
 using test::MailRecorder;
 
-class SmtpServerTest : public ::testing::Test {
+class SmtpServerTest : public test::SmtpSinkSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        test::EnsureCoreApplication();
-        sink_ = std::make_unique<test::SmtpSink>();
-        ASSERT_TRUE(sink_->Start()) << sink_->Error();
-    }
-    static void TearDownTestSuite() { sink_.reset(); }
-
     void SetUp() override
     {
         ASSERT_TRUE(sink_ && sink_->Port() != 0);
@@ -73,7 +65,6 @@ protected:
         return s;
     }
 
-    static std::unique_ptr<test::SmtpSink> sink_;
     int baseline_ = 0; // messages the server held before this request
     int number_ = 0;
     test::TempDir dir;
@@ -81,7 +72,6 @@ protected:
     MailRecorder rec{mail};
 };
 
-std::unique_ptr<test::SmtpSink> SmtpServerTest::sink_;
 
 TEST_F(SmtpServerTest, OneRecipientJapaneseSubjectAndBody)
 {

@@ -1,5 +1,7 @@
 #include "smtp_sink.h"
 
+#include "qt_app.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -131,6 +133,13 @@ QJsonObject ParseStoredMail(const std::string& path)
 std::string DecodedBytes(const QJsonObject& object, const char* field)
 {
     return QByteArray::fromBase64(object.value(QLatin1String(field)).toString().toLatin1()).toStdString();
+}
+
+void SmtpSinkSuite::SetUpTestSuite()
+{
+    EnsureCoreApplication();
+    sink_ = std::make_unique<SmtpSink>();
+    ASSERT_TRUE(sink_->Start()) << sink_->Error();
 }
 
 } // namespace kitemail::test

@@ -4,6 +4,8 @@
 
 #include <QJsonObject>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -44,6 +46,15 @@ private:
     std::unique_ptr<QProcess> process_;
     std::uint16_t port_ = 0;
     std::string error_;
+};
+
+// One server for a whole test suite; fixtures derive from this and use sink_.
+class SmtpSinkSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite() { sink_.reset(); }
+
+    static inline std::unique_ptr<SmtpSink> sink_;
 };
 
 // The stored message as Python's email package reads it (see
