@@ -22,7 +22,6 @@ namespace {
 
 class WindowSendTest : public SmtpSinkSuite {
 protected:
-
     void StartWith(int port)
     {
         program.WriteIni("[Configuration]\nServer=127.0.0.1\nPort=" + std::to_string(port)
