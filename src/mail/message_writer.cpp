@@ -228,7 +228,7 @@ void MessageWriter::WriteAttachments()
             defaults.AttachmentEncoding = kEncodingBase64;
             defaults.contentType = kNoRecordContentType;
             defaults.disposition = kDefaultDisposition;
-            WriteBase64Part((*in_.attachments)[i], defaults);
+            WritePart((*in_.attachments)[i], defaults);
             continue;
         }
         AttachmentRecord& rec = **slot;
@@ -241,19 +241,33 @@ void MessageWriter::WriteAttachments()
         if (rec.disposition.empty()) {
             rec.disposition = kDefaultDisposition;
         }
-        switch (rec.AttachmentEncoding) {
-        case kEncodingBase64: WriteBase64Part(rec.fileName, rec); break;
-        case kEncodingQuotedPrintable: WriteQuotedPrintablePart(rec.fileName, rec); break;
-        case kEncodingPlainText: WritePlainTextPart(rec.fileName, rec); break;
-        case kEncodingUuencode: WriteUuencodePart(rec.fileName, rec); break;
-        default: break;
-        }
+        WritePart(rec.fileName, rec);
     }
     if (Finished()) {
         return;
     }
     SendLine("--" + std::string(MimeBoundary) + "--");
     SendLine("");
+}
+
+void MessageWriter::WritePart(const std::string& path, const AttachmentRecord& rec)
+{
+    if (rec.AttachmentEncoding < kEncodingBase64 || rec.AttachmentEncoding > kEncodingUuencode) {
+        return; // an encoding the component does not know: no part
+    }
+    Info(SendMailInfo::Info_AttachmentStart, path);
+    const File f = OpenForReading(path);
+    if (!f) {
+        Info(SendMailInfo::Info_AttachmentFailed, path);
+        return;
+    }
+    switch (rec.AttachmentEncoding) {
+    case kEncodingBase64: WriteBase64Part(f.get(), path, rec); break;
+    case kEncodingQuotedPrintable: WriteQuotedPrintablePart(f.get(), path, rec); break;
+    case kEncodingPlainText: WritePlainTextPart(f.get(), path, rec); break;
+    case kEncodingUuencode: WriteUuencodePart(f.get(), path, rec); break;
+    default: break;
+    }
 }
 
 void MessageWriter::WritePartHeader(const AttachmentRecord& rec, std::string_view contentType,
@@ -274,20 +288,14 @@ void MessageWriter::WritePartHeader(const AttachmentRecord& rec, std::string_vie
     SendLine("");
 }
 
-void MessageWriter::WriteBase64Part(const std::string& path, const AttachmentRecord& rec)
+void MessageWriter::WriteBase64Part(std::FILE* f, const std::string& path, const AttachmentRecord& rec)
 {
-    Info(SendMailInfo::Info_AttachmentStart, path);
-    File f = OpenForReading(path);
-    if (!f) {
-        Info(SendMailInfo::Info_AttachmentFailed, path);
-        return;
-    }
     // Always an encoded word, even for a plain ASCII name.
     const std::string partName = Quoted(EncodeJisWord(PlainFileName(path)));
     WritePartHeader(rec, rec.contentType, partName, "base64", partName);
-    if (std::fseek(f.get(), 0, SEEK_END) == 0) {
-        const long size = std::ftell(f.get());
-        std::rewind(f.get());
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        const long size = std::ftell(f);
+        std::rewind(f);
         InfoNumber(SendMailInfo::Info_AttachmentSize, size < 0 ? 0u : static_cast<std::uint64_t>(size));
     }
     std::array<char, kBase64BlockBytes> block{};
@@ -298,7 +306,7 @@ void MessageWriter::WriteBase64Part(const std::string& path, const AttachmentRec
             return;
         }
         std::size_t got = 0;
-        if (!ReadBlock(f.get(), block.data(), block.size(), got)) {
+        if (!ReadBlock(f, block.data(), block.size(), got)) {
             Info(SendMailInfo::Info_AttachmentFailed, path);
             return;
         }
@@ -328,33 +336,21 @@ void MessageWriter::WriteBase64Part(const std::string& path, const AttachmentRec
     }
 }
 
-void MessageWriter::WriteQuotedPrintablePart(const std::string& path, const AttachmentRecord& rec)
+void MessageWriter::WriteQuotedPrintablePart(std::FILE* f, const std::string& path, const AttachmentRecord& rec)
 {
-    Info(SendMailInfo::Info_AttachmentStart, path);
-    File f = OpenForReading(path);
-    if (!f) {
-        Info(SendMailInfo::Info_AttachmentFailed, path);
-        return;
-    }
     const std::string plain = PlainFileName(path);
     const std::string partName = rec.name.empty() ? plain : rec.name;
     WritePartHeader(rec, rec.contentType, Quoted(partName), "Quoted-Printable", Quoted(plain));
     qp_.Reset();
-    if (!SendEncodedBlocks(f.get(), path, kQpBlockBytes,
+    if (!SendEncodedBlocks(f, path, kQpBlockBytes,
                            [this](std::string_view in, std::string& out) { qp_.Encode(in, out); })) {
         return;
     }
     SendLine("");
 }
 
-void MessageWriter::WritePlainTextPart(const std::string& path, const AttachmentRecord& rec)
+void MessageWriter::WritePlainTextPart(std::FILE* f, const std::string& path, const AttachmentRecord& rec)
 {
-    Info(SendMailInfo::Info_AttachmentStart, path);
-    File f = OpenForReading(path);
-    if (!f) {
-        Info(SendMailInfo::Info_AttachmentFailed, path);
-        return;
-    }
     const std::string plain = PlainFileName(path);
     const std::string partName = rec.name.empty() ? plain : rec.name;
     WritePartHeader(rec, rec.contentType, Quoted(partName), {}, Quoted(plain));
@@ -369,7 +365,7 @@ void MessageWriter::WritePlainTextPart(const std::string& path, const Attachment
             return;
         }
         std::size_t got = 0;
-        if (!ReadBlock(f.get(), block.data(), block.size(), got)) {
+        if (!ReadBlock(f, block.data(), block.size(), got)) {
             Info(SendMailInfo::Info_AttachmentFailed, path);
             return;
         }
@@ -398,14 +394,8 @@ void MessageWriter::WritePlainTextPart(const std::string& path, const Attachment
     }
 }
 
-void MessageWriter::WriteUuencodePart(const std::string& path, const AttachmentRecord& rec)
+void MessageWriter::WriteUuencodePart(std::FILE* f, const std::string& path, const AttachmentRecord& rec)
 {
-    Info(SendMailInfo::Info_AttachmentStart, path);
-    File f = OpenForReading(path);
-    if (!f) {
-        Info(SendMailInfo::Info_AttachmentFailed, path);
-        return;
-    }
     const std::string plain = PlainFileName(path);
     const std::string partName = rec.name.empty() ? plain : rec.name;
     const std::size_t dot = partName.rfind('.');
@@ -413,7 +403,7 @@ void MessageWriter::WriteUuencodePart(const std::string& path, const AttachmentR
     WritePartHeader(rec, "application/octet-stream", Quoted(uueName), {}, Quoted(uueName));
     SendLine(std::string(61, '='));
     SendLine("begin 666 " + partName);
-    if (!SendEncodedBlocks(f.get(), path, kUuBlockSize, EncodeUuBlock)) {
+    if (!SendEncodedBlocks(f, path, kUuBlockSize, EncodeUuBlock)) {
         return;
     }
     SendLine("");

@@ -98,10 +98,13 @@ private:
     // part failed (reported) or the request has finished.
     bool SendEncodedBlocks(std::FILE* f, const std::string& path, std::size_t blockBytes,
                            const std::function<void(std::string_view, std::string&)>& encode);
-    void WriteBase64Part(const std::string& path, const AttachmentRecord& rec);
-    void WriteQuotedPrintablePart(const std::string& path, const AttachmentRecord& rec);
-    void WritePlainTextPart(const std::string& path, const AttachmentRecord& rec);
-    void WriteUuencodePart(const std::string& path, const AttachmentRecord& rec);
+    // Opens the file, reports the part's start (or its failure) and writes
+    // it in its encoding.
+    void WritePart(const std::string& path, const AttachmentRecord& rec);
+    void WriteBase64Part(std::FILE* f, const std::string& path, const AttachmentRecord& rec);
+    void WriteQuotedPrintablePart(std::FILE* f, const std::string& path, const AttachmentRecord& rec);
+    void WritePlainTextPart(std::FILE* f, const std::string& path, const AttachmentRecord& rec);
+    void WriteUuencodePart(std::FILE* f, const std::string& path, const AttachmentRecord& rec);
 
     // The component's own lines: dot-stuffed, and broken rather than cut
     // when they are longer than a mail line may be.
