@@ -25,6 +25,8 @@ constexpr std::string_view kDeveloper = "Developer";
 constexpr std::string_view kTel = "TEL";
 constexpr std::string_view kMyAddress = "MyAddress";
 constexpr std::string_view kApplication = "Application";
+constexpr std::string_view kNetwork = "Network";
+constexpr std::int32_t kMaxNetworkSeconds = 3600;
 
 // A damaged or hand-edited count must not exhaust memory.
 constexpr std::int32_t kMaxListItems = 100000;
@@ -312,6 +314,13 @@ bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::fi
     s.Interval = ReadClamped(p, "Interval", 0, 0, 10);
     s.POPInterval = ReadClamped(p, "POPInterval", 0, 0, 10);
     s.DefaultType = p.ReadInt(kConfig, "DefaultType", 0);
+
+    const auto seconds = [&p](std::string_view key, std::int32_t def) {
+        return std::clamp(p.ReadInt(kNetwork, key, def), 1, kMaxNetworkSeconds);
+    };
+    s.ConnectTimeout = seconds("ConnectTimeout", 60);
+    s.ReplyTimeout = seconds("ReplyTimeout", 300);
+    s.DataTimeout = seconds("DataTimeout", 600);
 
     s.VCount = ReadClamped(p, "VCount", 10, 6, 20);
     s.PLeft = p.ReadInt(kConfig, "PLeft", 0);

@@ -100,6 +100,15 @@ struct Settings {
     bool DeveloperToolBar = false;
     bool DeveloperKlab = false;
 
+    // [Network], only ever read, in seconds (1..3600): how long a connect
+    // (with its lookup) may take, how long the SMTP or POP3 server may take
+    // to answer a command (its greeting too), and how long the SMTP server
+    // may take to accept a message after its end. RFC 5321 4.5.3.2 gives
+    // the reply times.
+    std::int32_t ConnectTimeout = 60;
+    std::int32_t ReplyTimeout = 300;
+    std::int32_t DataTimeout = 600;
+
     std::vector<std::string> AddressBook; // [TEL]
     std::vector<std::string> SenderList;  // [MyAddress]
     std::string SenderAddress;            // the sender text chosen now

@@ -82,6 +82,14 @@ TEST_F(SettingsFileTest, DamagedValuesAreClampedAndUnspecifiedTypeLimitsFollowTh
         EXPECT_EQ(LoadWith(line).*field, expected) << line;
     }
     EXPECT_EQ(LoadWith("POP3PASS=hello").POP3PASS, ""); // does not decode
+    // The time-outs of [Network], in seconds from 1 to an hour.
+    const std::tuple<const char*, std::int32_t S::*, std::int32_t> network[] = {
+        {"ConnectTimeout=0", &S::ConnectTimeout, 1}, {"ReplyTimeout=7200", &S::ReplyTimeout, 3600},
+        {"DataTimeout=90", &S::DataTimeout, 90}, {"DataTimeout=ten", &S::DataTimeout, 600}};
+    for (const auto& [line, field, expected] : network) {
+        WriteBytes(ini, "[Network]\r\n" + std::string(line) + "\r\n");
+        EXPECT_EQ(LoadBoth().*field, expected) << line;
+    }
 
     // MaxLen/FixLen as stored, then as loaded; FixLen's default 55 is over a limit of 50.
     const std::pair<const char*, std::pair<std::int32_t, std::int32_t>> limits[] = {
@@ -195,7 +203,8 @@ TEST_F(SettingsFileTest, SignatureFileExistsOnlyWhileThereIsASignatureAndARefuse
 
 TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMainWindowTakesIt)
 {
-    const std::string mine = "; my notes\r\n[Plugin]\r\nanswer=42\r\n[Configuration]\r\nUnknownKey=stay\r\n";
+    const std::string mine = "; my notes\r\n[Plugin]\r\nanswer=42\r\n[Network]\r\nReplyTimeout=120\r\nProxy=none\r\n"
+                             "[Configuration]\r\nUnknownKey=stay\r\n";
     WriteBytes(ini, mine);
     Settings s{.Server = "smtp.example.jp", .Port = 587, .FromUser = Sj("山田 太郎"), .SignatureA = Sj("−−山田"),
                .SignatureB = "  spaced  ", .POP3USER = "taro", .POP3PASS = Sj("秘密pass"),
@@ -220,6 +229,7 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
     EXPECT_EQ(file.find("Developer"), std::string::npos); // read, never written
     EXPECT_EQ(ReadBytes(signature), s.SignatureText + "\r\n");
     s.DeveloperToolBar = false;
+    s.ReplyTimeout = 120; // from the file's own [Network]
     s.SenderAddress = s.SenderList.front();
 
     Settings back = LoadBoth();
