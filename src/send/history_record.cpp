@@ -8,9 +8,11 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -92,6 +94,16 @@ std::uint32_t NextMessageIdSerial()
 std::string CounterText(unsigned n)
 {
     return n < 10 ? "0" + std::to_string(n) : std::to_string(n);
+}
+
+// Makes the new name itself survive a crash, not only the file's bytes.
+void SyncFolder(const std::filesystem::path& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
 }
 
 } // namespace
@@ -189,26 +201,39 @@ HistoryWriteResult WriteHistoryRecord(const std::filesystem::path& folder, const
         result.error = Sj("送信履歴フォルダが不正です。");
         return result;
     }
+    const auto failure = [&result](const std::filesystem::path& path, int err) {
+        result.error = path.string() + ": " + std::strerror(err);
+        return result;
+    };
+    // The record is written whole under a temporary name (no ".eml", so no
+    // reader lists it) and only then given its name: a crash leaves a whole
+    // record or none.
+    std::string temporary = (folder / ".record-XXXXXX.tmp").string();
+    const int fd = ::mkstemps(temporary.data(), 4);
+    if (fd < 0) {
+        return failure(temporary, errno);
+    }
+    const bool written = WriteAllTo(fd, record.Format()) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    const int writeErrno = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed) {
+        ::unlink(temporary.c_str());
+        return failure(temporary, written ? errno : writeErrno);
+    }
     const std::string stamp = record.messageId.substr(0, 14);
-    const std::string data = record.Format();
     for (unsigned n = 0;; ++n) {
         const std::filesystem::path path = folder / (stamp + CounterText(n) + ".eml");
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0 && errno == EEXIST) {
-            continue;
+        // A link fails where a name is taken, so no record is ever replaced.
+        if (::link(temporary.c_str(), path.c_str()) != 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            const int err = errno;
+            ::unlink(temporary.c_str());
+            return failure(path, err);
         }
-        if (fd < 0) {
-            result.error = path.string() + ": " + std::strerror(errno);
-            return result;
-        }
-        const bool written = WriteAllTo(fd, data) && ::fsync(fd) == 0;
-        const int writeErrno = errno;
-        const bool closed = ::close(fd) == 0;
-        if (!written || !closed) {
-            ::unlink(path.c_str()); // no half-written record is left behind
-            result.error = path.string() + ": " + std::strerror(written ? errno : writeErrno);
-            return result;
-        }
+        ::unlink(temporary.c_str());
+        SyncFolder(folder);
         result.ok = true;
         result.path = path;
         return result;

@@ -51,7 +51,8 @@ struct HistoryWriteResult {
 };
 
 // Writes the record under a new name "<stamp>NN.eml" in folder (created when
-// missing). Never overwrites a record that is already there.
+// missing): whole under a temporary name first, then given its name, so the
+// folder never holds half a record. Never replaces a record already there.
 [[nodiscard]] HistoryWriteResult WriteHistoryRecord(const std::filesystem::path& folder, const HistoryRecord& record);
 
 } // namespace kitemail

@@ -130,6 +130,8 @@ TEST_F(HistoryFolder, CountsUpForTheSameSecond)
     EXPECT_EQ(names[9], "2026060506421309.eml");
     EXPECT_EQ(names[10], "2026060506421310.eml");
     EXPECT_EQ(names[11], "2026060506421311.eml");
+    // Nothing but the records: no temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root_), {}), 12);
 }
 
 TEST_F(HistoryFolder, AFolderThatCannotExistIsReported)
