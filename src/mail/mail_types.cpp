@@ -4,6 +4,19 @@
 
 namespace kitemail {
 
+std::string PrintableServerLine(std::string_view line)
+{
+    std::string out;
+    out.reserve(line.size());
+    for (const char c : line) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7F) {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 MappedSocketError MapSocketError(std::uint16_t wsaError) noexcept
 {
     using E = SendMailError;

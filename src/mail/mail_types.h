@@ -28,6 +28,9 @@ enum class SendMailError : std::uint8_t {
     Premature_Disconnect = 17,
     No_Destination = 18,
     Host_Unreachable = 19,
+    // An attachment could not be opened or read while the message was
+    // written: sent without it, the mail would not be the one counted.
+    Attachment_Unreadable = 20,
 };
 
 enum class SendMailInfo : std::uint8_t {
@@ -51,6 +54,19 @@ enum class SendMailInfo : std::uint8_t {
 
 enum class TMailAction : std::uint8_t { None, Send_Mail, Cancel_SendMail };
 
+// One failure of a request, told three ways and kept apart: our code, our
+// own words for it (the text OnMailError carries), and the server's line
+// when a reply of the server ended the request.
+struct MailFailure {
+    SendMailError code = SendMailError::No_Error;
+    std::string text;
+    std::string serverLine; // as received; show it through PrintableServerLine
+};
+
+// A server's line fit to be shown: its control bytes left out, so that it
+// can neither add lines nor move the cursor of whatever shows it.
+[[nodiscard]] std::string PrintableServerLine(std::string_view line);
+
 struct MappedSocketError {
     SendMailError error;
     std::string_view text;
@@ -69,5 +85,6 @@ inline constexpr std::string_view kTextNoDestination = "Mail Destination Error";
 inline constexpr std::string_view kTextInvalidAddress = "Invalid address specified";
 // A header value holding a control byte, refused before connecting.
 inline constexpr std::string_view kTextInvalidHeader = "Invalid header value";
+inline constexpr std::string_view kTextAttachmentUnreadable = "Attachment could not be read: ";
 
 } // namespace kitemail

@@ -5,7 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kitemail {
 namespace {
@@ -23,21 +28,23 @@ constexpr std::size_t kQpBlockBytes = 2048;
 constexpr std::size_t kBodyPieceBytes = 2048;
 constexpr std::size_t kReadBlockBytes = 2048;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File OpenForReading(const std::string& sjisPath)
+// Opens a file to be read as an attachment: without blocking on a pipe,
+// and only when it is a regular file (a device or a pipe may never end).
+// -1 with the reason otherwise.
+int OpenRegularFile(const std::string& sjisPath, struct stat& st, std::string& reason)
 {
-    return File(std::fopen(SjisToUtf8(sjisPath).c_str(), "rb"));
-}
-
-// Fills buf as far as the file allows; false on a read error.
-bool ReadBlock(std::FILE* f, char* buf, std::size_t size, std::size_t& got)
-{
-    got = std::fread(buf, 1, size, f);
-    return got == size || std::ferror(f) == 0;
+    const int fd = ::open(SjisToUtf8(sjisPath).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        reason = std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        reason = "not a regular file";
+    } else {
+        return fd;
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return -1;
 }
 
 std::string Quoted(std::string_view s)
@@ -60,31 +67,33 @@ std::string PlainFileName(std::string_view path)
 
 std::uint8_t DetectEncoding(const std::string& path)
 {
-    File f = OpenForReading(path);
-    if (!f) {
+    struct stat st {};
+    std::string reason;
+    const int fd = OpenRegularFile(path, st, reason);
+    if (fd < 0) {
         return kEncodingBase64;
     }
     std::array<char, kReadBlockBytes> buf{};
     std::size_t lineLength = 0;
-    for (;;) {
-        std::size_t got = 0;
-        if (!ReadBlock(f.get(), buf.data(), buf.size(), got)) {
-            return kEncodingBase64;
-        }
-        for (std::size_t i = 0; i < got; ++i) {
-            const auto b = static_cast<unsigned char>(buf[i]);
-            if (b >= 0x7F || b == 0) {
-                return kEncodingBase64;
+    std::uint8_t result = kEncodingPlainText;
+    for (ssize_t got; result == kEncodingPlainText && (got = ::read(fd, buf.data(), buf.size())) != 0;) {
+        if (got < 0) {
+            if (errno != EINTR) {
+                result = kEncodingBase64;
             }
+            continue;
+        }
+        for (ssize_t i = 0; i < got && result == kEncodingPlainText; ++i) {
+            const auto b = static_cast<unsigned char>(buf[static_cast<std::size_t>(i)]);
             lineLength = (b == '\n' || b == '\r') ? 0 : lineLength + 1;
-            if (lineLength > MessageWriter::kMaxLineBytes - 1) {
-                return kEncodingBase64; // leave room for a doubled leading dot
+            // A line must leave room for a doubled leading dot.
+            if (b >= 0x7F || b == 0 || lineLength > MessageWriter::kMaxLineBytes - 1) {
+                result = kEncodingBase64;
             }
-        }
-        if (got < buf.size()) {
-            return kEncodingPlainText;
         }
     }
+    ::close(fd);
+    return result;
 }
 
 std::vector<std::string> FoldHeaderLine(std::string_view line)
@@ -112,16 +121,91 @@ std::vector<std::string> FoldHeaderLine(std::string_view line)
     return pieces;
 }
 
-void MessageWriter::Write()
-{
-    atLineStart_ = true;
-    WriteHeader();
-    WriteBody();
-    WriteAttachments();
-    if (Finished()) {
-        return;
+struct MessageWriter::Part {
+    ~Part()
+    {
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
-    Emit(".\r\n");
+
+    // Reads the next block of at most `size` bytes into block; none at the
+    // end. Only as many bytes as the file held when it was opened are read:
+    // those are the ones counted and announced.
+    bool Read(std::size_t blockBytes, std::string_view& got, std::string& reason)
+    {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(blockBytes, size - done));
+        block.resize(blockBytes);
+        std::size_t have = 0;
+        while (have < want) {
+            const ssize_t n = ::read(fd, block.data() + have, want - have);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                reason = std::strerror(errno);
+                return false;
+            }
+            if (n == 0) {
+                reason = "the file became shorter while it was sent";
+                return false;
+            }
+            have += static_cast<std::size_t>(n);
+        }
+        done += have;
+        got = std::string_view(block.data(), have);
+        return true;
+    }
+
+    int fd = -1;
+    std::string path;
+    AttachmentRecord rec;
+    std::uint64_t size = 0;
+    std::uint64_t done = 0;
+    std::vector<char> block;
+    std::uint64_t covered = 0; // base64: bytes of the full lines written
+    std::string line;          // plain text: the line being collected
+    bool pending = false;
+    bool afterCr = false;
+};
+
+MessageWriter::MessageWriter(MessageSink& sink, MessageContent content) : sink_(sink), in_(content) {}
+
+MessageWriter::~MessageWriter() = default;
+
+bool MessageWriter::Produce(std::string& out, std::size_t want)
+{
+    out_ = &out;
+    const std::size_t start = out.size();
+    while (phase_ != Phase::Done && out.size() - start < want) {
+        Step();
+    }
+    out_ = nullptr;
+    return phase_ != Phase::Done;
+}
+
+void MessageWriter::Step()
+{
+    switch (phase_) {
+    case Phase::Header:
+        WriteHeader();
+        phase_ = Phase::Feed;
+        break;
+    case Phase::Feed: FeedStep(); break;
+    case Phase::Body: BodyStep(); break;
+    case Phase::NextPart: StartNextPart(); break;
+    case Phase::PartData: PartStep(); break;
+    case Phase::Closing:
+        SendLine("--" + std::string(MimeBoundary) + "--");
+        SendLine("");
+        phase_ = Phase::Dot;
+        break;
+    case Phase::Dot:
+        Emit(".\r\n");
+        phase_ = Phase::Done;
+        break;
+    case Phase::Done: break;
+    }
 }
 
 void MessageWriter::WriteHeader()
@@ -133,9 +217,6 @@ void MessageWriter::WriteHeader()
             return;
         }
         for (const std::string& entry : *list) {
-            if (Finished()) {
-                return;
-            }
             const std::size_t bar = entry.find('|');
             if (bar == std::string::npos) {
                 SendHeaderLine(std::string(label) + entry);
@@ -172,102 +253,172 @@ void MessageWriter::WriteHeader()
     }
 }
 
-void MessageWriter::WriteBody()
+void MessageWriter::FeedStep()
 {
-    std::uint64_t fed = 0;
     std::string data;
-    for (;;) {
-        if (Finished()) {
-            return;
-        }
-        data.clear();
-        if (!sink_.FeedData(data) || data.empty()) {
-            break;
-        }
-        SendRaw(data);
-        fed += data.size();
-        InfoNumber(SendMailInfo::Info_BodyProgress, fed);
+    if (sink_.FeedData(data) && !data.empty()) {
+        Emit(data);
+        fed_ += data.size();
+        InfoNumber(SendMailInfo::Info_BodyProgress, fed_);
+        return;
     }
+    phase_ = Phase::NextPart;
     if (in_.mailText == nullptr || in_.mailText->empty()) {
         return;
     }
-    std::string text;
     for (const std::string& line : *in_.mailText) {
-        text += line;
-        text += "\r\n";
+        body_ += line;
+        body_ += "\r\n";
     }
-    text.resize(std::min(text.size(), text.find('\0'))); // a C text ends at its first zero byte
-    InfoNumber(SendMailInfo::Info_BodySize, text.size());
-    const std::string_view all(text);
-    std::size_t sent = 0;
-    while (sent < all.size()) {
-        if (Finished()) {
-            return;
-        }
-        const std::size_t n = std::min(kBodyPieceBytes, all.size() - sent);
-        SendRaw(all.substr(sent, n));
-        sent += n;
-        InfoNumber(SendMailInfo::Info_BodyProgress, sent);
-    }
-    SendLine("");
+    InfoNumber(SendMailInfo::Info_BodySize, body_.size());
+    phase_ = Phase::Body;
 }
 
-void MessageWriter::WriteAttachments()
+void MessageWriter::BodyStep()
+{
+    const std::size_t n = std::min(kBodyPieceBytes, body_.size() - bodySent_);
+    Emit(std::string_view(body_).substr(bodySent_, n));
+    bodySent_ += n;
+    InfoNumber(SendMailInfo::Info_BodyProgress, bodySent_);
+    if (bodySent_ == body_.size()) {
+        SendLine("");
+        std::string().swap(body_);
+        phase_ = Phase::NextPart;
+    }
+}
+
+void MessageWriter::StartNextPart()
 {
     if (in_.attachments == nullptr || in_.attachments->empty()) {
+        phase_ = Phase::Dot;
         return;
     }
-    for (std::size_t i = 0; i < in_.attachments->size(); ++i) {
-        if (Finished()) {
-            return;
-        }
-        std::optional<AttachmentRecord>* slot =
-            in_.records != nullptr && i < in_.records->size() ? &(*in_.records)[i] : nullptr;
-        if (slot == nullptr || !slot->has_value()) {
-            AttachmentRecord defaults;
-            defaults.AttachmentEncoding = kEncodingBase64;
-            defaults.contentType = kNoRecordContentType;
-            defaults.disposition = kDefaultDisposition;
-            WritePart((*in_.attachments)[i], defaults);
-            continue;
-        }
-        AttachmentRecord& rec = **slot;
-        if (rec.AttachmentEncoding == kEncodingDetect) {
-            rec.AttachmentEncoding = DetectEncoding(rec.fileName);
-        }
-        if (rec.contentType.empty()) {
-            rec.contentType = kDefaultContentType;
-        }
-        if (rec.disposition.empty()) {
-            rec.disposition = kDefaultDisposition;
-        }
-        WritePart(rec.fileName, rec);
-    }
-    if (Finished()) {
+    if (partIndex_ >= in_.attachments->size()) {
+        phase_ = Phase::Closing;
         return;
     }
-    SendLine("--" + std::string(MimeBoundary) + "--");
-    SendLine("");
-}
-
-void MessageWriter::WritePart(const std::string& path, const AttachmentRecord& rec)
-{
+    const std::size_t i = partIndex_++;
+    std::optional<AttachmentRecord>* slot =
+        in_.records != nullptr && i < in_.records->size() ? &(*in_.records)[i] : nullptr;
+    AttachmentRecord rec;
+    if (slot == nullptr || !slot->has_value()) {
+        rec.AttachmentEncoding = kEncodingBase64;
+        rec.contentType = kNoRecordContentType;
+        rec.disposition = kDefaultDisposition;
+        rec.fileName = (*in_.attachments)[i];
+    } else {
+        AttachmentRecord& kept = **slot;
+        if (kept.AttachmentEncoding == kEncodingDetect) {
+            kept.AttachmentEncoding = DetectEncoding(kept.fileName);
+        }
+        if (kept.contentType.empty()) {
+            kept.contentType = kDefaultContentType;
+        }
+        if (kept.disposition.empty()) {
+            kept.disposition = kDefaultDisposition;
+        }
+        rec = kept;
+    }
     if (rec.AttachmentEncoding < kEncodingBase64 || rec.AttachmentEncoding > kEncodingUuencode) {
         return; // an encoding the component does not know: no part
     }
-    Info(SendMailInfo::Info_AttachmentStart, path);
-    const File f = OpenForReading(path);
-    if (!f) {
-        Info(SendMailInfo::Info_AttachmentFailed, path);
+    const std::string path = rec.fileName;
+    sink_.Info(SendMailInfo::Info_AttachmentStart, path);
+    auto part = std::make_unique<Part>();
+    struct stat st {};
+    std::string reason;
+    part->fd = OpenRegularFile(path, st, reason);
+    if (part->fd < 0) {
+        Fail(path, reason);
         return;
     }
-    switch (rec.AttachmentEncoding) {
-    case kEncodingBase64: WriteBase64Part(f.get(), path, rec); break;
-    case kEncodingQuotedPrintable: WriteQuotedPrintablePart(f.get(), path, rec); break;
-    case kEncodingPlainText: WritePlainTextPart(f.get(), path, rec); break;
-    case kEncodingUuencode: WriteUuencodePart(f.get(), path, rec); break;
-    default: break;
+    part->path = path;
+    part->size = static_cast<std::uint64_t>(st.st_size);
+    part->rec = std::move(rec);
+    part_ = std::move(part);
+    const AttachmentRecord& r = part_->rec;
+    const std::string plain = PlainFileName(path);
+    const std::string named = r.name.empty() ? plain : r.name;
+    switch (r.AttachmentEncoding) {
+    case kEncodingBase64: {
+        // Always an encoded word, even for a plain ASCII name.
+        const std::string partName = Quoted(EncodeJisWord(plain));
+        WritePartHeader(r, r.contentType, partName, "base64", partName);
+        InfoNumber(SendMailInfo::Info_AttachmentSize, part_->size);
+        break;
     }
+    case kEncodingQuotedPrintable:
+        WritePartHeader(r, r.contentType, Quoted(named), "Quoted-Printable", Quoted(plain));
+        qp_.Reset();
+        break;
+    case kEncodingPlainText: WritePartHeader(r, r.contentType, Quoted(named), {}, Quoted(plain)); break;
+    default: { // uuencode
+        const std::size_t dot = named.rfind('.');
+        const std::string uueName = (dot == std::string::npos ? named : named.substr(0, dot)) + ".uue";
+        WritePartHeader(r, "application/octet-stream", Quoted(uueName), {}, Quoted(uueName));
+        SendLine(std::string(61, '='));
+        SendLine("begin 666 " + named);
+        break;
+    }
+    }
+    phase_ = Phase::PartData;
+}
+
+void MessageWriter::PartStep()
+{
+    static constexpr std::size_t kBlockBytes[] = {0, kBase64BlockBytes, kQpBlockBytes, kReadBlockBytes, kUuBlockSize};
+    const std::uint8_t encoding = part_->rec.AttachmentEncoding;
+    std::string_view block;
+    std::string reason;
+    if (!part_->Read(kBlockBytes[encoding], block, reason)) {
+        Fail(part_->path, reason);
+        return;
+    }
+    if (block.empty()) {
+        EndPart();
+        return;
+    }
+    switch (encoding) {
+    case kEncodingBase64: Base64Block(block); break;
+    case kEncodingQuotedPrintable:
+        scratch_.clear();
+        qp_.Encode(block, scratch_);
+        SendStuffed(scratch_);
+        break;
+    case kEncodingPlainText: PlainTextBlock(block); break;
+    default:
+        scratch_.clear();
+        EncodeUuBlock(block, scratch_);
+        SendStuffed(scratch_);
+        break;
+    }
+}
+
+void MessageWriter::EndPart()
+{
+    switch (part_->rec.AttachmentEncoding) {
+    case kEncodingQuotedPrintable: SendLine(""); break;
+    case kEncodingPlainText:
+        if (part_->pending) {
+            SendLine(part_->line);
+        }
+        break;
+    case kEncodingUuencode:
+        SendLine("");
+        SendLine("end");
+        break;
+    default: break; // no empty line follows base64 data
+    }
+    part_.reset();
+    phase_ = Phase::NextPart;
+}
+
+void MessageWriter::Fail(const std::string& path, const std::string& reason)
+{
+    sink_.Info(SendMailInfo::Info_AttachmentFailed, path);
+    failure_ = path + ": " + reason;
+    part_.reset();
+    phase_ = Phase::Done;
 }
 
 void MessageWriter::WritePartHeader(const AttachmentRecord& rec, std::string_view contentType,
@@ -288,168 +439,61 @@ void MessageWriter::WritePartHeader(const AttachmentRecord& rec, std::string_vie
     SendLine("");
 }
 
-void MessageWriter::WriteBase64Part(std::FILE* f, const std::string& path, const AttachmentRecord& rec)
+void MessageWriter::Base64Block(std::string_view block)
 {
-    // Always an encoded word, even for a plain ASCII name.
-    const std::string partName = Quoted(EncodeJisWord(PlainFileName(path)));
-    WritePartHeader(rec, rec.contentType, partName, "base64", partName);
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        const long size = std::ftell(f);
-        std::rewind(f);
-        InfoNumber(SendMailInfo::Info_AttachmentSize, size < 0 ? 0u : static_cast<std::uint64_t>(size));
+    std::string& out = *out_;
+    std::size_t pos = 0;
+    for (; pos + kBase64LineBytes <= block.size(); pos += kBase64LineBytes) {
+        AppendBase64(out, block.substr(pos, kBase64LineBytes));
+        out += "\r\n";
+        part_->covered += kBase64LineBytes;
+        InfoNumber(SendMailInfo::Info_AttachmentProgress, part_->covered);
     }
-    std::array<char, kBase64BlockBytes> block{};
-    std::string line;
-    std::uint64_t covered = 0;
-    for (;;) {
-        if (Finished()) {
-            return;
-        }
-        std::size_t got = 0;
-        if (!ReadBlock(f, block.data(), block.size(), got)) {
-            Info(SendMailInfo::Info_AttachmentFailed, path);
-            return;
-        }
-        std::size_t pos = 0;
-        for (; pos + kBase64LineBytes <= got; pos += kBase64LineBytes) {
-            if (Finished()) {
-                return;
-            }
-            line.clear();
-            AppendBase64(line, std::string_view(block.data() + pos, kBase64LineBytes));
-            line += "\r\n";
-            Emit(line);
-            covered += kBase64LineBytes;
-            InfoNumber(SendMailInfo::Info_AttachmentProgress, covered);
-        }
-        if (pos < got) { // only the file's last block can leave bytes over
-            line.clear();
-            AppendBase64(line, std::string_view(block.data() + pos, got - pos));
-            line += "\r\n";
-            Emit(line);
-            covered += got - pos;
-            InfoNumber(SendMailInfo::Info_AttachmentProgress, covered);
-        }
-        if (got < block.size()) {
-            return;
-        }
+    if (pos < block.size()) { // only the file's last block can leave bytes over
+        AppendBase64(out, block.substr(pos));
+        out += "\r\n";
+        part_->covered += block.size() - pos;
+        InfoNumber(SendMailInfo::Info_AttachmentProgress, part_->covered);
     }
+    atLineStart_ = true;
 }
 
-void MessageWriter::WriteQuotedPrintablePart(std::FILE* f, const std::string& path, const AttachmentRecord& rec)
+void MessageWriter::PlainTextBlock(std::string_view block)
 {
-    const std::string plain = PlainFileName(path);
-    const std::string partName = rec.name.empty() ? plain : rec.name;
-    WritePartHeader(rec, rec.contentType, Quoted(partName), "Quoted-Printable", Quoted(plain));
-    qp_.Reset();
-    if (!SendEncodedBlocks(f, path, kQpBlockBytes,
-                           [this](std::string_view in, std::string& out) { qp_.Encode(in, out); })) {
-        return;
-    }
-    SendLine("");
-}
-
-void MessageWriter::WritePlainTextPart(std::FILE* f, const std::string& path, const AttachmentRecord& rec)
-{
-    const std::string plain = PlainFileName(path);
-    const std::string partName = rec.name.empty() ? plain : rec.name;
-    WritePartHeader(rec, rec.contentType, Quoted(partName), {}, Quoted(plain));
     // The file as text: a line ends at CR LF, LF or CR, and a last line
     // without an end is a line all the same.
-    std::array<char, kReadBlockBytes> block{};
-    std::string line;
-    bool pending = false;
-    bool afterCr = false;
-    for (;;) {
-        if (Finished()) {
-            return;
+    Part& p = *part_;
+    for (const char c : block) {
+        if (c == '\n' && p.afterCr) {
+            p.afterCr = false;
+            continue;
         }
-        std::size_t got = 0;
-        if (!ReadBlock(f, block.data(), block.size(), got)) {
-            Info(SendMailInfo::Info_AttachmentFailed, path);
-            return;
-        }
-        for (std::size_t i = 0; i < got; ++i) {
-            const char c = block[i];
-            if (c == '\n' && afterCr) {
-                afterCr = false;
-                continue;
-            }
-            afterCr = c == '\r';
-            if (c == '\r' || c == '\n') {
-                SendLine(line);
-                line.clear();
-                pending = false;
-            } else {
-                line.push_back(c);
-                pending = true;
-            }
-        }
-        if (got < block.size()) {
-            break;
-        }
-    }
-    if (pending) {
-        SendLine(line);
-    }
-}
-
-void MessageWriter::WriteUuencodePart(std::FILE* f, const std::string& path, const AttachmentRecord& rec)
-{
-    const std::string plain = PlainFileName(path);
-    const std::string partName = rec.name.empty() ? plain : rec.name;
-    const std::size_t dot = partName.rfind('.');
-    const std::string uueName = (dot == std::string::npos ? partName : partName.substr(0, dot)) + ".uue";
-    WritePartHeader(rec, "application/octet-stream", Quoted(uueName), {}, Quoted(uueName));
-    SendLine(std::string(61, '='));
-    SendLine("begin 666 " + partName);
-    if (!SendEncodedBlocks(f, path, kUuBlockSize, EncodeUuBlock)) {
-        return;
-    }
-    SendLine("");
-    SendLine("end");
-}
-
-bool MessageWriter::SendEncodedBlocks(std::FILE* f, const std::string& path, std::size_t blockBytes,
-                                      const std::function<void(std::string_view, std::string&)>& encode)
-{
-    std::vector<char> block(blockBytes);
-    for (;;) {
-        if (Finished()) {
-            return false;
-        }
-        std::size_t got = 0;
-        if (!ReadBlock(f, block.data(), block.size(), got)) {
-            Info(SendMailInfo::Info_AttachmentFailed, path);
-            return false;
-        }
-        scratch_.clear();
-        encode(std::string_view(block.data(), got), scratch_);
-        SendStuffed(scratch_);
-        if (got < block.size()) {
-            return true;
+        p.afterCr = c == '\r';
+        if (c == '\r' || c == '\n') {
+            SendLine(p.line);
+            p.line.clear();
+            p.pending = false;
+        } else {
+            p.line.push_back(c);
+            p.pending = true;
         }
     }
 }
 
 void MessageWriter::SendLine(std::string_view line)
 {
-    if (Finished()) {
-        return;
-    }
-    std::string out;
+    std::string& out = *out_;
     do {
         const bool dot = atLineStart_ && !line.empty() && line.front() == '.';
         const std::size_t room = kMaxLineBytes - (dot ? 1 : 0);
         const std::string_view piece = line.substr(0, room);
         line.remove_prefix(piece.size());
-        out.clear();
         if (dot) {
             out.push_back('.');
         }
         out.append(piece);
         out += "\r\n";
-        Emit(out);
+        atLineStart_ = true;
     } while (!line.empty());
 }
 
@@ -462,11 +506,11 @@ void MessageWriter::SendHeaderLine(std::string_view line)
 
 void MessageWriter::SendStuffed(std::string_view bytes)
 {
-    if (Finished() || bytes.empty()) {
+    if (bytes.empty()) {
         return;
     }
-    std::string out;
-    out.reserve(bytes.size() + 16);
+    std::string& out = *out_;
+    out.reserve(out.size() + bytes.size() + 16);
     bool start = atLineStart_;
     for (const char c : bytes) {
         if (start && c == '.') {
@@ -475,26 +519,16 @@ void MessageWriter::SendStuffed(std::string_view bytes)
         out.push_back(c);
         start = c == '\n';
     }
-    Emit(out);
-}
-
-void MessageWriter::SendRaw(std::string_view bytes)
-{
-    Emit(bytes);
+    atLineStart_ = start;
 }
 
 void MessageWriter::Emit(std::string_view bytes)
 {
-    if (Finished() || bytes.empty()) {
+    if (bytes.empty()) {
         return;
     }
-    sink_.Write(bytes);
+    out_->append(bytes);
     atLineStart_ = bytes.back() == '\n';
-}
-
-void MessageWriter::Info(SendMailInfo info, const std::string& text)
-{
-    sink_.Info(info, text);
 }
 
 void MessageWriter::InfoNumber(SendMailInfo info, std::uint64_t n)

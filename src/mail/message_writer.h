@@ -1,15 +1,15 @@
 #pragma once
 // Writes one Internet message in a single pass: header lines, the body and
 // the attachment parts (base64, quoted-printable, plain text, uuencode),
-// the closing boundary and the terminating ".". Files are streamed in small
-// blocks and never held whole.
+// the closing boundary and the terminating ".". The transport pulls the
+// message a piece at a time as the network takes it, so files are streamed
+// in small blocks and never held whole, whatever their size.
 
 #include "mail/encoders.h"
 #include "mail/mail_types.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,12 +54,9 @@ struct AttachmentRecord {
 class MessageSink {
 public:
     virtual ~MessageSink() = default;
-    // Bytes for the wire, already dot-stuffed where needed.
-    virtual void Write(std::string_view bytes) = 0;
     virtual void Info(SendMailInfo info, const std::string& text) = 0;
     // Whether anyone listens to progress (saves formatting numbers).
     [[nodiscard]] virtual bool WantsInfo() const = 0;
-    [[nodiscard]] virtual bool Finished() const = 0;
     // Asks the body data source for more; false when there is none assigned.
     virtual bool FeedData(std::string& data) = 0;
 };
@@ -83,28 +80,37 @@ public:
     // RFC 5321 4.5.3.1.6: a text line is at most 998 octets before CR LF.
     static constexpr std::size_t kMaxLineBytes = 998;
 
-    MessageWriter(MessageSink& sink, MessageContent content) : sink_(sink), in_(content) {}
+    MessageWriter(MessageSink& sink, MessageContent content);
+    ~MessageWriter();
+    MessageWriter(const MessageWriter&) = delete;
+    MessageWriter& operator=(const MessageWriter&) = delete;
 
-    void Write();
+    // Appends the next bytes of the message to out: at least `want` of them,
+    // unless the message ends first. False once the message is complete
+    // (its "." included) or has failed.
+    bool Produce(std::string& out, std::size_t want);
+    // An attachment could not be opened or read: the message cannot be
+    // written as it was meant. Failure() tells which and why.
+    [[nodiscard]] bool Failed() const noexcept { return !failure_.empty(); }
+    [[nodiscard]] const std::string& Failure() const noexcept { return failure_; }
 
 private:
+    enum class Phase { Header, Feed, Body, NextPart, PartData, Closing, Dot, Done };
+    struct Part;
+
+    void Step();
     void WriteHeader();
-    void WriteBody();
-    void WriteAttachments();
+    void FeedStep();
+    void BodyStep();
+    void StartNextPart();
+    void PartStep();
+    void EndPart();
     // The boundary and the part's header lines, ended by an empty line.
     void WritePartHeader(const AttachmentRecord& rec, std::string_view contentType, const std::string& name,
                          std::string_view transferEncoding, const std::string& fileName);
-    // Reads the file in blocks, encodes each and sends it; false when the
-    // part failed (reported) or the request has finished.
-    bool SendEncodedBlocks(std::FILE* f, const std::string& path, std::size_t blockBytes,
-                           const std::function<void(std::string_view, std::string&)>& encode);
-    // Opens the file, reports the part's start (or its failure) and writes
-    // it in its encoding.
-    void WritePart(const std::string& path, const AttachmentRecord& rec);
-    void WriteBase64Part(std::FILE* f, const std::string& path, const AttachmentRecord& rec);
-    void WriteQuotedPrintablePart(std::FILE* f, const std::string& path, const AttachmentRecord& rec);
-    void WritePlainTextPart(std::FILE* f, const std::string& path, const AttachmentRecord& rec);
-    void WriteUuencodePart(std::FILE* f, const std::string& path, const AttachmentRecord& rec);
+    void Base64Block(std::string_view block);
+    void PlainTextBlock(std::string_view block);
+    void Fail(const std::string& path, const std::string& reason);
 
     // The component's own lines: dot-stuffed, and broken rather than cut
     // when they are longer than a mail line may be.
@@ -113,15 +119,22 @@ private:
     // Encoded data of the component's own: dot-stuffed.
     void SendStuffed(std::string_view bytes);
     // The caller's body and fed data: sent unchanged.
-    void SendRaw(std::string_view bytes);
     void Emit(std::string_view bytes);
-    void Info(SendMailInfo info, const std::string& text);
     void InfoNumber(SendMailInfo info, std::uint64_t n);
-    [[nodiscard]] bool Finished() const { return sink_.Finished(); }
 
     MessageSink& sink_;
     MessageContent in_;
+    Phase phase_ = Phase::Header;
+    std::string* out_ = nullptr;
     bool atLineStart_ = true;
+    std::string failure_;
+    // The body text and how much of it has gone.
+    std::string body_;
+    std::size_t bodySent_ = 0;
+    std::uint64_t fed_ = 0;
+    // The attachment being written.
+    std::size_t partIndex_ = 0;
+    std::unique_ptr<Part> part_;
     QuotedPrintableEncoder qp_;
     std::string scratch_;
 };

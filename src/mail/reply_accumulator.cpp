@@ -5,23 +5,24 @@ namespace kitemail {
 std::vector<std::string> ReplyAccumulator::Feed(std::string_view bytes)
 {
     std::vector<std::string> lines;
-    for (const char c : bytes) {
-        if (c == '\0') {
-            continue;
+    while (!overflowed_ && !bytes.empty()) {
+        const std::size_t lf = bytes.find('\n');
+        const std::string_view piece = bytes.substr(0, lf);
+        if (pending_.size() + piece.size() > kMaxLineBytes) {
+            pending_.append(piece.substr(0, kMaxLineBytes - pending_.size()));
+            overflowed_ = true;
+            break;
         }
-        if (c == '\n') {
-            if (!pending_.empty() && pending_.back() == '\r') {
-                pending_.pop_back();
-            }
-            lines.push_back(std::move(pending_));
-            pending_.clear();
-            continue;
+        pending_.append(piece);
+        if (lf == std::string_view::npos) {
+            break;
         }
-        pending_.push_back(c);
-        if (pending_.size() >= kMaxPendingBytes) {
-            lines.push_back(std::move(pending_));
-            pending_.clear();
+        if (!pending_.empty() && pending_.back() == '\r') {
+            pending_.pop_back();
         }
+        lines.push_back(std::move(pending_));
+        pending_.clear();
+        bytes.remove_prefix(lf + 1);
     }
     return lines;
 }

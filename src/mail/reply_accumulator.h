@@ -1,5 +1,6 @@
 #pragma once
-// Collects the bytes the server sends and hands out complete reply lines.
+// Collects the bytes a server sends and hands out its complete lines, never
+// holding more than one line's worth.
 
 #include <string>
 #include <string_view>
@@ -9,19 +10,29 @@ namespace kitemail {
 
 class ReplyAccumulator {
 public:
-    // RFC 5321 4.5.3.1.5: a reply line is at most 512 octets with CR LF;
-    // past this a line without an end is handed out as it is, so a peer
-    // that never ends its line cannot make the buffer grow without bound.
-    static constexpr std::size_t kMaxPendingBytes = 4096;
+    // RFC 5321 4.5.3.1.5: a reply line is at most 512 octets with its CR LF
+    // (RFC 1939 says the same of POP3). Far more than that still passes, for
+    // servers that say too much; a line past it is a protocol error, never
+    // cut into pieces that would be taken for replies of their own.
+    static constexpr std::size_t kMaxLineBytes = 512 + 4096;
 
     // Appends bytes and returns the lines they complete, without their ends.
-    // A line ends at LF (a CR before it is dropped); zero bytes are dropped.
+    // A line ends at LF; a CR before it is dropped. Once the line being
+    // collected passes kMaxLineBytes, nothing more is taken.
     [[nodiscard]] std::vector<std::string> Feed(std::string_view bytes);
-    void Clear() noexcept { pending_.clear(); }
+    // A line passed kMaxLineBytes; Pending() holds its start.
+    [[nodiscard]] bool Overflowed() const noexcept { return overflowed_; }
+    // Bytes received after the last complete line.
     [[nodiscard]] const std::string& Pending() const noexcept { return pending_; }
+    void Clear() noexcept
+    {
+        pending_.clear();
+        overflowed_ = false;
+    }
 
 private:
     std::string pending_;
+    bool overflowed_ = false;
 };
 
 } // namespace kitemail

@@ -2,25 +2,18 @@
 
 #include "platform/event_loop.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include <QObject>
 
 #include <algorithm>
-#include <array>
+#include <unistd.h>
 
 namespace kitemail {
 namespace {
 
-constexpr std::size_t kReceiveBytes = 2048;
-// How long one blocked write waits before looking at the queue again; the
-// reply watchdog limits the whole wait.
-constexpr std::chrono::milliseconds kWritableWait{500};
-
-bool IsDottedAddress(std::string_view text)
-{
-    in_addr addr{};
-    return inet_aton(std::string(text).c_str(), &addr) != 0;
-}
+// Taken from the socket layer at a time; replies are short.
+constexpr std::size_t kReceiveBytes = 4096;
+// Of an over-long reply line, what the error text quotes.
+constexpr std::size_t kQuotedLineBytes = 512;
 
 // Control bytes would end a command or a header line early, letting a value
 // inject commands or headers of its own.
@@ -32,38 +25,43 @@ bool HasControlByte(std::string_view s, bool allowTab)
     });
 }
 
+// An address goes between "<" and ">" of a command: an angle bracket or a
+// space in it would end the address and start parameters of its own.
+bool IsUnsafeAddress(std::string_view address)
+{
+    return HasControlByte(address, false) || address.find_first_of("<> ") != std::string_view::npos;
+}
+
+std::string LocalHostName()
+{
+    char name[256] = {};
+    return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
+
 } // namespace
 
-SendMail::SendMail() : watchdog_(std::make_unique<LoopTimer>())
+SendMail::SendMail(std::unique_ptr<TStarSocket> socket)
+    : socket_(std::move(socket)), context_(std::make_unique<QObject>()), deadline_(std::make_unique<LoopTimer>())
 {
-    OnUserMessage = [this](int message) {
-        if (message == kCompletionMessage) {
-            Completed();
-        }
-    };
+    socket_->OnSocketLookup = [this] { Resolved(); };
+    socket_->OnSocketConnect = [this] { ServerConnected(); };
+    socket_->OnSocketRead = [this] { ServerReadable(); };
+    socket_->OnSocketWrite = [this] { PumpMessage(); };
+    socket_->OnSocketClose = [this] { ServerClosed(); };
+    socket_->OnSocketTimeout = [this] { Fail(SendMailError::Connection_Timeout, std::string(kTextOwnTimeout)); };
+    socket_->OnSocketError = [this](std::uint16_t wsaError) { FailSocket(wsaError); };
 }
 
 SendMail::~SendMail()
 {
-    watchdog_->Stop();
-    OnSocketClose = nullptr;
-    OnSocketRead = nullptr;
-    OnSocketConnect = nullptr;
-    OnSocketTimeout = nullptr;
+    deadline_->Stop();
+    socket_->CloseSocket();
 }
 
 void SendMail::SetSMTP_Server(std::string_view server)
 {
-    server_ = std::string(server);
-    if (server.empty()) {
-        return;
-    }
-    if (IsDottedAddress(server)) {
-        ServerAddressText = server_;
-        ServerHostName.clear();
-    } else {
-        ServerHostName = server_;
-        ServerAddressText.clear();
+    if (!server.empty()) {
+        server_ = std::string(server);
     }
 }
 
@@ -74,20 +72,14 @@ void SendMail::SetAction(TMailAction action)
         Send();
         break;
     case TMailAction::Cancel_SendMail:
-        lastError_ = SendMailError::Transaction_Canceled;
+        if (completionPosted_ || (sending_ && dialogue_.Accepted())) {
+            return; // the server has the message (or the request has ended): that stands
+        }
+        failure_ = {SendMailError::Transaction_Canceled, {}, {}};
         Finish();
         break;
     case TMailAction::None:
         break;
-    }
-}
-
-void SendMail::SetWinsockStarted(bool started)
-{
-    if (started) {
-        (void)StartWinsock();
-    } else {
-        UnloadWinsock();
     }
 }
 
@@ -112,7 +104,7 @@ const AttachmentRecord* SendMail::AttachmentRecordAt(std::size_t i) const noexce
     return i < records_.size() && records_[i].has_value() ? &*records_[i] : nullptr;
 }
 
-SmtpDialogue::Envelope SendMail::MakeEnvelope(int skipTo, int skipCc, int skipBcc)
+SmtpDialogue::Envelope SendMail::MakeEnvelope(int skipTo, int skipCc, int skipBcc) const
 {
     SmtpDialogue::Envelope env;
     env.fromAddress = FROM_Address;
@@ -123,7 +115,6 @@ SmtpDialogue::Envelope SendMail::MakeEnvelope(int skipTo, int skipCc, int skipBc
     env.skipTo = skipTo;
     env.skipCc = skipCc;
     env.skipBcc = skipBcc;
-    env.keepConnectionOpen = KeepConnectionOpen;
     return env;
 }
 
@@ -133,10 +124,11 @@ void SendMail::Send()
         Info(SendMailInfo::Info_Busy, {});
         return;
     }
-    OnSocketTimeout = [this] { ConnectTimedOut(); };
     finished_ = false;
     sending_ = true;
-    lastError_ = SendMailError::No_Error;
+    failure_ = {};
+    pendingReplyCode_ = 0;
+    writer_.reset();
     int skipTo = 0;
     int skipCc = 0;
     int skipBcc = 0;
@@ -157,70 +149,39 @@ void SendMail::Send()
         skipTo = 1;
     }
     if (TO_Address.empty()) {
-        ReportError(SendMailError::No_Destination, kTextNoDestination);
-        Finish();
+        Fail(SendMailError::No_Destination, std::string(kTextNoDestination));
         return;
     }
     if (const auto unsafe = FindUnsafeField()) {
-        ReportError(SendMailError::Invalid_Address, *unsafe);
-        Finish();
+        Fail(SendMailError::Invalid_Address, std::string(*unsafe));
         return;
     }
-
-    if (Connected()) {
-        if (PeerStillOpen()) {
-            // A connection kept open after the last message: go on with MAIL
-            // FROM, there is no second greeting or HELO.
-            dialogue_.Begin(MakeEnvelope(skipTo, skipCc, skipBcc), SmtpDialogue::AwaitHelo);
-            replies_.Clear();
-            HandleReply(" ");
-            return;
-        }
-        CloseSocket(); // the server has gone meanwhile: start afresh
-    }
-
-    SetWinsockStarted(true);
-    if (!WinsockStarted()) {
-        ReportError(SendMailError::Winsock_NotInitialized, kTextStartFailed);
-        Finish();
-        return;
-    }
-    OnSocketConnect = [this] { ServerConnected(); };
-    OnSocketRead = [this] { ServerReadable(); };
-    OnSocketClose = [this] { ServerClosed(); };
-    CreateSocket();
-    if (CheckSocketError()) {
+    replies_.Clear();
+    if (socket_->Connected()) {
+        // A connection kept open after the last message.
+        ArmDeadline(ReplyTimeout);
+        dialogue_.Resume(MakeEnvelope(skipTo, skipCc, skipBcc));
         return;
     }
     SmtpDialogue::Envelope env = MakeEnvelope(skipTo, skipCc, skipBcc);
     env.helloName = LocalHostName();
-    dialogue_.Begin(std::move(env), SmtpDialogue::AwaitGreeting);
-    // Bounds the lookup, the connect and the wait for the greeting, also
-    // when the socket layer's own countdowns are off.
-    ArmWatchdog(ReplyTimeout);
-    if (!ServerAddressText.empty()) {
-        SetAddress(ServerAddressText);
-        SetPort(SMTP_Port);
-        ConnectSocket();
-        (void)CheckSocketError();
-    } else {
-        Info(SendMailInfo::Info_Resolving, ServerHostName);
-        LookupHost(ServerHostName);
-        (void)CheckSocketError();
+    dialogue_.Begin(std::move(env));
+    if (!IsAddressLiteral(server_)) {
+        Info(SendMailInfo::Info_Resolving, server_);
     }
+    socket_->ConnectTo(server_, SMTP_Port, TimeoutConnect);
 }
 
 std::optional<std::string_view> SendMail::FindUnsafeField() const
 {
-    const auto badAddress = [](std::string_view a) { return HasControlByte(a, false); };
     const auto badValue = [](std::string_view v) { return HasControlByte(v, true); };
-    if (badAddress(FROM_Address) || badAddress(TO_Address)) {
+    if (IsUnsafeAddress(FROM_Address) || IsUnsafeAddress(TO_Address)) {
         return kTextInvalidAddress;
     }
     for (const auto* list : {&ListTo, &Listcc, &ListBcc}) {
         for (const std::string& entry : *list) {
             const RecipientEntry r = SplitRecipient(entry);
-            if (badAddress(r.address)) {
+            if (IsUnsafeAddress(r.address)) {
                 return kTextInvalidAddress;
             }
             if (badValue(r.name)) {
@@ -252,107 +213,106 @@ std::optional<std::string_view> SendMail::FindUnsafeField() const
     return std::nullopt;
 }
 
-void SendMail::LookupDone()
+void SendMail::Resolved()
 {
-    TStarSocket::LookupDone();
-    if (finished_ || CheckSocketError()) {
-        return;
-    }
-    SetAddressFromLookup();
-    SetPort(SMTP_Port);
-    ServerAddressText = AddressText();
-    Info(SendMailInfo::Info_Resolved, ServerAddressText);
-    ConnectSocket();
-    (void)CheckSocketError();
+    Info(SendMailInfo::Info_Resolved, socket_->AddressText());
 }
 
 void SendMail::ServerConnected()
 {
-    if (CheckSocketError()) {
-        return;
-    }
-    Info(SendMailInfo::Info_Connected, ServerAddressText);
+    Info(SendMailInfo::Info_Connected, socket_->AddressText());
     replies_.Clear();
-    ArmWatchdog(ReplyTimeout);
+    ArmDeadline(ReplyTimeout);
 }
 
 void SendMail::ServerReadable()
 {
-    if (replyDepth_ > 0 || finished_) {
-        return;
-    }
-    std::array<char, kReceiveBytes> buf{};
-    while (!finished_) {
-        const std::size_t n = ReceiveData(buf.data(), buf.size());
-        if (CheckSocketError() || n == 0) {
+    for (;;) {
+        const std::string bytes = socket_->ReceiveData(kReceiveBytes);
+        if (bytes.empty()) {
             return;
         }
-        if (watchdog_->IsActive()) {
-            ArmWatchdog(watchdogLimit_); // the server is talking
-        }
-        for (const std::string& line : replies_.Feed(std::string_view(buf.data(), n))) {
-            HandleReply(line);
-            if (finished_) {
-                return;
+        for (const std::string& line : replies_.Feed(bytes)) {
+            HandleLine(line);
+            if (!socket_->Connected()) {
+                return; // the request ended on this line
             }
+        }
+        if (replies_.Overflowed()) {
+            // Never cut into pieces: each would be taken for a reply.
+            const std::string start = replies_.Pending().substr(0, kQuotedLineBytes);
+            if (dialogue_.Accepted()) {
+                EndDelivered();
+            } else {
+                Refused(start);
+            }
+            return;
         }
     }
 }
 
-void SendMail::HandleReply(std::string_view line)
+void SendMail::HandleLine(const std::string& line)
 {
-    ++replyDepth_;
-    dialogue_.HandleReply(line);
-    --replyDepth_;
+    Info(SendMailInfo::Info_Received, line);
+    if (!sending_ || completionPosted_) {
+        return; // an idle kept connection: nothing was asked
+    }
+    if (dialogue_.Accepted()) {
+        // The reply to QUIT, whatever it says: the message is delivered.
+        EndDelivered();
+        return;
+    }
+    const std::optional<ReplyLine> reply = ParseReplyLine(line);
+    if (!reply || (pendingReplyCode_ != 0 && reply->code != pendingReplyCode_)) {
+        Refused(line);
+        return;
+    }
+    if (!reply->last) {
+        pendingReplyCode_ = reply->code; // its deadline runs on: not restarted by each line
+        return;
+    }
+    pendingReplyCode_ = 0;
+    deadline_->Stop();
+    dialogue_.HandleReply(reply->code, line);
 }
 
 void SendMail::ServerClosed()
 {
-    if (!sending_ || finished_) {
-        // A connection kept open after a delivered message, closed while
-        // idle: nothing to report but the close itself.
-        Info(SendMailInfo::Info_Disconnected, {});
-        return;
-    }
-    if (CheckSocketError()) {
-        return;
-    }
     Info(SendMailInfo::Info_Disconnected, {});
-    if (!dialogue_.QuitSent()) {
-        ReportError(SendMailError::Premature_Disconnect, kTextPrematureDisconnect);
-        Finish();
+    if (!sending_ || completionPosted_) {
+        return; // a kept connection closed while idle: no request ends
+    }
+    if (dialogue_.Accepted()) {
+        EndDelivered();
         return;
     }
-    watchdog_->Stop();
-    PostCompletion();
+    Fail(SendMailError::Premature_Disconnect, std::string(kTextPrematureDisconnect));
 }
 
-void SendMail::ConnectTimedOut()
+void SendMail::FailSocket(std::uint16_t wsaError)
 {
-    ReportError(SendMailError::Connection_Timeout, kTextOwnTimeout);
-    Finish();
-}
-
-bool SendMail::CheckSocketError()
-{
-    if (finished_) {
-        return false;
+    if (!sending_ || completionPosted_) {
+        return; // a kept connection failed while idle: no request ends
     }
-    if (SocketError == 0) {
-        lastError_ = SendMailError::No_Error;
-        return false;
+    if (dialogue_.Accepted()) {
+        EndDelivered(); // a reset after acceptance takes nothing back
+        return;
     }
-    const MappedSocketError mapped = MapSocketError(SocketError);
-    ReportError(mapped.error, mapped.text);
-    Finish();
-    return true;
+    const MappedSocketError mapped = MapSocketError(wsaError);
+    Fail(mapped.error, std::string(mapped.text));
 }
 
-void SendMail::ReportError(SendMailError error, std::string_view text)
+void SendMail::Fail(SendMailError error, std::string text, std::string serverLine)
 {
-    lastError_ = error;
+    if (finished_ || completionPosted_) {
+        return;
+    }
+    failure_ = {error, std::move(text), std::move(serverLine)};
+    // Ended before anyone is told, so that nothing of this request can run
+    // while a message box waits for the user.
+    Finish();
     if (OnMailError) {
-        OnMailError(*this, error, std::string(text));
+        OnMailError(*this, failure_.code, failure_.text);
     }
 }
 
@@ -367,8 +327,18 @@ void SendMail::Finish()
     Listcc.clear();
     ListBcc.clear();
     finished_ = true;
-    watchdog_->Stop();
-    CloseSocket();
+    deadline_->Stop();
+    if (!producing_) {
+        writer_.reset(); // else it goes once it has returned
+    }
+    socket_->CloseSocket();
+    PostCompletion();
+}
+
+void SendMail::EndDelivered()
+{
+    deadline_->Stop();
+    socket_->CloseSocket();
     PostCompletion();
 }
 
@@ -378,21 +348,14 @@ void SendMail::PostCompletion()
         return; // one OnDone per request, however many ways it ended
     }
     completionPosted_ = true;
-    PostUserMessage(kCompletionMessage);
+    PostCall(context_.get(), [this] { Completed(); });
 }
 
 void SendMail::Completed()
 {
-    if (replyDepth_ > 0) {
-        // A pump inside the write of a message got here: the request's
-        // frames are still on the stack, so OnDone (which may start the next
-        // request) waits until they have unwound.
-        PostUserMessage(kCompletionMessage);
-        return;
-    }
     completionPosted_ = false;
     sending_ = false;
-    watchdog_->Stop();
+    deadline_->Stop();
     if (OnDone) {
         OnDone(*this);
     }
@@ -400,11 +363,10 @@ void SendMail::Completed()
 
 void SendMail::SendCommand(const std::string& line)
 {
-    SendString(line + "\r\n");
-    Flush();
-    if (!finished_) {
-        ArmWatchdog(ReplyTimeout);
-    }
+    const std::string bytes = line + "\r\n";
+    Info(SendMailInfo::Info_Sending, bytes);
+    socket_->SendData(bytes);
+    ArmDeadline(ReplyTimeout);
 }
 
 void SendMail::WriteMessage()
@@ -419,25 +381,65 @@ void SendMail::WriteMessage()
     content.mailText = &MailText;
     content.attachments = &Attachments;
     content.records = &records_;
-    MessageWriter writer(*this, content);
-    ArmWatchdog(ReplyTimeout);
-    writer.Write();
-    Flush();
-    if (!finished_) {
-        ArmWatchdog(DataEndTimeout);
+    writer_ = std::make_unique<MessageWriter>(static_cast<MessageSink&>(*this), content);
+    PumpMessage();
+}
+
+// Feeds the message to the socket layer as the network takes it: only
+// while little of it waits, so a message of any size needs little memory,
+// and in pieces, so the loop (and the abort button) runs in between.
+void SendMail::PumpMessage()
+{
+    if (writer_ == nullptr || producing_ || socket_->QueuedBytes() > kQueueLowWater) {
+        return;
+    }
+    // The network took what it was given: the server is still reading.
+    ArmDeadline(ReplyTimeout);
+    while (writer_ != nullptr && socket_->QueuedBytes() <= kQueueLowWater) {
+        piece_.clear();
+        producing_ = true;
+        const bool more = writer_->Produce(piece_, kWritePieceBytes);
+        producing_ = false;
+        if (finished_) {
+            writer_.reset(); // cancelled from a progress report
+            return;
+        }
+        if (writer_->Failed()) {
+            // No "." goes out, so the server drops what it has of the message.
+            Fail(SendMailError::Attachment_Unreadable, std::string(kTextAttachmentUnreadable) + writer_->Failure());
+            return;
+        }
+        if (!piece_.empty()) {
+            Info(SendMailInfo::Info_Sending, piece_);
+            if (finished_) {
+                return;
+            }
+            socket_->SendData(piece_);
+        }
+        if (!more) {
+            writer_.reset();
+            dialogue_.MessageWritten();
+            ArmDeadline(DataEndTimeout);
+            return;
+        }
     }
 }
 
-void SendMail::Fail(SendMailError error, const std::string& text)
+void SendMail::Refused(const std::string& serverLine)
 {
-    ReportError(error, text);
-    Finish();
+    Fail(SendMailError::Unexpected_Response,
+         std::string(kTextUnexpectedResponse) + PrintableServerLine(serverLine), serverLine);
 }
 
-void SendMail::AcceptedKeepOpen()
+void SendMail::Accepted()
 {
-    watchdog_->Stop();
-    PostCompletion();
+    if (KeepConnectionOpen) {
+        deadline_->Stop();
+        PostCompletion();
+        return;
+    }
+    SendCommand("QUIT");
+    dialogue_.QuitSent();
 }
 
 void SendMail::Info(SendMailInfo info, const std::string& text)
@@ -445,11 +447,6 @@ void SendMail::Info(SendMailInfo info, const std::string& text)
     if (OnMailInfo) {
         OnMailInfo(*this, info, text);
     }
-}
-
-void SendMail::Write(std::string_view bytes)
-{
-    SendString(bytes);
 }
 
 bool SendMail::FeedData(std::string& data)
@@ -461,63 +458,21 @@ bool SendMail::FeedData(std::string& data)
     return true;
 }
 
-void SendMail::SendString(std::string_view text)
+void SendMail::ArmDeadline(std::chrono::milliseconds limit)
 {
-    if (finished_) {
-        return;
-    }
-    if (OnMailInfo) {
-        Info(SendMailInfo::Info_Sending, std::string(text));
-    }
-    outBuffer_.append(text);
-    if (outBuffer_.size() >= kWriteChunkBytes) {
-        Flush();
-    }
+    deadline_->Start(limit, true, [this] { DeadlinePassed(); });
 }
 
-void SendMail::Flush()
+void SendMail::DeadlinePassed()
 {
-    std::size_t sent = 0;
-    while (sent < outBuffer_.size()) {
-        // Keeps the windows alive and lets the abort button end the request.
-        PumpEvents();
-        if (finished_) {
-            break;
-        }
-        const std::size_t n = SendData(outBuffer_.data() + sent, outBuffer_.size() - sent);
-        if (CheckSocketError()) {
-            break;
-        }
-        if (n == 0) {
-            WaitWritable(kWritableWait);
-            continue;
-        }
-        sent += n;
-        ArmWatchdog(watchdogLimit_.count() > 0 ? watchdogLimit_ : ReplyTimeout);
-    }
-    outBuffer_.clear();
-}
-
-void SendMail::ArmWatchdog(std::chrono::milliseconds limit)
-{
-    watchdogLimit_ = limit;
-    watchdog_->Start(limit, true, [this] { WatchdogExpired(); });
-}
-
-void SendMail::WatchdogExpired()
-{
-    if (!sending_ || finished_) {
+    if (!sending_ || completionPosted_) {
         return;
     }
-    if (dialogue_.QuitSent()) {
-        // Delivered; only the server's close after QUIT is missing.
-        CloseSocket();
-        Info(SendMailInfo::Info_Disconnected, {});
-        PostCompletion();
+    if (dialogue_.Accepted()) {
+        EndDelivered(); // delivered; only the reply to QUIT is missing
         return;
     }
-    ReportError(SendMailError::Connection_Timeout, kTextOwnTimeout);
-    Finish();
+    Fail(SendMailError::Connection_Timeout, std::string(kTextOwnTimeout));
 }
 
 } // namespace kitemail

@@ -1,8 +1,10 @@
 #pragma once
 // The mail component: delivers one message per request to an SMTP server
-// (HELO, MAIL FROM, RCPT TO, DATA, QUIT) on the event loop, reports progress
-// through OnMailInfo and failures through OnMailError, and ends every
-// request with exactly one OnDone; LastError holds the outcome by then.
+// (HELO, MAIL FROM, RCPT TO, DATA, QUIT) on the event loop, through a
+// socket layer it owns; reports progress through OnMailInfo and failures
+// through OnMailError, and ends every request with exactly one OnDone.
+// LastError holds the outcome by then: 0 exactly when the server accepted
+// the message.
 
 #include "mail/mail_types.h"
 #include "mail/message_writer.h"
@@ -19,21 +21,28 @@
 #include <string_view>
 #include <vector>
 
+class QObject;
+
 namespace kitemail {
 
-class SendMail : public TStarSocket, private SmtpDialogueSink, private MessageSink {
+class LoopTimer;
+
+class SendMail : private SmtpDialogueSink, private MessageSink {
 public:
     static constexpr std::string_view kVersion = "SendMail 1.3.9";
-    // Posted to itself to end a request (the first user message number).
-    static constexpr int kCompletionMessage = kUserMessageBase;
-    // Bytes gathered before one write to the socket; the event queue is
-    // pumped before each write.
-    static constexpr std::size_t kWriteChunkBytes = 32 * 1024;
+    // The message is handed to the socket layer in pieces of about this
+    // size, and only while less than kQueueLowWater of it waits there, so
+    // that memory stays flat whatever the size of the attachments.
+    static constexpr std::size_t kWritePieceBytes = 64 * 1024;
+    static constexpr std::size_t kQueueLowWater = 64 * 1024;
 
-    SendMail();
+    // A socket layer of the caller's (a test's) or the one on Qt Network.
+    explicit SendMail(std::unique_ptr<TStarSocket> socket = TStarSocket::Create());
     ~SendMail() override;
+    SendMail(const SendMail&) = delete;
+    SendMail& operator=(const SendMail&) = delete;
 
-    // A dotted-decimal address is connected to directly; anything else is a
+    // An address written out is connected to directly; anything else is a
     // host name to look up. An empty value changes nothing.
     void SetSMTP_Server(std::string_view server);
     [[nodiscard]] const std::string& SMTP_Server() const noexcept { return server_; }
@@ -50,6 +59,7 @@ public:
     [[nodiscard]] TMailAction Action() const noexcept { return TMailAction::None; }
 
     std::function<void(SendMail&, SendMailInfo, const std::string&)> OnMailInfo;
+    // The text is our own; a server's line in it has its control bytes removed.
     std::function<void(SendMail&, SendMailError, const std::string&)> OnMailError;
     std::vector<std::string> MailText;
     std::vector<std::string> Listcc;
@@ -59,19 +69,22 @@ public:
     std::vector<std::string> Headers;
     std::function<void(SendMail&, std::string&)> OnFeedData;
     bool KeepConnectionOpen = false;
-    [[nodiscard]] bool WinsockStarted() const noexcept { return IsWinsockStarted(); }
-    void SetWinsockStarted(bool started);
     [[nodiscard]] static constexpr std::string_view Version() noexcept { return kVersion; }
     std::function<void(SendMail&)> OnDone;
 
-    // How long the server may stay silent: for its greeting and the reply to
-    // each command (and for its close after QUIT), and for the reply to the
-    // end of the message. RFC 5321 4.5.3.2 recommends these minimums; giving
-    // up sooner can make a user send a mail twice.
+    // Every wait has a deadline. The connect, its lookup included. The
+    // server's greeting and its reply to each command, counted from the
+    // command (not restarted by each byte), and the network taking the
+    // message while it is written. The reply to the end of the message.
+    // RFC 5321 4.5.3.2 gives the reply times; giving up sooner can make a
+    // user send a mail twice.
+    std::chrono::milliseconds TimeoutConnect{std::chrono::seconds(60)};
     std::chrono::milliseconds ReplyTimeout{std::chrono::minutes(5)};
     std::chrono::milliseconds DataEndTimeout{std::chrono::minutes(10)};
 
-    [[nodiscard]] SendMailError LastError() const noexcept { return lastError_; }
+    [[nodiscard]] SendMailError LastError() const noexcept { return failure_.code; }
+    // The last failure with our code, our text and the server's line apart.
+    [[nodiscard]] const MailFailure& LastFailure() const noexcept { return failure_; }
 
     // At most 256 attachments; a record beyond that is ignored.
     void AddAttachment(const AttachmentRecord& record);
@@ -80,55 +93,54 @@ public:
     [[nodiscard]] const AttachmentRecord* AttachmentRecordAt(std::size_t i) const noexcept;
 
     [[nodiscard]] bool Sending() const noexcept { return sending_; }
-    [[nodiscard]] bool Finished() const override { return finished_; }
+    [[nodiscard]] bool Connected() const { return socket_->Connected(); }
     [[nodiscard]] std::int32_t DialogueStep() const noexcept { return dialogue_.DialogueStep(); }
-
-    void LookupDone() override;
 
 private:
     void Send();
     void Finish();
+    void Fail(SendMailError error, std::string text, std::string serverLine = {});
+    void FailSocket(std::uint16_t wsaError);
+    void Resolved();
     void ServerConnected();
     void ServerReadable();
     void ServerClosed();
-    void ConnectTimedOut();
-    [[nodiscard]] bool CheckSocketError();
-    void HandleReply(std::string_view line);
-    void ReportError(SendMailError error, std::string_view text);
+    void HandleLine(const std::string& line);
+    void EndDelivered();
     void PostCompletion();
     void Completed();
+    void PumpMessage();
+    void ArmDeadline(std::chrono::milliseconds limit);
+    void DeadlinePassed();
     [[nodiscard]] std::optional<std::string_view> FindUnsafeField() const;
-    [[nodiscard]] SmtpDialogue::Envelope MakeEnvelope(int skipTo, int skipCc, int skipBcc);
-
-    void SendString(std::string_view text);
-    void Flush();
-    void ArmWatchdog(std::chrono::milliseconds limit);
-    void WatchdogExpired();
+    [[nodiscard]] SmtpDialogue::Envelope MakeEnvelope(int skipTo, int skipCc, int skipBcc) const;
 
     // SmtpDialogueSink
     void SendCommand(const std::string& line) override;
     void WriteMessage() override;
-    void Fail(SendMailError error, const std::string& text) override;
-    void AcceptedKeepOpen() override;
+    void Refused(const std::string& serverLine) override;
+    void Accepted() override;
     // both sinks
     void Info(SendMailInfo info, const std::string& text) override;
     // MessageSink
-    void Write(std::string_view bytes) override;
     [[nodiscard]] bool WantsInfo() const override { return static_cast<bool>(OnMailInfo); }
     bool FeedData(std::string& data) override;
 
+    std::unique_ptr<TStarSocket> socket_;
+    std::unique_ptr<QObject> context_; // posted completions die with the component
+    std::unique_ptr<LoopTimer> deadline_;
     std::string server_;
-    SendMailError lastError_ = SendMailError::No_Error;
+    MailFailure failure_;
     bool sending_ = false;
     bool finished_ = false;
     bool completionPosted_ = false;
-    int replyDepth_ = 0;
+    bool producing_ = false; // inside the writer, which may report progress
+    int pendingReplyCode_ = 0; // of a multi-line reply under way
     SmtpDialogue dialogue_{*this};
     ReplyAccumulator replies_;
     std::vector<std::optional<AttachmentRecord>> records_;
-    std::string outBuffer_;
-    std::unique_ptr<LoopTimer> watchdog_;
-    std::chrono::milliseconds watchdogLimit_{0};
+    std::unique_ptr<MessageWriter> writer_;
+    std::string piece_;
 };
 
 } // namespace kitemail

@@ -3,9 +3,14 @@
 namespace kitemail {
 namespace {
 
-bool IsNegative(std::string_view line)
+bool IsDigit(char c)
 {
-    return !line.empty() && (line[0] == '4' || line[0] == '5' || line[0] == '-');
+    return c >= '0' && c <= '9';
+}
+
+int ReplyClass(int code)
+{
+    return code / 100;
 }
 
 } // namespace
@@ -19,79 +24,122 @@ RecipientEntry SplitRecipient(std::string_view entry)
     return {std::string(entry.substr(0, bar)), std::string(entry.substr(bar + 1, 999))};
 }
 
-void SmtpDialogue::Begin(Envelope envelope, std::int32_t step)
+std::optional<ReplyLine> ParseReplyLine(std::string_view line)
+{
+    if (line.size() < 3 || !IsDigit(line[0]) || !IsDigit(line[1]) || !IsDigit(line[2])) {
+        return std::nullopt;
+    }
+    if (line.size() > 3 && line[3] != ' ' && line[3] != '-') {
+        return std::nullopt;
+    }
+    return ReplyLine{(line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0'),
+                     line.size() == 3 || line[3] == ' '};
+}
+
+void SmtpDialogue::Reset(Envelope envelope, Step step)
 {
     env_ = std::move(envelope);
     step_ = step;
+    writing_ = false;
     accepted_ = false;
+    recipientsTaken_ = 0;
+    lastRefusal_.clear();
     list_ = RunList::To;
     index_ = -1;
     lastIndex_ = -1;
     current_.clear();
 }
 
-void SmtpDialogue::HandleReply(std::string_view line)
+void SmtpDialogue::Begin(Envelope envelope)
 {
-    sink_.Info(SendMailInfo::Info_Received, std::string(line));
-    if (accepted_) {
-        // The message is delivered; a refused QUIT or a parting remark of an
-        // idle server must not turn that into a failure.
+    Reset(std::move(envelope), AwaitGreeting);
+}
+
+void SmtpDialogue::Resume(Envelope envelope)
+{
+    Reset(std::move(envelope), AwaitMailFrom);
+    sink_.SendCommand("MAIL FROM:<" + env_.fromAddress + ">");
+}
+
+void SmtpDialogue::HandleReply(int code, std::string_view line)
+{
+    const std::string text(line);
+    if (writing_) {
+        // Nothing was asked while the message goes out: a server that
+        // speaks now has given up on it.
+        sink_.Refused(text);
         return;
     }
-    if (IsNegative(line)) {
-        if (step_ == AwaitRcpt) {
-            sink_.Info(SendMailInfo::Info_RecipientRefused, current_);
-        } else {
-            sink_.Fail(SendMailError::Unexpected_Response, std::string(kTextUnexpectedResponse) + std::string(line));
-            return;
-        }
-    }
-    if (line.size() >= 4 && line[3] == '-') {
-        return; // more lines of a multi-line reply follow
-    }
+    const int cls = ReplyClass(code);
     switch (step_) {
     case AwaitGreeting:
+        if (code != 220) {
+            sink_.Refused(text);
+            return;
+        }
+        step_ = AwaitHelo;
         sink_.SendCommand("HELO " + env_.helloName);
-        break;
+        return;
     case AwaitHelo:
+        if (cls != 2) {
+            sink_.Refused(text);
+            return;
+        }
+        step_ = AwaitMailFrom;
         sink_.SendCommand("MAIL FROM:<" + env_.fromAddress + ">");
-        break;
+        return;
     case AwaitMailFrom:
+        if (cls != 2) {
+            sink_.Refused(text);
+            return;
+        }
+        step_ = AwaitRcpt;
         SendFirstRecipient();
-        break;
+        return;
     case AwaitRcpt:
+        if (cls == 2) {
+            ++recipientsTaken_;
+        } else if (cls == 4 || cls == 5) {
+            // A refused recipient is skipped; the others still get the mail.
+            sink_.Info(SendMailInfo::Info_RecipientRefused, current_);
+            lastRefusal_ = text;
+        } else {
+            sink_.Refused(text);
+            return;
+        }
         SendNextRecipient();
-        return; // the step ends only through DATA
+        return;
     case AwaitData:
+        if (cls != 3) {
+            sink_.Refused(text);
+            return;
+        }
+        writing_ = true;
         sink_.WriteMessage();
-        break;
+        return;
     case AwaitEndOfMessage:
-        sink_.Info(SendMailInfo::Info_MailAccepted, {});
-        if (sink_.Finished()) {
+        if (cls != 2) {
+            sink_.Refused(text);
             return;
         }
         accepted_ = true;
-        if (env_.keepConnectionOpen) {
-            sink_.AcceptedKeepOpen();
-            return;
-        }
-        sink_.SendCommand("QUIT");
-        break;
-    default:
+        sink_.Info(SendMailInfo::Info_MailAccepted, {});
+        sink_.Accepted();
         return;
+    default:
+        return; // after acceptance nothing the server says changes anything
     }
-    if (!sink_.Finished()) {
-        ++step_;
-    }
+}
+
+void SmtpDialogue::MessageWritten()
+{
+    writing_ = false;
+    step_ = AwaitEndOfMessage;
 }
 
 void SmtpDialogue::SendFirstRecipient()
 {
     current_ = env_.firstRecipient;
-    sink_.SendCommand("RCPT TO:<" + env_.firstRecipient + ">");
-    if (sink_.Finished()) {
-        return;
-    }
     list_ = RunList::To;
     index_ = -1;
     const auto* to = ListOf(RunList::To);
@@ -99,16 +147,20 @@ void SmtpDialogue::SendFirstRecipient()
     while (lastIndex_ < 0 && list_ != RunList::Done) {
         MoveToNextList();
     }
+    sink_.SendCommand("RCPT TO:<" + env_.firstRecipient + ">");
     sink_.Info(SendMailInfo::Info_RecipientSent, env_.firstRecipient);
 }
 
 void SmtpDialogue::SendNextRecipient()
 {
     if (list_ == RunList::Done) {
-        sink_.SendCommand("DATA");
-        if (!sink_.Finished()) {
-            step_ = AwaitData;
+        if (recipientsTaken_ == 0) {
+            // Every recipient was refused: a message to nobody is no delivery.
+            sink_.Refused(lastRefusal_);
+            return;
         }
+        step_ = AwaitData;
+        sink_.SendCommand("DATA");
         return;
     }
     if (index_ < lastIndex_) {
@@ -116,17 +168,14 @@ void SmtpDialogue::SendNextRecipient()
         const auto& entries = *ListOf(list_);
         const RecipientEntry r = SplitRecipient(entries[static_cast<std::size_t>(index_ + SkipOf(list_))]);
         current_ = r.address;
-        sink_.SendCommand("RCPT TO:<" + r.address + ">");
-        if (sink_.Finished()) {
-            return;
+        if (index_ >= lastIndex_) {
+            do {
+                MoveToNextList();
+            } while (lastIndex_ < 0 && list_ != RunList::Done);
+            index_ = -1;
         }
+        sink_.SendCommand("RCPT TO:<" + r.address + ">");
         sink_.Info(SendMailInfo::Info_RecipientSent, r.address);
-    }
-    if (index_ >= lastIndex_) {
-        do {
-            MoveToNextList();
-        } while (lastIndex_ < 0 && list_ != RunList::Done);
-        index_ = -1;
     }
 }
 

@@ -1,12 +1,14 @@
 #pragma once
-// The SMTP client dialogue without any I/O: it takes the server's reply
-// lines one at a time and answers through a sink with commands, the message
-// and progress. HELO, MAIL FROM, RCPT TO for every recipient, DATA, the
-// message, QUIT.
+// The SMTP client dialogue without any I/O: it takes the server's replies
+// one at a time and answers through a sink with commands, the message and
+// progress. HELO, MAIL FROM, RCPT TO for every recipient, DATA, the
+// message. Each reply must be of the class its step expects (RFC 5321
+// 4.2, 4.3.2); anything else ends the request.
 
 #include "mail/mail_types.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,20 +24,26 @@ struct RecipientEntry {
 // the 999 bytes after the first bar.
 [[nodiscard]] RecipientEntry SplitRecipient(std::string_view entry);
 
+// One line of a reply as RFC 5321 4.2 writes it: three digits, then a
+// space, "-" (more lines of the same reply follow) or the line's end.
+struct ReplyLine {
+    int code = 0;
+    bool last = true;
+};
+[[nodiscard]] std::optional<ReplyLine> ParseReplyLine(std::string_view line);
+
 class SmtpDialogueSink {
 public:
     virtual ~SmtpDialogueSink() = default;
     // One command line, without its CR LF.
     virtual void SendCommand(const std::string& line) = 0;
-    // The whole message after the server's go-ahead to DATA.
+    // The whole message, after the server's go-ahead to DATA.
     virtual void WriteMessage() = 0;
     virtual void Info(SendMailInfo info, const std::string& text) = 0;
-    // A negative reply outside the recipient step ends the request.
-    virtual void Fail(SendMailError error, const std::string& text) = 0;
-    // The message was accepted and the connection is to stay open.
-    virtual void AcceptedKeepOpen() = 0;
-    // The request has ended (cancel or error); nothing more is to be done.
-    [[nodiscard]] virtual bool Finished() const = 0;
+    // The server's reply (its last line) ends the request unsent.
+    virtual void Refused(const std::string& serverLine) = 0;
+    // The server accepted the message: it is delivered.
+    virtual void Accepted() = 0;
 };
 
 class SmtpDialogue {
@@ -51,9 +59,9 @@ public:
         int skipTo = 0;
         int skipCc = 0;
         int skipBcc = 0;
-        bool keepConnectionOpen = false;
     };
 
+    // The reply each step awaits.
     enum Step : std::int32_t {
         AwaitGreeting = 0,
         AwaitHelo = 1,
@@ -66,20 +74,26 @@ public:
 
     explicit SmtpDialogue(SmtpDialogueSink& sink) : sink_(sink) {}
 
-    // A new request; step is AwaitGreeting on a new connection, AwaitHelo on
-    // one kept open from the last message.
-    void Begin(Envelope envelope, std::int32_t step);
-    void HandleReply(std::string_view line);
+    // A new connection: the greeting is awaited.
+    void Begin(Envelope envelope);
+    // A connection kept open after the last message: MAIL FROM goes out at
+    // once, there is no second greeting or HELO.
+    void Resume(Envelope envelope);
+    // A whole reply, given by its code and its last line.
+    void HandleReply(int code, std::string_view line);
+    // The message has been written up to its "."; its reply is awaited.
+    void MessageWritten();
+    // After acceptance, QUIT went out.
+    void QuitSent() { step_ = AwaitQuit; }
 
     [[nodiscard]] std::int32_t DialogueStep() const noexcept { return step_; }
-    // The message has been accepted: a close is no longer premature, and
-    // nothing the server says afterwards can fail the request.
-    [[nodiscard]] bool QuitSent() const noexcept { return accepted_; }
+    [[nodiscard]] bool Accepted() const noexcept { return accepted_; }
     [[nodiscard]] const std::string& CurrentRecipient() const noexcept { return current_; }
 
 private:
     enum class RunList { To = 1, Cc = 2, Bcc = 3, Done = 4 };
 
+    void Reset(Envelope envelope, Step step);
     void SendFirstRecipient();
     void SendNextRecipient();
     void MoveToNextList();
@@ -89,7 +103,10 @@ private:
     SmtpDialogueSink& sink_;
     Envelope env_;
     std::int32_t step_ = AwaitGreeting;
+    bool writing_ = false;
     bool accepted_ = false;
+    int recipientsTaken_ = 0;
+    std::string lastRefusal_;
     RunList list_ = RunList::To;
     long index_ = -1;
     long lastIndex_ = -1;

@@ -1,8 +1,16 @@
 #pragma once
-// One TCP client connection driven entirely by the event loop: host lookup,
-// non-blocking connect, send, receive and close, each notification handed to
-// a hook the subclass sets. It makes no protocol decisions. Every failure
-// leaves a Windows Sockets error number in SocketError and returns normally.
+// The socket layer: one client byte stream to a server, driven by the event
+// loop of the one thread. It looks the server's name up (IPv4 and IPv6
+// addresses alike, trying each in turn), connects under one deadline that
+// covers the lookup too, queues what it is given to write and tells as the
+// queue drains, keeps at most kReceiveBufferBytes of what the server sent
+// until they are taken, and tells when the server ends the connection.
+// Failures are told by their Windows Sockets numbers, which every text the
+// user sees is keyed on. It makes no protocol decisions.
+//
+// The mail component and the TCP client drive this interface; Create()
+// gives the one built on Qt Network, and tests drive the protocols through
+// an implementation of their own.
 
 #include <chrono>
 #include <cstddef>
@@ -12,126 +20,66 @@
 #include <string>
 #include <string_view>
 
-class QObject;
-class QSocketNotifier;
-
 namespace kitemail {
-
-class LoopTimer;
 
 class TStarSocket {
 public:
     using Hook = std::function<void()>;
 
-    // The first number above the layer's own notifications; SendMail posts
-    // this one to itself to signal the completion of a request.
-    static constexpr int kUserMessageBase = 0x402;
+    // A server that sends faster than its bytes are taken waits in the
+    // network rather than in memory.
+    static constexpr std::size_t kReceiveBufferBytes = 64 * 1024;
 
-    TStarSocket();
-    virtual ~TStarSocket();
+    TStarSocket() = default;
+    virtual ~TStarSocket() = default;
     TStarSocket(const TStarSocket&) = delete;
     TStarSocket& operator=(const TStarSocket&) = delete;
 
-    // Hooks, called only when assigned.
-    Hook OnSocketLookup;
-    Hook OnSocketConnect;
+    // Hooks, called only when assigned and only from the event loop, never
+    // from inside a call on this object. A hook may close the socket.
+    Hook OnSocketLookup;  // the name is resolved; AddressText() is its first address
+    Hook OnSocketConnect; // the connection stands; AddressText() is the address reached
+    Hook OnSocketRead;    // received bytes wait to be taken with ReceiveData
+    Hook OnSocketWrite;   // queued bytes went out
+    // The server ended the connection (closed or reset it). Every byte it
+    // sent before has been offered through OnSocketRead first.
     Hook OnSocketClose;
+    // The connect deadline passed before the connection stood; closed.
     Hook OnSocketTimeout;
-    Hook OnSocketRead;
-    Hook OnSocketWrite;
-    Hook OnSocketAccept;
-    std::function<void(int message)> OnUserMessage;
+    // The lookup, the connect or the connection failed; closed.
+    std::function<void(std::uint16_t wsaError)> OnSocketError;
 
-    // Connect and lookup time-outs in whole seconds; 0 means none.
-    std::int32_t TimeoutConnect = 0;
-    std::int32_t TimeoutArp = 0;
+    // Closes any connection held and starts a new one: looks host up
+    // (unless it is an address written out) and connects to port. A
+    // deadline of zero or less means none.
+    virtual void ConnectTo(std::string_view host, std::uint16_t port, std::chrono::milliseconds deadline) = 0;
+    // Queues bytes; those given before the connection stands wait for it.
+    virtual void SendData(std::string_view bytes) = 0;
+    // Bytes queued and not yet handed to the network.
+    [[nodiscard]] virtual std::size_t QueuedBytes() const = 0;
+    // Takes up to max received bytes; empty when none wait.
+    [[nodiscard]] virtual std::string ReceiveData(std::size_t max) = 0;
+    // Ends the connection (or the attempt) at once; queued and received
+    // bytes are dropped and no hook is called for it afterwards.
+    virtual void CloseSocket() = 0;
+    [[nodiscard]] virtual bool Connected() const = 0;
+    // The server's address as text, once the lookup has found one.
+    [[nodiscard]] virtual std::string AddressText() const = 0;
 
-    std::string ServerAddressText;
-    std::string ServerHostName;
-    // The pending Windows Sockets error number, 0 = none.
-    std::uint16_t SocketError = 0;
-
-    std::string WinsockDescription;
-    std::string WinsockStatus;
-    int WinsockMaxSockets = 0;
-
-    // There is no library to load on this platform; these keep the started
-    // state the component publishes.
-    bool LoadWinsock(std::string_view libraryName = {});
-    bool StartWinsock();
-    void StopWinsock();
-    void UnloadWinsock();
-    [[nodiscard]] bool IsWinsockStarted() const noexcept { return winsockStarted_; }
-
-    void CreateSocket();
-    // A dotted-decimal IPv4 address; an invalid text leaves an address that
-    // no connect can reach (as the original inet_addr result did).
-    void SetAddress(std::string_view dotted);
-    void SetPort(std::uint16_t port);
-    void SetAddressFromLookup();
-    [[nodiscard]] std::string AddressText() const;
-
-    // Starts an asynchronous lookup unless one is pending; LookupDone follows.
-    void LookupHost(std::string_view name);
-    virtual void LookupDone();
-
-    void ConnectSocket();
-    // One non-blocking send or receive; 0 when nothing moved (would block,
-    // end of stream, or an error left in SocketError).
-    [[nodiscard]] std::size_t SendData(const char* buffer, std::size_t count);
-    [[nodiscard]] std::size_t ReceiveData(char* buffer, std::size_t size);
-    void CloseSocket();
-    [[nodiscard]] std::string LocalHostName();
-    void StartTimer(std::int32_t seconds);
-
-    // Posts message (kUserMessageBase or above) to OnUserMessage on a later
-    // turn of the event loop.
-    void PostUserMessage(int message);
-
-    // Handles events until the socket can take more data (or maxWait
-    // passed): the send loops call it after a send that would block.
-    void WaitWritable(std::chrono::milliseconds maxWait);
-
-    // False when the peer has closed or reset an open connection whose close
-    // notification has not been handled yet.
-    [[nodiscard]] bool PeerStillOpen();
-
-    [[nodiscard]] bool Connected() const noexcept { return connected_; }
-    [[nodiscard]] bool HasSocket() const noexcept { return fd_ >= 0; }
-    [[nodiscard]] bool LookupPending() const noexcept { return lookupContext_ != nullptr; }
-    [[nodiscard]] bool TimerRunning() const;
-    [[nodiscard]] std::int32_t Countdown() const noexcept { return countdown_; }
-    [[nodiscard]] std::uint32_t ResolvedAddress() const noexcept { return resolvedAddress_; }
+    // The socket layer on Qt Network (a QSslSocket used as plain TCP).
+    [[nodiscard]] static std::unique_ptr<TStarSocket> Create();
 
 protected:
-    // Owner of everything the event loop delivers to this object; calls
-    // posted through it die with the object.
-    [[nodiscard]] QObject* Context() const noexcept { return context_.get(); }
-
-private:
-    void KillTimer();
-    void TimerTick();
-    void OnReadable();
-    void OnWritable();
-    void HandleConnectResult(int err);
-    void HandleClose(std::uint16_t error);
-    void DropNotifiers();
-    void EnableRead();
-
-    std::unique_ptr<QObject> context_;
-    std::unique_ptr<LoopTimer> timer_;
-    int fd_ = -1;
-    bool connected_ = false;
-    bool connecting_ = false;
-    bool winsockLoaded_ = false;
-    bool winsockStarted_ = false;
-    std::uint32_t peerAddress_ = 0; // network byte order
-    std::uint16_t peerPort_ = 0;    // network byte order
-    std::uint32_t resolvedAddress_ = 0;
-    std::int32_t countdown_ = 0;
-    QObject* lookupContext_ = nullptr; // deleting it cancels the lookup
-    QSocketNotifier* readNotifier_ = nullptr;
-    QSocketNotifier* writeNotifier_ = nullptr;
+    static void Fire(const Hook& hook)
+    {
+        if (hook) {
+            hook();
+        }
+    }
 };
+
+// True for an IPv4 or IPv6 address written out, which is connected to
+// without a lookup.
+[[nodiscard]] bool IsAddressLiteral(std::string_view host);
 
 } // namespace kitemail

@@ -1,7 +1,7 @@
 #pragma once
 // Socket errors are reported by their Windows Sockets numbers, since every
-// text the user sees (and the history records) is keyed on them. The Linux
-// errors are mapped onto the nearest of these.
+// text the user sees (and the history records) is keyed on them. The socket
+// layer maps what the system reports onto the nearest of these.
 
 #include <cstdint>
 
@@ -46,9 +46,5 @@ inline constexpr std::uint16_t kHostNotFound = 11001;       // WSAHOST_NOT_FOUND
 inline constexpr std::uint16_t kTryAgain = 11002;           // WSATRY_AGAIN
 inline constexpr std::uint16_t kNoRecovery = 11003;         // WSANO_RECOVERY
 inline constexpr std::uint16_t kNoData = 11004;             // WSANO_DATA
-
-// The Windows Sockets number for a Linux errno value; 0 for 0, and the
-// would-block family maps to kWouldBlock (never an error to the callers).
-[[nodiscard]] std::uint16_t FromErrno(int err) noexcept;
 
 } // namespace kitemail::wsa

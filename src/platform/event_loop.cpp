@@ -64,6 +64,8 @@ struct LoopTimer::Impl {
 
 LoopTimer::LoopTimer() : impl_(std::make_unique<Impl>())
 {
+    // Deadlines and waits of whole seconds: a coarse timer may be 5% off.
+    impl_->timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&impl_->timer, &QTimer::timeout, [this] {
         // The callback may restart or stop this timer; keep our own copy.
         auto fn = impl_->onTimeout;

@@ -21,7 +21,7 @@ public:
           onRcvReady_(std::exchange(client.OnRcvReady, nullptr)),
           onError_(std::exchange(client.OnError, nullptr)),
           onDisconnect_(std::exchange(client.OnDisconnect, nullptr)),
-          recvMode_(client.RecvMode())
+          onConnect_(std::exchange(client.OnConnect, nullptr))
     {
     }
     ~ClientEventsGuard()
@@ -29,7 +29,7 @@ public:
         client_.OnRcvReady = std::move(onRcvReady_);
         client_.OnError = std::move(onError_);
         client_.OnDisconnect = std::move(onDisconnect_);
-        client_.SetRecvMode(recvMode_);
+        client_.OnConnect = std::move(onConnect_);
     }
     ClientEventsGuard(const ClientEventsGuard&) = delete;
     ClientEventsGuard& operator=(const ClientEventsGuard&) = delete;
@@ -39,7 +39,7 @@ private:
     TKNotifyEvent onRcvReady_;
     TKErrorEvent onError_;
     TKNotifyEvent onDisconnect_;
-    TKTcpRecvMode recvMode_;
+    TKNotifyEvent onConnect_;
 };
 
 std::uint16_t PortNumber(std::int32_t port)
@@ -69,40 +69,37 @@ bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_
 {
     PopDialogue dialogue(user, password);
     ClientEventsGuard guard(client);
-    LoopTimer silence;
-
-    const auto apply = [&](const PopDialogue::Reaction& reaction) {
+    // Counted from the connection for the greeting and from each command
+    // for its reply; a server that drips bytes does not hold it back.
+    LoopTimer deadline;
+    std::function<void(const PopDialogue::Reaction&)> apply;
+    const auto awaitReply = [&] {
+        deadline.Start(options.replyTimeout, true, [&] { apply(dialogue.Silence()); });
+    };
+    apply = [&](const PopDialogue::Reaction& reaction) {
         if (!reaction.command.empty()) {
             client.SendText(reaction.command);
+            awaitReply();
         }
         if (!dialogue.Running()) {
-            silence.Stop();
+            deadline.Stop();
         }
         if (!reaction.failText.empty()) {
             client.SetActive(false);
             Notify(ui, beepOnMessage, reaction.failText);
         }
     };
-    const auto restartSilence = [&] {
-        if (options.silenceLimit.count() > 0) {
-            silence.Start(options.silenceLimit, true, [&] { apply(dialogue.Silence()); });
-        }
-    };
 
-    client.SetRecvMode(TKTcpRecvMode::ktrmBinary);
-    client.OnRcvReady = [&] {
-        restartSilence();
-        apply(dialogue.Received(client.ReceiveText()));
-    };
+    client.OnConnect = awaitReply;
+    client.OnRcvReady = [&] { apply(dialogue.Received(client.ReceiveText())); };
     client.OnError = [&](const TKError&) { apply(dialogue.NetworkError()); };
     client.OnDisconnect = [&] {
         dialogue.Disconnected();
-        silence.Stop();
+        deadline.Stop();
     };
 
     // A new connection for every login, even when the last one was left open.
     client.SetActive(false);
-    restartSilence();
     client.SetServerName(server);
     client.SetPort(PortNumber(port));
     client.SetActive(true);
@@ -110,7 +107,7 @@ bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_
     sendAborted = false;
     ShowAbortButton(options, true);
     WaitUntil([&] { return !dialogue.Running() || sendAborted; });
-    silence.Stop();
+    deadline.Stop();
     const bool aborted = dialogue.Running();
     client.SetActive(false);
     ShowAbortButton(options, false);
@@ -139,8 +136,11 @@ PopLoginResult PopBeforeSmtp(const Settings& settings, UserInterface& ui, TKTcpC
         password = std::move(*typed);
     }
 
+    PopBeforeSmtpOptions timed = options;
+    timed.replyTimeout = std::chrono::seconds(settings.ReplyTimeout);
+    client.ConnectTimeout = std::chrono::seconds(settings.ConnectTimeout);
     const bool ok = PopAuthenticate(client, settings.POP3Server, settings.POP3Port, settings.POP3USER, password, ui,
-                                    beep, sendAborted, options);
+                                    beep, sendAborted, timed);
     PopLoginResult result = PopLoginResult::Succeeded;
     if (ok) {
         ui.SetStatusText(Sj("POP before SMTP 認証完了"));

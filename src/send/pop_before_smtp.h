@@ -15,13 +15,11 @@ namespace kitemail {
 
 struct Settings;
 
-// How long the login waits for the server to say anything before it gives
-// up; a server that accepts and then stays silent must not hold the send.
-inline constexpr std::chrono::milliseconds kDefaultPopSilenceLimit = std::chrono::minutes(3);
-
 struct PopBeforeSmtpOptions {
-    // Zero or less: wait for the server without limit.
-    std::chrono::milliseconds silenceLimit = kDefaultPopSilenceLimit;
+    // How long the server may take to answer: its greeting, counted from
+    // the connection, and each command, counted from the command. The
+    // settings' ReplyTimeout, when PopBeforeSmtp runs the login.
+    std::chrono::milliseconds replyTimeout = std::chrono::minutes(5);
     // Shows or hides the status bar's abort button ("中止") around the wait.
     std::function<void(bool visible)> showAbortButton;
     // Enables or disables the command that started the login (the developer
@@ -39,14 +37,16 @@ enum class PopLoginResult {
 // Runs the login with client and waits for its end, handling events. Clears
 // sendAborted first; setting it during the wait (the abort button) ends the
 // wait at once. Every failure has shown its own message box. True only
-// when the server acknowledged QUIT and closed the connection.
+// when the server acknowledged QUIT (and closed the connection, or did not
+// within the reply time). The connect deadline is the client's own.
 [[nodiscard]] bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_t port,
                                    const std::string& user, const std::string& password, UserInterface& ui,
                                    bool beepOnMessage, bool& sendAborted, const PopBeforeSmtpOptions& options = {});
 
 // The whole step as the send command and the settings dialog run it: the
 // settings check, the password (the stored one, else asked for; a typed one
-// is not stored), the login, and the status texts.
+// is not stored), the login with the time-outs of the settings, and the
+// status texts.
 PopLoginResult PopBeforeSmtp(const Settings& settings, UserInterface& ui, TKTcpClient& client, bool& sendAborted,
                              const PopBeforeSmtpOptions& options = {});
 

@@ -12,6 +12,11 @@ bool FitsOnOneLine(std::string_view value)
     return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
+bool IsPositive(std::string_view line)
+{
+    return line.starts_with("+OK") && (line.size() == 3 || line[3] == ' ');
+}
+
 } // namespace
 
 PopDialogue::PopDialogue(std::string user, std::string password)
@@ -26,13 +31,12 @@ PopDialogue::Reaction PopDialogue::Received(std::string_view text)
     }
     // A reply split across reads must not have its tail taken for the
     // answer to the next command.
-    reply_.append(text);
-    if (reply_.find('\n') == std::string::npos) {
+    const std::vector<std::string> lines = lines_.Feed(text);
+    if (lines.empty() && !lines_.Overflowed()) {
         return {};
     }
-    // A POP3 reply is judged by its status indicator alone: "+OK" or not.
-    const bool positive = reply_.front() == '+';
-    reply_.clear();
+    const bool positive = !lines.empty() && IsPositive(lines.front());
+    lines_.Clear();
     switch (state_) {
     case kWaitGreeting:
         if (!positive) {

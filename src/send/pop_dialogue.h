@@ -3,6 +3,8 @@
 // server said (or that the connection failed or closed) and answers with the
 // command to send or the text of a failure. USER, PASS and QUIT only.
 
+#include "mail/reply_accumulator.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,9 +31,11 @@ public:
     // user and password are CP932 bytes.
     PopDialogue(std::string user, std::string password);
 
-    // The text received since the last call. A reply counts once a line end
-    // has arrived: everything received up to then is one reply, judged by
-    // its first byte alone.
+    // The text received since the last call. A reply is one line, judged
+    // as RFC 1939 3 writes a status: "+OK" then a space or the line's end
+    // is positive, anything else (a line too long included) is not. What
+    // came in the same read after it was sent before any command could be
+    // answered, and is dropped.
     [[nodiscard]] Reaction Received(std::string_view text);
     // Any socket or lookup error.
     [[nodiscard]] Reaction NetworkError();
@@ -50,7 +54,7 @@ private:
 
     std::string user_;
     std::string password_;
-    std::string reply_; // received, no line end yet
+    ReplyAccumulator lines_;
     std::int32_t state_ = kWaitGreeting;
 };
 

@@ -467,6 +467,9 @@ void SendWorkflow::SendOneMail(const std::string& to, const std::string& from, c
     mail_.Subject = EncodedSubject(subject);
     mail_.SetSMTP_Server(settings_.Server);
     mail_.SMTP_Port = static_cast<std::uint16_t>(std::clamp(settings_.Port, 0, 65535));
+    mail_.TimeoutConnect = std::chrono::seconds(settings_.ConnectTimeout);
+    mail_.ReplyTimeout = std::chrono::seconds(settings_.ReplyTimeout);
+    mail_.DataEndTimeout = std::chrono::seconds(settings_.DataTimeout);
 
     SendDone = false;
     SendAborted = false;

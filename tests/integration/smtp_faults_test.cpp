@@ -1,6 +1,7 @@
-// SendMail against a scripted peer and a misbehaving network: every way a
-// request can end must give the right LastError, exactly one OnDone, and
-// leave the event loop responsive.
+// SendMail on real sockets against a scripted peer and a misbehaving
+// network, for what only a socket shows (the dialogue itself is tested as
+// transcripts): every way a request can end must give the right LastError,
+// exactly one OnDone, and leave the event loop responsive.
 
 #include "mail/message_writer.h"
 #include "mail/send_mail.h"
@@ -44,6 +45,7 @@ const Lines kToRcpt = Join(kGreeted, {"C: MAIL FROM:<me@example.jp>", "S: 250 ok
 const Lines kUpToData = Join(kToRcpt, {"S: 250 ok", "C: DATA", "S: 354 go"});
 const Lines kAccepted = Join(kUpToData, {"DATA", "S: 250 accepted", "C: QUIT"});
 const char* const kTimedOut = "Connection timed out";
+const std::string kUnexpected = "Unexpected response: ";
 
 class SmtpFaultsTest : public ::testing::Test {
 protected:
@@ -89,8 +91,9 @@ struct Ending {
     SendMailError error;
     std::string text = {}; // the error text
     std::function<void(SendMail&)> setup = [](SendMail&) {};
-    Lines lookup = {};                     // Info_Resolving, then Info_Resolved
-    milliseconds minWait = milliseconds(0); // a time-out must not come early
+    Lines lookup = {};                      // Info_Resolving, then Info_Resolved
+    milliseconds minWait = milliseconds(0);  // a time-out must not come early
+    milliseconds maxWait = milliseconds(8000);
 };
 
 class SmtpEndingTest : public SmtpFaultsTest, public ::testing::WithParamInterface<Ending> {};
@@ -104,10 +107,11 @@ TEST_P(SmtpEndingTest, EndsOnceWithItsOutcome)
     Start(peer.get());
     ExpectEnd(c.error, c.text);
     EXPECT_GE(std::chrono::steady_clock::now() - start, c.minWait);
+    EXPECT_LE(std::chrono::steady_clock::now() - start, c.maxWait);
     EXPECT_EQ(Join(rec.Infos(SendMailInfo::Info_Resolving), rec.Infos(SendMailInfo::Info_Resolved)), c.lookup);
     EXPECT_EQ(rec.Has(SendMailInfo::Info_MailAccepted), c.error == E::No_Error);
     EXPECT_EQ(rec.Has(SendMailInfo::Info_Connected), peer != nullptr);
-    EXPECT_TRUE(peer != nullptr || !mail.HasSocket());
+    EXPECT_FALSE(mail.Connected());
     // A failed request empties the recipient fields and lists, and only those.
     EXPECT_TRUE(c.error == E::No_Error || (mail.TO_Address.empty() && mail.ListTo.empty()));
     EXPECT_EQ(mail.MailText, Lines{"hello"});
@@ -118,47 +122,39 @@ TEST_P(SmtpEndingTest, EndsOnceWithItsOutcome)
 INSTANTIATE_TEST_SUITE_P(
     All, SmtpEndingTest,
     ::testing::Values(
-        Ending{"RefusedGreeting", {"S: 421 busy", "EXPECT_CLOSE"}, E::Unexpected_Response, "Unexpected response: 421 busy"},
-        Ending{"EveryRecipientRefused", Join(kToRcpt, {"S: 550 unknown", "C: DATA", "S: 554 nobody", "EXPECT_CLOSE"}),
-               E::Unexpected_Response, "Unexpected response: 554 nobody"},
-        Ending{"CloseWithTheMessageUnanswered", Join(kUpToData, {"DATA", "CLOSE"}), E::Premature_Disconnect, "Prematurely Disconnected"},
-        Ending{.name = "NoGreeting", .script = {"SLEEP 1300"}, .error = E::Connection_Timeout, .text = kTimedOut,
-               .minWait = milliseconds(950)},
-        Ending{.name = "NoReplyToTheEndOfTheMessage", .script = Join(kUpToData, {"DATA", "SLEEP 1800"}),
-               .error = E::Connection_Timeout, .text = kTimedOut, .minWait = milliseconds(1450)},
-        Ending{"AcceptedButNoCloseAfterQuit", Join(kAccepted, {"SLEEP 1300"}), E::No_Error},
-        Ending{"RefusedQuitAfterAcceptance", Join(kAccepted, {"S: 500 what?", "CLOSE"}), E::No_Error},
+        // Accepted means delivered, however the server goes away after.
+        Ending{"AcceptedAndClosedAtOnce", Join(kUpToData, {"DATA", "S: 250 accepted", "CLOSE"}), E::No_Error},
+        Ending{"AcceptedThenClosedAfterQuit", Join(kAccepted, {"CLOSE"}), E::No_Error},
+        Ending{"AcceptedThenResetOnQuit", Join(kAccepted, {"RESET"}), E::No_Error},
+        // Anything but a 2xx reply to the end of the message is no acceptance.
+        Ending{"BlankLineAfterTheEnd", Join(kUpToData, {"DATA", "S: ", "CLOSE"}), E::Unexpected_Response, kUnexpected},
+        Ending{"GarbageAfterTheEnd", Join(kUpToData, {"DATA", "S: hello?", "CLOSE"}), E::Unexpected_Response,
+               kUnexpected + "hello?"},
+        Ending{"MorePleaseAfterTheEnd", Join(kUpToData, {"DATA", "S: 354 more please", "CLOSE"}),
+               E::Unexpected_Response, kUnexpected + "354 more please"},
+        // A reply line longer than any server sends ends the request; it is
+        // never cut into pieces that would be taken for replies.
+        Ending{"LongContinuationThenRefusal",
+               Join(kToRcpt, {"S: 250 ok", "C: DATA",
+                              "W: 354-" + std::string(5000, 'x') + "\r\n354 go\r\n", "EXPECT_CLOSE"}),
+               E::Unexpected_Response, kUnexpected + "354-" + std::string(508, 'x')},
+        Ending{"MegabyteLine", {"W: 220 " + std::string(1 << 20, 'x')}, E::Unexpected_Response,
+               kUnexpected + "220 " + std::string(508, 'x')},
+        // A deadline counts from the command, not from the last byte.
+        Ending{.name = "GreetingDrippedAByteASecond", .script = {"DRIP 1000 220 very slow greeting"},
+               .error = E::Connection_Timeout, .text = kTimedOut,
+               .setup = [](SendMail& m) { m.ReplyTimeout = milliseconds(2000); }, .minWait = milliseconds(1900),
+               .maxWait = milliseconds(4000)},
+        Ending{"EveryRecipientRefused", Join(kToRcpt, {"S: 550 unknown", "EXPECT_CLOSE"}), E::Unexpected_Response,
+               kUnexpected + "550 unknown"},
+        Ending{"CloseWithTheMessageUnanswered", Join(kUpToData, {"DATA", "CLOSE"}), E::Premature_Disconnect,
+               "Prematurely Disconnected"},
         Ending{"HostNameIsLookedUpThenConnected", Join(kAccepted, {"CLOSE"}), E::No_Error, {},
                [](SendMail& m) { m.SetSMTP_Server("localhost"); }, {"localhost", "127.0.0.1"}},
         Ending{"RefusedConnection", {}, E::Connection_Refused, "Connection Refused"},
         Ending{"UnresolvableHostName", {}, E::Address_Resolution, "Address resolution error",
-               [](SendMail& m) { m.SetSMTP_Server("no-such-host.invalid"); }, {"no-such-host.invalid"}},
-        // Refused before connecting.
-        Ending{"NoRecipientAnywhere", {}, E::No_Destination, "Mail Destination Error", [](auto& m) { m.TO_Address = {}; }},
-        Ending{"CrLfInTheSenderAddress", {}, E::Invalid_Address, "Invalid address specified",
-               [](SendMail& m) { m.FROM_Address = "me@example.jp>\r\nRCPT TO:<victim@example.jp"; }},
-        Ending{"HeaderInjectionThroughTheSubject", {}, E::Invalid_Address, "Invalid header value",
-               [](SendMail& m) { m.Subject = "hi\r\nBcc: everyone@example.jp"; }}),
+               [](SendMail& m) { m.SetSMTP_Server("no-such-host.invalid"); }, {"no-such-host.invalid"}}),
     [](const auto& row) { return std::string(row.param.name); });
-
-TEST_F(SmtpFaultsTest, MultiLineGreetingOneOfThreeRecipientsRefusedAndABusyRequest)
-{
-    mail.ListTo = {"b@example.jp"};
-    mail.Listcc = {"c@example.jp"};
-    ScriptedPeer peer(Join(Join({"S: 220-first line", "S: 220-second line"}, kToRcpt),
-                           {"S: 250 ok", "C: RCPT TO:<b@example.jp>", "S: 550 no such user", "C: RCPT TO:<c@example.jp>",
-                            "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "S: 250 accepted", "C: QUIT", "CLOSE"}));
-    Start(&peer);
-    mail.SetAction(TMailAction::Send_Mail); // while a request runs: only reported
-    EXPECT_EQ(rec.Infos(SendMailInfo::Info_Busy).size(), 1u);
-    ExpectEnd(E::No_Error);
-    ASSERT_TRUE(peer.Join());
-    EXPECT_EQ(peer.Failures(), Lines{});
-    EXPECT_EQ(rec.Infos(SendMailInfo::Info_RecipientRefused), Lines{"b@example.jp"});
-    EXPECT_EQ(rec.Infos(SendMailInfo::Info_RecipientSent), (Lines{"you@example.jp", "b@example.jp", "c@example.jp"}));
-    // The direct recipient comes first in the headers, the listed ones after it.
-    EXPECT_LT(peer.Data().find("To:  <you@example.jp>"), peer.Data().find("To: b@example.jp"));
-}
 
 TEST_F(SmtpFaultsTest, LargeAttachmentCancelledOrCutOffMidway)
 {
@@ -207,42 +203,13 @@ TEST_F(SmtpFaultsTest, ConnectTimeoutOfTheSocketLayer)
         (void)::connect(fds.back(), reinterpret_cast<sockaddr*>(&addr), len);
     }
     mail.SMTP_Port = ntohs(addr.sin_port);
-    mail.TimeoutConnect = 1;
+    mail.TimeoutConnect = milliseconds(1000);
     mail.ReplyTimeout = milliseconds(5000);
     mail.SetAction(TMailAction::Send_Mail);
     ExpectEnd(E::Connection_Timeout, kTimedOut);
     for (const int f : fds) {
         ::close(f);
     }
-}
-
-TEST_F(SmtpFaultsTest, IdleCancelAndAKeptConnectionClosedLaterByTheServer)
-{
-    // On a new component a cancel still ends "a request" once; a second one
-    // after that changes only LastError.
-    mail.SetAction(TMailAction::Cancel_SendMail);
-    ExpectEnd(E::Transaction_Canceled);
-    mail.SetAction(TMailAction::Cancel_SendMail);
-    WaitUntil([] { return false; }, milliseconds(100));
-    EXPECT_EQ(std::exchange(rec.doneCount, 0), 1);
-    mail.TO_Address = "you@example.jp";
-    mail.KeepConnectionOpen = true;
-    ScriptedPeer peer(Join(Join(kUpToData, {"DATA", "S: 250 accepted", "SLEEP 300", "CLOSE", "ACCEPT"}),
-                           Join(kUpToData, {"DATA", "S: 250 accepted", "CLOSE"})));
-    Start(&peer);
-    ExpectEnd(E::No_Error);
-    EXPECT_TRUE(mail.Connected());
-    // The server drops the idle connection: reported, but no request ended.
-    ASSERT_TRUE(WaitUntil([this] { return !mail.Connected(); }, milliseconds(3000)));
-    WaitUntil([] { return false; }, milliseconds(100));
-    EXPECT_EQ(mail.LastError(), E::No_Error);
-    // The next message opens a new connection.
-    mail.ListTo.clear();
-    EXPECT_EQ(std::exchange(rec.doneCount, 0), 1);
-    mail.SetAction(TMailAction::Send_Mail);
-    ExpectEnd(E::No_Error);
-    ASSERT_TRUE(peer.Join());
-    EXPECT_EQ(peer.Failures(), Lines{});
 }
 
 } // namespace

@@ -173,6 +173,24 @@ TEST_F(SmtpServerTest, EveryAttachmentEncodingAndFiveMegabytesDecodeToTheSameByt
     EXPECT_EQ(test::DecodedBytes(part, "payload_b64"), binary);
 }
 
+TEST_F(SmtpServerTest, OverIpv6)
+{
+    test::SmtpSink v6;
+    if (!v6.Start("::1")) {
+        GTEST_SKIP() << "no IPv6 loopback here: " << v6.Error();
+    }
+    mail.SetSMTP_Server("::1");
+    mail.SMTP_Port = v6.Port();
+    mail.TO_Address = "a@example.jp";
+    mail.MailText = {"over IPv6"};
+    mail.SetAction(TMailAction::Send_Mail);
+    ASSERT_TRUE(rec.WaitDone(std::chrono::seconds(30)));
+    EXPECT_EQ(mail.LastError(), SendMailError::No_Error);
+    EXPECT_EQ(rec.Infos(SendMailInfo::Info_Connected), std::vector<std::string>{"::1"});
+    ASSERT_EQ(v6.WaitForMessages(1, std::chrono::seconds(5)), 1);
+    EXPECT_NE(v6.MessageBytes(1).find("over IPv6"), std::string::npos);
+}
+
 TEST_F(SmtpServerTest, TwoMessagesOnOneKeptConnection)
 {
     mail.KeepConnectionOpen = true;

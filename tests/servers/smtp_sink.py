@@ -38,9 +38,10 @@ class StoreHandler:
         return "250 OK stored"
 
 
-def free_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind(("127.0.0.1", 0))
+def free_port(host):
+    family = socket.AF_INET6 if ":" in host else socket.AF_INET
+    with socket.socket(family, socket.SOCK_STREAM) as s:
+        s.bind((host, 0))
         return s.getsockname()[1]
 
 
@@ -48,14 +49,15 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--host", default="127.0.0.1")
     args = parser.parse_args()
     os.makedirs(args.dir, exist_ok=True)
 
     handler = StoreHandler(args.dir)
     controller = None
     for _ in range(5):
-        port = args.port or free_port()
-        controller = Controller(handler, hostname="127.0.0.1", port=port,
+        port = args.port or free_port(args.host)
+        controller = Controller(handler, hostname=args.host, port=port,
                                 server_hostname="localhost", data_size_limit=0)
         try:
             controller.start()

@@ -13,9 +13,6 @@ MailRecorder::MailRecorder(SendMail& mail) : mail_(mail)
     mail.OnMailInfo = [this](SendMail&, SendMailInfo info, const std::string& text) {
         switch (info) {
         case SendMailInfo::Info_Sending:
-            if (keepSent) {
-                sent += text;
-            }
             break;
         case SendMailInfo::Info_AttachmentProgress:
         case SendMailInfo::Info_BodyProgress:

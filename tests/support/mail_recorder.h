@@ -33,8 +33,6 @@ public:
     std::vector<std::pair<SendMailError, std::string>> errors;
     int doneCount = 0;
     int progressCount = 0;
-    std::string sent; // everything reported by Info_Sending
-    bool keepSent = false;
     SendMailError errorAtDone = SendMailError::No_Error;
     bool sendingAtDone = true;
     // Extra reaction to each info, e.g. a cancel at some point.

@@ -133,99 +133,159 @@ bool ScriptedPeer::ReadLine(std::string& line)
     }
 }
 
-void ScriptedPeer::Run()
+std::size_t ScriptedPeer::FloodBytes() const
 {
-    bool ok = true;
-    const auto accept = [this]() {
-        if (connFd_ >= 0) {
-            ::close(connFd_);
-            connFd_ = -1;
-        }
-        pending_.clear();
-        if (!WaitReadable(listenFd_, ioTimeout_)) {
+    std::lock_guard lock(mutex_);
+    return flooded_;
+}
+
+bool ScriptedPeer::SendAll(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::send(connFd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n <= 0) {
             return false;
         }
-        connFd_ = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        return connFd_ >= 0;
-    };
-    if (!accept()) {
-        Fail("no connection");
-        ok = false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
-    for (std::size_t i = 0; ok && i < script_.size(); ++i) {
-        const std::string& step = script_[i];
-        if (step.rfind("S: ", 0) == 0) {
-            const std::string out = step.substr(3) + "\r\n";
-            if (::send(connFd_, out.data(), out.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(out.size())) {
-                Fail("cannot send: " + step);
-                ok = false;
+    return true;
+}
+
+// Bytes without a line end for as long as the client takes them; it is
+// expected to give up and close.
+bool ScriptedPeer::Flood()
+{
+    const std::string block(64 * 1024, 'x');
+    for (;;) {
+        pollfd p{connFd_, POLLOUT, 0};
+        if (::poll(&p, 1, static_cast<int>(ioTimeout_.count())) <= 0) {
+            Fail("the client neither read on nor closed");
+            return false;
+        }
+        if ((p.revents & (POLLERR | POLLHUP)) != 0) {
+            return true;
+        }
+        const ssize_t n = ::send(connFd_, block.data(), block.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno != EAGAIN) {
+            return true; // closed or reset by the client
+        }
+        std::lock_guard lock(mutex_);
+        flooded_ += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+}
+
+bool ScriptedPeer::Step(const std::string& step)
+{
+    if (step.rfind("S: ", 0) == 0) {
+        if (!SendAll(step.substr(3) + "\r\n")) {
+            Fail("cannot send: " + step.substr(0, 200));
+            return false;
+        }
+    } else if (step.rfind("W: ", 0) == 0) {
+        return SendAll(step.substr(3));
+    } else if (step.rfind("DRIP ", 0) == 0) {
+        const std::size_t space = step.find(' ', 5);
+        const std::chrono::milliseconds pause(std::stoi(step.substr(5, space - 5)));
+        for (const char c : step.substr(space + 1) + "\r\n") {
+            if (!SendAll(std::string_view(&c, 1))) {
+                return true; // the client gave up: that is its business
             }
-        } else if (step.rfind("C: ", 0) == 0) {
-            std::string want = step.substr(3);
-            std::string got;
-            if (!ReadLine(got)) {
-                Fail("expected \"" + want + "\", got nothing");
-                ok = false;
-                continue;
+            std::this_thread::sleep_for(pause);
+        }
+    } else if (step.rfind("C: ", 0) == 0) {
+        std::string want = step.substr(3);
+        std::string got;
+        if (!ReadLine(got)) {
+            Fail("expected \"" + want + "\", got nothing");
+            return false;
+        }
+        const bool prefix = !want.empty() && want.back() == '*';
+        if (prefix) {
+            want.pop_back();
+        }
+        if (prefix ? got.rfind(want, 0) != 0 : got != want) {
+            Fail("expected \"" + step.substr(3) + "\", got \"" + got + "\"");
+            return false;
+        }
+    } else if (step == "DATA") {
+        std::string line;
+        for (;;) {
+            if (!ReadLine(line)) {
+                Fail("message ended without \".\"");
+                return false;
             }
-            const bool prefix = !want.empty() && want.back() == '*';
-            if (prefix) {
-                want.pop_back();
-            }
-            if (prefix ? got.rfind(want, 0) != 0 : got != want) {
-                Fail("expected \"" + step.substr(3) + "\", got \"" + got + "\"");
-                ok = false;
-            }
-        } else if (step == "DATA") {
-            std::string line;
-            for (;;) {
-                if (!ReadLine(line)) {
-                    Fail("message ended without \".\"");
-                    ok = false;
-                    break;
-                }
-                if (line == ".") {
-                    break;
-                }
-                std::lock_guard lock(mutex_);
-                data_ += line + "\r\n";
-            }
-        } else if (step == "DRAIN" || step == "EXPECT_CLOSE") {
-            std::string got = pending_;
-            pending_.clear();
-            for (;;) {
-                if (!WaitReadable(connFd_, ioTimeout_)) {
-                    Fail("the client did not close");
-                    ok = false;
-                    break;
-                }
-                char buf[65536];
-                const ssize_t n = ::recv(connFd_, buf, sizeof buf, 0);
-                if (n <= 0) {
-                    break;
-                }
-                got.append(buf, static_cast<std::size_t>(n));
-            }
-            if (step == "EXPECT_CLOSE" && !got.empty()) {
-                Fail("unexpected bytes before close: " + got.substr(0, 200));
-                ok = false;
+            if (line == ".") {
+                break;
             }
             std::lock_guard lock(mutex_);
-            data_ += got;
-        } else if (step == "CLOSE") {
-            ::close(connFd_);
-            connFd_ = -1;
-        } else if (step == "ACCEPT") {
-            if (!accept()) {
-                Fail("no further connection");
-                ok = false;
-            }
-        } else if (step.rfind("SLEEP ", 0) == 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(step.substr(6))));
-        } else {
-            Fail("bad step: " + step);
-            ok = false;
+            data_ += line + "\r\n";
         }
+    } else if (step == "DRAIN" || step == "EXPECT_CLOSE") {
+        std::string got = pending_;
+        pending_.clear();
+        for (;;) {
+            if (!WaitReadable(connFd_, ioTimeout_)) {
+                Fail("the client did not close");
+                return false;
+            }
+            char buf[65536];
+            const ssize_t n = ::recv(connFd_, buf, sizeof buf, 0);
+            if (n <= 0) {
+                break;
+            }
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+        if (step == "EXPECT_CLOSE" && !got.empty()) {
+            Fail("unexpected bytes before close: " + got.substr(0, 200));
+            return false;
+        }
+        std::lock_guard lock(mutex_);
+        data_ += got;
+    } else if (step == "CLOSE" || step == "RESET") {
+        if (step == "RESET") {
+            const linger reset{1, 0};
+            ::setsockopt(connFd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        }
+        ::close(connFd_);
+        connFd_ = -1;
+    } else if (step == "FLOOD") {
+        return Flood();
+    } else if (step == "ACCEPT") {
+        if (!Accept()) {
+            Fail("no further connection");
+            return false;
+        }
+    } else if (step.rfind("SLEEP ", 0) == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(step.substr(6))));
+    } else {
+        Fail("bad step: " + step);
+        return false;
+    }
+    return true;
+}
+
+bool ScriptedPeer::Accept()
+{
+    if (connFd_ >= 0) {
+        ::close(connFd_);
+        connFd_ = -1;
+    }
+    pending_.clear();
+    if (!WaitReadable(listenFd_, ioTimeout_)) {
+        return false;
+    }
+    connFd_ = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    return connFd_ >= 0;
+}
+
+void ScriptedPeer::Run()
+{
+    bool ok = Accept();
+    if (!ok) {
+        Fail("no connection");
+    }
+    for (std::size_t i = 0; ok && i < script_.size(); ++i) {
+        ok = Step(script_[i]);
     }
     std::lock_guard lock(mutex_);
     done_ = true;

@@ -6,11 +6,17 @@
 //
 // Steps, one string each:
 //   "S: text"   send text + CR LF
+//   "W: text"   send text as it is, no line end added; a client that closes
+//               meanwhile ends the script quietly (it may well give up on it)
+//   "DRIP ms text"  send text + CR LF a byte at a time, ms apart
 //   "C: text"   read one line and expect exactly text; "C: text*" expects
 //               a line starting with text
 //   "DATA"      read message lines up to the lone "." (kept in Data())
 //   "DRAIN"     read everything until the client closes (kept in Data())
 //   "CLOSE"     close the connection
+//   "RESET"     reset the connection (a close that discards, RST)
+//   "FLOOD"     send bytes without any line end until the client closes
+//               (counted in FloodBytes())
 //   "ACCEPT"    wait for the next connection
 //   "SLEEP ms"  pause
 //   "EXPECT_CLOSE" expect the client to close without sending more
@@ -20,6 +26,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -42,9 +49,14 @@ public:
     // Every line the client sent, in order (message lines included).
     [[nodiscard]] std::vector<std::string> ClientLines() const;
     [[nodiscard]] std::string Data() const;
+    [[nodiscard]] std::size_t FloodBytes() const;
 
 private:
     void Run();
+    bool Step(const std::string& step);
+    bool Accept();
+    bool SendAll(std::string_view bytes);
+    bool Flood();
     bool ReadLine(std::string& line);
     void Fail(const std::string& what);
 
@@ -58,6 +70,7 @@ private:
     std::vector<std::string> failures_;
     std::vector<std::string> lines_;
     std::string data_;
+    std::size_t flooded_ = 0;
     bool done_ = false;
     std::thread thread_;
 };

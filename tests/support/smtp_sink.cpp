@@ -29,7 +29,7 @@ SmtpSink::~SmtpSink()
     Stop();
 }
 
-bool SmtpSink::Start()
+bool SmtpSink::Start(const char* host)
 {
     dir_ = std::make_unique<QTemporaryDir>();
     if (!dir_->isValid()) {
@@ -39,7 +39,8 @@ bool SmtpSink::Start()
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::SeparateChannels);
     process_->start(QString::fromLatin1(kSystemPython),
-                    {ServerScript("smtp_sink.py"), QStringLiteral("--dir"), dir_->path()});
+                    {ServerScript("smtp_sink.py"), QStringLiteral("--dir"), dir_->path(), QStringLiteral("--host"),
+                     QString::fromLatin1(host)});
     if (!process_->waitForStarted(10000)) {
         error_ = "cannot start " + std::string(kSystemPython);
         return false;

@@ -25,8 +25,9 @@ public:
     SmtpSink(const SmtpSink&) = delete;
     SmtpSink& operator=(const SmtpSink&) = delete;
 
-    // Starts the server; false (with Error()) when it could not.
-    [[nodiscard]] bool Start();
+    // Starts the server on a loopback address ("127.0.0.1" or "::1"); false
+    // (with Error()) when it could not.
+    [[nodiscard]] bool Start(const char* host = "127.0.0.1");
     void Stop();
 
     [[nodiscard]] std::uint16_t Port() const noexcept { return port_; }

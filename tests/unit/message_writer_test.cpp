@@ -40,10 +40,8 @@ protected:
     std::map<SendMailInfo, Lines> infos;
     std::optional<Lines> feed; // handed out in order when set
 
-    void Write(std::string_view bytes) override { out += bytes; }
     void Info(SendMailInfo info, const std::string& text_) override { infos[info].push_back(text_); }
     [[nodiscard]] bool WantsInfo() const override { return true; }
-    [[nodiscard]] bool Finished() const override { return false; }
     bool FeedData(std::string& data) override
     {
         if (feed && !feed->empty()) {
@@ -53,15 +51,19 @@ protected:
         return feed.has_value();
     }
 
-    // A whole new message.
+    // A whole new message, pulled in small pieces as the transport does;
+    // failure is what a failed attachment left.
     std::string Message()
     {
         out.clear();
         infos.clear();
-        MessageWriter(*this, {fromName, fromAddress, subject, &to, &cc, &headers, &text, &attachments, &records})
-            .Write();
+        MessageWriter writer(*this, {fromName, fromAddress, subject, &to, &cc, &headers, &text, &attachments, &records});
+        while (writer.Produce(out, 100)) {
+        }
+        failure = writer.Failure();
         return out;
     }
+    std::string failure;
 
     std::string File(const std::string& name, const std::string& bytes) { return dir.Write(name, bytes).string(); }
 
@@ -122,11 +124,27 @@ TEST_F(MessageWriterTest, AttachmentsInEveryEncoding)
                              word + "\"\r\n\r\naGVsbG8=\r\n--" + B + "--\r\n\r\n.\r\n");
     EXPECT_EQ(infos.at(SendMailInfo::Info_AttachmentStart), Lines{path});
     EXPECT_EQ(infos.at(SendMailInfo::Info_AttachmentSize), Lines{"5"});
-    // No body, and missing files (with and without a record) give no part.
+    // A file that cannot be opened, with or without a record: the message
+    // stops there, without its ".".
     const std::string missing = (dir.path() / "gone.bin").string();
-    text.clear();
+    for (const std::uint8_t encoding : {kEncodingBase64, kEncodingDetect}) {
+        attachments.clear();
+        records.clear();
+        Attach(path, kEncodingBase64);
+        Attach(missing, encoding);
+        const std::string cut = Message();
+        EXPECT_EQ(failure, missing + ": No such file or directory");
+        EXPECT_EQ(infos.at(SendMailInfo::Info_AttachmentFailed), Lines{missing});
+        EXPECT_TRUE(cut.ends_with("aGVsbG8=\r\n")) << cut;
+    }
     attachments = {missing};
-    Attach(missing, kEncodingUuencode);
+    records.clear();
+    EXPECT_EQ(Message().find("\r\n.\r\n"), std::string::npos);
+    EXPECT_EQ(failure, missing + ": No such file or directory");
+    // No body, and every encoding.
+    text.clear();
+    attachments.clear();
+    records.clear();
     Attach(File("report.txt", "line\r\n"), kEncodingUuencode);
     Attach(File("q.dat", "a=b\r\n"), kEncodingQuotedPrintable, "shown.dat");
     Attach(File("t.txt", "one\ntwo"), kEncodingPlainText);
@@ -136,7 +154,7 @@ TEST_F(MessageWriterTest, AttachmentsInEveryEncoding)
     // 2280 bytes are read at a time; one more starts a second read.
     Attach(File("d.bin", std::string(2281, '\0')), kEncodingBase64);
     const std::string msg = Message();
-    EXPECT_EQ(infos.at(SendMailInfo::Info_AttachmentFailed), (Lines{missing, missing}));
+    EXPECT_EQ(failure, "");
     EXPECT_EQ(msg.substr(msg.find("\r\n\r\n") + 4, B.size() + 4), "--" + B + "\r\n");
     std::string uu;
     EncodeUuBlock("line\r\n", uu);
@@ -156,10 +174,10 @@ TEST_F(MessageWriterTest, AttachmentsInEveryEncoding)
     EXPECT_EQ(infos.at(SendMailInfo::Info_AttachmentProgress).back(), "2281");
     EXPECT_EQ(msg.substr(msg.size() - B.size() - 11), "--" + B + "--\r\n\r\n.\r\n");
     // Defaults and detected encodings are written back into the records.
-    EXPECT_EQ(records[2]->contentType, "application/octet-stream");
-    EXPECT_EQ(records[2]->disposition, "attachment");
-    EXPECT_EQ(records[5]->AttachmentEncoding, kEncodingPlainText);
-    EXPECT_EQ(records[6]->AttachmentEncoding, kEncodingBase64);
+    EXPECT_EQ(records[1]->contentType, "application/octet-stream");
+    EXPECT_EQ(records[1]->disposition, "attachment");
+    EXPECT_EQ(records[3]->AttachmentEncoding, kEncodingPlainText);
+    EXPECT_EQ(records[4]->AttachmentEncoding, kEncodingBase64);
     // Detection on its own.
     const std::pair<std::string, std::uint8_t> detected[] = {
         {"", kEncodingPlainText},

@@ -4,6 +4,7 @@
 // "X" the server closing, "E" a network error, "T" the silence limit.
 
 #include "platform/text_codec.h"
+#include "send/ktcp_error.h"
 #include "send/pop_dialogue.h"
 
 #include <gtest/gtest.h>
@@ -90,7 +91,12 @@ TEST(PopDialogue, Transcripts)
         {"ReplySplitAcrossReads",
          {"R:+OK Dov", "R:ecot ready\r", "R:\n", "C:USER alice", "R:-", "R:ERR no\r\n", "!:ユーザー名が違います。"},
          -1},
-        {"BarePlusAndBareLineFeed", {"R:+\n", "C:USER alice"}, PopDialogue::kUserSent},
+        {"BareLineFeed", {"R:+OK\n", "C:USER alice"}, PopDialogue::kUserSent},
+        // A status is "+OK" or "-ERR" and then a space or the line's end.
+        {"PlusAlone", {"S:+", "!:POP3接続に失敗しました。"}, -1},
+        {"OkRunOn", {"S:+OK", "C:USER alice", "S:+OKAY", "!:ユーザー名が違います。"}, -1},
+        // A line that never ends is refused at the cap, not collected.
+        {"LineTooLong", {"R:+OK " + std::string(5000, 'x'), "!:POP3接続に失敗しました。"}, -1},
         // Once ended, nothing moves it: no second failure, no sign flip back.
         {"EventsAfterTheEnd", after(login, {"S:-ERR", "!:パスワードが違います。", "E", "X", "S:+OK", "T"}), -2},
         // A line break inside the name or password would smuggle in a command.
@@ -108,6 +114,19 @@ TEST(PopDialogue, Transcripts)
         Steps expected = row.steps;
         expected.push_back("state " + std::to_string(row.finalState));
         EXPECT_EQ(Replay(row.steps, row.user, row.password), expected);
+    }
+}
+
+TEST(TKWinSockError, TextsOfTheTableAndCodesOutsideIt)
+{
+    // The table's first and last rows, a gap between rows, and codes outside it.
+    const std::pair<std::int32_t, const char*> rows[] = {
+        {10004, "WSAEINTR 中止命令により中断しました"}, {11004, "WSANO_DATA 見つかりません"},
+        {10061, "WSAECONNREFUSED 接続が拒否されました"}, {10072, "エラーコード: 10072"},
+        {12345, "エラーコード: 12345"}, {-1, "エラーコード: -1"}};
+    for (const auto& [code, text] : rows) {
+        EXPECT_EQ(SjisToUtf8(TKWinSockError(code).Message), text) << code;
+        EXPECT_EQ(TKWinSockError(code).Code, code);
     }
 }
 
