@@ -139,22 +139,16 @@ struct AttachmentTotals {
 bool SumAttachments(std::span<const std::string> paths, AttachmentTotals& totals, CountResult& result)
 {
     for (const std::string& path : paths) {
-        const std::string native = SjisToUtf8(path);
-        const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st {};
-        const bool ok = fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-        const int err = fd < 0 ? errno : (S_ISDIR(st.st_mode) ? EISDIR : errno);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        if (!ok) {
+        std::int64_t size = 0;
+        std::string problem = AttachmentProblem(path, &size);
+        if (!problem.empty()) {
             result.ok = false;
             result.failedPath = path;
-            result.error = path + Sj(" を開けません: ") + Utf8ToSjis(std::strerror(err)).bytes;
+            result.error = std::move(problem);
             return false;
         }
-        totals.sizes += st.st_size;
-        totals.withPaths += st.st_size + static_cast<std::int64_t>(path.size()) + 20;
+        totals.sizes += size;
+        totals.withPaths += size + static_cast<std::int64_t>(path.size()) + 20;
     }
     return true;
 }
@@ -177,6 +171,27 @@ std::int32_t CountShiftSequences(std::string_view text, bool assumeSingleByteAtE
         i += single ? 1 : 2;
     }
     return marks.Finish();
+}
+
+std::string AttachmentProblem(const std::string& sjisPath, std::int64_t* size)
+{
+    // Opened without blocking: opening a pipe would wait for a writer.
+    const int fd = ::open(SjisToUtf8(sjisPath).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    std::string reason;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        reason = Utf8ToSjis(std::strerror(errno)).bytes;
+    } else if (S_ISDIR(st.st_mode)) {
+        reason = Utf8ToSjis(std::strerror(EISDIR)).bytes;
+    } else if (!S_ISREG(st.st_mode)) {
+        reason = Sj("通常のファイルではありません");
+    } else if (size != nullptr) {
+        *size = st.st_size;
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return reason.empty() ? reason : sjisPath + Sj(" を開けません: ") + reason;
 }
 
 CountResult CountMessageSize(const CountInputs& in)

@@ -37,4 +37,9 @@ struct CountResult {
 // Reads every attachment's size from the file system at each call.
 [[nodiscard]] CountResult CountMessageSize(const CountInputs& in);
 
+// Why a path cannot be an attachment (code page 932, for the user), or
+// empty when it can: it must open and be a regular file, since a folder,
+// a pipe or a device has no size to count and may never end.
+[[nodiscard]] std::string AttachmentProblem(const std::string& sjisPath, std::int64_t* size = nullptr);
+
 } // namespace kitemail

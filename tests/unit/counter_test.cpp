@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -199,7 +201,15 @@ TEST_F(AttachmentCount, AnUnopenableFileFailsTheCount)
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.failedPath, missing);
     EXPECT_NE(r.error.find(missing), std::string::npos);
-    EXPECT_FALSE(CountWith(-1, {dir_.string()}).ok); // a folder is no attachment
+    // A folder, a pipe or a device is no attachment; a pipe must not hang the count.
+    const std::string fifo = (dir_ / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& odd : {dir_.string(), fifo, std::string("/dev/zero")}) {
+        const CountResult bad = CountWith(-1, {odd});
+        EXPECT_FALSE(bad.ok) << odd;
+        EXPECT_EQ(bad.error, AttachmentProblem(odd)) << odd;
+    }
+    EXPECT_EQ(AttachmentProblem(fifo), fifo + Sj(" を開けません: 通常のファイルではありません"));
 }
 
 // The one-pass measurement must agree with the literal definition (convert
