@@ -129,6 +129,7 @@ SplitResult SplitMessage(const SplitInputs& in, const SplitProgress& progress)
         pos += std::min(cut, rest.size());
         len = fullTrial;
     }
+    result.unsentBytes = body.size() - std::min(pos, body.size());
     if (!result.numberInSubject) {
         const std::string n = std::to_string(result.parts.size());
         for (std::string& part : result.parts) {

@@ -29,6 +29,9 @@ struct SplitResult {
     // The parts exactly as they go out as mail bodies (numbering included
     // when it goes into the body); at most nine.
     std::vector<std::string> parts;
+    // Bytes of the (normalised) body beyond the ninth part: they would not
+    // be sent.
+    std::size_t unsentBytes = 0;
     // The normalised subject every part's Subject is made from.
     std::string subject;
     bool numberInSubject = false;

@@ -39,6 +39,7 @@ struct SendArguments {
     bool sjis = false;
     bool yes = false;
     YesNoCancel split = YesNoCancel::Cancel;
+    bool truncate = false; // --split truncate: yes, even when nine parts cannot hold the body
     bool dryRun = false;
 };
 
@@ -62,14 +63,15 @@ SendArguments ParseSendArguments(std::span<const std::string_view> argv)
         } else if (const auto path = args.Value("--attach")) {
             a.attachments.emplace_back(*path);
         } else if (const auto split = args.Value("--split")) {
-            if (*split == "yes") {
+            if (*split == "yes" || *split == "truncate") {
                 a.split = YesNoCancel::Yes;
+                a.truncate = *split == "truncate";
             } else if (*split == "no") {
                 a.split = YesNoCancel::No;
             } else if (*split == "cancel") {
                 a.split = YesNoCancel::Cancel;
             } else {
-                throw CommandError::Usage("--split takes yes, no or cancel, not '" + std::string(*split) + "'");
+                throw CommandError::Usage("--split takes yes, truncate, no or cancel, not '" + std::string(*split) + "'");
             }
         } else if (args.Flag("--anime")) {
             a.anime = true;
@@ -167,7 +169,7 @@ public:
     }
     YesNoCancel AskYesNoCancel(const std::string& text, const std::string&) override
     {
-        const char* names[] = {"yes", "no", "cancel"};
+        const char* names[] = {args_.truncate ? "truncate" : "yes", "no", "cancel"};
         Print(stderr, text + " -> " + names[static_cast<int>(args_.split)] + " (--split)");
         return args_.split;
     }
@@ -195,6 +197,14 @@ public:
     {
         Print(stderr, std::to_string(parts.size()) + Sj("通に分割しました。"));
         return true; // the split was already chosen with --split or AutoSplitOnOverflow
+    }
+    bool AcceptsTruncatedSplit(std::size_t unsentBytes) override
+    {
+        if (!args_.truncate) {
+            Print(stderr, "the body does not fit into nine parts: its last " + std::to_string(unsentBytes)
+                              + " bytes would not be sent; give --split truncate to send the nine parts anyway");
+        }
+        return args_.truncate;
     }
     std::string SenderBoxText() const override { return senderBox_; }
     bool AnimeMode() const override { return args_.anime; }
@@ -296,7 +306,7 @@ const Command kSendCommand = {
     "send a message as the main window's send command does",
     "Usage: kitemail-cli [--data-dir DIR] send (--to ADDR --type N | --entry NAME|#INDEX...)\n"
     "           [--subject TEXT] [--pin PIN] [--body-file FILE] [--attach PATH]...\n"
-    "           [--anime] [--from-override] [--sjis] [--yes] [--split yes|no|cancel]\n"
+    "           [--anime] [--from-override] [--sjis] [--yes] [--split yes|truncate|no|cancel]\n"
     "           [--dry-run]\n"
     "\n"
     "Runs the send command with the server, sender and options of Kiteml.ini in\n"
@@ -317,7 +327,9 @@ const Command kSendCommand = {
     "  --sjis             texts and the body file are Shift_JIS bytes, not UTF-8\n"
     "  --yes              answer yes to the questions about an empty body or Subject\n"
     "  --split ANSWER     the answer when the message is over the limit: yes splits\n"
-    "                     it, no sends it whole, cancel (the default) sends nothing\n"
+    "                     it (refused when nine parts cannot hold the body),\n"
+    "                     truncate splits it and sends the first nine parts even\n"
+    "                     then, no sends it whole, cancel (the default) sends nothing\n"
     "  --dry-run          print each mail that would be sent; send nothing\n"
     "\n"
     "The POP3 password, when none is stored, comes from KITEMAIL_POP3_PASSWORD or\n"

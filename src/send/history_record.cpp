@@ -28,7 +28,7 @@ constexpr const char* kNetworkDown = "ネットワークから切断されてい
 constexpr const char* kUnexpected = "予期せぬエラーが発生しました。";
 constexpr const char* kNotFound = "SMTPサーバーが見つかりません。設定を確認して下さい。";
 
-constexpr std::array<ErrorTexts, 20> kErrorTexts{{
+constexpr std::array<ErrorTexts, 21> kErrorTexts{{
     {"", ""},
     {"Winsock Error", "Winsockインターフェイスが設定されていません。システムにインストールされているか確認して下さい。"},
     {"Network Down Error", kNetworkDown},
@@ -49,6 +49,7 @@ constexpr std::array<ErrorTexts, 20> kErrorTexts{{
     {"Premature Disconnect Error", kNetworkDown},
     {"No Recipients Error", "送信先が指定されていません。"},
     {"Network Down Error", kNetworkDown},
+    {"Attachment Error", "添付ファイルを読み込めなかったため、送信できませんでした。"},
 }};
 
 constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -110,12 +111,15 @@ void SyncFolder(const std::filesystem::path& folder)
 
 std::string ResultText(std::int32_t e)
 {
-    return e >= 1 && e <= 19 ? kErrorTexts[static_cast<std::size_t>(e)].result : "";
+    return e >= 1 && e < static_cast<std::int32_t>(kErrorTexts.size()) ? kErrorTexts[static_cast<std::size_t>(e)].result
+                                                                      : "";
 }
 
 std::string ErrorMessageText(std::int32_t e)
 {
-    return e >= 1 && e <= 19 ? Sj(kErrorTexts[static_cast<std::size_t>(e)].message) : std::string();
+    return e >= 1 && e < static_cast<std::int32_t>(kErrorTexts.size())
+               ? Sj(kErrorTexts[static_cast<std::size_t>(e)].message)
+               : std::string();
 }
 
 std::string MakeMessageId(std::string_view stamp14, std::string_view from)

@@ -21,8 +21,10 @@ namespace kitemail {
 namespace {
 
 // RFC 5321 4.5.3.1.6: a text line is at most 998 octets plus CR LF; the
-// conversion to ISO-2022-JP adds escapes, so the typed line is held lower.
+// conversion to ISO-2022-JP adds escapes, so the typed line is held lower,
+// and the converted one is held to the RFC's own limit too.
 constexpr std::size_t kMaxBodyLineBytes = 990;
+constexpr std::size_t kMaxWireLineBytes = 998;
 constexpr std::size_t kMaxAttachmentNameBytes = 255;
 // A cancelled mail still ends with the component's completion; it comes
 // within moments, and the next mail must not start before it.
@@ -109,6 +111,9 @@ std::string NamedCharacters(const std::vector<std::string>& chars)
     return out;
 }
 
+const char* const kLongLineStatus = "本文エラー：適切に改行してください。";
+const char* const kLongLineMessage = "本文に991Byte以上の行が存在します。適切に改行してください。";
+
 } // namespace
 
 SendWorkflow::SendWorkflow(Settings& settings, MessageComposer& composer, UserInterface& ui, SendView& view,
@@ -147,8 +152,13 @@ bool SendWorkflow::RunChecks()
             return false;
         }
     }
-    if (LongestLine(body) > kMaxBodyLineBytes) {
-        Refuse(Sj("本文エラー：適切に改行してください。"), Sj("本文に991Byte以上の行が存在します。適切に改行してください。"));
+    if (LongestLine(body) > kMaxBodyLineBytes || LongestWireLine(body) > kMaxWireLineBytes) {
+        Refuse(Sj(kLongLineStatus), Sj(kLongLineMessage));
+        return false;
+    }
+    // Everything after it would be lost on its way to the server.
+    if (body.find('\0') != std::string::npos) {
+        Refuse(Sj("本文エラー：NUL文字（0x00）を削除してください。"), Sj("本文にNUL文字（0x00）が含まれています。削除してください。"));
         return false;
     }
     // A character the code page cannot hold would go out as something else.
@@ -186,6 +196,15 @@ bool SendWorkflow::RunChecks()
         Refuse(Sj("Server: エラー：SMTPサーバーを設定してください。"), Sj("SMTPサーバを設定してください。"));
         return false;
     }
+    // Before anything connects (POP before SMTP included); an address-book
+    // entry's own values are checked when its mail is made.
+    const std::string to =
+        composer_.Mode() == RecipientMode::Direct ? composer_.Text(TextArea::DirectAddress).bytes : std::string();
+    const std::string subject =
+        RunSubject(type, composer_.Text(TextArea::Pin).bytes, composer_.Text(TextArea::Subject).bytes);
+    if (RefuseUnsafeValues(to, settings_.SenderAddress, subject, type)) {
+        return false;
+    }
     if (type != 2 && composer_.Text(TextArea::Subject).bytes.empty() && settings_.CheckBeforeSend) {
         if (settings_.BeepOnMessage) {
             ui_.Beep();
@@ -195,6 +214,47 @@ bool SendWorkflow::RunChecks()
         }
     }
     return true;
+}
+
+bool SendWorkflow::RefuseUnsafeValues(const std::string& to, const std::string& senderAddress,
+                                      const std::string& subject, std::int32_t type)
+{
+    const SenderParts sender = SplitSender(senderAddress);
+    const struct {
+        const char* field; // UTF-8
+        const std::string& value;
+        bool envelope;
+    } values[] = {
+        {"宛先アドレス", to, true},
+        {"送信者アドレス", sender.from, true},
+        {"返信先アドレス", sender.replyTo, false},
+        {type == 2 ? "PINコード" : "Subject", subject, false},
+        {"差出人名", settings_.FromUser, false},
+    };
+    for (const auto& v : values) {
+        if (v.envelope ? !IsSafeEnvelopeAddress(v.value) : HasControlByte(v.value)) {
+            const std::string field = v.field;
+            Refuse(Sj(field + "エラー：使えない文字を削除してください。"),
+                   Sj(field + (v.envelope ? "に使えない文字（<、>、空白、制御文字）が含まれています。"
+                                          : "に改行などの制御文字が含まれています。")));
+            return true;
+        }
+    }
+    if (!TypeSendsAttachments(type)) {
+        return false;
+    }
+    for (const std::string& path : composer_.Attachments()) {
+        if (HasControlByte(path)) {
+            Refuse(Sj("添付ファイル名エラー：使えない文字を削除してください。"),
+                   Sj("添付ファイル名に改行などの制御文字が含まれています。"));
+            return true;
+        }
+        if (const std::string problem = AttachmentProblem(path); !problem.empty()) {
+            Refuse(Sj("添付ファイルエラー：") + problem, problem);
+            return true;
+        }
+    }
+    return false;
 }
 
 void SendWorkflow::Send1Click()
@@ -309,6 +369,10 @@ void SendWorkflow::BitBtn1Click()
     }
     const SenderParts sender = SplitSender(settings_.SenderAddress);
     const std::string subject = RunSubject(type, pin, composer_.Text(TextArea::Subject).bytes);
+    if (RefuseUnsafeValues(to, settings_.SenderAddress, subject, type)) {
+        SendAborted = true;
+        return;
+    }
     const std::string body = composer_.Text(TextArea::Body).bytes;
     const std::vector<std::string>& attachments = composer_.Attachments();
 
@@ -358,17 +422,31 @@ void SendWorkflow::BitBtn1Click()
             ++FailedMailsThisCommand;
             return;
         }
-        if (settings_.AutoSplitOnOverflow) {
-            SplitAndSend(to, sender.from, sender.replyTo, subject);
+        const SplitResult split = CutIntoParts(sender.from, subject);
+        const std::size_t unsent = split.ok ? split.unsentBytes : 0;
+        // Splitting unasked is for a body that fits nine parts: dropping its
+        // end is never done without a word.
+        if (settings_.AutoSplitOnOverflow && unsent == 0) {
+            SendParts(to, sender.from, sender.replyTo, split);
             return;
         }
         if (settings_.BeepOnMessage) {
             ui_.Beep();
         }
-        const YesNoCancel answer =
-            ui_.AskYesNoCancel(Sj("送信容量が、制限を越えています。分割送信しますか？（最大９分割です。）"), Sj("確認"));
+        std::string question = Sj("送信容量が、制限を越えています。分割送信しますか？（最大９分割です。）");
+        if (unsent > 0) {
+            question += "\r\n" + Sj("９分割に収まらないため、本文の最後の") + std::to_string(unsent)
+                + Sj("Byteは送信されません。");
+        }
+        const YesNoCancel answer = ui_.AskYesNoCancel(question, Sj("確認"));
         if (answer == YesNoCancel::Yes) {
-            SplitAndSend(to, sender.from, sender.replyTo, subject);
+            if (unsent > 0 && !view_.AcceptsTruncatedSplit(unsent)) {
+                Refuse(Sj("分割エラー：本文が９分割に収まりません。"),
+                       Sj("本文が９分割に収まりません。最後の") + std::to_string(unsent) + Sj("Byteが送信されないため、送信を中止します。"));
+                SendAborted = true;
+                return;
+            }
+            SendParts(to, sender.from, sender.replyTo, split);
             return;
         }
         if (answer == YesNoCancel::Cancel) {
@@ -395,9 +473,13 @@ void SendWorkflow::FinalStatus()
 void SendWorkflow::SplitAndSend(const std::string& to, const std::string& from, const std::string& replyTo,
                                 const std::string& subject)
 {
-    SplitParts.clear();
+    SendParts(to, from, replyTo, CutIntoParts(from, subject));
+}
+
+SplitResult SendWorkflow::CutIntoParts(const std::string& from, const std::string& subject)
+{
     SplitInputs in;
-    const std::string body = composer_.Text(TextArea::Body).bytes;
+    const std::string& body = composer_.Text(TextArea::Body).bytes;
     in.body = body;
     in.subject = subject;
     in.from = from;
@@ -407,19 +489,34 @@ void SendWorkflow::SplitAndSend(const std::string& to, const std::string& from, 
     in.countShiftBytes = settings_.CountShiftBytes;
     in.assumeSingleByteAtEnds = settings_.AssumeSingleByteAtEnds;
     in.partNumberInSubject = settings_.PartNumberInSubject;
-    const SplitResult split = SplitMessage(in, [this](const std::string& status) {
+    return SplitMessage(in, [this](const std::string& status) {
         ui_.SetStatusText(status);
         PumpEvents();
     });
+}
+
+void SendWorkflow::SendParts(const std::string& to, const std::string& from, const std::string& replyTo,
+                             const SplitResult& split)
+{
+    SplitParts.clear();
     if (!split.ok) {
         Refuse(Sj("分割エラー：送信者アドレスや題名が長すぎて、本文を分割できません。"),
                Sj("制限容量が小さすぎるため、分割送信できません。"));
         SendAborted = true;
         return;
     }
+    // A part starts with its number and may start mid-line: its own lines
+    // must fit on the wire as well.
+    for (const std::string& part : split.parts) {
+        if (LongestWireLine(part) > kMaxWireLineBytes) {
+            Refuse(Sj(kLongLineStatus), Sj(kLongLineMessage));
+            SendAborted = true;
+            return;
+        }
+    }
     SplitParts = split.parts;
     if (settings_.ShowSplitResult && !settings_.AutoSplitOnOverflow) {
-        if (!view_.ReviewSplit(body, SplitParts)) {
+        if (!view_.ReviewSplit(composer_.Text(TextArea::Body).bytes, SplitParts)) {
             SendAborted = true;
             return;
         }
@@ -516,10 +613,19 @@ void SendWorkflow::Button1Click()
 
 void SendWorkflow::SendMail1MailError(SendMailError error)
 {
-    const std::string text = ErrorMessageText(static_cast<std::int32_t>(error));
-    if (!text.empty()) {
-        Notify(ui_, settings_.BeepOnMessage, text);
+    std::string text = ErrorMessageText(static_cast<std::int32_t>(error));
+    if (text.empty()) {
+        return;
     }
+    // What the server said, or which file failed, tells the user more than
+    // our own words can.
+    const MailFailure& failure = mail_.LastFailure();
+    if (!failure.serverLine.empty()) {
+        text += "\r\n" + Sj("サーバーの応答: ") + PrintableServerLine(failure.serverLine);
+    } else if (error == SendMailError::Attachment_Unreadable) {
+        text += "\r\n" + failure.text.substr(kTextAttachmentUnreadable.size());
+    }
+    Notify(ui_, settings_.BeepOnMessage, text);
 }
 
 std::string SendWorkflow::PhoneTypeName() const

@@ -42,6 +42,11 @@ public:
     virtual void SetAbortButtonVisible(bool visible) = 0;
     // The split result viewer, modal; true for OK.
     [[nodiscard]] virtual bool ReviewSplit(const std::string& body, const std::vector<std::string>& parts) = 0;
+    // The over-limit question, answered Yes, said that the body's last
+    // unsentBytes do not fit into nine parts: whether sending the nine
+    // stands. The window's user read it in the question; the command line
+    // asks for it on its own.
+    [[nodiscard]] virtual bool AcceptsTruncatedSplit(std::size_t /*unsentBytes*/) { return true; }
     // The text of the main window's sender box.
     [[nodiscard]] virtual std::string SenderBoxText() const = 0;
     // The "アニメモード" box.
@@ -103,6 +108,13 @@ public:
 
 private:
     bool RunChecks();
+    // Refuses (and says why) a value that would change the mail or its
+    // history record if it went out as typed.
+    bool RefuseUnsafeValues(const std::string& to, const std::string& senderAddress, const std::string& subject,
+                            std::int32_t type);
+    [[nodiscard]] SplitResult CutIntoParts(const std::string& from, const std::string& subject);
+    void SendParts(const std::string& to, const std::string& from, const std::string& replyTo,
+                   const SplitResult& split);
     void SendToAddressBook();
     void Completed();
     void FinalStatus();

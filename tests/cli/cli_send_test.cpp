@@ -110,6 +110,23 @@ TEST_F(CliSendTest, OverTheLimitAsksAndSplitsOnlyWhenTold)
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(NewMessages(), 3);
     EXPECT_NE(r.out.find("you@example.jpへ3/3を送信中..."), std::string::npos) << r.out;
+
+    // Nine parts cannot hold four times as much: "yes" is refused, sending
+    // nothing, unless the user accepts losing the end.
+    std::string longer;
+    for (int i = 0; i < 4; ++i) {
+        longer += body;
+    }
+    tmp_.Write("long.txt", longer);
+    r = Send(split);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Byteは送信されません。"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("give --split truncate"), std::string::npos) << r.err;
+    EXPECT_EQ(NewMessages(), 3);
+    split.back() = "truncate";
+    r = Send(split);
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(NewMessages(), 12);
 }
 
 TEST_F(CliSendTest, DryRunPrintsAndSendsNothing)

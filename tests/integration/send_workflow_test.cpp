@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <functional>
+#include <sys/stat.h>
 
 namespace kitemail {
 namespace {
@@ -199,6 +201,22 @@ TEST_F(SendWorkflowTest, OverLimitMessageSplitsIntoNumberedPartsUnlessCancelled)
         EXPECT_EQ(ui_.statusTexts.back(), Sj("送信完了：エラーはありません。"));
         baseline_ += n;
     }
+
+    // More than nine parts' worth: never cut short unasked. The question says
+    // how much would stay behind, also when splitting needs no question.
+    std::string longer;
+    for (int i = 0; i < 300; ++i) {
+        longer += "行" + std::to_string(i) + "：あいうえおかきくけこ\r\n";
+    }
+    Compose(longer);
+    ui_.yesNoCancelAnswers = {YesNoCancel::Yes};
+    workflow_.Send1Click();
+    const std::string question = ui_.questions.back().text;
+    EXPECT_TRUE(question.starts_with(Sj("送信容量が、制限を越えています。分割送信しますか？（最大９分割です。）\r\n"
+                                        "９分割に収まらないため、本文の最後の")))
+        << SjisToUtf8(question);
+    EXPECT_TRUE(question.ends_with(Sj("Byteは送信されません。")));
+    EXPECT_EQ(NewMessages(64), 9);
 }
 
 TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
@@ -243,6 +261,59 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
     // A character Shift_JIS cannot hold is never sent as something else.
     composer_.SetBody(ComposedText{"a" + std::string(kUnmappablePlaceholder), {U'😀'}});
     EXPECT_NE(refusal().find("U+1F600"), std::string::npos);
+
+    // The bytes sent are the bytes typed, and no value adds a line or a
+    // parameter: each is refused before anything connects, naming its field.
+    settings_.Server = "127.0.0.1";
+    composer_.TypeBoxChanged(0);
+    composer_.SetSubject({"s", {}});
+    std::string alternating; // 990 typed bytes, 4456 on the wire with an escape at each change
+    for (int i = 0; i < 495; ++i) {
+        alternating += "\xb1" "a";
+    }
+    const std::filesystem::path fifo = std::filesystem::path(dir_.path().toStdString()) / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        std::function<void()> set;
+        std::string message; // UTF-8
+    } refused[] = {
+        {"LongOnTheWire", [&] { composer_.SetBody({alternating, {}}); },
+         "本文に991Byte以上の行が存在します。適切に改行してください。"},
+        {"NulInTheBody", [&] { composer_.SetBody({std::string("before\0after", 12), {}}); },
+         "本文にNUL文字（0x00）が含まれています。削除してください。"},
+        {"ParameterInTheAddress", [&] { composer_.SetDirectAddress({"a@b.jp> NOTIFY=NEVER", {}}); },
+         "宛先アドレスに使えない文字（<、>、空白、制御文字）が含まれています。"},
+        {"LineBreakInTheAddress", [&] { composer_.SetDirectAddress({"a@b.jp\r\nRCPT TO:<c@d.jp>", {}}); },
+         "宛先アドレスに使えない文字（<、>、空白、制御文字）が含まれています。"},
+        {"SpaceInTheSender", [&] { settings_.SenderAddress = "me @example.jp"; },
+         "送信者アドレスに使えない文字（<、>、空白、制御文字）が含まれています。"},
+        {"LineInTheReplyTo", [&] { settings_.SenderAddress = "me@example.jp,r@example.jp\nBcc: x"; },
+         "返信先アドレスに改行などの制御文字が含まれています。"},
+        {"LineInTheSubject", [&] { composer_.SetSubject({"hi\r\nBcc: all@example.jp", {}}); },
+         "Subjectに改行などの制御文字が含まれています。"},
+        {"NulInTheSubject", [&] { composer_.SetSubject({std::string("a\0b", 3), {}}); },
+         "Subjectに改行などの制御文字が含まれています。"},
+        {"LineInTheSenderName", [&] { settings_.FromUser = "Taro\nX-Evil: 1"; },
+         "差出人名に改行などの制御文字が含まれています。"},
+        {"LineInAnAttachmentName", [&] { composer_.SetAttachments({"/tmp/a\nb.jpg"}); },
+         "添付ファイル名に改行などの制御文字が含まれています。"},
+        {"AttachmentThatIsAPipe", [&] { composer_.SetAttachments({fifo.string()}); },
+         fifo.string() + " を開けません: 通常のファイルではありません"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.name);
+        composer_.SetBody({"ok", {}});
+        composer_.SetSubject({"s", {}});
+        composer_.SetDirectAddress({"x@example.jp", {}});
+        composer_.SetAttachments({});
+        settings_.SenderAddress = settings_.SenderList.front();
+        settings_.FromUser.clear();
+        r.set();
+        EXPECT_EQ(refusal(), Sj(r.message));
+        EXPECT_TRUE(workflow_.RefusedOrAborted);
+    }
+    EXPECT_EQ(NewMessages(2), 1);
 }
 
 TEST_F(SendWorkflowTest, RefusedMailIsRecordedAndAbortStopsAMailMidAttachment)
@@ -255,12 +326,37 @@ TEST_F(SendWorkflowTest, RefusedMailIsRecordedAndAbortStopsAMailMidAttachment)
     EXPECT_TRUE(peer.Join());
     EXPECT_EQ(workflow_.FailedMailsThisCommand, 1);
     EXPECT_EQ(ui_.statusTexts.back(), Sj("1個のエラー"));
-    const auto files = HistoryFiles();
+    auto files = HistoryFiles();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_NE(test::ReadBytes(files[0]).find("X-ktml-Result: Unexpected Response Error\r\n"), std::string::npos);
+    // The box says it in our words and shows the server's own line.
+    const auto shown = [this](const std::string& message) {
+        return std::ranges::find(ui_.messages, message) != ui_.messages.end();
+    };
+    EXPECT_TRUE(shown(Sj("メールサーバーが応答しません。設定を確認して下さい。\r\nサーバーの応答: 550 no such user")));
+
+    // An attachment gone between the count and its part: that mail fails
+    // (the server never gets its end) and its record says so.
+    settings_.Port = sink_->Port();
+    const std::filesystem::path photo = std::filesystem::path(dir_.path().toStdString()) / "photo.jpg";
+    std::ofstream(photo, std::ios::binary) << "jpeg";
+    composer_.SetAttachments({photo.string()});
+    composer_.ApplyTerminalType(4);
+    workflow_.SendMail1().OnMailInfo = [&](SendMail&, SendMailInfo info, const std::string&) {
+        if (info == SendMailInfo::Info_Connected) {
+            std::filesystem::remove(photo);
+        }
+    };
+    workflow_.Send1Click();
+    EXPECT_EQ(workflow_.FailedMailsThisCommand, 1);
+    EXPECT_EQ(NewMessages(1), 0);
+    EXPECT_TRUE(shown(Sj("添付ファイルを読み込めなかったため、送信できませんでした。\r\n") + photo.string()
+                      + ": No such file or directory"));
+    files = HistoryFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_NE(test::ReadBytes(files[1]).find("X-ktml-Result: Attachment Error\r\n"), std::string::npos);
 
     // Against the real server: the abort button while a big attachment goes out.
-    settings_.Port = sink_->Port();
     const std::filesystem::path big = std::filesystem::path(dir_.path().toStdString()) / "big.bin";
     std::ofstream(big, std::ios::binary) << std::string(8 * 1024 * 1024, 'q');
     composer_.SetAttachments({big.string()});

@@ -96,6 +96,14 @@ TEST(SplitMessage, StopsAtNineParts)
     ASSERT_TRUE(r.ok);
     ASSERT_EQ(r.parts.size(), 9u);
     EXPECT_EQ(r.parts[8].substr(0, 5), "[9/9]");
+    // What is left out is told, not dropped silently.
+    std::size_t sent = 0;
+    for (const std::string& p : r.parts) {
+        sent += p.size() - 5;
+    }
+    EXPECT_EQ(r.unsentBytes, body.size() - sent);
+    EXPECT_GT(r.unsentBytes, 0u);
+    EXPECT_EQ(SplitMessage(Inputs(3, 0, 20, std::string(30, 'a'))).unsentBytes, 0u);
 }
 
 TEST(SplitMessage, NumbersTheSubjectInsteadWhenAsked)
