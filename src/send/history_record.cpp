@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -95,6 +96,31 @@ std::uint32_t NextMessageIdSerial()
 std::string CounterText(unsigned n)
 {
     return n < 10 ? "0" + std::to_string(n) : std::to_string(n);
+}
+
+// Gives the whole temporary file its final name, never over an existing
+// file: 0, or the errno (EEXIST when the name is taken).
+int NameWithoutReplacing(const std::string& temporary, const std::filesystem::path& path)
+{
+    if (::link(temporary.c_str(), path.c_str()) == 0) {
+        ::unlink(temporary.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) {
+        return errno;
+    }
+    // A file system without hard links (FAT on a memory stick).
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno;
+    }
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        return EEXIST;
+    }
+    return ::rename(temporary.c_str(), path.c_str()) == 0 ? 0 : errno;
 }
 
 // Makes the new name itself survive a crash, not only the file's bytes.
@@ -227,16 +253,13 @@ HistoryWriteResult WriteHistoryRecord(const std::filesystem::path& folder, const
     const std::string stamp = record.messageId.substr(0, 14);
     for (unsigned n = 0;; ++n) {
         const std::filesystem::path path = folder / (stamp + CounterText(n) + ".eml");
-        // A link fails where a name is taken, so no record is ever replaced.
-        if (::link(temporary.c_str(), path.c_str()) != 0) {
-            if (errno == EEXIST) {
+        if (const int err = NameWithoutReplacing(temporary, path); err != 0) {
+            if (err == EEXIST) {
                 continue;
             }
-            const int err = errno;
             ::unlink(temporary.c_str());
             return failure(path, err);
         }
-        ::unlink(temporary.c_str());
         SyncFolder(folder);
         result.ok = true;
         result.path = path;
