@@ -56,6 +56,8 @@ std::uint16_t WsaErrorOf(QAbstractSocket::SocketError error, const QString& text
     }
 }
 
+// On a QSslSocket used as plain TCP: encryption, from the connect or started
+// in the middle of a dialogue, is a call on the same object away.
 class QtStarSocket final : public TStarSocket {
 private:
     // Wraps a reaction of the loop so that it does nothing once the
