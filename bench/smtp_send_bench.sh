@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# Sends a message with a 20 MB attachment to a local SMTP server, once with
-# the mail component and once with Python's smtplib (the same file as a
-# base64 attachment), each as a whole process, and prints throughput and
-# peak memory side by side.
+# Sends a message with a large attachment (20 MB, then 200 MB) to a local
+# SMTP server, once with the mail component and once with Python's smtplib
+# (the same file as a base64 attachment), each as a whole process, and
+# prints throughput and peak memory side by side. The mail component must
+# be at least as fast as smtplib and stay under 30 MB whatever the size;
+# the script exits non-zero when it does not.
 #
-#   bench/smtp_send_bench.sh [BUILD_DIR] [SIZE_MB]
+#   bench/smtp_send_bench.sh [BUILD_DIR] [SIZE_MB...]
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(dirname "$here")"
 build="${1:-$root/build}"
-size_mb="${2:-20}"
+shift || true
+sizes=(20 200)
+[[ $# -eq 0 ]] || sizes=("$@")
+peak_limit_mb=30
 tool="$build/bench/kitemail_smtp_send"
 python=/usr/bin/python3
 [[ -x "$tool" ]] || { echo "missing $tool: build the target kitemail_smtp_send first" >&2; exit 1; }
@@ -24,7 +29,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-head -c "$((size_mb * 1024 * 1024))" /dev/urandom > "$work/attachment.bin"
 mkdir -p "$work/mail"
 "$python" "$root/tests/servers/smtp_sink.py" --dir "$work/mail" > "$work/server.out" 2>"$work/server.err" &
 server_pid=$!
@@ -53,25 +57,34 @@ with smtplib.SMTP(host, int(port)) as s:
     s.sendmail(sender, [to], msg.as_bytes(policy=email.policy.SMTP))
 PY
 
-measure() { # name command...
+# measure NAME COMMAND...: prints a line and leaves seconds and peak MB in
+# $secs and $peak_mb.
+measure() {
     local name="$1"; shift
-    local stats="$work/$name.time"
+    local stats="$work/time.out"
     /usr/bin/time -v -o "$stats" "$@"
-    local secs kb
+    local kb
     secs="$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$stats" | awk -F: '{ if (NF == 3) print $1*3600 + $2*60 + $3; else print $1*60 + $2 }')"
     kb="$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$stats")"
-    awk -v n="$name" -v s="$secs" -v k="$kb" -v mb="$size_mb" \
-        'BEGIN { printf "%-22s %8.2f s %9.1f MB/s %9.1f MB peak\n", n, s, (s > 0 ? mb / s : 0), k / 1024 }'
+    peak_mb="$(awk -v k="$kb" 'BEGIN { printf "%.1f", k / 1024 }')"
+    awk -v n="$name" -v s="$secs" -v p="$peak_mb" -v mb="$size_mb" \
+        'BEGIN { printf "%-22s %8.2f s %9.1f MB/s %9.1f MB peak\n", n, s, (s > 0 ? mb / s : 0), p }'
 }
 
-echo "attachment: ${size_mb} MB to 127.0.0.1:$port (aiosmtpd)"
-measure "kitemail SendMail" "$tool" 127.0.0.1 "$port" bench@example.jp to@example.jp "$work/attachment.bin"
-measure "python smtplib" "$python" "$work/smtplib_send.py" 127.0.0.1 "$port" bench@example.jp to@example.jp "$work/attachment.bin"
+failed=0
+for size_mb in "${sizes[@]}"; do
+    rm -f "$work/mail"/*
+    head -c "$((size_mb * 1024 * 1024))" /dev/urandom > "$work/attachment.bin"
+    echo "attachment: ${size_mb} MB to 127.0.0.1:$port (aiosmtpd)"
+    measure "kitemail SendMail" "$tool" 127.0.0.1 "$port" bench@example.jp to@example.jp "$work/attachment.bin"
+    ours_secs="$secs" ours_peak="$peak_mb"
+    measure "python smtplib" "$python" "$work/smtplib_send.py" 127.0.0.1 "$port" bench@example.jp to@example.jp "$work/attachment.bin"
+    theirs_secs="$secs"
 
-stored="$(ls "$work/mail"/*.eml | wc -l)"
-[[ "$stored" -eq 2 ]] || { echo "expected 2 stored messages, found $stored" >&2; exit 1; }
-# Both messages must carry the file intact.
-"$python" - "$work/attachment.bin" "$work/mail"/*.eml <<'PY'
+    stored="$(ls "$work/mail"/*.eml | wc -l)"
+    [[ "$stored" -eq 2 ]] || { echo "expected 2 stored messages, found $stored" >&2; exit 1; }
+    # Both messages must carry the file intact.
+    "$python" - "$work/attachment.bin" "$work/mail"/*.eml <<'PY'
 import email, email.policy, sys
 want = open(sys.argv[1], "rb").read()
 for path in sys.argv[2:]:
@@ -81,3 +94,13 @@ for path in sys.argv[2:]:
         sys.exit("attachment differs in " + path)
 print("both stored messages carry the file byte for byte")
 PY
+    if awk -v a="$ours_secs" -v b="$theirs_secs" 'BEGIN { exit !(a > b) }'; then
+        echo "slower than smtplib at ${size_mb} MB" >&2
+        failed=1
+    fi
+    if awk -v p="$ours_peak" -v l="$peak_limit_mb" 'BEGIN { exit !(p >= l) }'; then
+        echo "peak memory ${ours_peak} MB at ${size_mb} MB, the limit is ${peak_limit_mb} MB" >&2
+        failed=1
+    fi
+done
+exit "$failed"
