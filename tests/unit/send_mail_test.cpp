@@ -1,8 +1,8 @@
 // The mail component as transcripts through a socket layer the test plays
-// the server of: "S: " lines the server sends, "C: " lines the client must
-// answer with, "X" the server closing, "E n" a socket failure, "T" the
-// deadline passing, and the end of the request ("done" with LastError and
-// the text of OnMailError).
+// the server of: "S: " lines the server sends ("R: " raw bytes), "C: "
+// lines the client must answer with, "X" the server closing, "E n" a
+// socket failure, "T" the deadline passing, and the end of the request
+// ("done" with LastError and the text of OnMailError).
 
 #include "fake_socket.h"
 #include "mail/reply_accumulator.h"
