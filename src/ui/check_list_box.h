@@ -1,12 +1,12 @@
 #pragma once
 // The address-book check list: a list with a tick per line whose lines the
-// user reorders by dragging them within the list. The list moves nothing by
-// itself; it reports the press, the drag and the drop, and the window puts
-// the lines in their new order.
+// user reorders by dragging them within the list (see RowDrag).
 
 #include <QListWidget>
 
 namespace kitemail {
+
+class RowDrag;
 
 class CheckListBox : public QListWidget {
     Q_OBJECT
@@ -23,11 +23,8 @@ signals:
     void draggedOverRow(int row);
     void droppedOnRow(int row);
 
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
+private:
+    RowDrag* drag_;
 };
 
 } // namespace kitemail
