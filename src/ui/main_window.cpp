@@ -5,6 +5,7 @@
 #include "send/close_query.h"
 #include "ui/bar_area.h"
 #include "ui/check_list_box.h"
+#include "ui/message_boxes.h"
 #include "ui/password_prompt.h"
 #include "ui/sjis_field.h"
 #include "ui/split_result_viewer.h"
@@ -23,7 +24,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -621,34 +621,17 @@ void MainWindow::SetStatusText(const std::string& text)
 
 void MainWindow::ShowMessage(const std::string& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, Q(kAppTitle), DecodeSjis(text), QMessageBox::Ok, this);
-    box.exec();
+    ShowMessageBox(this, text);
 }
 
 bool MainWindow::Confirm(const std::string& text, const std::string& title)
 {
-    QMessageBox box(QMessageBox::Question, DecodeSjis(title), DecodeSjis(text), QMessageBox::NoButton, this);
-    QPushButton* yes = box.addButton(Q("はい(&Y)"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(Q("いいえ(&N)"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
+    return ConfirmBox(this, text, title);
 }
 
 YesNoCancel MainWindow::AskYesNoCancel(const std::string& text, const std::string& title)
 {
-    QMessageBox box(QMessageBox::Question, DecodeSjis(title), DecodeSjis(text), QMessageBox::NoButton, this);
-    QPushButton* yes = box.addButton(Q("はい(&Y)"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(Q("いいえ(&N)"), QMessageBox::NoRole);
-    QPushButton* cancel = box.addButton(Q("キャンセル"), QMessageBox::RejectRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(cancel);
-    box.exec();
-    if (box.clickedButton() == yes) {
-        return YesNoCancel::Yes;
-    }
-    return box.clickedButton() == no ? YesNoCancel::No : YesNoCancel::Cancel;
+    return YesNoCancelBox(this, text, title);
 }
 
 void MainWindow::Beep()
