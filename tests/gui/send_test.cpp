@@ -67,6 +67,8 @@ TEST_F(WindowSendTest, AbortButtonStopsAMailInFlight)
     QObject::connect(&clicker, &QTimer::timeout, [&] {
         auto* abort = program.Find<QPushButton>("AbortButton");
         if (!abort->isHidden() && QApplication::activeModalWidget() == nullptr) {
+            // Once: the button stays up until the cancelled mail has ended.
+            clicker.stop();
             panelLockedWhileSending = !program.Find<QWidget>("MainPanel")->isEnabled();
             abort->click();
         }
