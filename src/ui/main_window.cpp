@@ -3,6 +3,7 @@
 #include "platform/data_dir.h"
 #include "platform/text_codec.h"
 #include "send/close_query.h"
+#include "settings/address_book.h"
 #include "ui/bar_area.h"
 #include "ui/check_list_box.h"
 #include "ui/message_boxes.h"
@@ -49,6 +50,8 @@ constexpr int kDeveloperBarWidth = 235;
 constexpr int kKlabBarWidth = 100;
 constexpr int kDeveloperBarTop = 50;
 constexpr int kKlabBarTop = 74;
+// The tool bar's width after "ツールバーの配置を復元", narrower than at start-up.
+constexpr int kRestoredToolBarWidth = 123;
 constexpr int kPinLength = 4;
 constexpr int kSendButtonWidth = 49;
 constexpr int kToolButtonWidth = 23;
@@ -582,7 +585,13 @@ void MainWindow::BuildContextMenus()
     }
     addressMenu_->addSeparator();
     addToBookAction_ = addressMenu_->addAction(Q("アドレス帳に追加"));
-    addToBookAction_->setEnabled(false); // needs the settings dialog's address-book page
+    addToBookAction_->setObjectName(QStringLiteral("AddToAddressBook"));
+    addToBookAction_->setEnabled(false); // until there is a settings dialog to add in
+    connect(addToBookAction_, &QAction::triggered, this, [this] {
+        if (addToAddressBook_) {
+            addToAddressBook_(composer_.Text(TextArea::DirectAddress).bytes, composer_.TypeBoxIndex());
+        }
+    });
     addressMenu_->addSeparator();
     connect(addressMenu_->addAction(Q("切り取り")), &QAction::triggered, edit1_, &QLineEdit::cut);
     connect(addressMenu_->addAction(Q("コピー")), &QAction::triggered, edit1_, &QLineEdit::copy);
@@ -760,6 +769,48 @@ void MainWindow::SetBodyText(const std::string& sjis)
 void MainWindow::SetSettingsCommand(std::function<void()> openSettings)
 {
     openSettings_ = std::move(openSettings);
+}
+
+void MainWindow::SetAddToAddressBookCommand(std::function<void(const std::string&, std::int32_t)> add)
+{
+    addToAddressBook_ = std::move(add);
+    addToBookAction_->setEnabled(static_cast<bool>(addToAddressBook_));
+}
+
+void MainWindow::SetAddressBookEditor(AddressBookEditor* editor)
+{
+    bookEditor_ = editor;
+    if (editor == nullptr) {
+        composer_.SetEntryTypeLookup(nullptr);
+    } else {
+        composer_.SetEntryTypeLookup([editor](std::int32_t i) { return editor->TerminalTypeOfEntry(i); });
+    }
+}
+
+std::string MainWindow::EditorTypeName() const
+{
+    const std::int32_t type = bookEditor_ != nullptr ? bookEditor_->Fields().typeIndex : kUnspecifiedType;
+    return IsTerminalType(type) ? TypeBoxText(type) : std::string();
+}
+
+void MainWindow::RestoreBarLayout()
+{
+    struct Place {
+        Bar* bar;
+        int top;
+        int left; // -1: stays where it is
+        int width;
+    };
+    const Place places[] = {
+        {menuBar_, 2, 11, kMenuBarWidth},          {toolBar_, 26, 11, kRestoredToolBarWidth},
+        {senderBar_, 2, 310, kSenderBarWidth},     {developerBar_, kDeveloperBarTop, 0, kDeveloperBarWidth},
+        {klabBar_, kDeveloperBarTop, -1, kKlabBarWidth}, {subjectBar_, 26, 147, kSubjectBarWidth},
+    };
+    for (const Place& p : places) {
+        p.bar->SetWidth(p.width);
+        p.bar->SetPosition({p.left < 0 ? p.bar->Position().x() : p.left, p.top});
+    }
+    barArea_->Arrange();
 }
 
 void MainWindow::SetAboutCommand(std::function<void()> showAbout)
