@@ -13,15 +13,8 @@ class CheckListBox : public QListWidget {
 public:
     explicit CheckListBox(QWidget* parent = nullptr);
 
-    // The row at a point of the viewport, -1 when it is on no entry.
-    [[nodiscard]] int RowAt(QPoint viewportPos) const;
-    // A drop at a point of the viewport, as a drag of this list ends there.
-    void DropAt(QPoint viewportPos);
-
-signals:
-    void pressedOnRow(int row);
-    void draggedOverRow(int row);
-    void droppedOnRow(int row);
+    // The press, drag and drop of the list's lines.
+    [[nodiscard]] RowDrag* Drag() const noexcept { return drag_; }
 
 private:
     RowDrag* drag_;

@@ -8,6 +8,7 @@
 #include "ui/check_list_box.h"
 #include "ui/message_boxes.h"
 #include "ui/password_prompt.h"
+#include "ui/row_drag.h"
 #include "ui/sjis_field.h"
 #include "ui/split_result_viewer.h"
 #include "ui/status_line.h"
@@ -197,12 +198,12 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
             [this](QListWidgetItem* item) { CheckListItemChanged(checkListBox1_->row(item)); });
     connect(checkListBox1_, &QListWidget::currentRowChanged, this,
             [this](int row) { composer_.SetHighlighted(row); });
-    connect(checkListBox1_, &CheckListBox::pressedOnRow, this, [this](int row) { composer_.DragBegin(row); });
-    connect(checkListBox1_, &CheckListBox::draggedOverRow, this, [this](int row) {
+    connect(checkListBox1_->Drag(), &RowDrag::pressedOnRow, this, [this](int row) { composer_.DragBegin(row); });
+    connect(checkListBox1_->Drag(), &RowDrag::draggedOverRow, this, [this](int row) {
         composer_.DragOver(row);
         SyncCheckList();
     });
-    connect(checkListBox1_, &CheckListBox::droppedOnRow, this, [this](int row) {
+    connect(checkListBox1_->Drag(), &RowDrag::droppedOnRow, this, [this](int row) {
         composer_.Drop(row);
         SyncCheckList();
     });
