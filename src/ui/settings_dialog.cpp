@@ -110,6 +110,16 @@ QHBoxLayout* Row(const char* caption, std::initializer_list<QWidget*> widgets)
     return row;
 }
 
+// Caption and box side by side, a row each, below what the grid holds.
+void AddRows(QGridLayout* grid, std::initializer_list<std::pair<const char*, QWidget*>> rows, int boxColumns = 1)
+{
+    for (const auto& [caption, box] : rows) {
+        const int row = grid->rowCount();
+        grid->addWidget(new QLabel(Q(caption)), row, 0);
+        grid->addWidget(box, row, 1, 1, boxColumns);
+    }
+}
+
 void SetImeOff(QWidget* widget)
 {
     widget->setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -336,16 +346,9 @@ QWidget* SettingsDialog::BuildSendPage2()
     password->setEchoMode(QLineEdit::Password);
     QLineEdit* server = Text(&Settings::POP3Server, "POP3Server");
     SetImeOff(server);
-    const std::pair<const char*, QWidget*> fields[] = {
-        {"ユーザー名", Text(&Settings::POP3USER, "POP3USER")},
-        {"パスワード", password},
-        {"POP3サーバー名", server},
-    };
-    for (const auto& [caption, box] : fields) {
-        const int row = grid->rowCount();
-        grid->addWidget(new QLabel(Q(caption)), row, 0);
-        grid->addWidget(box, row, 1, 1, 3);
-    }
+    AddRows(grid, {{"ユーザー名", Text(&Settings::POP3USER, "POP3USER")}, {"パスワード", password},
+                   {"POP3サーバー名", server}},
+            3);
     popTest_ = Button("テスト", "PopTest", [this] { TestPopLogin(); });
     const int row = grid->rowCount();
     grid->addWidget(new QLabel(Q("ポート番号")), row, 0);
@@ -371,10 +374,8 @@ QWidget* SettingsDialog::BuildSignaturePage()
 {
     QGroupBox* oneLine = Group("一行署名");
     auto* grid = Tight<QGridLayout>(oneLine);
-    grid->addWidget(new QLabel(QStringLiteral("TypeA")), 0, 0);
-    grid->addWidget(Text(&Settings::SignatureA, "SignatureA"), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("TypeB")), 1, 0);
-    grid->addWidget(Text(&Settings::SignatureB, "SignatureB"), 1, 1);
+    AddRows(grid, {{"TypeA", Text(&Settings::SignatureA, "SignatureA")},
+                   {"TypeB", Text(&Settings::SignatureB, "SignatureB")}});
 
     auto* text = new QPlainTextEdit;
     text->setObjectName(QStringLiteral("SignatureText"));
@@ -452,13 +453,11 @@ QWidget* SettingsDialog::BuildLengthPage()
 {
     QGroupBox* unspecified = Group("機種不特定時設定");
     auto* grid = Tight<QGridLayout>(unspecified);
-    grid->addWidget(new QLabel(Q("最大文字数")), 0, 0);
-    grid->addWidget(Number(&Settings::MaxLen, "MaxLen"), 0, 1);
-    grid->addWidget(new QLabel(Q("固定使用文字数")), 1, 0);
-    grid->addWidget(Number(&Settings::FixLen, "FixLen"), 1, 1);
+    AddRows(grid, {{"最大文字数", Number(&Settings::MaxLen, "MaxLen")},
+                   {"固定使用文字数", Number(&Settings::FixLen, "FixLen")}});
     QCheckBox* shiftBytes = Check(&Settings::CountShiftBytes, "CountShiftBytes");
     shiftBytes->setText(Q("全角・半角間の3Byteを計算する"));
-    grid->addWidget(shiftBytes, 2, 0, 1, 3);
+    grid->addWidget(shiftBytes, grid->rowCount(), 0, 1, 3);
     grid->setColumnStretch(2, 1);
 
     QGroupBox* perType = Group("文字数設定");
@@ -471,10 +470,7 @@ QWidget* SettingsDialog::BuildLengthPage()
         ShowLengthEditor();
     });
     connect(lengthBox_, &QSpinBox::valueChanged, this, [this](int value) { editor_.SetLengthOfChosenType(value); });
-    rows->addWidget(new QLabel(Q("端末タイプ")), 0, 0);
-    rows->addWidget(lengthType_, 0, 1);
-    rows->addWidget(new QLabel(Q("最大文字数")), 1, 0);
-    rows->addWidget(lengthBox_, 1, 1);
+    AddRows(rows, {{"端末タイプ", lengthType_}, {"最大文字数", lengthBox_}});
     rows->setColumnStretch(2, 1);
 
     return PageOf({unspecified, perType});
