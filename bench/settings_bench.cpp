@@ -42,21 +42,38 @@ void BM_WriteAddressBookIntoProfile(benchmark::State& state)
 }
 BENCHMARK(BM_WriteAddressBookIntoProfile)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 
+// A settings file with a book of n entries in a folder of its own.
+class BookFile {
+public:
+    explicit BookFile(std::int64_t n)
+    {
+        settings.AddressBook = Book(n);
+        const std::filesystem::path folder(dir_.path().toStdString());
+        ini = folder / "Kiteml.ini";
+        signature = folder / "Signature.txt";
+    }
+    // The dialog's save, as at every close; false when it was refused.
+    [[nodiscard]] bool Save() { return SaveDialogSettings(ini, signature, settings).ok(); }
+
+    Settings settings;
+    std::filesystem::path ini;
+    std::filesystem::path signature;
+
+private:
+    QTemporaryDir dir_;
+};
+
 void BM_LoadDialogSettings(benchmark::State& state)
 {
-    QTemporaryDir dir;
-    const std::filesystem::path ini = std::filesystem::path(dir.path().toStdString()) / "Kiteml.ini";
-    const std::filesystem::path signature = std::filesystem::path(dir.path().toStdString()) / "Signature.txt";
-    Settings s;
-    s.AddressBook = Book(state.range(0));
-    if (!SaveDialogSettings(ini, signature, s).ok()) {
+    BookFile file(state.range(0));
+    if (!file.Save()) {
         state.SkipWithError("could not write the settings file");
         return;
     }
     for (auto _ : state) {
         Settings loaded;
-        (void)LoadMainWindowSettings(ini, loaded);
-        benchmark::DoNotOptimize(LoadDialogSettings(ini, signature, loaded));
+        (void)LoadMainWindowSettings(file.ini, loaded);
+        benchmark::DoNotOptimize(LoadDialogSettings(file.ini, file.signature, loaded));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -65,13 +82,9 @@ BENCHMARK(BM_LoadDialogSettings)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark
 // The whole save at a close of the dialog, file written and synced.
 void BM_SaveDialogSettings(benchmark::State& state)
 {
-    QTemporaryDir dir;
-    const std::filesystem::path ini = std::filesystem::path(dir.path().toStdString()) / "Kiteml.ini";
-    const std::filesystem::path signature = std::filesystem::path(dir.path().toStdString()) / "Signature.txt";
-    Settings s;
-    s.AddressBook = Book(state.range(0));
+    BookFile file(state.range(0));
     for (auto _ : state) {
-        if (!SaveDialogSettings(ini, signature, s).ok()) {
+        if (!file.Save()) {
             state.SkipWithError("could not write the settings file");
             return;
         }
