@@ -214,15 +214,21 @@ void AddressBookPage::Act(Operation&& operation)
 void AddressBookPage::Connect()
 {
     // A click loads the entry, also the one already selected; so does
-    // moving through the list with the keys.
-    const auto show = [this](const QModelIndex& index) {
+    // moving through the list with the keys. The view making an entry
+    // current as it takes the focus selects nothing and loads nothing.
+    const auto show = [this](int row) {
         Act([&] {
-            editor_.Select(index.isValid() ? index.row() : -1);
+            editor_.Select(row);
             editor_.ShowEntry();
         });
     };
-    connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this, show);
-    connect(list_, &QListView::clicked, this, show);
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [show](const QItemSelection& selected) {
+                if (!selected.indexes().isEmpty()) {
+                    show(selected.indexes().front().row());
+                }
+            });
+    connect(list_, &QListView::clicked, this, [show](const QModelIndex& index) { show(index.row()); });
     connect(drag_, &RowDrag::pressedOnRow, this, [this](int row) { editor_.DragBegin(row); });
     connect(drag_, &RowDrag::draggedOverRow, this, [this](int row) { Act([&] { editor_.DragOver(row); }); });
     connect(drag_, &RowDrag::droppedOnRow, this, [this](int row) { Act([&] { editor_.Drop(row); }); });

@@ -243,9 +243,13 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
             EXPECT_EQ(Lines(senders), (QStringList{"a@x", "c@x"}));
             In<QToolButton>("SenderUp")->click(); // nothing selected now
 
-            // The address-book page: a click loads an entry, the buttons edit it.
+            // The address-book page: a click loads an entry, the buttons edit
+            // it. The list taking the focus loads nothing.
             Page("アドレス帳");
             auto* list = In<QListView>("EntryList");
+            QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+            QApplication::sendEvent(list, &focus);
+            EXPECT_EQ(In<QLineEdit>("EntryName")->text(), QString());
             const auto click = [&](int row) {
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                                   list->visualRect(list->model()->index(row, 0)).center());
