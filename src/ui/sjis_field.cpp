@@ -8,6 +8,8 @@
 #include <QToolTip>
 #include <QValidator>
 
+#include <vector>
+
 
 namespace kitemail {
 
@@ -66,17 +68,26 @@ void TellRefused(QWidget* box, const std::vector<char32_t>& characters)
                        QStringLiteral("Shift_JISで表せない文字は使えません: ") + QString::fromStdString(names), box);
 }
 
+// What a box may not take. The replacement character stands for bytes of
+// a damaged file that did not decode; the box must stay editable around it.
+std::vector<char32_t> Refused(QStringView text)
+{
+    SjisEncoding encoded = EncodeSjis(text);
+    std::erase(encoded.unmappable, U'\uFFFD');
+    return encoded.unmappable;
+}
+
 class SjisValidator : public QValidator {
 public:
     explicit SjisValidator(QLineEdit* edit) : QValidator(edit), edit_(edit) {}
 
     State validate(QString& text, int& /*pos*/) const override
     {
-        const SjisEncoding encoded = EncodeSjis(text);
-        if (encoded.ok()) {
+        const std::vector<char32_t> refused = Refused(text);
+        if (refused.empty()) {
             return Acceptable;
         }
-        TellRefused(edit_, encoded.unmappable);
+        TellRefused(edit_, refused);
         return Invalid;
     }
 
@@ -97,8 +108,8 @@ void AcceptSjisOnly(QPlainTextEdit* edit)
     // as soon as they arrive, wherever they were put.
     QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [edit] {
         const QString text = edit->toPlainText();
-        const SjisEncoding encoded = EncodeSjis(text);
-        if (encoded.ok()) {
+        const std::vector<char32_t> refused = Refused(text);
+        if (refused.empty()) {
             return;
         }
         QTextCursor cursor(edit->document());
@@ -106,7 +117,7 @@ void AcceptSjisOnly(QPlainTextEdit* edit)
         for (qsizetype i = text.size(); i > 0;) {
             const bool pair = i >= 2 && text[i - 1].isLowSurrogate() && text[i - 2].isHighSurrogate();
             const qsizetype start = i - (pair ? 2 : 1);
-            if (!EncodeSjis(QStringView(text).mid(start, i - start)).ok()) {
+            if (!Refused(QStringView(text).mid(start, i - start)).empty()) {
                 cursor.setPosition(static_cast<int>(start));
                 cursor.setPosition(static_cast<int>(i), QTextCursor::KeepAnchor);
                 cursor.removeSelectedText();
@@ -114,7 +125,7 @@ void AcceptSjisOnly(QPlainTextEdit* edit)
             i = start;
         }
         cursor.endEditBlock();
-        TellRefused(edit, encoded.unmappable);
+        TellRefused(edit, refused);
     });
 }
 
