@@ -270,11 +270,20 @@ QWidget* SettingsDialog::BuildSendPage1()
     senderEntry_->setObjectName(QStringLiteral("SenderEntry"));
     SetImeOff(senderEntry_);
     AcceptSjisOnly(senderEntry_);
+    // A click, or the keys, choose a sender; the list making an item
+    // current as it takes the focus chooses nothing.
     const auto click = [this](int row) {
-        editor_.ClickSender(row);
-        ShowSenders();
+        if (!showingSenders_) {
+            editor_.ClickSender(row);
+            ShowSenders();
+        }
     };
-    connect(senderList_, &QListWidget::currentRowChanged, this, click);
+    connect(senderList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [click](const QItemSelection& selected) {
+                if (!selected.indexes().isEmpty()) {
+                    click(selected.indexes().front().row());
+                }
+            });
     connect(senderList_, &QListWidget::itemClicked, this,
             [this, click](QListWidgetItem* item) { click(senderList_->row(item)); });
     connect(senderEntry_, &QLineEdit::textChanged, this,
@@ -519,6 +528,7 @@ QWidget* SettingsDialog::BuildSystemPage()
 void SettingsDialog::ShowSenders()
 {
     const QSignalBlocker block(senderList_);
+    showingSenders_ = true;
     const std::vector<std::string>& senders = settings_.SenderList;
     bool same = senderList_->count() == static_cast<int>(senders.size());
     for (std::size_t i = 0; same && i < senders.size(); ++i) {
@@ -531,6 +541,7 @@ void SettingsDialog::ShowSenders()
         }
     }
     senderList_->setCurrentRow(editor_.SenderSelection());
+    showingSenders_ = false;
     if (ComposeSjis(senderEntry_->text()).bytes != settings_.SenderAddress) {
         const QSignalBlocker blockEntry(senderEntry_);
         senderEntry_->setText(DecodeSjis(settings_.SenderAddress));

@@ -113,6 +113,7 @@ private:
 
     QListWidget* senderList_ = nullptr;
     QLineEdit* senderEntry_ = nullptr;
+    bool showingSenders_ = false; // the list follows the editor, not the user
     QCheckBox* showSplitResult_ = nullptr;
     QComboBox* lengthType_ = nullptr;
     NumberBox* lengthBox_ = nullptr;
