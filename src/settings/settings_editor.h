@@ -55,7 +55,6 @@ public:
     SettingsEditor(Settings& settings, UserInterface& ui);
 
     [[nodiscard]] AddressBookEditor& Book() noexcept { return book_; }
-    [[nodiscard]] const Settings& Values() const noexcept { return settings_; }
 
     // The dialog's half of the settings file, with every number in its
     // box's range. False when Signature.txt exists but could not be read.

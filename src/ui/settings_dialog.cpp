@@ -3,6 +3,7 @@
 #include "accounting/terminal_type.h"
 #include "platform/data_dir.h"
 #include "platform/text_codec.h"
+#include "send/pop_before_smtp.h"
 #include "ui/address_book_page.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
@@ -566,7 +567,7 @@ void SettingsDialog::TestPopLogin()
     popTestRunning_ = true;
     popTestStopped_ = false;
     popTest_->setEnabled(false);
-    (void)PopBeforeSmtp(settings_, *this, popTestAborted_, popOptions_);
+    (void)PopBeforeSmtp(settings_, *this, popTestAborted_);
     // Closing the dialog ended the wait: there is nothing left to report on.
     if (!popTestStopped_) {
         Notify(*this, settings_.BeepOnMessage, Sj("試験完了。結果は左下のステータスバーをご覧ください。"));

@@ -11,7 +11,6 @@
 
 #include "platform/socket_library.h"
 #include "platform/user_interface.h"
-#include "send/pop_before_smtp.h"
 #include "settings/settings.h"
 #include "settings/settings_editor.h"
 
@@ -52,8 +51,6 @@ public:
     [[nodiscard]] SettingsEditor& Editor() noexcept { return editor_; }
     [[nodiscard]] PageTabs* Pages() const noexcept { return pages_; }
     [[nodiscard]] AddressBookPage* BookPage() const noexcept { return bookPage_; }
-    // Options of the "テスト" login (tests shorten its waits).
-    [[nodiscard]] PopBeforeSmtpOptions& PopTestOptions() noexcept { return popOptions_; }
 
     // The address-book page comes first and is shown at every opening.
     static constexpr int kAddressBookPage = 0;
@@ -118,7 +115,6 @@ private:
     QComboBox* lengthType_ = nullptr;
     NumberBox* lengthBox_ = nullptr;
     QPushButton* popTest_ = nullptr;
-    PopBeforeSmtpOptions popOptions_;
     bool popTestRunning_ = false;
     bool popTestAborted_ = false; // ends the login's wait
     bool popTestStopped_ = false; // the dialog closed during the login
