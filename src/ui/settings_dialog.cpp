@@ -128,7 +128,7 @@ void SetImeOff(QWidget* widget)
 
 } // namespace
 
-const SettingsDialog::PageSpec SettingsDialog::kPages[] = {
+const SettingsDialog::PageRow SettingsDialog::kPages[] = {
     {"アドレス帳", &SettingsDialog::BuildAddressBookPage},
     {"送信設定 1", &SettingsDialog::BuildSendPage1},
     {"送信設定 2", &SettingsDialog::BuildSendPage2},
@@ -153,7 +153,7 @@ SettingsDialog::SettingsDialog(Settings& settings, std::filesystem::path dataDir
 
     pages_ = new PageTabs;
     pages_->setObjectName(QStringLiteral("SettingsPages"));
-    for (const PageSpec& page : kPages) {
+    for (const PageRow& page : kPages) {
         pages_->AddPage(Q(page.title), (this->*page.build)());
     }
     connect(pages_, &PageTabs::currentChanged, this, [this](int index) {

@@ -71,11 +71,11 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    struct PageSpec {
+    struct PageRow {
         const char* title;
         QWidget* (SettingsDialog::*build)();
     };
-    static const PageSpec kPages[];
+    static const PageRow kPages[];
 
     // pages
     QWidget* BuildAddressBookPage();
