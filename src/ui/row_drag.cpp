@@ -7,7 +7,7 @@
 
 namespace kitemail {
 
-RowDrag::RowDrag(QAbstractItemView* view) : QObject(view), view_(view)
+RowDrag::RowDrag(QAbstractItemView* view) : QObject(view), view_(view), viewport_(view->viewport())
 {
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setDragEnabled(true);
@@ -17,7 +17,7 @@ RowDrag::RowDrag(QAbstractItemView* view) : QObject(view), view_(view)
     // A copy, so that the view never removes the dragged row by itself
     // when the drag ends.
     view->setDefaultDropAction(Qt::CopyAction);
-    view->viewport()->installEventFilter(this);
+    viewport_->installEventFilter(this);
 }
 
 int RowDrag::RowAt(QPoint viewportPos) const
@@ -33,7 +33,9 @@ void RowDrag::DropAt(QPoint viewportPos)
 
 bool RowDrag::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != view_->viewport()) {
+    // Events reach the viewport also while the view is being destroyed:
+    // the view is not asked anything before the event is known to be ours.
+    if (watched != viewport_) {
         return QObject::eventFilter(watched, event);
     }
     switch (event->type()) {

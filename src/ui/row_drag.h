@@ -7,6 +7,7 @@
 #include <QPoint>
 
 class QAbstractItemView;
+class QWidget;
 
 namespace kitemail {
 
@@ -31,6 +32,7 @@ protected:
 
 private:
     QAbstractItemView* view_;
+    QWidget* viewport_;
 };
 
 } // namespace kitemail
