@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Starts the main window on a virtual display with a small sample address
-# book and body, and saves a picture of it as docs/main-window.png.
-#   scripts/screenshot.sh [OUTPUT.png]
+# Starts the program on a virtual display with a small sample address book
+# and body, and saves pictures of the main window (docs/main-window.png) and
+# of the settings dialog as "/setup" opens it (docs/settings-dialog.png).
+#   scripts/screenshot.sh [OUTPUT_DIR]
 # KITEMAIL_BIN names an already built window program; otherwise it is built
 # (Release, build/release) as scripts/run.sh does.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-out=${1:-$root/docs/main-window.png}
+out=${1:-$root/docs}
 bin=${KITEMAIL_BIN:-}
 
 if [ -z "$bin" ]; then
@@ -54,20 +55,34 @@ sjis >"$work/data/Signature.txt" <<'SIG'
 ①時間に遅れないでね！
 SIG
 
-# A display of the window's own designed size; no window manager, so the
-# window sits at 0,0 without a frame.
+# A display of the main window's own designed size, black where no window
+# is; no window manager, so windows sit without a frame.
 fifo=$work/display
-Xvfb -displayfd 3 -screen 0 640x403x24 -nolisten tcp 3>"$fifo" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 640x403x24 -br -nolisten tcp 3>"$fifo" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 50); do
   [ -s "$fifo" ] && break
   sleep 0.1
 done
 display=:$(head -n 1 "$fifo")
+mkdir -p "$out"
 
-DISPLAY=$display QT_QPA_PLATFORM=xcb "$bin" --data-dir "$work/data" >"$work/app.log" 2>&1 &
-app_pid=$!
-sleep 2
-mkdir -p "$(dirname "$out")"
-DISPLAY=$display import -window root "$out"
-echo "screenshot: $out" >&2
+# capture PICTURE [ARGS...]: the screen while the program runs with ARGS,
+# cut to what the program shows.
+capture() {
+  local picture=$1
+  shift
+  DISPLAY=$display QT_QPA_PLATFORM=xcb "$bin" --data-dir "$work/data" "$@" >"$work/app.log" 2>&1 &
+  app_pid=$!
+  sleep 2
+  DISPLAY=$display import -window root "$work/screen.png"
+  convert "$work/screen.png" -bordercolor black -border 1 -trim +repage "$picture"
+  kill "$app_pid" 2>/dev/null || true
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=
+  echo "screenshot: $picture" >&2
+}
+
+capture "$out/main-window.png"
+# The dialog opens centred, before the main window is shown.
+capture "$out/settings-dialog.png" /setup

@@ -206,12 +206,25 @@ void MessageComposer::SetTick(std::int32_t index, bool ticked)
     CheckListBox1ClickCheck();
 }
 
+void MessageComposer::SetEntryTypeLookup(std::function<std::int32_t(std::int32_t index)> lookup)
+{
+    entryTypeLookup_ = std::move(lookup);
+}
+
+std::int32_t MessageComposer::EntryType(std::int32_t index) const
+{
+    if (entryTypeLookup_) {
+        return entryTypeLookup_(index);
+    }
+    return TerminalTypeOfLine(checkList_[static_cast<std::size_t>(index)].line);
+}
+
 void MessageComposer::CheckListBox1ClickCheck()
 {
     std::vector<std::int32_t> tickedTypes;
-    for (const CheckListEntry& e : checkList_) {
-        if (e.ticked) {
-            tickedTypes.push_back(TerminalTypeOfLine(e.line));
+    for (std::size_t i = 0; i < checkList_.size(); ++i) {
+        if (checkList_[i].ticked) {
+            tickedTypes.push_back(EntryType(static_cast<std::int32_t>(i)));
         }
     }
     const std::int32_t t = DeriveTypeFromTicks(tickedTypes);
@@ -237,7 +250,7 @@ void MessageComposer::SurveyHighlighted()
     if (!ValidEntry(highlighted_)) {
         return;
     }
-    const std::int32_t t = TerminalTypeOfLine(checkList_[static_cast<std::size_t>(highlighted_)].line);
+    const std::int32_t t = EntryType(highlighted_);
     Notify(ui_, settings_.BeepOnMessage, SurveyText(t));
 }
 

@@ -8,6 +8,7 @@
 #include "platform/user_interface.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,10 @@ public:
     // Derives the common type of the ticked entries, applies it, recounts
     // and shows its selection status text.
     void CheckListBox1ClickCheck();
+    // How the type of entry i is read; by default from its line. The
+    // program reads it through the address-book editor, which then shows
+    // that entry (the history record names the type shown there).
+    void SetEntryTypeLookup(std::function<std::int32_t(std::int32_t index)> lookup);
     // "全てにチェックを入れる" / "全てのチェックを外す": ticks only.
     void TickAll(bool ticked);
     [[nodiscard]] std::int32_t Highlighted() const noexcept { return highlighted_; }
@@ -136,6 +141,7 @@ private:
     void SetText(TextArea area, ComposedText text);
     void ReportUnmappable(TextArea area);
     [[nodiscard]] bool ValidEntry(std::int32_t index) const noexcept;
+    [[nodiscard]] std::int32_t EntryType(std::int32_t index) const;
 
     Settings& settings_;
     UserInterface& ui_;
@@ -148,6 +154,7 @@ private:
     std::int32_t typeBox_ = 0;
     RecipientMode mode_ = RecipientMode::Direct;
     std::vector<CheckListEntry> checkList_;
+    std::function<std::int32_t(std::int32_t)> entryTypeLookup_;
     std::int32_t highlighted_ = -1;
     std::int32_t dragStart_ = -1;
     bool fromChecked_ = false;

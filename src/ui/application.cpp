@@ -1,5 +1,7 @@
 #include "ui/application.h"
 
+#include "platform/socket_library.h"
+
 #include "ui/about_box.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
@@ -13,6 +15,10 @@ ProgramWindows::ProgramWindows() = default;
 // The dialog refers to the main window: it goes first.
 ProgramWindows::~ProgramWindows()
 {
+    if (mainWindow) {
+        mainWindow->SetAddToAddressBookCommand(nullptr);
+        mainWindow->SetSettingsCommand(nullptr);
+    }
     settingsDialog.reset();
     aboutBox.reset();
     mainWindow.reset();
@@ -44,6 +50,8 @@ CommandLine ParseCommandLine(const QStringList& arguments)
 std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path& dataDir,
                                                      const QString& firstArgument)
 {
+    // As the program loads: whether the socket library can be used.
+    const SocketLibraryInfo socketLibrary = ProbeSocketLibrary();
     auto windows = std::make_unique<ProgramWindows>();
     windows->mainWindow = std::make_unique<MainWindow>(windows->settings, dataDir);
     MainWindow& main = *windows->mainWindow;
@@ -56,9 +64,11 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
     // password prompt come here in this order as they are built; the
     // preview window's values live in the settings until then.
 
-    windows->settingsDialog = std::make_unique<SettingsDialog>(windows->settings, dataDir, main, &main);
+    windows->settingsDialog = std::make_unique<SettingsDialog>(windows->settings, dataDir, main, socketLibrary, &main);
     SettingsDialog& dialog = *windows->settingsDialog;
     main.SetSettingsCommand([&dialog] { dialog.exec(); });
+    main.SetAddToAddressBookCommand(
+        [&dialog](const std::string& address, std::int32_t type) { dialog.AddToAddressBook(address, type); });
     if (IsSetupSwitch(firstArgument.toStdString())) {
         dialog.exec();
     }

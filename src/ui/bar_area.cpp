@@ -59,13 +59,18 @@ Bar::Bar(const QString& objectName, QWidget* content, int width, BarArea* area)
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(1, 0, 1, 0);
     layout->setSpacing(2);
-    auto* grip = new BarGrip(this);
-    layout->addWidget(grip);
+    grip_ = new BarGrip(this);
+    layout->addWidget(grip_);
     content_->setParent(this);
     layout->addWidget(content_, 1);
-    // The designed width, or more when this system's font needs it.
-    const int needed = content_->sizeHint().width() + grip->width() + 6;
+    SetWidth(width);
+}
+
+void Bar::SetWidth(int width)
+{
+    const int needed = content_->sizeHint().width() + grip_->width() + 6;
     setFixedSize(std::max(width, needed), BarArea::kBarHeight);
+    area_->updateGeometry();
 }
 
 void Bar::SetPosition(QPoint topLeftInArea)

@@ -21,6 +21,8 @@ public:
     [[nodiscard]] QPoint Position() const { return pos(); }
     // Places the bar as given; BarArea::Arrange settles overlaps.
     void SetPosition(QPoint topLeftInArea);
+    // The designed width, or more when this system's font needs it.
+    void SetWidth(int width);
 
 private:
     friend class BarGrip;
@@ -29,6 +31,7 @@ private:
 
     BarArea* area_;
     QWidget* content_;
+    QWidget* grip_ = nullptr;
     QPoint pressGlobal_;
     QPoint pressPos_;
 };

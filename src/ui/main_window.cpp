@@ -3,9 +3,12 @@
 #include "platform/data_dir.h"
 #include "platform/text_codec.h"
 #include "send/close_query.h"
+#include "settings/address_book.h"
 #include "ui/bar_area.h"
 #include "ui/check_list_box.h"
+#include "ui/message_boxes.h"
 #include "ui/password_prompt.h"
+#include "ui/row_drag.h"
 #include "ui/sjis_field.h"
 #include "ui/split_result_viewer.h"
 #include "ui/status_line.h"
@@ -23,7 +26,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -49,6 +51,8 @@ constexpr int kDeveloperBarWidth = 235;
 constexpr int kKlabBarWidth = 100;
 constexpr int kDeveloperBarTop = 50;
 constexpr int kKlabBarTop = 74;
+// The tool bar's width after "ツールバーの配置を復元", narrower than at start-up.
+constexpr int kRestoredToolBarWidth = 123;
 constexpr int kPinLength = 4;
 constexpr int kSendButtonWidth = 49;
 constexpr int kToolButtonWidth = 23;
@@ -194,12 +198,12 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
             [this](QListWidgetItem* item) { CheckListItemChanged(checkListBox1_->row(item)); });
     connect(checkListBox1_, &QListWidget::currentRowChanged, this,
             [this](int row) { composer_.SetHighlighted(row); });
-    connect(checkListBox1_, &CheckListBox::pressedOnRow, this, [this](int row) { composer_.DragBegin(row); });
-    connect(checkListBox1_, &CheckListBox::draggedOverRow, this, [this](int row) {
+    connect(checkListBox1_->Drag(), &RowDrag::pressedOnRow, this, [this](int row) { composer_.DragBegin(row); });
+    connect(checkListBox1_->Drag(), &RowDrag::draggedOverRow, this, [this](int row) {
         composer_.DragOver(row);
         SyncCheckList();
     });
-    connect(checkListBox1_, &CheckListBox::droppedOnRow, this, [this](int row) {
+    connect(checkListBox1_->Drag(), &RowDrag::droppedOnRow, this, [this](int row) {
         composer_.Drop(row);
         SyncCheckList();
     });
@@ -582,7 +586,13 @@ void MainWindow::BuildContextMenus()
     }
     addressMenu_->addSeparator();
     addToBookAction_ = addressMenu_->addAction(Q("アドレス帳に追加"));
-    addToBookAction_->setEnabled(false); // needs the settings dialog's address-book page
+    addToBookAction_->setObjectName(QStringLiteral("AddToAddressBook"));
+    addToBookAction_->setEnabled(false); // until there is a settings dialog to add in
+    connect(addToBookAction_, &QAction::triggered, this, [this] {
+        if (addToAddressBook_) {
+            addToAddressBook_(composer_.Text(TextArea::DirectAddress).bytes, composer_.TypeBoxIndex());
+        }
+    });
     addressMenu_->addSeparator();
     connect(addressMenu_->addAction(Q("切り取り")), &QAction::triggered, edit1_, &QLineEdit::cut);
     connect(addressMenu_->addAction(Q("コピー")), &QAction::triggered, edit1_, &QLineEdit::copy);
@@ -621,34 +631,17 @@ void MainWindow::SetStatusText(const std::string& text)
 
 void MainWindow::ShowMessage(const std::string& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, Q(kAppTitle), DecodeSjis(text), QMessageBox::Ok, this);
-    box.exec();
+    ShowMessageBox(this, text);
 }
 
 bool MainWindow::Confirm(const std::string& text, const std::string& title)
 {
-    QMessageBox box(QMessageBox::Question, DecodeSjis(title), DecodeSjis(text), QMessageBox::NoButton, this);
-    QPushButton* yes = box.addButton(Q("はい(&Y)"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(Q("いいえ(&N)"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
+    return ConfirmBox(this, text, title);
 }
 
 YesNoCancel MainWindow::AskYesNoCancel(const std::string& text, const std::string& title)
 {
-    QMessageBox box(QMessageBox::Question, DecodeSjis(title), DecodeSjis(text), QMessageBox::NoButton, this);
-    QPushButton* yes = box.addButton(Q("はい(&Y)"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(Q("いいえ(&N)"), QMessageBox::NoRole);
-    QPushButton* cancel = box.addButton(Q("キャンセル"), QMessageBox::RejectRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(cancel);
-    box.exec();
-    if (box.clickedButton() == yes) {
-        return YesNoCancel::Yes;
-    }
-    return box.clickedButton() == no ? YesNoCancel::No : YesNoCancel::Cancel;
+    return YesNoCancelBox(this, text, title);
 }
 
 void MainWindow::Beep()
@@ -777,6 +770,48 @@ void MainWindow::SetBodyText(const std::string& sjis)
 void MainWindow::SetSettingsCommand(std::function<void()> openSettings)
 {
     openSettings_ = std::move(openSettings);
+}
+
+void MainWindow::SetAddToAddressBookCommand(std::function<void(const std::string&, std::int32_t)> add)
+{
+    addToAddressBook_ = std::move(add);
+    addToBookAction_->setEnabled(static_cast<bool>(addToAddressBook_));
+}
+
+void MainWindow::SetAddressBookEditor(AddressBookEditor* editor)
+{
+    bookEditor_ = editor;
+    if (editor == nullptr) {
+        composer_.SetEntryTypeLookup(nullptr);
+    } else {
+        composer_.SetEntryTypeLookup([editor](std::int32_t i) { return editor->TerminalTypeOfEntry(i); });
+    }
+}
+
+std::string MainWindow::EditorTypeName() const
+{
+    const std::int32_t type = bookEditor_ != nullptr ? bookEditor_->Fields().typeIndex : kUnspecifiedType;
+    return IsTerminalType(type) ? TypeBoxText(type) : std::string();
+}
+
+void MainWindow::RestoreBarLayout()
+{
+    struct Place {
+        Bar* bar;
+        int top;
+        int left; // -1: stays where it is
+        int width;
+    };
+    const Place places[] = {
+        {menuBar_, 2, 11, kMenuBarWidth},          {toolBar_, 26, 11, kRestoredToolBarWidth},
+        {senderBar_, 2, 310, kSenderBarWidth},     {developerBar_, kDeveloperBarTop, 0, kDeveloperBarWidth},
+        {klabBar_, kDeveloperBarTop, -1, kKlabBarWidth}, {subjectBar_, 26, 147, kSubjectBarWidth},
+    };
+    for (const Place& p : places) {
+        p.bar->SetWidth(p.width);
+        p.bar->SetPosition({p.left < 0 ? p.bar->Position().x() : p.left, p.top});
+    }
+    barArea_->Arrange();
 }
 
 void MainWindow::SetAboutCommand(std::function<void()> showAbout)

@@ -31,6 +31,7 @@ class QTimer;
 
 namespace kitemail {
 
+class AddressBookEditor;
 class Bar;
 class BarArea;
 class CheckListBox;
@@ -61,6 +62,7 @@ public:
     [[nodiscard]] bool AnimeMode() const override;
     void ClearMessage() override;
     void ComposerChanged() override;
+    [[nodiscard]] std::string EditorTypeName() const override;
 
     [[nodiscard]] MessageComposer& Composer() noexcept { return composer_; }
     [[nodiscard]] SendWorkflow& Workflow() noexcept { return *workflow_; }
@@ -78,6 +80,14 @@ public:
     void SetBodyText(const std::string& sjis);
     // Opens the settings dialog modally (tool bar "設定", menu "設定(&S)...").
     void SetSettingsCommand(std::function<void()> openSettings);
+    // "アドレス帳に追加": a new entry from the direct address (code page
+    // 932) and the type box's index, completed in the settings dialog.
+    void SetAddToAddressBookCommand(std::function<void(const std::string& address, std::int32_t type)> add);
+    // The settings dialog's address-book editor, through which the types of
+    // the ticked entries are read; nullptr when it is gone.
+    void SetAddressBookEditor(AddressBookEditor* editor);
+    // "ツールバーの配置を復元": the bars back to their designed places.
+    void RestoreBarLayout();
     // Shows the about box modally.
     void SetAboutCommand(std::function<void()> showAbout);
 
@@ -140,6 +150,8 @@ private:
     bool sending_ = false;
     bool firstShowDone_ = false;
     std::function<void()> openSettings_;
+    std::function<void(const std::string&, std::int32_t)> addToAddressBook_;
+    AddressBookEditor* bookEditor_ = nullptr;
     std::function<void()> showAbout_;
     std::vector<std::string> senderItems_; // code page 932, as the sender box lists them
 

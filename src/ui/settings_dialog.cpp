@@ -1,70 +1,654 @@
 #include "ui/settings_dialog.h"
 
+#include "accounting/terminal_type.h"
 #include "platform/data_dir.h"
 #include "platform/text_codec.h"
+#include "send/pop_before_smtp.h"
+#include "ui/address_book_page.h"
 #include "ui/main_window.h"
+#include "ui/message_boxes.h"
+#include "ui/number_box.h"
+#include "ui/page_tabs.h"
+#include "ui/sjis_field.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
-#include <QTabBar>
-#include <QTabWidget>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <iterator>
 
 namespace kitemail {
 namespace {
 
+// The client area as designed; the layout may ask for more where this
+// system's font needs it.
 constexpr int kClientWidth = 450;
 constexpr int kClientHeight = 290;
 
-const char* const kPageTitles[] = {
-    "アドレス帳", "送信設定 1", "送信設定 2", "署名", "環境設定 1", "環境設定 2", "文字数制限設定", "システム設定",
-};
+QString Q(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+QGroupBox* Group(const char* title)
+{
+    return new QGroupBox(title != nullptr ? Q(title) : QString());
+}
+
+// Layouts are kept tight: the designed client area is small for the
+// Japanese font at its usual size.
+template <typename Layout>
+Layout* Tight(QWidget* owner)
+{
+    auto* layout = new Layout(owner);
+    layout->setContentsMargins(6, 2, 6, 4);
+    layout->setSpacing(2);
+    return layout;
+}
+
+// A page of group boxes from top to bottom; the last one takes what room
+// is left when stretchLast is true.
+QWidget* PageOf(std::initializer_list<QWidget*> groups, bool stretchLast = false)
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(4);
+    for (QWidget* group : groups) {
+        layout->addWidget(group, stretchLast && group == *std::prev(groups.end()) ? 1 : 0);
+    }
+    if (!stretchLast) {
+        layout->addStretch(1);
+    }
+    return page;
+}
+
+// A note the user should not miss.
+QLabel* Highlighted(const char* text)
+{
+    auto* label = new QLabel(Q(text));
+    label->setWordWrap(true);
+    label->setStyleSheet(QStringLiteral("color: #c00000;"));
+    return label;
+}
+
+QComboBox* TypeBox(const char* objectName)
+{
+    auto* box = new QComboBox;
+    box->setObjectName(QString::fromLatin1(objectName));
+    for (std::int32_t t = 0; t < kTerminalTypeCount; ++t) {
+        box->addItem(DecodeSjis(TypeBoxText(t)));
+    }
+    return box;
+}
+
+// A caption with its box and what follows it in one row.
+QHBoxLayout* Row(const char* caption, std::initializer_list<QWidget*> widgets)
+{
+    auto* row = new QHBoxLayout;
+    if (caption != nullptr) {
+        row->addWidget(new QLabel(Q(caption)));
+    }
+    for (QWidget* w : widgets) {
+        row->addWidget(w);
+    }
+    row->addStretch(1);
+    return row;
+}
+
+// Caption and box side by side, a row each, below what the grid holds.
+void AddRows(QGridLayout* grid, std::initializer_list<std::pair<const char*, QWidget*>> rows, int boxColumns = 1)
+{
+    for (const auto& [caption, box] : rows) {
+        const int row = grid->rowCount();
+        grid->addWidget(new QLabel(Q(caption)), row, 0);
+        grid->addWidget(box, row, 1, 1, boxColumns);
+    }
+}
+
+void SetImeOff(QWidget* widget)
+{
+    widget->setAttribute(Qt::WA_InputMethodEnabled, false);
+}
 
 } // namespace
 
+const SettingsDialog::PageRow SettingsDialog::kPages[] = {
+    {"アドレス帳", &SettingsDialog::BuildAddressBookPage},
+    {"送信設定 1", &SettingsDialog::BuildSendPage1},
+    {"送信設定 2", &SettingsDialog::BuildSendPage2},
+    {"署名", &SettingsDialog::BuildSignaturePage},
+    {"環境設定 1", &SettingsDialog::BuildBehaviourPage},
+    {"環境設定 2", &SettingsDialog::BuildDisplayPage},
+    {"文字数制限設定", &SettingsDialog::BuildLengthPage},
+    {"システム設定", &SettingsDialog::BuildSystemPage},
+};
+
 SettingsDialog::SettingsDialog(Settings& settings, std::filesystem::path dataDir, MainWindow& mainWindow,
-                               QWidget* parent)
-    : QDialog(parent), settings_(settings), dataDir_(std::move(dataDir)), main_(mainWindow), pages_(new QTabWidget)
+                               const SocketLibraryInfo& socketLibrary, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      settings_(settings), dataDir_(std::move(dataDir)), main_(mainWindow), socketLibrary_(socketLibrary),
+      editor_(settings_, *this)
 {
     setObjectName(QStringLiteral("SettingsDialog"));
-    setWindowTitle(QString::fromUtf8("設定"));
+    setWindowTitle(Q("設定"));
     setModal(true);
-    setFixedSize(kClientWidth, kClientHeight);
-    pages_->setObjectName(QStringLiteral("SettingsPages"));
-    pages_->setUsesScrollButtons(false);
-    for (const char* title : kPageTitles) {
-        auto* page = new QWidget;
-        auto* layout = new QVBoxLayout(page);
-        auto* note = new QLabel(QString::fromUtf8("このページの設定項目は準備中です。"));
-        note->setAlignment(Qt::AlignCenter);
-        layout->addWidget(note);
-        pages_->addTab(page, QString::fromUtf8(title));
-    }
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(pages_);
+    setAttribute(Qt::WA_AlwaysShowToolTips);
 
-    const bool signatureRead = LoadDialogSettings(SettingsFilePath(dataDir_), SignaturePath(dataDir_), settings_);
+    pages_ = new PageTabs;
+    pages_->setObjectName(QStringLiteral("SettingsPages"));
+    for (const PageRow& page : kPages) {
+        pages_->AddPage(Q(page.title), (this->*page.build)());
+    }
+    connect(pages_, &PageTabs::currentChanged, this, [this](int index) {
+        if (index == kAddressBookPage) {
+            bookPage_->Shown();
+        }
+    });
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(pages_);
+    const QMargins margins = layout->contentsMargins();
+    const int width = std::max(kClientWidth, minimumSizeHint().width());
+    const int height = pages_->MinimumHeightForWidth(width - margins.left() - margins.right()) + margins.top() +
+        margins.bottom();
+    setFixedSize(width, std::max(kClientHeight, height));
+
+    const bool signatureRead = editor_.Load(SettingsFilePath(dataDir_), SignaturePath(dataDir_));
     main_.SetSignatureCaptions(MakeSignatureMenuCaptions(settings_));
     main_.ApplySettings();
     main_.SetBodyFontSize(settings_.FontSize);
     main_.SetTabHighlighting(settings_.HighlightTabs);
-    pages_->tabBar()->setStyleSheet(TabHighlightStyleSheet(settings_.HighlightTabs));
+    pages_->SetHotTracking(settings_.HighlightTabs);
     if (settings_.AutoInsertSignature) {
         main_.SetBodyText(settings_.SignatureText);
     }
     if (!signatureRead) {
         main_.SetStatusText(DisplayPath(SignaturePath(dataDir_)) + Sj(" を読めません"));
     }
+    main_.SetAddressBookEditor(&editor_.Book());
+    bookPage_->Sync();
+    ShowValues();
+}
+
+SettingsDialog::~SettingsDialog()
+{
+    main_.SetAddressBookEditor(nullptr);
+}
+
+// ---------------------------------------------------------------- bound widgets
+
+NumberBox* SettingsDialog::Number(std::int32_t Settings::*field, const char* objectName)
+{
+    auto* box = new NumberBox(RangeOf(field));
+    box->setObjectName(QString::fromLatin1(objectName));
+    showValue_.push_back([this, box, field] {
+        const QSignalBlocker block(box);
+        box->setValue(settings_.*field);
+    });
+    connect(box, &QSpinBox::valueChanged, this, [this, field](int value) { settings_.*field = value; });
+    return box;
+}
+
+QCheckBox* SettingsDialog::Check(bool Settings::*field, const char* objectName)
+{
+    auto* box = new QCheckBox(DecodeSjis(OptionText(field)));
+    box->setObjectName(QString::fromLatin1(objectName));
+    showValue_.push_back([this, box, field] {
+        const QSignalBlocker block(box);
+        box->setChecked(settings_.*field);
+    });
+    connect(box, &QCheckBox::toggled, this, [this, field](bool on) { settings_.*field = on; });
+    return box;
+}
+
+QLineEdit* SettingsDialog::Text(std::string Settings::*field, const char* objectName)
+{
+    auto* box = new QLineEdit;
+    box->setObjectName(QString::fromLatin1(objectName));
+    AcceptSjisOnly(box);
+    showValue_.push_back([this, box, field] {
+        if (ComposeSjis(box->text()).bytes != settings_.*field) {
+            const QSignalBlocker block(box);
+            box->setText(DecodeSjis(settings_.*field));
+        }
+    });
+    connect(box, &QLineEdit::textChanged, this,
+            [this, field](const QString& text) { settings_.*field = ComposeSjis(text).bytes; });
+    return box;
+}
+
+QPushButton* SettingsDialog::Button(const char* text, const char* objectName, std::function<void()> action)
+{
+    auto* button = new QPushButton(Q(text));
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, std::move(action));
+    return button;
+}
+
+void SettingsDialog::ShowValues()
+{
+    for (const auto& show : showValue_) {
+        show();
+    }
+    showSplitResult_->setEnabled(editor_.ShowSplitResultEnabled());
+    ShowSenders();
+    ShowLengthEditor();
+}
+
+// ---------------------------------------------------------------- pages
+
+QWidget* SettingsDialog::BuildAddressBookPage()
+{
+    bookPage_ = new AddressBookPage(editor_.Book());
+    return bookPage_;
+}
+
+QWidget* SettingsDialog::BuildSendPage1()
+{
+    senderList_ = new QListWidget;
+    senderList_->setObjectName(QStringLiteral("SenderList"));
+    senderList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    SetImeOff(senderList_);
+    senderEntry_ = new QLineEdit;
+    senderEntry_->setObjectName(QStringLiteral("SenderEntry"));
+    SetImeOff(senderEntry_);
+    AcceptSjisOnly(senderEntry_);
+    // A click, or the keys, choose a sender; the list making an item
+    // current as it takes the focus chooses nothing.
+    const auto click = [this](int row) {
+        if (!showingSenders_) {
+            editor_.ClickSender(row);
+            ShowSenders();
+        }
+    };
+    connect(senderList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [click](const QItemSelection& selected) {
+                if (!selected.indexes().isEmpty()) {
+                    click(selected.indexes().front().row());
+                }
+            });
+    connect(senderList_, &QListWidget::itemClicked, this,
+            [this, click](QListWidgetItem* item) { click(senderList_->row(item)); });
+    connect(senderEntry_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { editor_.TypeSenderEntry(ComposeSjis(text).bytes); });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(0);
+    const std::tuple<const char*, const char*, std::function<void()>> senderButtons[] = {
+        {"追加", "SenderAdd", [this] { editor_.AddSender(); }},
+        {"削除", "SenderDelete", [this] { editor_.DeleteSender(); }},
+        {"Up", "SenderUp", [this] { editor_.MoveSender(-1); }},
+        {"Down", "SenderDown", [this] { editor_.MoveSender(+1); }},
+    };
+    for (const auto& [text, name, action] : senderButtons) {
+        auto* b = new QToolButton;
+        b->setText(Q(text));
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoRaise(true);
+        connect(b, &QToolButton::clicked, this, [this, action] {
+            action();
+            ShowSenders();
+        });
+        buttons->addWidget(b);
+    }
+    buttons->addStretch(1);
+
+    auto* senders = new QVBoxLayout;
+    senders->addWidget(new QLabel(Q("メールアドレス ( ,Reply-To )")));
+    senders->addWidget(senderList_, 1);
+    senders->addLayout(buttons);
+    senders->addWidget(senderEntry_);
+
+    QLineEdit* server = Text(&Settings::Server, "Server");
+    SetImeOff(server);
+    NumberBox* port = Number(&Settings::Port, "Port");
+    auto* servers = new QVBoxLayout;
+    servers->addWidget(new QLabel(Q("SMTPサーバー")));
+    servers->addWidget(server);
+    servers->addLayout(Row("ポート番号", {port, Button("< 標準", "StandardPort", [this] {
+                                              editor_.UseStandardPort();
+                                              ShowValues();
+                                          })}));
+    servers->addLayout(Row("分割送信インターバル", {Number(&Settings::Interval, "Interval"), new QLabel(Q("秒"))}));
+    servers->addWidget(new QLabel(Q("送信先端末タイプデフォルト設定")));
+    QComboBox* defaultType = TypeBox("DefaultType");
+    showValue_.push_back([this, defaultType] {
+        const QSignalBlocker block(defaultType);
+        defaultType->setCurrentIndex(IsTerminalType(settings_.DefaultType) ? settings_.DefaultType : -1);
+    });
+    connect(defaultType, &QComboBox::currentIndexChanged, this, [this](int i) { settings_.DefaultType = i; });
+    servers->addWidget(defaultType);
+    servers->addWidget(new QLabel(Q("名前")));
+    servers->addWidget(Text(&Settings::FromUser, "FromUser"));
+    servers->addStretch(1);
+
+    QGroupBox* group = Group("送信元設定");
+    auto* columns = Tight<QHBoxLayout>(group);
+    columns->addLayout(senders, 1);
+    columns->addLayout(servers, 1);
+    return PageOf({group}, true);
+}
+
+QWidget* SettingsDialog::BuildSendPage2()
+{
+    QGroupBox* group = Group(nullptr);
+    auto* grid = Tight<QGridLayout>(group);
+    grid->addWidget(Check(&Settings::UsePopBeforeSmtp, "UsePopBeforeSmtp"), 0, 0, 1, 4);
+    QLineEdit* password = Text(&Settings::POP3PASS, "POP3PASS");
+    password->setEchoMode(QLineEdit::Password);
+    QLineEdit* server = Text(&Settings::POP3Server, "POP3Server");
+    SetImeOff(server);
+    AddRows(grid, {{"ユーザー名", Text(&Settings::POP3USER, "POP3USER")}, {"パスワード", password},
+                   {"POP3サーバー名", server}},
+            3);
+    popTest_ = Button("テスト", "PopTest", [this] { TestPopLogin(); });
+    const int row = grid->rowCount();
+    grid->addWidget(new QLabel(Q("ポート番号")), row, 0);
+    grid->addLayout(Row(nullptr, {Number(&Settings::POP3Port, "POP3Port"), Button("< 標準", "StandardPop3Port", [this] {
+                                      editor_.UseStandardPop3Port();
+                                      ShowValues();
+                                  })}),
+                    row, 1, 1, 2);
+    grid->addWidget(popTest_, row, 3);
+    grid->addWidget(new QLabel(Q("送信インターバル")), row + 1, 0);
+    grid->addLayout(Row(nullptr, {Number(&Settings::POPInterval, "POPInterval"), new QLabel(Q("秒"))}), row + 1, 1,
+                    1, 3);
+    QLabel* note = Highlighted("※POP3パスワードは、設定ファイルに保存されます。設定ファイルの取り扱いには十分ご注意"
+                               "ください。なお、空欄にしておけば認証時に入力できます。");
+    note->setObjectName(QStringLiteral("PasswordNote"));
+    grid->addWidget(note, row + 2, 0, 1, 4);
+    grid->setRowStretch(row + 3, 1);
+    grid->setColumnStretch(2, 1);
+    return PageOf({group}, true);
+}
+
+QWidget* SettingsDialog::BuildSignaturePage()
+{
+    QGroupBox* oneLine = Group("一行署名");
+    auto* grid = Tight<QGridLayout>(oneLine);
+    AddRows(grid, {{"TypeA", Text(&Settings::SignatureA, "SignatureA")},
+                   {"TypeB", Text(&Settings::SignatureB, "SignatureB")}});
+
+    auto* text = new QPlainTextEdit;
+    text->setObjectName(QStringLiteral("SignatureText"));
+    text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    AcceptSjisOnly(text);
+    showValue_.push_back([this, text] {
+        if (ComposeBody(text->toPlainText()).bytes != settings_.SignatureText) {
+            const QSignalBlocker block(text);
+            text->setPlainText(ShowSjis(settings_.SignatureText));
+        }
+    });
+    connect(text, &QPlainTextEdit::textChanged, this,
+            [this, text] { settings_.SignatureText = ComposeBody(text->toPlainText()).bytes; });
+    QGroupBox* automatic = Group(nullptr);
+    auto* column = Tight<QVBoxLayout>(automatic);
+    column->addWidget(Check(&Settings::AutoInsertSignature, "AutoInsertSignature"));
+    column->addWidget(text, 1);
+
+    return PageOf({oneLine, automatic}, true);
+}
+
+QWidget* SettingsDialog::BuildBehaviourPage()
+{
+    QGroupBox* group = Group("動作設定");
+    auto* column = Tight<QVBoxLayout>(group);
+    QCheckBox* autoSplit = Check(&Settings::AutoSplitOnOverflow, "AutoSplitOnOverflow");
+    connect(autoSplit, &QCheckBox::toggled, this,
+            [this] { showSplitResult_->setEnabled(editor_.ShowSplitResultEnabled()); });
+    column->addWidget(autoSplit);
+    column->addWidget(Check(&Settings::BeepOnMessage, "BeepOnMessage"));
+    column->addWidget(Check(&Settings::RecordHistory, "RecordHistory"));
+    column->addWidget(Check(&Settings::AttachmentDoubleClickProperties, "AttachmentDoubleClickProperties"));
+    column->addWidget(Check(&Settings::PartNumberInSubject, "PartNumberInSubject"));
+    column->addWidget(Check(&Settings::CheckBeforeSend, "CheckBeforeSend"));
+    column->addWidget(Check(&Settings::ClearAfterSend, "ClearAfterSend"));
+    column->addWidget(Check(&Settings::AutoReplaceOnInput, "AutoReplaceOnInput"));
+    column->addStretch(1);
+    return PageOf({group}, true);
+}
+
+QWidget* SettingsDialog::BuildDisplayPage()
+{
+    QGroupBox* group = Group("表示設定");
+    auto* column = Tight<QVBoxLayout>(group);
+    column->addWidget(Check(&Settings::ShowSendCompleteMessage, "ShowSendCompleteMessage"));
+    showSplitResult_ = Check(&Settings::ShowSplitResult, "ShowSplitResult");
+    column->addWidget(showSplitResult_);
+    column->addWidget(Check(&Settings::ScrollLongStatusHints, "ScrollLongStatusHints"));
+    column->addWidget(Check(&Settings::ConfirmClear, "ConfirmClear"));
+    column->addWidget(Check(&Settings::RememberWindowPosition, "RememberWindowPosition"));
+    column->addWidget(Check(&Settings::RememberWindowSize, "RememberWindowSize"));
+    QCheckBox* highlight = Check(&Settings::HighlightTabs, "HighlightTabs");
+    connect(highlight, &QCheckBox::toggled, this, [this](bool on) {
+        main_.SetTabHighlighting(on);
+        pages_->SetHotTracking(on);
+    });
+    column->addWidget(highlight);
+    column->addWidget(Check(&Settings::ShowSubjectBar, "ShowSubjectBar"));
+    NumberBox* fontSize = Number(&Settings::FontSize, "FontSize");
+    connect(fontSize, &QSpinBox::valueChanged, this, [this](int points) {
+        main_.SetBodyFontSize(points);
+        emit fontSizeChanged(points);
+    });
+    auto* row = Row("フォントサイズ", {fontSize});
+    row->addWidget(Button("ツールバーの配置を復元", "RestoreBarLayout", [this] { main_.RestoreBarLayout(); }));
+    column->addLayout(row);
+    column->addStretch(1);
+    return PageOf({group}, true);
+}
+
+QWidget* SettingsDialog::BuildLengthPage()
+{
+    QGroupBox* unspecified = Group("機種不特定時設定");
+    auto* grid = Tight<QGridLayout>(unspecified);
+    AddRows(grid, {{"最大文字数", Number(&Settings::MaxLen, "MaxLen")},
+                   {"固定使用文字数", Number(&Settings::FixLen, "FixLen")}});
+    QCheckBox* shiftBytes = Check(&Settings::CountShiftBytes, "CountShiftBytes");
+    shiftBytes->setText(Q("全角・半角間の3Byteを計算する"));
+    grid->addWidget(shiftBytes, grid->rowCount(), 0, 1, 3);
+    grid->setColumnStretch(2, 1);
+
+    QGroupBox* perType = Group("文字数設定");
+    auto* rows = Tight<QGridLayout>(perType);
+    lengthType_ = TypeBox("ComboBox4");
+    lengthBox_ = new NumberBox(kUnboundedRange);
+    lengthBox_->setObjectName(QStringLiteral("SpinEdit7"));
+    connect(lengthType_, &QComboBox::currentIndexChanged, this, [this](int type) {
+        editor_.ChooseLengthType(type);
+        ShowLengthEditor();
+    });
+    connect(lengthBox_, &QSpinBox::valueChanged, this, [this](int value) { editor_.SetLengthOfChosenType(value); });
+    AddRows(rows, {{"端末タイプ", lengthType_}, {"最大文字数", lengthBox_}});
+    rows->setColumnStretch(2, 1);
+
+    return PageOf({unspecified, perType});
+}
+
+QWidget* SettingsDialog::BuildSystemPage()
+{
+    QGroupBox* internal = Group("内部処理設定");
+    auto* grid = Tight<QGridLayout>(internal);
+    auto* icon = new QLabel;
+    const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize, iconSize));
+    QLabel* warning = Highlighted("この設定を変更すると、動作に悪い影響を与える事があります。正常に動作している限りは、"
+                                  "変更しないでください。");
+    warning->setObjectName(QStringLiteral("SystemWarning"));
+    grid->addWidget(icon, 0, 0, Qt::AlignTop);
+    grid->addWidget(warning, 0, 1);
+    grid->addWidget(Check(&Settings::AssumeSingleByteAtEnds, "AssumeSingleByteAtEnds"), 1, 0, 1, 2);
+    grid->addWidget(Check(&Settings::CountFinalLineBreakShift, "CountFinalLineBreakShift"), 2, 0, 1, 2);
+    grid->addWidget(Button("デフォルト値に戻す", "RestoreSystemDefaults",
+                           [this] {
+                               editor_.RestoreSystemDefaults();
+                               ShowValues();
+                           }),
+                    3, 1, Qt::AlignRight);
+    grid->setColumnStretch(1, 1);
+
+    QGroupBox* sockets = Group("WinSock情報");
+    auto* lines = Tight<QVBoxLayout>(sockets);
+    const std::pair<const char*, std::string> socketLines[] = {
+        {"SocketUsability", SocketUsabilityLine(socketLibrary_)},
+        {"SocketVersion", SocketVersionLine(socketLibrary_)},
+    };
+    for (const auto& [name, text] : socketLines) {
+        auto* label = new QLabel(DecodeSjis(text));
+        label->setObjectName(QString::fromLatin1(name));
+        label->setAlignment(Qt::AlignCenter);
+        lines->addWidget(label);
+    }
+
+    return PageOf({internal, sockets});
+}
+
+// ---------------------------------------------------------------- what the editor holds
+
+void SettingsDialog::ShowSenders()
+{
+    const QSignalBlocker block(senderList_);
+    showingSenders_ = true;
+    const std::vector<std::string>& senders = settings_.SenderList;
+    bool same = senderList_->count() == static_cast<int>(senders.size());
+    for (std::size_t i = 0; same && i < senders.size(); ++i) {
+        same = senderList_->item(static_cast<int>(i))->text() == DecodeSjis(senders[i]);
+    }
+    if (!same) {
+        senderList_->clear();
+        for (const std::string& sender : senders) {
+            senderList_->addItem(DecodeSjis(sender));
+        }
+    }
+    senderList_->setCurrentRow(editor_.SenderSelection());
+    showingSenders_ = false;
+    if (ComposeSjis(senderEntry_->text()).bytes != settings_.SenderAddress) {
+        const QSignalBlocker blockEntry(senderEntry_);
+        senderEntry_->setText(DecodeSjis(settings_.SenderAddress));
+    }
+}
+
+void SettingsDialog::ShowLengthEditor()
+{
+    const QSignalBlocker blockType(lengthType_);
+    const QSignalBlocker blockBox(lengthBox_);
+    lengthType_->setCurrentIndex(editor_.LengthType());
+    lengthBox_->setValue(editor_.LengthOfChosenType());
+}
+
+// ---------------------------------------------------------------- actions
+
+void SettingsDialog::TestPopLogin()
+{
+    if (popTestRunning_) {
+        return;
+    }
+    popTestRunning_ = true;
+    popTestStopped_ = false;
+    popTest_->setEnabled(false);
+    (void)PopBeforeSmtp(settings_, *this, popTestAborted_);
+    // Closing the dialog ended the wait: there is nothing left to report on.
+    if (!popTestStopped_) {
+        Notify(*this, settings_.BeepOnMessage, Sj("試験完了。結果は左下のステータスバーをご覧ください。"));
+    }
+    popTest_->setEnabled(true);
+    popTestRunning_ = false;
+}
+
+void SettingsDialog::AddToAddressBook(const std::string& address, std::int32_t type)
+{
+    AddressBookEditor& book = editor_.Book();
+    book.NewEntry();
+    book.SetAddress(address);
+    book.SetTypeIndex(type);
+    exec();
+}
+
+void SettingsDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous()) {
+        return;
+    }
+    if (QScreen* s = screen()) {
+        move(s->availableGeometry().center() - rect().center());
+    }
+    {
+        const QSignalBlocker block(pages_);
+        pages_->SetCurrentIndex(kAddressBookPage);
+    }
+    editor_.Opened();
+    bookPage_->Sync();
+    ShowValues();
 }
 
 void SettingsDialog::done(int result)
 {
+    if (popTestRunning_) {
+        popTestStopped_ = true;
+        popTestAborted_ = true;
+    }
     QDialog::done(result);
-    const SaveResult saved = SaveDialogSettings(SettingsFilePath(dataDir_), SignaturePath(dataDir_), settings_);
+    const SaveResult saved = editor_.Save(SettingsFilePath(dataDir_), SignaturePath(dataDir_));
     if (!saved.ok()) {
         main_.ShowMessage(saved.message);
     }
+    ShowValues(); // the length rule may have corrected MaxLen and FixLen
     main_.SetSignatureCaptions(MakeSignatureMenuCaptions(settings_));
     main_.ApplySettings();
+}
+
+// ---------------------------------------------------------------- UserInterface
+
+void SettingsDialog::SetStatusText(const std::string& text)
+{
+    main_.SetStatusText(text);
+}
+
+void SettingsDialog::ShowMessage(const std::string& text)
+{
+    ShowMessageBox(this, text);
+}
+
+bool SettingsDialog::Confirm(const std::string& text, const std::string& title)
+{
+    return ConfirmBox(this, text, title);
+}
+
+YesNoCancel SettingsDialog::AskYesNoCancel(const std::string& text, const std::string& title)
+{
+    return YesNoCancelBox(this, text, title);
+}
+
+void SettingsDialog::Beep()
+{
+    main_.Beep();
+}
+
+std::optional<std::string> SettingsDialog::PromptPassword(const std::string& prompt)
+{
+    return main_.PromptPassword(prompt);
 }
 
 } // namespace kitemail

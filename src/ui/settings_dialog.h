@@ -1,38 +1,123 @@
 #pragma once
-// The settings dialog. It owns the dialog's half of the settings: it loads
-// them when it is created and saves them every time it closes, whatever
-// closed it, then pushes the address book, the sender list and the Subject
-// bar into the main window. Its pages are still to be filled in; until
-// then it shows their tabs only.
+// The settings dialog "設定". It owns the dialog's half of the settings
+// through a SettingsEditor: it loads them when it is created and saves them
+// every time it closes, whatever closed it, then pushes the address book,
+// the sender list and the Subject bar into the main window. Its widgets
+// write each change into the settings at once; what happens beyond that is
+// the editor's.
+//
+// The pages are listed in one table (kPages in the .cpp): a new page is a
+// row there and a function that builds it.
 
+#include "platform/socket_library.h"
+#include "platform/user_interface.h"
 #include "settings/settings.h"
+#include "settings/settings_editor.h"
 
 #include <QDialog>
 
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
 
-class QTabWidget;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
 
 namespace kitemail {
 
+class AddressBookPage;
 class MainWindow;
+class NumberBox;
+class PageTabs;
 
-class SettingsDialog : public QDialog {
+class SettingsDialog : public QDialog, public UserInterface {
     Q_OBJECT
 public:
     SettingsDialog(Settings& settings, std::filesystem::path dataDir, MainWindow& mainWindow,
-                   QWidget* parent = nullptr);
+                   const SocketLibraryInfo& socketLibrary, QWidget* parent = nullptr);
+    ~SettingsDialog() override;
 
+    // Every close saves: the close box, Escape, or done() from anywhere.
     void done(int result) override;
 
-    // The tab of the address-book page.
+    // "アドレス帳に追加": a new entry preset with the address (code page 932)
+    // and the type, then the dialog, modal, on the address-book page.
+    void AddToAddressBook(const std::string& address, std::int32_t type);
+
+    [[nodiscard]] SettingsEditor& Editor() noexcept { return editor_; }
+    [[nodiscard]] PageTabs* Pages() const noexcept { return pages_; }
+    [[nodiscard]] AddressBookPage* BookPage() const noexcept { return bookPage_; }
+
+    // The address-book page comes first and is shown at every opening.
     static constexpr int kAddressBookPage = 0;
 
+    // ---- UserInterface: boxes over this dialog, the status in the main window
+    void SetStatusText(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    [[nodiscard]] bool Confirm(const std::string& text, const std::string& title) override;
+    [[nodiscard]] YesNoCancel AskYesNoCancel(const std::string& text, const std::string& title) override;
+    void Beep() override;
+    [[nodiscard]] std::optional<std::string> PromptPassword(const std::string& prompt) override;
+
+signals:
+    // The body's font size changed (the history viewer follows it).
+    void fontSizeChanged(int points);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    struct PageRow {
+        const char* title;
+        QWidget* (SettingsDialog::*build)();
+    };
+    static const PageRow kPages[];
+
+    // pages
+    QWidget* BuildAddressBookPage();
+    QWidget* BuildSendPage1();
+    QWidget* BuildSendPage2();
+    QWidget* BuildSignaturePage();
+    QWidget* BuildBehaviourPage();
+    QWidget* BuildDisplayPage();
+    QWidget* BuildLengthPage();
+    QWidget* BuildSystemPage();
+
+    // widgets bound to one setting each: they show it and write it back
+    NumberBox* Number(std::int32_t Settings::*field, const char* objectName);
+    QCheckBox* Check(bool Settings::*field, const char* objectName);
+    QLineEdit* Text(std::string Settings::*field, const char* objectName);
+    QPushButton* Button(const char* text, const char* objectName, std::function<void()> action);
+
+    // Every bound widget shows its setting again (after the editor acted).
+    void ShowValues();
+    void ShowSenders();
+    void ShowLengthEditor();
+    void TestPopLogin();
+
     Settings& settings_;
     std::filesystem::path dataDir_;
     MainWindow& main_;
-    QTabWidget* pages_;
+    SocketLibraryInfo socketLibrary_;
+    SettingsEditor editor_;
+    PageTabs* pages_ = nullptr;
+    AddressBookPage* bookPage_ = nullptr;
+    std::vector<std::function<void()>> showValue_;
+
+    QListWidget* senderList_ = nullptr;
+    QLineEdit* senderEntry_ = nullptr;
+    bool showingSenders_ = false; // the list follows the editor, not the user
+    QCheckBox* showSplitResult_ = nullptr;
+    QComboBox* lengthType_ = nullptr;
+    NumberBox* lengthBox_ = nullptr;
+    QPushButton* popTest_ = nullptr;
+    bool popTestRunning_ = false;
+    bool popTestAborted_ = false; // ends the login's wait
+    bool popTestStopped_ = false; // the dialog closed during the login
 };
 
 } // namespace kitemail

@@ -2,6 +2,15 @@
 
 #include "platform/text_codec.h"
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolTip>
+#include <QValidator>
+
+#include <vector>
+
+
 namespace kitemail {
 
 ComposedText ComposeSjis(QStringView text)
@@ -43,6 +52,81 @@ QString ShowSjis(std::string_view bytes)
     QString text = DecodeSjis(bytes);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return text;
+}
+
+namespace {
+
+// Beeps and says under the box which characters were refused.
+void TellRefused(QWidget* box, const std::vector<char32_t>& characters)
+{
+    std::string names;
+    for (const char32_t c : characters) {
+        names += (names.empty() ? "" : ", ") + CodePointName(c);
+    }
+    QApplication::beep();
+    QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())),
+                       QStringLiteral("Shift_JISで表せない文字は使えません: ") + QString::fromStdString(names), box);
+}
+
+// What a box may not take. The replacement character stands for bytes of
+// a damaged file that did not decode; the box must stay editable around it.
+std::vector<char32_t> Refused(QStringView text)
+{
+    SjisEncoding encoded = EncodeSjis(text);
+    std::erase(encoded.unmappable, U'\uFFFD');
+    return encoded.unmappable;
+}
+
+class SjisValidator : public QValidator {
+public:
+    explicit SjisValidator(QLineEdit* edit) : QValidator(edit), edit_(edit) {}
+
+    State validate(QString& text, int& /*pos*/) const override
+    {
+        const std::vector<char32_t> refused = Refused(text);
+        if (refused.empty()) {
+            return Acceptable;
+        }
+        TellRefused(edit_, refused);
+        return Invalid;
+    }
+
+private:
+    QLineEdit* edit_;
+};
+
+} // namespace
+
+void AcceptSjisOnly(QLineEdit* edit)
+{
+    edit->setValidator(new SjisValidator(edit));
+}
+
+void AcceptSjisOnly(QPlainTextEdit* edit)
+{
+    // A multi-line box has no validator: the characters are taken out again
+    // as soon as they arrive, wherever they were put.
+    QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [edit] {
+        const QString text = edit->toPlainText();
+        const std::vector<char32_t> refused = Refused(text);
+        if (refused.empty()) {
+            return;
+        }
+        QTextCursor cursor(edit->document());
+        cursor.beginEditBlock();
+        for (qsizetype i = text.size(); i > 0;) {
+            const bool pair = i >= 2 && text[i - 1].isLowSurrogate() && text[i - 2].isHighSurrogate();
+            const qsizetype start = i - (pair ? 2 : 1);
+            if (!Refused(QStringView(text).mid(start, i - start)).empty()) {
+                cursor.setPosition(static_cast<int>(start));
+                cursor.setPosition(static_cast<int>(i), QTextCursor::KeepAnchor);
+                cursor.removeSelectedText();
+            }
+            i = start;
+        }
+        cursor.endEditBlock();
+        TellRefused(edit, refused);
+    });
 }
 
 } // namespace kitemail

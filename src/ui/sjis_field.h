@@ -8,6 +8,10 @@
 
 #include <string_view>
 
+class QLineEdit;
+class QPlainTextEdit;
+class QWidget;
+
 namespace kitemail {
 
 // One box's text. A character Shift_JIS cannot hold becomes the geta mark
@@ -19,5 +23,10 @@ namespace kitemail {
 
 // Code page 932 bytes for showing in a widget; CR LF becomes one line break.
 [[nodiscard]] QString ShowSjis(std::string_view bytes);
+
+// Boxes whose text is stored as it is: a character Shift_JIS cannot hold is
+// refused as it is typed or pasted, with a beep and a hint naming it.
+void AcceptSjisOnly(QLineEdit* edit);
+void AcceptSjisOnly(QPlainTextEdit* edit);
 
 } // namespace kitemail

@@ -2,13 +2,18 @@
 
 #include "platform/text_codec.h"
 #include "ui/main_window.h"
+#include "ui/settings_dialog.h"
 
 #include <QApplication>
+#include <QAbstractButton>
+#include <QAction>
 #include <QInputMethodEvent>
+#include <QMessageBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -49,18 +54,22 @@ void TypeKey(QWidget* widget, const QString& text)
 
 ModalWatcher::ModalWatcher(std::function<void(QWidget*)> act) : act_(std::move(act))
 {
-    timer_.setInterval(5);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
+    Tick();
+}
+
+void ModalWatcher::Tick()
+{
+    QTimer::singleShot(5, &ticks_, [this] {
+        Tick();
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || modal == last_ || !modal->isVisible()) {
+        if (modal == nullptr || !modal->isVisible() || std::ranges::find(acting_, modal) != acting_.end()) {
             return;
         }
-        last_ = modal;
+        acting_.push_back(modal);
         ++seen_;
         act_(modal);
-        last_ = nullptr;
+        acting_.pop_back();
     });
-    timer_.start();
 }
 
 ModalWatcher::~ModalWatcher() = default;
@@ -102,6 +111,55 @@ void Program::Restart()
 MainWindow& Program::Main()
 {
     return *windows_->mainWindow;
+}
+
+void InSettingsDialog(Program& program, const std::function<void()>& walk, Boxes* boxes,
+                      const std::function<void()>& open)
+{
+    SettingsDialog* dialog = program.Windows().settingsDialog.get();
+    bool walked = false;
+    ModalWatcher watcher([&](QWidget* modal) {
+        if (modal == dialog) {
+            walked = true;
+            walk();
+            if (dialog->isVisible()) {
+                dialog->close();
+            }
+            return;
+        }
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (box == nullptr || boxes == nullptr) {
+            ADD_FAILURE() << "unexpected box " << (box ? box->text().toStdString() : modal->objectName().toStdString());
+            modal->close();
+            return;
+        }
+        boxes->texts << box->text();
+        const bool question = std::ranges::any_of(box->buttons(), [box](QAbstractButton* b) {
+            return box->buttonRole(b) == QMessageBox::YesRole;
+        });
+        if (!question) {
+            box->close();
+            return;
+        }
+        EXPECT_FALSE(boxes->answers.empty()) << "unanswered " << box->text().toStdString();
+        const bool yes = !boxes->answers.empty() && boxes->answers.front();
+        if (!boxes->answers.empty()) {
+            boxes->answers.pop_front();
+        }
+        for (QAbstractButton* button : box->buttons()) {
+            if (box->buttonRole(button) == (yes ? QMessageBox::YesRole : QMessageBox::NoRole)) {
+                button->click();
+                return;
+            }
+        }
+    });
+    if (open) {
+        open();
+    } else {
+        program.Find<QAction>("Settings1")->trigger();
+    }
+    EXPECT_TRUE(walked);
+    EXPECT_FALSE(dialog->isVisible());
 }
 
 } // namespace kitemail::test

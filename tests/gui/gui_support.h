@@ -5,16 +5,20 @@
 
 #include "ui/application.h"
 #include "ui/main_window.h"
+#include "ui/settings_dialog.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -41,9 +45,13 @@ public:
     [[nodiscard]] int Seen() const noexcept { return seen_; }
 
 private:
+    void Tick();
+
     std::function<void(QWidget*)> act_;
-    QTimer timer_;
-    QWidget* last_ = nullptr;
+    // A timer does not fire again while its own slot runs; each tick is a
+    // new one, so that a box opened while acting on another is seen too.
+    QObject ticks_;
+    std::vector<QWidget*> acting_;
     int seen_ = 0;
 };
 
@@ -76,9 +84,31 @@ public:
         return found;
     }
 
+    // A child of the settings dialog by its object name.
+    template <typename T>
+    [[nodiscard]] T* InDialog(const char* name)
+    {
+        T* found = Windows().settingsDialog->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
 private:
     QTemporaryDir dir_;
     std::unique_ptr<ProgramWindows> windows_;
 };
+
+// The message boxes met while a settings dialog walk runs: their texts, and
+// the answers to give to questions (true for "はい(&Y)"), taken in order.
+struct Boxes {
+    QStringList texts;
+    std::deque<bool> answers;
+};
+
+// Opens the settings dialog (by "設定(&S)..." unless open is given), runs
+// walk inside it, and closes it by its close box unless walk closed it.
+// Message boxes on the way are logged in boxes and answered from it.
+void InSettingsDialog(Program& program, const std::function<void()>& walk, Boxes* boxes = nullptr,
+                      const std::function<void()>& open = {});
 
 } // namespace kitemail::test

@@ -4,6 +4,7 @@
 #include "gui_support.h"
 
 #include "ui/check_list_box.h"
+#include "ui/row_drag.h"
 #include "ui/sjis_field.h"
 
 #include <QAction>
@@ -71,7 +72,7 @@ TEST_F(RecipientTest, CheckListMenuDraggingFromCheckAndAddressMenu)
     for (const auto& [from, to, highlighted] : drags) { // a press (and release) on from, the drop at to
         QTest::mousePress(List()->viewport(), Qt::LeftButton, {}, from);
         QTest::mouseRelease(List()->viewport(), Qt::LeftButton, {}, from);
-        List()->DropAt(to);
+        List()->Drag()->DropAt(to);
         EXPECT_EQ(Entries(), moved);
         EXPECT_EQ(List()->currentRow(), highlighted);
     }

@@ -4,18 +4,29 @@
 
 #include "scripted_peer.h"
 #include "smtp_sink.h"
+#include "ui/page_tabs.h"
+#include "ui/settings_dialog.h"
 #include "ui/split_result_viewer.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace kitemail::test {
 namespace {
@@ -134,6 +145,76 @@ TEST_F(WindowSendTest, SplitViewerShowsThePartsAndCancelSendsNothing)
     EXPECT_EQ(source, body);
     EXPECT_EQ(Stored(), before);
     EXPECT_TRUE(program.Main().Workflow().SendAborted);
+}
+
+// The whole road of a new user: set up in the window, add to the address
+// book from the typed address, send directly and to ticked entries, and
+// find every value again after a restart.
+TEST_F(WindowSendTest, ANewUserSetsUpSendsAndFindsEverythingAgain)
+{
+    program.Start();
+    const auto dialogLine = [&](const char* name) { return program.InDialog<QLineEdit>(name); };
+    InSettingsDialog(program, [&] {
+        QTest::keyClicks(dialogLine("Server"), QStringLiteral("127.0.0.1"));
+        program.InDialog<QSpinBox>("Port")->setValue(sink_->Port());
+        QTest::keyClicks(dialogLine("SenderEntry"), QStringLiteral("me@example.jp"));
+        program.InDialog<QAbstractButton>("SenderAdd")->click();
+    });
+    Commit(program.Find<QLineEdit>("Edit1"), QStringLiteral("taro@example.jp"));
+    program.Find<QComboBox>("ComboBox1")->setCurrentIndex(3);
+    InSettingsDialog(
+        program,
+        [&] {
+            EXPECT_EQ(program.Windows().settingsDialog->Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage);
+            EXPECT_EQ(dialogLine("EntryAddress")->text(), QStringLiteral("taro@example.jp"));
+            EXPECT_EQ(program.InDialog<QComboBox>("EntryType")->currentText(), QStringLiteral("i-mode"));
+            Commit(dialogLine("EntryName"), QString::fromUtf8("太郎"));
+            program.InDialog<QPushButton>("EntryAdd")->click();
+        },
+        nullptr, [&] { program.Find<QAction>("AddToAddressBook")->trigger(); });
+
+    // "送信完了しました。" follows each send.
+    const auto send = [&] {
+        ModalWatcher okEveryBox([](QWidget* modal) { modal->close(); });
+        program.Find<QAction>("Send1")->trigger();
+        EXPECT_EQ(okEveryBox.Seen(), 1);
+    };
+    Commit(program.Find<QLineEdit>("Edit2"), QString::fromUtf8("件名"));
+    Commit(program.Find<QPlainTextEdit>("Memo1"), QString::fromUtf8("本文"));
+    const int before = Stored();
+    send();
+    EXPECT_EQ(Stored(), before + 1);
+    // The history names the type the address-book editor shows.
+    const auto history = std::filesystem::directory_iterator(program.Dir() / "mail");
+    ASSERT_NE(history, std::filesystem::directory_iterator());
+    EXPECT_NE(ReadSjisFile(history->path()).find("X-ktml-PhoneType: i-mode\r\n"), std::string::npos);
+
+    InSettingsDialog(program, [&] {
+        program.InDialog<QPushButton>("EntryNew")->click();
+        Commit(dialogLine("EntryName"), QString::fromUtf8("花子"));
+        dialogLine("EntryAddress")->setText(QStringLiteral("hanako@example.jp"));
+        program.InDialog<QComboBox>("EntryType")->setCurrentIndex(6);
+        program.InDialog<QPushButton>("EntryAdd")->click();
+    });
+    QTest::mouseClick(program.Find<QRadioButton>("RadioButton1"), Qt::LeftButton);
+    auto* ticks = program.Find<QListWidget>("CheckListBox1");
+    ASSERT_EQ(ticks->count(), 2);
+    for (int i = 0; i < ticks->count(); ++i) {
+        ticks->item(i)->setCheckState(Qt::Checked);
+    }
+    send();
+    EXPECT_EQ(Stored(), before + 3);
+
+    program.Restart();
+    InSettingsDialog(program, [&] {
+        EXPECT_EQ(dialogLine("Server")->text(), QStringLiteral("127.0.0.1"));
+        EXPECT_EQ(program.InDialog<QSpinBox>("Port")->value(), sink_->Port());
+        EXPECT_EQ(dialogLine("SenderEntry")->text(), QStringLiteral("me@example.jp"));
+        auto* book = program.InDialog<QListView>("EntryList")->model();
+        ASSERT_EQ(book->rowCount(), 2);
+        EXPECT_EQ(book->index(0, 0).data().toString(), QString::fromUtf8("花子,hanako@example.jp,,6,-1"));
+        EXPECT_EQ(book->index(1, 0).data().toString(), QString::fromUtf8("太郎,taro@example.jp,,3,-1"));
+    });
 }
 
 } // namespace

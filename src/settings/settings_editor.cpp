@@ -1,0 +1,184 @@
+#include "settings/settings_editor.h"
+
+#include "accounting/terminal_type.h"
+#include "platform/text_codec.h"
+#include "settings/settings.h"
+
+#include <utility>
+
+namespace kitemail {
+namespace {
+
+const NumberSetting kNumberSettings[] = {
+    {&Settings::Port, kPortRange},          {&Settings::POP3Port, kPortRange},
+    {&Settings::Interval, kSecondsRange},   {&Settings::POPInterval, kSecondsRange},
+    {&Settings::FontSize, kFontSizeRange},  {&Settings::MaxLen, kUnboundedRange},
+    {&Settings::FixLen, kUnboundedRange},
+};
+
+} // namespace
+
+std::span<const NumberSetting> NumberSettings() noexcept
+{
+    return kNumberSettings;
+}
+
+NumberRange RangeOf(std::int32_t Settings::*field) noexcept
+{
+    for (const NumberSetting& n : kNumberSettings) {
+        if (n.field == field) {
+            return n.range;
+        }
+    }
+    return kUnboundedRange;
+}
+
+std::string OptionText(bool Settings::*field)
+{
+    for (const OptionInfo& option : Options()) {
+        if (option.field == field) {
+            return Sj(option.checkBoxText);
+        }
+    }
+    return {};
+}
+
+SettingsEditor::SettingsEditor(Settings& settings, UserInterface& ui)
+    : settings_(settings), ui_(ui), book_(settings, ui)
+{
+}
+
+bool SettingsEditor::Load(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile)
+{
+    const bool signatureRead = LoadDialogSettings(settingsFile, signatureFile, settings_);
+    KeepNumbersInRange();
+    return signatureRead;
+}
+
+SaveResult SettingsEditor::Save(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile)
+{
+    return SaveDialogSettings(settingsFile, signatureFile, settings_);
+}
+
+void SettingsEditor::KeepNumbersInRange()
+{
+    for (const NumberSetting& n : kNumberSettings) {
+        settings_.*n.field = n.range.Clamp(settings_.*n.field);
+    }
+}
+
+void SettingsEditor::Opened()
+{
+    book_.PageShown();
+    if (settings_.SenderList.empty()) {
+        senderSelection_ = -1; // the entry box keeps its text
+    } else {
+        ClickSender(0);
+    }
+    ChooseLengthType(0);
+}
+
+// ---------------------------------------------------------------- senders
+
+std::int32_t SettingsEditor::SenderSelection() const noexcept
+{
+    // The list may have been replaced since the selection was made.
+    return senderSelection_ >= 0 && static_cast<std::size_t>(senderSelection_) < settings_.SenderList.size()
+        ? senderSelection_
+        : -1;
+}
+
+void SettingsEditor::ClickSender(std::int32_t index)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= settings_.SenderList.size()) {
+        senderSelection_ = -1;
+        return;
+    }
+    senderSelection_ = index;
+    settings_.SenderAddress = settings_.SenderList[static_cast<std::size_t>(index)];
+}
+
+void SettingsEditor::TypeSenderEntry(std::string text)
+{
+    settings_.SenderAddress = std::move(text);
+}
+
+void SettingsEditor::AddSender()
+{
+    settings_.SenderList.push_back(settings_.SenderAddress);
+}
+
+void SettingsEditor::DeleteSender()
+{
+    const std::int32_t index = SenderSelection();
+    if (index < 0) {
+        return;
+    }
+    settings_.SenderList.erase(settings_.SenderList.begin() + index);
+    senderSelection_ = -1;
+}
+
+void SettingsEditor::MoveSender(std::int32_t delta)
+{
+    const std::int32_t index = SenderSelection();
+    if (index < 0) {
+        ui_.ShowMessage(Sj("選択してください。"));
+        return;
+    }
+    const std::int64_t target = std::int64_t{index} + delta;
+    if (target < 0 || target >= static_cast<std::int64_t>(settings_.SenderList.size())) {
+        return;
+    }
+    std::swap(settings_.SenderList[static_cast<std::size_t>(index)],
+              settings_.SenderList[static_cast<std::size_t>(target)]);
+    senderSelection_ = static_cast<std::int32_t>(target);
+}
+
+// ---------------------------------------------------------------- ports and options
+
+void SettingsEditor::UseStandardPort()
+{
+    settings_.Port = kStandardSmtpPort;
+}
+
+void SettingsEditor::UseStandardPop3Port()
+{
+    settings_.POP3Port = kStandardPop3Port;
+}
+
+bool SettingsEditor::ShowSplitResultEnabled() const noexcept
+{
+    return !settings_.AutoSplitOnOverflow;
+}
+
+void SettingsEditor::RestoreSystemDefaults()
+{
+    settings_.AssumeSingleByteAtEnds = true;
+    settings_.CountFinalLineBreakShift = true;
+}
+
+// ---------------------------------------------------------------- length editor
+
+void SettingsEditor::ChooseLengthType(std::int32_t type)
+{
+    lengthType_ = IsTerminalType(type) ? type : kUnspecifiedType;
+    if (lengthType_ != kUnspecifiedType) {
+        // What the box shows is what the slot holds.
+        auto& slot = settings_.TypeMaxLengths[static_cast<std::size_t>(lengthType_)];
+        slot = kUnboundedRange.Clamp(slot);
+    }
+}
+
+std::int32_t SettingsEditor::LengthOfChosenType() const noexcept
+{
+    return lengthType_ == kUnspecifiedType ? 0 : settings_.TypeMaxLengths[static_cast<std::size_t>(lengthType_)];
+}
+
+void SettingsEditor::SetLengthOfChosenType(std::int32_t value)
+{
+    if (lengthType_ != kUnspecifiedType) {
+        settings_.TypeMaxLengths[static_cast<std::size_t>(lengthType_)] = kUnboundedRange.Clamp(value);
+    }
+}
+
+} // namespace kitemail

@@ -1,0 +1,106 @@
+#pragma once
+// The settings dialog without widgets: what happens each time it opens, the
+// sender list, the standard ports, the per-type length editor, the system
+// defaults, the number ranges, loading and saving. The dialog
+// window mirrors this state and forwards the user's actions to it; the
+// address-book page has an editor of its own, held here.
+
+#include "platform/profile.h"
+#include "platform/user_interface.h"
+#include "settings/address_book.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <span>
+#include <string>
+
+namespace kitemail {
+
+struct Settings;
+
+// The values a number box keeps to, whether stepped, left or loaded.
+struct NumberRange {
+    std::int32_t min;
+    std::int32_t max;
+    [[nodiscard]] constexpr std::int32_t Clamp(std::int32_t v) const noexcept
+    {
+        return v < min ? min : (v > max ? max : v);
+    }
+};
+
+inline constexpr NumberRange kPortRange{0, 65535};
+inline constexpr NumberRange kSecondsRange{0, 10};
+inline constexpr NumberRange kFontSizeRange{1, 50};
+// The boxes "without limits": a size below 0 means nothing.
+inline constexpr NumberRange kUnboundedRange{0, std::numeric_limits<std::int32_t>::max()};
+
+// One setting the dialog edits in a number box.
+struct NumberSetting {
+    std::int32_t Settings::*field;
+    NumberRange range;
+};
+[[nodiscard]] std::span<const NumberSetting> NumberSettings() noexcept;
+// The range of a field's box; kUnboundedRange for a field without one.
+[[nodiscard]] NumberRange RangeOf(std::int32_t Settings::*field) noexcept;
+
+// The check box text of an option field (code page 932), empty for none.
+[[nodiscard]] std::string OptionText(bool Settings::*field);
+
+inline constexpr std::int32_t kStandardSmtpPort = 25;
+inline constexpr std::int32_t kStandardPop3Port = 110;
+
+class SettingsEditor {
+public:
+    SettingsEditor(Settings& settings, UserInterface& ui);
+
+    [[nodiscard]] AddressBookEditor& Book() noexcept { return book_; }
+
+    // The dialog's half of the settings file, with every number in its
+    // box's range. False when Signature.txt exists but could not be read.
+    bool Load(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile);
+    // Written at every close, whatever closed the dialog.
+    [[nodiscard]] SaveResult Save(const std::filesystem::path& settingsFile,
+                                  const std::filesystem::path& signatureFile);
+
+    // Each time the dialog opens: the address-book page shows, the first
+    // sender is chosen as a click would, the length editor shows type 0.
+    void Opened();
+
+    // ---- the sender list; the entry box holds SenderAddress
+    [[nodiscard]] std::int32_t SenderSelection() const noexcept;
+    void ClickSender(std::int32_t index); // the entry box takes the item
+    void TypeSenderEntry(std::string text);
+    void AddSender();    // appends the entry box's text as it is
+    void DeleteSender(); // asks nothing
+    void MoveSender(std::int32_t delta); // "Up" -1, "Down" +1
+
+    // ---- "< 標準"
+    void UseStandardPort();
+    void UseStandardPop3Port();
+
+    // ---- options
+    // ShowSplitResult has no say while splitting is automatic.
+    [[nodiscard]] bool ShowSplitResultEnabled() const noexcept;
+    // "デフォルト値に戻す": the two counting options of the system page.
+    void RestoreSystemDefaults();
+
+    // ---- the per-type length editor ("文字数設定")
+    [[nodiscard]] std::int32_t LengthType() const noexcept { return lengthType_; }
+    void ChooseLengthType(std::int32_t type);
+    // The limit of the chosen type; 0 when none is chosen.
+    [[nodiscard]] std::int32_t LengthOfChosenType() const noexcept;
+    // Written into TypeMaxLengths at once; nothing without a chosen type.
+    void SetLengthOfChosenType(std::int32_t value);
+
+private:
+    void KeepNumbersInRange();
+
+    Settings& settings_;
+    UserInterface& ui_;
+    AddressBookEditor book_;
+    std::int32_t senderSelection_ = -1;
+    std::int32_t lengthType_ = -1;
+};
+
+} // namespace kitemail

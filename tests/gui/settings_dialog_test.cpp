@@ -1,0 +1,370 @@
+// The settings dialog as the user meets it: the pages' widgets, what acts
+// at once, and what every close keeps for the next start. The editors'
+// rules have their own tests; these walk the wiring.
+
+#include "gui_support.h"
+
+#include "dovecot_server.h"
+#include "ui/address_book_page.h"
+#include "ui/bar_area.h"
+#include "ui/page_tabs.h"
+#include "ui/row_drag.h"
+#include "ui/settings_dialog.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace kitemail::test {
+namespace {
+
+// Typing into a number box and leaving it, as the focus moving on does.
+void TypeAndLeave(QSpinBox* box, const QString& text)
+{
+    auto* edit = box->findChild<QLineEdit*>();
+    edit->selectAll();
+    edit->del();
+    QTest::keyClicks(edit, text);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(box, &out);
+}
+
+QString Status(Program& program)
+{
+    return program.Find<QLabel>("StatusLabel")->text();
+}
+
+class SettingsDialogTest : public ::testing::Test {
+protected:
+    Program program;
+    Boxes boxes;
+
+    template <typename T>
+    T* In(const char* name)
+    {
+        return program.InDialog<T>(name);
+    }
+    SettingsDialog& Dialog() { return *program.Windows().settingsDialog; }
+    void Page(const char* title)
+    {
+        PageTabs* pages = Dialog().Pages();
+        for (int i = 0; i < pages->Count(); ++i) {
+            if (pages->Tab(i)->text() == QString::fromUtf8(title)) {
+                pages->Tab(i)->click();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no page " << title;
+    }
+    QStringList Lines(QAbstractItemView* view)
+    {
+        QStringList lines;
+        for (int row = 0; row < view->model()->rowCount(); ++row) {
+            lines << view->model()->index(row, 0).data().toString();
+        }
+        return lines;
+    }
+};
+
+TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
+{
+    program.Start();
+    auto* body = program.Find<QPlainTextEdit>("Memo1");
+    InSettingsDialog(program, [&] {
+        SettingsDialog& d = Dialog();
+        EXPECT_EQ(d.windowTitle(), QString::fromUtf8("設定"));
+        EXPECT_EQ(d.minimumSize(), d.maximumSize());
+        EXPECT_GE(d.width(), 450);
+        EXPECT_GE(d.height(), 290);
+        QStringList titles;
+        for (int i = 0; i < d.Pages()->Count(); ++i) {
+            titles << d.Pages()->Tab(i)->text();
+        }
+        EXPECT_EQ(titles.join('|'), QString::fromUtf8("アドレス帳|送信設定 1|送信設定 2|署名|環境設定 1|環境設定 2|"
+                                                      "文字数制限設定|システム設定"));
+        EXPECT_GT(d.Pages()->RowCount(), 1); // the tabs wrap
+        EXPECT_EQ(d.Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage);
+
+        // Number boxes: out of range when left, stepped past the end, not a number.
+        Page("送信設定 1");
+        auto* port = In<QSpinBox>("Port");
+        TypeAndLeave(port, QStringLiteral("99999"));
+        EXPECT_EQ(port->value(), 65535);
+        In<QPushButton>("StandardPort")->click();
+        EXPECT_EQ(port->value(), 25);
+        auto* interval = In<QSpinBox>("Interval");
+        TypeAndLeave(interval, QStringLiteral("10"));
+        interval->stepUp();
+        EXPECT_EQ(interval->value(), 10);
+        QTest::keyClicks(In<QLineEdit>("Server"), QStringLiteral("smtp.example.jp"));
+        In<QComboBox>("DefaultType")->setCurrentIndex(3);
+        Commit(In<QLineEdit>("FromUser"), QString::fromUtf8("山田"));
+
+        Page("送信設定 2");
+        In<QCheckBox>("UsePopBeforeSmtp")->click();
+        QTest::keyClicks(In<QLineEdit>("POP3USER"), QStringLiteral("alice"));
+        EXPECT_EQ(In<QLineEdit>("POP3PASS")->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(In<QLineEdit>("POP3PASS"), QStringLiteral("s3cret"));
+        TypeAndLeave(In<QSpinBox>("POP3Port"), QStringLiteral("995"));
+        In<QPushButton>("StandardPop3Port")->click();
+        EXPECT_TRUE(In<QLabel>("PasswordNote")->text().startsWith(QString::fromUtf8("※POP3パスワードは")));
+
+        // A character Shift_JIS cannot hold is refused where it is typed.
+        Page("署名");
+        Commit(In<QLineEdit>("SignatureA"), QString::fromUtf8("よろしく😀"));
+        EXPECT_EQ(In<QLineEdit>("SignatureA")->text(), QString());
+        Commit(In<QLineEdit>("SignatureA"), QString::fromUtf8("よろしく"));
+        In<QCheckBox>("AutoInsertSignature")->click();
+        auto* signature = In<QPlainTextEdit>("SignatureText");
+        Commit(signature, QString::fromUtf8("署名😀\nです"));
+        EXPECT_EQ(signature->toPlainText(), QString::fromUtf8("署名\nです"));
+
+        Page("環境設定 1");
+        In<QCheckBox>("AutoSplitOnOverflow")->click();
+        EXPECT_TRUE(In<QCheckBox>("ShowSplitResult")->isChecked());
+        EXPECT_FALSE(In<QCheckBox>("ShowSplitResult")->isEnabled());
+
+        // The font size, the tab highlighting and the bars act before the dialog closes.
+        Page("環境設定 2");
+        auto* fontSize = In<QSpinBox>("FontSize");
+        TypeAndLeave(fontSize, QString());
+        EXPECT_EQ(fontSize->value(), 1);
+        TypeAndLeave(fontSize, QStringLiteral("14"));
+        EXPECT_EQ(body->font().pointSize(), 14);
+        In<QCheckBox>("HighlightTabs")->click();
+        EXPECT_FALSE(program.Find<QTabWidget>("PageControl1")->tabBar()->styleSheet().isEmpty());
+        Bar* menuBar = program.Find<Bar>("MenuBar");
+        Bar* toolBar = program.Find<Bar>("ToolBarBar");
+        menuBar->SetPosition({300, 26});
+        const int toolWidth = toolBar->width();
+        In<QPushButton>("RestoreBarLayout")->click();
+        EXPECT_EQ(menuBar->Position(), QPoint(11, 2));
+        EXPECT_EQ(toolBar->Position(), QPoint(11, 26));
+        EXPECT_LE(toolBar->width(), toolWidth);
+
+        // The limit of a type is written as it is typed; the unspecified
+        // type's pair is put right when the dialog closes.
+        Page("文字数制限設定");
+        TypeAndLeave(In<QSpinBox>("MaxLen"), QStringLiteral("40"));
+        In<QComboBox>("ComboBox4")->setCurrentIndex(9);
+        EXPECT_EQ(In<QSpinBox>("SpinEdit7")->value(), 5000);
+        TypeAndLeave(In<QSpinBox>("SpinEdit7"), QStringLiteral("4444"));
+        EXPECT_EQ(program.Main().LiveSettings().TypeMaxLengths[9], 4444);
+
+        Page("システム設定");
+        In<QCheckBox>("CountFinalLineBreakShift")->click();
+        In<QPushButton>("RestoreSystemDefaults")->click();
+        EXPECT_TRUE(In<QCheckBox>("CountFinalLineBreakShift")->isChecked());
+        EXPECT_EQ(In<QSpinBox>("MaxLen")->value(), 40);
+        EXPECT_EQ(In<QLabel>("SocketUsability")->text(), QString::fromUtf8("使えます"));
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^Ver \\d+\\.\\d+$"))
+                        .match(In<QLabel>("SocketVersion")->text())
+                        .hasMatch());
+        QTest::keyClick(&d, Qt::Key_Escape); // a close like any other
+    });
+    EXPECT_EQ(In<QSpinBox>("MaxLen")->value(), 384);
+    EXPECT_EQ(program.Find<QAction>("SignatureA")->text(), QString::fromUtf8("TypeA(&A) : よろしく"));
+
+    // Everything is there again after a restart.
+    program.Restart();
+    body = program.Find<QPlainTextEdit>("Memo1");
+    EXPECT_EQ(body->font().pointSize(), 14);
+    EXPECT_EQ(body->toPlainText(), QString::fromUtf8("署名\nです"));
+    InSettingsDialog(program, [&] {
+        const std::pair<const char*, QString> texts[] = {
+            {"Server", "smtp.example.jp"}, {"FromUser", QString::fromUtf8("山田")}, {"POP3USER", "alice"},
+            {"POP3PASS", "s3cret"},        {"SignatureA", QString::fromUtf8("よろしく")}};
+        for (const auto& [name, text] : texts) {
+            EXPECT_EQ(In<QLineEdit>(name)->text(), text) << name;
+        }
+        const std::pair<const char*, int> numbers[] = {{"Port", 25},    {"POP3Port", 110}, {"Interval", 10},
+                                                        {"FontSize", 14}, {"MaxLen", 384},  {"FixLen", 55}};
+        for (const auto& [name, value] : numbers) {
+            EXPECT_EQ(In<QSpinBox>(name)->value(), value) << name;
+        }
+        EXPECT_EQ(In<QComboBox>("DefaultType")->currentIndex(), 3);
+        EXPECT_EQ(In<QPlainTextEdit>("SignatureText")->toPlainText(), QString::fromUtf8("署名\nです"));
+        for (const char* name : {"UsePopBeforeSmtp", "AutoInsertSignature", "AutoSplitOnOverflow", "HighlightTabs"}) {
+            EXPECT_TRUE(In<QCheckBox>(name)->isChecked()) << name;
+        }
+        EXPECT_FALSE(In<QCheckBox>("ShowSplitResult")->isEnabled());
+        In<QComboBox>("ComboBox4")->setCurrentIndex(9);
+        EXPECT_EQ(In<QSpinBox>("SpinEdit7")->value(), 4444);
+    });
+
+    // A save the system refuses is reported, and the dialog closes all the same.
+    std::filesystem::remove(program.Ini());
+    std::filesystem::create_directory(program.Ini());
+    InSettingsDialog(program, [] {}, &boxes);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].endsWith(QString::fromUtf8("Kiteml.ini に書き込めません"))) << boxes.texts[0].toStdString();
+}
+
+TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAndReachTheMainWindow)
+{
+    program.WriteIni("[Configuration]\n16=0\n[MyAddress]\nHow=2\n0=a@x\n1=b@x,r@x\n"
+                     "[TEL]\nHow=3\n0=A,a@y,,4,-1\n1=B,b@y,,3,1\n2=C,c@y,,9,-1\n");
+    program.Start();
+    auto* senderBox = program.Find<QComboBox>("ComboBox2");
+    InSettingsDialog(
+        program,
+        [&] {
+            // The sender list: opening copies the first one; each button acts.
+            Page("送信設定 1");
+            auto* senders = In<QListWidget>("SenderList");
+            auto* entry = In<QLineEdit>("SenderEntry");
+            EXPECT_EQ(std::pair(senders->currentRow(), entry->text()), std::pair(0, QStringLiteral("a@x")));
+            In<QToolButton>("SenderDown")->click();
+            EXPECT_EQ(std::pair(senders->item(1)->text(), senders->currentRow()), std::pair(QStringLiteral("a@x"), 1));
+            QTest::mouseClick(senders->viewport(), Qt::LeftButton, {},
+                              senders->visualItemRect(senders->item(0)).center());
+            EXPECT_EQ(entry->text(), QStringLiteral("b@x,r@x"));
+            entry->clear();
+            QTest::keyClicks(entry, QStringLiteral("c@x"));
+            EXPECT_EQ(program.Main().LiveSettings().SenderAddress, "c@x");
+            In<QToolButton>("SenderAdd")->click();
+            In<QToolButton>("SenderDelete")->click();
+            EXPECT_EQ(Lines(senders), (QStringList{"a@x", "c@x"}));
+            // Nothing is selected now, nor by the list taking the focus.
+            QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+            QApplication::sendEvent(senders, &focus);
+            EXPECT_EQ(entry->text(), QStringLiteral("c@x"));
+            In<QToolButton>("SenderUp")->click();
+
+            // The address-book page: a click loads an entry, the buttons edit
+            // it. The list taking the focus loads nothing.
+            Page("アドレス帳");
+            auto* list = In<QListView>("EntryList");
+            QApplication::sendEvent(list, &focus);
+            EXPECT_EQ(In<QLineEdit>("EntryName")->text(), QString());
+            const auto click = [&](int row) {
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                  list->visualRect(list->model()->index(row, 0)).center());
+            };
+            click(1);
+            EXPECT_EQ(In<QLineEdit>("EntryName")->text(), QStringLiteral("B"));
+            EXPECT_EQ(In<QComboBox>("EntryType")->currentText(), QStringLiteral("i-mode"));
+            EXPECT_TRUE(In<QCheckBox>("EntrySenderCheck")->isChecked());
+            EXPECT_EQ(In<QComboBox>("EntrySender")->currentText(), QStringLiteral("c@x"));
+            In<QCheckBox>("EntrySenderCheck")->click();
+            EXPECT_FALSE(In<QComboBox>("EntrySender")->isEnabled());
+            Commit(In<QLineEdit>("EntryPin"), QStringLiteral("12345"));
+            In<QPushButton>("EntryReplace")->click();
+            In<QPushButton>("EntryNew")->click();
+            EXPECT_EQ(list->currentIndex().row(), -1);
+            Commit(In<QLineEdit>("EntryName"), QString::fromUtf8("太郎"));
+            Commit(In<QLineEdit>("EntryAddress"), QStringLiteral("t@y"));
+            In<QComboBox>("EntryType")->setCurrentIndex(6);
+            In<QPushButton>("EntryAdd")->click();
+            const QString taro = QString::fromUtf8("太郎,t@y,,6,-1");
+            EXPECT_EQ(Lines(list), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", "C,c@y,,9,-1", taro}));
+
+            // Arrows, a drag down, a drop below the last entry, delete asked twice.
+            click(0);
+            In<QPushButton>("EntryDown")->click();
+            RowDrag* drag = In<RowDrag>("EntryListDrag");
+            const QPoint first = list->visualRect(list->model()->index(0, 0)).center();
+            QTest::mousePress(list->viewport(), Qt::LeftButton, {}, first);
+            QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, first);
+            drag->DropAt(list->visualRect(list->model()->index(2, 0)).center());
+            EXPECT_EQ(list->currentIndex().row(), 2);
+            drag->DropAt({5, list->viewport()->height() - 2});
+            EXPECT_FALSE(list->selectionModel()->hasSelection());
+            boxes.answers = {false, true};
+            click(3);
+            In<QPushButton>("EntryDelete")->click();
+            click(1);
+            In<QPushButton>("EntryDelete")->click();
+            EXPECT_EQ(Lines(list), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", taro}));
+
+            // Sorting hides the arrows; automatic replacement hides "置換".
+            In<QCheckBox>("EntrySort")->click();
+            EXPECT_TRUE(In<QPushButton>("EntryUp")->isHidden());
+            Page("環境設定 1");
+            In<QCheckBox>("AutoReplaceOnInput")->click();
+            Page("アドレス帳");
+            EXPECT_TRUE(In<QPushButton>("EntryReplace")->isHidden());
+            click(0);
+            Commit(In<QLineEdit>("EntryAddress"), QStringLiteral("z"));
+            EXPECT_EQ(Lines(list).front(), QStringLiteral("A,a@yz,,4,-1"));
+        },
+        &boxes);
+    const QString sure = QString::fromUtf8("選択項目を削除してよろしいですか？");
+    EXPECT_EQ(boxes.texts, (QStringList{QString::fromUtf8("選択してください。"), sure, sure}));
+
+    // Closing brought the book and the senders to the main window.
+    auto* checkList = program.Find<QListWidget>("CheckListBox1");
+    QStringList lines;
+    for (int i = 0; i < checkList->count(); ++i) {
+        lines << checkList->item(i)->text();
+    }
+    EXPECT_EQ(lines, (QStringList{"A,a@yz,,4,-1", "B,b@y,1234,3,-1", QString::fromUtf8("太郎,t@y,,6,-1")}));
+    EXPECT_EQ(std::pair(senderBox->count(), senderBox->currentText()), std::pair(2, QStringLiteral("a@x")));
+
+    // The types of ticked entries are read through the editor, which shows
+    // the last one read; the history record names it.
+    checkList->item(2)->setCheckState(Qt::Checked);
+    EXPECT_EQ(program.Main().EditorTypeName(), "EZweb@mail");
+    EXPECT_EQ(Status(program), QString::fromUtf8("EZweb@mail 方式を選択"));
+}
+
+TEST_F(SettingsDialogTest, PopTestLogsInWithThePageValuesAgainstARealServer)
+{
+    if (!DovecotServer::Available()) {
+        GTEST_SKIP() << "dovecot cannot be started here";
+    }
+    DovecotServer dovecot;
+    ASSERT_TRUE(dovecot.Start({{"alice", "secret"}})) << dovecot.Error();
+    program.Start();
+    int beeps = 0;
+    QObject::connect(&program.Main(), &MainWindow::beeped, [&beeps] { ++beeps; });
+    bool disabledMeanwhile = false;
+    const QString done = QString::fromUtf8("試験完了。結果は左下のステータスバーをご覧ください。");
+    QStringList statuses;
+    InSettingsDialog(
+        program,
+        [&] {
+            Page("送信設定 2");
+            QTest::keyClicks(In<QLineEdit>("POP3USER"), QStringLiteral("alice"));
+            QTest::keyClicks(In<QLineEdit>("POP3PASS"), QStringLiteral("secret"));
+            QTest::keyClicks(In<QLineEdit>("POP3Server"), QStringLiteral("127.0.0.1"));
+            TypeAndLeave(In<QSpinBox>("POP3Port"), QString::number(dovecot.Port()));
+            auto* test = In<QPushButton>("PopTest");
+            QTimer probe; // the button while the login runs
+            QObject::connect(&probe, &QTimer::timeout, [&] { disabledMeanwhile |= !test->isEnabled(); });
+            probe.start(1);
+            test->click();
+            statuses << Status(program);
+            QTest::keyClicks(In<QLineEdit>("POP3PASS"), QStringLiteral("!"));
+            test->click();
+            statuses << Status(program);
+            EXPECT_TRUE(test->isEnabled());
+        },
+        &boxes);
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_EQ(statuses, (QStringList{QString::fromUtf8("POP before SMTP 認証完了"),
+                                     QString::fromUtf8("POP before SMTP 認証出来ませんでした。")}));
+    EXPECT_EQ(boxes.texts, (QStringList{done, QString::fromUtf8("パスワードが違います。"),
+                                        QString::fromUtf8("POP before SMTP 認証出来ませんでした。"), done}));
+    EXPECT_EQ(beeps, 4);
+    EXPECT_EQ(dovecot.LoginCount(), 1);
+}
+
+} // namespace
+} // namespace kitemail::test
