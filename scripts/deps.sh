@@ -8,6 +8,9 @@ packages=(
   build-essential cmake ninja-build git
   # Qt 6: Core, Network, Gui, Widgets (qt6-base-dev), Test
   qt6-base-dev libqt6test6
+  # fuzzing (scripts/fuzz.sh): clang, whose runtime package holds libFuzzer
+  # and the sanitizer runtimes
+  clang libclang-rt-14-dev
   # test and benchmark frameworks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # servers the integration tests start on loopback

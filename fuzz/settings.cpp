@@ -1,0 +1,79 @@
+// The settings loader over any Kiteml.ini and Signature.txt: every setting
+// comes out as a value in its range or its default, and saving what was
+// loaded and loading again gives the same settings. It loads and compares
+// the whole model, so sections and keys added to it are covered as they come.
+
+#include "accounting/terminal_type.h"
+#include "fuzz_support.h"
+#include "platform/data_dir.h"
+#include "settings/address_book.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+
+namespace {
+
+using namespace kitemail;
+
+// Saving writes a lone CR and a NUL as blanks: they would end the line for
+// other readers of the file.
+bool SurvivesSaving(std::string_view file)
+{
+    for (std::size_t i = 0; i < file.size(); ++i) {
+        if (file[i] == '\0' || (file[i] == '\r' && i + 1 < file.size() && file[i + 1] != '\n')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CheckRanges(const Settings& s)
+{
+    FUZZ_CHECK(s.Port >= 0 && s.Port <= 65535);
+    FUZZ_CHECK(s.POP3Port >= 0 && s.POP3Port <= 65535);
+    FUZZ_CHECK(s.FontSize >= 1 && s.FontSize <= 50);
+    FUZZ_CHECK(s.Interval >= 0 && s.Interval <= 10);
+    FUZZ_CHECK(s.POPInterval >= 0 && s.POPInterval <= 10);
+    FUZZ_CHECK(s.VCount >= 6 && s.VCount <= 20);
+    FUZZ_CHECK(s.MaxLen >= 50 && s.FixLen <= s.MaxLen);
+    FUZZ_CHECK(s.SenderAddress == (s.SenderList.empty() ? std::string() : s.SenderList.front()));
+    if (s.SortAddressBook) {
+        FUZZ_CHECK(std::is_sorted(s.AddressBook.begin(), s.AddressBook.end(),
+                                  [](const auto& a, const auto& b) { return AddressBookLineLess(a, b); }));
+    }
+    for (const std::string& line : s.AddressBook) {
+        const std::int32_t type = TerminalTypeOfLine(line);
+        FUZZ_CHECK(type == kUnspecifiedType || IsTerminalType(type));
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view bytes = kitemail::fuzz::Bytes(data, size);
+    const std::filesystem::path& dir = kitemail::fuzz::ScratchDir();
+    // The same bytes as both files: the signature reader sees any bytes too.
+    kitemail::fuzz::WriteFile(SettingsFilePath(dir), bytes);
+    kitemail::fuzz::WriteFile(SignaturePath(dir), bytes);
+
+    Settings loaded = LoadAllSettings(dir);
+    CheckRanges(loaded);
+
+    // The dialog closes, then the program ends: both halves written over the
+    // file they came from, as the program does.
+    FUZZ_CHECK(SaveDialogSettings(SettingsFilePath(dir), SignaturePath(dir), loaded).ok());
+    FUZZ_CHECK(SaveMainWindowSettings(SettingsFilePath(dir), loaded).ok());
+    const Settings saved = LoadAllSettings(dir);
+    CheckRanges(saved);
+    if (SurvivesSaving(bytes)) {
+        FUZZ_CHECK(saved == loaded);
+    } else {
+        // Once written as blanks, they stay so.
+        Settings again = saved;
+        FUZZ_CHECK(SaveDialogSettings(SettingsFilePath(dir), SignaturePath(dir), again).ok());
+        FUZZ_CHECK(SaveMainWindowSettings(SettingsFilePath(dir), again).ok());
+        FUZZ_CHECK(LoadAllSettings(dir) == saved);
+    }
+    return 0;
+}
