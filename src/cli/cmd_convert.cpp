@@ -20,6 +20,10 @@ namespace kitemail::cli {
 namespace {
 
 constexpr std::size_t kDefaultChunk = std::size_t{1} << 20;
+// The piece buffer is allocated whole before the first read, so a size is
+// paid in memory even for a few bytes of input; larger pieces convert no
+// faster.
+constexpr int kMaxChunk = 1 << 24;
 
 // Fills buf from `filled` up to its size; returns the new fill and whether
 // the input has ended.
@@ -82,8 +86,8 @@ int RunConvert(const CommandContext& context)
             d = Direction::ToSjis;
         } else if (const auto v = args.Value("--buffer-size")) {
             const int size = ParseInt("--buffer-size", *v);
-            if (size < 16) {
-                throw CommandError::Usage("--buffer-size must be at least 16 bytes");
+            if (size < 16 || size > kMaxChunk) {
+                throw CommandError::Usage("--buffer-size must be 16 to " + std::to_string(kMaxChunk) + " bytes");
             }
             chunk = static_cast<std::size_t>(size);
             continue;
@@ -121,8 +125,8 @@ const Command kConvertCommand = {
     "              closed with a return escape\n"
     "  --to-sjis   ISO-2022-JP to Shift_JIS\n"
     "  --buffer-size BYTES\n"
-    "              size of the pieces read at a time (default 1048576); the\n"
-    "              output does not depend on it\n",
+    "              size of the pieces read at a time (16 to 16777216, default\n"
+    "              1048576); the output does not depend on it\n",
     RunConvert,
 };
 
