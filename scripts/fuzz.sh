@@ -43,7 +43,7 @@ for t in "${targets[@]}"; do
   rc=0
   "$dir/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=25 -malloc_limit_mb=256 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$corpus" "$root/tests/data/fuzz/$t" >"$log" 2>&1 || rc=$?
-  runs=$(awk -F': *' '/^stat::number_of_executed_units/ { print $2 }' "$log")
+  runs=$(awk '/^stat::number_of_executed_units/ { print $NF }' "$log")
   cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -n 1 || true)
   if [ "$rc" -ne 0 ]; then
     failed+=("$t")
