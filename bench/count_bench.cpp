@@ -1,8 +1,8 @@
 // The count runs on every keystroke; the conversions run on whole bodies.
 
 #include "accounting/counter.h"
-#include "mail/jis.h"
 #include "platform/text_codec.h"
+#include "text/jis.h"
 
 #include <benchmark/benchmark.h>
 

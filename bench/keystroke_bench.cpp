@@ -1,8 +1,8 @@
 // What one keystroke in a long body costs the window: the box's text
 // turned into code page 932 and the message recounted.
 
-#include "accounting/message_composer.h"
 #include "platform/text_codec.h"
+#include "send/message_composer.h"
 #include "settings/settings.h"
 
 #include <QString>

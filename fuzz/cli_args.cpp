@@ -11,8 +11,8 @@
 
 #include "cli/command.h"
 #include "fuzz_support.h"
-#include "mail/jis.h"
 #include "platform/data_dir.h"
+#include "text/jis.h"
 
 #include <charconv>
 #include <sys/mman.h>

@@ -4,8 +4,8 @@
 
 #include "accounting/counter.h"
 #include "fuzz_support.h"
-#include "mail/jis.h"
 #include "platform/sjis.h"
+#include "text/jis.h"
 
 namespace {
 

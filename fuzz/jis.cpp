@@ -5,8 +5,8 @@
 // full-width character, everything else as it was.
 
 #include "fuzz_support.h"
-#include "mail/jis.h"
 #include "platform/sjis.h"
+#include "text/jis.h"
 
 #include <cstring>
 #include <functional>

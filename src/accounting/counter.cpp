@@ -1,9 +1,9 @@
 #include "accounting/counter.h"
 
 #include "accounting/terminal_type.h"
-#include "mail/jis.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
+#include "text/jis.h"
 
 #include <algorithm>
 #include <cerrno>

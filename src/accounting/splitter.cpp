@@ -1,9 +1,9 @@
 #include "accounting/splitter.h"
 
 #include "accounting/counter.h"
-#include "mail/jis.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
+#include "text/jis.h"
 
 namespace kitemail {
 namespace {

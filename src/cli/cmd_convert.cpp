@@ -5,7 +5,7 @@
 // byte for byte what converting the whole input at once gives.
 
 #include "cli/command.h"
-#include "mail/jis.h"
+#include "text/jis.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,13 +1,13 @@
 // kitemail-cli send: the send command of the main window, run from the
 // command line with the settings of the data folder.
 
-#include "accounting/message_composer.h"
 #include "accounting/terminal_type.h"
 #include "cli/command.h"
 #include "cli/user_input.h"
 #include "platform/data_dir.h"
 #include "platform/text_codec.h"
 #include "platform/user_interface.h"
+#include "send/message_composer.h"
 #include "send/send_workflow.h"
 #include "settings/address_book.h"
 #include "settings/settings.h"

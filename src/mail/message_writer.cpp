@@ -1,7 +1,7 @@
 #include "mail/message_writer.h"
 
-#include "mail/jis.h"
 #include "platform/text_codec.h"
+#include "text/jis.h"
 
 #include <algorithm>
 #include <array>

@@ -5,8 +5,8 @@
 // message a piece at a time as the network takes it, so files are streamed
 // in small blocks and never held whole, whatever their size.
 
-#include "mail/encoders.h"
 #include "mail/mail_types.h"
+#include "text/encoders.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "send/outgoing_mail.h"
 
-#include "mail/encoders.h"
-#include "mail/jis.h"
 #include "platform/sjis.h"
 #include "settings/settings.h"
+#include "text/encoders.h"
+#include "text/jis.h"
 
 #include <algorithm>
 

@@ -1,18 +1,18 @@
 #include "send/send_workflow.h"
 
 #include "accounting/counter.h"
-#include "accounting/message_composer.h"
 #include "accounting/terminal_type.h"
-#include "mail/encoders.h"
 #include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
 #include "platform/user_interface.h"
 #include "send/history_record.h"
+#include "send/message_composer.h"
 #include "send/outgoing_mail.h"
 #include "settings/address_book.h"
 #include "settings/settings.h"
+#include "text/encoders.h"
 
 #include <algorithm>
 #include <chrono>

@@ -3,8 +3,8 @@
 // status line. It binds its widgets to a MessageComposer and talks to the
 // user for the engine through UserInterface.
 
-#include "accounting/message_composer.h"
 #include "platform/user_interface.h"
+#include "send/message_composer.h"
 #include "send/send_workflow.h"
 #include "settings/settings.h"
 

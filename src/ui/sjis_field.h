@@ -1,7 +1,7 @@
 #pragma once
 // Text of the window's input boxes as the engine's code page 932 bytes.
 
-#include "accounting/message_composer.h"
+#include "send/message_composer.h"
 
 #include <QString>
 #include <QStringView>

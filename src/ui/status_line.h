@@ -3,7 +3,7 @@
 // not fit, the size gauge, the clock and the count display with the abort
 // button over it.
 
-#include "accounting/message_composer.h"
+#include "send/message_composer.h"
 
 #include <QDateTime>
 #include <QFrame>

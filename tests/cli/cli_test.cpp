@@ -1,10 +1,10 @@
 // kitemail-cli run as a user runs it: arguments, files, standard input and
 // output, exit codes.
 
-#include "mail/jis.h"
 #include "platform/text_codec.h"
 #include "process_runner.h"
 #include "temp_dir.h"
+#include "text/jis.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // SMTP server (and a real POP3 server for POP before SMTP), with a scripted
 // user.
 
-#include "accounting/message_composer.h"
 #include "dovecot_server.h"
 #include "file_bytes.h"
 #include "platform/text_codec.h"
 #include "qt_app.h"
 #include "scripted_peer.h"
 #include "scripted_ui.h"
+#include "send/message_composer.h"
 #include "send/send_workflow.h"
 #include "settings/settings.h"
 #include "smtp_sink.h"

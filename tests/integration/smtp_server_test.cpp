@@ -1,7 +1,6 @@
 // SendMail against a real SMTP server on loopback: what the server stores,
 // read back with Python's email package, must be what was sent.
 
-#include "mail/jis.h"
 #include "mail/message_writer.h"
 #include "mail/send_mail.h"
 #include "mail_recorder.h"
@@ -10,6 +9,7 @@
 #include "qt_app.h"
 #include "smtp_sink.h"
 #include "temp_dir.h"
+#include "text/jis.h"
 
 #include <gtest/gtest.h>
 

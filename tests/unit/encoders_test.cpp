@@ -1,7 +1,7 @@
 // Base64, encoded words, quoted-printable and uuencode, byte for byte.
 
-#include "mail/encoders.h"
 #include "platform/text_codec.h"
+#include "text/encoders.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // ISO-2022-JP conversion: the escapes, half-width katakana, and malformed input.
 
-#include "mail/jis.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
+#include "text/jis.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The message being composed, without widgets: recipient modes, the type
 // they choose, the check list and the count display.
 
-#include "accounting/message_composer.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
 #include "send/close_query.h"
+#include "send/message_composer.h"
 #include "settings/settings.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The assembled byte stream of a message, checked byte for byte.
 
-#include "mail/encoders.h"
 #include "mail/message_writer.h"
 #include "temp_dir.h"
+#include "text/encoders.h"
 
 #include <gtest/gtest.h>
 

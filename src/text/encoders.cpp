@@ -1,7 +1,7 @@
-#include "mail/encoders.h"
+#include "text/encoders.h"
 
-#include "mail/jis.h"
 #include "platform/sjis.h"
+#include "text/jis.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "accounting/message_composer.h"
+#include "send/message_composer.h"
 
 #include "accounting/counter.h"
 #include "platform/text_codec.h"

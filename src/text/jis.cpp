@@ -1,4 +1,4 @@
-#include "mail/jis.h"
+#include "text/jis.h"
 
 #include "platform/sjis.h"
 
