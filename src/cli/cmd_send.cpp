@@ -293,7 +293,7 @@ int RunSend(const CommandContext& context)
     }
 
     SendWorkflow workflow(settings, composer, ui, ui, HistoryDirPath(dataDir));
-    workflow.Send1Click();
+    workflow.Send();
     const bool clean = !workflow.RefusedOrAborted && workflow.FailedMailsThisCommand == 0;
     return clean ? kExitOk : kExitFailure;
 }

@@ -89,13 +89,13 @@ void MessageComposer::ReportUnmappable(TextArea area)
 void MessageComposer::SetBody(ComposedText text)
 {
     SetText(TextArea::Body, std::move(text));
-    ChrChange();
+    Recount();
 }
 
 void MessageComposer::SetSubject(ComposedText text)
 {
     SetText(TextArea::Subject, std::move(text));
-    ChrChange();
+    Recount();
 }
 
 void MessageComposer::SetPin(ComposedText text)
@@ -107,7 +107,7 @@ void MessageComposer::SetPin(ComposedText text)
 void MessageComposer::SetDirectAddress(ComposedText text)
 {
     SetText(TextArea::DirectAddress, std::move(text));
-    ChrChange();
+    Recount();
 }
 
 std::vector<char32_t> MessageComposer::UnmappableCharacters() const
@@ -122,7 +122,7 @@ std::vector<char32_t> MessageComposer::UnmappableCharacters() const
 void MessageComposer::SetAttachments(std::vector<std::string> paths)
 {
     attachments_ = std::move(paths);
-    ChrChange();
+    Recount();
 }
 
 // ---------------------------------------------------------------- type
@@ -138,7 +138,7 @@ void MessageComposer::TypeBoxChanged(std::int32_t index)
 {
     SetTypeBoxIndex(index);
     ApplyTerminalType(typeBox_);
-    ChrChange();
+    Recount();
 }
 
 void MessageComposer::ClearTypeBox()
@@ -158,15 +158,15 @@ void MessageComposer::SelectDirectMode()
     ui_.SetStatusText(Sj("直接入力：Emailアドレスを入力してください。"));
     mode_ = RecipientMode::Direct;
     ApplyTerminalType(typeBox_);
-    ChrChange();
+    Recount();
 }
 
 void MessageComposer::SelectAddressBookMode()
 {
     ui_.SetStatusText(Sj("アドレス帳：アドレス帳から選択してください。"));
     mode_ = RecipientMode::AddressBook;
-    CheckListBox1ClickCheck();
-    ChrChange();
+    ApplyTickedType();
+    Recount();
 }
 
 // ---------------------------------------------------------------- check list
@@ -203,7 +203,7 @@ void MessageComposer::SetTick(std::int32_t index, bool ticked)
         return;
     }
     checkList_[static_cast<std::size_t>(index)].ticked = ticked;
-    CheckListBox1ClickCheck();
+    ApplyTickedType();
 }
 
 void MessageComposer::SetEntryTypeLookup(std::function<std::int32_t(std::int32_t index)> lookup)
@@ -219,7 +219,7 @@ std::int32_t MessageComposer::EntryType(std::int32_t index) const
     return TerminalTypeOfLine(checkList_[static_cast<std::size_t>(index)].line);
 }
 
-void MessageComposer::CheckListBox1ClickCheck()
+void MessageComposer::ApplyTickedType()
 {
     std::vector<std::int32_t> tickedTypes;
     for (std::size_t i = 0; i < checkList_.size(); ++i) {
@@ -229,7 +229,7 @@ void MessageComposer::CheckListBox1ClickCheck()
     }
     const std::int32_t t = DeriveTypeFromTicks(tickedTypes);
     ApplyTerminalType(t);
-    ChrChange();
+    Recount();
     ui_.SetStatusText(SelectionStatusText(t));
 }
 
@@ -287,7 +287,7 @@ void MessageComposer::Drop(std::int32_t index)
 void MessageComposer::SenderChanged(std::string senderText)
 {
     settings_.SenderAddress = std::move(senderText);
-    ChrChange();
+    Recount();
 }
 
 void MessageComposer::FromCheckClicked(bool nowChecked)
@@ -298,7 +298,7 @@ void MessageComposer::FromCheckClicked(bool nowChecked)
 
 // ---------------------------------------------------------------- count
 
-bool MessageComposer::ChrChange()
+bool MessageComposer::Recount()
 {
     CountInputs in;
     in.body = body_.bytes;

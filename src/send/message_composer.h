@@ -102,7 +102,7 @@ public:
     void SetTick(std::int32_t index, bool ticked);
     // Derives the common type of the ticked entries, applies it, recounts
     // and shows its selection status text.
-    void CheckListBox1ClickCheck();
+    void ApplyTickedType();
     // How the type of entry i is read; by default from its line. The
     // program reads it through the address-book editor, which then shows
     // that entry (the history record names the type shown there).
@@ -132,7 +132,7 @@ public:
     // Recounts and updates the display; on failure (an attachment that
     // cannot be read) the display keeps its values, the status line says
     // why, and false is returned.
-    bool ChrChange();
+    bool Recount();
     [[nodiscard]] const CountDisplay& Display() const noexcept { return display_; }
 
 private:

@@ -120,8 +120,8 @@ SendWorkflow::SendWorkflow(Settings& settings, MessageComposer& composer, UserIn
                            std::filesystem::path historyDir)
     : settings_(settings), composer_(composer), ui_(ui), view_(view), historyDir_(std::move(historyDir))
 {
-    mail_.OnMailError = [this](SendMail&, SendMailError error, const std::string&) { SendMail1MailError(error); };
-    mail_.OnDone = [this](SendMail&) { SendMail1Done(); };
+    mail_.OnMailError = [this](SendMail&, SendMailError error, const std::string&) { ReportMailError(error); };
+    mail_.OnDone = [this](SendMail&) { MailDone(); };
 }
 
 SendWorkflow::~SendWorkflow()
@@ -257,7 +257,7 @@ bool SendWorkflow::RefuseUnsafeValues(const std::string& to, const std::string& 
     return false;
 }
 
-void SendWorkflow::Send1Click()
+void SendWorkflow::Send()
 {
     if (busy_ > 0) {
         return; // one command at a time
@@ -296,7 +296,7 @@ void SendWorkflow::Send1Click()
     SendAborted = false;
 
     if (composer_.Mode() == RecipientMode::Direct) {
-        BitBtn1Click();
+        SendToRecipient();
         if (SendAborted) {
             RefusedOrAborted = true;
             return;
@@ -338,9 +338,9 @@ void SendWorkflow::SendToAddressBook()
             || entry.sender >= static_cast<std::int32_t>(settings_.SenderList.size());
         settings_.SenderAddress =
             useBox ? view_.SenderBoxText() : settings_.SenderList[static_cast<std::size_t>(entry.sender)];
-        composer_.ChrChange();
+        composer_.Recount();
         view_.ComposerChanged();
-        BitBtn1Click();
+        SendToRecipient();
         if (SendAborted) {
             return;
         }
@@ -350,7 +350,7 @@ void SendWorkflow::SendToAddressBook()
     view_.ComposerChanged();
 }
 
-void SendWorkflow::BitBtn1Click()
+void SendWorkflow::SendToRecipient()
 {
     ui_.SetStatusText({});
     ErrorCount = 0;
@@ -600,7 +600,7 @@ void SendWorkflow::WaitSeconds(std::int32_t seconds)
     --busy_;
 }
 
-void SendWorkflow::Button1Click()
+void SendWorkflow::Abort()
 {
     SendAborted = true;
     SetPanel(true);
@@ -611,7 +611,7 @@ void SendWorkflow::Button1Click()
     }
 }
 
-void SendWorkflow::SendMail1MailError(SendMailError error)
+void SendWorkflow::ReportMailError(SendMailError error)
 {
     std::string text = ErrorMessageText(static_cast<std::int32_t>(error));
     if (text.empty()) {
@@ -642,7 +642,7 @@ std::string SendWorkflow::PhoneTypeName() const
     return view_.EditorTypeName();
 }
 
-void SendWorkflow::SendMail1Done()
+void SendWorkflow::MailDone()
 {
     const std::string result = ResultText(static_cast<std::int32_t>(mail_.LastError()));
     if (!result.empty()) {

@@ -72,22 +72,21 @@ public:
     SendWorkflow& operator=(const SendWorkflow&) = delete;
 
     // "送信" / Ctrl+G.
-    void Send1Click();
+    void Send();
     // The run for the recipient in the direct-address box.
-    void BitBtn1Click();
+    void SendToRecipient();
     void SendOneMail(const std::string& to, const std::string& from, const std::string& replyTo,
                      const std::string& subject, const std::string& body);
     void SplitAndSend(const std::string& to, const std::string& from, const std::string& replyTo,
                       const std::string& subject);
     void WaitSeconds(std::int32_t seconds);
     // The abort button.
-    void Button1Click();
+    void Abort();
 
     // A mail is in flight or a wait runs: the window must not close.
     [[nodiscard]] bool Busy() const noexcept { return busy_ > 0; }
 
-    SendMail& SendMail1() noexcept { return mail_; }
-    TKTcpClient& KTcpClient1() noexcept { return tcp_; }
+    SendMail& Mail() noexcept { return mail_; }
     PopBeforeSmtpOptions& PopOptions() noexcept { return popOptions_; }
 
     // Send state, shared with the splitter and the completion handler.
@@ -100,7 +99,7 @@ public:
     std::string MessageId;
     std::vector<std::string> SplitParts;
 
-    // Mails that ended with an error since the last Send1Click, aborts and
+    // Mails that ended with an error since the last Send, aborts and
     // refusals aside: for the command line's exit code.
     std::int32_t FailedMailsThisCommand = 0;
     // Set when the command was refused or aborted.
@@ -116,10 +115,9 @@ private:
     void SendParts(const std::string& to, const std::string& from, const std::string& replyTo,
                    const SplitResult& split);
     void SendToAddressBook();
-    void Completed();
     void FinalStatus();
-    void SendMail1MailError(SendMailError error);
-    void SendMail1Done();
+    void ReportMailError(SendMailError error);
+    void MailDone();
     void Refuse(const std::string& status, const std::string& message);
     [[nodiscard]] std::string PhoneTypeName() const;
     void SetPanel(bool enabled);

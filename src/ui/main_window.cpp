@@ -149,17 +149,17 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
     tabs_->addTab(fileTab_, QStringLiteral("File :"));
     tabs_->setCurrentIndex(kTabTo);
 
-    memo1_ = new QPlainTextEdit;
-    memo1_->setObjectName(QStringLiteral("Memo1"));
-    memo1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    memo1_->setTabChangesFocus(false);
+    bodyBox_ = new QPlainTextEdit;
+    bodyBox_->setObjectName(QStringLiteral("Memo1"));
+    bodyBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    bodyBox_->setTabChangesFocus(false);
 
     splitter_ = new QSplitter(Qt::Horizontal);
     splitter_->setObjectName(QStringLiteral("Splitter1"));
     splitter_->setHandleWidth(kSplitterWidth);
     splitter_->setChildrenCollapsible(false);
     splitter_->addWidget(tabs_);
-    splitter_->addWidget(memo1_);
+    splitter_->addWidget(bodyBox_);
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
     splitter_->setSizes({kTabWidth, kDesignedWidth - kTabWidth - kSplitterWidth});
@@ -178,56 +178,56 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
 
     BuildContextMenus();
 
-    connect(memo1_, &QPlainTextEdit::textChanged, this, &MainWindow::BodyChanged);
-    connect(edit1_, &QLineEdit::textChanged, this, &MainWindow::Edit1Changed);
-    connect(edit2_, &QLineEdit::textChanged, this, &MainWindow::Edit2Changed);
-    connect(edit3_, &QLineEdit::textChanged, this, &MainWindow::Edit3Changed);
-    connect(edit4_, &QLineEdit::textChanged, this, &MainWindow::Edit4Changed);
-    connect(comboBox1_, &QComboBox::currentIndexChanged, this, &MainWindow::TypeBoxChanged);
-    connect(comboBox2_, &QComboBox::currentIndexChanged, this, &MainWindow::SenderBoxChanged);
-    connect(radioButton2_, &QRadioButton::clicked, this, [this] {
+    connect(bodyBox_, &QPlainTextEdit::textChanged, this, &MainWindow::BodyChanged);
+    connect(addressBox_, &QLineEdit::textChanged, this, &MainWindow::AddressChanged);
+    connect(subjectBox_, &QLineEdit::textChanged, this, &MainWindow::SubjectChanged);
+    connect(pinBox_, &QLineEdit::textChanged, this, &MainWindow::PinChanged);
+    connect(subjectBarBox_, &QLineEdit::textChanged, this, &MainWindow::SubjectBarChanged);
+    connect(typeBox_, &QComboBox::currentIndexChanged, this, &MainWindow::TypeBoxChanged);
+    connect(senderBox_, &QComboBox::currentIndexChanged, this, &MainWindow::SenderBoxChanged);
+    connect(directModeButton_, &QRadioButton::clicked, this, [this] {
         composer_.SelectDirectMode();
         SyncAll();
     });
-    connect(radioButton1_, &QRadioButton::clicked, this, [this] {
+    connect(bookModeButton_, &QRadioButton::clicked, this, [this] {
         composer_.SelectAddressBookMode();
         SyncAll();
     });
-    connect(fromChk_, &QCheckBox::clicked, this, [this](bool on) { composer_.FromCheckClicked(on); });
-    connect(checkListBox1_, &QListWidget::itemChanged, this,
-            [this](QListWidgetItem* item) { CheckListItemChanged(checkListBox1_->row(item)); });
-    connect(checkListBox1_, &QListWidget::currentRowChanged, this,
+    connect(fromCheck_, &QCheckBox::clicked, this, [this](bool on) { composer_.FromCheckClicked(on); });
+    connect(bookList_, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* item) { CheckListItemChanged(bookList_->row(item)); });
+    connect(bookList_, &QListWidget::currentRowChanged, this,
             [this](int row) { composer_.SetHighlighted(row); });
-    connect(checkListBox1_->Drag(), &RowDrag::pressedOnRow, this, [this](int row) { composer_.DragBegin(row); });
-    connect(checkListBox1_->Drag(), &RowDrag::draggedOverRow, this, [this](int row) {
+    connect(bookList_->Drag(), &RowDrag::pressedOnRow, this, [this](int row) { composer_.DragBegin(row); });
+    connect(bookList_->Drag(), &RowDrag::draggedOverRow, this, [this](int row) {
         composer_.DragOver(row);
         SyncCheckList();
     });
-    connect(checkListBox1_->Drag(), &RowDrag::droppedOnRow, this, [this](int row) {
+    connect(bookList_->Drag(), &RowDrag::droppedOnRow, this, [this](int row) {
         composer_.Drop(row);
         SyncCheckList();
     });
     connect(statusLine_, &StatusLine::abortClicked, this, &MainWindow::abortRequested);
     workflow_ = std::make_unique<SendWorkflow>(settings_, composer_, *this, *this, HistoryDirPath(dataDir_));
     splitViewer_ = new SplitResultViewer(this);
-    passwordPrompt_ = new TForm8(this);
-    connect(this, &MainWindow::abortRequested, this, [this] { workflow_->Button1Click(); });
+    passwordPrompt_ = new PasswordPrompt(this);
+    connect(this, &MainWindow::abortRequested, this, [this] { workflow_->Abort(); });
     for (QAction* a : {sendAction_, sendButton_}) {
         a->setEnabled(true);
         connect(a, &QAction::triggered, this, [this] {
-            workflow_->Send1Click();
+            workflow_->Send();
             SyncAll();
         });
     }
     // A click in the attachment list recounts: the files may have changed.
-    connect(fiListBox1_, &QListWidget::itemClicked, this, [this] {
-        composer_.ChrChange();
+    connect(attachmentList_, &QListWidget::itemClicked, this, [this] {
+        composer_.Recount();
         SyncCount();
     });
 
     // Clicking anywhere in a recipient group chooses its mode.
-    for (QWidget* w : std::initializer_list<QWidget*>{directGroup_, addressLabel_, label4_, edit1_, comboBox1_,
-                                                      bookGroup_, bookLabel_, checkListBox1_->viewport()}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{directGroup_, addressLabel_, typeLabel_, addressBox_, typeBox_,
+                                                      bookGroup_, bookLabel_, bookList_->viewport()}) {
         w->installEventFilter(this);
     }
 
@@ -378,15 +378,15 @@ void MainWindow::BuildBars()
     auto* senderLayout = new QHBoxLayout(sender);
     senderLayout->setContentsMargins(0, 0, 0, 0);
     senderLayout->setSpacing(2);
-    fromChk_ = new QCheckBox(QStringLiteral("From : "));
-    fromChk_->setObjectName(QStringLiteral("FromChk"));
-    SetHint(fromChk_, "チェックを入れるとアドレス帳の設定に関わらず、ここで指定した送信元で送信します。");
-    comboBox2_ = new QComboBox;
-    comboBox2_->setObjectName(QStringLiteral("ComboBox2"));
-    comboBox2_->setEditable(false);
-    comboBox2_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    senderLayout->addWidget(fromChk_);
-    senderLayout->addWidget(comboBox2_, 1);
+    fromCheck_ = new QCheckBox(QStringLiteral("From : "));
+    fromCheck_->setObjectName(QStringLiteral("FromChk"));
+    SetHint(fromCheck_, "チェックを入れるとアドレス帳の設定に関わらず、ここで指定した送信元で送信します。");
+    senderBox_ = new QComboBox;
+    senderBox_->setObjectName(QStringLiteral("ComboBox2"));
+    senderBox_->setEditable(false);
+    senderBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    senderLayout->addWidget(fromCheck_);
+    senderLayout->addWidget(senderBox_, 1);
     senderBar_ = new Bar(QStringLiteral("SenderBar"), sender, kSenderBarWidth, barArea_);
 
     // Subject bar.
@@ -395,9 +395,9 @@ void MainWindow::BuildBars()
     subjectLayout->setContentsMargins(0, 0, 0, 0);
     subjectLayout->setSpacing(2);
     subjectLayout->addWidget(new QLabel(QStringLiteral("Subject :")));
-    edit4_ = new QLineEdit;
-    edit4_->setObjectName(QStringLiteral("Edit4"));
-    subjectLayout->addWidget(edit4_, 1);
+    subjectBarBox_ = new QLineEdit;
+    subjectBarBox_->setObjectName(QStringLiteral("Edit4"));
+    subjectLayout->addWidget(subjectBarBox_, 1);
     subjectBar_ = new Bar(QStringLiteral("SubjectBar"), subject, kSubjectBarWidth, barArea_);
 
     // Developer tool bar and the vertical-writing bar: their work arrives
@@ -445,44 +445,44 @@ QWidget* MainWindow::BuildToTab()
     auto* direct = new QVBoxLayout(directGroup_);
     direct->setContentsMargins(4, 2, 4, 4);
     direct->setSpacing(1);
-    radioButton2_ = new QRadioButton(Q("直接入力"));
-    radioButton2_->setObjectName(QStringLiteral("RadioButton2"));
-    SetHint(radioButton2_, "直接入力|アドレスを直接入力して送信します。");
-    radioButton2_->setAutoExclusive(false);
+    directModeButton_ = new QRadioButton(Q("直接入力"));
+    directModeButton_->setObjectName(QStringLiteral("RadioButton2"));
+    SetHint(directModeButton_, "直接入力|アドレスを直接入力して送信します。");
+    directModeButton_->setAutoExclusive(false);
     addressLabel_ = new QLabel(Q("E-mailアドレス"));
-    edit1_ = new QLineEdit;
-    edit1_->setObjectName(QStringLiteral("Edit1"));
-    SetImeOff(edit1_);
-    label4_ = new QLabel(Q("端末タイプ"));
-    label4_->setObjectName(QStringLiteral("Label4"));
-    comboBox1_ = new QComboBox;
-    comboBox1_->setObjectName(QStringLiteral("ComboBox1"));
-    comboBox1_->setEditable(false);
+    addressBox_ = new QLineEdit;
+    addressBox_->setObjectName(QStringLiteral("Edit1"));
+    SetImeOff(addressBox_);
+    typeLabel_ = new QLabel(Q("端末タイプ"));
+    typeLabel_->setObjectName(QStringLiteral("Label4"));
+    typeBox_ = new QComboBox;
+    typeBox_->setObjectName(QStringLiteral("ComboBox1"));
+    typeBox_->setEditable(false);
     for (std::int32_t t = 0; t < kTerminalTypeCount; ++t) {
-        comboBox1_->addItem(DecodeSjis(MainTypeBoxText(t)));
+        typeBox_->addItem(DecodeSjis(MainTypeBoxText(t)));
     }
-    direct->addWidget(radioButton2_);
+    direct->addWidget(directModeButton_);
     direct->addWidget(addressLabel_);
-    direct->addWidget(edit1_);
-    direct->addWidget(label4_);
-    direct->addWidget(comboBox1_);
+    direct->addWidget(addressBox_);
+    direct->addWidget(typeLabel_);
+    direct->addWidget(typeBox_);
 
     bookGroup_ = new QGroupBox;
     bookGroup_->setObjectName(QStringLiteral("BookGroup"));
     auto* book = new QVBoxLayout(bookGroup_);
     book->setContentsMargins(4, 2, 4, 4);
     book->setSpacing(1);
-    radioButton1_ = new QRadioButton(Q("アドレス帳選択"));
-    radioButton1_->setObjectName(QStringLiteral("RadioButton1"));
-    SetHint(radioButton1_, "アドレス帳選択|アドレスを選択して送信します。");
-    radioButton1_->setAutoExclusive(false);
+    bookModeButton_ = new QRadioButton(Q("アドレス帳選択"));
+    bookModeButton_->setObjectName(QStringLiteral("RadioButton1"));
+    SetHint(bookModeButton_, "アドレス帳選択|アドレスを選択して送信します。");
+    bookModeButton_->setAutoExclusive(false);
     bookLabel_ = new QLabel(Q("送信先選択"));
-    checkListBox1_ = new CheckListBox;
-    checkListBox1_->setObjectName(QStringLiteral("CheckListBox1"));
-    SetImeOff(checkListBox1_);
-    book->addWidget(radioButton1_);
+    bookList_ = new CheckListBox;
+    bookList_->setObjectName(QStringLiteral("CheckListBox1"));
+    SetImeOff(bookList_);
+    book->addWidget(bookModeButton_);
     book->addWidget(bookLabel_);
-    book->addWidget(checkListBox1_, 1);
+    book->addWidget(bookList_, 1);
 
     layout->addWidget(directGroup_);
     layout->addWidget(bookGroup_, 1);
@@ -500,18 +500,18 @@ QWidget* MainWindow::BuildSubjectTab()
     subjectGroup_->setObjectName(QStringLiteral("SubjectGroup"));
     auto* subject = new QVBoxLayout(subjectGroup_);
     subject->setContentsMargins(4, 2, 4, 4);
-    edit2_ = new QLineEdit;
-    edit2_->setObjectName(QStringLiteral("Edit2"));
-    subject->addWidget(edit2_);
+    subjectBox_ = new QLineEdit;
+    subjectBox_->setObjectName(QStringLiteral("Edit2"));
+    subject->addWidget(subjectBox_);
 
     pinGroup_ = new QGroupBox(Q("PINコード"));
     pinGroup_->setObjectName(QStringLiteral("PinGroup"));
     auto* pin = new QVBoxLayout(pinGroup_);
     pin->setContentsMargins(4, 2, 4, 4);
-    edit3_ = new QLineEdit;
-    edit3_->setObjectName(QStringLiteral("Edit3"));
-    edit3_->setMaxLength(kPinLength);
-    pin->addWidget(edit3_);
+    pinBox_ = new QLineEdit;
+    pinBox_->setObjectName(QStringLiteral("Edit3"));
+    pinBox_->setMaxLength(kPinLength);
+    pin->addWidget(pinBox_);
 
     noteLabel_ = new QLabel(Q("※適用できる方を自動的に選択して使用します。"));
     noteLabel_->setObjectName(QStringLiteral("NoteLabel"));
@@ -535,10 +535,10 @@ QWidget* MainWindow::BuildFileTab()
     auto* group = new QVBoxLayout(attachmentGroup_);
     group->setContentsMargins(4, 2, 4, 4);
     group->addWidget(new QLabel(Q("ファイル一覧（D&Dで追加）")));
-    fiListBox1_ = new QListWidget;
-    fiListBox1_->setObjectName(QStringLiteral("FIListBox1"));
-    SetImeOff(fiListBox1_);
-    group->addWidget(fiListBox1_, 1);
+    attachmentList_ = new QListWidget;
+    attachmentList_->setObjectName(QStringLiteral("FIListBox1"));
+    SetImeOff(attachmentList_);
+    group->addWidget(attachmentList_, 1);
     auto* row = new QHBoxLayout;
     auto* clear = new QPushButton(Q("クリア"));
     clear->setObjectName(QStringLiteral("AttachmentClear"));
@@ -572,8 +572,8 @@ void MainWindow::BuildContextMenus()
         SyncCheckList();
     });
     connect(surveyAction_, &QAction::triggered, this, [this] { composer_.SurveyHighlighted(); });
-    checkListBox1_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(checkListBox1_, &QWidget::customContextMenuRequested, this, &MainWindow::ShowCheckListMenu);
+    bookList_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(bookList_, &QWidget::customContextMenuRequested, this, &MainWindow::ShowCheckListMenu);
 
     addressMenu_ = new QMenu(this);
     addressMenu_->setObjectName(QStringLiteral("AddressMenu"));
@@ -582,7 +582,7 @@ void MainWindow::BuildContextMenus()
         // Captions stay exactly as written: each is the very text inserted.
         QAction* a = sub->addAction(Q(c.suffix));
         const QString suffix = Q(c.suffix);
-        connect(a, &QAction::triggered, this, [this, suffix] { edit1_->insert(suffix); });
+        connect(a, &QAction::triggered, this, [this, suffix] { addressBox_->insert(suffix); });
     }
     addressMenu_->addSeparator();
     addToBookAction_ = addressMenu_->addAction(Q("アドレス帳に追加"));
@@ -594,11 +594,11 @@ void MainWindow::BuildContextMenus()
         }
     });
     addressMenu_->addSeparator();
-    connect(addressMenu_->addAction(Q("切り取り")), &QAction::triggered, edit1_, &QLineEdit::cut);
-    connect(addressMenu_->addAction(Q("コピー")), &QAction::triggered, edit1_, &QLineEdit::copy);
-    connect(addressMenu_->addAction(Q("貼り付け")), &QAction::triggered, edit1_, &QLineEdit::paste);
-    edit1_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(edit1_, &QWidget::customContextMenuRequested, this, &MainWindow::ShowAddressMenu);
+    connect(addressMenu_->addAction(Q("切り取り")), &QAction::triggered, addressBox_, &QLineEdit::cut);
+    connect(addressMenu_->addAction(Q("コピー")), &QAction::triggered, addressBox_, &QLineEdit::copy);
+    connect(addressMenu_->addAction(Q("貼り付け")), &QAction::triggered, addressBox_, &QLineEdit::paste);
+    addressBox_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(addressBox_, &QWidget::customContextMenuRequested, this, &MainWindow::ShowAddressMenu);
 }
 
 void MainWindow::ApplyStartupLayout(const MainWindowStartup& startup)
@@ -675,7 +675,7 @@ bool MainWindow::ReviewSplit(const std::string& body, const std::vector<std::str
 
 std::string MainWindow::SenderBoxText() const
 {
-    const int i = comboBox2_->currentIndex();
+    const int i = senderBox_->currentIndex();
     return i >= 0 && i < static_cast<int>(senderItems_.size()) ? senderItems_[static_cast<std::size_t>(i)]
                                                                : settings_.SenderAddress;
 }
@@ -689,11 +689,11 @@ void MainWindow::ClearMessage()
 {
     // What this window holds of the message; the full clear command with
     // its question comes with the text commands.
-    memo1_->clear();
-    edit1_->clear();
-    edit2_->clear();
-    edit3_->clear();
-    fiListBox1_->clear();
+    bodyBox_->clear();
+    addressBox_->clear();
+    subjectBox_->clear();
+    pinBox_->clear();
+    attachmentList_->clear();
     composer_.SetAttachments({});
     SyncAll();
 }
@@ -713,8 +713,8 @@ void MainWindow::SyncTexts()
             edit->setText(shown);
         }
     };
-    show(edit1_, composer_.Text(TextArea::DirectAddress));
-    show(edit3_, composer_.Text(TextArea::Pin));
+    show(addressBox_, composer_.Text(TextArea::DirectAddress));
+    show(pinBox_, composer_.Text(TextArea::Pin));
 }
 
 // ---------------------------------------------------------------- settings pushed in
@@ -727,18 +727,18 @@ void MainWindow::ApplySettings()
     }
     senderItems_ = std::move(update.senderItems);
     {
-        const QSignalBlocker block(comboBox2_);
-        comboBox2_->clear();
+        const QSignalBlocker block(senderBox_);
+        senderBox_->clear();
         for (const std::string& item : senderItems_) {
-            comboBox2_->addItem(DecodeSjis(item));
+            senderBox_->addItem(DecodeSjis(item));
         }
-        comboBox2_->setCurrentIndex(update.senderIndex);
+        senderBox_->setCurrentIndex(update.senderIndex);
     }
     subjectBar_->setVisible(update.showSubjectBar);
     barArea_->updateGeometry();
     SyncCheckList();
     // The sender counts on most types: keep the shown count true to it.
-    composer_.ChrChange();
+    composer_.Recount();
     SyncCount();
 }
 
@@ -752,9 +752,9 @@ void MainWindow::SetSignatureCaptions(const SignatureMenuCaptions& captions)
 
 void MainWindow::SetBodyFontSize(int points)
 {
-    QFont font = memo1_->font();
+    QFont font = bodyBox_->font();
     font.setPointSize(points);
-    memo1_->setFont(font);
+    bodyBox_->setFont(font);
 }
 
 void MainWindow::SetTabHighlighting(bool on)
@@ -764,7 +764,7 @@ void MainWindow::SetTabHighlighting(bool on)
 
 void MainWindow::SetBodyText(const std::string& sjis)
 {
-    memo1_->setPlainText(ShowSjis(sjis));
+    bodyBox_->setPlainText(ShowSjis(sjis));
 }
 
 void MainWindow::SetSettingsCommand(std::function<void()> openSettings)
@@ -849,7 +849,7 @@ void MainWindow::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!firstShowDone_) {
         firstShowDone_ = true;
-        composer_.ChrChange();
+        composer_.Recount();
         SyncCount();
     }
 }
@@ -872,15 +872,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == label4_ && event->type() == QEvent::MouseButtonDblClick) {
+    if (watched == typeLabel_ && event->type() == QEvent::MouseButtonDblClick) {
         composer_.ClearTypeBox();
         SyncAll();
         return true;
     }
     if (event->type() == QEvent::MouseButtonPress) {
-        const bool direct = watched == directGroup_ || watched == addressLabel_ || watched == label4_ ||
-                            watched == edit1_ || watched == comboBox1_;
-        const bool book = watched == bookGroup_ || watched == bookLabel_ || watched == checkListBox1_->viewport();
+        const bool direct = watched == directGroup_ || watched == addressLabel_ || watched == typeLabel_ ||
+                            watched == addressBox_ || watched == typeBox_;
+        const bool book = watched == bookGroup_ || watched == bookLabel_ || watched == bookList_->viewport();
         if (direct) {
             composer_.SelectDirectMode();
             SyncAll();
@@ -896,35 +896,35 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::BodyChanged()
 {
-    composer_.SetBody(ComposeBody(memo1_->toPlainText()));
+    composer_.SetBody(ComposeBody(bodyBox_->toPlainText()));
     SyncCount();
 }
 
-void MainWindow::Edit1Changed()
+void MainWindow::AddressChanged()
 {
-    composer_.SetDirectAddress(ComposeSjis(edit1_->text()));
+    composer_.SetDirectAddress(ComposeSjis(addressBox_->text()));
     SyncCount();
 }
 
-void MainWindow::Edit2Changed()
+void MainWindow::SubjectChanged()
 {
-    composer_.SetSubject(ComposeSjis(edit2_->text()));
+    composer_.SetSubject(ComposeSjis(subjectBox_->text()));
     SyncCount();
-    if (edit4_->text() != edit2_->text()) {
-        edit4_->setText(edit2_->text());
+    if (subjectBarBox_->text() != subjectBox_->text()) {
+        subjectBarBox_->setText(subjectBox_->text());
     }
 }
 
-void MainWindow::Edit4Changed()
+void MainWindow::SubjectBarChanged()
 {
-    if (edit2_->text() != edit4_->text()) {
-        edit2_->setText(edit4_->text());
+    if (subjectBox_->text() != subjectBarBox_->text()) {
+        subjectBox_->setText(subjectBarBox_->text());
     }
 }
 
-void MainWindow::Edit3Changed()
+void MainWindow::PinChanged()
 {
-    composer_.SetPin(ComposeSjis(edit3_->text()));
+    composer_.SetPin(ComposeSjis(pinBox_->text()));
 }
 
 void MainWindow::TypeBoxChanged(int index)
@@ -936,7 +936,7 @@ void MainWindow::TypeBoxChanged(int index)
 
 void MainWindow::CheckListItemChanged(int row)
 {
-    const QListWidgetItem* item = checkListBox1_->item(row);
+    const QListWidgetItem* item = bookList_->item(row);
     if (item == nullptr) {
         return;
     }
@@ -954,12 +954,12 @@ void MainWindow::SenderBoxChanged(int index)
 void MainWindow::ShowCheckListMenu(QPoint pos)
 {
     surveyAction_->setEnabled(composer_.EntryMenuItemsEnabled());
-    checkListMenu_->popup(checkListBox1_->viewport()->mapToGlobal(pos));
+    checkListMenu_->popup(bookList_->viewport()->mapToGlobal(pos));
 }
 
 void MainWindow::ShowAddressMenu(QPoint pos)
 {
-    addressMenu_->popup(edit1_->mapToGlobal(pos));
+    addressMenu_->popup(addressBox_->mapToGlobal(pos));
 }
 
 void MainWindow::TimerTick()
@@ -978,13 +978,13 @@ void MainWindow::SyncAreas()
 {
     const InputAreas areas = composer_.Areas();
     subjectGroup_->setEnabled(areas.subject);
-    edit2_->setEnabled(areas.subject);
-    edit4_->setEnabled(areas.subject);
-    SetInputColour(edit2_, areas.subject);
-    SetInputColour(edit4_, areas.subject);
+    subjectBox_->setEnabled(areas.subject);
+    subjectBarBox_->setEnabled(areas.subject);
+    SetInputColour(subjectBox_, areas.subject);
+    SetInputColour(subjectBarBox_, areas.subject);
     pinGroup_->setEnabled(areas.pin);
-    edit3_->setEnabled(areas.pin);
-    SetInputColour(edit3_, areas.pin);
+    pinBox_->setEnabled(areas.pin);
+    SetInputColour(pinBox_, areas.pin);
     attachmentGroup_->setEnabled(areas.attachments);
     tabs_->setTabVisible(kTabFile, areas.attachments);
     animeCheck_->setEnabled(areas.animationMode);
@@ -995,37 +995,37 @@ void MainWindow::SyncMode()
 {
     const bool direct = composer_.Mode() == RecipientMode::Direct;
     {
-        const QSignalBlocker b1(radioButton1_);
-        const QSignalBlocker b2(radioButton2_);
-        radioButton2_->setChecked(direct);
-        radioButton1_->setChecked(!direct);
+        const QSignalBlocker b1(bookModeButton_);
+        const QSignalBlocker b2(directModeButton_);
+        directModeButton_->setChecked(direct);
+        bookModeButton_->setChecked(!direct);
     }
-    SetInputColour(edit1_, direct);
-    SetInputColour(comboBox1_, direct);
-    SetInputColour(checkListBox1_, !direct);
+    SetInputColour(addressBox_, direct);
+    SetInputColour(typeBox_, direct);
+    SetInputColour(bookList_, !direct);
 }
 
 void MainWindow::SyncTypeBox()
 {
-    const QSignalBlocker block(comboBox1_);
-    comboBox1_->setCurrentIndex(composer_.TypeBoxIndex());
+    const QSignalBlocker block(typeBox_);
+    typeBox_->setCurrentIndex(composer_.TypeBoxIndex());
 }
 
 void MainWindow::SyncCheckList()
 {
-    const QSignalBlocker block(checkListBox1_);
+    const QSignalBlocker block(bookList_);
     const std::vector<CheckListEntry>& entries = composer_.CheckList();
-    if (static_cast<std::size_t>(checkListBox1_->count()) != entries.size()) {
-        checkListBox1_->clear();
+    if (static_cast<std::size_t>(bookList_->count()) != entries.size()) {
+        bookList_->clear();
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            auto* item = new QListWidgetItem(checkListBox1_);
+            auto* item = new QListWidgetItem(bookList_);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
                            Qt::ItemIsDragEnabled);
             item->setCheckState(Qt::Unchecked);
         }
     }
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        QListWidgetItem* item = checkListBox1_->item(static_cast<int>(i));
+        QListWidgetItem* item = bookList_->item(static_cast<int>(i));
         const QString text = DecodeSjis(entries[i].line);
         if (item->text() != text) {
             item->setText(text);
@@ -1037,10 +1037,10 @@ void MainWindow::SyncCheckList()
     }
     const int highlighted = composer_.Highlighted();
     if (highlighted < 0) {
-        checkListBox1_->setCurrentRow(-1);
-        checkListBox1_->clearSelection();
-    } else if (checkListBox1_->currentRow() != highlighted) {
-        checkListBox1_->setCurrentRow(highlighted);
+        bookList_->setCurrentRow(-1);
+        bookList_->clearSelection();
+    } else if (bookList_->currentRow() != highlighted) {
+        bookList_->setCurrentRow(highlighted);
     }
 }
 

@@ -37,7 +37,7 @@ class BarArea;
 class CheckListBox;
 class SplitResultViewer;
 class StatusLine;
-class TForm8;
+class PasswordPrompt;
 
 class MainWindow : public QWidget, public UserInterface, public SendView {
     Q_OBJECT
@@ -121,10 +121,10 @@ private:
 
     // handlers
     void BodyChanged();
-    void Edit1Changed();
-    void Edit2Changed();
-    void Edit4Changed();
-    void Edit3Changed();
+    void AddressChanged();
+    void SubjectChanged();
+    void SubjectBarChanged();
+    void PinChanged();
     void TypeBoxChanged(int index);
     void CheckListItemChanged(int row);
     void SenderBoxChanged(int index);
@@ -146,7 +146,7 @@ private:
     MessageComposer composer_;
     std::unique_ptr<SendWorkflow> workflow_;
     SplitResultViewer* splitViewer_ = nullptr;
-    TForm8* passwordPrompt_ = nullptr;
+    PasswordPrompt* passwordPrompt_ = nullptr;
     bool sending_ = false;
     bool firstShowDone_ = false;
     std::function<void()> openSettings_;
@@ -168,29 +168,29 @@ private:
     // tabs and body
     QTabWidget* tabs_ = nullptr;
     QSplitter* splitter_ = nullptr;
-    QPlainTextEdit* memo1_ = nullptr;
+    QPlainTextEdit* bodyBox_ = nullptr;
     QGroupBox* directGroup_ = nullptr;
     QGroupBox* bookGroup_ = nullptr;
-    QRadioButton* radioButton1_ = nullptr; // "アドレス帳選択"
-    QRadioButton* radioButton2_ = nullptr; // "直接入力"
+    QRadioButton* bookModeButton_ = nullptr;   // "アドレス帳選択"
+    QRadioButton* directModeButton_ = nullptr; // "直接入力"
     QLabel* addressLabel_ = nullptr;
-    QLineEdit* edit1_ = nullptr;
-    QLabel* label4_ = nullptr;
-    QComboBox* comboBox1_ = nullptr;
+    QLineEdit* addressBox_ = nullptr; // the direct address
+    QLabel* typeLabel_ = nullptr;
+    QComboBox* typeBox_ = nullptr;
     QLabel* bookLabel_ = nullptr;
-    CheckListBox* checkListBox1_ = nullptr;
+    CheckListBox* bookList_ = nullptr; // the address book
     QGroupBox* subjectGroup_ = nullptr;
-    QLineEdit* edit2_ = nullptr;
+    QLineEdit* subjectBox_ = nullptr; // on the Subject tab
     QGroupBox* pinGroup_ = nullptr;
-    QLineEdit* edit3_ = nullptr;
+    QLineEdit* pinBox_ = nullptr;
     QLabel* noteLabel_ = nullptr;
     QWidget* fileTab_ = nullptr;
     QGroupBox* attachmentGroup_ = nullptr;
-    QListWidget* fiListBox1_ = nullptr;
+    QListWidget* attachmentList_ = nullptr;
     QCheckBox* animeCheck_ = nullptr;
-    QCheckBox* fromChk_ = nullptr;
-    QComboBox* comboBox2_ = nullptr;
-    QLineEdit* edit4_ = nullptr;
+    QCheckBox* fromCheck_ = nullptr;
+    QComboBox* senderBox_ = nullptr; // on the sender bar
+    QLineEdit* subjectBarBox_ = nullptr; // on the Subject bar, a copy of the tab's box
     StatusLine* statusLine_ = nullptr;
     QTimer* timer_ = nullptr;
 

@@ -9,7 +9,7 @@
 
 namespace kitemail {
 
-TForm8::TForm8(QWidget* parent)
+PasswordPrompt::PasswordPrompt(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint | Qt::WindowTitleHint)
 {
     setWindowTitle(QStringLiteral("POP3認証"));
@@ -27,7 +27,7 @@ TForm8::TForm8(QWidget* parent)
     setFixedSize(338, 95 + 20);
 }
 
-std::optional<std::string> TForm8::Ask()
+std::optional<std::string> PasswordPrompt::Ask()
 {
     edit_->setFocus();
     edit_->selectAll();

@@ -10,10 +10,10 @@ class QLineEdit;
 
 namespace kitemail {
 
-class TForm8 : public QDialog {
+class PasswordPrompt : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm8(QWidget* parent = nullptr);
+    explicit PasswordPrompt(QWidget* parent = nullptr);
 
     // Modal; the typed password (code page 932) on OK, nullopt on Cancel. The
     // box keeps its text between uses, offering the password typed last.

@@ -64,7 +64,7 @@ protected:
         settings_.SenderAddress = settings_.SenderList.front();
         baseline_ = sink_->WaitForMessages(0, std::chrono::milliseconds(0));
         composer_.ApplyTerminalType(0);
-        workflow_.SendMail1().ReplyTimeout = std::chrono::seconds(10);
+        workflow_.Mail().ReplyTimeout = std::chrono::seconds(10);
     }
 
     // A mail to taro.
@@ -102,14 +102,14 @@ TEST_F(SendWorkflowTest, DirectSendDeliversAndRecordsHistory)
 {
     Compose("本文です。\r\n.dot line\r\nｶﾞｷﾞ", "こんにちは");
     view_.testSwitch = true; // the mail is handed to the view, nothing goes out
-    workflow_.Send1Click();
+    workflow_.Send();
     ASSERT_EQ(view_.testMails.size(), 1u);
     EXPECT_EQ(view_.testMails[0].from, "me@example.jp");
     EXPECT_EQ(ui_.statusTexts.back(), Sj("送信完了：エラーはありません。"));
     EXPECT_EQ(NewMessages(1), 0);
 
     view_.testSwitch = false;
-    workflow_.Send1Click();
+    workflow_.Send();
     ASSERT_EQ(NewMessages(1), 1);
     const QJsonObject mail = Stored(1);
     EXPECT_EQ(Shown(mail, "subject"), "こんにちは");
@@ -143,7 +143,7 @@ TEST_F(SendWorkflowTest, AddressBookSendUsesEachEntrysTypeAndSender)
         composer_.SetTick(i, true);
     }
     Compose("hello");
-    workflow_.Send1Click();
+    workflow_.Send();
 
     ASSERT_EQ(NewMessages(4), 3); // D was not ticked
     EXPECT_EQ(sink_->Envelope(baseline_ + 1)["rcpt_tos"].toArray().first().toString(), "a@example.jp");
@@ -168,7 +168,7 @@ TEST_F(SendWorkflowTest, OverLimitMessageSplitsIntoNumberedPartsUnlessCancelled)
     composer_.ApplyTerminalType(3); // 500 bytes
     ui_.yesNoCancelAnswers = {YesNoCancel::Yes, YesNoCancel::Yes};
     view_.acceptSplit = false;
-    workflow_.Send1Click();
+    workflow_.Send();
     EXPECT_EQ(NewMessages(1), 0);
     EXPECT_TRUE(workflow_.SendAborted);
     EXPECT_TRUE(workflow_.RefusedOrAborted);
@@ -182,7 +182,7 @@ TEST_F(SendWorkflowTest, OverLimitMessageSplitsIntoNumberedPartsUnlessCancelled)
     for (const bool inSubject : {false, true}) {
         SCOPED_TRACE(inSubject);
         settings_.PartNumberInSubject = settings_.AutoSplitOnOverflow = inSubject;
-        workflow_.Send1Click();
+        workflow_.Send();
         EXPECT_EQ(view_.reviews, 2);
         const int n = NewMessages(64);
         ASSERT_GE(n, 3);
@@ -210,7 +210,7 @@ TEST_F(SendWorkflowTest, OverLimitMessageSplitsIntoNumberedPartsUnlessCancelled)
     }
     Compose(longer);
     ui_.yesNoCancelAnswers = {YesNoCancel::Yes};
-    workflow_.Send1Click();
+    workflow_.Send();
     const std::string question = ui_.questions.back().text;
     EXPECT_TRUE(question.starts_with(Sj("送信容量が、制限を越えています。分割送信しますか？（最大９分割です。）\r\n"
                                         "９分割に収まらないため、本文の最後の")))
@@ -222,11 +222,11 @@ TEST_F(SendWorkflowTest, OverLimitMessageSplitsIntoNumberedPartsUnlessCancelled)
 TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
 {
     const auto refusal = [this] {
-        workflow_.Send1Click();
+        workflow_.Send();
         return ui_.messages.back();
     };
     ui_.confirmAnswers.push_back(false); // empty body: do not send
-    workflow_.Send1Click();
+    workflow_.Send();
     EXPECT_EQ(ui_.questions.back().text, Sj("本文が入力されていません。このまま送信しますか？"));
     EXPECT_TRUE(workflow_.RefusedOrAborted);
 
@@ -244,7 +244,7 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
     composer_.SetPin({"1234", {}});
     composer_.SetSubject({"ignored", {}});
     composer_.SetBody({"hi", {}});
-    workflow_.Send1Click();
+    workflow_.Send();
     ASSERT_EQ(NewMessages(1), 1);
     EXPECT_EQ(Shown(Stored(1), "subject"), "#1234");
 
@@ -322,7 +322,7 @@ TEST_F(SendWorkflowTest, RefusedMailIsRecordedAndAbortStopsAMailMidAttachment)
                              "C: RCPT TO:<taro@example.jp>", "S: 550 no such user", "EXPECT_CLOSE"});
     settings_.Port = peer.Port();
     Compose("with attachment");
-    workflow_.Send1Click();
+    workflow_.Send();
     EXPECT_TRUE(peer.Join());
     EXPECT_EQ(workflow_.FailedMailsThisCommand, 1);
     EXPECT_EQ(ui_.statusTexts.back(), Sj("1個のエラー"));
@@ -342,12 +342,12 @@ TEST_F(SendWorkflowTest, RefusedMailIsRecordedAndAbortStopsAMailMidAttachment)
     std::ofstream(photo, std::ios::binary) << "jpeg";
     composer_.SetAttachments({photo.string()});
     composer_.ApplyTerminalType(4);
-    workflow_.SendMail1().OnMailInfo = [&](SendMail&, SendMailInfo info, const std::string&) {
+    workflow_.Mail().OnMailInfo = [&](SendMail&, SendMailInfo info, const std::string&) {
         if (info == SendMailInfo::Info_Connected) {
             std::filesystem::remove(photo);
         }
     };
-    workflow_.Send1Click();
+    workflow_.Send();
     EXPECT_EQ(workflow_.FailedMailsThisCommand, 1);
     EXPECT_EQ(NewMessages(1), 0);
     EXPECT_TRUE(shown(Sj("添付ファイルを読み込めなかったため、送信できませんでした。\r\n") + photo.string()
@@ -362,12 +362,12 @@ TEST_F(SendWorkflowTest, RefusedMailIsRecordedAndAbortStopsAMailMidAttachment)
     composer_.SetAttachments({big.string()});
     settings_.TypeMaxLengths[4] = 100'000'000; // so that the count is not over
     composer_.ApplyTerminalType(4);
-    workflow_.SendMail1().OnMailInfo = [this](SendMail&, SendMailInfo info, const std::string&) {
+    workflow_.Mail().OnMailInfo = [this](SendMail&, SendMailInfo info, const std::string&) {
         if (info == SendMailInfo::Info_AttachmentProgress && !workflow_.SendAborted) {
-            workflow_.Button1Click();
+            workflow_.Abort();
         }
     };
-    workflow_.Send1Click();
+    workflow_.Send();
     EXPECT_TRUE(workflow_.SendAborted);
     EXPECT_EQ(ui_.messages.back(), Sj("処理を中止しました。"));
     EXPECT_TRUE(view_.panelEnabled);
@@ -389,13 +389,13 @@ TEST_F(SendWorkflowTest, PopBeforeSmtpLogsInBeforeSendingAndGoesOnAfterAFailedLo
     settings_.POP3USER = "taro";
     settings_.POP3PASS = "secret";
     Compose("hello");
-    workflow_.Send1Click();
+    workflow_.Send();
     EXPECT_NE(std::ranges::find(ui_.statusTexts, Sj("POP before SMTP 認証完了")), ui_.statusTexts.end());
     EXPECT_EQ(NewMessages(1), 1);
 
     settings_.POP3PASS = "wrong";
     ui_.Clear();
-    workflow_.Send1Click();
+    workflow_.Send();
     EXPECT_NE(std::ranges::find(ui_.messages, Sj("パスワードが違います。")), ui_.messages.end());
     EXPECT_EQ(NewMessages(2), 2); // the send goes on
 }

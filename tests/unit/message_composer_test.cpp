@@ -181,7 +181,7 @@ TEST_F(ComposerTest, UnreadableAttachmentKeepsTheDisplayAndSaysWhy)
 
     std::filesystem::remove(file);
     ui.Clear();
-    EXPECT_FALSE(composer.ChrChange());
+    EXPECT_FALSE(composer.Recount());
     EXPECT_EQ(composer.Display().count, withFile);
     ASSERT_EQ(ui.statusTexts.size(), 1U);
     EXPECT_NE(ui.statusTexts[0].find(file.string()), std::string::npos);
