@@ -1,8 +1,6 @@
 #include "accounting/terminal_type.h"
 
 #include "platform/text_codec.h"
-#include "settings/address_book.h"
-
 
 namespace kitemail {
 namespace {
@@ -68,12 +66,6 @@ bool TerminalTypeState::ApplyTerminalType(std::int32_t t, std::int32_t maxLen, s
     CurrentFixedLength = IsTerminalType(t) ? TerminalTypeRow(t).fixedCount : fixLen;
     CurrentTerminalType = t;
     return true;
-}
-
-std::int32_t TerminalTypeOfLine(std::string_view line)
-{
-    const std::int32_t type = ParseAddressBookEntry(line).type;
-    return IsTerminalType(type) ? type : kUnspecifiedType;
 }
 
 std::int32_t DeriveTypeFromTicks(std::span<const std::int32_t> tickedTypes) noexcept

@@ -60,10 +60,6 @@ struct TerminalTypeState {
     [[nodiscard]] InputAreas Areas() const noexcept { return TerminalTypeRow(CurrentTerminalType).areas; }
 };
 
-// The type of an address-book line: its type field when that is an index of
-// the table (an empty field counts as 0), else -1.
-[[nodiscard]] std::int32_t TerminalTypeOfLine(std::string_view addressBookLine);
-
 // The type for a set of ticked address-book entries: the common type, or -1
 // when they differ or nothing is ticked. An entry whose type reads -1 met
 // before any valid one is passed over; met after one, it makes the set mixed.

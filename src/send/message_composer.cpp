@@ -2,6 +2,7 @@
 
 #include "accounting/counter.h"
 #include "platform/text_codec.h"
+#include "settings/address_book.h"
 #include "settings/settings.h"
 
 #include <algorithm>

@@ -89,6 +89,12 @@ AddressBookEntry ParseAddressBookEntry(std::string_view s)
     return entry;
 }
 
+std::int32_t TerminalTypeOfLine(std::string_view line)
+{
+    const std::int32_t type = ParseAddressBookEntry(line).type;
+    return IsTerminalType(type) ? type : kUnspecifiedType;
+}
+
 std::string FormatAddressBookEntry(std::string_view name, std::string_view address, std::string_view pin,
                                    std::int32_t type, std::int32_t sender)
 {

@@ -30,6 +30,10 @@ struct AddressBookEntry {
 // number gives type 0 and sender -1.
 [[nodiscard]] AddressBookEntry ParseAddressBookEntry(std::string_view line);
 
+// The type of a line: its type field when that is an index of the type
+// table (an empty field counts as 0), else -1.
+[[nodiscard]] std::int32_t TerminalTypeOfLine(std::string_view line);
+
 [[nodiscard]] std::string FormatAddressBookEntry(std::string_view name, std::string_view address,
                                                  std::string_view pin, std::int32_t type, std::int32_t sender);
 

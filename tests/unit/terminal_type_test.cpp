@@ -2,6 +2,7 @@
 
 #include "accounting/terminal_type.h"
 #include "platform/text_codec.h"
+#include "settings/address_book.h"
 
 #include <gtest/gtest.h>
 
