@@ -72,7 +72,7 @@ void BM_LoadDialogSettings(benchmark::State& state)
     }
     for (auto _ : state) {
         Settings loaded;
-        (void)LoadMainWindowSettings(file.ini, loaded);
+        LoadMainWindowSettings(file.ini, loaded);
         benchmark::DoNotOptimize(LoadDialogSettings(file.ini, file.signature, loaded));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

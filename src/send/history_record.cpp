@@ -1,8 +1,8 @@
 #include "send/history_record.h"
 
 #include "platform/file_io.h"
+#include "platform/program_version.h"
 #include "platform/text_codec.h"
-#include "settings/settings.h"
 
 #include <array>
 #include <atomic>

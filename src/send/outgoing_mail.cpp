@@ -1,7 +1,7 @@
 #include "send/outgoing_mail.h"
 
+#include "platform/program_version.h"
 #include "platform/sjis.h"
-#include "settings/settings.h"
 #include "text/encoders.h"
 #include "text/jis.h"
 

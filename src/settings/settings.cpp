@@ -1,8 +1,8 @@
 #include "settings/settings.h"
 
-#include "platform/file_io.h"
-
 #include "platform/data_dir.h"
+#include "platform/file_io.h"
+#include "platform/program_version.h"
 #include "platform/text_codec.h"
 #include "settings/address_book.h"
 
@@ -228,36 +228,13 @@ void ApplyLengthRule(std::int32_t& maxLen, std::int32_t& fixLen) noexcept
     }
 }
 
-bool IsSetupSwitch(std::string_view firstArgument) noexcept
-{
-    if (firstArgument.size() != 6) {
-        return false;
-    }
-    if (firstArgument[0] != '/' && firstArgument[0] != '-') {
-        return false;
-    }
-    constexpr std::string_view kWord = "setup";
-    for (std::size_t i = 0; i < kWord.size(); ++i) {
-        char c = firstArgument[i + 1];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != kWord[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-MainWindowStartup LoadMainWindowSettings(const std::filesystem::path& settingsFile, Settings& s)
+void LoadMainWindowSettings(const std::filesystem::path& settingsFile, Settings& s)
 {
     const Profile p(settingsFile);
-    MainWindowStartup startup;
-    // Read with default true here: on the first start the window goes to 0,0.
-    startup.applyPosition = p.ReadBool(kConfig, "8", true);
+    s.RememberWindowPosition = p.ReadBool(kConfig, "8", true);
     s.Left = p.ReadInt(kConfig, "Left", 0);
     s.Top = p.ReadInt(kConfig, "top", 0);
-    startup.applySize = p.ReadBool(kConfig, "9", false);
+    s.RememberWindowSize = p.ReadBool(kConfig, "9", false);
     s.Width = p.ReadInt(kConfig, "Width", 600);
     s.Height = p.ReadInt(kConfig, "Height", 340);
 
@@ -278,7 +255,6 @@ MainWindowStartup LoadMainWindowSettings(const std::filesystem::path& settingsFi
     // The unspecified type needs these when DefaultType is not a type index.
     ReadUnspecifiedLimits(p, s);
     s.DefaultType = p.ReadInt(kConfig, "DefaultType", 0);
-    return startup;
 }
 
 constexpr std::int32_t kMaxPort = 65535;
@@ -403,36 +379,15 @@ SaveResult SaveMainWindowSettings(const std::filesystem::path& settingsFile, con
 Settings LoadAllSettings(const std::filesystem::path& dataDir)
 {
     Settings s;
-    (void)LoadMainWindowSettings(SettingsFilePath(dataDir), s);
+    LoadMainWindowSettings(SettingsFilePath(dataDir), s);
     (void)LoadDialogSettings(SettingsFilePath(dataDir), SignaturePath(dataDir), s);
-    (void)ApplySettingsToMainWindow({}, s);
+    SelectFirstSender(s);
     return s;
 }
 
-SignatureMenuCaptions MakeSignatureMenuCaptions(const Settings& s)
+void SelectFirstSender(Settings& s)
 {
-    const auto caption = [](const char* prefix, const std::string& signature) {
-        SignatureMenuCaption c;
-        c.enabled = !signature.empty();
-        c.caption = Sj(prefix) + (c.enabled ? signature : Sj("設定されていません。"));
-        return c;
-    };
-    return {caption("TypeA(&A) : ", s.SignatureA), caption("TypeB(&B) : ", s.SignatureB)};
-}
-
-MainWindowUpdate ApplySettingsToMainWindow(std::span<const std::string> checkListLines, Settings& s)
-{
-    MainWindowUpdate update;
-    update.replaceCheckList = !std::equal(checkListLines.begin(), checkListLines.end(), s.AddressBook.begin(),
-                                          s.AddressBook.end());
-    if (update.replaceCheckList) {
-        update.checkListItems = s.AddressBook;
-    }
-    update.senderItems = s.SenderList;
-    update.senderIndex = s.SenderList.empty() ? -1 : 0;
     s.SenderAddress = s.SenderList.empty() ? std::string() : s.SenderList.front();
-    update.showSubjectBar = s.ShowSubjectBar;
-    return update;
 }
 
 } // namespace kitemail

@@ -19,16 +19,8 @@
 
 namespace kitemail {
 
-inline constexpr std::string_view ProgramVersion = "0.50";
-
 // The eight digits added to the password's bytes in their stored form.
 inline constexpr std::array<std::int32_t, 8> PasswordKeyDigits = {7, 3, 9, 1, 6, 4, 8, 2};
-
-// Fixed widths of the main window's bars; they are not stored.
-inline constexpr std::int32_t kMenuBarWidth = 286;
-inline constexpr std::int32_t kToolBarWidth = 182;
-inline constexpr std::int32_t kSenderBarWidth = 305;
-inline constexpr std::int32_t kSubjectBarWidth = 411;
 
 struct Settings {
     // [Configuration]
@@ -137,22 +129,14 @@ struct OptionInfo {
 // both back to their defaults; a FixLen over MaxLen becomes 0.
 void ApplyLengthRule(std::int32_t& maxLen, std::int32_t& fixLen) noexcept;
 
-// True for a first argument "/setup" or "-setup" in any case.
-[[nodiscard]] bool IsSetupSwitch(std::string_view firstArgument) noexcept;
-
-// What the main window does with its half at start-up, besides the values
-// it finds in Settings.
-struct MainWindowStartup {
-    bool applyPosition = false; // Left/Top; option 8, read here with default true
-    bool applySize = false;     // Width/Height; option 9
-};
-
 // The main window's half: bounds, developer bars, bar positions,
 // TypeMaxLengths, ShowSubjectBar and DefaultType. MaxLen and FixLen come
 // along (with their rule) so that an unspecified DefaultType can be applied
-// before the dialog's half is loaded.
-[[nodiscard]] MainWindowStartup LoadMainWindowSettings(const std::filesystem::path& settingsFile,
-                                                       Settings& settings);
+// before the dialog's half is loaded. RememberWindowPosition and
+// RememberWindowSize are read as the window applies them at start-up,
+// option 8 with default true (on the first start the window goes to 0,0);
+// the dialog's half reads them again with its own defaults.
+void LoadMainWindowSettings(const std::filesystem::path& settingsFile, Settings& settings);
 
 // The dialog's half: lists, servers, the password, options (the address
 // book is sorted when SortAddressBook is on), limits, preview values and
@@ -173,34 +157,12 @@ bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::fi
 [[nodiscard]] SaveResult SaveMainWindowSettings(const std::filesystem::path& settingsFile,
                                                 const Settings& settings);
 
+// The sender the main window starts with: the first of the SenderList, or
+// none when the list is empty.
+void SelectFirstSender(Settings& settings);
+
 // Both load halves for a tool without windows; SenderAddress is the first
 // sender, as the main window would choose it.
 [[nodiscard]] Settings LoadAllSettings(const std::filesystem::path& dataDir);
-
-// Captions of the main menu's one-line signature items.
-struct SignatureMenuCaption {
-    std::string caption; // code page 932
-    bool enabled = false;
-};
-struct SignatureMenuCaptions {
-    SignatureMenuCaption typeA;
-    SignatureMenuCaption typeB;
-};
-[[nodiscard]] SignatureMenuCaptions MakeSignatureMenuCaptions(const Settings& settings);
-
-// What the main window must change when the settings are pushed into it.
-struct MainWindowUpdate {
-    bool replaceCheckList = false;         // the lines differ: replace them, ticks cleared
-    std::vector<std::string> checkListItems; // the AddressBook, when replacing
-    std::vector<std::string> senderItems;  // the SenderList
-    std::int32_t senderIndex = -1;         // first item, or -1 when there is none
-    bool showSubjectBar = false;
-};
-
-// Plans the push of settings into the main window, given the lines its
-// check list shows now, and sets settings.SenderAddress to the sender
-// chosen (empty when the list is empty).
-[[nodiscard]] MainWindowUpdate ApplySettingsToMainWindow(std::span<const std::string> checkListLines,
-                                                         Settings& settings);
 
 } // namespace kitemail

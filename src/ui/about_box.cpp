@@ -1,6 +1,6 @@
 #include "ui/about_box.h"
 
-#include "settings/settings.h"
+#include "platform/program_version.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -49,6 +49,11 @@ constexpr int kSplitterWidth = 3;
 constexpr int kClockPeriodMs = 200;
 constexpr int kDeveloperBarWidth = 235;
 constexpr int kKlabBarWidth = 100;
+// Fixed widths of the bars; only their places are stored.
+constexpr int kMenuBarWidth = 286;
+constexpr int kToolBarWidth = 182;
+constexpr int kSenderBarWidth = 305;
+constexpr int kSubjectBarWidth = 411;
 constexpr int kDeveloperBarTop = 50;
 constexpr int kKlabBarTop = 74;
 // The tool bar's width after "ツールバーの配置を復元", narrower than at start-up.
@@ -237,7 +242,8 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
     timer_->start();
 
     resize(kDesignedWidth, kDesignedHeight);
-    ApplyStartupLayout(LoadMainWindowSettings(SettingsFilePath(dataDir_), settings_));
+    LoadMainWindowSettings(SettingsFilePath(dataDir_), settings_);
+    ApplyStartupLayout();
     SyncAll();
     statusLine_->Tick(settings_.ScrollLongStatusHints, QDateTime::currentDateTime());
 }
@@ -601,12 +607,12 @@ void MainWindow::BuildContextMenus()
     connect(addressBox_, &QWidget::customContextMenuRequested, this, &MainWindow::ShowAddressMenu);
 }
 
-void MainWindow::ApplyStartupLayout(const MainWindowStartup& startup)
+void MainWindow::ApplyStartupLayout()
 {
-    if (startup.applyPosition) {
+    if (settings_.RememberWindowPosition) {
         move(settings_.Left, settings_.Top);
     }
-    if (startup.applySize) {
+    if (settings_.RememberWindowSize) {
         resize(settings_.Width, settings_.Height);
     }
     developerBar_->setVisible(settings_.DeveloperToolBar);
@@ -721,20 +727,21 @@ void MainWindow::SyncTexts()
 
 void MainWindow::ApplySettings()
 {
-    MainWindowUpdate update = ApplySettingsToMainWindow(composer_.CheckListLines(), settings_);
-    if (update.replaceCheckList) {
-        composer_.SetCheckListLines(std::move(update.checkListItems));
+    // Replacing the lines clears the ticks: only when they differ.
+    if (composer_.CheckListLines() != settings_.AddressBook) {
+        composer_.SetCheckListLines(settings_.AddressBook);
     }
-    senderItems_ = std::move(update.senderItems);
+    senderItems_ = settings_.SenderList;
+    SelectFirstSender(settings_);
     {
         const QSignalBlocker block(senderBox_);
         senderBox_->clear();
         for (const std::string& item : senderItems_) {
             senderBox_->addItem(DecodeSjis(item));
         }
-        senderBox_->setCurrentIndex(update.senderIndex);
+        senderBox_->setCurrentIndex(senderItems_.empty() ? -1 : 0);
     }
-    subjectBar_->setVisible(update.showSubjectBar);
+    subjectBar_->setVisible(settings_.ShowSubjectBar);
     barArea_->updateGeometry();
     SyncCheckList();
     // The sender counts on most types: keep the shown count true to it.
@@ -742,12 +749,15 @@ void MainWindow::ApplySettings()
     SyncCount();
 }
 
-void MainWindow::SetSignatureCaptions(const SignatureMenuCaptions& captions)
+void MainWindow::ShowSignatureCaptions()
 {
     // Only the captions for now; inserting a signature arrives with the
     // text commands.
-    signatureAAction_->setText(DecodeSjis(captions.typeA.caption));
-    signatureBAction_->setText(DecodeSjis(captions.typeB.caption));
+    const auto caption = [](const char* prefix, const std::string& signature) {
+        return Q(prefix) + (signature.empty() ? Q("設定されていません。") : DecodeSjis(signature));
+    };
+    signatureAAction_->setText(caption("TypeA(&A) : ", settings_.SignatureA));
+    signatureBAction_->setText(caption("TypeB(&B) : ", settings_.SignatureB));
 }
 
 void MainWindow::SetBodyFontSize(int points)

@@ -72,7 +72,8 @@ public:
     // ---- what the settings dialog pushes in
     // Address book, sender list and Subject bar from the settings.
     void ApplySettings();
-    void SetSignatureCaptions(const SignatureMenuCaptions& captions);
+    // The one-line signature items of the menu name the signatures.
+    void ShowSignatureCaptions();
     void SetBodyFontSize(int points);
     // Hot tracking of the recipient/subject/file tab captions.
     void SetTabHighlighting(bool on);
@@ -115,7 +116,7 @@ private:
     QWidget* BuildSubjectTab();
     QWidget* BuildFileTab();
     void BuildContextMenus();
-    void ApplyStartupLayout(const MainWindowStartup& startup);
+    void ApplyStartupLayout();
     QAction* AddMenuAction(QMenu* menu, const QString& text, const char* objectName,
                            const QKeySequence& shortcut = {});
 

@@ -171,7 +171,7 @@ SettingsDialog::SettingsDialog(Settings& settings, std::filesystem::path dataDir
     setFixedSize(width, std::max(kClientHeight, height));
 
     const bool signatureRead = editor_.Load(SettingsFilePath(dataDir_), SignaturePath(dataDir_));
-    main_.SetSignatureCaptions(MakeSignatureMenuCaptions(settings_));
+    main_.ShowSignatureCaptions();
     main_.ApplySettings();
     main_.SetBodyFontSize(settings_.FontSize);
     main_.SetTabHighlighting(settings_.HighlightTabs);
@@ -615,7 +615,7 @@ void SettingsDialog::done(int result)
         main_.ShowMessage(saved.message);
     }
     ShowValues(); // the length rule may have corrected MaxLen and FixLen
-    main_.SetSignatureCaptions(MakeSignatureMenuCaptions(settings_));
+    main_.ShowSignatureCaptions();
     main_.ApplySettings();
 }
 
