@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Kitemail Pro (Release, build/release) and
-# starts it: the window when it has been built and a display is there, else
-# the command-line tool. Arguments that name a command go to the command-line
-# tool: scripts/run.sh count --type 0 --body-file mail.txt
+# starts it: the window when a display is there, else the command-line tool.
+# Arguments that name a command go to the command-line tool:
+#   scripts/run.sh count --type 0 --body-file mail.txt
 # Build output goes to stderr, so standard output is the program's alone.
 # Warnings are not errors here, so that a new warning (GCC 12 at -O3 has
 # given false -Wrestrict ones inside std::string) never stops a user's build;
@@ -17,12 +17,7 @@ dir=$root/build/release
   mkdir -p "$root/build"
   cmake -S "$root" -B "$dir" -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Release -DKITEMAIL_WERROR=OFF -DKITEMAIL_BUILD_BENCH=OFF >"$dir.configure.log" 2>&1 ||
     { cat "$dir.configure.log"; exit 1; }
-  targets=(kitemail-cli)
-  # The window exists once its sources are in the tree.
-  if ninja -C "$dir" -t targets all 2>/dev/null | grep -q '^kitemail:'; then
-    targets+=(kitemail)
-  fi
-  cmake --build "$dir" -j "${KITEMAIL_JOBS:-$(nproc)}" --target "${targets[@]}"
+  cmake --build "$dir" -j "${KITEMAIL_JOBS:-$(nproc)}" --target kitemail-cli kitemail
 } 1>&2
 
 # The window takes no arguments but the settings switch.
@@ -32,7 +27,7 @@ case "${arg,,}" in
   "" | /setup | -setup) wants_window=1 ;;
 esac
 
-if [ "$wants_window" = 1 ] && [ -x "$dir/kitemail" ]; then
+if [ "$wants_window" = 1 ]; then
   if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$dir/kitemail" "$@"
   fi
