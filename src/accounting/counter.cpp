@@ -120,7 +120,7 @@ bool IsSingleByteCharacter(std::string_view text, std::size_t i) noexcept
     return !sjis::IsLeadByte(text[i]) || i + 1 >= text.size();
 }
 
-std::int64_t ShiftBytes(const Measure& m)
+std::int64_t ShiftBytesOf(const Measure& m)
 {
     return 3 * static_cast<std::int64_t>(m.shifts);
 }
@@ -197,39 +197,36 @@ std::string AttachmentProblem(const std::string& sjisPath, std::int64_t* size)
 CountResult CountMessageSize(const CountInputs& in)
 {
     CountResult result;
+    const CountTerms terms = TerminalTypeRow(in.type).counts;
     const bool ends = in.options.AssumeSingleByteAtEnds;
     const Measure body = MeasureNormalized(in.body, ends);
     const Measure subject = MeasureNormalized(in.subject, ends);
-    const auto senderLength = static_cast<std::int64_t>(in.sender.size());
-    const std::int64_t cappedSender = std::min<std::int64_t>(senderLength, 55);
-    const std::int64_t subjTerm = subject.length > 40 ? 40 : subject.length + ShiftBytes(subject);
-    const std::int64_t bodyWithShifts = body.length + ShiftBytes(body);
+    const bool shifts = terms.shiftBytes == ShiftBytes::Always
+        || (terms.shiftBytes == ShiftBytes::WhenCountShiftBytes && in.options.CountShiftBytes);
 
     AttachmentTotals att;
-    const bool needsAttachments = in.type == -1 || in.type == 0 || in.type == 4 || in.type == 8 || in.type == 9;
-    if (needsAttachments && !SumAttachments(in.attachments, att, result)) {
+    if (terms.attachments != AttachmentTerm::None && !SumAttachments(in.attachments, att, result)) {
         return result;
     }
 
     std::int64_t count = in.fixedLength;
-    switch (in.type) {
-    case -1:
-        count += senderLength + subject.length + body.length + att.sizes;
-        if (in.options.CountShiftBytes) {
-            count += ShiftBytes(subject) + ShiftBytes(body);
-        }
-        break;
-    case 0:
-    case 8: count += cappedSender + subjTerm + bodyWithShifts + att.withPaths; break;
-    case 1: count += cappedSender + subjTerm + bodyWithShifts; break;
-    case 2: count += cappedSender + bodyWithShifts; break;
-    case 3: count += body.length; break;
-    case 4: count += senderLength + subject.length + body.length + att.withPaths; break;
-    case 5: count += CmailSenderTerm(in.sender) + subject.length + body.length; break;
-    case 6:
-    case 7: count += senderLength + subject.length + body.length; break;
-    case 9: count += body.length + att.withPaths; break;
-    default: break;
+    const auto senderLength = static_cast<std::int64_t>(in.sender.size());
+    switch (terms.sender) {
+    case SenderTerm::None: break;
+    case SenderTerm::Whole: count += senderLength; break;
+    case SenderTerm::CappedAt55: count += std::min<std::int64_t>(senderLength, 55); break;
+    case SenderTerm::UpToAt: count += CmailSenderTerm(in.sender); break;
+    }
+    switch (terms.subject) {
+    case SubjectTerm::None: break;
+    case SubjectTerm::Plain: count += subject.length + (shifts ? ShiftBytesOf(subject) : 0); break;
+    case SubjectTerm::CappedAt40: count += subject.length > 40 ? 40 : subject.length + ShiftBytesOf(subject); break;
+    }
+    count += body.length + (shifts ? ShiftBytesOf(body) : 0);
+    switch (terms.attachments) {
+    case AttachmentTerm::None: break;
+    case AttachmentTerm::Sizes: count += att.sizes; break;
+    case AttachmentTerm::SizesAndPaths: count += att.withPaths; break;
     }
     if (in.options.CountFinalLineBreakShift && body.endsWithDoubleByte) {
         count += 2;

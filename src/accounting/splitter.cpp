@@ -1,6 +1,7 @@
 #include "accounting/splitter.h"
 
 #include "accounting/counter.h"
+#include "accounting/terminal_type.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
 #include "text/jis.h"
@@ -22,29 +23,31 @@ std::int64_t AtPosition(std::string_view from)
     return at == std::string_view::npos ? 0 : static_cast<std::int64_t>(at + 1);
 }
 
-// The size of a trial part c by the type's own formula.
+// The size of a trial part c by the cut search's own formula, close to the
+// counter's: the sender is the From address, uncapped; the subject is never
+// capped, and the unspecified type leaves it out; every part reserves room
+// for its numbering and, where shift bytes count, for one more shift.
 std::int64_t TrialTotal(const SplitInputs& in, std::string_view c, std::string_view subject)
 {
     const bool ends = in.assumeSingleByteAtEnds;
-    const std::int64_t shiftsC = 3 * static_cast<std::int64_t>(CountShiftSequences(c, ends));
-    const std::int64_t base = Len(c) + in.fixedLength + kNumberingReserve;
-    std::int64_t total = 0;
-    switch (in.type) {
-    case -1:
-        total = base + Len(in.from) + (in.countShiftBytes ? kShiftReserve + shiftsC : 0);
-        break;
-    case 0:
-    case 1:
-    case 8:
-        total = base + Len(subject) + 3 * static_cast<std::int64_t>(CountShiftSequences(subject, ends))
-            + Len(in.from) + kShiftReserve + shiftsC;
-        break;
-    case 2: total = base + Len(in.from) + kShiftReserve + shiftsC; break;
-    case 4:
-    case 6:
-    case 7: total = base + Len(subject) + Len(in.from); break;
-    case 5: total = base + AtPosition(in.from) + Len(subject); break;
-    default: total = base; break; // 3 and 9
+    const CountTerms terms = TerminalTypeRow(in.type).counts;
+    const bool shifts = terms.shiftBytes == ShiftBytes::Always
+        || (terms.shiftBytes == ShiftBytes::WhenCountShiftBytes && in.countShiftBytes);
+    const auto shiftBytes = [ends](std::string_view text) {
+        return 3 * static_cast<std::int64_t>(CountShiftSequences(text, ends));
+    };
+    std::int64_t total = Len(c) + in.fixedLength + kNumberingReserve;
+    switch (terms.sender) {
+    case SenderTerm::None: break;
+    case SenderTerm::Whole:
+    case SenderTerm::CappedAt55: total += Len(in.from); break;
+    case SenderTerm::UpToAt: total += AtPosition(in.from); break;
+    }
+    if (terms.subject != SubjectTerm::None && in.type != kUnspecifiedType) {
+        total += Len(subject) + (shifts ? shiftBytes(subject) : 0);
+    }
+    if (shifts) {
+        total += kShiftReserve + shiftBytes(c);
     }
     if (sjis::EndsWithDoubleByte(c)) {
         total += 2;
@@ -88,7 +91,7 @@ SplitResult SplitMessage(const SplitInputs& in, const SplitProgress& progress)
     SplitResult result;
     const std::string body = NormalizeText(in.body);
     result.subject = NormalizeText(in.subject);
-    result.numberInSubject = in.partNumberInSubject && in.type != 2;
+    result.numberInSubject = in.partNumberInSubject && !TerminalTypeRow(in.type).pinAsSubject;
     const std::int64_t limit = in.maxLength;
     const std::int64_t fullTrial = limit + kNumberingReserve;
 

@@ -1,16 +1,32 @@
 #pragma once
-// The ten receiving-terminal types, their limits and what each one allows.
+// The ten receiving-terminal types: their limits, what each one counts,
+// what it sends and which input areas it offers.
 
 #include <array>
 #include <cstdint>
 #include <span>
 #include <string>
-#include <string_view>
 
 namespace kitemail {
 
+// In the order of every type box; the address book and the settings file
+// store a type as this index (Unspecified as -1).
+enum class TerminalType : std::int32_t {
+    Unspecified = -1,
+    VodafoneLongMail = 0,
+    VodafoneFreeRange = 1,
+    SkyWalker = 2,
+    IMode = 3,
+    HLink = 4,
+    Cmail = 5,
+    EZwebMail = 6,
+    EZweb = 7,
+    VodafoneSuperMail = 8,
+    IModeFoma = 9,
+};
+
 inline constexpr std::int32_t kTerminalTypeCount = 10;
-inline constexpr std::int32_t kUnspecifiedType = -1;
+inline constexpr std::int32_t kUnspecifiedType = static_cast<std::int32_t>(TerminalType::Unspecified);
 
 // Which input areas of the main window a type makes available.
 struct InputAreas {
@@ -22,18 +38,57 @@ struct InputAreas {
     friend bool operator==(const InputAreas&, const InputAreas&) = default;
 };
 
+// The terms of a type's count; the counter adds them to the fixed count F.
+enum class SenderTerm : std::uint8_t {
+    None,
+    Whole,      // the whole sender text, reply-to part included
+    CappedAt55, // the same, at most 55 bytes
+    UpToAt,     // the local part with its "@"
+};
+enum class SubjectTerm : std::uint8_t {
+    None,
+    Plain,      // its bytes; its shift bytes too when ShiftBytes says so
+    CappedAt40, // its bytes and shift bytes, or a flat 40 over 40 bytes
+};
+enum class ShiftBytes : std::uint8_t {
+    Never,
+    Always,             // 3 per shift of body and subject
+    WhenCountShiftBytes // only with the 3Byte setting
+};
+enum class AttachmentTerm : std::uint8_t {
+    None,
+    Sizes,        // the file sizes
+    SizesAndPaths // each file's size + its full path's length + 20
+};
+
+struct CountTerms {
+    SenderTerm sender;
+    SubjectTerm subject;
+    ShiftBytes shiftBytes;
+    AttachmentTerm attachments;
+};
+
 struct TerminalTypeInfo {
-    const char* typeBoxText;     // UTF-8; as every type box but the main window's lists it
-    const char* mainBoxText;     // UTF-8; the main window's type box ("i-mode(foma)")
-    const char* statusText;      // UTF-8; shown when the type is selected
-    const char* surveyText;      // UTF-8; the terminal survey's message
-    std::int32_t defaultLimit;   // bytes; for -1 the MaxLen default
-    std::int32_t fixedCount;     // F; for -1 the FixLen default
+    TerminalType type;
+    const char* typeBoxText;   // UTF-8; as every type box but the main window's lists it
+    const char* mainBoxText;   // UTF-8; the main window's type box ("i-mode(foma)")
+    const char* statusText;    // UTF-8; shown when the type is selected
+    const char* surveyText;    // UTF-8; the terminal survey's message
+    std::int32_t defaultLimit; // bytes; for Unspecified the MaxLen default
+    std::int32_t fixedCount;   // F; for Unspecified the FixLen default
     InputAreas areas;
+    CountTerms counts;
+    // The listed attachments go out with the mail.
+    bool sendsAttachments;
+    // The PIN goes out as the Subject ("#" + PIN); the Subject box is not used.
+    bool pinAsSubject;
+    // With exactly one ".noa" attachment, a mail may be this many bytes over
+    // the limit and still go out whole.
+    std::int32_t noaAllowance;
 };
 
 [[nodiscard]] bool IsTerminalType(std::int32_t t) noexcept;
-// Row for t in -1..9; any other value gets the unspecified row.
+// Row for t in -1..9; any other value gets the Unspecified row.
 [[nodiscard]] const TerminalTypeInfo& TerminalTypeRow(std::int32_t t) noexcept;
 
 // The texts as the engine's code page 932 bytes.

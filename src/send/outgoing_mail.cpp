@@ -1,5 +1,6 @@
 #include "send/outgoing_mail.h"
 
+#include "accounting/terminal_type.h"
 #include "platform/program_version.h"
 #include "platform/sjis.h"
 #include "text/encoders.h"
@@ -42,7 +43,8 @@ SenderParts SplitSender(std::string_view senderAddress)
 
 std::string RunSubject(std::int32_t type, std::string_view pin, std::string_view subject)
 {
-    std::string result = type == 2 ? (pin.empty() ? std::string() : "#" + std::string(pin)) : std::string(subject);
+    std::string result = TerminalTypeRow(type).pinAsSubject ? (pin.empty() ? std::string() : "#" + std::string(pin))
+                                                            : std::string(subject);
     return result.empty() ? " " : result;
 }
 

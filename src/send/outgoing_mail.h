@@ -17,7 +17,8 @@ struct SenderParts {
 // "A,B" gives From A and Reply-To B; without a comma both are the whole text.
 [[nodiscard]] SenderParts SplitSender(std::string_view senderAddress);
 
-// Type 2 sends "#" + PIN in place of a Subject; an empty result is " ".
+// A type that sends its PIN in place of a Subject sends "#" + PIN; an
+// empty result is " ".
 [[nodiscard]] std::string RunSubject(std::int32_t type, std::string_view pin, std::string_view subject);
 
 // The body as the mail carries it: ISO-2022-JP, closed with ESC ( B when the

@@ -80,12 +80,6 @@ bool HasNoaExtension(std::string_view path)
     return ext == ".noa";
 }
 
-bool TypeSendsAttachments(std::int32_t type)
-{
-    // Type 9 counts its attachments, so it sends them too.
-    return type == -1 || type == 0 || type == 4 || type == 6 || type == 8 || type == 9;
-}
-
 std::string UnmappableList(const std::vector<char32_t>& chars)
 {
     std::string out;
@@ -184,7 +178,7 @@ bool SendWorkflow::RunChecks()
         Refuse(Sj("アドレスエラー：アドレスを入力してください。"), Sj("メールアドレスを入力してください。"));
         return false;
     }
-    if (type == 2 && !PinLengthOk(composer_.Text(TextArea::Pin).bytes)) {
+    if (TerminalTypeRow(type).pinAsSubject && !PinLengthOk(composer_.Text(TextArea::Pin).bytes)) {
         Refuse(Sj("PINコードエラー：PINコードを正確に入力するか、削除してください。"), Sj("PINコードが正しくありません。"));
         return false;
     }
@@ -205,7 +199,8 @@ bool SendWorkflow::RunChecks()
     if (RefuseUnsafeValues(to, settings_.SenderAddress, subject, type)) {
         return false;
     }
-    if (type != 2 && composer_.Text(TextArea::Subject).bytes.empty() && settings_.CheckBeforeSend) {
+    if (!TerminalTypeRow(type).pinAsSubject && composer_.Text(TextArea::Subject).bytes.empty()
+        && settings_.CheckBeforeSend) {
         if (settings_.BeepOnMessage) {
             ui_.Beep();
         }
@@ -228,7 +223,7 @@ bool SendWorkflow::RefuseUnsafeValues(const std::string& to, const std::string& 
         {"宛先アドレス", to, true},
         {"送信者アドレス", sender.from, true},
         {"返信先アドレス", sender.replyTo, false},
-        {type == 2 ? "PINコード" : "Subject", subject, false},
+        {TerminalTypeRow(type).pinAsSubject ? "PINコード" : "Subject", subject, false},
         {"差出人名", settings_.FromUser, false},
     };
     for (const auto& v : values) {
@@ -240,7 +235,7 @@ bool SendWorkflow::RefuseUnsafeValues(const std::string& to, const std::string& 
             return true;
         }
     }
-    if (!TypeSendsAttachments(type)) {
+    if (!TerminalTypeRow(type).sendsAttachments) {
         return false;
     }
     for (const std::string& path : composer_.Attachments()) {
@@ -362,7 +357,7 @@ void SendWorkflow::SendToRecipient()
         SendAborted = true;
         return;
     }
-    if (type == 2 && !PinLengthOk(pin)) {
+    if (TerminalTypeRow(type).pinAsSubject && !PinLengthOk(pin)) {
         Refuse(Sj("PINコードエラー：PINコードを正確に入力するか、削除してください。"), Sj("PINコードが正しくありません。"));
         SendAborted = true;
         return;
@@ -377,7 +372,7 @@ void SendWorkflow::SendToRecipient()
     const std::vector<std::string>& attachments = composer_.Attachments();
 
     mail_.ClearAttachments();
-    if (TypeSendsAttachments(type)) {
+    if (TerminalTypeRow(type).sendsAttachments) {
         for (const std::string& path : attachments) {
             AttachmentRecord record;
             record.name = CutToCharacters(EncodeJisHeader(FileNamePart(path)), kMaxAttachmentNameBytes);
@@ -405,8 +400,9 @@ void SendWorkflow::SendToRecipient()
     }
     const std::int32_t limit = composer_.TypeState().CurrentMaxLength;
 
-    if (type == 8 && attachments.size() == 1 && HasNoaExtension(attachments.front())
-        && static_cast<std::int64_t>(count.count) < static_cast<std::int64_t>(limit) + 3000) {
+    const std::int32_t noaAllowance = TerminalTypeRow(type).noaAllowance;
+    if (noaAllowance > 0 && attachments.size() == 1 && HasNoaExtension(attachments.front())
+        && static_cast<std::int64_t>(count.count) < static_cast<std::int64_t>(limit) + noaAllowance) {
         ui_.SetStatusText(to + Sj("へ1/1を送信中...(Quillet特例)"));
         SendOneMail(to, sender.from, sender.replyTo, subject, body);
         if (!SendAborted) {

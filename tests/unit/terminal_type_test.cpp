@@ -24,10 +24,16 @@ TEST(TerminalTypeTable, TextsLimitsAndAreas)
     EXPECT_EQ(TerminalTypeRow(2).areas, (InputAreas{false, true, false, false, false}));
     EXPECT_EQ(TerminalTypeRow(-1).areas, (InputAreas{true, true, true, false, true}));
     EXPECT_EQ(TerminalTypeRow(8).areas, (InputAreas{true, false, true, true, false}));
-    // Every text converts to the code page without loss.
     for (std::int32_t t = -1; t < kTerminalTypeCount; ++t) {
-        EXPECT_TRUE(Utf8ToSjis(TerminalTypeRow(t).statusText).ok()) << t;
-        EXPECT_TRUE(Utf8ToSjis(TerminalTypeRow(t).surveyText).ok()) << t;
+        const TerminalTypeInfo& row = TerminalTypeRow(t);
+        // Every text converts to the code page without loss.
+        EXPECT_TRUE(Utf8ToSjis(row.statusText).ok()) << t;
+        EXPECT_TRUE(Utf8ToSjis(row.surveyText).ok()) << t;
+        // Attachments are sent exactly where they are offered, and counted
+        // only there (EZweb@mail sends them uncounted).
+        EXPECT_EQ(row.sendsAttachments, row.areas.attachments) << t;
+        EXPECT_TRUE(row.areas.attachments || row.counts.attachments == AttachmentTerm::None) << t;
+        EXPECT_EQ(row.pinAsSubject, row.areas.pin && !row.areas.subject) << t;
     }
 }
 
