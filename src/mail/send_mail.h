@@ -56,7 +56,6 @@ public:
 
     // Send_Mail starts a request, Cancel_SendMail ends the running one.
     void SetAction(TMailAction action);
-    [[nodiscard]] TMailAction Action() const noexcept { return TMailAction::None; }
 
     std::function<void(SendMail&, SendMailInfo, const std::string&)> OnMailInfo;
     // The text is our own; a server's line in it has its control bytes removed.
@@ -94,7 +93,6 @@ public:
 
     [[nodiscard]] bool Sending() const noexcept { return sending_; }
     [[nodiscard]] bool Connected() const { return socket_->Connected(); }
-    [[nodiscard]] std::int32_t DialogueStep() const noexcept { return dialogue_.DialogueStep(); }
 
 private:
     void Send();

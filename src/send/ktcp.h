@@ -58,7 +58,6 @@ public:
     // Everything received and not yet taken (at most the socket layer's
     // receive buffer; more comes with the next OnRcvReady).
     [[nodiscard]] std::string ReceiveText();
-    [[nodiscard]] std::size_t QueuedBytes() const { return socket_->QueuedBytes(); }
 
 private:
     void Failed(std::int32_t code);
