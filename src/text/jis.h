@@ -65,6 +65,16 @@ inline constexpr std::string_view kEscToAscii = "\x1b(B";
 class SjisToJisConverter {
 public:
     std::size_t Convert(std::string_view in, bool last, std::string& out);
+
+    // The same into a buffer of the caller's with room for
+    // MaxOutput(in.size()) bytes: ESC $ B before a one-byte kana makes five
+    // of one, and the converter writes up to 64 bytes ahead of its output.
+    struct Step {
+        std::size_t used;    // of in
+        std::size_t written; // to out
+    };
+    [[nodiscard]] static constexpr std::size_t MaxOutput(std::size_t inBytes) noexcept { return 5 * inBytes + 64; }
+    Step ConvertInto(std::string_view in, bool last, char* out);
     // True when the output so far ends in double-byte mode.
     [[nodiscard]] bool InDoubleByteMode() const noexcept { return doubleByte_; }
 

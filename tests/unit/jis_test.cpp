@@ -2,6 +2,7 @@
 
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
+#include "golden.h"
 #include "text/jis.h"
 
 #include <gtest/gtest.h>
@@ -106,14 +107,14 @@ namespace {
 
 // Feeding a text in pieces of any size gives exactly the whole conversion.
 template <typename Converter>
-std::string ConvertInPieces(std::string_view text, std::mt19937& rng)
+std::string ConvertInPieces(std::string_view text, std::mt19937& rng, unsigned maxPiece = 4)
 {
     Converter conv;
     std::string out;
     std::string carry;
     std::size_t pos = 0;
     while (true) {
-        const std::size_t take = std::min<std::size_t>(rng() % 5, text.size() - pos);
+        const std::size_t take = std::min<std::size_t>(rng() % (maxPiece + 1), text.size() - pos);
         std::string piece = carry + std::string(text.substr(pos, take));
         pos += take;
         const bool last = pos == text.size();
@@ -141,6 +142,21 @@ TEST(StreamingConversion, PiecesGiveTheWholeResult)
         ASSERT_EQ(ConvertInPieces<JisToSjisConverter>(text, rng), JisToSjis(text));
     }
 }
+
+// Every character code, runs ending at every offset of the converter's
+// steps, half-width katakana and stray bytes: whole, and in pieces.
+class ToJisGolden : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ToJisGolden, ConvertsToTheExpectedBytes)
+{
+    const std::string input = test::GoldenInput("to_jis", GetParam());
+    const std::string jis = SjisToJis(input);
+    test::ExpectGolden("to_jis", GetParam(), jis);
+    std::mt19937 rng(7);
+    EXPECT_EQ(ConvertInPieces<SjisToJisConverter>(input, rng, 100), jis);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ToJisGolden, ::testing::ValuesIn(test::GoldenNames("to_jis")), test::GoldenRowName());
 
 } // namespace
 } // namespace kitemail
