@@ -1,6 +1,6 @@
 // kitemail-cli convert: Shift_JIS <-> ISO-2022-JP on standard input/output.
 //
-// Input is read and converted in large pieces; the streaming converters keep
+// Input is read and converted in pieces; the streaming converters keep
 // the mode and any unfinished character between pieces, so the output is
 // byte for byte what converting the whole input at once gives.
 
@@ -9,65 +9,102 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <tuple>
 
 #include <unistd.h>
 
 namespace kitemail::cli {
 namespace {
 
-constexpr std::size_t kDefaultChunk = std::size_t{1} << 20;
+// Pieces this small stay in the processor's cache from the read to the
+// conversion, which makes the whole run faster than larger ones.
+constexpr std::size_t kDefaultChunk = std::size_t{1} << 17;
 // The piece buffer is allocated whole before the first read, so a size is
-// paid in memory even for a few bytes of input; larger pieces convert no
-// faster.
+// paid in memory even for a few bytes of input.
 constexpr int kMaxChunk = 1 << 24;
 
-// Fills buf from `filled` up to its size; returns the new fill and whether
-// the input has ended.
-std::pair<std::size_t, bool> Fill(int fd, std::string& buf, std::size_t filled)
-{
-    while (filled < buf.size()) {
-        const ssize_t got = ::read(fd, buf.data() + filled, buf.size() - filled);
-        if (got == 0) {
-            return {filled, true};
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw CommandError::Failure(std::string("cannot read standard input: ") + std::strerror(errno));
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    return {filled, false};
-}
+// Standard input a piece at a time. What a converter leaves unused starts
+// the next piece; a piece of which nothing could be used grows.
+class Pieces {
+public:
+    Pieces(int fd, std::size_t size) : fd_(fd), size_(size), buf_(new char[size]) {}
 
-// Converter is SjisToJisConverter or JisToSjisConverter: each call uses what
-// it can decide and leaves the rest, which starts the next piece.
-template <class Converter>
-void Stream(int inFd, int outFd, std::size_t chunk)
+    // The bytes not yet used, filled up from the input.
+    std::string_view Next()
+    {
+        while (!ended_ && filled_ < size_) {
+            const ssize_t got = ::read(fd_, buf_.get() + filled_, size_ - filled_);
+            if (got == 0) {
+                ended_ = true;
+            } else if (got > 0) {
+                filled_ += static_cast<std::size_t>(got);
+            } else if (errno != EINTR) {
+                throw CommandError::Failure(std::string("cannot read standard input: ") + std::strerror(errno));
+            }
+        }
+        return {buf_.get(), filled_};
+    }
+    [[nodiscard]] bool Ended() const noexcept { return ended_; }
+
+    void Consume(std::size_t used)
+    {
+        std::memmove(buf_.get(), buf_.get() + used, filled_ - used);
+        filled_ -= used;
+        if (filled_ == size_) {
+            std::unique_ptr<char[]> bigger(new char[2 * size_]);
+            std::memcpy(bigger.get(), buf_.get(), filled_);
+            buf_ = std::move(bigger);
+            size_ *= 2;
+        }
+    }
+
+private:
+    int fd_;
+    std::size_t size_;
+    std::unique_ptr<char[]> buf_;
+    std::size_t filled_ = 0;
+    bool ended_ = false;
+};
+
+// Output goes straight from the converter's buffer to the descriptor.
+void ToJis(int inFd, int outFd, std::size_t chunk)
 {
-    Converter converter;
-    std::string in(chunk, '\0');
-    std::string out;
-    std::size_t filled = 0;
+    SjisToJisConverter converter;
+    Pieces in(inFd, chunk);
+    std::unique_ptr<char[]> out;
+    std::size_t outSize = 0;
     for (;;) {
-        bool eof = false;
-        std::tie(filled, eof) = Fill(inFd, in, filled);
-        out.clear();
-        const std::size_t used = converter.Convert(std::string_view(in.data(), filled), eof, out);
-        WriteAll(outFd, out);
-        if (eof) {
+        const std::string_view piece = in.Next();
+        if (outSize < SjisToJisConverter::MaxOutput(piece.size())) {
+            outSize = SjisToJisConverter::MaxOutput(piece.size());
+            out.reset(new char[outSize]);
+        }
+        const SjisToJisConverter::Step step = converter.ConvertInto(piece, in.Ended(), out.get());
+        WriteAll(outFd, std::string_view(out.get(), step.written));
+        if (in.Ended()) {
             return;
         }
-        std::memmove(in.data(), in.data() + used, filled - used);
-        filled -= used;
-        if (filled == in.size()) {
-            in.resize(in.size() * 2); // nothing could be decided yet: read on
+        in.Consume(step.used);
+    }
+}
+
+void ToSjis(int inFd, int outFd, std::size_t chunk)
+{
+    JisToSjisConverter converter;
+    Pieces in(inFd, chunk);
+    std::string out;
+    for (;;) {
+        const std::string_view piece = in.Next();
+        out.clear();
+        const std::size_t used = converter.Convert(piece, in.Ended(), out);
+        WriteAll(outFd, out);
+        if (in.Ended()) {
+            return;
         }
+        in.Consume(used);
     }
 }
 
@@ -103,9 +140,9 @@ int RunConvert(const CommandContext& context)
         throw CommandError::Usage("give --to-jis or --to-sjis");
     }
     if (*direction == Direction::ToJis) {
-        Stream<SjisToJisConverter>(STDIN_FILENO, STDOUT_FILENO, chunk);
+        ToJis(STDIN_FILENO, STDOUT_FILENO, chunk);
     } else {
-        Stream<JisToSjisConverter>(STDIN_FILENO, STDOUT_FILENO, chunk);
+        ToSjis(STDIN_FILENO, STDOUT_FILENO, chunk);
     }
     return kExitOk;
 }
@@ -126,7 +163,7 @@ const Command kConvertCommand = {
     "  --to-sjis   ISO-2022-JP to Shift_JIS\n"
     "  --buffer-size BYTES\n"
     "              size of the pieces read at a time (16 to 16777216, default\n"
-    "              1048576); the output does not depend on it\n",
+    "              131072); the output does not depend on it\n",
     RunConvert,
 };
 

@@ -3,6 +3,8 @@
 #include "platform/file_io.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <exception>
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
@@ -87,6 +89,36 @@ void WriteAll(int fd, std::string_view bytes)
 {
     if (!WriteAllTo(fd, bytes)) {
         throw CommandError::Failure(std::string("cannot write output: ") + std::strerror(errno));
+    }
+}
+
+bool AsksForHelp(std::span<const std::string_view> args)
+{
+    for (std::string_view a : args) {
+        if (a == "--") {
+            return false;
+        }
+        if (a == "--help" || a == "-h") {
+            return true;
+        }
+    }
+    return false;
+}
+
+int RunCommand(const Command& command, const CommandContext& context)
+{
+    const std::string prefix = std::string(kToolName) + " " + std::string(command.name);
+    try {
+        return command.run(context);
+    } catch (const CommandError& e) {
+        std::fprintf(stderr, "%s: %s\n", prefix.c_str(), e.what());
+        if (e.isUsage()) {
+            std::fprintf(stderr, "Try '%s --help'.\n", prefix.c_str());
+        }
+        return e.exitCode();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", prefix.c_str(), e.what());
+        return kExitFailure;
     }
 }
 

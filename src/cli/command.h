@@ -56,6 +56,13 @@ struct Command {
 // Every command of the tool, in the order --help lists them.
 [[nodiscard]] std::span<const Command> Commands() noexcept;
 
+// A command's arguments ask for its --help (or -h) before any "--".
+[[nodiscard]] bool AsksForHelp(std::span<const std::string_view> args);
+
+// Runs the command; its errors are printed with the command's name and
+// become the exit code.
+[[nodiscard]] int RunCommand(const Command& command, const CommandContext& context);
+
 // Walks a command's arguments: options "--name VALUE" or "--name=VALUE" and
 // flags "--name". Anything it cannot place becomes a usage error.
 class ArgReader {

@@ -1,4 +1,6 @@
-// kitemail-cli: the engine of Kitemail Pro without windows.
+// kitemail-cli-qt: the engine of Kitemail Pro without windows, every
+// command of kitemail-cli (which runs `convert` itself and hands the rest
+// here, see launcher.cpp).
 //
 //   kitemail-cli [--data-dir DIR] COMMAND [ARGS...]
 //
@@ -54,36 +56,6 @@ const Command* FindCommand(std::string_view name)
         }
     }
     return nullptr;
-}
-
-bool AsksForHelp(std::span<const std::string_view> args)
-{
-    for (std::string_view a : args) {
-        if (a == "--") {
-            return false;
-        }
-        if (a == "--help" || a == "-h") {
-            return true;
-        }
-    }
-    return false;
-}
-
-int RunCommand(const Command& command, const CommandContext& context)
-{
-    const std::string prefix = std::string(kToolName) + " " + std::string(command.name);
-    try {
-        return command.run(context);
-    } catch (const CommandError& e) {
-        std::fprintf(stderr, "%s: %s\n", prefix.c_str(), e.what());
-        if (e.isUsage()) {
-            std::fprintf(stderr, "Try '%s --help'.\n", prefix.c_str());
-        }
-        return e.exitCode();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: %s\n", prefix.c_str(), e.what());
-        return kExitFailure;
-    }
 }
 
 int Main(int argc, char** argv)
