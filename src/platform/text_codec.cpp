@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 #include <QList>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kitemail {
@@ -45,9 +46,17 @@ bool EncodeOne(QStringView ch, std::string& out)
 
 SjisEncoding EncodeSjis(QStringView text)
 {
-    QString mapped = text.toString();
-    for (QChar& c : mapped) {
-        c = QChar(WindowsForm(c.unicode()));
+    // The text is copied only when it holds a character to replace: it is
+    // encoded at every keystroke.
+    QString replaced;
+    QStringView mapped = text;
+    const auto needsWindowsForm = [](QChar c) { return WindowsForm(c.unicode()) != c.unicode(); };
+    if (std::any_of(text.begin(), text.end(), needsWindowsForm)) {
+        replaced = text.toString();
+        for (QChar& c : replaced) {
+            c = QChar(WindowsForm(c.unicode()));
+        }
+        mapped = replaced;
     }
 
     SjisEncoding result;
@@ -63,7 +72,7 @@ SjisEncoding EncodeSjis(QStringView text)
     qsizetype i = 0;
     while (i < mapped.size()) {
         const qsizetype len = (mapped[i].isHighSurrogate() && i + 1 < mapped.size()) ? 2 : 1;
-        const QStringView ch = QStringView(mapped).mid(i, len);
+        const QStringView ch = mapped.mid(i, len);
         if (!EncodeOne(ch, result.bytes)) {
             result.unmappable.push_back(ch.toUcs4().value(0));
         }
