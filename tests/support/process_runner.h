@@ -10,21 +10,19 @@
 namespace kitemail::test {
 
 struct ProcessOptions {
-    std::string input;                                        // fed to standard input, then closed
-    std::vector<std::pair<std::string, std::string>> setEnv;  // added to (or replacing in) the environment
-    std::vector<std::string> unsetEnv;
-    std::string workingDir;                                   // empty: the current one
-    std::chrono::milliseconds timeout{120000};                // killed after this
+    std::string input;                                       // standard input
+    std::vector<std::pair<std::string, std::string>> setEnv; // added to (or replacing in) the environment
+    std::string workingDir;                                  // empty: the current one
+    std::chrono::milliseconds timeout{120000};               // killed after this
 };
 
 struct ProcessResult {
-    int exitCode = -1;  // -1 when it did not exit by itself
-    int signal = 0;     // the signal that ended it, 0 for a normal exit
-    bool timedOut = false;
+    int exitCode = -1; // -1 when it did not exit by itself
     std::string out;
     std::string err;
 };
 
+// Arguments are bytes, passed as they are (Shift_JIS ones too).
 [[nodiscard]] ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                                        const ProcessOptions& options = {});
 
