@@ -4,26 +4,21 @@
 #include "accounting/terminal_type.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
+#include "temp_dir.h"
 #include "text/jis.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <fstream>
 #include <random>
 
 namespace kitemail {
 namespace {
 
-CountOptions Plain()
-{
-    return {.CountShiftBytes = false, .AssumeSingleByteAtEnds = false, .CountFinalLineBreakShift = false};
-}
-
 std::int32_t Count(std::int32_t type, std::string_view body, std::string_view subject = "",
-                   std::string_view sender = "", CountOptions options = Plain(), std::int32_t fixLen = 55)
+                   std::string_view sender = "", CountOptions options = {false, false, false}, std::int32_t fixLen = 55)
 {
     CountInputs in;
     in.body = body;
@@ -40,173 +35,116 @@ std::int32_t Count(std::int32_t type, std::string_view body, std::string_view su
 TEST(CountShiftSequences, CountsTransitionsBetweenMarks)
 {
     const std::string kana = Sj("あいう");
-    EXPECT_EQ(CountShiftSequences("", false), 0);
     EXPECT_EQ(CountShiftSequences("", true), 0);
-    EXPECT_EQ(CountShiftSequences("abc", true), 0);
     EXPECT_EQ(CountShiftSequences(kana, false), 0);
     EXPECT_EQ(CountShiftSequences(kana, true), 2);
     EXPECT_EQ(CountShiftSequences("a" + kana + "b" + kana, false), 3);
     EXPECT_EQ(CountShiftSequences("a" + kana + "b" + kana, true), 4);
-    // A trail byte in the ASCII range is not a character of its own.
-    EXPECT_EQ(CountShiftSequences(Sj("ソ") + "a", false), 1);
-    EXPECT_EQ(CountShiftSequences("a\x83", false), 0); // dangling lead: one odd char, no crash
+    EXPECT_EQ(CountShiftSequences(Sj("ソ") + "a", false), 1); // a trail byte in the ASCII range
+    EXPECT_EQ(CountShiftSequences("a\x83", false), 0);         // a dangling lead byte
 }
 
-TEST(CountMessageSize, WorkedExample)
-{
-    const std::string body = Sj("あいうえお") + "abc";
-    const std::string sender(15, 's');
-    EXPECT_EQ(Count(0, body, "Hi", sender), 88);
-    CountOptions ends = Plain();
-    ends.AssumeSingleByteAtEnds = true;
-    EXPECT_EQ(Count(0, body, "Hi", sender, ends), 91);
-    CountOptions finalBreak = Plain();
-    finalBreak.CountFinalLineBreakShift = true;
-    EXPECT_EQ(Count(0, body, "Hi", sender, finalBreak), 88);
-    EXPECT_EQ(Count(0, Sj("あいうえお"), "Hi", sender, finalBreak), 55 + 15 + 2 + 10 + 2);
-}
-
-TEST(CountMessageSize, EmptyMessageOnImodeIsZero)
-{
-    EXPECT_EQ(Count(3, ""), 0);
-    EXPECT_EQ(Count(3, "", "", "", CountOptions{}), 0);
-}
-
-TEST(CountMessageSize, OneFullWidthCharacter)
-{
-    const std::string a = Sj("あ");
-    EXPECT_EQ(Count(0, a), 57);
-    CountOptions ends = Plain();
-    ends.AssumeSingleByteAtEnds = true;
-    EXPECT_EQ(Count(0, a, "", "", ends), 63);
-    EXPECT_EQ(Count(0, a, "", "", CountOptions{}), 65); // defaults: both options on
-}
-
-TEST(CountMessageSize, HalfWidthKanaCountAsTheirFullWidthForms)
-{
-    EXPECT_EQ(Count(3, "\xb6"), 2);          // ka
-    EXPECT_EQ(Count(3, "\xb6\xde"), 2);      // ka + voiced mark = ga
-    EXPECT_EQ(Count(3, "\xb1\xde"), 4);      // a + voiced mark stays two
-    EXPECT_EQ(Count(3, "\xca\xdf"), 2);      // pa
-    EXPECT_EQ(Count(0, "x\xb6\xdey"), 55 + 4 + 6); // shifts around the merged kana
-}
-
-TEST(CountMessageSize, SubjectOverFortyBytesCountsFlatForty)
-{
-    const std::string kana20 = Sj("あいうえおかきくけこさしすせそたちつてと"); // 40 bytes
-    for (const std::int32_t type : {0, 1, 8}) {
-        const std::int32_t base = Count(type, "");
-        EXPECT_EQ(Count(type, "", std::string(41, 'x')) - base, 40) << type;
-        EXPECT_EQ(Count(type, "", kana20 + "x") - base, 40) << type;
-        EXPECT_EQ(Count(type, "", kana20) - base, 40) << type; // no shift counted when the ends are not
-        EXPECT_EQ(Count(type, "", "x" + kana20.substr(2)) - base, 39 + 3) << type;
-    }
-    EXPECT_EQ(Count(2, "", std::string(41, 'x')), Count(2, "")); // no subject term at all
-}
-
-TEST(CountMessageSize, SenderTermsPerType)
-{
-    const std::string sender60(60, 's');
-    for (const std::int32_t type : {0, 1, 2, 8}) {
-        EXPECT_EQ(Count(type, "", "", sender60) - Count(type, ""), 55) << type;
-    }
-    for (const std::int32_t type : {-1, 4, 6, 7}) {
-        EXPECT_EQ(Count(type, "", "", sender60) - Count(type, ""), 60) << type;
-    }
-    for (const std::int32_t type : {3, 9}) {
-        EXPECT_EQ(Count(type, "", "", sender60), 0) << type;
-    }
-    EXPECT_EQ(Count(5, "", "", "abc@example.jp"), 13 + 4);
-    EXPECT_EQ(Count(5, "", "", "abc"), 13);
-    EXPECT_EQ(Count(5, "", "", "a@b@c"), 13 + 2);
-}
-
-TEST(CountMessageSize, ShiftBytesOnUnspecifiedTypeFollowTheOption)
-{
-    const std::string body = "ab" + Sj("漢字") + "cd";
-    const std::string subject = Sj("件") + "x";
-    EXPECT_EQ(Count(-1, body, subject, "me", Plain(), 10), 10 + 2 + 3 + 8);
-    CountOptions shifts = Plain();
-    shifts.CountShiftBytes = true;
-    EXPECT_EQ(Count(-1, body, subject, "me", shifts, 10), 10 + 2 + (3 + 3) + (8 + 6));
-    // Types 6 and 7 never count shifts.
-    EXPECT_EQ(Count(6, body, subject, "me", shifts), 30 + 2 + 3 + 8);
-}
-
-TEST(CountMessageSize, FinalLineBreakShiftOnlyAfterADoubleByteEnd)
-{
-    CountOptions opt = Plain();
-    opt.CountFinalLineBreakShift = true;
-    EXPECT_EQ(Count(3, Sj("あ"), "", "", opt), 4);
-    EXPECT_EQ(Count(3, Sj("あ") + "\r\n", "", "", opt), 4);
-    EXPECT_EQ(Count(3, Sj("あ") + "a", "", "", opt), 3);
-    EXPECT_EQ(Count(3, "\xb6", "", "", opt), 4);       // half-width kana becomes double-byte
-    EXPECT_EQ(Count(3, Sj("ソ"), "", "", opt), 4);      // trail byte 0x5C looks like ASCII
-}
-
-class AttachmentCount : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path() / ("kitemail-count-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-        // A 30-byte path: the directory part is padded to fit.
-        path_ = dir_ / "a.bin";
-        std::ofstream(path_, std::ios::binary) << std::string(1000, 'z');
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    CountResult CountWith(std::int32_t type, std::vector<std::string> paths)
-    {
-        attachments_ = std::move(paths);
-        CountInputs in;
-        in.type = type;
-        in.fixedLength = 0;
-        in.options = Plain();
-        in.attachments = attachments_;
-        return CountMessageSize(in);
-    }
-
-    std::filesystem::path dir_;
-    std::filesystem::path path_;
-    std::vector<std::string> attachments_;
+struct CountRow {
+    const char* name;
+    std::int32_t type;
+    std::string body, subject, sender;
+    CountOptions options;
+    std::int32_t count;
 };
 
-TEST_F(AttachmentCount, AddsSizePathAndTwentyWhereTheTypeCountsThem)
+class CountTable : public ::testing::TestWithParam<CountRow> {};
+
+TEST_P(CountTable, CountsAsTheServiceDoes)
 {
-    const std::string path = path_.string();
+    const CountRow& r = GetParam();
+    EXPECT_EQ(Count(r.type, r.body, r.subject, r.sender, r.options, 10), r.count);
+}
+
+// Options: P all off, E the ends taken as single-byte, F the final line
+// break's shift, S shift bytes on the unspecified type, D the defaults (E, F).
+constexpr CountOptions P{false, false, false}, E{false, true, false}, F{false, false, true}, S{true, false, false},
+    D{};
+const std::string kKana = Sj("あいうえお"), kKana20 = Sj("あいうえおかきくけこさしすせそたちつてと"), kS60(60, 's');
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CountTable,
+    ::testing::Values(
+        // F 55 + sender 15 + subject 2 + body 13 + one shift.
+        CountRow{"WorkedExample", 0, kKana + "abc", "Hi", std::string(15, 's'), P, 88},
+        CountRow{"WorkedExampleWithEndsSingleByte", 0, kKana + "abc", "Hi", std::string(15, 's'), E, 91},
+        CountRow{"WorkedExampleFinalBreakAfterAscii", 0, kKana + "abc", "Hi", std::string(15, 's'), F, 88},
+        CountRow{"WorkedExampleFinalBreakAfterKana", 0, kKana, "Hi", std::string(15, 's'), F, 84},
+        CountRow{"EmptyImode", 3, "", "", "", D, 0},
+        CountRow{"OneKanji", 0, Sj("あ"), "", "", P, 57},
+        CountRow{"OneKanjiWithEnds", 0, Sj("あ"), "", "", E, 63},
+        CountRow{"OneKanjiWithDefaults", 0, Sj("あ"), "", "", D, 65},
+        // Half-width kana count as their full-width forms, with a sound mark that combines.
+        CountRow{"HalfWidthKa", 3, "\xb6", "", "", P, 2},
+        CountRow{"HalfWidthKaVoicedIsGa", 3, "\xb6\xde", "", "", P, 2},
+        CountRow{"HalfWidthAVoicedStaysTwo", 3, "\xb1\xde", "", "", P, 4},
+        CountRow{"HalfWidthHaSemiVoicedIsPa", 3, "\xca\xdf", "", "", P, 2},
+        CountRow{"ShiftsAroundAMergedKana", 0, "x\xb6\xdey", "", "", P, 65},
+        // A subject over 40 bytes counts a flat 40; up to 40, with its shifts.
+        CountRow{"Subject41BytesLongMail", 0, "", std::string(41, 'x'), "", P, 95},
+        CountRow{"Subject41BytesFreeRange", 1, "", kKana20 + "x", "", P, 95},
+        CountRow{"Subject40BytesWithoutShifts", 0, "", kKana20, "", P, 95},
+        CountRow{"Subject40BytesWithAShift", 8, "", "x" + kKana20.substr(2), "", P, 90},
+        CountRow{"SkyWalkerHasNoSubjectTerm", 2, "", std::string(41, 'x'), "", P, 7},
+        // The sender: capped at 55, whole, the local part with its "@", or nothing.
+        CountRow{"SenderCappedLongMail", 0, "", "", kS60, P, 110},
+        CountRow{"SenderCappedSkyWalker", 2, "", "", kS60, P, 62},
+        CountRow{"SenderCappedSuperMail", 8, "", "", kS60, P, 103},
+        CountRow{"SenderWholeUnspecified", -1, "", "", kS60, P, 70},
+        CountRow{"SenderWholeHLink", 4, "", "", kS60, P, 60},
+        CountRow{"SenderWholeEZweb", 7, "", "", kS60, P, 90},
+        CountRow{"NoSenderImode", 3, "", "", kS60, P, 0},
+        CountRow{"NoSenderFoma", 9, "", "", kS60, P, 0},
+        CountRow{"CmailSenderUpToAt", 5, "", "", "abc@example.jp", P, 17},
+        CountRow{"CmailSenderWithoutAt", 5, "", "", "abc", P, 13},
+        CountRow{"CmailSenderFirstAt", 5, "", "", "a@b@c", P, 15},
+        // Shift bytes: the unspecified type by the option, EZweb never.
+        CountRow{"UnspecifiedWithoutShifts", -1, "ab" + Sj("漢字") + "cd", Sj("件") + "x", "me", P, 23},
+        CountRow{"UnspecifiedWithShifts", -1, "ab" + Sj("漢字") + "cd", Sj("件") + "x", "me", S, 32},
+        CountRow{"EZwebMailNeverShifts", 6, "ab" + Sj("漢字") + "cd", Sj("件") + "x", "me", S, 43},
+        // The final line break's 2 only after a double-byte end.
+        CountRow{"FinalBreakAfterKanji", 3, Sj("あ"), "", "", F, 4},
+        CountRow{"FinalBreakAfterLineBreak", 3, Sj("あ") + "\r\n", "", "", F, 4},
+        CountRow{"FinalBreakAfterAscii", 3, Sj("あ") + "a", "", "", F, 3},
+        CountRow{"FinalBreakAfterHalfWidthKana", 3, "\xb6", "", "", F, 4},
+        CountRow{"FinalBreakTrailByteLikeAscii", 3, Sj("ソ"), "", "", F, 4}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// Each file: its size + its full path's length + 20 where the type counts
+// them so, the size alone for the unspecified type; read at every count.
+TEST(AttachmentCount, PerTypeAndReadAtEveryCount)
+{
+    test::TempDir dir;
+    const std::string path = dir.Write("a.bin", std::string(1000, 'z')).string();
+    const std::vector<std::string> paths = {path};
+    const auto count = [&](std::int32_t type, const std::vector<std::string>& files) {
+        CountInputs in;
+        in.type = type;
+        in.options = {false, false, false};
+        in.attachments = files;
+        return CountMessageSize(in);
+    };
     const auto withPath = static_cast<std::int32_t>(1000 + path.size() + 20);
-    for (const std::int32_t type : {0, 4, 8, 9}) {
-        EXPECT_EQ(CountWith(type, {path}).count, withPath) << type;
+    for (const std::int32_t type : {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9}) {
+        const bool withPaths = type == 0 || type == 4 || type == 8 || type == 9;
+        EXPECT_EQ(count(type, paths).count, withPaths ? withPath : type == -1 ? 1000 : 0) << type;
     }
-    EXPECT_EQ(CountWith(-1, {path}).count, 1000);
-    for (const std::int32_t type : {1, 2, 3, 5, 6, 7}) {
-        EXPECT_EQ(CountWith(type, {path}).count, 0) << type;
-    }
-    EXPECT_EQ(CountWith(0, {path, path}).count, 2 * withPath);
-}
+    EXPECT_EQ(count(0, {path, path}).count, 2 * withPath);
+    std::ofstream(path, std::ios::binary | std::ios::app) << "more";
+    EXPECT_EQ(count(-1, paths).count, 1004);
 
-TEST_F(AttachmentCount, ReadsTheSizeAtEveryCount)
-{
-    const std::string path = path_.string();
-    EXPECT_EQ(CountWith(-1, {path}).count, 1000);
-    std::ofstream(path_, std::ios::binary | std::ios::app) << "more";
-    EXPECT_EQ(CountWith(-1, {path}).count, 1004);
-}
-
-TEST_F(AttachmentCount, AnUnopenableFileFailsTheCount)
-{
-    const std::string missing = (dir_ / "gone.bin").string();
-    const CountResult r = CountWith(0, {path_.string(), missing});
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.failedPath, missing);
-    EXPECT_NE(r.error.find(missing), std::string::npos);
-    // A folder, a pipe or a device is no attachment; a pipe must not hang the count.
-    const std::string fifo = (dir_ / "pipe").string();
+    // What cannot be read fails the count, naming it: a missing file, a
+    // folder, a pipe (which must not hang the count), a device.
+    const std::string fifo = (dir.path() / "pipe").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& odd : {dir_.string(), fifo, std::string("/dev/zero")}) {
-        const CountResult bad = CountWith(-1, {odd});
+    for (const std::string& odd : {(dir.path() / "gone").string(), dir.path().string(), fifo, std::string("/dev/zero")}) {
+        const CountResult bad = count(0, {path, odd});
         EXPECT_FALSE(bad.ok) << odd;
+        EXPECT_EQ(bad.failedPath, odd);
         EXPECT_EQ(bad.error, AttachmentProblem(odd)) << odd;
     }
     EXPECT_EQ(AttachmentProblem(fifo), fifo + Sj(" を開けません: 通常のファイルではありません"));
