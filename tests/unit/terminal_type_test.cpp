@@ -1,12 +1,12 @@
-// The terminal type table and choosing the current type.
+// The terminal type table and applying a type (choosing one from ticked
+// entries is the composer's, tested there).
 
 #include "accounting/terminal_type.h"
 #include "platform/text_codec.h"
-#include "settings/address_book.h"
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <tuple>
 
 namespace kitemail {
 namespace {
@@ -37,46 +37,20 @@ TEST(TerminalTypeTable, TextsLimitsAndAreas)
     }
 }
 
+// A type's limit from its slot, the unspecified type's from the settings
+// given; anything outside -1..9 changes nothing.
 TEST(ApplyTerminalType, TakesLimitsFromSlotsOrSettings)
 {
     TerminalTypeState s;
     s.TypeMaxLengths[9] = 4321;
+    const auto state = [&s] { return std::tuple(s.CurrentTerminalType, s.CurrentMaxLength, s.CurrentFixedLength); };
     EXPECT_TRUE(s.ApplyTerminalType(9, 384, 55));
-    EXPECT_EQ(s.CurrentMaxLength, 4321);
-    EXPECT_EQ(s.CurrentFixedLength, 0);
+    EXPECT_EQ(state(), std::tuple(9, 4321, 0));
     EXPECT_TRUE(s.ApplyTerminalType(-1, 1000, 77));
-    EXPECT_EQ(s.CurrentTerminalType, -1);
-    EXPECT_EQ(s.CurrentMaxLength, 1000);
-    EXPECT_EQ(s.CurrentFixedLength, 77);
+    EXPECT_EQ(state(), std::tuple(-1, 1000, 77));
     EXPECT_FALSE(s.ApplyTerminalType(10, 1, 1));
     EXPECT_FALSE(s.ApplyTerminalType(-2, 1, 1));
-    EXPECT_EQ(s.CurrentTerminalType, -1);
-    // A changed slot takes effect only at the next application.
-    EXPECT_TRUE(s.ApplyTerminalType(3, 0, 0));
-    s.TypeMaxLengths[3] = 999;
-    EXPECT_EQ(s.CurrentMaxLength, 500);
-    EXPECT_TRUE(s.ApplyTerminalType(3, 0, 0));
-    EXPECT_EQ(s.CurrentMaxLength, 999);
-}
-
-TEST(TerminalTypeOfLine, ReadsTheFourthField)
-{
-    EXPECT_EQ(TerminalTypeOfLine("Taro,X1,,3,-1"), 3);
-    EXPECT_EQ(TerminalTypeOfLine("Taro,X1,,3"), 3);
-    EXPECT_EQ(TerminalTypeOfLine("Taro,X1,,,-1"), 0);  // empty type counts as 0
-    EXPECT_EQ(TerminalTypeOfLine("Taro,X1,,12,-1"), -1);
-    EXPECT_EQ(TerminalTypeOfLine("Taro,X1,,x,-1"), 0);
-    EXPECT_EQ(TerminalTypeOfLine("Taro"), 0);
-}
-
-TEST(DeriveTypeFromTicks, CommonTypeOrUnspecified)
-{
-    using V = std::vector<std::int32_t>;
-    EXPECT_EQ(DeriveTypeFromTicks(V{}), -1);
-    EXPECT_EQ(DeriveTypeFromTicks(V{3, 3}), 3);
-    EXPECT_EQ(DeriveTypeFromTicks(V{3, 6}), -1);
-    EXPECT_EQ(DeriveTypeFromTicks(V{-1, 3, 3}), 3); // an unreadable type before a valid one is passed over
-    EXPECT_EQ(DeriveTypeFromTicks(V{3, -1}), -1);   // after one it mixes the set
+    EXPECT_EQ(state(), std::tuple(-1, 1000, 77));
 }
 
 } // namespace
