@@ -42,6 +42,15 @@ bool EncodeOne(QStringView ch, std::string& out)
     return true;
 }
 
+// Whether every byte of bytes belongs to a character of the decoder's
+// encoding (an incomplete one at the end does not).
+bool DecodesCleanly(QStringDecoder&& decoder, std::string_view bytes)
+{
+    // The decoder works when its result is taken.
+    const QString text = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return !decoder.hasError();
+}
+
 } // namespace
 
 SjisEncoding EncodeSjis(QStringView text)
@@ -97,6 +106,16 @@ std::string SjisToUtf8(std::string_view bytes)
     return DecodeSjis(bytes).toUtf8().toStdString();
 }
 
+bool IsSjisText(std::string_view bytes)
+{
+    return DecodesCleanly(QStringDecoder(kCodecName, QStringConverter::Flag::Stateless), bytes);
+}
+
+bool IsUtf8Text(std::string_view bytes)
+{
+    return DecodesCleanly(QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless), bytes);
+}
+
 std::string Sj(std::string_view utf8)
 {
     return Utf8ToSjis(utf8).bytes;
@@ -107,6 +126,19 @@ std::string CodePointName(char32_t c)
     char buf[16];
     std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(c));
     return buf;
+}
+
+std::string CodePointNames(const std::vector<char32_t>& characters)
+{
+    std::vector<char32_t> named;
+    std::string names;
+    for (const char32_t c : characters) {
+        if (std::find(named.begin(), named.end(), c) == named.end()) {
+            named.push_back(c);
+            names += (names.empty() ? "" : ", ") + CodePointName(c);
+        }
+    }
+    return names;
 }
 
 } // namespace kitemail

@@ -29,11 +29,18 @@ struct SjisEncoding {
 [[nodiscard]] QString DecodeSjis(std::string_view bytes);
 [[nodiscard]] std::string SjisToUtf8(std::string_view bytes);
 
+// Whether every byte of bytes belongs to a code page 932 character.
+[[nodiscard]] bool IsSjisText(std::string_view bytes);
+// Whether bytes are well-formed UTF-8.
+[[nodiscard]] bool IsUtf8Text(std::string_view bytes);
+
 // A text of the program's own, written in UTF-8 in the source, as the
 // code page 932 bytes the engine works with.
 [[nodiscard]] std::string Sj(std::string_view utf8);
 
 // "U+301C" style name of a code point, for error messages.
 [[nodiscard]] std::string CodePointName(char32_t c);
+// "U+1F600, U+2603": each character once, in the order first met.
+[[nodiscard]] std::string CodePointNames(const std::vector<char32_t>& characters);
 
 } // namespace kitemail

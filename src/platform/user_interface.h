@@ -25,6 +25,14 @@ public:
     virtual void Beep() = 0;
     // A one-line password prompt; nullopt when the user cancels.
     [[nodiscard]] virtual std::optional<std::string> PromptPassword(const std::string& prompt) = 0;
+    // A one-line input box showing initial; the typed text, nullopt when the
+    // user cancels. Where nobody can be asked, nobody answers.
+    [[nodiscard]] virtual std::optional<std::string> PromptLine(const std::string& /*caption*/,
+                                                                const std::string& /*prompt*/,
+                                                                const std::string& /*initial*/)
+    {
+        return std::nullopt;
+    }
 };
 
 // The one pattern of every refusal: status text, beep when wanted, message box.
@@ -32,5 +40,8 @@ void Refuse(UserInterface& ui, bool beepOnMessage, const std::string& statusText
 
 // A message box preceded by the beep when wanted.
 void Notify(UserInterface& ui, bool beepOnMessage, const std::string& message);
+
+// A Yes/No question titled "確認", preceded by the beep when wanted; true for Yes.
+[[nodiscard]] bool Ask(UserInterface& ui, bool beepOnMessage, const std::string& question);
 
 } // namespace kitemail

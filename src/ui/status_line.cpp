@@ -1,9 +1,10 @@
 #include "ui/status_line.h"
 
+#include "platform/date_text.h"
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -17,25 +18,6 @@ constexpr int kGap = 3;
 constexpr int kGaugeWidth = 187;
 constexpr int kClockWidth = 109;
 constexpr int kCountWidth = 90;
-
-// The long time format without its time-zone field: a desk clock in the
-// user's own zone does not need it, and it would not fit.
-QString TimeFormatWithoutZone(const QLocale& locale)
-{
-    const QString format = locale.timeFormat(QLocale::LongFormat);
-    QString out;
-    bool quoted = false;
-    for (const QChar c : format) {
-        if (c == QLatin1Char('\'')) {
-            quoted = !quoted;
-        }
-        if (!quoted && c == QLatin1Char('t')) {
-            continue;
-        }
-        out += c;
-    }
-    return out.trimmed();
-}
 
 void SetTextColour(QLabel* label, const QColor& colour)
 {
@@ -59,9 +41,9 @@ int NextStatusLeft(int areaWidth, int labelWidth, int left, bool scrollOn) noexc
 
 QString ClockText(const QDateTime& now)
 {
-    const QLocale locale = QLocale::system();
-    return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(now.time(), TimeFormatWithoutZone(locale));
+    const QDate d = now.date();
+    const QTime t = now.time();
+    return LocaleDateTimeText({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()});
 }
 
 StatusLine::StatusLine(QWidget* parent)
