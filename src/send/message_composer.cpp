@@ -120,6 +120,18 @@ std::vector<char32_t> MessageComposer::UnmappableCharacters() const
     return all;
 }
 
+void MessageComposer::Empty()
+{
+    for (ComposedText* t : {&body_, &subject_, &pin_, &address_}) {
+        *t = {};
+    }
+    attachments_.clear();
+    checkList_.clear();
+    highlighted_ = -1;
+    dragStart_ = -1;
+    fromChecked_ = false;
+}
+
 void MessageComposer::SetAttachments(std::vector<std::string> paths)
 {
     attachments_ = std::move(paths);

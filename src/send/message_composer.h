@@ -68,6 +68,11 @@ public:
     // Every character of the texts that Shift_JIS cannot hold, in area order.
     [[nodiscard]] std::vector<char32_t> UnmappableCharacters() const;
 
+    // Empties the four texts, the attachments and the check list and
+    // unticks "From : ", without a recount or a word: the clear command
+    // fills in and recounts afterwards.
+    void Empty();
+
     // ---- attachments (full paths, code page 932); a change recounts
     void SetAttachments(std::vector<std::string> paths);
     [[nodiscard]] const std::vector<std::string>& Attachments() const noexcept { return attachments_; }

@@ -7,6 +7,7 @@
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
 #include "platform/user_interface.h"
+#include "send/attachment_commands.h"
 #include "send/history_record.h"
 #include "send/message_composer.h"
 #include "send/outgoing_mail.h"
@@ -43,12 +44,6 @@ bool PinLengthOk(std::string_view pin)
 {
     const std::size_t n = CharacterCount(pin);
     return n == 0 || n == 4;
-}
-
-std::string FileNamePart(std::string_view path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 std::string CutToCharacters(std::string text, std::size_t maxBytes)
@@ -139,10 +134,7 @@ bool SendWorkflow::RunChecks()
     const std::string& body = composer_.Text(TextArea::Body).bytes;
     const std::int32_t type = composer_.TypeState().CurrentTerminalType;
     if (body.empty() && settings_.CheckBeforeSend) {
-        if (settings_.BeepOnMessage) {
-            ui_.Beep();
-        }
-        if (!ui_.Confirm(Sj("本文が入力されていません。このまま送信しますか？"), Sj("確認"))) {
+        if (!Ask(ui_, settings_.BeepOnMessage, Sj("本文が入力されていません。このまま送信しますか？"))) {
             return false;
         }
     }
@@ -201,10 +193,7 @@ bool SendWorkflow::RunChecks()
     }
     if (!TerminalTypeRow(type).pinAsSubject && composer_.Text(TextArea::Subject).bytes.empty()
         && settings_.CheckBeforeSend) {
-        if (settings_.BeepOnMessage) {
-            ui_.Beep();
-        }
-        if (!ui_.Confirm(Sj("Subject が入力されていません。このまま送信しますか？"), Sj("確認"))) {
+        if (!Ask(ui_, settings_.BeepOnMessage, Sj("Subject が入力されていません。このまま送信しますか？"))) {
             return false;
         }
     }
