@@ -40,7 +40,8 @@ ProgramWindows::~ProgramWindows()
 {
     if (mainWindow) {
         mainWindow->SetAddToAddressBookCommand(nullptr);
-        mainWindow->SetSettingsCommand(nullptr);
+        mainWindow->SetOpener(Opener::Settings, nullptr);
+        mainWindow->SetOpener(Opener::About, nullptr);
     }
     settingsDialog.reset();
     aboutBox.reset();
@@ -81,22 +82,23 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
 
     windows->aboutBox = std::make_unique<AboutBox>(&main);
     AboutBox& about = *windows->aboutBox;
-    main.SetAboutCommand([&about] { about.exec(); });
+    main.SetOpener(Opener::About, [&about] { return about.exec() == QDialog::Accepted; });
 
-    // The split result viewer, the diet and preview windows and the POP3
-    // password prompt come here in this order as they are built; the
-    // preview window's values live in the settings until then.
+    // The diet and preview windows come here as they are built, each given
+    // to the main window with SetOpener; the preview window's values live in
+    // the settings until then. The split result viewer and the POP3
+    // password prompt are the main window's own.
 
     windows->settingsDialog = std::make_unique<SettingsDialog>(windows->settings, dataDir, main, socketLibrary, &main);
     SettingsDialog& dialog = *windows->settingsDialog;
-    main.SetSettingsCommand([&dialog] { dialog.exec(); });
+    main.SetOpener(Opener::Settings, [&dialog] { return dialog.exec() == QDialog::Accepted; });
     main.SetAddToAddressBookCommand(
         [&dialog](const std::string& address, std::int32_t type) { dialog.AddToAddressBook(address, type); });
     if (IsSetupSwitch(firstArgument.toStdString())) {
         dialog.exec();
     }
 
-    // The history viewer comes last.
+    // The history viewer comes last (SetOpener(Opener::History, ...)).
     return windows;
 }
 

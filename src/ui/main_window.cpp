@@ -1,13 +1,16 @@
 #include "ui/main_window.h"
 
+#include "platform/clock.h"
 #include "platform/data_dir.h"
+#include "platform/date_text.h"
 #include "platform/text_codec.h"
 #include "send/close_query.h"
 #include "settings/address_book.h"
+#include "ui/attachment_page.h"
 #include "ui/bar_area.h"
 #include "ui/check_list_box.h"
+#include "ui/line_prompt.h"
 #include "ui/message_boxes.h"
-#include "ui/password_prompt.h"
 #include "ui/row_drag.h"
 #include "ui/sjis_field.h"
 #include "ui/split_result_viewer.h"
@@ -16,9 +19,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,9 +32,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyle>
@@ -63,6 +71,7 @@ constexpr int kSendButtonWidth = 49;
 constexpr int kToolButtonWidth = 23;
 constexpr int kTabTo = 0;
 constexpr int kTabFile = 2;
+constexpr std::size_t kOpenerCount = 5;
 
 const char* const kAppTitle = "Kitemail Pro";
 
@@ -84,6 +93,33 @@ void SetInputColour(QWidget* widget, bool windowColour)
         }
     }
     widget->setPalette(pal);
+}
+
+std::size_t Slot(Opener which)
+{
+    return static_cast<std::size_t>(which);
+}
+
+std::filesystem::path LocalPath(const QString& path)
+{
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+// The body file dialogs: text files, "txt" added to a name without it; the
+// save dialog asks before it replaces a file.
+QString AskBodyFile(QWidget* parent, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("BodyFileDialog"));
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setNameFilter(QString::fromUtf8("テキストファイル(*.txt)"));
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setSizeGripEnabled(true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
 }
 
 // "short|long" hints: the short part is the tool tip.
@@ -131,8 +167,14 @@ QString TabHighlightStyleSheet(bool on)
 }
 
 MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidget* parent)
-    : QWidget(parent), settings_(settings), dataDir_(std::move(dataDir)), composer_(settings_, *this)
+    : QWidget(parent),
+      settings_(settings),
+      dataDir_(std::move(dataDir)),
+      composer_(settings_, *this),
+      textCommands_(settings_, composer_, *this),
+      attachmentCommands_(settings_, composer_, *this)
 {
+    static_assert(std::tuple_size_v<decltype(openers_)> == kOpenerCount);
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(Q(kAppTitle));
     setAttribute(Qt::WA_AlwaysShowToolTips);
@@ -150,8 +192,8 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
     tabs_->setTabPosition(QTabWidget::South);
     tabs_->addTab(BuildToTab(), QStringLiteral("To :"));
     tabs_->addTab(BuildSubjectTab(), QStringLiteral("Subject :"));
-    fileTab_ = BuildFileTab();
-    tabs_->addTab(fileTab_, QStringLiteral("File :"));
+    attachmentPage_ = new AttachmentPage(attachmentCommands_, composer_, settings_);
+    tabs_->addTab(attachmentPage_, QStringLiteral("File :"));
     tabs_->setCurrentIndex(kTabTo);
 
     bodyBox_ = new QPlainTextEdit;
@@ -213,22 +255,16 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
         SyncCheckList();
     });
     connect(statusLine_, &StatusLine::abortClicked, this, &MainWindow::abortRequested);
+    // "中止" is the window's cancel button: Esc presses it while it shows.
+    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape_->setEnabled(false);
+    connect(escape_, &QShortcut::activated, statusLine_->AbortButton(), &QPushButton::click);
     workflow_ = std::make_unique<SendWorkflow>(settings_, composer_, *this, *this, HistoryDirPath(dataDir_));
     splitViewer_ = new SplitResultViewer(this);
-    passwordPrompt_ = new PasswordPrompt(this);
+    passwordPrompt_ = NewPasswordPrompt(this);
     connect(this, &MainWindow::abortRequested, this, [this] { workflow_->Abort(); });
-    for (QAction* a : {sendAction_, sendButton_}) {
-        a->setEnabled(true);
-        connect(a, &QAction::triggered, this, [this] {
-            workflow_->Send();
-            SyncAll();
-        });
-    }
-    // A click in the attachment list recounts: the files may have changed.
-    connect(attachmentList_, &QListWidget::itemClicked, this, [this] {
-        composer_.Recount();
-        SyncCount();
-    });
+    connect(attachmentPage_, &AttachmentPage::changed, this, &MainWindow::SyncCount);
+    connect(qApp, &QApplication::focusChanged, this, &MainWindow::SyncEditActions);
 
     // Clicking anywhere in a recipient group chooses its mode.
     for (QWidget* w : std::initializer_list<QWidget*>{directGroup_, addressLabel_, typeLabel_, addressBox_, typeBox_,
@@ -248,15 +284,23 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
     statusLine_->Tick(settings_.ScrollLongStatusHints, QDateTime::currentDateTime());
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Destroying the boxes moves the focus: nothing of this window may hear it.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 // ---------------------------------------------------------------- building
 
 QAction* MainWindow::AddMenuAction(QMenu* menu, const QString& text, const char* objectName,
-                                   const QKeySequence& shortcut)
+                                   std::function<void()> command, const QKeySequence& shortcut)
 {
     QAction* action = menu->addAction(text);
     action->setObjectName(QString::fromLatin1(objectName));
+    action->setEnabled(static_cast<bool>(command));
+    if (command) {
+        connect(action, &QAction::triggered, this, std::move(command));
+    }
     if (!shortcut.isEmpty()) {
         action->setShortcut(shortcut);
         // The menu is no menu line of the window: the panel that holds every
@@ -264,8 +308,6 @@ QAction* MainWindow::AddMenuAction(QMenu* menu, const QString& text, const char*
         // is, and not while the panel is locked during a send.
         mainPanel_->addAction(action);
     }
-    // Commands whose work has not been built yet stay visible but disabled.
-    action->setEnabled(false);
     return action;
 }
 
@@ -274,60 +316,91 @@ void MainWindow::BuildMenus()
     auto* menuBar = new QMenuBar;
     menuBar->setObjectName(QStringLiteral("MainMenu"));
     menuBar->setNativeMenuBar(false);
+    const auto opener = [this](QMenu* menu, const char* text, const char* name, Opener which) {
+        QAction* item = AddMenuAction(menu, Q(text), name, [this, which] { RunOpener(which); });
+        item->setEnabled(false);
+        openers_[Slot(which)].menuItem = item;
+    };
 
     QMenu* file = menuBar->addMenu(Q("ファイル(&F)"));
-    sendAction_ = AddMenuAction(file, Q("メッセージを送信(&G)"), "Send1", QKeySequence(Qt::CTRL | Qt::Key_G));
+    sendAction_ = AddMenuAction(
+        file, Q("メッセージを送信(&G)"), "Send1",
+        [this] {
+            workflow_->Send();
+            SyncAll();
+        },
+        QKeySequence(Qt::CTRL | Qt::Key_G));
     file->addSeparator();
-    AddMenuAction(file, Q("本文を開く(&O)..."), "OpenBody");
-    AddMenuAction(file, Q("本文を保存(&S)..."), "SaveBody");
-    openAttachmentAction_ = AddMenuAction(file, Q("添付ファイルを開く(&A)..."), "OpenAttachment");
+    AddMenuAction(file, Q("本文を開く(&O)..."), "OpenBody", [this] { OpenBody(); });
+    AddMenuAction(file, Q("本文を保存(&S)..."), "SaveBody", [this] { SaveBody(); });
+    openAttachmentAction_ =
+        AddMenuAction(file, Q("添付ファイルを開く(&A)..."), "OpenAttachment", [this] { attachmentPage_->ChooseFiles(); });
     file->addSeparator();
-    exitAction_ = AddMenuAction(file, Q("終了(&X)"), "Exit1");
-    exitAction_->setEnabled(true);
-    connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+    exitAction_ = AddMenuAction(file, Q("終了(&X)"), "Exit1", [this] { close(); });
 
     QMenu* edit = menuBar->addMenu(Q("編集(&E)"));
-    AddMenuAction(edit, Q("元に戻す(&U)"), "Undo1", QKeySequence(Qt::CTRL | Qt::Key_Z));
-    edit->addSeparator();
-    AddMenuAction(edit, Q("切り取り(&T)"), "Cut1", QKeySequence(Qt::CTRL | Qt::Key_X));
-    AddMenuAction(edit, Q("コピー(&C)"), "Copy1", QKeySequence(Qt::CTRL | Qt::Key_C));
-    AddMenuAction(edit, Q("貼り付け(&P)"), "Paste1", QKeySequence(Qt::CTRL | Qt::Key_V));
-    AddMenuAction(edit, Q("引用符つき貼り付け(&Q)"), "QuotedPaste1", QKeySequence(Qt::CTRL | Qt::Key_Q));
-    AddMenuAction(edit, Q("すべて選択(&L)"), "SelectAll1", QKeySequence(Qt::CTRL | Qt::Key_A));
-    edit->addSeparator();
-    AddMenuAction(edit, Q("クリア(&E)"), "Clear1");
+    BuildEditMenu(edit);
 
     QMenu* insert = menuBar->addMenu(Q("挿入(&I)"));
     QMenu* signature = insert->addMenu(Q("署名(&S)"));
-    signatureAAction_ = AddMenuAction(signature, Q("TypeA(&A) : 設定されていません。"), "SignatureA");
-    signatureBAction_ = AddMenuAction(signature, Q("TypeB(&B) : 設定されていません。"), "SignatureB");
-    AddMenuAction(signature, Q("自動挿入用(&C)"), "SignatureAuto");
-    AddMenuAction(insert, Q("日時(&D)"), "InsertDate");
-    AddMenuAction(insert, Q("電話番号リンク(&T)..."), "InsertTel");
+    const auto signatureItem = [&](const char* text, const char* name, Signature which) {
+        return AddMenuAction(signature, Q(text), name, [this, which] { InsertSjis(textCommands_.SignatureText(which)); });
+    };
+    signatureAAction_ = signatureItem("TypeA(&A) : 設定されていません。", "SignatureA", Signature::A);
+    signatureBAction_ = signatureItem("TypeB(&B) : 設定されていません。", "SignatureB", Signature::B);
+    signatureItem("自動挿入用(&C)", "SignatureAuto", Signature::Automatic);
+    AddMenuAction(insert, Q("日時(&D)"), "InsertDate", [this] { InsertIntoBody(DateInsertText(LocalNow())); });
+    AddMenuAction(insert, Q("電話番号リンク(&T)..."), "InsertTel", [this] {
+        if (const std::optional<std::string> link = textCommands_.AskTelephoneLink()) {
+            InsertSjis(*link);
+        }
+    });
 
     QMenu* tools = menuBar->addMenu(Q("ツール(&T)"));
-    AddMenuAction(tools, Q("プレビュー(&P)..."), "Preview1");
-    AddMenuAction(tools, Q("ダイエット(&D)..."), "Diet1");
-    AddMenuAction(tools, Q("送信履歴(&L)"), "History1");
+    opener(tools, "プレビュー(&P)...", "Preview1", Opener::Preview);
+    opener(tools, "ダイエット(&D)...", "Diet1", Opener::Diet);
+    opener(tools, "送信履歴(&L)", "History1", Opener::History);
     tools->addSeparator();
-    settingsAction_ = AddMenuAction(tools, Q("設定(&S)..."), "Settings1");
-    settingsAction_->setEnabled(true);
-    connect(settingsAction_, &QAction::triggered, this, [this] {
-        if (openSettings_) {
-            openSettings_();
-        }
-    });
+    opener(tools, "設定(&S)...", "Settings1", Opener::Settings);
 
     QMenu* help = menuBar->addMenu(Q("ヘルプ(&H)"));
-    aboutAction_ = AddMenuAction(help, Q("バージョン情報(&A)..."), "About1");
-    aboutAction_->setEnabled(true);
-    connect(aboutAction_, &QAction::triggered, this, [this] {
-        if (showAbout_) {
-            showAbout_();
-        }
-    });
+    opener(help, "バージョン情報(&A)...", "About1", Opener::About);
 
     menuBar_ = new Bar(QStringLiteral("MenuBar"), menuBar, kMenuBarWidth, barArea_);
+}
+
+void MainWindow::BuildEditMenu(QMenu* edit)
+{
+    // One-line boxes and the body have a slot of the same name for each.
+    struct EditRow {
+        const char* text;
+        const char* name;
+        Qt::Key key; // with Ctrl
+        const char* slot;
+    };
+    const EditRow rows[] = {
+        {"元に戻す(&U)", "Undo1", Qt::Key_Z, "undo"},    {"切り取り(&T)", "Cut1", Qt::Key_X, "cut"},
+        {"コピー(&C)", "Copy1", Qt::Key_C, "copy"},      {"貼り付け(&P)", "Paste1", Qt::Key_V, "paste"},
+        {"すべて選択(&L)", "SelectAll1", Qt::Key_A, "selectAll"},
+    };
+    for (const EditRow& row : rows) {
+        const auto act = [this, slot = row.slot] {
+            if (QWidget* target = EditTarget()) {
+                QMetaObject::invokeMethod(target, slot);
+            }
+        };
+        editActions_.push_back(AddMenuAction(edit, Q(row.text), row.name, act, QKeySequence(Qt::CTRL | row.key)));
+        if (row.key == Qt::Key_Z) {
+            edit->addSeparator();
+        } else if (row.key == Qt::Key_V) {
+            quotedPasteAction_ = AddMenuAction(edit, Q("引用符つき貼り付け(&Q)"), "QuotedPaste1", [this] { QuotedPaste(); },
+                                               QKeySequence(Qt::CTRL | Qt::Key_Q));
+        }
+    }
+    edit->addSeparator();
+    AddMenuAction(edit, Q("クリア(&E)"), "Clear1", [this] { RunClear(); });
+    connect(edit, &QMenu::aboutToShow, this, &MainWindow::SyncEditActions);
+    SyncEditActions();
 }
 
 void MainWindow::BuildBars()
@@ -337,46 +410,39 @@ void MainWindow::BuildBars()
     // Tool bar: "送信" with its caption, then image buttons with hints.
     QToolBar* tools = FlatToolBar(nullptr);
     tools->setObjectName(QStringLiteral("ToolBar1"));
-    QAction* send = tools->addAction(Q("送信"));
-    send->setObjectName(QStringLiteral("SendButton"));
-    send->setToolTip(Q("送信"));
-    sendButton_ = send;
-    if (auto* b = qobject_cast<QToolButton*>(tools->widgetForAction(send))) {
-        b->setFixedWidth(kSendButtonWidth);
-    }
+    const auto button = [&](const QIcon& icon, const char* hint, const char* name, int width) {
+        QAction* a = tools->addAction(icon, Q(hint));
+        a->setObjectName(QString::fromLatin1(name));
+        a->setToolTip(Q(hint));
+        if (auto* b = qobject_cast<QToolButton*>(tools->widgetForAction(a))) {
+            b->setFixedWidth(width);
+        }
+        return a;
+    };
+    sendButton_ = button({}, "送信", "SendButton", kSendButtonWidth);
+    connect(sendButton_, &QAction::triggered, sendAction_, &QAction::trigger);
     tools->addSeparator();
-    struct ToolButton {
+    connect(button(s->standardIcon(QStyle::SP_DialogResetButton), "クリア", "ClearButton", kToolButtonWidth),
+            &QAction::triggered, this, &MainWindow::RunClear);
+    const struct {
         QStyle::StandardPixmap icon;
         const char* hint;
         const char* name;
+        Opener opener;
+    } openers[] = {
+        {QStyle::SP_FileDialogDetailedView, "設定", "SettingsButton", Opener::Settings},
+        {QStyle::SP_FileDialogContentsView, "履歴", "HistoryButton", Opener::History},
+        {QStyle::SP_FileDialogInfoView, "プレビュー", "PreviewButton", Opener::Preview},
     };
-    const ToolButton buttons[] = {
-        {QStyle::SP_DialogResetButton, "クリア", "ClearButton"},
-        {QStyle::SP_FileDialogDetailedView, "設定", "SettingsButton"},
-        {QStyle::SP_FileDialogContentsView, "履歴", "HistoryButton"},
-        {QStyle::SP_FileDialogInfoView, "プレビュー", "PreviewButton"},
-    };
-    for (const ToolButton& tb : buttons) {
-        QAction* a = tools->addAction(s->standardIcon(tb.icon), Q(tb.hint));
-        a->setObjectName(QString::fromLatin1(tb.name));
-        a->setToolTip(Q(tb.hint));
+    for (const auto& o : openers) {
+        QAction* a = button(s->standardIcon(o.icon), o.hint, o.name, kToolButtonWidth);
         a->setEnabled(false);
-        if (auto* b = qobject_cast<QToolButton*>(tools->widgetForAction(a))) {
-            b->setFixedWidth(kToolButtonWidth);
-        }
-        if (QLatin1String(tb.name) == QLatin1String("SettingsButton")) {
-            a->setEnabled(true);
-            connect(a, &QAction::triggered, settingsAction_, &QAction::trigger);
-        }
+        connect(a, &QAction::triggered, this, [this, which = o.opener] { RunOpener(which); });
+        openers_[Slot(o.opener)].toolButton = a;
     }
     tools->addSeparator();
-    QAction* exit = tools->addAction(s->standardIcon(QStyle::SP_DialogCloseButton), Q("終了"));
-    exit->setObjectName(QStringLiteral("ExitButton"));
-    exit->setToolTip(Q("終了"));
-    if (auto* b = qobject_cast<QToolButton*>(tools->widgetForAction(exit))) {
-        b->setFixedWidth(kToolButtonWidth);
-    }
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    connect(button(s->standardIcon(QStyle::SP_DialogCloseButton), "終了", "ExitButton", kToolButtonWidth),
+            &QAction::triggered, this, &QWidget::close);
     toolBar_ = new Bar(QStringLiteral("ToolBarBar"), tools, kToolBarWidth, barArea_);
 
     // Sender bar.
@@ -530,35 +596,6 @@ QWidget* MainWindow::BuildSubjectTab()
     return page;
 }
 
-QWidget* MainWindow::BuildFileTab()
-{
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(2, 2, 2, 2);
-
-    attachmentGroup_ = new QGroupBox(Q("添付ファイル"));
-    attachmentGroup_->setObjectName(QStringLiteral("AttachmentGroup"));
-    auto* group = new QVBoxLayout(attachmentGroup_);
-    group->setContentsMargins(4, 2, 4, 4);
-    group->addWidget(new QLabel(Q("ファイル一覧（D&Dで追加）")));
-    attachmentList_ = new QListWidget;
-    attachmentList_->setObjectName(QStringLiteral("FIListBox1"));
-    SetImeOff(attachmentList_);
-    group->addWidget(attachmentList_, 1);
-    auto* row = new QHBoxLayout;
-    auto* clear = new QPushButton(Q("クリア"));
-    clear->setObjectName(QStringLiteral("AttachmentClear"));
-    clear->setEnabled(false);
-    animeCheck_ = new QCheckBox(Q("アニメモード"));
-    animeCheck_->setObjectName(QStringLiteral("AnimeCheck"));
-    row->addWidget(clear);
-    row->addWidget(animeCheck_, 1);
-    group->addLayout(row);
-
-    layout->addWidget(attachmentGroup_, 1);
-    return page;
-}
-
 void MainWindow::BuildContextMenus()
 {
     checkListMenu_ = new QMenu(this);
@@ -568,7 +605,15 @@ void MainWindow::BuildContextMenus()
     checkListMenu_->addSeparator();
     surveyAction_ = checkListMenu_->addAction(Q("使用端末調査"));
     insertEntryAction_ = checkListMenu_->addAction(Q("本文中に挿入"));
-    insertEntryAction_->setEnabled(false); // the insert arrives with the text commands
+    insertEntryAction_->setObjectName(QStringLiteral("InsertEntry"));
+    connect(insertEntryAction_, &QAction::triggered, this, [this] {
+        if (bookEditor_ == nullptr) {
+            return;
+        }
+        if (const std::optional<std::string> text = EntryAddressText(*bookEditor_, composer_.Highlighted())) {
+            InsertSjis(*text);
+        }
+    });
     connect(tickAllAction_, &QAction::triggered, this, [this] {
         composer_.TickAll(true);
         SyncCheckList();
@@ -661,6 +706,14 @@ std::optional<std::string> MainWindow::PromptPassword(const std::string& /*promp
     return passwordPrompt_->Ask();
 }
 
+std::optional<std::string> MainWindow::PromptLine(const std::string& caption, const std::string& prompt,
+                                                  const std::string& initial)
+{
+    LinePrompt box(DecodeSjis(caption), DecodeSjis(prompt), QLineEdit::Normal, this);
+    box.setObjectName(QStringLiteral("LinePrompt"));
+    return box.Ask(DecodeSjis(initial));
+}
+
 // ---------------------------------------------------------------- sending
 
 void MainWindow::SetMainPanelEnabled(bool enabled)
@@ -672,6 +725,7 @@ void MainWindow::SetAbortButtonVisible(bool visible)
 {
     sending_ = visible;
     statusLine_->SetAbortVisible(visible);
+    escape_->setEnabled(visible);
 }
 
 bool MainWindow::ReviewSplit(const std::string& body, const std::vector<std::string>& parts)
@@ -688,20 +742,12 @@ std::string MainWindow::SenderBoxText() const
 
 bool MainWindow::AnimeMode() const
 {
-    return animeCheck_->isChecked();
+    return attachmentPage_->AnimeMode();
 }
 
 void MainWindow::ClearMessage()
 {
-    // What this window holds of the message; the full clear command with
-    // its question comes with the text commands.
-    bodyBox_->clear();
-    addressBox_->clear();
-    subjectBox_->clear();
-    pinBox_->clear();
-    attachmentList_->clear();
-    composer_.SetAttachments({});
-    SyncAll();
+    RunClear();
 }
 
 void MainWindow::ComposerChanged()
@@ -720,7 +766,17 @@ void MainWindow::SyncTexts()
         }
     };
     show(addressBox_, composer_.Text(TextArea::DirectAddress));
+    show(subjectBox_, composer_.Text(TextArea::Subject));
+    if (subjectBarBox_->text() != subjectBox_->text()) {
+        const QSignalBlocker block(subjectBarBox_);
+        subjectBarBox_->setText(subjectBox_->text());
+    }
     show(pinBox_, composer_.Text(TextArea::Pin));
+    const ComposedText& body = composer_.Text(TextArea::Body);
+    if (body.unmappable.empty() && ComposeBody(bodyBox_->toPlainText()).bytes != body.bytes) {
+        const QSignalBlocker block(bodyBox_);
+        bodyBox_->setPlainText(ShowSjis(body.bytes));
+    }
 }
 
 // ---------------------------------------------------------------- settings pushed in
@@ -751,13 +807,13 @@ void MainWindow::ApplySettings()
 
 void MainWindow::ShowSignatureCaptions()
 {
-    // Only the captions for now; inserting a signature arrives with the
-    // text commands.
-    const auto caption = [](const char* prefix, const std::string& signature) {
-        return Q(prefix) + (signature.empty() ? Q("設定されていません。") : DecodeSjis(signature));
+    const auto show = [this](QAction* item, const char* prefix, Signature which) {
+        const std::string& signature = textCommands_.SignatureText(which);
+        item->setText(Q(prefix) + (signature.empty() ? Q("設定されていません。") : DecodeSjis(signature)));
+        item->setEnabled(textCommands_.SignatureEnabled(which));
     };
-    signatureAAction_->setText(caption("TypeA(&A) : ", settings_.SignatureA));
-    signatureBAction_->setText(caption("TypeB(&B) : ", settings_.SignatureB));
+    show(signatureAAction_, "TypeA(&A) : ", Signature::A);
+    show(signatureBAction_, "TypeB(&B) : ", Signature::B);
 }
 
 void MainWindow::SetBodyFontSize(int points)
@@ -777,9 +833,15 @@ void MainWindow::SetBodyText(const std::string& sjis)
     bodyBox_->setPlainText(ShowSjis(sjis));
 }
 
-void MainWindow::SetSettingsCommand(std::function<void()> openSettings)
+void MainWindow::SetOpener(Opener which, std::function<bool()> open)
 {
-    openSettings_ = std::move(openSettings);
+    OpenerSlot& slot = openers_[Slot(which)];
+    slot.open = std::move(open);
+    for (QAction* a : {slot.menuItem, slot.toolButton}) {
+        if (a != nullptr) {
+            a->setEnabled(static_cast<bool>(slot.open));
+        }
+    }
 }
 
 void MainWindow::SetAddToAddressBookCommand(std::function<void(const std::string&, std::int32_t)> add)
@@ -824,16 +886,10 @@ void MainWindow::RestoreBarLayout()
     barArea_->Arrange();
 }
 
-void MainWindow::SetAboutCommand(std::function<void()> showAbout)
-{
-    showAbout_ = std::move(showAbout);
-}
-
 void MainWindow::SetSending(bool sending)
 {
-    sending_ = sending;
     mainPanel_->setEnabled(!sending);
-    statusLine_->SetAbortVisible(sending);
+    SetAbortButtonVisible(sending);
 }
 
 void MainWindow::StoreLayoutInto(Settings& settings) const
@@ -964,6 +1020,7 @@ void MainWindow::SenderBoxChanged(int index)
 void MainWindow::ShowCheckListMenu(QPoint pos)
 {
     surveyAction_->setEnabled(composer_.EntryMenuItemsEnabled());
+    insertEntryAction_->setEnabled(composer_.EntryMenuItemsEnabled() && bookEditor_ != nullptr);
     checkListMenu_->popup(bookList_->viewport()->mapToGlobal(pos));
 }
 
@@ -975,6 +1032,103 @@ void MainWindow::ShowAddressMenu(QPoint pos)
 void MainWindow::TimerTick()
 {
     statusLine_->Tick(settings_.ScrollLongStatusHints, QDateTime::currentDateTime());
+}
+
+// ---------------------------------------------------------------- text commands
+
+void MainWindow::RunClear()
+{
+    if (!textCommands_.Clear()) {
+        return;
+    }
+    ApplySettings();
+    SyncTexts();
+    SyncAll();
+}
+
+void MainWindow::RunOpener(Opener which)
+{
+    // A copy: the window opened may give this window another opener.
+    const std::function<bool()> open = openers_[Slot(which)].open;
+    if (!open) {
+        return;
+    }
+    const bool ok = open();
+    if (which == Opener::Diet) {
+        statusLine_->ResetScroll();
+        if (ok) {
+            SetStatusText(Sj("ダイエット完了"));
+        }
+    }
+}
+
+QWidget* MainWindow::EditTarget() const
+{
+    // The window's own focus, which stays while its menus are open.
+    QWidget* focused = focusWidget();
+    for (QWidget* box : std::initializer_list<QWidget*>{bodyBox_, addressBox_, subjectBox_, pinBox_, subjectBarBox_}) {
+        if (focused == box) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+void MainWindow::SyncEditActions()
+{
+    QWidget* target = EditTarget();
+    for (QAction* a : editActions_) {
+        a->setEnabled(target != nullptr);
+    }
+    quotedPasteAction_->setEnabled(target == bodyBox_);
+}
+
+void MainWindow::QuotedPaste()
+{
+    const QMimeData* clip = QApplication::clipboard()->mimeData();
+    if (clip == nullptr || !clip->hasText()) {
+        return;
+    }
+    const QByteArray utf8 = clip->text().toUtf8();
+    InsertIntoBody(QString::fromStdString(QuotedLines(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())))));
+}
+
+void MainWindow::InsertIntoBody(const QString& text)
+{
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QTextCursor cursor = bodyBox_->textCursor();
+    cursor.insertText(lines);
+    bodyBox_->setTextCursor(cursor);
+}
+
+void MainWindow::InsertSjis(const std::string& sjis)
+{
+    InsertIntoBody(DecodeSjis(sjis));
+}
+
+void MainWindow::OpenBody()
+{
+    const QString chosen = AskBodyFile(this, QFileDialog::AcceptOpen);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::optional<BodyFileText> file = textCommands_.OpenBody(LocalPath(chosen));
+    if (!file) {
+        return;
+    }
+    // The whole body as one step: Undo brings back what it held.
+    bodyBox_->selectAll();
+    InsertIntoBody(file->utf8 ? QString::fromStdString(file->text) : DecodeSjis(file->text));
+    bodyBox_->moveCursor(QTextCursor::Start);
+}
+
+void MainWindow::SaveBody()
+{
+    const QString chosen = AskBodyFile(this, QFileDialog::AcceptSave);
+    if (!chosen.isEmpty()) {
+        (void)textCommands_.SaveBody(LocalPath(chosen));
+    }
 }
 
 // ---------------------------------------------------------------- view
@@ -995,9 +1149,9 @@ void MainWindow::SyncAreas()
     pinGroup_->setEnabled(areas.pin);
     pinBox_->setEnabled(areas.pin);
     SetInputColour(pinBox_, areas.pin);
-    attachmentGroup_->setEnabled(areas.attachments);
+    attachmentPage_->SetAvailable(areas.attachments, areas.animationMode);
     tabs_->setTabVisible(kTabFile, areas.attachments);
-    animeCheck_->setEnabled(areas.animationMode);
+    openAttachmentAction_->setEnabled(areas.attachments);
     noteLabel_->setVisible(areas.noteLabel);
 }
 
@@ -1056,6 +1210,7 @@ void MainWindow::SyncCheckList()
 
 void MainWindow::SyncAll()
 {
+    attachmentPage_->Sync();
     SyncMode();
     SyncTypeBox();
     SyncAreas();

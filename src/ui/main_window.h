@@ -4,12 +4,15 @@
 // user for the engine through UserInterface.
 
 #include "platform/user_interface.h"
+#include "send/attachment_commands.h"
 #include "send/message_composer.h"
 #include "send/send_workflow.h"
+#include "send/text_commands.h"
 #include "settings/settings.h"
 
 #include <QWidget>
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -21,8 +24,8 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QMenu;
+class QShortcut;
 class QPlainTextEdit;
 class QRadioButton;
 class QSplitter;
@@ -32,12 +35,17 @@ class QTimer;
 namespace kitemail {
 
 class AddressBookEditor;
+class AttachmentPage;
 class Bar;
 class BarArea;
 class CheckListBox;
 class SplitResultViewer;
 class StatusLine;
-class PasswordPrompt;
+class LinePrompt;
+
+// The other windows the main window opens, each from its menu item and,
+// where it has one, its tool button.
+enum class Opener { About, Settings, Diet, Preview, History };
 
 class MainWindow : public QWidget, public UserInterface, public SendView {
     Q_OBJECT
@@ -53,6 +61,8 @@ public:
     [[nodiscard]] YesNoCancel AskYesNoCancel(const std::string& text, const std::string& title) override;
     void Beep() override;
     [[nodiscard]] std::optional<std::string> PromptPassword(const std::string& prompt) override;
+    [[nodiscard]] std::optional<std::string> PromptLine(const std::string& caption, const std::string& prompt,
+                                                        const std::string& initial) override;
 
     // ---- SendView
     void SetMainPanelEnabled(bool enabled) override;
@@ -79,8 +89,9 @@ public:
     void SetTabHighlighting(bool on);
     // Replaces the body with code page 932 text.
     void SetBodyText(const std::string& sjis);
-    // Opens the settings dialog modally (tool bar "設定", menu "設定(&S)...").
-    void SetSettingsCommand(std::function<void()> openSettings);
+    // How a window is opened; its menu item and tool button stay greyed
+    // until it is given. open returns whether the window closed with OK.
+    void SetOpener(Opener which, std::function<bool()> open);
     // "アドレス帳に追加": a new entry from the direct address (code page
     // 932) and the type box's index, completed in the settings dialog.
     void SetAddToAddressBookCommand(std::function<void(const std::string& address, std::int32_t type)> add);
@@ -89,8 +100,6 @@ public:
     void SetAddressBookEditor(AddressBookEditor* editor);
     // "ツールバーの配置を復元": the bars back to their designed places.
     void RestoreBarLayout();
-    // Shows the about box modally.
-    void SetAboutCommand(std::function<void()> showAbout);
 
     // ---- a mail in flight: the abort button shows and the rest is locked
     void SetSending(bool sending);
@@ -114,11 +123,26 @@ private:
     void BuildBars();
     QWidget* BuildToTab();
     QWidget* BuildSubjectTab();
-    QWidget* BuildFileTab();
+    void BuildEditMenu(QMenu* edit);
     void BuildContextMenus();
     void ApplyStartupLayout();
+    // A menu item; with a command it acts, without one it waits greyed.
     QAction* AddMenuAction(QMenu* menu, const QString& text, const char* objectName,
-                           const QKeySequence& shortcut = {});
+                           std::function<void()> command = {}, const QKeySequence& shortcut = {});
+
+    // text commands
+    void RunClear();
+    void RunOpener(Opener which);
+    // The body, the address box, either subject box or the PIN box when it
+    // has the focus: what the edit commands act on.
+    [[nodiscard]] QWidget* EditTarget() const;
+    void SyncEditActions();
+    void QuotedPaste();
+    // At the caret, replacing the selection, undoable like typing.
+    void InsertIntoBody(const QString& text);
+    void InsertSjis(const std::string& sjis);
+    void OpenBody();
+    void SaveBody();
 
     // handlers
     void BodyChanged();
@@ -145,15 +169,21 @@ private:
     Settings& settings_;
     std::filesystem::path dataDir_;
     MessageComposer composer_;
+    TextCommands textCommands_;
+    AttachmentCommands attachmentCommands_;
     std::unique_ptr<SendWorkflow> workflow_;
     SplitResultViewer* splitViewer_ = nullptr;
-    PasswordPrompt* passwordPrompt_ = nullptr;
+    LinePrompt* passwordPrompt_ = nullptr;
     bool sending_ = false;
     bool firstShowDone_ = false;
-    std::function<void()> openSettings_;
+    struct OpenerSlot {
+        QAction* menuItem = nullptr;
+        QAction* toolButton = nullptr;
+        std::function<bool()> open;
+    };
+    std::array<OpenerSlot, 5> openers_{};
     std::function<void(const std::string&, std::int32_t)> addToAddressBook_;
     AddressBookEditor* bookEditor_ = nullptr;
-    std::function<void()> showAbout_;
     std::vector<std::string> senderItems_; // code page 932, as the sender box lists them
 
     // bars
@@ -185,24 +215,22 @@ private:
     QGroupBox* pinGroup_ = nullptr;
     QLineEdit* pinBox_ = nullptr;
     QLabel* noteLabel_ = nullptr;
-    QWidget* fileTab_ = nullptr;
-    QGroupBox* attachmentGroup_ = nullptr;
-    QListWidget* attachmentList_ = nullptr;
-    QCheckBox* animeCheck_ = nullptr;
+    AttachmentPage* attachmentPage_ = nullptr;
     QCheckBox* fromCheck_ = nullptr;
     QComboBox* senderBox_ = nullptr; // on the sender bar
     QLineEdit* subjectBarBox_ = nullptr; // on the Subject bar, a copy of the tab's box
     StatusLine* statusLine_ = nullptr;
+    QShortcut* escape_ = nullptr; // presses "中止"
     QTimer* timer_ = nullptr;
 
     // menus
     QAction* sendAction_ = nullptr;
     QAction* sendButton_ = nullptr;
     QAction* openAttachmentAction_ = nullptr;
+    std::vector<QAction*> editActions_; // undo, cut, copy, paste, select all
+    QAction* quotedPasteAction_ = nullptr;
     QAction* signatureAAction_ = nullptr;
     QAction* signatureBAction_ = nullptr;
-    QAction* settingsAction_ = nullptr;
-    QAction* aboutAction_ = nullptr;
     QAction* exitAction_ = nullptr;
     QMenu* checkListMenu_ = nullptr;
     QAction* tickAllAction_ = nullptr;
