@@ -48,16 +48,32 @@ void ScriptedUserInterface::Beep()
     events.emplace_back("beep");
 }
 
+namespace {
+
+std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers, const char* what)
+{
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected " << what;
+        return std::nullopt;
+    }
+    std::optional<std::string> answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+} // namespace
+
 std::optional<std::string> ScriptedUserInterface::PromptPassword(const std::string& prompt)
 {
     events.push_back("password:" + prompt);
-    if (passwordAnswers.empty()) {
-        ADD_FAILURE() << "unexpected password prompt";
-        return std::nullopt;
-    }
-    std::optional<std::string> answer = passwordAnswers.front();
-    passwordAnswers.pop_front();
-    return answer;
+    return Next(passwordAnswers, "password prompt");
+}
+
+std::optional<std::string> ScriptedUserInterface::PromptLine(const std::string& /*caption*/,
+                                                             const std::string& prompt, const std::string& initial)
+{
+    events.push_back("line:" + prompt + "|" + initial);
+    return Next(lineAnswers, "input box");
 }
 
 void ScriptedUserInterface::Clear()

@@ -19,7 +19,8 @@ public:
     };
 
     // Everything shown, in order: "status:<text>", "message:<text>",
-    // "beep", "confirm:<text>", "ask:<text>", "password:<prompt>".
+    // "beep", "confirm:<text>", "ask:<text>", "password:<prompt>",
+    // "line:<prompt>|<initial>".
     std::vector<std::string> events;
     std::vector<std::string> statusTexts;
     std::vector<std::string> messages;
@@ -31,6 +32,7 @@ public:
     std::deque<bool> confirmAnswers;
     std::deque<YesNoCancel> yesNoCancelAnswers;
     std::deque<std::optional<std::string>> passwordAnswers;
+    std::deque<std::optional<std::string>> lineAnswers;
 
     void SetStatusText(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
@@ -38,6 +40,8 @@ public:
     [[nodiscard]] YesNoCancel AskYesNoCancel(const std::string& text, const std::string& title) override;
     void Beep() override;
     [[nodiscard]] std::optional<std::string> PromptPassword(const std::string& prompt) override;
+    [[nodiscard]] std::optional<std::string> PromptLine(const std::string& caption, const std::string& prompt,
+                                                        const std::string& initial) override;
 
     void Clear();
 };

@@ -1,0 +1,294 @@
+// The main window's commands without widgets: the texts they put into the
+// body, the full clear, body files, and the attachment list's rules.
+
+#include "file_bytes.h"
+#include "platform/date_text.h"
+#include "platform/text_codec.h"
+#include "scripted_ui.h"
+#include "send/attachment_commands.h"
+#include "send/message_composer.h"
+#include "send/text_commands.h"
+#include "settings/address_book.h"
+#include "settings/settings.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kitemail {
+namespace {
+
+using test::ReadBytes;
+
+class CommandsTest : public ::testing::Test {
+protected:
+    Settings settings;
+    test::ScriptedUserInterface ui;
+    MessageComposer composer{settings, ui};
+    TextCommands text{settings, composer, ui};
+    AttachmentCommands attachments{settings, composer, ui};
+    test::TempDir dir;
+
+    ComposedText Path(const std::filesystem::path& p) const { return {p.native(), {}}; }
+};
+
+// ------------------------------------------------------------ texts for the body
+
+TEST(BodyTexts, QuotedPasteAndFileLinesSplitAtEveryKindOfBreak)
+{
+    struct Row {
+        const char* name;
+        std::string in;
+        std::string quoted;
+        std::string body;
+    };
+    const Row rows[] = {
+        {"three lines, one empty", "a\r\n\r\nb", "> a\r\n> \r\n> b\r\n", "a\r\n\r\nb"},
+        {"lone CR and lone LF", "a\rb\nc", "> a\r\n> b\r\n> c\r\n", "a\r\nb\r\nc"},
+        {"a final break starts no line", "a\n", "> a\r\n", "a"},
+        {"two final breaks keep one empty line", "a\r\n\r\n", "> a\r\n> \r\n", "a\r\n"},
+        {"a break alone", "\r\n", "> \r\n", ""},
+        {"nothing", "", "", ""},
+        // 0x5C as a trail byte is no break, nor anything else to split at.
+        {"Shift_JIS", Sj("表\nソ"), Sj("> 表\r\n> ソ\r\n"), Sj("表\r\nソ")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(QuotedLines(row.in), row.quoted);
+        EXPECT_EQ(BodyLines(row.in), row.body);
+    }
+}
+
+TEST(BodyTexts, DateInTheLocalesFormatsWithoutTheTimeAtMidnight)
+{
+    const LocalTime evening{2026, 6, 5, 18, 42, 13};
+    const LocalTime midnight{2026, 6, 5, 0, 0, 0};
+    const LocalTime oneSecondLater{2026, 6, 5, 0, 0, 1};
+    const struct {
+        const char* locale;
+        LocalTime at;
+        const char* text; // UTF-8
+    } rows[] = {
+        {"ja_JP", evening, "2026/06/05 18時42分13秒"}, {"ja_JP", midnight, "2026/06/05"},
+        {"ja_JP", oneSecondLater, "2026/06/05 0時00分01秒"}, {"en_US", evening, "6/5/26 6:42:13 PM"},
+        {"de_DE", midnight, "05.06.26"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.locale);
+        EXPECT_EQ(DateInsertText(row.at, QLocale(QString::fromLatin1(row.locale))), QString::fromUtf8(row.text));
+    }
+}
+
+TEST_F(CommandsTest, SignaturesTelephoneLinkAndAnEntrysAddress)
+{
+    settings.SignatureA = "Taro";
+    settings.SignatureText = Sj("署名\r\n");
+    const std::tuple<Signature, bool, std::string> signatures[] = {
+        {Signature::A, true, "Taro"}, {Signature::B, false, ""}, {Signature::Automatic, true, Sj("署名\r\n")}};
+    for (const auto& [which, enabled, inserted] : signatures) {
+        EXPECT_EQ(text.SignatureEnabled(which), enabled);
+        EXPECT_EQ(text.SignatureText(which), inserted);
+    }
+
+    // The number exactly as typed: no check, blanks and hyphens kept.
+    ui.lineAnswers = {"090-12 34", std::nullopt};
+    EXPECT_EQ(text.AskTelephoneLink(), std::optional<std::string>("tel:090-12 34"));
+    EXPECT_EQ(text.AskTelephoneLink(), std::nullopt);
+    EXPECT_EQ(ui.events.front(), Sj("line:電話番号を入力して下さい。|090"));
+
+    settings.AddressBook = {Sj("太郎,taro@example.jp,,3,-1"), Sj("花子,hanako@example.jp,,6,-1")};
+    AddressBookEditor editor(settings, ui);
+    EXPECT_EQ(EntryAddressText(editor, 1), Sj("hanako@example.jp <花子>"));
+    EXPECT_EQ(editor.SelectedIndex(), 1); // the editor shows the entry too
+    EXPECT_EQ(EntryAddressText(editor, 2), std::nullopt);
+}
+
+// ------------------------------------------------------------ clear
+
+TEST_F(CommandsTest, ClearAsksThenEmptiesEverythingButLeavesTheTypeToTheNextChange)
+{
+    settings.AddressBook = {"a,a@x,,3,-1", "b,b@x,,6,-1"};
+    settings.SenderList = {"first@x", "second@x"};
+    settings.SenderAddress = "second@x";
+    settings.DefaultType = 3;
+    settings.AutoInsertSignature = true;
+    settings.SignatureText = Sj("署名");
+    const std::filesystem::path file = dir.Write("a.bin", "12345");
+    const auto fill = [&] {
+        composer.SetBody({"body", {}});
+        composer.SetSubject({"subject", {}});
+        composer.SetPin({"1234", {}});
+        composer.SetDirectAddress({"to@x", {}});
+        composer.SetAttachments({file.native()});
+        composer.SetCheckListLines(settings.AddressBook);
+        composer.SetTick(1, true);
+        composer.FromCheckClicked(true);
+        composer.TypeBoxChanged(0);
+        ui.Clear();
+    };
+
+    fill();
+    const CountDisplay before = composer.Display();
+    ui.confirmAnswers = {false};
+    EXPECT_FALSE(text.Clear());
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"beep", Sj("confirm:クリアしますか？")}));
+    EXPECT_EQ(composer.Text(TextArea::Body).bytes, "body");
+    EXPECT_EQ(composer.Attachments().size(), 1u);
+    EXPECT_TRUE(composer.CheckList()[1].ticked);
+    EXPECT_EQ(composer.Display(), before);
+
+    ui.Clear();
+    ui.confirmAnswers = {true};
+    EXPECT_TRUE(text.Clear());
+    EXPECT_EQ(ui.statusTexts.front(), "");
+    EXPECT_EQ(composer.Text(TextArea::Body).bytes, Sj("署名"));
+    for (const TextArea area : {TextArea::Subject, TextArea::Pin, TextArea::DirectAddress}) {
+        EXPECT_EQ(composer.Text(area), ComposedText{});
+    }
+    EXPECT_TRUE(composer.Attachments().empty());
+    EXPECT_EQ(composer.CheckList(), (std::vector<CheckListEntry>{{"a,a@x,,3,-1", false}, {"b,b@x,,6,-1", false}}));
+    EXPECT_FALSE(composer.FromChecked());
+    EXPECT_EQ(settings.SenderAddress, "first@x");
+    EXPECT_EQ(composer.TypeBoxIndex(), 3);
+    EXPECT_EQ(composer.TypeState().CurrentTerminalType, 0); // shown, not applied
+    // Type 0: F, the first sender, the signature with its shifts, and 2
+    // for a body that ends double-byte.
+    EXPECT_EQ(composer.Display().count, 55 + 7 + 4 + 6 + 2);
+
+    // Without the question and the signature.
+    settings.ConfirmClear = false;
+    settings.AutoInsertSignature = false;
+    fill();
+    EXPECT_TRUE(text.Clear());
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_EQ(composer.Text(TextArea::Body), ComposedText{});
+}
+
+// ------------------------------------------------------------ body files
+
+TEST_F(CommandsTest, BodyFilesAreShiftJisOrOnAnswerUtf8AndNothingIsLostWhenTheyFail)
+{
+    struct Row {
+        const char* name;
+        std::string bytes; // nothing: no file at all
+        std::optional<bool> answer;
+        std::optional<std::string> text;
+        bool utf8;
+        const char* told; // UTF-8, a part of the question or message
+    };
+    const std::string folder = "<folder>";
+    const Row rows[] = {
+        {"Shift_JIS, LF breaks", Sj("あ\nい\n"), {}, Sj("あ\r\nい"), false, ""},
+        {"ASCII is both: no question", "a\r\nb\r\n", {}, "a\r\nb", false, ""},
+        {"UTF-8, answered Yes", "あ😀\n", true, "あ😀", true, "U+1F600"},
+        {"UTF-8, answered No", "あい\n", false, {}, false, "UTF-8として読み込みますか"},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" "abc", true, "abc", true, "UTF-8"},
+        {"neither", "\x82\xFF", {}, {}, false, "Shift_JISのテキストでもUTF-8のテキストでもない"},
+        {"a folder", folder, {}, {}, false, "通常のファイルではありません"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ui.Clear();
+        std::filesystem::path path = dir.path() / "dir";
+        if (row.bytes != folder) {
+            path = dir.Write("body.txt", row.bytes);
+        } else {
+            std::filesystem::create_directories(path);
+        }
+        if (row.answer) {
+            ui.confirmAnswers = {*row.answer};
+        }
+        const std::optional<BodyFileText> read = text.OpenBody(path);
+        ASSERT_EQ(read.has_value(), row.text.has_value());
+        if (read) {
+            EXPECT_EQ(read->text, *row.text);
+            EXPECT_EQ(read->utf8, row.utf8);
+        }
+        const std::string told = ui.questions.empty() ? (ui.messages.empty() ? "" : ui.messages.front())
+                                                      : ui.questions.front().text;
+        EXPECT_NE(told.find(Sj(row.told)), std::string::npos) << SjisToUtf8(told);
+        EXPECT_EQ(told.empty(), *row.told == '\0');
+    }
+
+    // Saved with CR LF after every line; read back the same.
+    const std::filesystem::path saved = dir.path() / "saved.txt";
+    composer.SetBody({Sj("一\r\n\r\n二"), {}});
+    EXPECT_TRUE(text.SaveBody(saved));
+    EXPECT_EQ(ReadBytes(saved), Sj("一\r\n\r\n二\r\n"));
+    EXPECT_EQ(text.OpenBody(saved)->text, Sj("一\r\n\r\n二"));
+    // A character the file cannot hold, or a folder that is not there:
+    // told why, the file as it was.
+    ui.Clear();
+    composer.SetBody({Sj("a") + std::string(kUnmappablePlaceholder), {U'😀'}});
+    EXPECT_FALSE(text.SaveBody(saved));
+    EXPECT_FALSE(text.SaveBody(dir.path() / "none" / "x.txt"));
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_NE(ui.messages[0].find("U+1F600"), std::string::npos);
+    EXPECT_NE(ui.messages[1].find(Sj(" に書き込めません")), std::string::npos);
+    EXPECT_EQ(ReadBytes(saved), Sj("一\r\n\r\n二\r\n"));
+}
+
+// ------------------------------------------------------------ attachments
+
+TEST_F(CommandsTest, AttachmentListRefusesDuplicatesAndWhatIsNoReadableFile)
+{
+    const std::filesystem::path a = dir.Write("a.bin", "aaaa");
+    const std::filesystem::path c = dir.Write("c.bin", "cc");
+    const std::filesystem::path missing = dir.path() / "b.bin";
+    const std::filesystem::path pipe = dir.path() / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const auto list = [&] {
+        std::vector<std::string> names;
+        for (const std::string& p : composer.Attachments()) {
+            names.push_back(FileNamePart(p));
+        }
+        return names;
+    };
+    const std::string refused = Sj("重複しているか、ファイルが存在しません。");
+
+    // Type 0 counts each attachment's size, path and 20 bytes.
+    ASSERT_TRUE(composer.Recount());
+    const std::int32_t empty = composer.Display().count;
+    attachments.AddDropped({Path(a), Path(missing), Path(c)});
+    EXPECT_EQ(list(), (std::vector<std::string>{"a.bin", "c.bin"}));
+    EXPECT_EQ(ui.messages, std::vector<std::string>{refused});
+    EXPECT_EQ(ui.statusTexts, std::vector<std::string>{Sj("添付ファイル選択エラー")});
+    EXPECT_EQ(composer.Display().count,
+              empty + static_cast<std::int32_t>(4 + a.native().size() + 20 + 2 + c.native().size() + 20));
+
+    // Listed already (in this drop too), a folder, a pipe, a name the code page cannot hold.
+    ui.Clear();
+    const std::filesystem::path d = dir.Write("d.bin", "d");
+    attachments.AddDropped({Path(a), Path(d), Path(d), Path(dir.path()), Path(pipe),
+                            {dir.path().native() + "/" + std::string(kUnmappablePlaceholder), {U'😀'}}});
+    EXPECT_EQ(list(), (std::vector<std::string>{"a.bin", "c.bin", "d.bin"}));
+    ASSERT_EQ(ui.messages.size(), 5u);
+    EXPECT_EQ(ui.messages[3], refused);
+    EXPECT_NE(ui.messages[4].find("U+1F600"), std::string::npos);
+
+    // The dialog lists a file twice.
+    attachments.AddChosen({Path(a)});
+    EXPECT_EQ(list(), (std::vector<std::string>{"a.bin", "c.bin", "d.bin", "a.bin"}));
+    attachments.Remove(1);
+    attachments.Remove(9);
+    EXPECT_EQ(list(), (std::vector<std::string>{"a.bin", "d.bin", "a.bin"}));
+
+    ui.Clear();
+    ui.confirmAnswers = {false, true};
+    EXPECT_FALSE(attachments.ClearAsked());
+    EXPECT_EQ(list().size(), 3u);
+    EXPECT_TRUE(attachments.ClearAsked());
+    EXPECT_TRUE(list().empty());
+    EXPECT_EQ(ui.questions.back().text, Sj("添付ファイルクリアしますか？"));
+    EXPECT_EQ(ui.beeps, 2);
+    EXPECT_EQ(composer.Display().count, empty);
+}
+
+} // namespace
+} // namespace kitemail
