@@ -7,6 +7,11 @@
 #include <QApplication>
 #include <QAbstractButton>
 #include <QAction>
+#include <QDropEvent>
+#include <QListWidget>
+#include <QMimeData>
+#include <QTabWidget>
+#include <QUrl>
 #include <QInputMethodEvent>
 #include <QMessageBox>
 #include <QTest>
@@ -113,6 +118,53 @@ MainWindow& Program::Main()
     return *windows_->mainWindow;
 }
 
+void Answer(QWidget* modal, Boxes& boxes)
+{
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (box == nullptr) {
+        ADD_FAILURE() << "unexpected window " << modal->objectName().toStdString();
+        modal->close();
+        return;
+    }
+    boxes.texts << box->text();
+    const bool question = std::ranges::any_of(box->buttons(), [box](QAbstractButton* b) {
+        return box->buttonRole(b) == QMessageBox::YesRole;
+    });
+    if (!question) {
+        box->close();
+        return;
+    }
+    EXPECT_FALSE(boxes.answers.empty()) << "unanswered " << box->text().toStdString();
+    const bool yes = !boxes.answers.empty() && boxes.answers.front();
+    if (!boxes.answers.empty()) {
+        boxes.answers.pop_front();
+    }
+    for (QAbstractButton* button : box->buttons()) {
+        if (box->buttonRole(button) == (yes ? QMessageBox::YesRole : QMessageBox::NoRole)) {
+            button->click();
+            return;
+        }
+    }
+}
+
+void DropFiles(Program& program, const std::vector<std::filesystem::path>& paths)
+{
+    QList<QUrl> urls;
+    for (const std::filesystem::path& p : paths) {
+        urls << QUrl::fromLocalFile(QString::fromStdString(p.native()));
+    }
+    QMimeData data;
+    data.setUrls(urls);
+    // Only a list in view takes a drop, and only after it took the drag.
+    program.Find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+    QWidget* list = program.Find<QListWidget>("FIListBox1")->viewport();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &drop);
+}
+
 void InSettingsDialog(Program& program, const std::function<void()>& walk, Boxes* boxes,
                       const std::function<void()>& open)
 {
@@ -127,31 +179,12 @@ void InSettingsDialog(Program& program, const std::function<void()>& walk, Boxes
             }
             return;
         }
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (box == nullptr || boxes == nullptr) {
-            ADD_FAILURE() << "unexpected box " << (box ? box->text().toStdString() : modal->objectName().toStdString());
+        if (boxes == nullptr) {
+            ADD_FAILURE() << "unexpected box " << modal->objectName().toStdString();
             modal->close();
             return;
         }
-        boxes->texts << box->text();
-        const bool question = std::ranges::any_of(box->buttons(), [box](QAbstractButton* b) {
-            return box->buttonRole(b) == QMessageBox::YesRole;
-        });
-        if (!question) {
-            box->close();
-            return;
-        }
-        EXPECT_FALSE(boxes->answers.empty()) << "unanswered " << box->text().toStdString();
-        const bool yes = !boxes->answers.empty() && boxes->answers.front();
-        if (!boxes->answers.empty()) {
-            boxes->answers.pop_front();
-        }
-        for (QAbstractButton* button : box->buttons()) {
-            if (box->buttonRole(button) == (yes ? QMessageBox::YesRole : QMessageBox::NoRole)) {
-                button->click();
-                return;
-            }
-        }
+        Answer(modal, *boxes);
     });
     if (open) {
         open();

@@ -105,6 +105,14 @@ struct Boxes {
     std::deque<bool> answers;
 };
 
+// Logs a message box's text in boxes and closes it, a question with the
+// next answer; any other window fails the test.
+void Answer(QWidget* modal, Boxes& boxes);
+
+// Drops files on the attachment list as the file manager does, the
+// "File :" page brought to view first.
+void DropFiles(Program& program, const std::vector<std::filesystem::path>& paths);
+
 // Opens the settings dialog (by "設定(&S)..." unless open is given), runs
 // walk inside it, and closes it by its close box unless walk closed it.
 // Message boxes on the way are logged in boxes and answered from it.

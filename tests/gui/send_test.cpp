@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QJsonArray>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -27,6 +28,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 namespace kitemail::test {
 namespace {
@@ -63,42 +66,85 @@ TEST_F(WindowSendTest, CtrlGSendsFromTheBody)
     EXPECT_FALSE(program.Main().Workflow().Busy());
 }
 
-TEST_F(WindowSendTest, AbortButtonStopsAMailInFlight)
+TEST_F(WindowSendTest, AbortButtonOrEscStopsAMailInFlight)
 {
-    // The server takes the message and then says nothing: the mail stays in flight.
-    ScriptedPeer peer({"S: 220 hi", "C: HELO*", "S: 250 ok", "C: MAIL FROM:<me@example.jp>", "S: 250 ok",
-                       "C: RCPT TO:<you@example.jp>", "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "SLEEP 800"});
-    StartWith(peer.Port());
-    Commit(program.Find<QPlainTextEdit>("Memo1"), QStringLiteral("body"));
+    const std::pair<const char*, std::function<void(QPushButton*)>> presses[] = {
+        {"click", [](QPushButton* abort) { abort->click(); }},
+        {"Esc", [this](QPushButton*) { QTest::keyClick(&program.Main(), Qt::Key_Escape); }},
+    };
+    for (const auto& [how, press] : presses) {
+        SCOPED_TRACE(how);
+        // The server takes the message and then says nothing: the mail stays in flight.
+        ScriptedPeer peer({"S: 220 hi", "C: HELO*", "S: 250 ok", "C: MAIL FROM:<me@example.jp>", "S: 250 ok",
+                           "C: RCPT TO:<you@example.jp>", "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "SLEEP 800"});
+        StartWith(peer.Port());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
+        Commit(program.Find<QPlainTextEdit>("Memo1"), QStringLiteral("body"));
 
-    QString messageSeen;
-    bool panelLockedWhileSending = false;
-    QTimer clicker;
-    clicker.setInterval(10);
-    QObject::connect(&clicker, &QTimer::timeout, [&] {
-        auto* abort = program.Find<QPushButton>("AbortButton");
-        if (!abort->isHidden() && QApplication::activeModalWidget() == nullptr) {
-            // Once: until the cancelled mail has ended the button stays, over an enabled panel.
-            clicker.stop();
-            panelLockedWhileSending = !program.Find<QWidget>("MainPanel")->isEnabled();
-            abort->click();
-        }
-    });
-    clicker.start();
-    ModalWatcher watcher([&](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            messageSeen = box->text();
-        }
-        modal->close();
-    });
-    program.Find<QAction>("Send1")->trigger();
-    clicker.stop();
-    EXPECT_TRUE(panelLockedWhileSending);
-    EXPECT_EQ(messageSeen, QStringLiteral("処理を中止しました。"));
-    EXPECT_EQ(Status(), QStringLiteral("送信中止：ユーザーにより、処理を中断しました。"));
-    EXPECT_TRUE(program.Find<QWidget>("MainPanel")->isEnabled());
-    EXPECT_TRUE(program.Find<QPushButton>("AbortButton")->isHidden());
-    EXPECT_TRUE(program.Close()); // nothing in flight any more
+        QString messageSeen;
+        bool panelLockedWhileSending = false;
+        QTimer presser;
+        presser.setInterval(10);
+        QObject::connect(&presser, &QTimer::timeout, [&] {
+            auto* abort = program.Find<QPushButton>("AbortButton");
+            if (!abort->isHidden() && QApplication::activeModalWidget() == nullptr) {
+                // Once: until the cancelled mail has ended the button stays, over an enabled panel.
+                presser.stop();
+                panelLockedWhileSending = !program.Find<QWidget>("MainPanel")->isEnabled();
+                press(abort);
+            }
+        });
+        presser.start();
+        ModalWatcher watcher([&](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                messageSeen = box->text();
+            }
+            modal->close();
+        });
+        program.Find<QAction>("Send1")->trigger();
+        presser.stop();
+        EXPECT_TRUE(panelLockedWhileSending);
+        EXPECT_EQ(messageSeen, QStringLiteral("処理を中止しました。"));
+        EXPECT_EQ(Status(), QStringLiteral("送信中止：ユーザーにより、処理を中断しました。"));
+        EXPECT_TRUE(program.Find<QWidget>("MainPanel")->isEnabled());
+        EXPECT_TRUE(program.Find<QPushButton>("AbortButton")->isHidden());
+        EXPECT_TRUE(program.Close()); // nothing in flight any more
+    }
+}
+
+// Files dropped on the list go out with the mail; the clear after sending
+// is the whole clear, with its question.
+TEST_F(WindowSendTest, DroppedFilesAreSentAndTheClearAfterSendingIsTheFullOne)
+{
+    program.WriteIni("[Configuration]\nServer=127.0.0.1\nPort=" + std::to_string(sink_->Port())
+                     + "\n1=0\n20=1\n[MyAddress]\nHow=1\n0=me@example.jp\n");
+    program.Start();
+    Commit(program.Find<QLineEdit>("Edit1"), QStringLiteral("you@example.jp"));
+    Commit(program.Find<QLineEdit>("Edit2"), QStringLiteral("件名"));
+    Commit(program.Find<QPlainTextEdit>("Memo1"), QStringLiteral("本文"));
+    const std::filesystem::path file = program.Dir() / "photo.jpg";
+    std::ofstream(file, std::ios::binary) << std::string("\xFF\xD8 picture \x00 bytes", 18);
+    DropFiles(program, {file});
+    ASSERT_EQ(program.Find<QListWidget>("FIListBox1")->count(), 1);
+
+    Boxes boxes{{}, {true}};
+    const int before = Stored();
+    {
+        ModalWatcher watcher([&](QWidget* modal) { Answer(modal, boxes); });
+        program.Find<QAction>("Send1")->trigger();
+    }
+    ASSERT_EQ(sink_->WaitForMessages(before + 1, std::chrono::seconds(5)), before + 1);
+    const QJsonArray parts = ParseStoredMail(sink_->MessagePath(before + 1))["parts"].toArray();
+    ASSERT_EQ(parts.size(), 1);
+    EXPECT_EQ(parts[0].toObject()["filename"].toString(), QStringLiteral("photo.jpg"));
+    EXPECT_EQ(DecodedBytes(parts[0].toObject(), "payload_b64"), std::string("\xFF\xD8 picture \x00 bytes", 18));
+
+    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("クリアしますか？")});
+    EXPECT_EQ(program.Find<QListWidget>("FIListBox1")->count(), 0);
+    for (const char* box : {"Edit1", "Edit2"}) {
+        EXPECT_TRUE(program.Find<QLineEdit>(box)->text().isEmpty()) << box;
+    }
+    EXPECT_TRUE(program.Find<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
 }
 
 TEST_F(WindowSendTest, SplitViewerShowsThePartsAndCancelSendsNothing)
