@@ -1163,6 +1163,7 @@ void MainWindow::SyncMode()
         const QSignalBlocker b2(directModeButton_);
         directModeButton_->setChecked(direct);
         bookModeButton_->setChecked(!direct);
+        fromCheck_->setChecked(composer_.FromChecked());
     }
     SetInputColour(addressBox_, direct);
     SetInputColour(typeBox_, direct);
