@@ -75,17 +75,23 @@ protected:
 };
 
 // Every menu item and tool button, its caption, and whether it acts at start
-// (with the signatures empty; the text tools' windows have not come yet).
+// (with the signatures empty; the text tools' windows have not come yet; -1:
+// it follows the focus).
 TEST_F(CommandsWindowTest, MenuCaptionsAndWhatActsAtStart)
 {
     program.Start();
-    const std::tuple<const char*, const char*, bool> rows[] = {
+    const std::tuple<const char*, const char*, int> rows[] = {
         {"Send1", "メッセージを送信(&G)", true},
+        {"Undo1", "元に戻す(&U)", -1},
+        {"Cut1", "切り取り(&T)", -1},
+        {"Copy1", "コピー(&C)", -1},
+        {"Paste1", "貼り付け(&P)", -1},
+        {"SelectAll1", "すべて選択(&L)", -1},
         {"OpenBody", "本文を開く(&O)...", true},
         {"SaveBody", "本文を保存(&S)...", true},
         {"OpenAttachment", "添付ファイルを開く(&A)...", true},
         {"Exit1", "終了(&X)", true},
-        {"QuotedPaste1", "引用符つき貼り付け(&Q)", false}, // the body has no focus
+        {"QuotedPaste1", "引用符つき貼り付け(&Q)", -1},
         {"Clear1", "クリア(&E)", true},
         {"SignatureA", "TypeA(&A) : 設定されていません。", false},
         {"SignatureB", "TypeB(&B) : 設定されていません。", false},
@@ -108,13 +114,9 @@ TEST_F(CommandsWindowTest, MenuCaptionsAndWhatActsAtStart)
         const QAction* action = program.Find<QAction>(name);
         ASSERT_NE(action, nullptr);
         EXPECT_EQ(action->text(), QString::fromUtf8(caption)) << name;
-        EXPECT_EQ(action->isEnabled(), acts) << name;
-    }
-    const std::pair<const char*, const char*> edit[] = {
-        {"Undo1", "元に戻す(&U)"}, {"Cut1", "切り取り(&T)"}, {"Copy1", "コピー(&C)"},
-        {"Paste1", "貼り付け(&P)"}, {"SelectAll1", "すべて選択(&L)"}};
-    for (const auto& [name, caption] : edit) {
-        EXPECT_EQ(program.Find<QAction>(name)->text(), QString::fromUtf8(caption));
+        if (acts >= 0) {
+            EXPECT_EQ(action->isEnabled(), acts == 1) << name;
+        }
     }
     // The open command follows the type's attachments.
     program.Find<QComboBox>("ComboBox1")->setCurrentIndex(3);
