@@ -336,7 +336,7 @@ void MainWindow::BuildMenus()
     openAttachmentAction_ =
         AddMenuAction(file, Q("添付ファイルを開く(&A)..."), "OpenAttachment", [this] { attachmentPage_->ChooseFiles(); });
     file->addSeparator();
-    exitAction_ = AddMenuAction(file, Q("終了(&X)"), "Exit1", [this] { close(); });
+    AddMenuAction(file, Q("終了(&X)"), "Exit1", [this] { close(); });
 
     QMenu* edit = menuBar->addMenu(Q("編集(&E)"));
     BuildEditMenu(edit);
@@ -349,6 +349,7 @@ void MainWindow::BuildMenus()
     signatureAAction_ = signatureItem("TypeA(&A) : 設定されていません。", "SignatureA", Signature::A);
     signatureBAction_ = signatureItem("TypeB(&B) : 設定されていません。", "SignatureB", Signature::B);
     signatureItem("自動挿入用(&C)", "SignatureAuto", Signature::Automatic);
+    ShowSignatureCaptions();
     AddMenuAction(insert, Q("日時(&D)"), "InsertDate", [this] { InsertIntoBody(DateInsertText(LocalNow())); });
     AddMenuAction(insert, Q("電話番号リンク(&T)..."), "InsertTel", [this] {
         if (const std::optional<std::string> link = textCommands_.AskTelephoneLink()) {

@@ -231,7 +231,6 @@ private:
     QAction* quotedPasteAction_ = nullptr;
     QAction* signatureAAction_ = nullptr;
     QAction* signatureBAction_ = nullptr;
-    QAction* exitAction_ = nullptr;
     QMenu* checkListMenu_ = nullptr;
     QAction* tickAllAction_ = nullptr;
     QAction* untickAllAction_ = nullptr;
