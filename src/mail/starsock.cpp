@@ -5,14 +5,21 @@
 #include "platform/text_codec.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QObject>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslError>
 #include <QSslSocket>
 #include <QTimer>
 
 #include <arpa/inet.h>
 
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace kitemail {
@@ -56,6 +63,51 @@ std::uint16_t WsaErrorOf(QAbstractSocket::SocketError error, const QString& text
     }
 }
 
+TlsProblem ProblemOf(QSslError::SslError error)
+{
+    using E = QSslError;
+    switch (error) {
+    case E::CertificateExpired: return TlsProblem::Expired;
+    case E::CertificateNotYetValid: return TlsProblem::NotYetValid;
+    case E::HostNameMismatch: return TlsProblem::NameMismatch;
+    case E::UnableToGetIssuerCertificate:
+    case E::UnableToGetLocalIssuerCertificate:
+    case E::UnableToVerifyFirstCertificate:
+    case E::SelfSignedCertificate:
+    case E::SelfSignedCertificateInChain:
+    case E::CertificateUntrusted: return TlsProblem::UnknownIssuer;
+    default: return TlsProblem::Other;
+    }
+}
+
+std::string Fingerprint(const QSslCertificate& certificate)
+{
+    if (certificate.isNull()) {
+        return {};
+    }
+    return FingerprintText(certificate.digest(QCryptographicHash::Sha256).toStdString());
+}
+
+// The system's trust store and the certificates of caFile; nullopt when
+// caFile holds none (a wrong path must not pass for "no extra trust").
+std::optional<QList<QSslCertificate>> TrustedCertificates(const TlsOptions& tls)
+{
+    QList<QSslCertificate> trusted = QSslConfiguration::systemCaCertificates();
+    if (tls.caFile.empty()) {
+        return trusted;
+    }
+    QFile file(DecodeSjis(tls.caFile));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QList<QSslCertificate> extra = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+    if (extra.isEmpty()) {
+        return std::nullopt;
+    }
+    trusted += extra;
+    return trusted;
+}
+
 // On a QSslSocket used as plain TCP: encryption, from the connect or started
 // in the middle of a dialogue, is a call on the same object away.
 class QtStarSocket final : public TStarSocket {
@@ -83,24 +135,28 @@ public:
 
     void ConnectTo(std::string_view host, std::uint16_t port, std::chrono::milliseconds deadline) override
     {
-        Drop();
-        attempting_ = true;
-        port_ = port;
-        if (deadline.count() > 0) {
-            deadline_.start(deadline);
-        }
-        const QString name = DecodeSjis(host);
-        if (IsAddressLiteral(host)) {
-            addresses_ = {QHostAddress(name)};
-            address_ = addresses_.front().toString().toStdString();
-            // Started from the loop, so that even an at once refused connect
-            // reaches the hooks later, as every other outcome does.
-            PostCall(context_.get(), Guarded([this] { TryNextAddress(); }));
+        Start(host, port, deadline, std::nullopt);
+    }
+
+    void ConnectEncryptedTo(std::string_view host, std::uint16_t port, std::chrono::milliseconds deadline,
+                            const TlsOptions& tls) override
+    {
+        Start(host, port, deadline, tls);
+    }
+
+    void StartTls(const TlsOptions& tls) override
+    {
+        if (socket_ == nullptr || !connected_ || handshaking_ || socket_->isEncrypted()) {
             return;
         }
-        lookup_ = new QObject(context_.get());
-        lookupId_ = QHostInfo::lookupHost(name, lookup_, Guarded([this](const QHostInfo& info) { Found(info); }));
+        if (socket_->bytesAvailable() > 0) {
+            TlsFail({{}, {}, "the server sent more after agreeing to start TLS"});
+            return;
+        }
+        BeginTls(tls);
     }
+
+    [[nodiscard]] bool Encrypted() const override { return socket_ != nullptr && socket_->isEncrypted(); }
 
     void SendData(std::string_view bytes) override
     {
@@ -138,6 +194,30 @@ public:
     [[nodiscard]] std::string AddressText() const override { return address_; }
 
 private:
+    void Start(std::string_view host, std::uint16_t port, std::chrono::milliseconds deadline,
+               std::optional<TlsOptions> tls)
+    {
+        Drop();
+        attempting_ = true;
+        port_ = port;
+        connectTls_ = std::move(tls);
+        if (deadline.count() > 0) {
+            deadline_.start(deadline);
+        }
+        const QString name = DecodeSjis(host);
+        host_ = name;
+        if (IsAddressLiteral(host)) {
+            addresses_ = {QHostAddress(name)};
+            address_ = addresses_.front().toString().toStdString();
+            // Started from the loop, so that even an at once refused connect
+            // reaches the hooks later, as every other outcome does.
+            PostCall(context_.get(), Guarded([this] { TryNextAddress(); }));
+            return;
+        }
+        lookup_ = new QObject(context_.get());
+        lookupId_ = QHostInfo::lookupHost(name, lookup_, Guarded([this](const QHostInfo& info) { Found(info); }));
+    }
+
     void Found(const QHostInfo& info)
     {
         lookup_->deleteLater();
@@ -178,7 +258,10 @@ private:
         address_ = address.toString().toStdString();
         socket_ = new QSslSocket(context_.get());
         socket_->setReadBufferSize(static_cast<qint64>(kReceiveBufferBytes));
-        QObject::connect(socket_, &QAbstractSocket::connected, context_.get(), Guarded([this] { Established(); }));
+        QObject::connect(socket_, &QAbstractSocket::connected, context_.get(), Guarded([this] { TcpConnected(); }));
+        QObject::connect(socket_, &QSslSocket::encrypted, context_.get(), Guarded([this] { EncryptionDone(); }));
+        QObject::connect(socket_, &QSslSocket::sslErrors, context_.get(),
+                         Guarded([this](const QList<QSslError>& errors) { CertificateRefused(errors); }));
         QObject::connect(socket_, &QIODevice::readyRead, context_.get(), Guarded([this] { Fire(OnSocketRead); }));
         QObject::connect(socket_, &QIODevice::bytesWritten, context_.get(),
                          Guarded([this](qint64) { Fire(OnSocketWrite); }));
@@ -186,6 +269,75 @@ private:
                          Guarded([this](QAbstractSocket::SocketError e) { Failed(e); }));
         QObject::connect(socket_, &QAbstractSocket::disconnected, context_.get(), Guarded([this] { Ended(); }));
         socket_->connectToHost(address, port_);
+    }
+
+    void TcpConnected()
+    {
+        if (connectTls_) {
+            BeginTls(*connectTls_);
+        } else {
+            Established();
+        }
+    }
+
+    void BeginTls(const TlsOptions& tls)
+    {
+        if (!QSslSocket::supportsSsl()) {
+            TlsFail({{}, {}, "TLS is not available on this system"});
+            return;
+        }
+        const std::optional<QList<QSslCertificate>> trusted = TrustedCertificates(tls);
+        if (!trusted) {
+            TlsFail({{}, {}, "CAFile holds no readable certificate: " + tls.caFile});
+            return;
+        }
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setCaCertificates(*trusted);
+        configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        configuration.setProtocol(QSsl::SecureProtocols);
+        socket_->setSslConfiguration(configuration);
+        socket_->setPeerVerifyName(host_);
+        handshaking_ = true;
+        socket_->startClientEncryption();
+    }
+
+    void EncryptionDone()
+    {
+        handshaking_ = false;
+        if (!connected_) {
+            Established(); // TLS from the connect: only now does the connection stand
+            return;
+        }
+        Fire(OnSocketEncrypted);
+    }
+
+    // Every fault at once, so that the user sees all that is wrong.
+    void CertificateRefused(const QList<QSslError>& errors)
+    {
+        TlsFailure failure;
+        QSslCertificate certificate = socket_->peerCertificate();
+        for (const QSslError& e : errors) {
+            const TlsProblem problem = ProblemOf(e.error());
+            if (problem == TlsProblem::Other) {
+                failure.detail += (failure.detail.empty() ? "" : "; ") + e.errorString().toStdString();
+            }
+            if (std::find(failure.problems.begin(), failure.problems.end(), problem) == failure.problems.end()) {
+                failure.problems.push_back(problem);
+            }
+            if (certificate.isNull()) {
+                certificate = e.certificate();
+            }
+        }
+        failure.fingerprint = Fingerprint(certificate);
+        TlsFail(std::move(failure));
+    }
+
+    void TlsFail(TlsFailure failure)
+    {
+        Drop();
+        if (OnSocketTlsError) {
+            OnSocketTlsError(failure);
+        }
     }
 
     void Established()
@@ -203,6 +355,13 @@ private:
     void Failed(QAbstractSocket::SocketError error)
     {
         const std::uint16_t code = WsaErrorOf(error, socket_->errorString());
+        if (handshaking_) {
+            TlsFail({{}, Fingerprint(socket_->peerCertificate()),
+                     error == QAbstractSocket::RemoteHostClosedError
+                         ? std::string("the server closed the connection during the TLS handshake")
+                         : socket_->errorString().toStdString()});
+            return;
+        }
         if (!connected_) {
             lastConnectError_ = code;
             // Not from inside the failing socket's own signal.
@@ -287,6 +446,7 @@ private:
         DropSocket();
         attempting_ = false;
         connected_ = false;
+        handshaking_ = false;
         early_.clear();
         addresses_.clear();
         next_ = 0;
@@ -304,6 +464,9 @@ private:
     std::uint16_t lastConnectError_ = 0;
     std::string early_; // given before the connection stood
     std::string address_;
+    QString host_; // the name the server's certificate must carry
+    std::optional<TlsOptions> connectTls_; // TLS from the connect
+    bool handshaking_ = false;
     bool attempting_ = false; // between ConnectTo and the connection standing
     bool connected_ = false;
     std::uint64_t generation_ = 0;
@@ -314,6 +477,23 @@ private:
 std::unique_ptr<TStarSocket> TStarSocket::Create()
 {
     return std::make_unique<QtStarSocket>();
+}
+
+bool IsLoopbackAddress(std::string_view address)
+{
+    const std::string text(address);
+    in6_addr v6{};
+    in_addr v4{};
+    if (inet_pton(AF_INET, text.c_str(), &v4) == 1) {
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    }
+    if (inet_pton(AF_INET6, text.c_str(), &v6) != 1) {
+        return false;
+    }
+    if (IN6_IS_ADDR_LOOPBACK(&v6)) {
+        return true;
+    }
+    return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
 }
 
 bool IsAddressLiteral(std::string_view host)

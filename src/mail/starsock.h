@@ -6,11 +6,16 @@
 // queue drains, keeps at most kReceiveBufferBytes of what the server sent
 // until they are taken, and tells when the server ends the connection.
 // Failures are told by their Windows Sockets numbers, which every text the
-// user sees is keyed on. It makes no protocol decisions.
+// user sees is keyed on. It makes no protocol decisions. It encrypts the
+// connection from the first byte or when the protocol asks for it midway,
+// verifying the server's certificate and name, and never lets a failed
+// check pass.
 //
 // The mail component and the TCP client drive this interface; Create()
 // gives the one built on Qt Network, and tests drive the protocols through
 // an implementation of their own.
+
+#include "mail/tls_failure.h"
 
 #include <chrono>
 #include <cstddef>
@@ -48,11 +53,27 @@ public:
     Hook OnSocketTimeout;
     // The lookup, the connect or the connection failed; closed.
     std::function<void(std::uint16_t wsaError)> OnSocketError;
+    // StartTls finished: the connection is encrypted and the server verified.
+    Hook OnSocketEncrypted;
+    // The encryption could not be set up or the server not verified; closed.
+    std::function<void(const TlsFailure& failure)> OnSocketTlsError;
 
     // Closes any connection held and starts a new one: looks host up
     // (unless it is an address written out) and connects to port. A
     // deadline of zero or less means none.
     virtual void ConnectTo(std::string_view host, std::uint16_t port, std::chrono::milliseconds deadline) = 0;
+    // The same with TLS from the first byte: OnSocketConnect comes once the
+    // server's certificate has been verified for host (the deadline covers
+    // the handshake too).
+    virtual void ConnectEncryptedTo(std::string_view host, std::uint16_t port, std::chrono::milliseconds deadline,
+                                    const TlsOptions& tls) = 0;
+    // Starts TLS on the standing connection (after the server agreed to
+    // STARTTLS or STLS), verifying the server for the host connected to;
+    // OnSocketEncrypted or OnSocketTlsError follows. A server that has sent
+    // more after its agreement is refused: those bytes would pass for
+    // encrypted ones.
+    virtual void StartTls(const TlsOptions& tls) = 0;
+    [[nodiscard]] virtual bool Encrypted() const = 0;
     // Queues bytes; those given before the connection stands wait for it.
     virtual void SendData(std::string_view bytes) = 0;
     // Bytes queued and not yet handed to the network.
@@ -66,7 +87,7 @@ public:
     // The server's address as text, once the lookup has found one.
     [[nodiscard]] virtual std::string AddressText() const = 0;
 
-    // The socket layer on Qt Network (a QSslSocket used as plain TCP).
+    // The socket layer on Qt Network (a QSslSocket, plain until asked).
     [[nodiscard]] static std::unique_ptr<TStarSocket> Create();
 
 protected:
@@ -81,5 +102,9 @@ protected:
 // True for an IPv4 or IPv6 address written out, which is connected to
 // without a lookup.
 [[nodiscard]] bool IsAddressLiteral(std::string_view host);
+
+// True for an address of this machine's loopback interface (127.0.0.0/8,
+// ::1, or 127.x.y.z mapped into IPv6), written out.
+[[nodiscard]] bool IsLoopbackAddress(std::string_view address);
 
 } // namespace kitemail

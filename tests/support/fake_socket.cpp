@@ -6,11 +6,43 @@ void FakeSocket::ConnectTo(std::string_view h, std::uint16_t p, std::chrono::mil
 {
     CloseSocket();
     closedByClient = false;
+    tlsFromConnect = false;
     host = std::string(h);
     port = p;
     deadline = d;
     ++connects;
     attempting_ = true;
+}
+
+void FakeSocket::ConnectEncryptedTo(std::string_view h, std::uint16_t p, std::chrono::milliseconds d,
+                                    const TlsOptions& t)
+{
+    ConnectTo(h, p, d);
+    tlsFromConnect = true;
+    tls = t;
+}
+
+void FakeSocket::StartTls(const TlsOptions& t)
+{
+    written += "<TLS>";
+    tls = t;
+    tlsRequested = true;
+}
+
+void FakeSocket::CompleteTls()
+{
+    tlsRequested = false;
+    encrypted_ = true;
+    Fire(OnSocketEncrypted);
+}
+
+void FakeSocket::RefuseTls(const TlsFailure& failure)
+{
+    tlsRequested = false;
+    attempting_ = connected_ = false;
+    if (OnSocketTlsError) {
+        OnSocketTlsError(failure);
+    }
 }
 
 void FakeSocket::SendData(std::string_view bytes)
@@ -31,7 +63,8 @@ std::string FakeSocket::ReceiveData(std::size_t max)
 void FakeSocket::CloseSocket()
 {
     closedByClient = closedByClient || connected_ || attempting_;
-    attempting_ = connected_ = false;
+    attempting_ = connected_ = encrypted_ = false;
+    tlsRequested = false;
     queued_ = 0;
     incoming_.clear();
 }
@@ -47,6 +80,7 @@ void FakeSocket::Accept(std::string address)
     }
     attempting_ = false;
     connected_ = true;
+    encrypted_ = tlsFromConnect;
     Fire(OnSocketConnect);
 }
 

@@ -17,6 +17,10 @@ namespace kitemail::test {
 class FakeSocket : public TStarSocket {
 public:
     void ConnectTo(std::string_view host, std::uint16_t port, std::chrono::milliseconds deadline) override;
+    void ConnectEncryptedTo(std::string_view host, std::uint16_t port, std::chrono::milliseconds deadline,
+                            const TlsOptions& tls) override;
+    void StartTls(const TlsOptions& tls) override;
+    [[nodiscard]] bool Encrypted() const override { return encrypted_; }
     void SendData(std::string_view bytes) override;
     [[nodiscard]] std::size_t QueuedBytes() const override { return queued_; }
     [[nodiscard]] std::string ReceiveData(std::size_t max) override;
@@ -26,6 +30,9 @@ public:
 
     // The server's side.
     void Accept(std::string address = "192.0.2.25"); // the lookup (for a name), then the connection
+    // The handshake StartTls began (or the one of ConnectEncryptedTo, at Accept) succeeds or fails.
+    void CompleteTls();
+    void RefuseTls(const TlsFailure& failure);
     void Deliver(std::string_view bytes);
     void CloseFromServer();
     void FailWith(std::uint16_t wsaError);
@@ -40,12 +47,16 @@ public:
     std::uint16_t port = 0;
     std::chrono::milliseconds deadline{0};
     int connects = 0;
-    std::string written;        // everything the client wrote, in order
+    std::string written;        // everything the client wrote, in order; "<TLS>" where StartTls was called
+    bool tlsFromConnect = false;
+    bool tlsRequested = false; // StartTls was called and awaits CompleteTls or RefuseTls
+    TlsOptions tls;
     bool closedByClient = false; // the client closed a connection it held
 
 private:
     bool attempting_ = false;
     bool connected_ = false;
+    bool encrypted_ = false;
     bool holding_ = false;
     std::size_t queued_ = 0;
     std::string incoming_;
