@@ -31,6 +31,17 @@ enum class SendMailError : std::uint8_t {
     // An attachment could not be opened or read while the message was
     // written: sent without it, the mail would not be the one counted.
     Attachment_Unreadable = 20,
+    // The encrypted connection could not be made: the server's certificate
+    // failed its check, or STARTTLS was not offered or was refused.
+    Tls_Failure = 21,
+    // The server refused the login, or offers no way of logging in that we
+    // speak.
+    Authentication_Failed = 22,
+    // The server's SIZE limit is below the message's size.
+    Message_Too_Large = 23,
+    // A password would have gone over an unencrypted connection to a server
+    // elsewhere than on this machine.
+    Insecure_Authentication = 24,
 };
 
 enum class SendMailInfo : std::uint8_t {
@@ -50,6 +61,10 @@ enum class SendMailInfo : std::uint8_t {
     Info_Busy = 13,
     Info_Resolved = 14,
     Info_Resolving = 15,
+    Info_TlsStarting = 16,     // TLS from the connect, or after STARTTLS
+    Info_TlsEstablished = 17,  // the connection is encrypted, the server verified
+    Info_Authenticating = 18,  // AUTH goes out
+    Info_Authenticated = 19,   // the server accepted the login
 };
 
 enum class TMailAction : std::uint8_t { None, Send_Mail, Cancel_SendMail };
@@ -61,6 +76,9 @@ struct MailFailure {
     SendMailError code = SendMailError::No_Error;
     std::string text;
     std::string serverLine; // as received; show it through PrintableServerLine
+    // Our words for the user beyond what the code's own message says (a
+    // certificate's faults and fingerprint, a setting to check): code page 932.
+    std::string detail;
 };
 
 // A server's line fit to be shown: its control bytes left out, so that it

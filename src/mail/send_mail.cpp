@@ -14,6 +14,19 @@ namespace {
 constexpr std::size_t kReceiveBytes = 4096;
 // Of an over-long reply line, what the error text quotes.
 constexpr std::size_t kQuotedLineBytes = 512;
+// Lines of one reply read whole (EHLO's capabilities); real servers send a
+// dozen or two.
+constexpr std::size_t kMaxReplyLines = 200;
+// The message's own end, ".\r\n", which SIZE does not count (RFC 1870 3).
+constexpr std::uint64_t kDotLineBytes = 3;
+
+// Counts a message without sending it, for the server's SIZE limit.
+class CountingSink final : public MessageSink {
+public:
+    void Info(SendMailInfo, const std::string&) override {}
+    [[nodiscard]] bool WantsInfo() const override { return false; }
+    bool FeedData(std::string&) override { return false; }
+};
 
 // Control bytes would end a command or a header line early, letting a value
 // inject commands or headers of its own.
@@ -50,6 +63,8 @@ SendMail::SendMail(std::unique_ptr<TStarSocket> socket)
     socket_->OnSocketClose = [this] { ServerClosed(); };
     socket_->OnSocketTimeout = [this] { Fail(SendMailError::Connection_Timeout, std::string(kTextOwnTimeout)); };
     socket_->OnSocketError = [this](std::uint16_t wsaError) { FailSocket(wsaError); };
+    socket_->OnSocketEncrypted = [this] { TlsEstablished(); };
+    socket_->OnSocketTlsError = [this](const TlsFailure& failure) { FailTls(failure); };
 }
 
 SendMail::~SendMail()
@@ -75,7 +90,7 @@ void SendMail::SetAction(TMailAction action)
         if (completionPosted_ || (sending_ && dialogue_.Accepted())) {
             return; // the server has the message (or the request has ended): that stands
         }
-        failure_ = {SendMailError::Transaction_Canceled, {}, {}};
+        failure_ = {SendMailError::Transaction_Canceled, {}, {}, {}};
         Finish();
         break;
     case TMailAction::None:
@@ -165,9 +180,18 @@ void SendMail::Send()
     }
     SmtpDialogue::Envelope env = MakeEnvelope(skipTo, skipCc, skipBcc);
     env.helloName = LocalHostName();
+    env.extendedSession = Submission.Extended();
     dialogue_.Begin(std::move(env));
+    submission_.Stop();
+    tlsAgreed_ = false;
+    replyLines_.clear();
     if (!IsAddressLiteral(server_)) {
         Info(SendMailInfo::Info_Resolving, server_);
+    }
+    if (Submission.security == SmtpSecurity::Tls) {
+        Info(SendMailInfo::Info_TlsStarting, {});
+        socket_->ConnectEncryptedTo(server_, SMTP_Port, TimeoutConnect, Submission.tls);
+        return;
     }
     socket_->ConnectTo(server_, SMTP_Port, TimeoutConnect);
 }
@@ -221,6 +245,9 @@ void SendMail::Resolved()
 void SendMail::ServerConnected()
 {
     Info(SendMailInfo::Info_Connected, socket_->AddressText());
+    if (socket_->Encrypted()) {
+        Info(SendMailInfo::Info_TlsEstablished, {});
+    }
     replies_.Clear();
     ArmDeadline(ReplyTimeout);
 }
@@ -232,10 +259,23 @@ void SendMail::ServerReadable()
         if (bytes.empty()) {
             return;
         }
-        for (const std::string& line : replies_.Feed(bytes)) {
-            HandleLine(line);
+        const std::vector<std::string> lines = replies_.Feed(bytes);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            HandleLine(lines[i]);
             if (!socket_->Connected()) {
                 return; // the request ended on this line
+            }
+            if (tlsAgreed_) {
+                // RFC 3207 5: what came with the agreement was sent in the
+                // clear and could have been put there by anyone on the way.
+                if (i + 1 < lines.size() || !replies_.Pending().empty() || replies_.Overflowed()) {
+                    FailTls({{}, {}, "the server sent more after agreeing to STARTTLS"});
+                    return;
+                }
+                tlsAgreed_ = false;
+                ArmDeadline(ReplyTimeout);
+                socket_->StartTls(Submission.tls);
+                return;
             }
         }
         if (replies_.Overflowed()) {
@@ -267,12 +307,26 @@ void SendMail::HandleLine(const std::string& line)
         Refused(line);
         return;
     }
+    const bool whole = submission_.Running();
+    if (whole) {
+        if (replyLines_.size() >= kMaxReplyLines) {
+            Refused(line);
+            return;
+        }
+        replyLines_.push_back(line);
+    }
     if (!reply->last) {
         pendingReplyCode_ = reply->code; // its deadline runs on: not restarted by each line
         return;
     }
     pendingReplyCode_ = 0;
     deadline_->Stop();
+    if (whole) {
+        const std::vector<std::string> lines = std::move(replyLines_);
+        replyLines_.clear();
+        submission_.HandleReply(reply->code, lines);
+        return;
+    }
     dialogue_.HandleReply(reply->code, line);
 }
 
@@ -304,10 +358,23 @@ void SendMail::FailSocket(std::uint16_t wsaError)
 
 void SendMail::Fail(SendMailError error, std::string text, std::string serverLine)
 {
+    Fail(MailFailure{error, std::move(text), std::move(serverLine), {}});
+}
+
+void SendMail::FailTls(const TlsFailure& failure)
+{
+    if (!sending_ || completionPosted_) {
+        return;
+    }
+    Fail(MailFailure{SendMailError::Tls_Failure, "TLS: " + TlsFailureText(failure), {}, TlsFailureMessage(failure)});
+}
+
+void SendMail::Fail(MailFailure failure)
+{
     if (finished_ || completionPosted_) {
         return;
     }
-    failure_ = {error, std::move(text), std::move(serverLine)};
+    failure_ = std::move(failure);
     // Ended before anyone is told, so that nothing of this request can run
     // while a message box waits for the user.
     Finish();
@@ -327,6 +394,8 @@ void SendMail::Finish()
     Listcc.clear();
     ListBcc.clear();
     finished_ = true;
+    submission_.Stop();
+    tlsAgreed_ = false;
     deadline_->Stop();
     if (!producing_) {
         writer_.reset(); // else it goes once it has returned
@@ -369,7 +438,7 @@ void SendMail::SendCommand(const std::string& line)
     ArmDeadline(ReplyTimeout);
 }
 
-void SendMail::WriteMessage()
+MessageContent SendMail::Content()
 {
     MessageContent content;
     content.fromName = FROM_Name;
@@ -381,7 +450,12 @@ void SendMail::WriteMessage()
     content.mailText = &MailText;
     content.attachments = &Attachments;
     content.records = &records_;
-    writer_ = std::make_unique<MessageWriter>(static_cast<MessageSink&>(*this), content);
+    return content;
+}
+
+void SendMail::WriteMessage()
+{
+    writer_ = std::make_unique<MessageWriter>(static_cast<MessageSink&>(*this), Content());
     PumpMessage();
 }
 
@@ -447,6 +521,75 @@ void SendMail::Info(SendMailInfo info, const std::string& text)
     if (OnMailInfo) {
         OnMailInfo(*this, info, text);
     }
+    if (OnSessionInfo && info >= SendMailInfo::Info_TlsStarting && info <= SendMailInfo::Info_Authenticated) {
+        OnSessionInfo(*this, info);
+    }
+}
+
+void SendMail::OpenSession()
+{
+    submission_.Begin(Submission, LocalHostName());
+}
+
+void SendMail::SendSecret(const std::string& line, const std::string& shownAs)
+{
+    Info(SendMailInfo::Info_Sending, shownAs + "\r\n");
+    socket_->SendData(line + "\r\n");
+    ArmDeadline(ReplyTimeout);
+}
+
+void SendMail::StartTls()
+{
+    tlsAgreed_ = true; // started once the rest of what was received has been looked at
+}
+
+void SendMail::TlsEstablished()
+{
+    if (!sending_ || finished_) {
+        return;
+    }
+    deadline_->Stop();
+    submission_.Encrypted();
+}
+
+bool SendMail::ConnectionEncrypted() const
+{
+    return socket_->Encrypted();
+}
+
+bool SendMail::ServerOnLoopback() const
+{
+    return IsLoopbackAddress(socket_->AddressText());
+}
+
+std::optional<std::uint64_t> SendMail::MessageSize()
+{
+    if (OnFeedData) {
+        return std::nullopt; // its data can be asked for once only
+    }
+    CountingSink counter;
+    MessageWriter writer(counter, Content());
+    std::uint64_t total = 0;
+    std::string piece;
+    for (bool more = true; more;) {
+        piece.clear();
+        more = writer.Produce(piece, kWritePieceBytes);
+        total += piece.size();
+    }
+    if (writer.Failed()) {
+        return std::nullopt; // the real write reports it
+    }
+    return total > kDotLineBytes ? total - kDotLineBytes : 0;
+}
+
+void SendMail::SessionFailed(const MailFailure& failure)
+{
+    Fail(failure);
+}
+
+void SendMail::SessionReady()
+{
+    dialogue_.SessionOpened();
 }
 
 bool SendMail::FeedData(std::string& data)

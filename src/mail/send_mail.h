@@ -1,7 +1,8 @@
 #pragma once
 // The mail component: delivers one message per request to an SMTP server
 // (HELO, MAIL FROM, RCPT TO, DATA, QUIT) on the event loop, through a
-// socket layer it owns; reports progress through OnMailInfo and failures
+// socket layer it owns; with Submission set, over TLS and with a login
+// (EHLO, STARTTLS, AUTH) before MAIL FROM; reports progress through OnMailInfo and failures
 // through OnMailError, and ends every request with exactly one OnDone.
 // LastError holds the outcome by then: 0 exactly when the server accepted
 // the message.
@@ -10,6 +11,7 @@
 #include "mail/message_writer.h"
 #include "mail/reply_accumulator.h"
 #include "mail/smtp_dialogue.h"
+#include "mail/smtp_submission.h"
 #include "mail/starsock.h"
 
 #include <chrono>
@@ -27,7 +29,7 @@ namespace kitemail {
 
 class LoopTimer;
 
-class SendMail : private SmtpDialogueSink, private MessageSink {
+class SendMail : private SmtpDialogueSink, private SubmissionSink, private MessageSink {
 public:
     static constexpr std::string_view kVersion = "SendMail 1.3.9";
     // The message is handed to the socket layer in pieces of about this
@@ -71,6 +73,13 @@ public:
     [[nodiscard]] static constexpr std::string_view Version() noexcept { return kVersion; }
     std::function<void(SendMail&)> OnDone;
 
+    // Encryption and login; all off (the default), the wire is the plain
+    // HELO dialogue byte for byte.
+    SubmissionOptions Submission;
+    // The steps of setting the session up (Info_TlsStarting to
+    // Info_Authenticated) alone, for a status line that wants nothing else.
+    std::function<void(SendMail&, SendMailInfo)> OnSessionInfo;
+
     // Every wait has a deadline. The connect, its lookup included. The
     // server's greeting and its reply to each command, counted from the
     // command (not restarted by each byte), and the network taking the
@@ -98,12 +107,16 @@ private:
     void Send();
     void Finish();
     void Fail(SendMailError error, std::string text, std::string serverLine = {});
+    void Fail(MailFailure failure);
+    void FailTls(const TlsFailure& failure);
+    void TlsEstablished();
     void FailSocket(std::uint16_t wsaError);
     void Resolved();
     void ServerConnected();
     void ServerReadable();
     void ServerClosed();
     void HandleLine(const std::string& line);
+    [[nodiscard]] MessageContent Content();
     void EndDelivered();
     void PostCompletion();
     void Completed();
@@ -118,7 +131,16 @@ private:
     void WriteMessage() override;
     void Refused(const std::string& serverLine) override;
     void Accepted() override;
-    // both sinks
+    void OpenSession() override;
+    // SubmissionSink
+    void SendSecret(const std::string& line, const std::string& shownAs) override;
+    void StartTls() override;
+    [[nodiscard]] bool ConnectionEncrypted() const override;
+    [[nodiscard]] bool ServerOnLoopback() const override;
+    [[nodiscard]] std::optional<std::uint64_t> MessageSize() override;
+    void SessionFailed(const MailFailure& failure) override;
+    void SessionReady() override;
+    // all sinks
     void Info(SendMailInfo info, const std::string& text) override;
     // MessageSink
     [[nodiscard]] bool WantsInfo() const override { return static_cast<bool>(OnMailInfo); }
@@ -135,6 +157,9 @@ private:
     bool producing_ = false; // inside the writer, which may report progress
     int pendingReplyCode_ = 0; // of a multi-line reply under way
     SmtpDialogue dialogue_{*this};
+    SmtpSubmission submission_{*this};
+    std::vector<std::string> replyLines_; // of a multi-line reply the session set-up reads whole
+    bool tlsAgreed_ = false; // the server agreed to STARTTLS; the handshake starts once its reply is read
     ReplyAccumulator replies_;
     std::vector<std::optional<AttachmentRecord>> records_;
     std::unique_ptr<MessageWriter> writer_;

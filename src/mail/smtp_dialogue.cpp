@@ -61,6 +61,15 @@ void SmtpDialogue::Resume(Envelope envelope)
     sink_.SendCommand("MAIL FROM:<" + env_.fromAddress + ">");
 }
 
+void SmtpDialogue::SessionOpened()
+{
+    if (step_ != AwaitHelo) {
+        return;
+    }
+    step_ = AwaitMailFrom;
+    sink_.SendCommand("MAIL FROM:<" + env_.fromAddress + ">");
+}
+
 void SmtpDialogue::HandleReply(int code, std::string_view line)
 {
     const std::string text(line);
@@ -78,6 +87,10 @@ void SmtpDialogue::HandleReply(int code, std::string_view line)
             return;
         }
         step_ = AwaitHelo;
+        if (env_.extendedSession) {
+            sink_.OpenSession();
+            return;
+        }
         sink_.SendCommand("HELO " + env_.helloName);
         return;
     case AwaitHelo:

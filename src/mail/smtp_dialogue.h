@@ -44,12 +44,18 @@ public:
     virtual void Refused(const std::string& serverLine) = 0;
     // The server accepted the message: it is delivered.
     virtual void Accepted() = 0;
+    // The greeting was accepted and the envelope asks for an extended
+    // session (EHLO, TLS, login): the sink sets it up and calls
+    // SmtpDialogue::SessionOpened() when MAIL FROM may follow.
+    virtual void OpenSession() {}
 };
 
 class SmtpDialogue {
 public:
     struct Envelope {
         std::string helloName;
+        // EHLO and what follows it, set up by the sink, instead of HELO.
+        bool extendedSession = false;
         std::string fromAddress;
         std::string firstRecipient; // TO_Address
         const std::vector<std::string>* listTo = nullptr;
@@ -79,6 +85,8 @@ public:
     // A connection kept open after the last message: MAIL FROM goes out at
     // once, there is no second greeting or HELO.
     void Resume(Envelope envelope);
+    // The extended session stands: MAIL FROM goes out.
+    void SessionOpened();
     // A whole reply, given by its code and its last line.
     void HandleReply(int code, std::string_view line);
     // The message has been written up to its "."; its reply is awaited.

@@ -57,7 +57,8 @@ TEST(ErrorTexts, GroupTheValuesDifferently)
     EXPECT_EQ(ResultText(8), "Connect Timeout Error");
     EXPECT_EQ(ResultText(17), "Premature Disconnect Error");
     EXPECT_EQ(ResultText(20), "Attachment Error"); // an attachment unreadable while it was sent
-    EXPECT_EQ(ResultText(21), "");
+    EXPECT_EQ(ResultText(21), "TLS Error");
+    EXPECT_EQ(ResultText(25), "");
     EXPECT_EQ(ErrorMessageText(17), ErrorMessageText(2));
     EXPECT_EQ(ErrorMessageText(0), "");
     EXPECT_EQ(ErrorMessageText(14), Sj("メール送信がキャンセルされました。"));
