@@ -26,6 +26,7 @@ constexpr std::string_view kTel = "TEL";
 constexpr std::string_view kMyAddress = "MyAddress";
 constexpr std::string_view kApplication = "Application";
 constexpr std::string_view kNetwork = "Network";
+constexpr std::string_view kSubmission = "Submission";
 constexpr std::int32_t kMaxNetworkSeconds = 3600;
 
 // A damaged or hand-edited count must not exhaust memory.
@@ -85,6 +86,40 @@ void WriteList(Profile& p, std::string_view section, const std::vector<std::stri
     for (std::size_t i = 0; i < items.size(); ++i) {
         p.WriteString(section, std::to_string(i), items[i]);
     }
+}
+
+// A value outside its choices reads as 0: the plain connection of old.
+std::int32_t ReadChoice(const Profile& p, std::string_view key, std::int32_t count)
+{
+    const std::int32_t v = p.ReadInt(kSubmission, key, 0);
+    return v >= 0 && v < count ? v : 0;
+}
+
+void ReadSubmission(const Profile& p, Settings& s)
+{
+    s.Security = ReadChoice(p, "Security", 3);
+    s.AuthMethod = ReadChoice(p, "AuthMethod", 4);
+    s.AuthUser = p.ReadString(kSubmission, "AuthUser", "");
+    s.AuthPass = DecodePop3Password(p.ReadString(kSubmission, "AuthPass", ""));
+    s.CAFile = p.ReadString(kSubmission, "CAFile", "");
+    s.POP3Security = ReadChoice(p, "POP3Security", 3);
+}
+
+// Written once anything in it is set, or it is in the file already: a file
+// that never used it stays as it was.
+void WriteSubmission(Profile& p, const Settings& s)
+{
+    const bool used = s.Security != 0 || s.AuthMethod != 0 || !s.AuthUser.empty() || !s.AuthPass.empty()
+        || !s.CAFile.empty() || s.POP3Security != 0;
+    if (!used && p.SectionValues(kSubmission).empty()) {
+        return;
+    }
+    p.WriteInt(kSubmission, "Security", s.Security);
+    p.WriteInt(kSubmission, "AuthMethod", s.AuthMethod);
+    p.WriteString(kSubmission, "AuthUser", s.AuthUser);
+    p.WriteString(kSubmission, "AuthPass", EncodePop3Password(s.AuthPass));
+    p.WriteString(kSubmission, "CAFile", s.CAFile);
+    p.WriteInt(kSubmission, "POP3Security", s.POP3Security);
 }
 
 void ReadLengthLimits(const Profile& p, Settings& s)
@@ -297,6 +332,7 @@ bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::fi
     s.ConnectTimeout = seconds("ConnectTimeout", 60);
     s.ReplyTimeout = seconds("ReplyTimeout", 300);
     s.DataTimeout = seconds("DataTimeout", 600);
+    ReadSubmission(p, s);
 
     s.VCount = ReadClamped(p, "VCount", 10, 6, 20);
     s.PLeft = p.ReadInt(kConfig, "PLeft", 0);
@@ -343,6 +379,7 @@ SaveResult SaveDialogSettings(const std::filesystem::path& settingsFile, const s
         p.WriteBool(kConfig, option.key, s.*option.field);
     }
     p.WriteInt(kConfig, "DefaultType", s.DefaultType);
+    WriteSubmission(p, s);
 
     if (SaveResult result = p.Save(); !result.ok()) {
         return result;

@@ -43,6 +43,16 @@ std::string OptionText(bool Settings::*field)
     return {};
 }
 
+std::int32_t StandardSmtpPort(std::int32_t security) noexcept
+{
+    return security == 1 ? kStandardSubmissionPort : security == 2 ? kStandardSubmissionsPort : kStandardSmtpPort;
+}
+
+std::int32_t StandardPop3Port(std::int32_t pop3Security) noexcept
+{
+    return pop3Security == 2 ? kStandardPop3sPort : kStandardPop3Port;
+}
+
 SettingsEditor::SettingsEditor(Settings& settings, UserInterface& ui)
     : settings_(settings), ui_(ui), book_(settings, ui)
 {
@@ -138,12 +148,12 @@ void SettingsEditor::MoveSender(std::int32_t delta)
 
 void SettingsEditor::UseStandardPort()
 {
-    settings_.Port = kStandardSmtpPort;
+    settings_.Port = StandardSmtpPort(settings_.Security);
 }
 
 void SettingsEditor::UseStandardPop3Port()
 {
-    settings_.POP3Port = kStandardPop3Port;
+    settings_.POP3Port = StandardPop3Port(settings_.POP3Security);
 }
 
 bool SettingsEditor::ShowSplitResultEnabled() const noexcept

@@ -49,6 +49,14 @@ struct NumberSetting {
 
 inline constexpr std::int32_t kStandardSmtpPort = 25;
 inline constexpr std::int32_t kStandardPop3Port = 110;
+// RFC 6409 3.1 submission with STARTTLS, RFC 8314 3.3 SMTP and POP3 over TLS.
+inline constexpr std::int32_t kStandardSubmissionPort = 587;
+inline constexpr std::int32_t kStandardSubmissionsPort = 465;
+inline constexpr std::int32_t kStandardPop3sPort = 995;
+
+// The standard port for a Security or POP3Security value.
+[[nodiscard]] std::int32_t StandardSmtpPort(std::int32_t security) noexcept;
+[[nodiscard]] std::int32_t StandardPop3Port(std::int32_t pop3Security) noexcept;
 
 class SettingsEditor {
 public:
@@ -75,7 +83,7 @@ public:
     void DeleteSender(); // asks nothing
     void MoveSender(std::int32_t delta); // "Up" -1, "Down" +1
 
-    // ---- "< 標準"
+    // ---- "< 標準": the port of the chosen security
     void UseStandardPort();
     void UseStandardPop3Port();
 

@@ -207,6 +207,39 @@ TEST_F(SettingsFileTest, SignatureFileExistsOnlyWhileThereIsASignatureAndARefuse
     EXPECT_FALSE(SaveMainWindowSettings(elsewhere, s).ok());
 }
 
+TEST_F(SettingsFileTest, SubmissionValuesOutOfRangeReadAsPlainAndAFileThatNeverUsedThemGainsNothing)
+{
+    struct Row {
+        const char* name;
+        const char* section;
+        std::int32_t security, authMethod, pop3Security;
+    };
+    const Row rows[] = {
+        {"missing", "", 0, 0, 0},
+        {"in range", "Security=2\r\nAuthMethod=3\r\nPOP3Security=1\r\n", 2, 3, 1},
+        {"above", "Security=3\r\nAuthMethod=4\r\nPOP3Security=3\r\n", 0, 0, 0},
+        {"below and not numbers", "Security=-1\r\nAuthMethod=x\r\nPOP3Security=0x2\r\n", 0, 0, 2},
+    };
+    for (const Row& row : rows) {
+        WriteBytes(ini, std::string("[Submission]\r\n") + row.section);
+        const Settings s = LoadBoth();
+        EXPECT_EQ(std::tie(s.Security, s.AuthMethod, s.POP3Security),
+                  std::tie(row.security, row.authMethod, row.pop3Security))
+            << row.name;
+    }
+
+    // Saved with everything off, a file without the section stays without it.
+    fs::remove(ini);
+    Settings s;
+    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
+    EXPECT_EQ(ReadBytes(ini).find("Submission"), std::string::npos);
+    s.AuthUser = "taro";
+    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
+    s.AuthUser.clear(); // once there, it is kept up to date
+    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
+    EXPECT_NE(ReadBytes(ini).find("[Submission]\r\nSecurity=0\r\nAuthMethod=0\r\nAuthUser=\r\n"), std::string::npos);
+}
+
 TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMainWindowTakesIt)
 {
     const std::string mine = "; my notes\r\n[Plugin]\r\nanswer=42\r\n[Network]\r\nReplyTimeout=120\r\nProxy=none\r\n"
@@ -219,7 +252,8 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
                .VCount = 15, .PLeft = -20, .PTop = 40, .Left = 10, .Top = 20, .Width = 800, .Height = 480,
                .TypeMaxLengths = {1, 2, 3, 4, 5, 6, 7, 8, 9, 4321}, .MenuTop = 3, .MenuLeft = 4, .ToolTop = 5,
                .ToolLeft = 6, .FromTop = 7, .FromLeft = 8, .SubjectTop = 9, .SubjectLeft = 10,
-               .DeveloperToolBar = true, .AddressBook = {"Taro,X1,,3,-1", Sj("花子,h@example.jp,1234,2,1")},
+               .DeveloperToolBar = true, .Security = 1, .AuthMethod = 3, .AuthUser = "taro@example.jp",
+               .AuthPass = Sj("送信pass"), .CAFile = Sj("/home/太郎/ca.pem"), .POP3Security = 2, .AddressBook = {"Taro,X1,,3,-1", Sj("花子,h@example.jp,1234,2,1")},
                .SenderList = {"me2@example.jp,reply@example.jp", "me@example.jp"}, .SenderAddress = "",
                .SignatureText = Sj("山田\r\n090-0000-0000")};
     for (const OptionInfo& option : Options()) {
@@ -232,6 +266,10 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
     EXPECT_TRUE(file.starts_with(mine)) << file;
     EXPECT_NE(file.find("[Application]\r\nVer=0.50\r\n"), std::string::npos);
     EXPECT_EQ(file.find(s.POP3PASS), std::string::npos); // never in plain text
+    EXPECT_EQ(file.find(s.AuthPass), std::string::npos);
+    EXPECT_NE(file.find("[Submission]\r\nSecurity=1\r\nAuthMethod=3\r\nAuthUser=taro@example.jp\r\nAuthPass="
+                        + EncodePop3Password(s.AuthPass) + "\r\n"),
+              std::string::npos);
     EXPECT_EQ(file.find("Developer"), std::string::npos); // read, never written
     EXPECT_EQ(ReadBytes(signature), s.SignatureText + "\r\n");
     s.DeveloperToolBar = false;
