@@ -21,6 +21,13 @@ TKTcpClient::TKTcpClient(std::unique_ptr<TStarSocket> socket) : socket_(std::mov
     socket_->OnSocketClose = [this, raise] { raise(OnDisconnect); };
     socket_->OnSocketTimeout = [this] { Failed(wsa::kTimedOut); };
     socket_->OnSocketError = [this](std::uint16_t code) { Failed(code); };
+    socket_->OnSocketEncrypted = [this, raise] { raise(OnEncrypted); };
+    socket_->OnSocketTlsError = [this](const TlsFailure& failure) {
+        active_ = false; // the socket layer has closed the connection
+        if (OnTlsError) {
+            OnTlsError(failure);
+        }
+    };
 }
 
 TKTcpClient::~TKTcpClient()
@@ -45,7 +52,9 @@ void TKTcpClient::SetActive(bool active)
         return;
     }
     active_ = active;
-    if (active) {
+    if (active && TlsFromConnect) {
+        socket_->ConnectEncryptedTo(serverName_, port_, ConnectTimeout, Tls);
+    } else if (active) {
         socket_->ConnectTo(serverName_, port_, ConnectTimeout);
     } else {
         socket_->CloseSocket();

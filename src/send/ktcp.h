@@ -37,6 +37,19 @@ public:
     TKNotifyEvent OnSendEmpty;  // everything queued has gone out
     TKNotifyEvent OnDisconnect; // the server closed the connection
     TKErrorEvent OnError;       // a lookup, connect or connection failure; the connection is gone
+    TKNotifyEvent OnEncrypted;  // StartTls finished
+    // The encryption failed or the server's certificate was refused; the
+    // connection is gone.
+    std::function<void(const TlsFailure& failure)> OnTlsError;
+
+    // TLS from the connect (a POP3S port) when set, read at SetActive(true);
+    // the server's certificate is checked against the system's store and
+    // the extra certificates of Tls.
+    bool TlsFromConnect = false;
+    TlsOptions Tls;
+    // TLS on the standing connection (after STLS); OnEncrypted or OnTlsError follows.
+    void StartTls() { socket_->StartTls(Tls); }
+    [[nodiscard]] bool Encrypted() const { return socket_->Encrypted(); }
 
     [[nodiscard]] const std::string& ServerName() const noexcept { return serverName_; }
     void SetServerName(std::string_view name) { serverName_ = std::string(name); }

@@ -21,7 +21,9 @@ public:
           onRcvReady_(std::exchange(client.OnRcvReady, nullptr)),
           onError_(std::exchange(client.OnError, nullptr)),
           onDisconnect_(std::exchange(client.OnDisconnect, nullptr)),
-          onConnect_(std::exchange(client.OnConnect, nullptr))
+          onConnect_(std::exchange(client.OnConnect, nullptr)),
+          onEncrypted_(std::exchange(client.OnEncrypted, nullptr)),
+          onTlsError_(std::exchange(client.OnTlsError, nullptr))
     {
     }
     ~ClientEventsGuard()
@@ -30,6 +32,8 @@ public:
         client_.OnError = std::move(onError_);
         client_.OnDisconnect = std::move(onDisconnect_);
         client_.OnConnect = std::move(onConnect_);
+        client_.OnEncrypted = std::move(onEncrypted_);
+        client_.OnTlsError = std::move(onTlsError_);
     }
     ClientEventsGuard(const ClientEventsGuard&) = delete;
     ClientEventsGuard& operator=(const ClientEventsGuard&) = delete;
@@ -40,6 +44,8 @@ private:
     TKErrorEvent onError_;
     TKNotifyEvent onDisconnect_;
     TKNotifyEvent onConnect_;
+    TKNotifyEvent onEncrypted_;
+    std::function<void(const TlsFailure&)> onTlsError_;
 };
 
 std::uint16_t PortNumber(std::int32_t port)
@@ -67,7 +73,7 @@ bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_
                      const std::string& password, UserInterface& ui, bool beepOnMessage, bool& sendAborted,
                      const PopBeforeSmtpOptions& options)
 {
-    PopDialogue dialogue(user, password);
+    PopDialogue dialogue(user, password, options.security == 1);
     ClientEventsGuard guard(client);
     // Counted from the connection for the greeting and from each command
     // for its reply; a server that drips bytes does not hold it back.
@@ -81,6 +87,10 @@ bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_
             client.SendText(reaction.command);
             awaitReply();
         }
+        if (reaction.startTls) {
+            client.StartTls();
+            awaitReply(); // the handshake has the same time as a reply
+        }
         if (!dialogue.Running()) {
             deadline.Stop();
         }
@@ -93,6 +103,8 @@ bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_
     client.OnConnect = awaitReply;
     client.OnRcvReady = [&] { apply(dialogue.Received(client.ReceiveText())); };
     client.OnError = [&](const TKError&) { apply(dialogue.NetworkError()); };
+    client.OnEncrypted = [&] { apply(dialogue.Encrypted()); };
+    client.OnTlsError = [&](const TlsFailure& failure) { apply(dialogue.TlsFailed(failure)); };
     client.OnDisconnect = [&] {
         dialogue.Disconnected();
         deadline.Stop();
@@ -100,6 +112,8 @@ bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_
 
     // A new connection for every login, even when the last one was left open.
     client.SetActive(false);
+    client.TlsFromConnect = options.security == 2;
+    client.Tls = TlsOptions{options.caFile};
     client.SetServerName(server);
     client.SetPort(PortNumber(port));
     client.SetActive(true);
@@ -138,6 +152,8 @@ PopLoginResult PopBeforeSmtp(const Settings& settings, UserInterface& ui, TKTcpC
 
     PopBeforeSmtpOptions timed = options;
     timed.replyTimeout = std::chrono::seconds(settings.ReplyTimeout);
+    timed.security = settings.POP3Security;
+    timed.caFile = settings.CAFile;
     client.ConnectTimeout = std::chrono::seconds(settings.ConnectTimeout);
     const bool ok = PopAuthenticate(client, settings.POP3Server, settings.POP3Port, settings.POP3USER, password, ui,
                                     beep, sendAborted, timed);

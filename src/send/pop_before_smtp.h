@@ -25,6 +25,10 @@ struct PopBeforeSmtpOptions {
     // Enables or disables the command that started the login (the developer
     // toolbar's "POP3認証" button) while it runs.
     std::function<void(bool enabled)> enableCommand;
+    // The settings' POP3Security (0 plain, 1 STLS, 2 TLS from the connect)
+    // and CAFile, when PopBeforeSmtp runs the login.
+    std::int32_t security = 0;
+    std::string caFile;
 };
 
 enum class PopLoginResult {

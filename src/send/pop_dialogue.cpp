@@ -19,8 +19,8 @@ bool IsPositive(std::string_view line)
 
 } // namespace
 
-PopDialogue::PopDialogue(std::string user, std::string password)
-    : user_(std::move(user)), password_(std::move(password))
+PopDialogue::PopDialogue(std::string user, std::string password, bool stls)
+    : user_(std::move(user)), password_(std::move(password)), stls_(stls)
 {
 }
 
@@ -36,17 +36,31 @@ PopDialogue::Reaction PopDialogue::Received(std::string_view text)
         return {};
     }
     const bool positive = !lines.empty() && IsPositive(lines.front());
+    const bool more = lines.size() > 1 || !lines_.Pending().empty();
     lines_.Clear();
     switch (state_) {
     case kWaitGreeting:
         if (!positive) {
             return Fail(Sj("POP3接続に失敗しました。"));
         }
-        if (!FitsOnOneLine(user_)) {
-            return Fail(Sj("ユーザー名が違います。"));
+        if (stls_) {
+            state_ = kStlsSent;
+            return {"STLS\r\n", {}};
         }
-        state_ = kUserSent;
-        return {"USER " + user_ + "\r\n", {}};
+        return SendUser();
+    case kStlsSent:
+        if (!positive) {
+            return Fail(Sj("POP3サーバーがSTLSを受け付けませんでした。"));
+        }
+        // What came with the agreement was sent in the clear, where anyone
+        // on the way could have put it (RFC 2595 4).
+        if (more) {
+            return Fail(Sj("POP3サーバーがSTLSの応答の後に余分なデータを送りました。"));
+        }
+        state_ = kTlsStarting;
+        return {{}, {}, true};
+    case kTlsStarting:
+        return Fail(Sj("POP3サーバーがSTLSの応答の後に余分なデータを送りました。"));
     case kUserSent:
         if (!positive) {
             return Fail(Sj("ユーザー名が違います。"));
@@ -69,6 +83,31 @@ PopDialogue::Reaction PopDialogue::Received(std::string_view text)
         state_ = kQuitAcknowledged;
         return {};
     }
+}
+
+PopDialogue::Reaction PopDialogue::SendUser()
+{
+    if (!FitsOnOneLine(user_)) {
+        return Fail(Sj("ユーザー名が違います。"));
+    }
+    state_ = kUserSent;
+    return {"USER " + user_ + "\r\n", {}};
+}
+
+PopDialogue::Reaction PopDialogue::Encrypted()
+{
+    if (state_ != kTlsStarting) {
+        return {};
+    }
+    return SendUser();
+}
+
+PopDialogue::Reaction PopDialogue::TlsFailed(const TlsFailure& failure)
+{
+    if (!Running()) {
+        return {};
+    }
+    return Fail(Sj("POP3サーバーと暗号化した接続ができませんでした。") + "\r\n" + TlsFailureMessage(failure));
 }
 
 PopDialogue::Reaction PopDialogue::NetworkError()
