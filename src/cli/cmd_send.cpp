@@ -176,7 +176,16 @@ public:
     void Beep() override {}
     std::optional<std::string> PromptPassword(const std::string& prompt) override
     {
-        if (const char* env = std::getenv("KITEMAIL_POP3_PASSWORD")) {
+        return Password("KITEMAIL_POP3_PASSWORD", prompt);
+    }
+    std::optional<std::string> PromptSmtpPassword(const std::string& prompt) override
+    {
+        return Password("KITEMAIL_SMTP_PASSWORD", prompt);
+    }
+    // From the environment variable, else asked for on the terminal.
+    static std::optional<std::string> Password(const char* variable, const std::string& prompt)
+    {
+        if (const char* env = std::getenv(variable)) {
             return Utf8ToSjis(env).bytes;
         }
         const auto typed = ReadHiddenLine(prompt);
@@ -334,6 +343,13 @@ const Command kSendCommand = {
     "\n"
     "The POP3 password, when none is stored, comes from KITEMAIL_POP3_PASSWORD or\n"
     "is asked for on the terminal.\n"
+    "\n"
+    "STARTTLS or TLS and SMTP AUTH are set in Kiteml.ini's [Submission] section\n"
+    "(the settings dialog's page \"セキュリティ\"): Security (0 plain, 1 STARTTLS,\n"
+    "2 TLS), AuthMethod (0 none, 1 the best offered, 2 PLAIN, 3 LOGIN), AuthUser,\n"
+    "AuthPass, CAFile (extra certificates to trust, PEM) and POP3Security (0\n"
+    "plain, 1 STLS, 2 TLS). The SMTP password, when none is stored, comes from\n"
+    "KITEMAIL_SMTP_PASSWORD or is asked for on the terminal.\n"
     "\n"
     "Exit status: 0 when every mail went out without error; 1 when any failed,\n"
     "was refused or aborted; 2 for bad arguments.\n",

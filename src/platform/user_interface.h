@@ -33,6 +33,11 @@ public:
     {
         return std::nullopt;
     }
+    // The SMTP login's password prompt; the POP3 one where nothing tells them apart.
+    [[nodiscard]] virtual std::optional<std::string> PromptSmtpPassword(const std::string& prompt)
+    {
+        return PromptPassword(prompt);
+    }
 };
 
 // The one pattern of every refusal: status text, beep when wanted, message box.

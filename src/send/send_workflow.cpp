@@ -111,12 +111,48 @@ SendWorkflow::SendWorkflow(Settings& settings, MessageComposer& composer, UserIn
 {
     mail_.OnMailError = [this](SendMail&, SendMailError error, const std::string&) { ReportMailError(error); };
     mail_.OnDone = [this](SendMail&) { MailDone(); };
+    mail_.OnSessionInfo = [this](SendMail&, SendMailInfo info) { SessionStep(info); };
 }
 
 SendWorkflow::~SendWorkflow()
 {
     mail_.OnMailError = nullptr;
     mail_.OnDone = nullptr;
+    mail_.OnSessionInfo = nullptr;
+}
+
+void SendWorkflow::ShowSending(const std::string& status)
+{
+    sendingStatus_ = status;
+    ui_.SetStatusText(status);
+}
+
+// The slow steps of a secured session show while they run; then the mail's
+// own status again.
+void SendWorkflow::SessionStep(SendMailInfo info)
+{
+    switch (info) {
+    case SendMailInfo::Info_TlsStarting: ui_.SetStatusText(Sj("TLS接続中...")); break;
+    case SendMailInfo::Info_Authenticating: ui_.SetStatusText(Sj("認証中...")); break;
+    case SendMailInfo::Info_TlsEstablished:
+    case SendMailInfo::Info_Authenticated: ui_.SetStatusText(sendingStatus_); break;
+    default: break;
+    }
+}
+
+bool SendWorkflow::AskSmtpPassword()
+{
+    smtpPassword_ = settings_.AuthPass;
+    if (settings_.AuthMethod == 0 || !smtpPassword_.empty()) {
+        return true;
+    }
+    std::optional<std::string> typed = ui_.PromptSmtpPassword(Sj("SMTPサーバーのパスワードを入力して下さい。"));
+    if (!typed) {
+        ui_.SetStatusText(Sj("送信中止：SMTP認証のパスワードが入力されませんでした。"));
+        return false;
+    }
+    smtpPassword_ = std::move(*typed);
+    return true;
 }
 
 void SendWorkflow::SetPanel(bool enabled)
@@ -180,6 +216,10 @@ bool SendWorkflow::RunChecks()
     }
     if (settings_.Server.empty()) {
         Refuse(Sj("Server: エラー：SMTPサーバーを設定してください。"), Sj("SMTPサーバを設定してください。"));
+        return false;
+    }
+    if (settings_.AuthMethod != 0 && settings_.AuthUser.empty()) {
+        Refuse(Sj("認証エラー：SMTP認証のユーザー名を設定してください。"), Sj("SMTP認証のユーザー名を設定してください。"));
         return false;
     }
     // Before anything connects (POP before SMTP included); an address-book
@@ -255,7 +295,7 @@ void SendWorkflow::Send()
         ~Done() { --w.busy_; }
     } done{*this};
 
-    if (!RunChecks()) {
+    if (!RunChecks() || !AskSmtpPassword()) {
         RefusedOrAborted = true;
         return;
     }
@@ -392,7 +432,7 @@ void SendWorkflow::SendToRecipient()
     const std::int32_t noaAllowance = TerminalTypeRow(type).noaAllowance;
     if (noaAllowance > 0 && attachments.size() == 1 && HasNoaExtension(attachments.front())
         && static_cast<std::int64_t>(count.count) < static_cast<std::int64_t>(limit) + noaAllowance) {
-        ui_.SetStatusText(to + Sj("へ1/1を送信中...(Quillet特例)"));
+        ShowSending(to + Sj("へ1/1を送信中...(Quillet特例)"));
         SendOneMail(to, sender.from, sender.replyTo, subject, body);
         if (!SendAborted) {
             FinalStatus();
@@ -440,7 +480,7 @@ void SendWorkflow::SendToRecipient()
         }
     }
 
-    ui_.SetStatusText(to + Sj("へ1/1を送信中..."));
+    ShowSending(to + Sj("へ1/1を送信中..."));
     SendOneMail(to, sender.from, sender.replyTo, subject, body);
     if (SendAborted) {
         return;
@@ -508,7 +548,7 @@ void SendWorkflow::SendParts(const std::string& to, const std::string& from, con
     }
     const std::size_t n = SplitParts.size();
     for (std::size_t i = 1; i <= n; ++i) {
-        ui_.SetStatusText(to + Sj("へ") + std::to_string(i) + "/" + std::to_string(n) + Sj("を送信中..."));
+        ShowSending(to + Sj("へ") + std::to_string(i) + "/" + std::to_string(n) + Sj("を送信中..."));
         SendOneMail(to, from, replyTo, split.PartSubject(i), SplitParts[i - 1]);
         if (SendAborted) {
             return;
@@ -552,6 +592,11 @@ void SendWorkflow::SendOneMail(const std::string& to, const std::string& from, c
     mail_.TimeoutConnect = std::chrono::seconds(settings_.ConnectTimeout);
     mail_.ReplyTimeout = std::chrono::seconds(settings_.ReplyTimeout);
     mail_.DataEndTimeout = std::chrono::seconds(settings_.DataTimeout);
+    mail_.Submission.security = static_cast<SmtpSecurity>(settings_.Security);
+    mail_.Submission.auth = static_cast<SmtpAuth>(settings_.AuthMethod);
+    mail_.Submission.user = settings_.AuthUser;
+    mail_.Submission.password = smtpPassword_;
+    mail_.Submission.tls = TlsOptions{settings_.CAFile};
 
     SendDone = false;
     SendAborted = false;
@@ -605,6 +650,9 @@ void SendWorkflow::ReportMailError(SendMailError error)
     // What the server said, or which file failed, tells the user more than
     // our own words can.
     const MailFailure& failure = mail_.LastFailure();
+    if (!failure.detail.empty()) {
+        text += "\r\n" + failure.detail;
+    }
     if (!failure.serverLine.empty()) {
         text += "\r\n" + Sj("サーバーの応答: ") + PrintableServerLine(failure.serverLine);
     } else if (error == SendMailError::Attachment_Unreadable) {
@@ -629,7 +677,11 @@ std::string SendWorkflow::PhoneTypeName() const
 
 void SendWorkflow::MailDone()
 {
-    const std::string result = ResultText(static_cast<std::int32_t>(mail_.LastError()));
+    std::string result = ResultText(static_cast<std::int32_t>(mail_.LastError()));
+    if (mail_.LastError() >= SendMailError::Tls_Failure) {
+        // Which certificate fault, which refusal: the record says it as the box did.
+        result += ": " + mail_.LastFailure().text;
+    }
     if (!result.empty()) {
         ++ErrorCount;
         ++FailedMailsThisCommand;

@@ -121,6 +121,10 @@ private:
     void Refuse(const std::string& status, const std::string& message);
     [[nodiscard]] std::string PhoneTypeName() const;
     void SetPanel(bool enabled);
+    void ShowSending(const std::string& status);
+    void SessionStep(SendMailInfo info);
+    // The SMTP password for this command: the stored one, else asked for.
+    bool AskSmtpPassword();
 
     Settings& settings_;
     MessageComposer& composer_;
@@ -131,6 +135,8 @@ private:
     TKTcpClient tcp_;
     PopBeforeSmtpOptions popOptions_;
     int busy_ = 0;
+    std::string sendingStatus_; // the status of the mail in flight
+    std::string smtpPassword_;  // of the running command; a typed one is never stored
 };
 
 } // namespace kitemail

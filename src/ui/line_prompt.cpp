@@ -69,4 +69,13 @@ LinePrompt* NewPasswordPrompt(QWidget* parent)
     return prompt;
 }
 
+LinePrompt* NewSmtpPasswordPrompt(QWidget* parent)
+{
+    auto* prompt = new LinePrompt(QStringLiteral("SMTP認証"), QStringLiteral("SMTPサーバーのパスワードを入力して下さい。"),
+                                  QLineEdit::Password, parent);
+    prompt->setObjectName(QStringLiteral("SmtpPasswordPrompt"));
+    prompt->setFixedSize(kPasswordWidth, kPasswordHeight + 20);
+    return prompt;
+}
+
 } // namespace kitemail

@@ -32,5 +32,7 @@ private:
 // "POP3認証": asks for the POP3 password when none is stored; offers the
 // one typed last since the program started.
 [[nodiscard]] LinePrompt* NewPasswordPrompt(QWidget* parent);
+// "SMTP認証": the same for the SMTP login when no AuthPass is stored.
+[[nodiscard]] LinePrompt* NewSmtpPasswordPrompt(QWidget* parent);
 
 } // namespace kitemail

@@ -262,6 +262,7 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
     workflow_ = std::make_unique<SendWorkflow>(settings_, composer_, *this, *this, HistoryDirPath(dataDir_));
     splitViewer_ = new SplitResultViewer(this);
     passwordPrompt_ = NewPasswordPrompt(this);
+    smtpPasswordPrompt_ = NewSmtpPasswordPrompt(this);
     connect(this, &MainWindow::abortRequested, this, [this] { workflow_->Abort(); });
     connect(attachmentPage_, &AttachmentPage::changed, this, &MainWindow::SyncCount);
     connect(qApp, &QApplication::focusChanged, this, &MainWindow::SyncEditActions);
@@ -713,6 +714,11 @@ std::optional<std::string> MainWindow::PromptLine(const std::string& caption, co
     LinePrompt box(DecodeSjis(caption), DecodeSjis(prompt), QLineEdit::Normal, this);
     box.setObjectName(QStringLiteral("LinePrompt"));
     return box.Ask(DecodeSjis(initial));
+}
+
+std::optional<std::string> MainWindow::PromptSmtpPassword(const std::string& /*prompt*/)
+{
+    return smtpPasswordPrompt_->Ask();
 }
 
 // ---------------------------------------------------------------- sending

@@ -63,6 +63,7 @@ public:
     [[nodiscard]] std::optional<std::string> PromptPassword(const std::string& prompt) override;
     [[nodiscard]] std::optional<std::string> PromptLine(const std::string& caption, const std::string& prompt,
                                                         const std::string& initial) override;
+    [[nodiscard]] std::optional<std::string> PromptSmtpPassword(const std::string& prompt) override;
 
     // ---- SendView
     void SetMainPanelEnabled(bool enabled) override;
@@ -174,6 +175,7 @@ private:
     std::unique_ptr<SendWorkflow> workflow_;
     SplitResultViewer* splitViewer_ = nullptr;
     LinePrompt* passwordPrompt_ = nullptr;
+    LinePrompt* smtpPasswordPrompt_ = nullptr;
     bool sending_ = false;
     bool firstShowDone_ = false;
     struct OpenerSlot {

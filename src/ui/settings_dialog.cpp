@@ -132,6 +132,7 @@ const SettingsDialog::PageRow SettingsDialog::kPages[] = {
     {"アドレス帳", &SettingsDialog::BuildAddressBookPage},
     {"送信設定 1", &SettingsDialog::BuildSendPage1},
     {"送信設定 2", &SettingsDialog::BuildSendPage2},
+    {"セキュリティ", &SettingsDialog::BuildSecurityPage},
     {"署名", &SettingsDialog::BuildSignaturePage},
     {"環境設定 1", &SettingsDialog::BuildBehaviourPage},
     {"環境設定 2", &SettingsDialog::BuildDisplayPage},
@@ -160,6 +161,7 @@ SettingsDialog::SettingsDialog(Settings& settings, std::filesystem::path dataDir
         if (index == kAddressBookPage) {
             bookPage_->Shown();
         }
+        ShowValues(); // the ports show on two pages each
     });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -241,6 +243,22 @@ QPushButton* SettingsDialog::Button(const char* text, const char* objectName, st
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, std::move(action));
     return button;
+}
+
+QComboBox* SettingsDialog::Choice(std::int32_t Settings::*field, const char* objectName,
+                                  std::initializer_list<const char*> items)
+{
+    auto* box = new QComboBox;
+    box->setObjectName(QString::fromLatin1(objectName));
+    for (const char* item : items) {
+        box->addItem(Q(item));
+    }
+    showValue_.push_back([this, box, field] {
+        const QSignalBlocker block(box);
+        box->setCurrentIndex(settings_.*field);
+    });
+    connect(box, &QComboBox::currentIndexChanged, this, [this, field](int i) { settings_.*field = i; });
+    return box;
 }
 
 void SettingsDialog::ShowValues()
@@ -378,6 +396,47 @@ QWidget* SettingsDialog::BuildSendPage2()
     grid->setRowStretch(row + 3, 1);
     grid->setColumnStretch(2, 1);
     return PageOf({group}, true);
+}
+
+QWidget* SettingsDialog::BuildSecurityPage()
+{
+    QGroupBox* smtp = Group("SMTPサーバー");
+    auto* grid = Tight<QGridLayout>(smtp);
+    QComboBox* security = Choice(&Settings::Security, "Security", {"なし", "STARTTLS", "SSL/TLS"});
+    grid->addWidget(new QLabel(Q("接続の保護")), 0, 0);
+    grid->addWidget(security, 0, 1);
+    grid->addLayout(Row("ポート番号", {Number(&Settings::Port, "SubmissionPort"),
+                                       Button("< 標準", "StandardSubmissionPort", [this] {
+                                           editor_.UseStandardPort();
+                                           ShowValues();
+                                       })}),
+                    0, 2);
+    QLineEdit* user = Text(&Settings::AuthUser, "AuthUser");
+    SetImeOff(user);
+    QLineEdit* password = Text(&Settings::AuthPass, "AuthPass");
+    password->setEchoMode(QLineEdit::Password);
+    QLineEdit* caFile = Text(&Settings::CAFile, "CAFile");
+    SetImeOff(caFile);
+    AddRows(grid, {{"認証方式", Choice(&Settings::AuthMethod, "AuthMethod", {"なし", "自動", "PLAIN", "LOGIN"})},
+                   {"ユーザー名", user},
+                   {"パスワード", password},
+                   {"証明書 (CAFile)", caFile}},
+            2);
+    QLabel* note = Highlighted("※SMTPパスワードは、設定ファイルに保存されます。設定ファイルの取り扱いには十分ご注意"
+                               "ください。なお、空欄にしておけば認証時に入力できます。");
+    note->setObjectName(QStringLiteral("AuthPasswordNote"));
+    grid->addWidget(note, grid->rowCount(), 0, 1, 3);
+    grid->setColumnStretch(1, 1);
+
+    QGroupBox* pop = Group("POP3サーバー");
+    auto* row = Tight<QHBoxLayout>(pop);
+    row->addLayout(Row("接続の保護", {Choice(&Settings::POP3Security, "POP3Security", {"なし", "STLS", "SSL/TLS"}),
+                                      new QLabel(Q("ポート番号")), Number(&Settings::POP3Port, "Pop3sPort"),
+                                      Button("< 標準", "StandardPop3sPort", [this] {
+                                          editor_.UseStandardPop3Port();
+                                          ShowValues();
+                                      })}));
+    return PageOf({smtp, pop});
 }
 
 QWidget* SettingsDialog::BuildSignaturePage()
@@ -649,6 +708,11 @@ void SettingsDialog::Beep()
 std::optional<std::string> SettingsDialog::PromptPassword(const std::string& prompt)
 {
     return main_.PromptPassword(prompt);
+}
+
+std::optional<std::string> SettingsDialog::PromptSmtpPassword(const std::string& prompt)
+{
+    return main_.PromptSmtpPassword(prompt);
 }
 
 } // namespace kitemail

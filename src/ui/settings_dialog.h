@@ -62,6 +62,7 @@ public:
     [[nodiscard]] YesNoCancel AskYesNoCancel(const std::string& text, const std::string& title) override;
     void Beep() override;
     [[nodiscard]] std::optional<std::string> PromptPassword(const std::string& prompt) override;
+    [[nodiscard]] std::optional<std::string> PromptSmtpPassword(const std::string& prompt) override;
 
 signals:
     // The body's font size changed (the history viewer follows it).
@@ -81,6 +82,7 @@ private:
     QWidget* BuildAddressBookPage();
     QWidget* BuildSendPage1();
     QWidget* BuildSendPage2();
+    QWidget* BuildSecurityPage();
     QWidget* BuildSignaturePage();
     QWidget* BuildBehaviourPage();
     QWidget* BuildDisplayPage();
@@ -92,6 +94,8 @@ private:
     QCheckBox* Check(bool Settings::*field, const char* objectName);
     QLineEdit* Text(std::string Settings::*field, const char* objectName);
     QPushButton* Button(const char* text, const char* objectName, std::function<void()> action);
+    // A drop-down list whose index is the setting.
+    QComboBox* Choice(std::int32_t Settings::*field, const char* objectName, std::initializer_list<const char*> items);
 
     // Every bound widget shows its setting again (after the editor acted).
     void ShowValues();
