@@ -1,8 +1,9 @@
 // The mail component as transcripts through a socket layer the test plays
 // the server of: "S: " lines the server sends ("R: " raw bytes), "C: "
 // lines the client must answer with, "X" the server closing, "E n" a
-// socket failure, "T" the deadline passing, and the end of the request
-// ("done" with LastError and the text of OnMailError).
+// socket failure, "T" the deadline passing, "TLS" the handshake succeeding
+// ("TLSFAIL": the certificate refused), and the end of the request ("done"
+// with LastError and the text of OnMailError).
 
 #include "fake_socket.h"
 #include "mail/reply_accumulator.h"
@@ -10,6 +11,7 @@
 #include "mail/smtp_dialogue.h"
 #include "mail_recorder.h"
 #include "platform/event_loop.h"
+#include "platform/text_codec.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +67,7 @@ protected:
         const int before = rec.doneCount;
         mail.SetAction(TMailAction::Send_Mail);
         if (socket.Attempting()) {
-            socket.Accept();
+            socket.Accept(acceptAddress);
         }
         Take();
         for (const std::string& step : transcript) {
@@ -83,6 +85,10 @@ protected:
                 socket.FailWith(static_cast<std::uint16_t>(std::stoi(step.substr(2))));
             } else if (step == "T") {
                 WaitUntil([] { return false; }, 3 * mail.ReplyTimeout);
+            } else if (step == "TLS") {
+                socket.CompleteTls();
+            } else if (step == "TLSFAIL") {
+                socket.RefuseTls({{TlsProblem::Expired, TlsProblem::NameMismatch}, "AB:CD", {}});
             }
             Take();
         }
@@ -101,8 +107,16 @@ protected:
     // The client's lines since the last look; the message as one line.
     void Take()
     {
-        for (std::size_t end; (end = socket.written.find("\r\n", taken_)) != std::string::npos; taken_ = end + 2) {
+        for (;;) {
+            if (TookTls()) {
+                continue;
+            }
+            const std::size_t end = socket.written.find("\r\n", taken_);
+            if (end == std::string::npos) {
+                break;
+            }
             const std::string line = socket.written.substr(taken_, end - taken_);
+            taken_ = end + 2;
             if (inMessage_) {
                 inMessage_ = line != ".";
             } else if (afterData_) {
@@ -120,11 +134,23 @@ protected:
         closeSeen_ = socket.closedByClient;
     }
 
+    // The point where the client started TLS, when it is next.
+    bool TookTls()
+    {
+        if (socket.written.compare(taken_, 5, "<TLS>") != 0) {
+            return false;
+        }
+        log_.push_back("C: <starttls>");
+        taken_ += 5;
+        return true;
+    }
+
     std::unique_ptr<test::FakeSocket> owned_ = std::make_unique<test::FakeSocket>();
     // The component owns its socket layer; the test plays its server.
     test::FakeSocket& socket = *owned_;
     SendMail mail{std::move(owned_)};
     test::MailRecorder rec{mail};
+    std::string acceptAddress = "192.0.2.25";
     Lines log_;
     std::size_t taken_ = 0;
     bool inMessage_ = false, afterData_ = false, closeSeen_ = false;
@@ -194,6 +220,139 @@ TEST_F(SendMailTest, Transcripts)
     EXPECT_EQ(mail.LastFailure().code, SendMailError::Unexpected_Response);
     EXPECT_EQ(mail.LastFailure().text, "Unexpected response: 421 4.3.2 busy");
     EXPECT_EQ(mail.LastFailure().serverLine, "421 4.3.2 busy\r"); // a CR inside the line stays in it
+}
+
+std::string Ehlo()
+{
+    const std::string helo = Helo();
+    return helo.size() > 8 ? "C: EHLO " + helo.substr(8) : "C: EHLO localhost";
+}
+
+// From MAIL FROM on, a session is the plain dialogue.
+const Lines kMailedAndDelivered = {"C: MAIL FROM:<me@x.jp>", "S: 250 ok", "C: RCPT TO:<you@x.jp>", "S: 250 ok",
+                                   "C: DATA", "S: 354 go", "C: <message>", "S: 250 queued", "C: QUIT", "S: 221 bye",
+                                   "C: <close>", "done 0"};
+
+TEST_F(SendMailTest, SubmissionSessionsEncryptAndLogInBeforeMailFrom)
+{
+    using S = SmtpSecurity;
+    using A = SmtpAuth;
+    const std::string upToStartTls[] = {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250-STARTTLS", "S: 250 AUTH PLAIN LOGIN",
+                                        "C: STARTTLS"};
+    const Lines startTls(std::begin(upToStartTls), std::end(upToStartTls));
+    const Lines encrypted = Join(startTls, {"S: 220 go", "C: <starttls>", "TLS", Ehlo()});
+    // The size SIZE is compared with: the message as the plain dialogue
+    // writes it, without its final ".".
+    Run(kAccepted);
+    const std::size_t data = socket.written.find("DATA\r\n") + 6;
+    const std::string size = std::to_string(socket.written.find("\r\n.\r\n", data) + 2 - data);
+    const struct {
+        const char* name;
+        S security;
+        A auth;
+        const char* address; // the server's
+        Lines transcript;
+    } rows[] = {
+        {"StartTlsThenPlain", S::StartTls, A::Best, "192.0.2.25",
+         Join(Join(encrypted, {"S: 250-mx", "S: 250-AUTH PLAIN LOGIN", "S: 250 SIZE 1000000",
+                               "C: AUTH PLAIN AHRhcm8Ac2VjcmV0", "S: 235 2.7.0 ok"}),
+              kMailedAndDelivered)},
+        {"LoginAfterTlsFromTheConnect", S::Tls, A::Login, "192.0.2.25",
+         Join({"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 auth=login", "C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6",
+               "C: dGFybw==", "S: 334 UGFzc3dvcmQ6", "C: c2VjcmV0", "S: 235 ok"},
+              kMailedAndDelivered)},
+        {"StartTlsWithoutLogin", S::StartTls, A::None, "192.0.2.25",
+         Join(Join(encrypted, {"S: 250 mx"}), kMailedAndDelivered)},
+        // A password goes in the clear only to this machine.
+        {"PlainLoginOnLoopback", S::None, A::Plain, "127.0.0.1",
+         Join({"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 AUTH PLAIN", "C: AUTH PLAIN AHRhcm8Ac2VjcmV0",
+               "S: 235 ok"},
+              kMailedAndDelivered)},
+        {"PlainLoginElsewhere", S::None, A::Best, "192.0.2.25",
+         {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 AUTH PLAIN", "C: <close>",
+          "done 24 no password is sent over an unencrypted connection"}},
+        // Never a silent fall back to the clear.
+        {"NoStartTlsOffered", S::StartTls, A::None, "192.0.2.25",
+         {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 AUTH PLAIN", "C: <close>",
+          "done 21 the server does not offer STARTTLS"}},
+        {"StartTlsRefused", S::StartTls, A::None, "192.0.2.25",
+         Join(startTls, {"S: 454 4.7.0 TLS not available", "C: <close>",
+                         "done 21 the server refused STARTTLS: 454 4.7.0 TLS not available"})},
+        // Lines after the agreement were sent in the clear by anyone.
+        {"SentMoreAfterTheAgreement", S::StartTls, A::None, "192.0.2.25",
+         Join(startTls, {"R: 220 go\r\n250 injected\r\n", "C: <close>",
+                         "done 21 TLS: the server sent more after agreeing to STARTTLS"})},
+        {"CertificateRefused", S::StartTls, A::Best, "192.0.2.25",
+         Join(startTls, {"S: 220 go", "C: <starttls>", "TLSFAIL",
+                         "done 21 TLS: certificate expired, host name mismatch; SHA-256 AB:CD"})},
+        // What the server said before the handshake counts for nothing.
+        {"AuthOfferedOnlyBeforeStartTls", S::StartTls, A::Best, "192.0.2.25",
+         Join(encrypted, {"S: 250 mx", "C: <close>", "done 22 the server offers AUTH only before STARTTLS"})},
+        {"MechanismNotOffered", S::Tls, A::Login, "192.0.2.25",
+         {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 AUTH PLAIN CRAM-MD5", "C: <close>",
+          "done 22 the server does not offer AUTH LOGIN"}},
+        {"PasswordRefused", S::Tls, A::Plain, "192.0.2.25",
+         {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 AUTH PLAIN", "C: AUTH PLAIN AHRhcm8Ac2VjcmV0",
+          "S: 535 5.7.8 bad credentials", "C: <close>", "done 22 authentication failed: 535 5.7.8 bad credentials"}},
+        {"EhloRefused", S::Tls, A::None, "192.0.2.25",
+         {"S: 220 mx", Ehlo(), "S: 502 what", "C: <close>", "done 13 Unexpected response: 502 what"}},
+        {"EhloLinesOfTwoCodes", S::Tls, A::None, "192.0.2.25",
+         {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 251 SIZE", "C: <close>", "done 13 Unexpected response: 251 SIZE"}},
+        // Refused before DATA, without a byte of the message.
+        {"SizeTooSmall", S::Tls, A::None, "192.0.2.25",
+         {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 SIZE 100", "C: <close>",
+          "done 23 message of " + size + " bytes, the server accepts 100 (SIZE)"}},
+    };
+    std::vector<std::string> shown;
+    std::vector<SendMailInfo> steps;
+    rec.onInfo = [&shown](SendMailInfo info, const std::string& text) {
+        if (info == SendMailInfo::Info_Sending) {
+            shown.push_back(text);
+        }
+    };
+    mail.OnSessionInfo = [&steps](SendMail&, SendMailInfo info) { steps.push_back(info); };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        mail.Submission = {row.security, row.auth, "taro", "secret", {}};
+        acceptAddress = row.address;
+        mail.TO_Address = "you@x.jp";
+        mail.ListTo.clear();
+        rec.errors.clear();
+        shown.clear();
+        steps.clear();
+        EXPECT_EQ(Run(row.transcript), row.transcript);
+        for (const std::string& text : shown) {
+            EXPECT_EQ(text.find("c2VjcmV0"), std::string::npos) << "a password shown in progress: " << text;
+            EXPECT_EQ(text.find("AHRhcm8Ac2VjcmV0"), std::string::npos) << text;
+        }
+    }
+    // The user is told both numbers.
+    EXPECT_EQ(mail.LastFailure().detail,
+              Sj("メールの大きさ ") + size + Sj(" Byte が、サーバーの受け付ける上限 100 Byte を超えています。"));
+    // TLS from the connect, refused at SIZE.
+    EXPECT_EQ(steps, (std::vector<SendMailInfo>{SendMailInfo::Info_TlsStarting, SendMailInfo::Info_TlsEstablished}));
+
+    // The status line's steps, in the order of the first row.
+    mail.Submission = {S::StartTls, A::Best, "taro", "secret", {}};
+    mail.TO_Address = "you@x.jp";
+    steps.clear();
+    Run(Join(Join(encrypted, {"S: 250-mx", "S: 250 AUTH PLAIN", "C: AUTH PLAIN AHRhcm8Ac2VjcmV0", "S: 235 ok"}),
+             kMailedAndDelivered));
+    EXPECT_EQ(steps, (std::vector<SendMailInfo>{SendMailInfo::Info_TlsStarting, SendMailInfo::Info_TlsEstablished,
+                                                SendMailInfo::Info_Authenticating, SendMailInfo::Info_Authenticated}));
+}
+
+TEST_F(SendMailTest, WithEverythingOffTheWireIsThePlainHeloDialogueByteForByte)
+{
+    mail.Subject = "Hi";
+    mail.Headers = {"X-Mailer: Kitemail Pro Version 0.50"};
+    Run(kAccepted);
+    const std::string host = Helo().substr(8);
+    EXPECT_EQ(socket.written, "HELO " + host + "\r\nMAIL FROM:<me@x.jp>\r\nRCPT TO:<you@x.jp>\r\nDATA\r\n"
+                                  "From:  <me@x.jp>\r\nTo:  <you@x.jp>\r\nSubject: Hi  \r\nMime-Version: 1.0\r\n"
+                                  "Content-Type: text/plain; charset=\"iso-2022-jp\"\r\n"
+                                  "Content-Transfer-Encoding: 7bit\r\nX-Mailer: Kitemail Pro Version 0.50  \r\n\r\n"
+                                  "hello\r\n\r\n.\r\nQUIT\r\n");
 }
 
 TEST_F(SendMailTest, RecipientRunsOverEveryListAndARefusalIsSkipped)
