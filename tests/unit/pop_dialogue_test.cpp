@@ -1,7 +1,8 @@
 // The POP before SMTP login as transcripts: "S:" is what the server sends in
 // one read (a line with its CR LF), "R:" raw bytes in one read, "C:" what
 // the client must answer, "!:" the failure it reports,
-// "X" the server closing, "E" a network error, "T" the silence limit.
+// "X" the server closing, "E" a network error, "T" the silence limit, "TLS"
+// the handshake after STLS done ("TLSFAIL": the certificate refused).
 
 #include "platform/text_codec.h"
 #include "send/ktcp_error.h"
@@ -23,6 +24,9 @@ void Record(Steps& out, const PopDialogue::Reaction& r)
         ASSERT_EQ(r.command.substr(r.command.size() - 2), "\r\n");
         out.push_back("C:" + r.command.substr(0, r.command.size() - 2));
     }
+    if (r.startTls) {
+        out.push_back("C:<starttls>");
+    }
     if (!r.failText.empty()) {
         out.push_back("!:" + SjisToUtf8(r.failText));
     }
@@ -30,9 +34,9 @@ void Record(Steps& out, const PopDialogue::Reaction& r)
 
 // Plays the server's side of steps and writes down the whole conversation
 // as it happened, ending with the final state.
-Steps Replay(const Steps& steps, const std::string& user, const std::string& password)
+Steps Replay(const Steps& steps, const std::string& user, const std::string& password, bool stls)
 {
-    PopDialogue dialogue(user, password);
+    PopDialogue dialogue(user, password, stls);
     Steps happened;
     for (const std::string& step : steps) {
         if (step.rfind("C:", 0) == 0 || step.rfind("!:", 0) == 0) {
@@ -45,6 +49,10 @@ Steps Replay(const Steps& steps, const std::string& user, const std::string& pas
             Record(happened, dialogue.NetworkError());
         } else if (step == "T") {
             Record(happened, dialogue.Silence());
+        } else if (step == "TLS") {
+            Record(happened, dialogue.Encrypted());
+        } else if (step == "TLSFAIL") {
+            Record(happened, dialogue.TlsFailed({{TlsProblem::Expired}, "AB:CD", {}}));
         } else {
             Record(happened, dialogue.Received(step.substr(2) + (step[0] == 'S' ? "\r\n" : "")));
         }
@@ -67,6 +75,7 @@ TEST(PopDialogue, Transcripts)
         std::int32_t finalState;
         std::string user = "alice";
         std::string password = "secret";
+        bool stls = false;
     } rows[] = {
         {"Success", after(login, {"S:+OK Logged in.", "C:QUIT", "S:+OK bye", "X"}), PopDialogue::kSucceeded},
         {"NegativeGreeting", {"S:-ERR busy", "!:POP3接続に失敗しました。"}, -1},
@@ -108,12 +117,27 @@ TEST(PopDialogue, Transcripts)
          yamada,
          "p\xe9ss"},
         {"EmptyPassword", {"S:+OK", "C:USER alice", "S:+OK", "C:PASS "}, PopDialogue::kPassSent, "alice", ""},
+        // STLS first when asked; the login only once encrypted.
+        {"StlsThenLogin",
+         {"S:+OK", "C:STLS", "S:+OK Begin TLS", "C:<starttls>", "TLS", "C:USER alice", "S:+OK", "C:PASS secret"},
+         PopDialogue::kPassSent, "alice", "secret", true},
+        {"StlsRefused",
+         {"S:+OK", "C:STLS", "S:-ERR no TLS", "!:POP3サーバーがSTLSを受け付けませんでした。"}, -PopDialogue::kStlsSent,
+         "alice", "secret", true},
+        // What came with the agreement was sent in the clear by anyone.
+        {"MoreAfterTheAgreement",
+         {"S:+OK", "C:STLS", "R:+OK go\r\n+OK injected\r\n", "!:POP3サーバーがSTLSの応答の後に余分なデータを送りました。"},
+         -PopDialogue::kStlsSent, "alice", "secret", true},
+        {"CertificateRefused",
+         {"S:+OK", "C:STLS", "S:+OK", "C:<starttls>", "TLSFAIL",
+          "!:POP3サーバーと暗号化した接続ができませんでした。\r\nサーバー証明書の有効期限が切れています。\r\n証明書の SHA-256: AB:CD"},
+         -PopDialogue::kTlsStarting, "alice", "secret", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Steps expected = row.steps;
         expected.push_back("state " + std::to_string(row.finalState));
-        EXPECT_EQ(Replay(row.steps, row.user, row.password), expected);
+        EXPECT_EQ(Replay(row.steps, row.user, row.password, row.stls), expected);
     }
 }
 
