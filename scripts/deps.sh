@@ -15,6 +15,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # servers the integration tests start on loopback
   python3 python3-aiosmtpd dovecot-pop3d
+  # TLS: the tests' certificates (openssl) and their scripted TLS peer (libssl-dev)
+  openssl libssl-dev ca-certificates
   # reference converters for the benchmark script, iconv comes with libc-bin
   nkf libc-bin
   # peak memory of the SMTP send benchmark (/usr/bin/time -v)

@@ -10,11 +10,13 @@ import json
 import os
 import signal
 import socket
+import ssl
 import sys
 import threading
 import time
 
 from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult, LoginPassword
 
 
 class StoreHandler:
@@ -38,6 +40,33 @@ class StoreHandler:
         return "250 OK stored"
 
 
+def make_authenticator(user, password):
+    """Accepts the one user with the one password, by PLAIN or LOGIN."""
+    def authenticate(server, session, envelope, mechanism, auth_data):
+        ok = (isinstance(auth_data, LoginPassword)
+              and auth_data.login == user.encode() and auth_data.password == password.encode())
+        return AuthResult(success=ok, handled=False)
+    return authenticate
+
+
+def server_options(args):
+    """Controller arguments for --tls and --auth-user."""
+    options = {}
+    if args.tls != "none":
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.cert, args.key)
+        if args.tls == "starttls":
+            options.update(tls_context=context, require_starttls=True)
+        else:
+            options.update(ssl_context=context)
+    if args.auth_user:
+        options.update(authenticator=make_authenticator(args.auth_user, args.auth_pass),
+                       auth_required=True,
+                       # Implicit TLS is not seen as TLS by this check; it is encrypted all the same.
+                       auth_require_tls=args.tls == "starttls")
+    return options
+
+
 def free_port(host):
     family = socket.AF_INET6 if ":" in host else socket.AF_INET
     with socket.socket(family, socket.SOCK_STREAM) as s:
@@ -50,6 +79,12 @@ def main():
     parser.add_argument("--dir", required=True)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--tls", choices=["none", "starttls", "tls"], default="none",
+                        help="starttls: STARTTLS required before MAIL; tls: TLS from the connect")
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    parser.add_argument("--auth-user", help="require AUTH (PLAIN or LOGIN) as this user")
+    parser.add_argument("--auth-pass", default="")
     args = parser.parse_args()
     os.makedirs(args.dir, exist_ok=True)
 
@@ -58,7 +93,8 @@ def main():
     for _ in range(5):
         port = args.port or free_port(args.host)
         controller = Controller(handler, hostname=args.host, port=port,
-                                server_hostname="localhost", data_size_limit=0)
+                                server_hostname="localhost", data_size_limit=0,
+                                **server_options(args))
         try:
             controller.start()
             break

@@ -1,5 +1,7 @@
 #include "dovecot_server.h"
 
+#include "test_certs.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -110,12 +112,12 @@ bool DovecotServer::Available()
     return ::geteuid() == 0 && ::access(kDovecot, X_OK) == 0 && ::getpwnam("nobody") != nullptr;
 }
 
-bool DovecotServer::Start(const std::vector<User>& users)
+bool DovecotServer::Start(const std::vector<User>& users, bool tls)
 {
     // Another process may take the free port between our probe and
     // dovecot's bind; a second port then.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        if (StartOnce(users)) {
+        if (StartOnce(users, tls)) {
             return true;
         }
         Stop();
@@ -124,7 +126,7 @@ bool DovecotServer::Start(const std::vector<User>& users)
     return false;
 }
 
-bool DovecotServer::StartOnce(const std::vector<User>& users)
+bool DovecotServer::StartOnce(const std::vector<User>& users, bool tls)
 {
     namespace fs = std::filesystem;
     std::string pattern = (fs::temp_directory_path() / "kitemail-dovecot-XXXXXX").string();
@@ -154,6 +156,7 @@ bool DovecotServer::StartOnce(const std::vector<User>& users)
         }
     }
     port_ = FreeLoopbackPort();
+    tlsPort_ = tls ? FreeLoopbackPort() : 0;
     const std::string d = dir_.string();
     {
         std::ofstream conf(dir_ / "dovecot.conf");
@@ -162,7 +165,8 @@ bool DovecotServer::StartOnce(const std::vector<User>& users)
              << "log_path = " << d << "/dovecot.log\n"
              << "protocols = pop3\n"
              << "listen = 127.0.0.1\n"
-             << "ssl = no\n"
+             << (tls ? "ssl = yes\nssl_cert = <" + CertFile("server") + "\nssl_key = <" + CertFile("server.key") + "\n"
+                     : std::string("ssl = no\n"))
              << "disable_plaintext_auth = no\n"
              << "mail_location = maildir:~/Maildir\n"
              // Without this first passdb every failed login is delayed by
@@ -173,7 +177,7 @@ bool DovecotServer::StartOnce(const std::vector<User>& users)
              << "userdb {\n  driver = static\n  args = uid=nobody gid=nogroup home=" << d << "/home\n}\n"
              << "service pop3-login {\n"
              << "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << port_ << "\n  }\n"
-             << "  inet_listener pop3s {\n    port = 0\n  }\n"
+             << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << tlsPort_ << "\n  }\n"
              << "}\n";
     }
 

@@ -1,5 +1,10 @@
 #include "scripted_peer.h"
 
+#include "test_certs.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -57,6 +62,7 @@ ScriptedPeer::~ScriptedPeer()
     if (thread_.joinable()) {
         thread_.join();
     }
+    EndTls();
     if (connFd_ >= 0) {
         ::close(connFd_);
     }
@@ -121,15 +127,64 @@ bool ScriptedPeer::ReadLine(std::string& line)
             lines_.push_back(line);
             return true;
         }
-        if (!WaitReadable(connFd_, ioTimeout_)) {
-            return false;
-        }
         char buf[65536];
-        const ssize_t n = ::recv(connFd_, buf, sizeof buf, 0);
+        const long n = Receive(buf, sizeof buf);
         if (n <= 0) {
             return false;
         }
         pending_.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+long ScriptedPeer::Receive(char* buffer, std::size_t size)
+{
+    if (tls_ == nullptr || SSL_pending(tls_) == 0) {
+        if (!WaitReadable(connFd_, ioTimeout_)) {
+            return -1;
+        }
+    }
+    if (tls_ != nullptr) {
+        return SSL_read(tls_, buffer, static_cast<int>(size));
+    }
+    return static_cast<long>(::recv(connFd_, buffer, size, 0));
+}
+
+bool ScriptedPeer::Handshake(const std::string& certName, bool expectRefusal)
+{
+    if (tlsContext_ == nullptr) {
+        tlsContext_ = SSL_CTX_new(TLS_server_method());
+    }
+    if (SSL_CTX_use_certificate_chain_file(tlsContext_, CertFile(certName).c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(tlsContext_, CertFile("server.key").c_str(), SSL_FILETYPE_PEM) != 1) {
+        Fail("cannot load the certificate " + certName);
+        return false;
+    }
+    // The handshake blocks: bounded as every other wait of the script.
+    const timeval limit{static_cast<time_t>(ioTimeout_.count() / 1000),
+                        static_cast<suseconds_t>(ioTimeout_.count() % 1000 * 1000)};
+    ::setsockopt(connFd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(connFd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    tls_ = SSL_new(tlsContext_);
+    SSL_set_fd(tls_, connFd_);
+    const bool accepted = SSL_accept(tls_) == 1;
+    ERR_clear_error();
+    if (accepted == expectRefusal) {
+        Fail(expectRefusal ? "the client accepted the certificate " + certName
+                           : "TLS handshake failed with " + certName);
+        return false;
+    }
+    return true;
+}
+
+void ScriptedPeer::EndTls()
+{
+    if (tls_ != nullptr) {
+        SSL_free(tls_);
+        tls_ = nullptr;
+    }
+    if (tlsContext_ != nullptr) {
+        SSL_CTX_free(tlsContext_);
+        tlsContext_ = nullptr;
     }
 }
 
@@ -142,7 +197,8 @@ std::size_t ScriptedPeer::FloodBytes() const
 bool ScriptedPeer::SendAll(std::string_view bytes)
 {
     while (!bytes.empty()) {
-        const ssize_t n = ::send(connFd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        const ssize_t n = tls_ != nullptr ? SSL_write(tls_, bytes.data(), static_cast<int>(bytes.size()))
+                                          : ::send(connFd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n <= 0) {
             return false;
         }
@@ -224,12 +280,12 @@ bool ScriptedPeer::Step(const std::string& step)
         std::string got = pending_;
         pending_.clear();
         for (;;) {
-            if (!WaitReadable(connFd_, ioTimeout_)) {
+            if ((tls_ == nullptr || SSL_pending(tls_) == 0) && !WaitReadable(connFd_, ioTimeout_)) {
                 Fail("the client did not close");
                 return false;
             }
             char buf[65536];
-            const ssize_t n = ::recv(connFd_, buf, sizeof buf, 0);
+            const long n = Receive(buf, sizeof buf);
             if (n <= 0) {
                 break;
             }
@@ -241,11 +297,15 @@ bool ScriptedPeer::Step(const std::string& step)
         }
         std::lock_guard lock(mutex_);
         data_ += got;
+    } else if (step.rfind("TLS ", 0) == 0 || step.rfind("TLS_REFUSED ", 0) == 0) {
+        const bool refused = step.rfind("TLS_REFUSED ", 0) == 0;
+        return Handshake(step.substr(step.find(' ') + 1), refused) && !refused;
     } else if (step == "CLOSE" || step == "RESET") {
         if (step == "RESET") {
             const linger reset{1, 0};
             ::setsockopt(connFd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
         }
+        EndTls();
         ::close(connFd_);
         connFd_ = -1;
     } else if (step == "FLOOD") {
@@ -266,6 +326,7 @@ bool ScriptedPeer::Step(const std::string& step)
 
 bool ScriptedPeer::Accept()
 {
+    EndTls();
     if (connFd_ >= 0) {
         ::close(connFd_);
         connFd_ = -1;

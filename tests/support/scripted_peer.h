@@ -20,6 +20,9 @@
 //   "ACCEPT"    wait for the next connection
 //   "SLEEP ms"  pause
 //   "EXPECT_CLOSE" expect the client to close without sending more
+//   "TLS name"  the server's side of a TLS handshake with the test
+//               certificate name (test_certs.h); what follows is encrypted
+//   "TLS_REFUSED name"  the same, expecting the client to refuse it
 // A failed expectation ends the script and is reported by Failures().
 
 #include <chrono>
@@ -29,6 +32,9 @@
 #include <string_view>
 #include <thread>
 #include <vector>
+
+struct ssl_ctx_st;
+struct ssl_st;
 
 namespace kitemail::test {
 
@@ -58,12 +64,19 @@ private:
     bool SendAll(std::string_view bytes);
     bool Flood();
     bool ReadLine(std::string& line);
+    bool Handshake(const std::string& certName, bool expectRefusal);
+    // recv, or SSL_read once encrypted; below 1 at the end, a failure or
+    // the time-out.
+    long Receive(char* buffer, std::size_t size);
+    void EndTls();
     void Fail(const std::string& what);
 
     std::vector<std::string> script_;
     std::chrono::milliseconds ioTimeout_;
     int listenFd_ = -1;
     int connFd_ = -1;
+    ssl_ctx_st* tlsContext_ = nullptr;
+    ssl_st* tls_ = nullptr;
     std::uint16_t port_ = 0;
     std::string pending_;
     mutable std::mutex mutex_;

@@ -1,6 +1,7 @@
 #include "smtp_sink.h"
 
 #include "qt_app.h"
+#include "test_certs.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -29,7 +30,7 @@ SmtpSink::~SmtpSink()
     Stop();
 }
 
-bool SmtpSink::Start(const char* host)
+bool SmtpSink::Start(const char* host, const SmtpSinkOptions& options)
 {
     dir_ = std::make_unique<QTemporaryDir>();
     if (!dir_->isValid()) {
@@ -38,9 +39,16 @@ bool SmtpSink::Start(const char* host)
     }
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::SeparateChannels);
-    process_->start(QString::fromLatin1(kSystemPython),
-                    {ServerScript("smtp_sink.py"), QStringLiteral("--dir"), dir_->path(), QStringLiteral("--host"),
-                     QString::fromLatin1(host)});
+    QStringList arguments{ServerScript("smtp_sink.py"), QStringLiteral("--dir"), dir_->path(),
+                          QStringLiteral("--host"), QString::fromLatin1(host), QStringLiteral("--tls"),
+                          QString::fromLatin1(options.tls), QStringLiteral("--cert"),
+                          QString::fromStdString(CertFile("server")), QStringLiteral("--key"),
+                          QString::fromStdString(CertFile("server.key"))};
+    if (!options.user.empty()) {
+        arguments << QStringLiteral("--auth-user") << QString::fromStdString(options.user)
+                  << QStringLiteral("--auth-pass") << QString::fromStdString(options.password);
+    }
+    process_->start(QString::fromLatin1(kSystemPython), arguments);
     if (!process_->waitForStarted(10000)) {
         error_ = "cannot start " + std::string(kSystemPython);
         return false;

@@ -18,6 +18,14 @@ namespace kitemail::test {
 // Debian's own interpreter: the first python3 on the PATH may lack aiosmtpd.
 inline constexpr const char* kSystemPython = "/usr/bin/python3";
 
+// A server that wants TLS (STARTTLS before MAIL, or from the connect, with
+// the test certificate for localhost) and a login by one user.
+struct SmtpSinkOptions {
+    const char* tls = "none"; // "none", "starttls" or "tls"
+    std::string user;         // not empty: AUTH PLAIN or LOGIN required
+    std::string password;
+};
+
 class SmtpSink {
 public:
     SmtpSink();
@@ -27,7 +35,7 @@ public:
 
     // Starts the server on a loopback address ("127.0.0.1" or "::1"); false
     // (with Error()) when it could not.
-    [[nodiscard]] bool Start(const char* host = "127.0.0.1");
+    [[nodiscard]] bool Start(const char* host = "127.0.0.1", const SmtpSinkOptions& options = {});
     void Stop();
 
     [[nodiscard]] std::uint16_t Port() const noexcept { return port_; }
