@@ -10,6 +10,7 @@
 #include "scripted_ui.h"
 #include "send/pop_before_smtp.h"
 #include "settings/settings.h"
+#include "test_certs.h"
 
 #include <gtest/gtest.h>
 
@@ -58,6 +59,47 @@ protected:
 };
 
 // One server for all the cases: they are logins in a row on one client.
+TEST_F(PopLoginTest, StlsAndTlsFromTheConnectAgainstARealServer)
+{
+    if (!test::DovecotServer::Available()) {
+        GTEST_SKIP() << "dovecot cannot be started here";
+    }
+    test::DovecotServer dovecot;
+    ASSERT_TRUE(dovecot.Start({{"alice", "secret"}}, true)) << dovecot.Error();
+    settings.POP3Server = "localhost";
+    const std::string ca = Sj(test::CertFile("ca"));
+    const std::string untrusted = "POP3サーバーと暗号化した接続ができませんでした。\r\n"
+                                  "サーバー証明書の発行者が信頼されていません（CAFileで追加できます）。\r\n"
+                                  "証明書の SHA-256: " + test::CertFingerprint("server");
+    const struct {
+        const char* name;
+        std::int32_t security;
+        std::uint16_t port;
+        std::string caFile;
+        PopLoginResult result;
+        Texts messages;
+    } rows[] = {
+        {"Stls", 1, dovecot.Port(), ca, PopLoginResult::Succeeded, {}},
+        {"TlsFromTheConnect", 2, dovecot.TlsPort(), ca, PopLoginResult::Succeeded, {}},
+        {"StlsIssuerNotTrusted", 1, dovecot.Port(), "", PopLoginResult::Failed, {untrusted, kFailed}},
+        {"TlsIssuerNotTrusted", 2, dovecot.TlsPort(), "", PopLoginResult::Failed, {untrusted, kFailed}},
+    };
+    int logins = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        settings.POP3Security = row.security;
+        settings.POP3Port = row.port;
+        settings.CAFile = row.caFile;
+        ui.Clear();
+        EXPECT_EQ(Run(), row.result) << dovecot.Log();
+        EXPECT_EQ(Messages(), row.messages);
+        logins += row.result == PopLoginResult::Succeeded ? 1 : 0;
+        EXPECT_EQ(dovecot.LoginCount(), logins);
+    }
+    // Encrypted logins only: dovecot names them so.
+    EXPECT_NE(dovecot.Log().find("TLS"), std::string::npos);
+}
+
 TEST_F(PopLoginTest, LoginsAgainstARealServer)
 {
     if (!test::DovecotServer::Available()) {
