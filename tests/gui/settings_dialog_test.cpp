@@ -5,6 +5,8 @@
 #include "gui_support.h"
 
 #include "dovecot_server.h"
+#include "file_bytes.h"
+#include "settings/settings.h"
 #include "ui/address_book_page.h"
 #include "ui/bar_area.h"
 #include "ui/page_tabs.h"
@@ -96,8 +98,8 @@ TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
         for (int i = 0; i < d.Pages()->Count(); ++i) {
             titles << d.Pages()->Tab(i)->text();
         }
-        EXPECT_EQ(titles.join('|'), QString::fromUtf8("アドレス帳|送信設定 1|送信設定 2|署名|環境設定 1|環境設定 2|"
-                                                      "文字数制限設定|システム設定"));
+        EXPECT_EQ(titles.join('|'), QString::fromUtf8("アドレス帳|送信設定 1|送信設定 2|セキュリティ|署名|環境設定 1|"
+                                                      "環境設定 2|文字数制限設定|システム設定"));
         EXPECT_GT(d.Pages()->RowCount(), 1); // the tabs wrap
         EXPECT_EQ(d.Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage);
 
@@ -214,6 +216,55 @@ TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
     InSettingsDialog(program, [] {}, &boxes);
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_TRUE(boxes.texts[0].endsWith(QString::fromUtf8("Kiteml.ini に書き込めません"))) << boxes.texts[0].toStdString();
+}
+
+TEST_F(SettingsDialogTest, SecurityPageChoosesEncryptionAndLoginAndTheirStandardPorts)
+{
+    program.Start();
+    InSettingsDialog(program, [&] {
+        Page("セキュリティ");
+        auto* security = In<QComboBox>("Security");
+        EXPECT_EQ(security->count(), 3);
+        auto* port = In<QSpinBox>("SubmissionPort");
+        for (const auto& [choice, standard] : {std::pair(1, 587), std::pair(2, 465), std::pair(0, 25), std::pair(1, 587)}) {
+            security->setCurrentIndex(choice);
+            In<QPushButton>("StandardSubmissionPort")->click();
+            EXPECT_EQ(port->value(), standard) << choice;
+        }
+        In<QComboBox>("AuthMethod")->setCurrentIndex(1);
+        QTest::keyClicks(In<QLineEdit>("AuthUser"), QStringLiteral("taro@example.jp"));
+        EXPECT_EQ(In<QLineEdit>("AuthPass")->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(In<QLineEdit>("AuthPass"), QStringLiteral("s3cret"));
+        // The POP password's note, said of this one.
+        EXPECT_EQ(In<QLabel>("AuthPasswordNote")->text(),
+                  In<QLabel>("PasswordNote")->text().replace(QStringLiteral("POP3"), QStringLiteral("SMTP")));
+        QTest::keyClicks(In<QLineEdit>("CAFile"), QStringLiteral("/etc/kitemail/ca.pem"));
+        In<QComboBox>("POP3Security")->setCurrentIndex(2);
+        In<QPushButton>("StandardPop3sPort")->click();
+        EXPECT_EQ(In<QSpinBox>("Pop3sPort")->value(), 995);
+        // One setting, shown on both pages.
+        Page("送信設定 1");
+        EXPECT_EQ(In<QSpinBox>("Port")->value(), 587);
+        Page("送信設定 2");
+        EXPECT_EQ(In<QSpinBox>("POP3Port")->value(), 995);
+        In<QPushButton>("StandardPop3Port")->click(); // by the POP3 security here too
+        EXPECT_EQ(In<QSpinBox>("POP3Port")->value(), 995);
+        QTest::keyClick(&Dialog(), Qt::Key_Escape);
+    });
+    const std::string ini = ReadBytes(program.Ini());
+    EXPECT_NE(ini.find("[Submission]\r\nSecurity=1\r\nAuthMethod=1\r\nAuthUser=taro@example.jp\r\nAuthPass="
+                       + EncodePop3Password("s3cret") + "\r\nCAFile=/etc/kitemail/ca.pem\r\nPOP3Security=2\r\n"),
+              std::string::npos)
+        << ini;
+
+    program.Restart();
+    InSettingsDialog(program, [&] {
+        EXPECT_EQ(In<QComboBox>("Security")->currentIndex(), 1);
+        EXPECT_EQ(In<QComboBox>("AuthMethod")->currentIndex(), 1);
+        EXPECT_EQ(In<QComboBox>("POP3Security")->currentIndex(), 2);
+        EXPECT_EQ(In<QLineEdit>("AuthPass")->text(), QStringLiteral("s3cret"));
+        EXPECT_EQ(In<QSpinBox>("SubmissionPort")->value(), 587);
+    });
 }
 
 TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAndReachTheMainWindow)

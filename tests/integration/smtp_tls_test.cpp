@@ -4,6 +4,7 @@
 // plays what real servers do not do on demand.
 
 #include "accounting/message_composer.h"
+#include "file_bytes.h"
 #include "mail/send_mail.h"
 #include "mail_recorder.h"
 #include "platform/text_codec.h"
@@ -19,8 +20,6 @@
 
 #include <QTemporaryDir>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -216,8 +215,7 @@ TEST_F(SmtpTlsTest, SendCommandAsksThePasswordShowsTheStepsAndRecordsWhatFailed)
     std::vector<std::filesystem::path> files(std::filesystem::directory_iterator(history), {});
     ASSERT_EQ(files.size(), 2u);
     std::ranges::sort(files);
-    std::ifstream in(files.back(), std::ios::binary);
-    const std::string record((std::istreambuf_iterator<char>(in)), {});
+    const std::string record = test::ReadBytes(files.back());
     EXPECT_NE(record.find("X-ktml-Result: TLS Error: TLS: unknown issuer; SHA-256 " + fingerprint + "\r\n"),
               std::string::npos)
         << record;
