@@ -5,6 +5,7 @@
 #include "qt_app.h"
 #include "smtp_sink.h"
 #include "temp_dir.h"
+#include "test_certs.h"
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,34 @@ TEST_F(CliSendTest, DirectSendGoesOutAndIsRecorded)
     EXPECT_EQ(mail["subject"].toString().trimmed(), QStringLiteral("件名"));
     EXPECT_TRUE(mail["body"].toString().startsWith(QStringLiteral("こんにちは")));
     EXPECT_EQ(History().size(), 1u);
+}
+
+TEST_F(CliSendTest, SubmissionSettingsOfTheFileWithThePasswordFromTheEnvironment)
+{
+    SmtpSink secured;
+    ASSERT_TRUE(secured.Start("127.0.0.1", {"starttls", "taro", "secret"})) << secured.Error();
+    WriteSettings(secured.Port(), "[Submission]\r\nSecurity=1\r\nAuthMethod=1\r\nAuthUser=taro\r\nCAFile="
+                                      + CertFile("ca") + "\r\n");
+    const auto send = [&](const char* password) {
+        ProcessOptions options;
+        options.setEnv = {{"KITEMAIL_HOME", home_.string()}, {"KITEMAIL_SMTP_PASSWORD", password}};
+        options.timeout = std::chrono::seconds(60);
+        return RunCli({"send", "--to", "you@example.jp", "--type", "0", "--yes", "--body-file", body_}, options);
+    };
+    const ProcessResult ok = send("secret");
+    EXPECT_EQ(ok.exitCode, 0) << ok.out << ok.err;
+    EXPECT_NE(ok.out.find("TLS接続中...\n"), std::string::npos) << ok.out;
+    EXPECT_NE(ok.out.find("認証中...\n"), std::string::npos) << ok.out;
+    EXPECT_EQ(secured.WaitForMessages(1, std::chrono::seconds(5)), 1);
+
+    const ProcessResult refused = send("wrong");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("SMTPサーバーが認証を受け付けませんでした。"), std::string::npos) << refused.err;
+    EXPECT_EQ(secured.WaitForMessages(2, std::chrono::milliseconds(200)), 1);
+
+    const ProcessResult help = RunCli({"send", "--help"});
+    EXPECT_NE(help.out.find("[Submission]"), std::string::npos);
+    EXPECT_NE(help.out.find("KITEMAIL_SMTP_PASSWORD"), std::string::npos);
 }
 
 TEST_F(CliSendTest, AddressBookEntriesByNameAndPosition)
