@@ -402,41 +402,45 @@ QWidget* SettingsDialog::BuildSecurityPage()
 {
     QGroupBox* smtp = Group("SMTPサーバー");
     auto* grid = Tight<QGridLayout>(smtp);
-    QComboBox* security = Choice(&Settings::Security, "Security", {"なし", "STARTTLS", "SSL/TLS"});
-    grid->addWidget(new QLabel(Q("接続の保護")), 0, 0);
-    grid->addWidget(security, 0, 1);
-    grid->addLayout(Row("ポート番号", {Number(&Settings::Port, "SubmissionPort"),
-                                       Button("< 標準", "StandardSubmissionPort", [this] {
-                                           editor_.UseStandardPort();
-                                           ShowValues();
-                                       })}),
-                    0, 2);
     QLineEdit* user = Text(&Settings::AuthUser, "AuthUser");
     SetImeOff(user);
     QLineEdit* password = Text(&Settings::AuthPass, "AuthPass");
     password->setEchoMode(QLineEdit::Password);
-    QLineEdit* caFile = Text(&Settings::CAFile, "CAFile");
-    SetImeOff(caFile);
-    AddRows(grid, {{"認証方式", Choice(&Settings::AuthMethod, "AuthMethod", {"なし", "自動", "PLAIN", "LOGIN"})},
-                   {"ユーザー名", user},
-                   {"パスワード", password},
-                   {"証明書 (CAFile)", caFile}},
-            2);
+    grid->addWidget(new QLabel(Q("接続の保護")), 0, 0);
+    grid->addLayout(Row(nullptr, {Choice(&Settings::Security, "Security", {"なし", "STARTTLS", "SSL/TLS"}),
+                                  new QLabel(Q("ポート番号")), Number(&Settings::Port, "SubmissionPort"),
+                                  Button("< 標準", "StandardSubmissionPort", [this] {
+                                      editor_.UseStandardPort();
+                                      ShowValues();
+                                  })}),
+                    0, 1);
+    grid->addWidget(new QLabel(Q("認証方式")), 1, 0);
+    auto* login = Row(nullptr, {Choice(&Settings::AuthMethod, "AuthMethod", {"なし", "自動", "PLAIN", "LOGIN"}),
+                                new QLabel(Q("ユーザー名")), user});
+    login->setStretchFactor(user, 1);
+    grid->addLayout(login, 1, 1);
+    AddRows(grid, {{"パスワード", password}});
     QLabel* note = Highlighted("※SMTPパスワードは、設定ファイルに保存されます。設定ファイルの取り扱いには十分ご注意"
                                "ください。なお、空欄にしておけば認証時に入力できます。");
     note->setObjectName(QStringLiteral("AuthPasswordNote"));
-    grid->addWidget(note, grid->rowCount(), 0, 1, 3);
+    grid->addWidget(note, grid->rowCount(), 0, 1, 2);
     grid->setColumnStretch(1, 1);
 
-    QGroupBox* pop = Group("POP3サーバー");
-    auto* row = Tight<QHBoxLayout>(pop);
-    row->addLayout(Row("接続の保護", {Choice(&Settings::POP3Security, "POP3Security", {"なし", "STLS", "SSL/TLS"}),
-                                      new QLabel(Q("ポート番号")), Number(&Settings::POP3Port, "Pop3sPort"),
-                                      Button("< 標準", "StandardPop3sPort", [this] {
-                                          editor_.UseStandardPop3Port();
-                                          ShowValues();
-                                      })}));
-    return PageOf({smtp, pop});
+    QGroupBox* other = Group("POP3サーバーと証明書");
+    auto* rows = Tight<QGridLayout>(other);
+    rows->addWidget(new QLabel(Q("接続の保護")), 0, 0);
+    rows->addLayout(Row(nullptr, {Choice(&Settings::POP3Security, "POP3Security", {"なし", "STLS", "SSL/TLS"}),
+                                  new QLabel(Q("ポート番号")), Number(&Settings::POP3Port, "Pop3sPort"),
+                                  Button("< 標準", "StandardPop3sPort", [this] {
+                                      editor_.UseStandardPop3Port();
+                                      ShowValues();
+                                  })}),
+                    0, 1);
+    QLineEdit* caFile = Text(&Settings::CAFile, "CAFile");
+    SetImeOff(caFile);
+    AddRows(rows, {{"CAFile", caFile}});
+    rows->setColumnStretch(1, 1);
+    return PageOf({smtp, other});
 }
 
 QWidget* SettingsDialog::BuildSignaturePage()
