@@ -366,7 +366,7 @@ void SendMail::FailTls(const TlsFailure& failure)
     if (!sending_ || completionPosted_) {
         return;
     }
-    Fail(MailFailure{SendMailError::Tls_Failure, "TLS: " + TlsFailureText(failure), {}, TlsFailureMessage(failure)});
+    Fail(MailFailure{SendMailError::Tls_Failure, TlsFailureText(failure), {}, TlsFailureMessage(failure)});
 }
 
 void SendMail::Fail(MailFailure failure)

@@ -281,10 +281,10 @@ TEST_F(SendMailTest, SubmissionSessionsEncryptAndLogInBeforeMailFrom)
         // Lines after the agreement were sent in the clear by anyone.
         {"SentMoreAfterTheAgreement", S::StartTls, A::None, "192.0.2.25",
          Join(startTls, {"R: 220 go\r\n250 injected\r\n", "C: <close>",
-                         "done 21 TLS: the server sent more after agreeing to STARTTLS"})},
+                         "done 21 the server sent more after agreeing to STARTTLS"})},
         {"CertificateRefused", S::StartTls, A::Best, "192.0.2.25",
          Join(startTls, {"S: 220 go", "C: <starttls>", "TLSFAIL",
-                         "done 21 TLS: certificate expired, host name mismatch; SHA-256 AB:CD"})},
+                         "done 21 certificate expired, host name mismatch; SHA-256 AB:CD"})},
         // What the server said before the handshake counts for nothing.
         {"AuthOfferedOnlyBeforeStartTls", S::StartTls, A::Best, "192.0.2.25",
          Join(encrypted, {"S: 250 mx", "C: <close>", "done 22 the server offers AUTH only before STARTTLS"})},
