@@ -1,6 +1,6 @@
 #include "mail/smtp_submission.h"
 
-#include "mail/encoders.h"
+#include "text/encoders.h"
 #include "platform/text_codec.h"
 
 #include <charconv>
