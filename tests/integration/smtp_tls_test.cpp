@@ -3,7 +3,7 @@
 // certificate for localhost trusted through CAFile. A scripted TLS peer
 // plays what real servers do not do on demand.
 
-#include "accounting/message_composer.h"
+#include "send/message_composer.h"
 #include "file_bytes.h"
 #include "mail/send_mail.h"
 #include "mail_recorder.h"
@@ -189,7 +189,7 @@ TEST_F(SmtpTlsTest, SendCommandAsksThePasswordShowsTheStepsAndRecordsWhatFailed)
     SendWorkflow workflow(settings, composer, ui, view, history);
 
     ui.passwordAnswers = {"secret"}; // none stored: asked once per command
-    workflow.Send1Click();
+    workflow.Send();
     EXPECT_EQ(workflow.FailedMailsThisCommand, 0);
     std::vector<std::string> steps;
     for (const std::string& s : ui.statusTexts) {
@@ -205,7 +205,7 @@ TEST_F(SmtpTlsTest, SendCommandAsksThePasswordShowsTheStepsAndRecordsWhatFailed)
     settings.CAFile.clear();
     ui.Clear();
     ui.passwordAnswers = {"secret"};
-    workflow.Send1Click();
+    workflow.Send();
     EXPECT_EQ(workflow.FailedMailsThisCommand, 1);
     const std::string fingerprint = test::CertFingerprint("server");
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -223,7 +223,7 @@ TEST_F(SmtpTlsTest, SendCommandAsksThePasswordShowsTheStepsAndRecordsWhatFailed)
     // A cancelled prompt sends nothing.
     ui.Clear();
     ui.passwordAnswers = {std::nullopt};
-    workflow.Send1Click();
+    workflow.Send();
     EXPECT_TRUE(workflow.RefusedOrAborted);
     EXPECT_EQ(SjisToUtf8(ui.statusTexts.back()), "送信中止：SMTP認証のパスワードが入力されませんでした。");
 }
