@@ -63,7 +63,7 @@ protected:
         mail.Submission = std::move(submission);
         rec.errors.clear();
         mail.SetAction(TMailAction::Send_Mail);
-        EXPECT_TRUE(rec.WaitDone(20s));
+        EXPECT_TRUE(rec.WaitDone(60s)); // the connect deadline, handshake included
         return std::to_string(static_cast<int>(mail.LastError())) + " " + mail.LastFailure().text;
     }
 

@@ -159,9 +159,12 @@ bool ScriptedPeer::Handshake(const std::string& certName, bool expectRefusal)
         Fail("cannot load the certificate " + certName);
         return false;
     }
-    // The handshake blocks: bounded as every other wait of the script.
-    const timeval limit{static_cast<time_t>(ioTimeout_.count() / 1000),
-                        static_cast<suseconds_t>(ioTimeout_.count() % 1000 * 1000)};
+    // The handshake blocks: bounded as every other wait of the script, but
+    // longer, since a client under the sanitizers on a loaded machine can
+    // take seconds to load its trust store before its first byte.
+    const std::chrono::milliseconds bound = 4 * ioTimeout_;
+    const timeval limit{static_cast<time_t>(bound.count() / 1000),
+                        static_cast<suseconds_t>(bound.count() % 1000 * 1000)};
     ::setsockopt(connFd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     ::setsockopt(connFd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     tls_ = SSL_new(tlsContext_);
