@@ -1,5 +1,7 @@
 #include "dovecot_server.h"
 
+#include "file_bytes.h"
+#include "scripted_peer.h"
 #include "test_certs.h"
 
 #include <arpa/inet.h>
@@ -7,12 +9,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
 #include <grp.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pwd.h>
-#include <sstream>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -22,25 +22,6 @@ namespace kitemail::test {
 namespace {
 
 constexpr const char* kDovecot = "/usr/sbin/dovecot";
-
-std::uint16_t FreeLoopbackPort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0) {
-        return 0;
-    }
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    std::uint16_t port = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-        port = ntohs(addr.sin_port);
-    }
-    ::close(s);
-    return port;
-}
 
 // Reads one line (up to LF) from a blocking socket with a deadline.
 bool ReadLine(int s, std::string& line, std::chrono::steady_clock::time_point deadline)
@@ -89,14 +70,6 @@ bool Greets(std::uint16_t port)
     }
     ::close(s);
     return ok;
-}
-
-std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 } // namespace
@@ -155,8 +128,8 @@ bool DovecotServer::StartOnce(const std::vector<User>& users, bool tls)
             out << u.name << ":{PLAIN}" << u.password << "\n";
         }
     }
-    port_ = FreeLoopbackPort();
-    tlsPort_ = tls ? FreeLoopbackPort() : 0;
+    port_ = ClosedLoopbackPort();
+    tlsPort_ = tls ? ClosedLoopbackPort() : 0;
     const std::string d = dir_.string();
     {
         std::ofstream conf(dir_ / "dovecot.conf");
@@ -198,7 +171,7 @@ bool DovecotServer::StartOnce(const std::vector<User>& users, bool tls)
         ::_exit(127);
     }
     if (!WaitReady(std::chrono::seconds(10))) {
-        error_ = "dovecot did not greet on port " + std::to_string(port_) + ": " + ReadFile(output) + Log();
+        error_ = "dovecot did not greet on port " + std::to_string(port_) + ": " + ReadBytes(output) + Log();
         return false;
     }
     return true;
@@ -244,7 +217,7 @@ void DovecotServer::RemoveFolder()
 
 std::string DovecotServer::Log() const
 {
-    return dir_.empty() ? std::string() : ReadFile(dir_ / "dovecot.log");
+    return dir_.empty() ? std::string() : ReadBytes(dir_ / "dovecot.log");
 }
 
 int DovecotServer::LoginCount() const

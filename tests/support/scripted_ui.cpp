@@ -3,6 +3,23 @@
 #include <gtest/gtest.h>
 
 namespace kitemail::test {
+namespace {
+
+// The next answer from the front of a queue; an empty one fails the test
+// and gives the refusing answer.
+template <typename T>
+T Next(std::deque<T>& answers, T refusal, const char* what)
+{
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected " << what;
+        return refusal;
+    }
+    T answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
+}
+
+} // namespace
 
 void ScriptedUserInterface::SetStatusText(const std::string& text)
 {
@@ -20,26 +37,14 @@ bool ScriptedUserInterface::Confirm(const std::string& text, const std::string& 
 {
     questions.push_back({text, title});
     events.push_back("confirm:" + text);
-    if (confirmAnswers.empty()) {
-        ADD_FAILURE() << "unexpected confirmation";
-        return false;
-    }
-    const bool answer = confirmAnswers.front();
-    confirmAnswers.pop_front();
-    return answer;
+    return Next(confirmAnswers, false, "confirmation");
 }
 
 YesNoCancel ScriptedUserInterface::AskYesNoCancel(const std::string& text, const std::string& title)
 {
     questions.push_back({text, title});
     events.push_back("ask:" + text);
-    if (yesNoCancelAnswers.empty()) {
-        ADD_FAILURE() << "unexpected Yes/No/Cancel question";
-        return YesNoCancel::Cancel;
-    }
-    const YesNoCancel answer = yesNoCancelAnswers.front();
-    yesNoCancelAnswers.pop_front();
-    return answer;
+    return Next(yesNoCancelAnswers, YesNoCancel::Cancel, "Yes/No/Cancel question");
 }
 
 void ScriptedUserInterface::Beep()
@@ -48,32 +53,17 @@ void ScriptedUserInterface::Beep()
     events.emplace_back("beep");
 }
 
-namespace {
-
-std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers, const char* what)
-{
-    if (answers.empty()) {
-        ADD_FAILURE() << "unexpected " << what;
-        return std::nullopt;
-    }
-    std::optional<std::string> answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
-} // namespace
-
 std::optional<std::string> ScriptedUserInterface::PromptPassword(const std::string& prompt)
 {
     events.push_back("password:" + prompt);
-    return Next(passwordAnswers, "password prompt");
+    return Next<std::optional<std::string>>(passwordAnswers, std::nullopt, "password prompt");
 }
 
 std::optional<std::string> ScriptedUserInterface::PromptLine(const std::string& /*caption*/,
                                                              const std::string& prompt, const std::string& initial)
 {
     events.push_back("line:" + prompt + "|" + initial);
-    return Next(lineAnswers, "input box");
+    return Next<std::optional<std::string>>(lineAnswers, std::nullopt, "input box");
 }
 
 void ScriptedUserInterface::Clear()

@@ -1,36 +1,30 @@
 // The history record file, byte for byte, and its file names.
 
 #include "send/history_record.h"
+#include "file_bytes.h"
 #include "platform/text_codec.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
-#include <unistd.h>
 
 namespace kitemail {
 namespace {
 
-std::string ReadFile(const std::filesystem::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::ReadBytes;
 
 TEST(HistoryDate, EnglishNamesWithFourLetterJuneAndJuly)
 {
-    EXPECT_EQ(HistoryDate("20260605064213"), "Fri, 05 June 2026 06:42:13");
-    EXPECT_EQ(HistoryDate("20040305140709"), "Fri, 05 Mar 2004 14:07:09");
-    EXPECT_EQ(HistoryDate("20260701000000"), "Wed, 01 July 2026 00:00:00");
-    EXPECT_EQ(HistoryDate("20261206235959"), "Sun, 06 Dec 2026 23:59:59");
-    EXPECT_EQ(HistoryDate("20240229120000"), "Thu, 29 Feb 2024 12:00:00");
-    EXPECT_EQ(HistoryDate("20230229120000"), "");
-    EXPECT_EQ(HistoryDate("2026"), "");
+    const std::pair<const char*, const char*> rows[] = {
+        {"20260605064213", "Fri, 05 June 2026 06:42:13"}, {"20040305140709", "Fri, 05 Mar 2004 14:07:09"},
+        {"20260701000000", "Wed, 01 July 2026 00:00:00"}, {"20261206235959", "Sun, 06 Dec 2026 23:59:59"},
+        {"20240229120000", "Thu, 29 Feb 2024 12:00:00"}, {"20230229120000", ""}, {"2026", ""}};
+    for (const auto& [stamp, date] : rows) {
+        EXPECT_EQ(HistoryDate(stamp), date) << stamp;
+    }
 }
 
 TEST(MessageId, KeepsStampAndSenderAndIsUnique)
@@ -66,13 +60,6 @@ TEST(ErrorTexts, GroupTheValuesDifferently)
 
 class HistoryFolder : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        root_ = std::filesystem::temp_directory_path() / ("kitemail-history-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(root_);
-    }
-    void TearDown() override { std::filesystem::remove_all(root_); }
-
     static HistoryRecord Record()
     {
         HistoryRecord r;
@@ -86,7 +73,8 @@ protected:
         return r;
     }
 
-    std::filesystem::path root_;
+    test::TempDir dir_;
+    std::filesystem::path root_ = dir_.path() / "history";
 };
 
 TEST_F(HistoryFolder, WritesTheRecordByteForByte)
@@ -105,7 +93,7 @@ TEST_F(HistoryFolder, WritesTheRecordByteForByte)
                                  "X-ktml-Result: Succeed\r\n"
                                  "X-Mailer: Kitemail Pro Version 0.50\r\n"
                                  "\r\n" + Sj("本文") + "\r\nline 2\r\n";
-    EXPECT_EQ(ReadFile(w.path), expected);
+    EXPECT_EQ(ReadBytes(w.path), expected);
 }
 
 TEST_F(HistoryFolder, FailedMailAndEmptyBody)
@@ -115,7 +103,7 @@ TEST_F(HistoryFolder, FailedMailAndEmptyBody)
     r.body.clear();
     const HistoryWriteResult w = WriteHistoryRecord(root_, r);
     ASSERT_TRUE(w.ok);
-    const std::string text = ReadFile(w.path);
+    const std::string text = ReadBytes(w.path);
     EXPECT_NE(text.find("\r\nX-ktml-Result: Connect Timeout Error\r\n"), std::string::npos);
     EXPECT_TRUE(text.ends_with("Version 0.50\r\n\r\n\r\n"));
 }
