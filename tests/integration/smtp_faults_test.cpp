@@ -122,22 +122,12 @@ TEST_P(SmtpEndingTest, EndsOnceWithItsOutcome)
 INSTANTIATE_TEST_SUITE_P(
     All, SmtpEndingTest,
     ::testing::Values(
-        // Accepted means delivered, however the server goes away after.
+        // Accepted means delivered, however the server goes away after. The
+        // replies themselves are the transcripts' business; a socket adds its
+        // close, its reset and a line spread over many reads.
         Ending{"AcceptedAndClosedAtOnce", Join(kUpToData, {"DATA", "S: 250 accepted", "CLOSE"}), E::No_Error},
-        Ending{"AcceptedThenClosedAfterQuit", Join(kAccepted, {"CLOSE"}), E::No_Error},
         Ending{"AcceptedThenResetOnQuit", Join(kAccepted, {"RESET"}), E::No_Error},
-        // Anything but a 2xx reply to the end of the message is no acceptance.
-        Ending{"BlankLineAfterTheEnd", Join(kUpToData, {"DATA", "S: ", "CLOSE"}), E::Unexpected_Response, kUnexpected},
-        Ending{"GarbageAfterTheEnd", Join(kUpToData, {"DATA", "S: hello?", "CLOSE"}), E::Unexpected_Response,
-               kUnexpected + "hello?"},
-        Ending{"MorePleaseAfterTheEnd", Join(kUpToData, {"DATA", "S: 354 more please", "CLOSE"}),
-               E::Unexpected_Response, kUnexpected + "354 more please"},
-        // A reply line longer than any server sends ends the request; it is
-        // never cut into pieces that would be taken for replies.
-        Ending{"LongContinuationThenRefusal",
-               Join(kToRcpt, {"S: 250 ok", "C: DATA",
-                              "W: 354-" + std::string(5000, 'x') + "\r\n354 go\r\n", "EXPECT_CLOSE"}),
-               E::Unexpected_Response, kUnexpected + "354-" + std::string(508, 'x')},
+        // A reply line longer than any server sends ends the request.
         Ending{"MegabyteLine", {"W: 220 " + std::string(1 << 20, 'x')}, E::Unexpected_Response,
                kUnexpected + "220 " + std::string(508, 'x')},
         // A deadline counts from the command, not from the last byte.
@@ -145,8 +135,6 @@ INSTANTIATE_TEST_SUITE_P(
                .error = E::Connection_Timeout, .text = kTimedOut,
                .setup = [](SendMail& m) { m.ReplyTimeout = milliseconds(2000); }, .minWait = milliseconds(1900),
                .maxWait = milliseconds(4000)},
-        Ending{"EveryRecipientRefused", Join(kToRcpt, {"S: 550 unknown", "EXPECT_CLOSE"}), E::Unexpected_Response,
-               kUnexpected + "550 unknown"},
         Ending{"CloseWithTheMessageUnanswered", Join(kUpToData, {"DATA", "CLOSE"}), E::Premature_Disconnect,
                "Prematurely Disconnected"},
         Ending{"HostNameIsLookedUpThenConnected", Join(kAccepted, {"CLOSE"}), E::No_Error, {},
