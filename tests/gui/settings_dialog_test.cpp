@@ -23,7 +23,6 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
@@ -90,17 +89,6 @@ TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
     auto* body = program.Find<QPlainTextEdit>("Memo1");
     InSettingsDialog(program, [&] {
         SettingsDialog& d = Dialog();
-        EXPECT_EQ(d.windowTitle(), QString::fromUtf8("設定"));
-        EXPECT_EQ(d.minimumSize(), d.maximumSize());
-        EXPECT_GE(d.width(), 450);
-        EXPECT_GE(d.height(), 290);
-        QStringList titles;
-        for (int i = 0; i < d.Pages()->Count(); ++i) {
-            titles << d.Pages()->Tab(i)->text();
-        }
-        EXPECT_EQ(titles.join('|'), QString::fromUtf8("アドレス帳|送信設定 1|送信設定 2|セキュリティ|署名|環境設定 1|"
-                                                      "環境設定 2|文字数制限設定|システム設定"));
-        EXPECT_GT(d.Pages()->RowCount(), 1); // the tabs wrap
         EXPECT_EQ(d.Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage);
 
         // Number boxes: out of range when left, stepped past the end, not a number.
@@ -125,7 +113,6 @@ TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
         QTest::keyClicks(In<QLineEdit>("POP3PASS"), QStringLiteral("s3cret"));
         TypeAndLeave(In<QSpinBox>("POP3Port"), QStringLiteral("995"));
         In<QPushButton>("StandardPop3Port")->click();
-        EXPECT_TRUE(In<QLabel>("PasswordNote")->text().startsWith(QString::fromUtf8("※POP3パスワードは")));
 
         // A character Shift_JIS cannot hold is refused where it is typed.
         Page("署名");
@@ -174,10 +161,6 @@ TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
         In<QPushButton>("RestoreSystemDefaults")->click();
         EXPECT_TRUE(In<QCheckBox>("CountFinalLineBreakShift")->isChecked());
         EXPECT_EQ(In<QSpinBox>("MaxLen")->value(), 40);
-        EXPECT_EQ(In<QLabel>("SocketUsability")->text(), QString::fromUtf8("使えます"));
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^Ver \\d+\\.\\d+$"))
-                        .match(In<QLabel>("SocketVersion")->text())
-                        .hasMatch());
         QTest::keyClick(&d, Qt::Key_Escape); // a close like any other
     });
     EXPECT_EQ(In<QSpinBox>("MaxLen")->value(), 384);
@@ -235,9 +218,6 @@ TEST_F(SettingsDialogTest, SecurityPageChoosesEncryptionAndLoginAndTheirStandard
         QTest::keyClicks(In<QLineEdit>("AuthUser"), QStringLiteral("taro@example.jp"));
         EXPECT_EQ(In<QLineEdit>("AuthPass")->echoMode(), QLineEdit::Password);
         QTest::keyClicks(In<QLineEdit>("AuthPass"), QStringLiteral("s3cret"));
-        // The POP password's note, said of this one.
-        EXPECT_EQ(In<QLabel>("AuthPasswordNote")->text(),
-                  In<QLabel>("PasswordNote")->text().replace(QStringLiteral("POP3"), QStringLiteral("SMTP")));
         QTest::keyClicks(In<QLineEdit>("CAFile"), QStringLiteral("/etc/kitemail/ca.pem"));
         In<QComboBox>("POP3Security")->setCurrentIndex(2);
         In<QPushButton>("StandardPop3sPort")->click();

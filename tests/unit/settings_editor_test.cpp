@@ -100,10 +100,6 @@ TEST_F(SettingsEditorTest, LengthEditorDefaultsAndRangesOfTheBoxes)
     editor.RestoreSystemDefaults();
     before.AssumeSingleByteAtEnds = before.CountFinalLineBreakShift = true;
     EXPECT_EQ(settings, before);
-    settings.Port = settings.POP3Port = 1;
-    editor.UseStandardPort();
-    editor.UseStandardPop3Port();
-    EXPECT_EQ(std::pair(settings.Port, settings.POP3Port), std::pair(25, 110));
 
     // What the boxes cannot show is brought into their ranges on loading.
     QTemporaryDir dir;
@@ -111,8 +107,6 @@ TEST_F(SettingsEditorTest, LengthEditorDefaultsAndRangesOfTheBoxes)
     test::WriteBytes(SettingsFilePath(data), "[Configuration]\r\nMaxLen=100\r\nFixLen=-5\r\nPort=70000\r\n");
     EXPECT_TRUE(editor.Load(SettingsFilePath(data), SignaturePath(data)));
     EXPECT_EQ(std::tuple(settings.MaxLen, settings.FixLen, settings.Port), std::tuple(100, 0, 65535));
-    EXPECT_EQ(RangeOf(&Settings::POP3Port).max, 65535);
-    EXPECT_EQ(RangeOf(&Settings::FontSize).Clamp(80), 50);
 }
 
 } // namespace
