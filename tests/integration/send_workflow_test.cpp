@@ -319,6 +319,8 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
     EXPECT_EQ(NewMessages(2), 1);
 }
 
+// (The abort button mid-message: the window's send tests drive it through
+// this workflow; the socket tests cut a big attachment.)
 TEST_F(SendWorkflowTest, RefusedMailAndAnAttachmentGoneMidSendAreRecorded)
 {
     test::ScriptedPeer peer({"S: 220 hi", "C: HELO*", "S: 250 ok", "C: MAIL FROM:<me@example.jp>", "S: 250 ok",
@@ -358,9 +360,6 @@ TEST_F(SendWorkflowTest, RefusedMailAndAnAttachmentGoneMidSendAreRecorded)
     files = HistoryFiles();
     ASSERT_EQ(files.size(), 2u);
     EXPECT_NE(test::ReadBytes(files[1]).find("X-ktml-Result: Attachment Error\r\n"), std::string::npos);
-
-    // (The abort button mid-message: the window's send tests drive it
-    // through this workflow, the socket tests cut a big attachment.)
 }
 
 // Encrypted submission through the send command: the password asked for,
