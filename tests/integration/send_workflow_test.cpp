@@ -65,7 +65,7 @@ protected:
         settings_.SenderAddress = settings_.SenderList.front();
         baseline_ = sink_->WaitForMessages(0, std::chrono::milliseconds(0));
         composer_.ApplyTerminalType(0);
-        workflow_.Mail().ReplyTimeout = std::chrono::seconds(10);
+        workflow_.Mail().ReplyTimeout = std::chrono::seconds(60); // a bound, also for a slow TLS handshake
     }
 
     // A mail to taro.
