@@ -3,34 +3,13 @@
 #include "accounting/terminal_type.h"
 #include "platform/program_version.h"
 #include "platform/sjis.h"
+#include "send/text_tools.h"
 #include "text/encoders.h"
 #include "text/jis.h"
 
 #include <algorithm>
 
 namespace kitemail {
-namespace {
-
-// Lines as a string list sees them: CR LF, a lone LF or a lone CR ends a line,
-// and a final break makes no empty last line.
-template <typename Fn>
-void ForEachLine(std::string_view text, Fn&& fn)
-{
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = start;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
-            ++end;
-        }
-        fn(text.substr(start, end - start));
-        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
-            ++end;
-        }
-        start = end + 1;
-    }
-}
-
-} // namespace
 
 SenderParts SplitSender(std::string_view senderAddress)
 {
@@ -60,13 +39,13 @@ std::string MailTextFor(std::string_view body)
     }
     std::string out;
     out.reserve(jis.size() + jis.size() / 32 + 8);
-    ForEachLine(jis, [&](std::string_view line) {
+    for (const std::string_view line : TextLines(jis)) {
         if (!line.empty() && line.front() == '.') {
             out.push_back('.');
         }
         out.append(line);
         out.append("\r\n");
-    });
+    }
     return out;
 }
 
@@ -102,7 +81,9 @@ std::vector<std::string> CharactersOutsideJis(std::string_view sjis)
 std::size_t LongestLine(std::string_view body)
 {
     std::size_t longest = 0;
-    ForEachLine(body, [&](std::string_view line) { longest = std::max(longest, line.size()); });
+    for (const std::string_view line : TextLines(body)) {
+        longest = std::max(longest, line.size());
+    }
     return longest;
 }
 

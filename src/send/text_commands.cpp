@@ -5,6 +5,7 @@
 #include "platform/text_codec.h"
 #include "platform/user_interface.h"
 #include "send/message_composer.h"
+#include "send/text_tools.h"
 #include "settings/address_book.h"
 #include "settings/settings.h"
 
@@ -17,21 +18,12 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr mode_t kBodyFileMode = 0644;
 
-// Calls line(text) for every line of text; a break at the very end starts
-// no further line.
-template <typename Line>
-void ForEachLine(std::string_view text, Line&& line)
+// The user's characters that Shift_JIS cannot hold, named, and what to do
+// before `then`.
+std::string UnmappableInBody(const std::vector<char32_t>& characters, std::string_view then)
 {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            line(text.substr(start));
-            return;
-        }
-        line(text.substr(start, end - start));
-        start = end + (text.compare(end, 2, kCrLf) == 0 ? 2 : 1);
-    }
+    return Sj("本文にShift_JISで表せない文字があります（") + CodePointNames(characters) +
+           Sj("）。別の文字に置き換えてから") + Sj(then) + Sj("してください。");
 }
 
 bool HasHighBytes(std::string_view bytes)
@@ -44,25 +36,22 @@ bool HasHighBytes(std::string_view bytes)
 std::string QuotedLines(std::string_view text)
 {
     std::string out;
-    ForEachLine(text, [&out](std::string_view line) {
+    for (const std::string_view line : TextLines(text)) {
         out += "> ";
         out += line;
         out += kCrLf;
-    });
+    }
     return out;
 }
 
 std::string BodyLines(std::string_view text)
 {
+    const std::vector<std::string_view> lines = TextLines(text);
     std::string out;
-    bool first = true;
-    ForEachLine(text, [&](std::string_view line) {
-        if (!first) {
-            out += kCrLf;
-        }
-        first = false;
-        out += line;
-    });
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out += i > 0 ? kCrLf : std::string_view();
+        out += lines[i];
+    }
     return out;
 }
 
@@ -173,8 +162,7 @@ bool TextCommands::SaveBody(const std::filesystem::path& path)
     const ComposedText& body = composer_.Text(TextArea::Body);
     if (!body.unmappable.empty()) {
         // Its placeholders would be written in their place.
-        Tell(CannotWriteMessage(path) + "\r\n" + Sj("本文にShift_JISで表せない文字があります（") +
-             CodePointNames(body.unmappable) + Sj("）。別の文字に置き換えてから保存してください。"));
+        Tell(CannotWriteMessage(path) + "\r\n" + UnmappableInBody(body.unmappable, "保存"));
         return false;
     }
     std::string bytes = body.bytes;
@@ -186,6 +174,31 @@ bool TextCommands::SaveBody(const std::filesystem::path& path)
         return false;
     }
     return true;
+}
+
+std::optional<std::string> TextCommands::Diet(const DietOptions& options)
+{
+    const ComposedText& body = composer_.Text(TextArea::Body);
+    std::string refusal = DietRefusal(body.bytes, options);
+    if (refusal.empty() && !body.unmappable.empty()) {
+        refusal = UnmappableInBody(body.unmappable, "実行");
+    }
+    if (!refusal.empty()) {
+        ui_.Beep();
+        ui_.ShowMessage(refusal);
+        return std::nullopt;
+    }
+    return DietText(body.bytes, options);
+}
+
+std::optional<std::string> TextCommands::VerticalWriting()
+{
+    const ComposedText& body = composer_.Text(TextArea::Body);
+    if (!body.unmappable.empty()) {
+        Tell(UnmappableInBody(body.unmappable, "実行"));
+        return std::nullopt;
+    }
+    return VerticalText(body.bytes);
 }
 
 } // namespace kitemail

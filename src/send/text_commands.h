@@ -5,6 +5,8 @@
 // window asks for a text, puts it in at the caret and shows the composer
 // again after a clear.
 
+#include "send/text_tools.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -18,10 +20,8 @@ class MessageComposer;
 class UserInterface;
 struct Settings;
 
-// Quoted paste: every line of text after "> ", empty lines too, each ended
-// by CR LF. A line ends at CR LF, a lone CR or a lone LF; a break at the
-// very end starts no further line. Code page 932 and UTF-8 alike: neither
-// uses the bytes of CR and LF inside a character.
+// Quoted paste: every line of text (TextLines) after "> ", empty lines too,
+// each ended by CR LF. Code page 932 and UTF-8 alike.
 [[nodiscard]] std::string QuotedLines(std::string_view text);
 
 // A text file as the body: lines ended by CR LF whatever ended them in the
@@ -65,6 +65,15 @@ public:
     // "本文を保存(&S)...": the body, each line ended by CR LF, replacing the
     // file whole. False when nothing was written; the user was told why.
     bool SaveBody(const std::filesystem::path& path);
+
+    // The diet dialog's OK: the body after the options. nullopt when it
+    // refuses (no option, an empty body, or characters Shift_JIS cannot
+    // hold, which would come back as placeholders): the exclamation beep,
+    // whatever BeepOnMessage says, and a message; the body stays.
+    [[nodiscard]] std::optional<std::string> Diet(const DietOptions& options);
+    // "縦書き化！": the body in vertical writing; nullopt, the user told why,
+    // while it holds characters Shift_JIS cannot hold.
+    [[nodiscard]] std::optional<std::string> VerticalWriting();
 
 private:
     void Tell(const std::string& message);

@@ -225,6 +225,51 @@ TEST_F(CommandsTest, BodyFilesAreShiftJisOrOnAnswerUtf8AndNothingIsLostWhenTheyF
     EXPECT_EQ(ReadBytes(saved), Sj("一\r\n\r\n二\r\n"));
 }
 
+// ------------------------------------------------------------ text tools
+
+// The diet beeps whatever BeepOnMessage says; vertical writing follows it.
+// Neither takes a body whose characters would come back as placeholders.
+TEST_F(CommandsTest, DietAndVerticalWritingRefuseWhatTheyWouldSpoil)
+{
+    settings.BeepOnMessage = false;
+    const ComposedText unmappable{"a " + std::string(kUnmappablePlaceholder), {U'😀'}};
+    struct Row {
+        const char* name;
+        ComposedText body;
+        std::string ticks; // "" none, "d" the defaults
+        std::optional<std::string> diet;
+        const char* told;
+    };
+    const Row rows[] = {
+        {"no option", {"a ", {}}, "", std::nullopt, "いずれかのオプションを指定してください。"},
+        {"an empty body", {}, "d", std::nullopt, "文章が空なので実行できません。"},
+        {"a character Shift_JIS cannot hold", unmappable, "d", std::nullopt, "U+1F600"},
+        {"the defaults", {"a \r\n\r\nb", {}}, "d", "a\r\nb", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ui.Clear();
+        composer.SetBody(row.body);
+        const DietOptions options = row.ticks.empty() ? DietOptions{false, false, false, false, false} : DietOptions{};
+        EXPECT_EQ(text.Diet(options), row.diet);
+        const bool refused = *row.told != '\0';
+        EXPECT_EQ(ui.beeps, refused ? 1 : 0);
+        ASSERT_EQ(ui.messages.size(), refused ? 1u : 0u);
+        if (refused) {
+            EXPECT_NE(ui.messages.front().find(Sj(row.told)), std::string::npos) << SjisToUtf8(ui.messages.front());
+        }
+    }
+
+    composer.SetBody({"ab", {}});
+    EXPECT_EQ(text.VerticalWriting(), std::optional<std::string>("a\r\nb"));
+    ui.Clear();
+    composer.SetBody(unmappable);
+    EXPECT_EQ(text.VerticalWriting(), std::nullopt);
+    EXPECT_EQ(ui.beeps, 0);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages.front().find("U+1F600"), std::string::npos);
+}
+
 // ------------------------------------------------------------ attachments
 
 // The window's tests drop a missing file, one listed already and a folder.
