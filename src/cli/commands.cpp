@@ -7,11 +7,15 @@ namespace kitemail::cli {
 // Each command's entry is defined in its own file (cmd_NAME.cpp).
 extern const Command kConvertCommand;
 extern const Command kCountCommand;
+extern const Command kDietCommand;
+extern const Command kPreviewCommand;
 extern const Command kSendCommand;
+extern const Command kVerticalCommand;
 
 std::span<const Command> Commands() noexcept
 {
-    static const std::array<Command, 3> table = {kConvertCommand, kCountCommand, kSendCommand};
+    static const std::array table = {kConvertCommand, kCountCommand, kSendCommand,
+                                     kDietCommand,    kVerticalCommand, kPreviewCommand};
     return table;
 }
 

@@ -2,12 +2,15 @@
 
 #include "cli/command.h"
 #include "platform/text_codec.h"
+#include "send/text_commands.h"
 
 #include <QString>
 #include <QStringDecoder>
 
 #include <algorithm>
 #include <filesystem>
+
+#include <unistd.h>
 #include <vector>
 
 namespace kitemail::cli {
@@ -95,6 +98,35 @@ std::string ReadBodyFile(const std::string& path, bool sjis)
         content.remove_prefix(kUtf8Bom.size());
     }
     return ToCrLf(UserText(content, "the body file", sjis));
+}
+
+std::string ReadBodyInput(bool sjis)
+{
+    const std::string raw = ReadFileBytes("-");
+    if (sjis && !IsSjisText(raw)) {
+        throw CommandError::BadInput("standard input is not Shift_JIS text");
+    }
+    std::string_view content = raw;
+    if (!sjis && content.starts_with(kUtf8Bom)) {
+        content.remove_prefix(kUtf8Bom.size());
+    }
+    return BodyLines(UserText(content, "standard input", sjis));
+}
+
+void WriteLinesOutput(std::string_view lines, bool sjis)
+{
+    if (sjis) {
+        WriteAll(STDOUT_FILENO, lines);
+        return;
+    }
+    std::string utf8 = SjisToUtf8(lines);
+    std::erase(utf8, '\r');
+    WriteAll(STDOUT_FILENO, utf8);
+}
+
+void WriteBodyOutput(std::string_view body, bool sjis)
+{
+    WriteLinesOutput(body.empty() ? std::string() : std::string(body) + "\r\n", sjis);
 }
 
 } // namespace kitemail::cli

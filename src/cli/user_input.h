@@ -21,6 +21,18 @@ namespace kitemail::cli {
 // order mark is dropped.
 [[nodiscard]] std::string ReadBodyFile(const std::string& path, bool sjis);
 
+// Standard input as a body, as the window opens a body file: UTF-8, or
+// Shift_JIS bytes (checked) with sjis; lines ended by CR LF, none after
+// the last.
+[[nodiscard]] std::string ReadBodyInput(bool sjis);
+
+// Text whose every line ends in CR LF to standard output: as it is with
+// sjis, otherwise in UTF-8 with LF line ends.
+void WriteLinesOutput(std::string_view lines, bool sjis);
+// A body to standard output as the window saves a body file: every line,
+// the last one too, followed by a line break.
+void WriteBodyOutput(std::string_view body, bool sjis);
+
 // The full path of an attachment as the attachment list holds it.
 [[nodiscard]] std::string AttachmentPath(std::string_view argument);
 

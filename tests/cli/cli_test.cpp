@@ -63,6 +63,8 @@ TEST(CliFrame, HelpAndBadArgumentsAndInput)
         {{"count", "--type", "0", "--subjet=x"}, "unknown option '--subjet'"},
         {{"count", "--type", "0", "--body-file", "/nonexistent/body.txt"}, "cannot open '/nonexistent/body.txt'"},
         {{"count", "--type", "0", "--attach="}, "--attach needs a file"},
+        {{"diet", "--trim"}, "unknown option '--trim'"}, {{"vertical", "x"}, "unexpected argument 'x'"},
+        {{"preview", "--columns", "21"}, "--columns must be 6 to 20, not 21"},
         // What Shift_JIS cannot hold is named, each character once.
         {{"count", "--type", "3", "--body-file", "emoji.txt"}, "U+1F600"},
         {{"count", "--type", "0", "--sender", "😀@example.jp"}, "U+1F600"},
@@ -211,6 +213,46 @@ TEST(CliCount, PrintsCountAndLimit)
         EXPECT_EQ(r.out, row.output);
         EXPECT_EQ(r.err, "");
     }
+}
+
+// --- the text tools ---------------------------------------------------------
+
+// The window's tools as filters, on rows of their engine tables: the body
+// read as the window opens a file (a final break ends the last line), every
+// line written with a break after it.
+TEST(CliTextTools, FilterStandardInput)
+{
+    struct Row { const char* name; Args args; std::string in, out; int exit = 0; std::string err = ""; };
+    const Row rows[] = {
+        {"diet by default: end blanks and empty lines", {"diet"}, "a \n \t \n\nb\n", "a\nb\n"},
+        {"diet keeps the full-width space", {"diet", "--leading", "--trailing", "--inner", "--empty-lines"},
+         "あ　い\n", "あ　い\n"},
+        {"diet joins lines", {"diet", "--join"}, "ab\ncd\n", "abcd\n"},
+        {"diet of nothing", {"diet"}, "", "", 1, "文章が空なので実行できません。"},
+        {"vertical", {"vertical"}, "ab\ncd\n", "a\nb\n\nc\nd\n"},
+        {"preview at 10 columns", {"preview", "--columns", "10"}, "a" + std::string(36, 'x') + "\n",
+         std::string("a") + std::string(19, 'x') + "\n" + std::string(17, 'x') + "\n"},
+        {"preview of kana, as sent", {"preview", "--columns=6"}, "ｶﾞｷﾞｸﾞｹﾞｺﾞｻﾞｼﾞ\n", "ガギグゲゴザ\nジ\n"},
+        {"Shift_JIS in and out", {"vertical", "--sjis"}, Sj("あい\r\n"), Sj("あ\r\nい\r\n")},
+        {"not Shift_JIS", {"diet", "--sjis"}, "\x82\xFF", "", 2, "standard input is not Shift_JIS text"},
+        {"what Shift_JIS cannot hold", {"preview"}, "😀", "", 2, "U+1F600"},
+    };
+    TempDir home;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ProcessOptions o;
+        o.input = row.in;
+        const ProcessResult r = Cli(row.args, home.path(), o);
+        EXPECT_EQ(r.exitCode, row.exit) << r.err;
+        EXPECT_EQ(r.out, row.out);
+        EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.empty(), row.err.empty()) << r.err;
+    }
+    // Without --columns, the preview window's column count.
+    home.Write("Kiteml.ini", "[Configuration]\nVCount=6\n");
+    ProcessOptions o;
+    o.input = std::string(13, 'x');
+    EXPECT_EQ(Cli({"preview"}, home.path(), o).out, std::string(12, 'x') + "\nx\n");
 }
 
 TEST(CliDataDir, OptionOverridesTheEnvironment)
