@@ -21,8 +21,9 @@ packages=(
   nkf libc-bin
   # peak memory of the SMTP send benchmark (/usr/bin/time -v)
   time
-  # window tests and screenshots: virtual display, screenshot tool, Japanese font
-  xvfb xauth imagemagick fonts-ipafont-gothic
+  # window tests and screenshots: virtual display, screenshot tool, Japanese
+  # font, the XTEST client library that clicks in the virtual display
+  xvfb xauth imagemagick fonts-ipafont-gothic libxtst6
 )
 
 # dpkg-query fails for a package it has never seen; the list still counts.

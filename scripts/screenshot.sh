@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the program on a virtual display with a small sample address book
-# and body, and saves pictures of the main window (docs/main-window.png) and
-# of the settings dialog as "/setup" opens it (docs/settings-dialog.png).
+# and body, and saves pictures of the main window (docs/main-window.png), of
+# the settings dialog as "/setup" opens it (docs/settings-dialog.png) and of
+# the main window with the preview window beside it (docs/preview.png).
 #   scripts/screenshot.sh [OUTPUT_DIR]
 # KITEMAIL_BIN names an already built window program; otherwise it is built
 # (Release, build/release) as scripts/run.sh does.
@@ -48,6 +49,9 @@ How=1
 [Configuration]
 19=1
 22=1
+VCount=10
+PLeft=650
+PTop=0
 INI
 sjis >"$work/data/Signature.txt" <<'SIG'
 こんにちは。今夜の待ち合わせは
@@ -55,10 +59,11 @@ sjis >"$work/data/Signature.txt" <<'SIG'
 ①時間に遅れないでね！
 SIG
 
-# A display of the main window's own designed size, black where no window
-# is; no window manager, so windows sit without a frame.
+# A display of the main window's own designed height, with room for the
+# preview window on its right; black where no window is, cut off from the
+# pictures. No window manager, so windows sit without a frame.
 fifo=$work/display
-Xvfb -displayfd 3 -screen 0 640x403x24 -br -nolisten tcp 3>"$fifo" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 900x403x24 -br -nolisten tcp 3>"$fifo" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 50); do
   [ -s "$fifo" ] && break
@@ -67,14 +72,33 @@ done
 display=:$(head -n 1 "$fifo")
 mkdir -p "$out"
 
-# capture PICTURE [ARGS...]: the screen while the program runs with ARGS,
-# cut to what the program shows.
+# click X Y: a left click on the virtual display, through its XTEST
+# extension, as the user's mouse would.
+click() {
+  DISPLAY=$display python3 - "$1" "$2" <<'PY'
+import ctypes, sys
+x11 = ctypes.CDLL("libX11.so.6")
+xtst = ctypes.CDLL("libXtst.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+display = ctypes.c_void_p(x11.XOpenDisplay(None))
+xtst.XTestFakeMotionEvent(display, -1, int(sys.argv[1]), int(sys.argv[2]), 0)
+for pressed in (1, 0):
+    xtst.XTestFakeButtonEvent(display, 1, pressed, 0)
+x11.XFlush(display)
+x11.XCloseDisplay(display)
+PY
+}
+
+# capture PICTURE ACTION [ARGS...]: the screen while the program runs with
+# ARGS, after ACTION (a command, or "true"), cut to what the program shows.
 capture() {
-  local picture=$1
-  shift
+  local picture=$1 action=$2
+  shift 2
   DISPLAY=$display QT_QPA_PLATFORM=xcb "$bin" --data-dir "$work/data" "$@" >"$work/app.log" 2>&1 &
   app_pid=$!
   sleep 2
+  $action
+  sleep 1
   DISPLAY=$display import -window root "$work/screen.png"
   convert "$work/screen.png" -bordercolor black -border 1 -trim +repage "$picture"
   kill "$app_pid" 2>/dev/null || true
@@ -83,6 +107,8 @@ capture() {
   echo "screenshot: $picture" >&2
 }
 
-capture "$out/main-window.png"
+capture "$out/main-window.png" true
 # The dialog opens centred, before the main window is shown.
-capture "$out/settings-dialog.png" /setup
+capture "$out/settings-dialog.png" true /setup
+# The tool bar's "プレビュー" button.
+capture "$out/preview.png" "click 157 36"

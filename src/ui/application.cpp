@@ -2,7 +2,9 @@
 
 #include "platform/socket_library.h"
 #include "ui/about_box.h"
+#include "ui/diet_dialog.h"
 #include "ui/main_window.h"
+#include "ui/preview_window.h"
 #include "ui/settings_dialog.h"
 
 #include <QFile>
@@ -42,8 +44,13 @@ ProgramWindows::~ProgramWindows()
         mainWindow->SetAddToAddressBookCommand(nullptr);
         mainWindow->SetOpener(Opener::Settings, nullptr);
         mainWindow->SetOpener(Opener::About, nullptr);
+        mainWindow->SetOpener(Opener::Diet, nullptr);
+        mainWindow->SetOpener(Opener::Preview, nullptr);
+        QObject::disconnect(mainWindow.get(), nullptr, previewWindow.get(), nullptr);
     }
     settingsDialog.reset();
+    previewWindow.reset();
+    dietDialog.reset();
     aboutBox.reset();
     mainWindow.reset();
 }
@@ -84,16 +91,32 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
     AboutBox& about = *windows->aboutBox;
     main.SetOpener(Opener::About, [&about] { return about.exec() == QDialog::Accepted; });
 
-    // The diet and preview windows come here as they are built, each given
-    // to the main window with SetOpener; the preview window's values live in
-    // the settings until then. The split result viewer and the POP3
-    // password prompt are the main window's own.
+    windows->dietDialog =
+        std::make_unique<DietDialog>([&main](const DietOptions& options) { return main.ApplyDiet(options); }, &main);
+    DietDialog& diet = *windows->dietDialog;
+    main.SetOpener(Opener::Diet, [&diet] { return diet.exec() == QDialog::Accepted; });
+
+    windows->previewWindow = std::make_unique<PreviewWindow>(
+        windows->settings, [&main] { return main.Composer().Text(TextArea::Body).bytes; }, &main);
+    PreviewWindow& preview = *windows->previewWindow;
+    main.SetOpener(Opener::Preview, [&preview] {
+        preview.Toggle();
+        return true;
+    });
+    main.SetOpenerChecked(Opener::Preview, false);
+    QObject::connect(&preview, &PreviewWindow::shownChanged, &main,
+                     [&main](bool shown) { main.SetOpenerChecked(Opener::Preview, shown); });
+    QObject::connect(&main, &MainWindow::recounted, &preview, &PreviewWindow::BodyRecounted);
+    // The split result viewer and the POP3 password prompt are the main
+    // window's own.
 
     windows->settingsDialog = std::make_unique<SettingsDialog>(windows->settings, dataDir, main, socketLibrary, &main);
     SettingsDialog& dialog = *windows->settingsDialog;
     main.SetOpener(Opener::Settings, [&dialog] { return dialog.exec() == QDialog::Accepted; });
     main.SetAddToAddressBookCommand(
         [&dialog](const std::string& address, std::int32_t type) { dialog.AddToAddressBook(address, type); });
+    // Loaded with the dialog's half of the settings.
+    preview.ApplySettings();
     if (IsSetupSwitch(firstArgument.toStdString())) {
         dialog.exec();
     }

@@ -13,13 +13,17 @@
 namespace kitemail {
 
 class AboutBox;
+class DietDialog;
 class MainWindow;
+class PreviewWindow;
 class SettingsDialog;
 
 struct ProgramWindows {
     Settings settings; // the live settings, edited by the settings dialog
     std::unique_ptr<MainWindow> mainWindow;
     std::unique_ptr<AboutBox> aboutBox;
+    std::unique_ptr<DietDialog> dietDialog;
+    std::unique_ptr<PreviewWindow> previewWindow;
     std::unique_ptr<SettingsDialog> settingsDialog;
 
     ProgramWindows();

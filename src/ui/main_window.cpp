@@ -474,8 +474,7 @@ void MainWindow::BuildBars()
     subjectLayout->addWidget(subjectBarBox_, 1);
     subjectBar_ = new Bar(QStringLiteral("SubjectBar"), subject, kSubjectBarWidth, barArea_);
 
-    // Developer tool bar and the vertical-writing bar: their work arrives
-    // with the developer tools and the text tools.
+    // Developer tool bar: its work arrives with the developer tools.
     QToolBar* developer = FlatToolBar(nullptr);
     developer->setObjectName(QStringLiteral("DeveloperToolBar"));
     developer->setWindowTitle(QStringLiteral("Developer's ToolBar"));
@@ -489,7 +488,10 @@ void MainWindow::BuildBars()
 
     QToolBar* klab = FlatToolBar(nullptr);
     klab->setObjectName(QStringLiteral("KToolBar"));
-    klab->addAction(Q("縦書き化！"))->setEnabled(false);
+    QAction* vertical = klab->addAction(Q("縦書き化！"));
+    vertical->setObjectName(QStringLiteral("VerticalWriting"));
+    vertical->setToolTip(Q("注：Undo機能は無効です。"));
+    connect(vertical, &QAction::triggered, this, &MainWindow::RunVerticalWriting);
     klabBar_ = new Bar(QStringLiteral("KlabBar"), klab, kKlabBarWidth, barArea_);
 
     // Hiding a developer bar lasts for this run only.
@@ -851,6 +853,26 @@ void MainWindow::SetOpener(Opener which, std::function<bool()> open)
     }
 }
 
+void MainWindow::SetOpenerChecked(Opener which, bool checked)
+{
+    const OpenerSlot& slot = openers_[Slot(which)];
+    for (QAction* a : {slot.menuItem, slot.toolButton}) {
+        if (a != nullptr) {
+            a->setCheckable(true);
+            a->setChecked(checked);
+        }
+    }
+}
+
+bool MainWindow::ApplyDiet(const DietOptions& options)
+{
+    const std::optional<std::string> body = textCommands_.Diet(options);
+    if (body) {
+        ReplaceBody(DecodeSjis(*body));
+    }
+    return body.has_value();
+}
+
 void MainWindow::SetAddToAddressBookCommand(std::function<void(const std::string&, std::int32_t)> add)
 {
     addToAddressBook_ = std::move(add);
@@ -1124,10 +1146,21 @@ void MainWindow::OpenBody()
     if (!file) {
         return;
     }
-    // The whole body as one step: Undo brings back what it held.
+    ReplaceBody(file->utf8 ? QString::fromStdString(file->text) : DecodeSjis(file->text));
+}
+
+void MainWindow::ReplaceBody(const QString& text)
+{
     bodyBox_->selectAll();
-    InsertIntoBody(file->utf8 ? QString::fromStdString(file->text) : DecodeSjis(file->text));
+    InsertIntoBody(text);
     bodyBox_->moveCursor(QTextCursor::Start);
+}
+
+void MainWindow::RunVerticalWriting()
+{
+    if (const std::optional<std::string> body = textCommands_.VerticalWriting()) {
+        ReplaceBody(DecodeSjis(*body));
+    }
 }
 
 void MainWindow::SaveBody()
@@ -1143,6 +1176,7 @@ void MainWindow::SaveBody()
 void MainWindow::SyncCount()
 {
     statusLine_->ShowCount(composer_.Display());
+    emit recounted();
 }
 
 void MainWindow::SyncAreas()

@@ -93,6 +93,12 @@ public:
     // How a window is opened; its menu item and tool button stay greyed
     // until it is given. open returns whether the window closed with OK.
     void SetOpener(Opener which, std::function<bool()> open);
+    // A window shown beside this one: its menu item carries a check mark
+    // and its tool button shows pressed while it is shown.
+    void SetOpenerChecked(Opener which, bool checked);
+    // The diet dialog's OK: the body after the options, undoable in one
+    // step; false, the user told why, when it refused.
+    [[nodiscard]] bool ApplyDiet(const DietOptions& options);
     // "アドレス帳に追加": a new entry from the direct address (code page
     // 932) and the type box's index, completed in the settings dialog.
     void SetAddToAddressBookCommand(std::function<void(const std::string& address, std::int32_t type)> add);
@@ -111,6 +117,8 @@ public:
 
 signals:
     void beeped();
+    // The count display was brought up to date with the message.
+    void recounted();
     void abortRequested();
 
 protected:
@@ -144,6 +152,9 @@ private:
     void InsertSjis(const std::string& sjis);
     void OpenBody();
     void SaveBody();
+    // The whole body replaced in one step that Undo takes back.
+    void ReplaceBody(const QString& text);
+    void RunVerticalWriting();
 
     // handlers
     void BodyChanged();

@@ -75,8 +75,8 @@ protected:
 };
 
 // Every menu item and tool button, its caption, and whether it acts at start
-// (with the signatures empty; the text tools' windows have not come yet; -1:
-// it follows the focus).
+// (with the signatures empty; the history viewer has not come yet; -1: it
+// follows the focus).
 TEST_F(CommandsWindowTest, MenuCaptionsAndWhatActsAtStart)
 {
     program.Start();
@@ -98,8 +98,8 @@ TEST_F(CommandsWindowTest, MenuCaptionsAndWhatActsAtStart)
         {"SignatureAuto", "自動挿入用(&C)", true},
         {"InsertDate", "日時(&D)", true},
         {"InsertTel", "電話番号リンク(&T)...", true},
-        {"Preview1", "プレビュー(&P)...", false},
-        {"Diet1", "ダイエット(&D)...", false},
+        {"Preview1", "プレビュー(&P)...", true},
+        {"Diet1", "ダイエット(&D)...", true},
         {"History1", "送信履歴(&L)", false},
         {"Settings1", "設定(&S)...", true},
         {"About1", "バージョン情報(&A)...", true},
@@ -107,7 +107,7 @@ TEST_F(CommandsWindowTest, MenuCaptionsAndWhatActsAtStart)
         {"ClearButton", "クリア", true},
         {"SettingsButton", "設定", true},
         {"HistoryButton", "履歴", false},
-        {"PreviewButton", "プレビュー", false},
+        {"PreviewButton", "プレビュー", true},
         {"ExitButton", "終了", true},
     };
     for (const auto& [name, caption, acts] : rows) {

@@ -1,0 +1,93 @@
+#include "ui/diet_dialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace kitemail {
+namespace {
+
+constexpr int kClientWidth = 198;
+constexpr int kClientHeight = 160;
+constexpr int kPictureSize = 16;
+
+struct OptionRow {
+    const char* name;
+    const char* caption;
+    QStyle::StandardPixmap picture;
+    bool DietOptions::*option;
+};
+
+// Top to bottom, which is also the order the options are applied in.
+constexpr OptionRow kRows[] = {
+    {"CheckBox3", "行前部の空白を削除", QStyle::SP_ArrowRight, &DietOptions::leadingBlanks},
+    {"CheckBox2", "行後部の空白を削除", QStyle::SP_ArrowLeft, &DietOptions::trailingBlanks},
+    {"CheckBox4", "文中の空白を削除", QStyle::SP_ArrowDown, &DietOptions::innerSpaces},
+    {"CheckBox7", "空白の行を削除", QStyle::SP_ArrowUp, &DietOptions::emptyLines},
+    {"CheckBox1", "改行の削除", QStyle::SP_MediaSeekBackward, &DietOptions::joinLines},
+};
+
+} // namespace
+
+DietDialog::DietDialog(std::function<bool(const DietOptions&)> apply, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), apply_(std::move(apply))
+{
+    static_assert(std::size(kRows) == std::tuple_size_v<decltype(boxes_)>);
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(QString::fromUtf8("ダイエット"));
+    setModal(true);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(2);
+    const DietOptions initial;
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        const OptionRow& row = kRows[i];
+        auto* picture = new QLabel;
+        picture->setPixmap(style()->standardIcon(row.picture).pixmap(kPictureSize, kPictureSize));
+        auto* box = new QCheckBox(QString::fromUtf8(row.caption));
+        box->setObjectName(QString::fromLatin1(row.name));
+        box->setChecked(initial.*row.option);
+        grid->addWidget(picture, static_cast<int>(i), 0);
+        grid->addWidget(box, static_cast<int>(i), 1);
+        boxes_[i] = box;
+    }
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setObjectName(QStringLiteral("OKButton"));
+    ok->setText(QStringLiteral("OK"));
+    ok->setDefault(true);
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("CancelButton"));
+    // OK runs the diet and closes only when it did.
+    connect(buttons, &QDialogButtonBox::accepted, this, &DietDialog::Ok);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    layout->addWidget(buttons);
+    resize(kClientWidth, kClientHeight);
+}
+
+DietOptions DietDialog::Options() const
+{
+    DietOptions options;
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        options.*kRows[i].option = boxes_[i]->isChecked();
+    }
+    return options;
+}
+
+void DietDialog::Ok()
+{
+    if (apply_ && apply_(Options())) {
+        accept();
+    }
+}
+
+} // namespace kitemail
