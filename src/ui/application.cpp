@@ -46,7 +46,6 @@ ProgramWindows::~ProgramWindows()
         mainWindow->SetOpener(Opener::About, nullptr);
         mainWindow->SetOpener(Opener::Diet, nullptr);
         mainWindow->SetOpener(Opener::Preview, nullptr);
-        QObject::disconnect(mainWindow.get(), nullptr, previewWindow.get(), nullptr);
     }
     settingsDialog.reset();
     previewWindow.reset();
