@@ -19,7 +19,6 @@
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -99,12 +98,6 @@ TEST_F(TextToolsWindowTest, DietRefusesWithABeepStaysOpenAndKeepsItsTicks)
     program.Find<QAction>("Diet1")->trigger();
     EXPECT_EQ(watcher.Seen(), 4);
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a b"));
-    // The diet is one step for Undo.
-    program.Main().activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
-    Body()->setFocus();
-    program.Find<QAction>("Undo1")->trigger();
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a \n\nb"));
 }
 
 TEST_F(TextToolsWindowTest, VerticalWritingIsOnTheKToolBar)

@@ -60,16 +60,6 @@ TEST(TextTools, DietAppliesTheTickedOptionsInOrder)
     EXPECT_EQ(DietOptions{}, Ticks("TE")); // the dialog's ticks at start
 }
 
-TEST(TextTools, DietRefusesWithoutAnOptionOrABody)
-{
-    const std::string none = Sj("いずれかのオプションを指定してください。");
-    const std::string empty = Sj("文章が空なので実行できません。");
-    EXPECT_EQ(DietRefusal("a", Ticks("")), none);
-    EXPECT_EQ(DietRefusal("", Ticks("")), none);
-    EXPECT_EQ(DietRefusal("", Ticks("J")), empty);
-    EXPECT_EQ(DietRefusal(" ", Ticks("J")), "");
-}
-
 TEST(TextTools, VerticalWritingPutsEveryCharacterOnALineOfItsOwn)
 {
     struct Row {
