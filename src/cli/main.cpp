@@ -36,8 +36,8 @@ void PrintToolHelp(std::FILE* out)
                  "\n"
                  "Options:\n"
                  "  --data-dir DIR  folder of Kiteml.ini, Signature.txt and the mail history\n"
-                 "                  (default: $KITEMAIL_HOME, else the program's folder when\n"
-                 "                  writable, else ~/.local/share/kitemail)\n"
+                 "                  (default: $KITEMAIL_HOME, else ~/.local/share/kitemail;\n"
+                 "                  the program's folder when it holds a Kiteml.ini)\n"
                  "  --help          this text; COMMAND --help describes one command\n"
                  "  --version       the program version\n");
 }

@@ -54,9 +54,9 @@ DataDirProbe SystemDataDirProbe()
         return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
     };
     probe.programDir = ExecutableDir;
-    probe.isWritableDir = [](const std::filesystem::path& dir) {
+    probe.exists = [](const std::filesystem::path& file) {
         std::error_code ec;
-        return std::filesystem::is_directory(dir, ec) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+        return std::filesystem::exists(file, ec);
     };
     probe.createDirs = [](const std::filesystem::path& dir) {
         std::error_code ec;
@@ -79,10 +79,16 @@ std::filesystem::path ResolveDataDir(const std::optional<std::filesystem::path>&
         (void)probe.createDirs(dir);
         return dir;
     }
-    if (const std::optional<std::filesystem::path> own = probe.programDir(); own && probe.isWritableDir(*own)) {
+    // CMake leaves its cache in the build folder, beside the programs.
+    if (const std::optional<std::filesystem::path> own = probe.programDir();
+        own && (probe.exists(SettingsFilePath(*own)) || probe.exists(*own / "CMakeCache.txt"))) {
         return *own;
     }
-    const std::filesystem::path dir = HomeDir(probe) / ".local" / "share" / "kitemail";
+    const std::optional<std::string> xdg = probe.getEnv("XDG_DATA_HOME");
+    // A relative XDG_DATA_HOME is invalid and ignored.
+    const std::filesystem::path dataHome = xdg && xdg->starts_with('/') ? std::filesystem::path(*xdg)
+                                                                          : HomeDir(probe) / ".local" / "share";
+    const std::filesystem::path dir = dataHome / "kitemail";
     (void)probe.createDirs(dir);
     return dir;
 }

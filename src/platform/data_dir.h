@@ -2,8 +2,10 @@
 // Where the settings file, the signature and the history folder live.
 //
 // In order: the --data-dir option, the environment variable KITEMAIL_HOME,
-// the program's own directory when it is writable, else
-// ~/.local/share/kitemail (created when missing).
+// the program's own directory when it holds a Kiteml.ini already (a portable
+// copy) or is the build folder it was built in, else the XDG data folder
+// ($XDG_DATA_HOME/kitemail, by default ~/.local/share/kitemail; created
+// when missing). An installed program never writes beside its binary.
 
 #include <filesystem>
 #include <functional>
@@ -18,8 +20,8 @@ struct DataDirProbe {
     std::function<std::optional<std::string>(const char* name)> getEnv;
     // The directory of the running executable, nullopt when unknown.
     std::function<std::optional<std::filesystem::path>()> programDir;
-    // True when the directory exists and this user may create files in it.
-    std::function<bool(const std::filesystem::path&)> isWritableDir;
+    // True when the file exists (of any kind).
+    std::function<bool(const std::filesystem::path&)> exists;
     // Creates the directory and its parents; false on failure.
     std::function<bool(const std::filesystem::path&)> createDirs;
 };

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 struct FakeWorld {
     std::map<std::string, std::string> env{{"KITEMAIL_HOME", "/srv/kite"}, {"HOME", "/home/taro"}};
     std::optional<fs::path> programDir = fs::path("/opt/kitemail");
-    std::set<fs::path> writable{"/opt/kitemail"};
+    std::set<fs::path> files;
     std::vector<fs::path> created;
 
     fs::path Resolve(const std::optional<fs::path>& option = std::nullopt)
@@ -24,7 +24,7 @@ struct FakeWorld {
             return env.contains(name) ? std::optional<std::string>(env.at(name)) : std::nullopt;
         };
         probe.programDir = [this] { return programDir; };
-        probe.isWritableDir = [this](const fs::path& dir) { return writable.count(dir) > 0; };
+        probe.exists = [this](const fs::path& file) { return files.count(file) > 0; };
         probe.createDirs = [this](const fs::path& dir) { created.push_back(dir); return true; };
         return ResolveDataDir(option, probe);
     }
@@ -37,14 +37,22 @@ TEST(DataDirTest, ChoosesInOrderOptionVariableProgramDirectoryHome)
     EXPECT_EQ(world.Resolve(fs::path("/data/opt")), fs::path("/data/opt"));
     EXPECT_EQ(world.Resolve(), fs::path("/srv/kite"));
     world.env["KITEMAIL_HOME"] = ""; // empty counts as unset
-    EXPECT_EQ(world.Resolve(fs::path()), fs::path("/opt/kitemail"));
 
-    world.writable.clear(); // installed read-only, e.g. under /usr/bin
+    // Installed: never beside the binary, whoever runs it.
     world.created.clear();
-    EXPECT_EQ(world.Resolve(), home);
+    EXPECT_EQ(world.Resolve(fs::path()), home);
     EXPECT_EQ(world.created, std::vector<fs::path>{home});
+    world.env["XDG_DATA_HOME"] = "/home/taro/data";
+    EXPECT_EQ(world.Resolve(), fs::path("/home/taro/data/kitemail"));
+    world.env["XDG_DATA_HOME"] = "relative/data"; // not absolute: ignored
+    EXPECT_EQ(world.Resolve(), home);
+
+    // A portable copy with its settings, and a build folder, keep theirs.
+    world.files = {"/opt/kitemail/Kiteml.ini"};
+    EXPECT_EQ(world.Resolve(), fs::path("/opt/kitemail"));
+    world.files = {"/opt/kitemail/CMakeCache.txt"};
+    EXPECT_EQ(world.Resolve(), fs::path("/opt/kitemail"));
     world.programDir.reset();
-    world.writable = {"/opt/kitemail"};
     EXPECT_EQ(world.Resolve(), home);
 
     // A relative option is made absolute before it is created.
@@ -58,8 +66,8 @@ TEST(DataDirTest, TheRealProbeFindsThisTestProgram)
     const DataDirProbe probe = SystemDataDirProbe();
     const std::optional<fs::path> own = probe.programDir();
     EXPECT_TRUE(own && fs::is_directory(*own));
-    EXPECT_TRUE(probe.isWritableDir(fs::temp_directory_path()));
-    EXPECT_FALSE(probe.isWritableDir("/nonexistent/kitemail"));
+    EXPECT_TRUE(probe.exists(fs::temp_directory_path()));
+    EXPECT_FALSE(probe.exists("/nonexistent/kitemail"));
 }
 
 } // namespace
