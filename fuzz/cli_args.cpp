@@ -141,12 +141,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::filesystem::create_directory(empty);
     std::filesystem::current_path(empty);
     int exit = 0;
+    bool help = false;
     try {
         exit = command->run(context);
     } catch (const CommandError& e) {
         exit = e.exitCode();
+        help = e.isHelp();
     }
     std::filesystem::current_path(home);
+    if (help) {
+        FUZZ_CHECK(Output().empty());
+        return 0;
+    }
     // Bad arguments or unusable input, never a failure of the work itself;
     // but the diet refuses an empty body.
     const std::string out = Output();

@@ -74,7 +74,7 @@ int RunCount(const CommandContext& context)
     const std::string body = a.bodyFile ? ReadBodyFile(*a.bodyFile, a.sjis) : std::string();
     const std::string subject = a.subject ? text(*a.subject, "the subject") : std::string();
 
-    const Settings settings = LoadAllSettings(DataDirectory(context.dataDir));
+    const Settings settings = LoadSettings(DataDirectory(context.dataDir));
     const std::string sender = a.sender ? text(*a.sender, "the sender") : settings.SenderAddress;
 
     std::vector<std::string> attachments;

@@ -13,13 +13,16 @@
 #include "settings/settings.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
-#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -41,6 +44,7 @@ struct SendArguments {
     YesNoCancel split = YesNoCancel::Cancel;
     bool truncate = false; // --split truncate: yes, even when nine parts cannot hold the body
     bool dryRun = false;
+    bool json = false; // one JSON object per mail on standard output
 };
 
 SendArguments ParseSendArguments(std::span<const std::string_view> argv)
@@ -83,6 +87,8 @@ SendArguments ParseSendArguments(std::span<const std::string_view> argv)
             a.yes = true;
         } else if (args.Flag("--dry-run")) {
             a.dryRun = true;
+        } else if (args.Flag("--json")) {
+            a.json = true;
         } else {
             args.Unknown();
         }
@@ -112,44 +118,20 @@ void Print(std::FILE* out, const std::string& sjis)
     std::fflush(out);
 }
 
-// Reads a line from the terminal with echo off; nullopt without a terminal.
-std::optional<std::string> ReadHiddenLine(const std::string& prompt)
+void PrintJson(const QJsonObject& object)
 {
-    std::FILE* tty = std::fopen("/dev/tty", "r+");
-    if (tty == nullptr) {
-        return std::nullopt;
-    }
-    const int fd = fileno(tty);
-    termios saved{};
-    const bool isTerminal = tcgetattr(fd, &saved) == 0;
-    if (isTerminal) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(fd, TCSAFLUSH, &quiet);
-    }
-    std::fputs((SjisToUtf8(prompt) + " ").c_str(), tty);
-    std::fflush(tty);
-    std::string line;
-    bool got = false;
-    for (int c = std::fgetc(tty); c != EOF; c = std::fgetc(tty)) {
-        got = true;
-        if (c == '\n') {
-            break;
-        }
-        line.push_back(static_cast<char>(c));
-    }
-    if (isTerminal) {
-        tcsetattr(fd, TCSAFLUSH, &saved);
-    }
-    std::fputs("\n", tty);
-    std::fclose(tty);
-    if (!got) {
-        return std::nullopt;
-    }
-    return line;
+    const std::string line = QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
 }
 
-// Status texts to standard output, message boxes to standard error, the
+QString Utf16(const std::string& sjis)
+{
+    return DecodeSjis(sjis);
+}
+
+// Status texts to standard output (to standard error with --json, whose
+// objects have it to themselves), message boxes to standard error, the
 // questions answered from the command line.
 class CommandLineUi : public UserInterface, public SendView {
 public:
@@ -158,7 +140,7 @@ public:
     void SetStatusText(const std::string& text) override
     {
         if (!text.empty()) {
-            Print(stdout, text);
+            Print(args_.json ? stderr : stdout, text);
         }
     }
     void ShowMessage(const std::string& text) override { Print(stderr, text); }
@@ -186,9 +168,16 @@ public:
     static std::optional<std::string> Password(const char* variable, const std::string& prompt)
     {
         if (const char* env = std::getenv(variable)) {
-            return Utf8ToSjis(env).bytes;
+            // A password with a character replaced would fail the login, or
+            // worse, log in as it was not meant to.
+            try {
+                return TextToSjis(env, variable);
+            } catch (const CommandError& e) {
+                Print(stderr, Sj(e.what()));
+                return std::nullopt;
+            }
         }
-        const auto typed = ReadHiddenLine(prompt);
+        const auto typed = ReadHiddenLine(SjisToUtf8(prompt));
         if (!typed) {
             return std::nullopt;
         }
@@ -218,9 +207,36 @@ public:
     std::string SenderBoxText() const override { return senderBox_; }
     bool AnimeMode() const override { return args_.anime; }
     bool TestSwitch() const override { return args_.dryRun; }
+    void MailEnded(const MailOutcome& o) override
+    {
+        if (!args_.json) {
+            return;
+        }
+        QJsonObject object{
+            {"recipient", Utf16(o.to)},
+            {"part", static_cast<qint64>(o.part)},
+            {"parts", static_cast<qint64>(o.parts)},
+            {"result", o.error == 0 ? "sent" : "failed"},
+            {"error", o.error},
+            {"resultText", Utf16(o.resultText)},
+            {"message", Utf16(o.message)},
+        };
+        object["history"] = o.historyFile.empty() ? QJsonValue() : QJsonValue(QFile::decodeName(o.historyFile.c_str()));
+        PrintJson(object);
+    }
     void TestMail(const OutgoingMail& mail) override
     {
         ++testMails_;
+        if (args_.json) {
+            QJsonArray attachments;
+            for (const std::string& path : mail.attachments) {
+                attachments.append(Utf16(path));
+            }
+            PrintJson({{"recipient", Utf16(mail.to)}, {"result", "dry-run"}, {"from", Utf16(mail.from)},
+                       {"replyTo", Utf16(mail.replyTo)}, {"subject", Utf16(mail.subject)},
+                       {"body", Utf16(mail.body)}, {"attachments", attachments}});
+            return;
+        }
         Print(stdout, "--- mail " + std::to_string(testMails_));
         Print(stdout, "To: " + mail.to);
         Print(stdout, "From: " + mail.from);
@@ -274,7 +290,7 @@ int RunSend(const CommandContext& context)
     }
 
     const std::filesystem::path dataDir = DataDirectory(context.dataDir);
-    Settings settings = LoadAllSettings(dataDir);
+    Settings settings = LoadSettings(dataDir);
     CommandLineUi ui(a, settings.SenderAddress);
     MessageComposer composer(settings, ui);
 
@@ -316,7 +332,7 @@ const Command kSendCommand = {
     "Usage: kitemail-cli [--data-dir DIR] send (--to ADDR --type N | --entry NAME|#INDEX...)\n"
     "           [--subject TEXT] [--pin PIN] [--body-file FILE] [--attach PATH]...\n"
     "           [--anime] [--from-override] [--sjis] [--yes] [--split yes|truncate|no|cancel]\n"
-    "           [--dry-run]\n"
+    "           [--dry-run] [--json]\n"
     "\n"
     "Runs the send command with the server, sender and options of Kiteml.ini in\n"
     "the data folder: the checks, POP before SMTP when it is set up, the size\n"
@@ -325,8 +341,9 @@ const Command kSendCommand = {
     "\n"
     "  --to ADDR          send to this address (direct input) ...\n"
     "  --type N           ... counted as terminal type N (-1 to 9, see 'count --help')\n"
-    "  --entry NAME|#I    send to the address-book entry with this name, or at\n"
-    "                     position I (0-based); may be given more than once\n"
+    "  --entry NAME|#I    send to the address-book entry with this name, or to\n"
+    "                     number I of 'kitemail-cli book list'; may be given more\n"
+    "                     than once\n"
     "  --subject TEXT     the subject\n"
     "  --pin PIN          the 4-digit PIN (SkyWalker/SkyMessage, type 2)\n"
     "  --body-file FILE   the body (- for standard input)\n"
@@ -339,7 +356,13 @@ const Command kSendCommand = {
     "                     it (refused when nine parts cannot hold the body),\n"
     "                     truncate splits it and sends the first nine parts even\n"
     "                     then, no sends it whole, cancel (the default) sends nothing\n"
-    "  --dry-run          print each mail that would be sent; send nothing\n"
+    "  --dry-run          print each mail that would be sent; send nothing, wait\n"
+    "                     for nothing\n"
+    "  --json             one JSON object per mail on standard output: recipient,\n"
+    "                     part, parts, result (sent, failed or dry-run), error (the\n"
+    "                     mail component's code), resultText, message, history\n"
+    "                     (the record's path or null); status texts then go to\n"
+    "                     standard error\n"
     "\n"
     "The POP3 password, when none is stored, comes from KITEMAIL_POP3_PASSWORD or\n"
     "is asked for on the terminal.\n"

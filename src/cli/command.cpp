@@ -12,9 +12,24 @@
 
 namespace kitemail::cli {
 
+bool ArgReader::AtOption()
+{
+    if (!optionsEnded_ && pos_ < args_.size() && args_[pos_] == "--") {
+        optionsEnded_ = true;
+        ++pos_;
+    }
+    return !optionsEnded_ && pos_ < args_.size();
+}
+
+bool ArgReader::Done()
+{
+    (void)AtOption();
+    return pos_ >= args_.size();
+}
+
 std::optional<std::string_view> ArgReader::Value(std::string_view name)
 {
-    if (Done()) {
+    if (!AtOption()) {
         return std::nullopt;
     }
     const std::string_view arg = args_[pos_];
@@ -34,21 +49,55 @@ std::optional<std::string_view> ArgReader::Value(std::string_view name)
 
 bool ArgReader::Flag(std::string_view name)
 {
-    if (Done() || args_[pos_] != name) {
+    if (!AtOption() || args_[pos_] != name) {
         return false;
     }
     ++pos_;
     return true;
 }
 
-void ArgReader::Unknown() const
+std::optional<std::string_view> ArgReader::Operand()
 {
+    const bool option = AtOption();
+    if (pos_ >= args_.size()) {
+        return std::nullopt;
+    }
     const std::string_view arg = args_[pos_];
-    if (arg.starts_with("-") && arg != "-") {
+    if (option && arg.starts_with("-") && arg != "-") {
+        return std::nullopt;
+    }
+    ++pos_;
+    return arg;
+}
+
+void ArgReader::Unknown()
+{
+    const bool option = AtOption();
+    const std::string_view arg = args_[pos_];
+    if (option && (arg == "--help" || arg == "-h")) {
+        throw CommandError::Help();
+    }
+    if (option && arg.starts_with("-") && arg != "-") {
         const std::string_view bare = arg.substr(0, arg.find('='));
         throw CommandError::Usage("unknown option '" + std::string(bare) + "'");
     }
     throw CommandError::Usage("unexpected argument '" + std::string(arg) + "'");
+}
+
+std::vector<std::string_view> Operands(ArgReader& args, const std::function<bool(ArgReader&)>& option)
+{
+    std::vector<std::string_view> operands;
+    while (!args.Done()) {
+        if (option(args)) {
+            continue;
+        }
+        if (const auto operand = args.Operand()) {
+            operands.push_back(*operand);
+        } else {
+            args.Unknown();
+        }
+    }
+    return operands;
 }
 
 int ParseInt(std::string_view option, std::string_view text)
@@ -92,18 +141,16 @@ void WriteAll(int fd, std::string_view bytes)
     }
 }
 
-bool AsksForHelp(std::span<const std::string_view> args)
+namespace {
+
+// The usage lines at the head of a command's help, up to its first blank line.
+std::string_view UsageLines(std::string_view help)
 {
-    for (std::string_view a : args) {
-        if (a == "--") {
-            return false;
-        }
-        if (a == "--help" || a == "-h") {
-            return true;
-        }
-    }
-    return false;
+    const std::size_t blank = help.find("\n\n");
+    return blank == std::string_view::npos ? help : help.substr(0, blank + 1);
 }
+
+} // namespace
 
 int RunCommand(const Command& command, const CommandContext& context)
 {
@@ -111,8 +158,14 @@ int RunCommand(const Command& command, const CommandContext& context)
     try {
         return command.run(context);
     } catch (const CommandError& e) {
+        if (e.isHelp()) {
+            std::fwrite(command.help.data(), 1, command.help.size(), stdout);
+            return kExitOk;
+        }
         std::fprintf(stderr, "%s: %s\n", prefix.c_str(), e.what());
         if (e.isUsage()) {
+            const std::string_view usage = UsageLines(command.help);
+            std::fwrite(usage.data(), 1, usage.size(), stderr);
             std::fprintf(stderr, "Try '%s --help'.\n", prefix.c_str());
         }
         return e.exitCode();
@@ -120,6 +173,15 @@ int RunCommand(const Command& command, const CommandContext& context)
         std::fprintf(stderr, "%s: %s\n", prefix.c_str(), e.what());
         return kExitFailure;
     }
+}
+
+int FinishOutput(int exitCode)
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "%s: cannot write output: %s\n", kToolName.data(), std::strerror(errno));
+        return kExitFailure;
+    }
+    return exitCode;
 }
 
 } // namespace kitemail::cli

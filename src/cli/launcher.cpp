@@ -66,9 +66,7 @@ int main(int argc, char** argv)
     }
     if (i < args.size() && args[i] == kConvertCommand.name) {
         context.args = std::span<const std::string_view>(args).subspan(i + 1);
-        if (!AsksForHelp(context.args)) {
-            return RunCommand(kConvertCommand, context);
-        }
+        return FinishOutput(RunCommand(kConvertCommand, context));
     }
     return RunWholeTool(argv);
 }

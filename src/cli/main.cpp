@@ -24,7 +24,8 @@ void PrintToolHelp(std::FILE* out)
     std::fprintf(out,
                  "Usage: %s [--data-dir DIR] COMMAND [ARGS...]\n"
                  "\n"
-                 "Counts and converts mail for Japanese mobile phones as Kitemail Pro does.\n"
+                 "Sets up, counts, converts and sends mail for Japanese mobile phones as\n"
+                 "Kitemail Pro does.\n"
                  "\n"
                  "Commands:\n",
                  kToolName.data());
@@ -110,10 +111,6 @@ int Main(int argc, char** argv)
         return UsageFailure("unknown command '" + std::string(args[i]) + "'");
     }
     context.args = std::span<const std::string_view>(args).subspan(i + 1);
-    if (AsksForHelp(context.args)) {
-        std::fwrite(command->help.data(), 1, command->help.size(), stdout);
-        return kExitOk;
-    }
     return RunCommand(*command, context);
 }
 
@@ -127,5 +124,5 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kitemail-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral("0.50"));
-    return kitemail::cli::Main(argc, argv);
+    return kitemail::cli::FinishOutput(kitemail::cli::Main(argc, argv));
 }

@@ -1,15 +1,20 @@
 #include "cli/user_input.h"
 
 #include "cli/command.h"
+#include "platform/data_dir.h"
+#include "platform/file_io.h"
+#include "platform/profile.h"
 #include "platform/text_codec.h"
 #include "send/text_commands.h"
+#include "settings/settings.h"
 
 #include <QString>
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
-
+#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -127,6 +132,67 @@ void WriteLinesOutput(std::string_view lines, bool sjis)
 void WriteBodyOutput(std::string_view body, bool sjis)
 {
     WriteLinesOutput(body.empty() ? std::string() : std::string(body) + "\r\n", sjis);
+}
+
+void CheckSettingsFile(const std::filesystem::path& dataDir)
+{
+    const std::filesystem::path file = SettingsFilePath(dataDir);
+    std::string reason;
+    const std::optional<std::string> bytes = ReadWholeFile(file, reason);
+    const std::string name = SjisToUtf8(DisplayPath(file));
+    if (!bytes) {
+        if (!reason.empty()) {
+            throw CommandError::BadInput("cannot read the settings file " + name + ": " + reason);
+        }
+        return;
+    }
+    if (!IsSjisText(*bytes)) {
+        throw CommandError::BadInput("the settings file " + name + " is not Shift_JIS text"
+                                     + (IsUtf8Text(*bytes) ? " (it is UTF-8)" : "")
+                                     + "; 'kitemail-cli config' writes it as it must be");
+    }
+}
+
+Settings LoadSettings(const std::filesystem::path& dataDir)
+{
+    CheckSettingsFile(dataDir);
+    return LoadAllSettings(dataDir);
+}
+
+std::optional<std::string> ReadHiddenLine(const std::string& promptUtf8)
+{
+    std::FILE* tty = std::fopen("/dev/tty", "r+");
+    if (tty == nullptr) {
+        return std::nullopt;
+    }
+    const int fd = fileno(tty);
+    termios saved{};
+    const bool isTerminal = tcgetattr(fd, &saved) == 0;
+    if (isTerminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(fd, TCSAFLUSH, &quiet);
+    }
+    std::fputs((promptUtf8 + " ").c_str(), tty);
+    std::fflush(tty);
+    std::string line;
+    bool got = false;
+    for (int c = std::fgetc(tty); c != EOF; c = std::fgetc(tty)) {
+        got = true;
+        if (c == '\n') {
+            break;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+    if (isTerminal) {
+        tcsetattr(fd, TCSAFLUSH, &saved);
+    }
+    std::fputs("\n", tty);
+    std::fclose(tty);
+    if (!got) {
+        return std::nullopt;
+    }
+    return line;
 }
 
 } // namespace kitemail::cli

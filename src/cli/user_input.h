@@ -2,8 +2,14 @@
 // Texts, files and paths the user hands the command line, as the engine's
 // code page 932 bytes. Every failure is a CommandError naming what was wrong.
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+
+namespace kitemail {
+struct Settings;
+}
 
 namespace kitemail::cli {
 
@@ -35,5 +41,19 @@ void WriteBodyOutput(std::string_view body, bool sjis);
 
 // The full path of an attachment as the attachment list holds it.
 [[nodiscard]] std::string AttachmentPath(std::string_view argument);
+
+// Kiteml.ini of the data folder when it exists but cannot be read, or is
+// not Shift_JIS text: a bad-input error naming the file and why. Left alone,
+// it would read as all defaults and the first complaint would be a missing
+// sender or server.
+void CheckSettingsFile(const std::filesystem::path& dataDir);
+
+// Both halves of the settings of the data folder, as the windows load them,
+// after CheckSettingsFile.
+[[nodiscard]] Settings LoadSettings(const std::filesystem::path& dataDir);
+
+// A line typed on the terminal with echo off, after the prompt (UTF-8);
+// nullopt without a terminal.
+[[nodiscard]] std::optional<std::string> ReadHiddenLine(const std::string& promptUtf8);
 
 } // namespace kitemail::cli

@@ -121,8 +121,11 @@ SendWorkflow::~SendWorkflow()
     mail_.OnSessionInfo = nullptr;
 }
 
-void SendWorkflow::ShowSending(const std::string& status)
+void SendWorkflow::ShowSending(const std::string& status, std::size_t part, std::size_t parts)
 {
+    outcome_ = MailOutcome{};
+    outcome_.part = part;
+    outcome_.parts = parts;
     sendingStatus_ = status;
     ui_.SetStatusText(status);
 }
@@ -310,7 +313,7 @@ void SendWorkflow::Send()
         SendAborted = false;
         // The pause belongs to the login: some servers need a moment before
         // they accept the mail. Without a login there is nothing to wait for.
-        if (settings_.POPInterval > 0) {
+        if (settings_.POPInterval > 0 && !view_.TestSwitch()) {
             SetPanel(false);
             ui_.SetStatusText(Sj("POP認証後送信待機中..."));
             WaitSeconds(settings_.POPInterval);
@@ -548,12 +551,13 @@ void SendWorkflow::SendParts(const std::string& to, const std::string& from, con
     }
     const std::size_t n = SplitParts.size();
     for (std::size_t i = 1; i <= n; ++i) {
-        ShowSending(to + Sj("へ") + std::to_string(i) + "/" + std::to_string(n) + Sj("を送信中..."));
+        ShowSending(to + Sj("へ") + std::to_string(i) + "/" + std::to_string(n) + Sj("を送信中..."), i, n);
         SendOneMail(to, from, replyTo, split.PartSubject(i), SplitParts[i - 1]);
         if (SendAborted) {
             return;
         }
-        if (settings_.Interval > 0) {
+        // Nothing went out in test mode: there is nothing to wait for.
+        if (settings_.Interval > 0 && !view_.TestSwitch()) {
             SetPanel(false);
             ui_.SetStatusText(Sj("送信待機中..."));
             WaitSeconds(settings_.Interval);
@@ -658,6 +662,7 @@ void SendWorkflow::ReportMailError(SendMailError error)
     } else if (error == SendMailError::Attachment_Unreadable) {
         text += "\r\n" + failure.text.substr(kTextAttachmentUnreadable.size());
     }
+    outcome_.message = text;
     Notify(ui_, settings_.BeepOnMessage, text);
 }
 
@@ -699,12 +704,18 @@ void SendWorkflow::MailDone()
         record.resultText = result;
         record.body = SentBody;
         const HistoryWriteResult written = WriteHistoryRecord(historyDir_, record);
-        if (!written.ok) {
+        if (written.ok) {
+            outcome_.historyFile = written.path;
+        } else {
             // Never leave the run waiting: the mail's end is still reported.
             Notify(ui_, settings_.BeepOnMessage,
                    written.folderInvalid ? written.error : Sj("送信履歴を記録できません: ") + written.error);
         }
     }
+    outcome_.to = to;
+    outcome_.error = static_cast<std::int32_t>(mail_.LastError());
+    outcome_.resultText = result;
+    view_.MailEnded(outcome_);
     SendDone = true;
     SetPanel(true);
 }

@@ -32,6 +32,18 @@ struct OutgoingMail {
     std::vector<std::string> attachments;
 };
 
+// The end of one mail that reached the mail component, as the command line
+// reports it to scripts.
+struct MailOutcome {
+    std::string to;
+    std::size_t part = 1; // of a split message, 1-based
+    std::size_t parts = 1;
+    std::int32_t error = 0;            // SendMailError; 0 when the server accepted the mail
+    std::string resultText;            // the history record's result; empty for success
+    std::string message;               // the message box's text (code page 932); empty for none
+    std::filesystem::path historyFile; // empty when no record was written
+};
+
 // What the send workflow needs of the main window besides the user's boxes.
 class SendView {
 public:
@@ -61,6 +73,8 @@ public:
     [[nodiscard]] virtual std::string EditorTypeName() const { return {}; }
     // The composer's boxes changed under the send (address, PIN, type box).
     virtual void ComposerChanged() {}
+    // Each mail's end, after its history record.
+    virtual void MailEnded(const MailOutcome& /*outcome*/) {}
 };
 
 class SendWorkflow {
@@ -121,7 +135,7 @@ private:
     void Refuse(const std::string& status, const std::string& message);
     [[nodiscard]] std::string PhoneTypeName() const;
     void SetPanel(bool enabled);
-    void ShowSending(const std::string& status);
+    void ShowSending(const std::string& status, std::size_t part = 1, std::size_t parts = 1);
     void SessionStep(SendMailInfo info);
     // The SMTP password for this command: the stored one, else asked for.
     bool AskSmtpPassword();
@@ -136,6 +150,7 @@ private:
     PopBeforeSmtpOptions popOptions_;
     int busy_ = 0;
     std::string sendingStatus_; // the status of the mail in flight
+    MailOutcome outcome_;       // of the mail in flight
     std::string smtpPassword_;  // of the running command; a typed one is never stored
 };
 
