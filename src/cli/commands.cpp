@@ -5,6 +5,8 @@
 namespace kitemail::cli {
 
 // Each command's entry is defined in its own file (cmd_NAME.cpp).
+extern const Command kBookCommand;
+extern const Command kConfigCommand;
 extern const Command kConvertCommand;
 extern const Command kCountCommand;
 extern const Command kDietCommand;
@@ -14,8 +16,8 @@ extern const Command kVerticalCommand;
 
 std::span<const Command> Commands() noexcept
 {
-    static const std::array table = {kConvertCommand, kCountCommand, kSendCommand,
-                                     kDietCommand,    kVerticalCommand, kPreviewCommand};
+    static const std::array table = {kConvertCommand, kCountCommand,    kSendCommand,   kDietCommand,
+                                     kVerticalCommand, kPreviewCommand, kConfigCommand, kBookCommand};
     return table;
 }
 
