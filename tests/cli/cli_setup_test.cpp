@@ -157,10 +157,20 @@ TEST_F(CliSetupTest, RefusalsAndArgumentRules)
     Step({"book", "add", "--type", "3", "--", "-x-", "--yes@example.jp"});
     EXPECT_NE(Cli({"book", "list"}).out.find("#0\t-x-\t--yes@example.jp\t"), std::string::npos);
 
+    // In the user's own order: added at the end, moved, replaced in place.
+    Step({"book", "sort", "off"});
+    Step({"book", "add", "次郎", "jiro@example.jp", "--type", "0", "--sender", "0"});
+    Step({"book", "move", "#2", "up"});
+    Step({"book", "replace", "#1", "--type", "6", "--sender", "none"});
+    Step({"book", "move", "#0", "up"}); // the first stays first, as "↑" does
+    EXPECT_EQ(Cli({"book", "list"}).out, "#0\t-x-\t--yes@example.jp\ti-mode\t-\n"
+                                         "#1\t次郎\tjiro@example.jp\tEZweb@mail\t-\n"
+                                         "#2\t太郎\ttaro@example.jp\ti-mode\t-\n");
+
     // A password from the environment is never sent with a character replaced.
     Step({"config", "set", "Submission/AuthMethod", "1"});
     Step({"config", "set", "Submission/AuthUser", "taro"});
-    const ProcessResult r = Cli({"send", "--entry", "#1", "--subject", "s", "--yes"}, "",
+    const ProcessResult r = Cli({"send", "--entry", "#2", "--subject", "s", "--yes"}, "",
                                 {{"KITEMAIL_SMTP_PASSWORD", "pass😀"}});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("KITEMAIL_SMTP_PASSWORD holds characters Shift_JIS cannot hold: U+1F600"),
