@@ -5,6 +5,7 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -12,6 +13,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kitemail Pro"));
+    // The installed desktop entry: the desktop finds the windows' icon and name there.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kitemail"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kitemail")));
 
     const kitemail::CommandLine line = kitemail::ParseCommandLine(QApplication::arguments());
     if (!line.ok) {
