@@ -11,13 +11,15 @@ extern const Command kConvertCommand;
 extern const Command kCountCommand;
 extern const Command kDietCommand;
 extern const Command kPreviewCommand;
+extern const Command kHistoryCommand;
 extern const Command kSendCommand;
 extern const Command kVerticalCommand;
 
 std::span<const Command> Commands() noexcept
 {
-    static const std::array table = {kConvertCommand, kCountCommand,    kSendCommand,   kDietCommand,
-                                     kVerticalCommand, kPreviewCommand, kConfigCommand, kBookCommand};
+    static const std::array table = {kConvertCommand,  kCountCommand,   kSendCommand,   kDietCommand,
+                                     kVerticalCommand, kPreviewCommand, kConfigCommand, kBookCommand,
+                                     kHistoryCommand};
     return table;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/text_codec.h"
 
+#include "platform/sjis.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QList>
@@ -104,6 +106,46 @@ QString DecodeSjis(std::string_view bytes)
 std::string SjisToUtf8(std::string_view bytes)
 {
     return DecodeSjis(bytes).toUtf8().toStdString();
+}
+
+std::string UndecodableSjisNames(std::string_view bytes)
+{
+    if (IsSjisText(bytes)) {
+        return {};
+    }
+    constexpr int kMaxNamed = 10;
+    std::string names;
+    int named = 0;
+    std::size_t line = 1;
+    const auto hex = [](unsigned char b) {
+        char buf[4];
+        std::snprintf(buf, sizeof buf, "%02X", static_cast<unsigned>(b));
+        return std::string(buf);
+    };
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const bool lead = sjis::IsLeadByte(b);
+        const auto trail = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+        // A lead byte with a trail byte is one character, mapped or not.
+        const std::size_t len = lead && trail >= 0x40 && trail <= 0xFC && trail != 0x7F ? 2 : 1;
+        const std::string_view ch = bytes.substr(i, len);
+        if (!IsSjisText(ch) || (len == 1 && lead)) {
+            if (named == kMaxNamed) {
+                names += ", ...";
+                break;
+            }
+            names += (named == 0 ? "" : ", ") + std::to_string(line) + Sj("行目");
+            for (const char c : ch) {
+                names += " " + hex(static_cast<unsigned char>(c));
+            }
+            ++named;
+        }
+        if (b == '\n') {
+            ++line;
+        }
+        i += len;
+    }
+    return names;
 }
 
 bool IsSjisText(std::string_view bytes)

@@ -29,6 +29,11 @@ struct SjisEncoding {
 [[nodiscard]] QString DecodeSjis(std::string_view bytes);
 [[nodiscard]] std::string SjisToUtf8(std::string_view bytes);
 
+// The bytes of a code page 932 text that belong to no character (DecodeSjis
+// shows each as U+FFFD), named for the user: "3行目 85 40, 5行目 FF", at most
+// the first ten; empty when every byte decodes.
+[[nodiscard]] std::string UndecodableSjisNames(std::string_view bytes);
+
 // Whether every byte of bytes belongs to a code page 932 character.
 [[nodiscard]] bool IsSjisText(std::string_view bytes);
 // Whether bytes are well-formed UTF-8.

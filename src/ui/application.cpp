@@ -1,8 +1,10 @@
 #include "ui/application.h"
 
+#include "platform/data_dir.h"
 #include "platform/socket_library.h"
 #include "ui/about_box.h"
 #include "ui/diet_dialog.h"
+#include "ui/history_viewer.h"
 #include "ui/main_window.h"
 #include "ui/preview_window.h"
 #include "ui/settings_dialog.h"
@@ -46,7 +48,9 @@ ProgramWindows::~ProgramWindows()
         mainWindow->SetOpener(Opener::About, nullptr);
         mainWindow->SetOpener(Opener::Diet, nullptr);
         mainWindow->SetOpener(Opener::Preview, nullptr);
+        mainWindow->SetOpener(Opener::History, nullptr);
     }
+    historyViewer.reset();
     settingsDialog.reset();
     previewWindow.reset();
     dietDialog.reset();
@@ -120,7 +124,10 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
         dialog.exec();
     }
 
-    // The history viewer comes last (SetOpener(Opener::History, ...)).
+    windows->historyViewer =
+        std::make_unique<HistoryViewer>(windows->settings, HistoryDirPath(dataDir), main, &main);
+    HistoryViewer& history = *windows->historyViewer;
+    main.SetOpener(Opener::History, [&history] { return history.exec() == QDialog::Accepted; });
     return windows;
 }
 

@@ -14,6 +14,7 @@ namespace kitemail {
 
 class AboutBox;
 class DietDialog;
+class HistoryViewer;
 class MainWindow;
 class PreviewWindow;
 class SettingsDialog;
@@ -25,6 +26,7 @@ struct ProgramWindows {
     std::unique_ptr<DietDialog> dietDialog;
     std::unique_ptr<PreviewWindow> previewWindow;
     std::unique_ptr<SettingsDialog> settingsDialog;
+    std::unique_ptr<HistoryViewer> historyViewer;
 
     ProgramWindows();
     ~ProgramWindows();

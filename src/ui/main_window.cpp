@@ -9,6 +9,7 @@
 #include "ui/attachment_page.h"
 #include "ui/bar_area.h"
 #include "ui/check_list_box.h"
+#include "ui/developer_tools.h"
 #include "ui/line_prompt.h"
 #include "ui/message_boxes.h"
 #include "ui/row_drag.h"
@@ -474,16 +475,11 @@ void MainWindow::BuildBars()
     subjectLayout->addWidget(subjectBarBox_, 1);
     subjectBar_ = new Bar(QStringLiteral("SubjectBar"), subject, kSubjectBarWidth, barArea_);
 
-    // Developer tool bar: its work arrives with the developer tools.
+    // Developer tool bar and the vertical-writing bar.
     QToolBar* developer = FlatToolBar(nullptr);
     developer->setObjectName(QStringLiteral("DeveloperToolBar"));
     developer->setWindowTitle(QStringLiteral("Developer's ToolBar"));
-    auto* testBox = new QCheckBox(QStringLiteral("Test"));
-    testBox->setEnabled(false);
-    developer->addWidget(testBox);
-    for (const char* caption : {"for test", "POP3認証", "My SMTP test"}) {
-        developer->addAction(Q(caption))->setEnabled(false);
-    }
+    developerTools_ = new DeveloperTools(developer, settings_, *this);
     developerBar_ = new Bar(QStringLiteral("DeveloperBar"), developer, kDeveloperBarWidth, barArea_);
 
     QToolBar* klab = FlatToolBar(nullptr);
@@ -747,6 +743,11 @@ std::string MainWindow::SenderBoxText() const
     const int i = senderBox_->currentIndex();
     return i >= 0 && i < static_cast<int>(senderItems_.size()) ? senderItems_[static_cast<std::size_t>(i)]
                                                                : settings_.SenderAddress;
+}
+
+bool MainWindow::TestSwitch() const
+{
+    return developerTools_->TestSwitch();
 }
 
 bool MainWindow::AnimeMode() const

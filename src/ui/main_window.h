@@ -39,6 +39,7 @@ class AttachmentPage;
 class Bar;
 class BarArea;
 class CheckListBox;
+class DeveloperTools;
 class SplitResultViewer;
 class StatusLine;
 class LinePrompt;
@@ -71,6 +72,7 @@ public:
     [[nodiscard]] bool ReviewSplit(const std::string& body, const std::vector<std::string>& parts) override;
     [[nodiscard]] std::string SenderBoxText() const override;
     [[nodiscard]] bool AnimeMode() const override;
+    [[nodiscard]] bool TestSwitch() const override;
     void ClearMessage() override;
     void ComposerChanged() override;
     [[nodiscard]] std::string EditorTypeName() const override;
@@ -79,6 +81,7 @@ public:
     [[nodiscard]] SendWorkflow& Workflow() noexcept { return *workflow_; }
     [[nodiscard]] SplitResultViewer* SplitViewer() noexcept { return splitViewer_; }
     [[nodiscard]] Settings& LiveSettings() noexcept { return settings_; }
+    [[nodiscard]] DeveloperTools& Developer() noexcept { return *developerTools_; }
 
     // ---- what the settings dialog pushes in
     // Address book, sender list and Subject bar from the settings.
@@ -206,6 +209,7 @@ private:
     Bar* senderBar_ = nullptr;
     Bar* subjectBar_ = nullptr;
     Bar* developerBar_ = nullptr;
+    DeveloperTools* developerTools_ = nullptr;
     Bar* klabBar_ = nullptr;
     QWidget* mainPanel_ = nullptr;
 

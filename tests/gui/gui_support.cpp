@@ -165,10 +165,8 @@ void DropFiles(Program& program, const std::vector<std::filesystem::path>& paths
     QApplication::sendEvent(list, &drop);
 }
 
-void InSettingsDialog(Program& program, const std::function<void()>& walk, Boxes* boxes,
-                      const std::function<void()>& open)
+void InDialog(QDialog* dialog, const std::function<void()>& open, const std::function<void()>& walk, Boxes* boxes)
 {
-    SettingsDialog* dialog = program.Windows().settingsDialog.get();
     bool walked = false;
     ModalWatcher watcher([&](QWidget* modal) {
         if (modal == dialog) {
@@ -186,13 +184,17 @@ void InSettingsDialog(Program& program, const std::function<void()>& walk, Boxes
         }
         Answer(modal, *boxes);
     });
-    if (open) {
-        open();
-    } else {
-        program.Find<QAction>("Settings1")->trigger();
-    }
+    open();
     EXPECT_TRUE(walked);
     EXPECT_FALSE(dialog->isVisible());
+}
+
+void InSettingsDialog(Program& program, const std::function<void()>& walk, Boxes* boxes,
+                      const std::function<void()>& open)
+{
+    InDialog(
+        program.Windows().settingsDialog.get(),
+        open ? open : [&program] { program.Find<QAction>("Settings1")->trigger(); }, walk, boxes);
 }
 
 } // namespace kitemail::test

@@ -113,6 +113,12 @@ void Answer(QWidget* modal, Boxes& boxes);
 // "File :" page brought to view first.
 void DropFiles(Program& program, const std::vector<std::filesystem::path>& paths);
 
+// Opens dialog by open, runs walk inside it, and closes it by its close box
+// unless walk closed it. Message boxes on the way are logged in boxes and
+// answered from it.
+void InDialog(QDialog* dialog, const std::function<void()>& open, const std::function<void()>& walk,
+              Boxes* boxes = nullptr);
+
 // Opens the settings dialog (by "設定(&S)..." unless open is given), runs
 // walk inside it, and closes it by its close box unless walk closed it.
 // Message boxes on the way are logged in boxes and answered from it.

@@ -1,0 +1,302 @@
+#include "send/history_folder.h"
+
+#include "platform/file_io.h"
+#include "platform/text_codec.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace kitemail {
+namespace {
+
+// An address line is short; this only bounds what a damaged file costs.
+constexpr std::size_t kMaxFirstLine = 64 * 1024;
+constexpr std::size_t kReadChunk = 512;
+
+char LowerAscii(char c) noexcept
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool LessIgnoringCase(const std::string& a, const std::string& b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
+}
+
+bool IsRecordName(const std::string& name)
+{
+    constexpr std::string_view kExt = ".eml";
+    if (name.size() < kExt.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < kExt.size(); ++i) {
+        if (LowerAscii(name[name.size() - kExt.size() + i]) != kExt[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsFile(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+// Removes a record; one already gone counts as removed.
+bool RemoveFile(const std::filesystem::path& path, std::string& error)
+{
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
+        return true;
+    }
+    error = path.string() + ": " + std::strerror(errno);
+    return false;
+}
+
+std::string Names(const std::vector<std::filesystem::path>& paths)
+{
+    std::string names;
+    for (const auto& p : paths) {
+        names += "\r\n" + p.filename().string();
+    }
+    return names;
+}
+
+} // namespace
+
+std::vector<std::filesystem::path> ListHistoryFiles(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (IsRecordName(name)) {
+            names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end(), LessIgnoringCase);
+    std::vector<std::filesystem::path> files;
+    files.reserve(names.size());
+    for (const std::string& name : names) {
+        files.push_back(folder / name);
+    }
+    return files;
+}
+
+std::optional<std::string> ReadFirstLine(const std::filesystem::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::string line;
+    char buf[kReadChunk];
+    bool ok = true;
+    while (line.size() < kMaxFirstLine) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        const std::string_view chunk(buf, static_cast<std::size_t>(n));
+        const std::size_t end = chunk.find_first_of("\r\n");
+        line.append(chunk.substr(0, end));
+        if (end != std::string_view::npos) {
+            break;
+        }
+    }
+    ::close(fd);
+    if (!ok) {
+        return std::nullopt; // a folder opens but does not read
+    }
+    return line;
+}
+
+HistoryFields ParseHistoryFields(std::string_view record)
+{
+    HistoryFields fields;
+    const std::pair<std::string_view, std::string*> names[] = {
+        {"To: ", &fields.to},
+        {"Date: ", &fields.date},
+        {"Subject: ", &fields.subject},
+        {"X-ktml-Result: ", &fields.result},
+    };
+    while (!record.empty()) {
+        const std::size_t end = record.find_first_of("\r\n");
+        const std::string_view line = record.substr(0, end);
+        if (line.empty()) {
+            break;
+        }
+        for (const auto& [name, field] : names) {
+            if (line.starts_with(name) && field->empty()) {
+                *field = std::string(line.substr(name.size()));
+            }
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        const std::size_t next = record.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
+        record.remove_prefix(next);
+    }
+    return fields;
+}
+
+bool EnsureHistoryFolder(const std::filesystem::path& folder)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return std::filesystem::is_directory(folder, ec);
+}
+
+std::string HistoryFolderInvalidText()
+{
+    return Sj("送信履歴フォルダが不正です。");
+}
+
+std::string AllRecipientsText()
+{
+    return Sj("[すべての宛先]");
+}
+
+HistoryBrowser::HistoryBrowser(std::filesystem::path folder) : folder_(std::move(folder))
+{
+    Reset();
+}
+
+void HistoryBrowser::Reset()
+{
+    files_.clear();
+    firstLines_.clear();
+    items_.clear();
+    filterItems_.assign(1, AllRecipientsText());
+    filter_ = 0;
+}
+
+bool HistoryBrowser::Load(UserInterface& ui, bool beepOnMessage)
+{
+    if (!Reload()) {
+        Notify(ui, beepOnMessage, HistoryFolderInvalidText());
+        return false;
+    }
+    return true;
+}
+
+bool HistoryBrowser::Reload()
+{
+    Reset();
+    if (!EnsureHistoryFolder(folder_)) {
+        return false;
+    }
+    files_ = ListHistoryFiles(folder_);
+    firstLines_.reserve(files_.size());
+    items_.reserve(files_.size());
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        std::optional<std::string> line = ReadFirstLine(files_[i]);
+        if (line) {
+            items_.push_back({i + 1, *line});
+            if (std::find(filterItems_.begin(), filterItems_.end(), *line) == filterItems_.end()) {
+                filterItems_.push_back(*line);
+            }
+        }
+        firstLines_.push_back(std::move(line));
+    }
+    return true;
+}
+
+void HistoryBrowser::SetFilter(std::size_t index)
+{
+    filter_ = index < filterItems_.size() ? index : 0;
+    items_.clear();
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        const std::optional<std::string>& line = firstLines_[i];
+        if (line && (filter_ == 0 || *line == filterItems_[filter_])) {
+            items_.push_back({i + 1, *line});
+        }
+    }
+}
+
+std::string HistoryBrowser::ItemText(const Item& item)
+{
+    return std::to_string(item.number) + ":" + item.firstLine;
+}
+
+std::optional<std::string> HistoryBrowser::RecordText(std::size_t row) const
+{
+    if (row >= items_.size()) {
+        return std::nullopt;
+    }
+    std::string reason;
+    return ReadWholeFile(files_[items_[row].number - 1], reason);
+}
+
+std::string HistoryBrowser::PositionText(std::size_t row) const
+{
+    return Sj("表示メール：") + std::to_string(row + 1) + "/" + std::to_string(items_.size());
+}
+
+bool HistoryBrowser::DeleteOne(std::size_t row, UserInterface& ui, bool beepOnMessage)
+{
+    if (row >= items_.size() || !ui.Confirm(Sj("削除しますか？"), Sj("確認"))) {
+        return false;
+    }
+    std::string error;
+    const bool deleted = DeleteRecord(items_[row].number, error);
+    if (!deleted) {
+        Notify(ui, beepOnMessage, Sj("履歴を削除できませんでした。") + "\r\n" + error);
+    }
+    return deleted;
+}
+
+bool HistoryBrowser::Clear(UserInterface& ui, bool beepOnMessage, std::vector<std::filesystem::path>* failed)
+{
+    if (!ui.Confirm(Sj("すべての履歴を削除しますか？"), Sj("確認"))) {
+        return false;
+    }
+    Reset();
+    if (!EnsureHistoryFolder(folder_)) {
+        Notify(ui, beepOnMessage, HistoryFolderInvalidText());
+        return false;
+    }
+    const std::vector<std::filesystem::path> left = DeleteAll();
+    if (!left.empty()) {
+        // Whatever could not go stays listed, and the user is told.
+        Notify(ui, beepOnMessage, Sj("削除できなかった履歴があります：") + Names(left));
+        (void)Reload();
+    }
+    if (failed != nullptr) {
+        *failed = left;
+    }
+    return true;
+}
+
+bool HistoryBrowser::DeleteRecord(std::size_t number, std::string& error)
+{
+    if (number == 0 || number > files_.size() || !IsFile(files_[number - 1])) {
+        error = "no record " + std::to_string(number);
+        return false;
+    }
+    return RemoveFile(files_[number - 1], error);
+}
+
+std::vector<std::filesystem::path> HistoryBrowser::DeleteAll()
+{
+    std::vector<std::filesystem::path> left;
+    for (const std::filesystem::path& path : ListHistoryFiles(folder_)) {
+        std::string error;
+        if (IsFile(path) && !RemoveFile(path, error)) {
+            left.push_back(path);
+        }
+    }
+    Reset();
+    return left;
+}
+
+} // namespace kitemail

@@ -1,0 +1,66 @@
+#pragma once
+// The history window (TForm3): the records of the history folder by
+// recipient, one shown as text, deleting one or all. The reading and
+// deleting are HistoryBrowser's; this window only shows them.
+
+#include "platform/user_interface.h"
+#include "send/history_folder.h"
+
+#include <QDialog>
+
+#include <filesystem>
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+
+namespace kitemail {
+
+class MainWindow;
+struct Settings;
+
+class HistoryViewer : public QDialog, public UserInterface {
+    Q_OBJECT
+public:
+    HistoryViewer(const Settings& settings, std::filesystem::path folder, MainWindow& mainWindow,
+                  QWidget* parent = nullptr);
+    ~HistoryViewer() override;
+
+    [[nodiscard]] const HistoryBrowser& Browser() const noexcept { return browser_; }
+
+    // ---- UserInterface
+    void SetStatusText(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    [[nodiscard]] bool Confirm(const std::string& text, const std::string& title) override;
+    [[nodiscard]] YesNoCancel AskYesNoCancel(const std::string& text, const std::string& title) override;
+    void Beep() override;
+    [[nodiscard]] std::optional<std::string> PromptPassword(const std::string& prompt) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // The window as it is shown: the folder read again, all recipients.
+    void Rebuild();
+    // The filter and the list as the browser holds them.
+    void ShowBrowser();
+    // The record list from the browser's items; the last one shown.
+    void FillList();
+    void ShowRecord(int row);
+    void FilterChanged(int index);
+    void DeleteOne();
+    void Clear();
+    void EmptyView();
+
+    const Settings& settings_;
+    MainWindow& main_;
+    HistoryBrowser browser_;
+    QListWidget* list_ = nullptr;      // ListBox3
+    QLabel* position_ = nullptr;       // Label19
+    QPlainTextEdit* text_ = nullptr;   // Memo2
+    QLabel* decodeNote_ = nullptr;     // bytes of the record that are no Shift_JIS
+    QComboBox* filter_ = nullptr;      // ToMask
+};
+
+} // namespace kitemail
