@@ -2,7 +2,8 @@
 # Starts the program on a virtual display with a small sample address book
 # and body, and saves pictures of the main window (docs/main-window.png), of
 # the settings dialog as "/setup" opens it (docs/settings-dialog.png) and of
-# the main window with the preview window beside it (docs/preview.png).
+# the main window with the preview window beside it (docs/preview.png) and of
+# the history window over three sample records (docs/history-window.png).
 #   scripts/screenshot.sh [OUTPUT_DIR]
 # KITEMAIL_BIN names an already built window program; otherwise it is built
 # (Release, build/release) as scripts/run.sh does.
@@ -59,6 +60,16 @@ sjis >"$work/data/Signature.txt" <<'SIG'
 ①時間に遅れないでね！
 SIG
 
+# Three sent mails, as the send run records them.
+mkdir -p "$work/data/mail"
+record() { # FILE TO SUBJECT RESULT BODY
+  printf 'To: %s\nDate: %s\nSubject: %s\nFrom: me@example.jp\nMessage-ID: %s.1_me@example.jp\nX-ktml-PhoneType: i-mode\nX-ktml-Server: smtp.example.jp\nX-ktml-Attachments: \nX-ktml-Result: %s\nX-Mailer: Kitemail Pro Version 0.50\n\n%s\n' \
+    "$2" "$3" "$4" "${1%00}" "$5" "$6" | sjis >"$work/data/mail/$1.eml"
+}
+record 2026060506421300 taro@docomo.ne.jp "Fri, 05 June 2026 06:42:13" 待ち合わせ Succeed "今日は10時に東京駅で。"
+record 2026060512000000 hanako@ezweb.ne.jp "Fri, 05 June 2026 12:00:00" 了解 Succeed "了解です！"
+record 2026060518305500 taro@docomo.ne.jp "Fri, 05 June 2026 18:30:55" 遅れます "Connect Timeout Error" "10分遅れます。ごめん！"
+
 # A display of the main window's own designed height, with room for the
 # preview window on its right; black where no window is, cut off from the
 # pictures. No window manager, so windows sit without a frame.
@@ -107,8 +118,41 @@ capture() {
   echo "screenshot: $picture" >&2
 }
 
+# keys KEYSYM...: clicks into the body, then presses each key (a "+" joins
+# a held modifier), through the XTEST extension.
+keys() {
+  DISPLAY=$display python3 - "$@" <<'PY'
+import ctypes, sys, time
+x11, xtst = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXtst.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XStringToKeysym.restype = ctypes.c_ulong
+x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+x11.XFlush.argtypes = [ctypes.c_void_p]
+d = x11.XOpenDisplay(None)
+xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+# A click in the body: without a window manager the keyboard follows it.
+xtst.XTestFakeMotionEvent(d, -1, 400, 200, 0)
+xtst.XTestFakeButtonEvent(d, 1, 1, 0)
+xtst.XTestFakeButtonEvent(d, 1, 0, 0)
+x11.XFlush(d)
+time.sleep(0.5)
+for chord in sys.argv[1:]:
+    codes = [x11.XKeysymToKeycode(d, x11.XStringToKeysym(k.encode())) for k in chord.split("+")]
+    for c in codes:
+        xtst.XTestFakeKeyEvent(d, c, 1, 0)
+    for c in reversed(codes):
+        xtst.XTestFakeKeyEvent(d, c, 0, 0)
+    x11.XFlush(d)
+    time.sleep(0.5)
+PY
+}
+
 capture "$out/main-window.png" true
 # The dialog opens centred, before the main window is shown.
 capture "$out/settings-dialog.png" true /setup
 # The tool bar's "プレビュー" button.
 capture "$out/preview.png" "click 157 36"
+# The history window from the Tools menu, centred over the main window.
+capture "$out/history-window.png" "keys Alt_L+t l"
