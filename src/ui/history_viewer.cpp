@@ -2,8 +2,6 @@
 
 #include "platform/text_codec.h"
 #include "settings/settings.h"
-#include "ui/main_window.h"
-#include "ui/message_boxes.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -59,7 +57,7 @@ QStringList DecodeItems(const std::vector<HistoryBrowser::Item>& items)
 
 HistoryViewer::HistoryViewer(const Settings& settings, std::filesystem::path folder, MainWindow& mainWindow,
                              QWidget* parent)
-    : QDialog(parent), settings_(settings), main_(mainWindow), browser_(std::move(folder))
+    : QDialog(parent), DialogUserInterface(this, mainWindow), settings_(settings), browser_(std::move(folder))
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(Q("送信履歴"));
@@ -228,38 +226,6 @@ void HistoryViewer::Clear()
     if (browser_.Items().empty()) {
         position_->setText(QStringLiteral("0/0"));
     }
-}
-
-// ---------------------------------------------------------------- UserInterface
-
-void HistoryViewer::SetStatusText(const std::string& text)
-{
-    main_.SetStatusText(text);
-}
-
-void HistoryViewer::ShowMessage(const std::string& text)
-{
-    ShowMessageBox(this, text);
-}
-
-bool HistoryViewer::Confirm(const std::string& text, const std::string& title)
-{
-    return ConfirmBox(this, text, title);
-}
-
-YesNoCancel HistoryViewer::AskYesNoCancel(const std::string& text, const std::string& title)
-{
-    return YesNoCancelBox(this, text, title);
-}
-
-void HistoryViewer::Beep()
-{
-    main_.Beep();
-}
-
-std::optional<std::string> HistoryViewer::PromptPassword(const std::string& prompt)
-{
-    return main_.PromptPassword(prompt);
 }
 
 } // namespace kitemail

@@ -3,7 +3,7 @@
 // recipient, one shown as text, deleting one or all. The reading and
 // deleting are HistoryBrowser's; this window only shows them.
 
-#include "platform/user_interface.h"
+#include "ui/dialog_user_interface.h"
 #include "send/history_folder.h"
 
 #include <QDialog>
@@ -20,7 +20,7 @@ namespace kitemail {
 class MainWindow;
 struct Settings;
 
-class HistoryViewer : public QDialog, public UserInterface {
+class HistoryViewer : public QDialog, public DialogUserInterface {
     Q_OBJECT
 public:
     HistoryViewer(const Settings& settings, std::filesystem::path folder, MainWindow& mainWindow,
@@ -28,14 +28,6 @@ public:
     ~HistoryViewer() override;
 
     [[nodiscard]] const HistoryBrowser& Browser() const noexcept { return browser_; }
-
-    // ---- UserInterface
-    void SetStatusText(const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
-    [[nodiscard]] bool Confirm(const std::string& text, const std::string& title) override;
-    [[nodiscard]] YesNoCancel AskYesNoCancel(const std::string& text, const std::string& title) override;
-    void Beep() override;
-    [[nodiscard]] std::optional<std::string> PromptPassword(const std::string& prompt) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -54,7 +46,6 @@ private:
     void EmptyView();
 
     const Settings& settings_;
-    MainWindow& main_;
     HistoryBrowser browser_;
     QListWidget* list_ = nullptr;      // ListBox3
     QLabel* position_ = nullptr;       // Label19

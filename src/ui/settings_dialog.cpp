@@ -6,7 +6,6 @@
 #include "send/pop_before_smtp.h"
 #include "ui/address_book_page.h"
 #include "ui/main_window.h"
-#include "ui/message_boxes.h"
 #include "ui/number_box.h"
 #include "ui/page_tabs.h"
 #include "ui/sjis_field.h"
@@ -144,7 +143,7 @@ SettingsDialog::SettingsDialog(Settings& settings, std::filesystem::path dataDir
                                const SocketLibraryInfo& socketLibrary, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      settings_(settings), dataDir_(std::move(dataDir)), main_(mainWindow), socketLibrary_(socketLibrary),
+      DialogUserInterface(this, mainWindow), settings_(settings), dataDir_(std::move(dataDir)), main_(mainWindow), socketLibrary_(socketLibrary),
       editor_(settings_, *this)
 {
     setObjectName(QStringLiteral("SettingsDialog"));
@@ -680,43 +679,6 @@ void SettingsDialog::done(int result)
     ShowValues(); // the length rule may have corrected MaxLen and FixLen
     main_.ShowSignatureCaptions();
     main_.ApplySettings();
-}
-
-// ---------------------------------------------------------------- UserInterface
-
-void SettingsDialog::SetStatusText(const std::string& text)
-{
-    main_.SetStatusText(text);
-}
-
-void SettingsDialog::ShowMessage(const std::string& text)
-{
-    ShowMessageBox(this, text);
-}
-
-bool SettingsDialog::Confirm(const std::string& text, const std::string& title)
-{
-    return ConfirmBox(this, text, title);
-}
-
-YesNoCancel SettingsDialog::AskYesNoCancel(const std::string& text, const std::string& title)
-{
-    return YesNoCancelBox(this, text, title);
-}
-
-void SettingsDialog::Beep()
-{
-    main_.Beep();
-}
-
-std::optional<std::string> SettingsDialog::PromptPassword(const std::string& prompt)
-{
-    return main_.PromptPassword(prompt);
-}
-
-std::optional<std::string> SettingsDialog::PromptSmtpPassword(const std::string& prompt)
-{
-    return main_.PromptSmtpPassword(prompt);
 }
 
 } // namespace kitemail

@@ -10,9 +10,9 @@
 // row there and a function that builds it.
 
 #include "platform/socket_library.h"
-#include "platform/user_interface.h"
 #include "settings/settings.h"
 #include "settings/settings_editor.h"
+#include "ui/dialog_user_interface.h"
 
 #include <QDialog>
 
@@ -34,7 +34,7 @@ class MainWindow;
 class NumberBox;
 class PageTabs;
 
-class SettingsDialog : public QDialog, public UserInterface {
+class SettingsDialog : public QDialog, public DialogUserInterface {
     Q_OBJECT
 public:
     SettingsDialog(Settings& settings, std::filesystem::path dataDir, MainWindow& mainWindow,
@@ -54,15 +54,6 @@ public:
 
     // The address-book page comes first and is shown at every opening.
     static constexpr int kAddressBookPage = 0;
-
-    // ---- UserInterface: boxes over this dialog, the status in the main window
-    void SetStatusText(const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
-    [[nodiscard]] bool Confirm(const std::string& text, const std::string& title) override;
-    [[nodiscard]] YesNoCancel AskYesNoCancel(const std::string& text, const std::string& title) override;
-    void Beep() override;
-    [[nodiscard]] std::optional<std::string> PromptPassword(const std::string& prompt) override;
-    [[nodiscard]] std::optional<std::string> PromptSmtpPassword(const std::string& prompt) override;
 
 signals:
     // The body's font size changed (the history viewer follows it).
