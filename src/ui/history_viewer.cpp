@@ -117,6 +117,7 @@ HistoryViewer::HistoryViewer(const Settings& settings, std::filesystem::path fol
     splitter->addWidget(left);
     splitter->addWidget(right);
     splitter->setChildrenCollapsible(false);
+    splitter->setSizes({kWidth / 2, kWidth / 2});
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(splitter);
