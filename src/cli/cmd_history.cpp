@@ -43,6 +43,9 @@ HistoryArguments ParseHistoryArguments(std::span<const std::string_view> argv)
     if (argv.empty()) {
         throw CommandError::Usage("list, show N, delete N or clear --yes is required");
     }
+    if (argv.front().starts_with('-')) {
+        ArgReader(argv).Unknown(); // --help, or an option before the action
+    }
     a.action = argv.front();
     std::span<const std::string_view> rest = argv.subspan(1);
     const bool numbered = a.action == "show" || a.action == "delete";

@@ -83,6 +83,7 @@ TEST_F(CliHistoryTest, ListAndShowNumberAsTheWindowDoes)
         {"unknown action", {"purge"}, 2, "", "unknown history action"},
         {"no action", {}, 2, "", "list, show N"},
         {"option of another action", {"delete", "1", "--to", "a"}, 2, "", "unknown option '--to'"},
+        {"option before the action", {"--to", "a", "list"}, 2, "", "unknown option '--to'"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -91,6 +92,9 @@ TEST_F(CliHistoryTest, ListAndShowNumberAsTheWindowDoes)
         EXPECT_EQ(r.out, row.out);
         EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
     }
+    const ProcessResult help = Run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage: kitemail-cli [--data-dir DIR] history list")) << help.out;
 }
 
 TEST_F(CliHistoryTest, DeleteOneThenClearLeavesOtherFiles)
