@@ -202,7 +202,9 @@ bool HistoryBrowser::Reload()
         std::optional<std::string> line = ReadFirstLine(files_[i]);
         if (line) {
             items_.push_back({i + 1, *line});
-            if (std::find(filterItems_.begin(), filterItems_.end(), *line) == filterItems_.end()) {
+            // Past the first item: a record whose first line reads like it
+            // still gets an entry of its own.
+            if (std::find(filterItems_.begin() + 1, filterItems_.end(), *line) == filterItems_.end()) {
                 filterItems_.push_back(*line);
             }
         }
