@@ -129,15 +129,19 @@ HistoryFields ParseHistoryFields(std::string_view record)
         {"Subject: ", &fields.subject},
         {"X-ktml-Result: ", &fields.result},
     };
+    // The first line of each name counts, even an empty one: a later line
+    // of the same name is no part of the record's header as written.
+    bool seen[std::size(names)] = {};
     while (!record.empty()) {
         const std::size_t end = record.find_first_of("\r\n");
         const std::string_view line = record.substr(0, end);
         if (line.empty()) {
             break;
         }
-        for (const auto& [name, field] : names) {
-            if (line.starts_with(name) && field->empty()) {
-                *field = std::string(line.substr(name.size()));
+        for (std::size_t i = 0; i < std::size(names); ++i) {
+            if (!seen[i] && line.starts_with(names[i].first)) {
+                seen[i] = true;
+                *names[i].second = std::string(line.substr(names[i].first.size()));
             }
         }
         if (end == std::string_view::npos) {
