@@ -60,22 +60,28 @@ void LinePrompt::accept()
     QDialog::accept();
 }
 
-LinePrompt* NewPasswordPrompt(QWidget* parent)
+namespace {
+
+LinePrompt* NewHiddenPrompt(const QString& caption, const QString& text, const QString& objectName, QWidget* parent)
 {
-    auto* prompt = new LinePrompt(QStringLiteral("POP3認証"), QStringLiteral("パスワードを入力して下さい。"),
-                                  QLineEdit::Password, parent);
-    prompt->setObjectName(QStringLiteral("PasswordPrompt"));
+    auto* prompt = new LinePrompt(caption, text, QLineEdit::Password, parent);
+    prompt->setObjectName(objectName);
     prompt->setFixedSize(kPasswordWidth, kPasswordHeight + 20);
     return prompt;
 }
 
+} // namespace
+
+LinePrompt* NewPasswordPrompt(QWidget* parent)
+{
+    return NewHiddenPrompt(QStringLiteral("POP3認証"), QStringLiteral("パスワードを入力して下さい。"),
+                           QStringLiteral("PasswordPrompt"), parent);
+}
+
 LinePrompt* NewSmtpPasswordPrompt(QWidget* parent)
 {
-    auto* prompt = new LinePrompt(QStringLiteral("SMTP認証"), QStringLiteral("SMTPサーバーのパスワードを入力して下さい。"),
-                                  QLineEdit::Password, parent);
-    prompt->setObjectName(QStringLiteral("SmtpPasswordPrompt"));
-    prompt->setFixedSize(kPasswordWidth, kPasswordHeight + 20);
-    return prompt;
+    return NewHiddenPrompt(QStringLiteral("SMTP認証"), QStringLiteral("SMTPサーバーのパスワードを入力して下さい。"),
+                           QStringLiteral("SmtpPasswordPrompt"), parent);
 }
 
 } // namespace kitemail
