@@ -3,78 +3,18 @@
 // arguments and standard input: each ends with its output or a
 // usage/bad-input error, and what it prints is well formed; convert prints
 // exactly the conversion of its input, whatever piece size it reads in, and
-// the text tools never split a character. The others are left out: send
-// would send.
-//
-// Input: the command and its arguments separated by NUL bytes, then
-// optionally two NUL bytes and standard input. Arguments holding "/" are
-// skipped, so that no path can leave the empty working folder the target
-// runs in (a FIFO or a device there would block or grow without end).
+// the text tools never split a character. The commands that change the
+// settings are the target cli_settings.
 
-#include "cli/command.h"
-#include "fuzz_support.h"
-#include "platform/data_dir.h"
+#include "cli_run.h"
 #include "platform/text_codec.h"
 #include "text/jis.h"
 
-#include <algorithm>
-#include <array>
 #include <charconv>
-#include <sys/mman.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
 using namespace kitemail;
-using kitemail::cli::CommandError;
-
-// Standard input and output of the commands are files in memory.
-struct Streams {
-    int in = -1;
-    int out = -1;
-};
-
-const Streams& RedirectedStreams()
-{
-    static const Streams streams = [] {
-        Streams s{::memfd_create("stdin", 0), ::memfd_create("stdout", 0)};
-        FUZZ_CHECK(s.in >= 0 && s.out >= 0);
-        FUZZ_CHECK(::dup2(s.in, STDIN_FILENO) == STDIN_FILENO && ::dup2(s.out, STDOUT_FILENO) == STDOUT_FILENO);
-        return s;
-    }();
-    return streams;
-}
-
-void SetInput(std::string_view bytes)
-{
-    FUZZ_CHECK(::ftruncate(STDIN_FILENO, 0) == 0 && ::ftruncate(STDOUT_FILENO, 0) == 0);
-    FUZZ_CHECK(::pwrite(STDIN_FILENO, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size()));
-    FUZZ_CHECK(::lseek(STDIN_FILENO, 0, SEEK_SET) == 0 && ::lseek(STDOUT_FILENO, 0, SEEK_SET) == 0);
-}
-
-std::string Output()
-{
-    const off_t size = ::lseek(STDOUT_FILENO, 0, SEEK_END);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    FUZZ_CHECK(::pread(STDOUT_FILENO, out.data(), out.size(), 0) == size);
-    return out;
-}
-
-constexpr std::array<std::string_view, 5> kReadAndPrint = {"count", "convert", "diet", "vertical", "preview"};
-
-const cli::Command* FindCommand(std::string_view name)
-{
-    if (std::ranges::find(kReadAndPrint, name) == kReadAndPrint.end()) {
-        return nullptr;
-    }
-    for (const cli::Command& c : cli::Commands()) {
-        if (c.name == name) {
-            return &c;
-        }
-    }
-    return nullptr;
-}
 
 // Takes a decimal number off the front of text after `label`.
 bool Number(std::string_view& text, std::string_view label, std::int64_t& value)
@@ -110,52 +50,20 @@ void CheckCountLine(std::string_view line)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    (void)RedirectedStreams();
-    std::string_view input = kitemail::fuzz::Bytes(data, size);
-    std::string_view stdinBytes;
-    if (const std::size_t split = input.find(std::string_view("\0\0", 2)); split != std::string_view::npos) {
-        stdinBytes = input.substr(split + 2);
-        input = input.substr(0, split);
-    }
-    std::vector<std::string_view> args;
-    for (std::size_t start = 0; start <= input.size();) {
-        const std::size_t end = std::min(input.find('\0', start), input.size());
-        args.push_back(input.substr(start, end - start));
-        if (args.back().find('/') != std::string_view::npos) {
-            return 0;
-        }
-        start = end + 1;
-    }
-    const cli::Command* command = FindCommand(args.front());
-    if (command == nullptr) {
+    const auto [args, stdinBytes] = fuzz::SplitCliInput(fuzz::Bytes(data, size));
+    const cli::Command* command = fuzz::FindCommand(args.front(), {"count", "convert", "diet", "vertical", "preview"});
+    if (command == nullptr || fuzz::NamesAPath(args)) {
         return 0;
     }
-
-    SetInput(stdinBytes);
-    cli::CommandContext context;
-    context.dataDir = kitemail::fuzz::ScratchDir() / "data"; // empty: the default settings
-    context.args = std::span<const std::string_view>(args).subspan(1);
-    // In an empty folder, and back to where the fuzzer keeps its files.
-    const std::filesystem::path home = std::filesystem::current_path();
-    const std::filesystem::path empty = kitemail::fuzz::ScratchDir() / "cwd";
-    std::filesystem::create_directory(empty);
-    std::filesystem::current_path(empty);
-    int exit = 0;
-    bool help = false;
-    try {
-        exit = command->run(context);
-    } catch (const CommandError& e) {
-        exit = e.exitCode();
-        help = e.isHelp();
-    }
-    std::filesystem::current_path(home);
+    // The default settings: an empty data folder.
+    const auto [exit, help, out] =
+        fuzz::Runner().Run(*command, std::span(args).subspan(1), stdinBytes, fuzz::ScratchDir() / "data");
     if (help) {
-        FUZZ_CHECK(Output().empty());
+        FUZZ_CHECK(out.empty());
         return 0;
     }
     // Bad arguments or unusable input, never a failure of the work itself;
     // but the diet refuses an empty body.
-    const std::string out = Output();
     FUZZ_CHECK(exit == cli::kExitOk || exit == cli::kExitUsage ||
                (exit == cli::kExitFailure && command->name == "diet" && out.empty()));
     if (exit != cli::kExitOk) {

@@ -291,29 +291,39 @@ int RunSend(const CommandContext& context)
 
     const std::filesystem::path dataDir = DataDirectory(context.dataDir);
     Settings settings = LoadSettings(dataDir);
-    CommandLineUi ui(a, settings.SenderAddress);
-    MessageComposer composer(settings, ui);
-
-    composer.SetBody(ComposedText{a.bodyFile ? ReadBodyFile(*a.bodyFile, a.sjis) : std::string(), {}});
-    composer.SetSubject(ComposedText{a.subject ? text(*a.subject, "the subject") : std::string(), {}});
-    composer.SetPin(ComposedText{a.pin ? text(*a.pin, "the PIN") : std::string(), {}});
+    // Every input is read and checked before the composer reports anything:
+    // a bad one is an error with nothing printed.
+    const std::string body = a.bodyFile ? ReadBodyFile(*a.bodyFile, a.sjis) : std::string();
+    const std::string subject = a.subject ? text(*a.subject, "the subject") : std::string();
+    const std::string pin = a.pin ? text(*a.pin, "the PIN") : std::string();
     std::vector<std::string> attachments;
     for (const std::string& path : a.attachments) {
         attachments.push_back(AttachmentPath(path));
     }
+    const std::string address = a.to ? text(*a.to, "the address") : std::string();
+    std::vector<std::int32_t> ticked;
+    for (const std::string& entry : a.entries) {
+        ticked.push_back(FindEntry(settings.AddressBook, text(entry, "--entry")));
+    }
+
+    CommandLineUi ui(a, settings.SenderAddress);
+    MessageComposer composer(settings, ui);
+    composer.SetBody(ComposedText{body, {}});
+    composer.SetSubject(ComposedText{subject, {}});
+    composer.SetPin(ComposedText{pin, {}});
     composer.SetAttachments(std::move(attachments));
     if (a.fromOverride) {
         composer.FromCheckClicked(true);
     }
     if (a.to) {
         composer.SelectDirectMode();
-        composer.SetDirectAddress(ComposedText{text(*a.to, "the address"), {}});
+        composer.SetDirectAddress(ComposedText{address, {}});
         composer.TypeBoxChanged(*a.type);
     } else {
         composer.SetCheckListLines(settings.AddressBook);
         composer.SelectAddressBookMode();
-        for (const std::string& entry : a.entries) {
-            composer.SetTick(FindEntry(settings.AddressBook, text(entry, "--entry")), true);
+        for (const std::int32_t index : ticked) {
+            composer.SetTick(index, true);
         }
     }
 
