@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <system_error>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace kitemail {
 namespace {
@@ -202,13 +203,15 @@ bool HistoryBrowser::Reload()
     files_ = ListHistoryFiles(folder_);
     firstLines_.reserve(files_.size());
     items_.reserve(files_.size());
+    // A record whose first line reads like the first item still gets an
+    // entry of its own, so the first item is not among those seen. A set:
+    // thousands of records to as many recipients are a common folder.
+    std::unordered_set<std::string> seen;
     for (std::size_t i = 0; i < files_.size(); ++i) {
         std::optional<std::string> line = ReadFirstLine(files_[i]);
         if (line) {
             items_.push_back({i + 1, *line});
-            // Past the first item: a record whose first line reads like it
-            // still gets an entry of its own.
-            if (std::find(filterItems_.begin() + 1, filterItems_.end(), *line) == filterItems_.end()) {
+            if (seen.insert(*line).second) {
                 filterItems_.push_back(*line);
             }
         }
