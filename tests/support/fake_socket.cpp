@@ -6,7 +6,7 @@ void FakeSocket::ConnectTo(std::string_view h, std::uint16_t p, std::chrono::mil
 {
     CloseSocket();
     closedByClient = false;
-    tlsFromConnect = false;
+    tlsFromConnect_ = false;
     host = std::string(h);
     port = p;
     deadline = d;
@@ -15,30 +15,25 @@ void FakeSocket::ConnectTo(std::string_view h, std::uint16_t p, std::chrono::mil
 }
 
 void FakeSocket::ConnectEncryptedTo(std::string_view h, std::uint16_t p, std::chrono::milliseconds d,
-                                    const TlsOptions& t)
+                                    const TlsOptions&)
 {
     ConnectTo(h, p, d);
-    tlsFromConnect = true;
-    tls = t;
+    tlsFromConnect_ = true;
 }
 
-void FakeSocket::StartTls(const TlsOptions& t)
+void FakeSocket::StartTls(const TlsOptions&)
 {
     written += "<TLS>";
-    tls = t;
-    tlsRequested = true;
 }
 
 void FakeSocket::CompleteTls()
 {
-    tlsRequested = false;
     encrypted_ = true;
     Fire(OnSocketEncrypted);
 }
 
 void FakeSocket::RefuseTls(const TlsFailure& failure)
 {
-    tlsRequested = false;
     attempting_ = connected_ = false;
     if (OnSocketTlsError) {
         OnSocketTlsError(failure);
@@ -64,7 +59,6 @@ void FakeSocket::CloseSocket()
 {
     closedByClient = closedByClient || connected_ || attempting_;
     attempting_ = connected_ = encrypted_ = false;
-    tlsRequested = false;
     queued_ = 0;
     incoming_.clear();
 }
@@ -80,7 +74,7 @@ void FakeSocket::Accept(std::string address)
     }
     attempting_ = false;
     connected_ = true;
-    encrypted_ = tlsFromConnect;
+    encrypted_ = tlsFromConnect_;
     Fire(OnSocketConnect);
 }
 

@@ -47,13 +47,11 @@ public:
     std::uint16_t port = 0;
     std::chrono::milliseconds deadline{0};
     int connects = 0;
-    std::string written;        // everything the client wrote, in order; "<TLS>" where StartTls was called
-    bool tlsFromConnect = false;
-    bool tlsRequested = false; // StartTls was called and awaits CompleteTls or RefuseTls
-    TlsOptions tls;
+    std::string written;         // everything the client wrote, in order; "<TLS>" where StartTls was called
     bool closedByClient = false; // the client closed a connection it held
 
 private:
+    bool tlsFromConnect_ = false;
     bool attempting_ = false;
     bool connected_ = false;
     bool encrypted_ = false;

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace kitemail::test {
 namespace {
@@ -58,8 +59,7 @@ ScriptedPeer::ScriptedPeer(std::vector<std::string> script, std::chrono::millise
 
 ScriptedPeer::~ScriptedPeer()
 {
-    Join(std::chrono::milliseconds(15000));
-    if (thread_.joinable()) {
+    if (thread_.joinable()) { // every wait of the script is bounded
         thread_.join();
     }
     EndTls();
@@ -73,41 +73,15 @@ ScriptedPeer::~ScriptedPeer()
 
 bool ScriptedPeer::Join(std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        {
-            std::lock_guard lock(mutex_);
-            if (done_) {
-                break;
-            }
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::unique_lock lock(mutex_);
+    if (!ended_.wait_for(lock, timeout, [this] { return done_; })) {
+        return false;
     }
+    lock.unlock();
     if (thread_.joinable()) {
         thread_.join();
     }
     return true;
-}
-
-std::vector<std::string> ScriptedPeer::Failures() const
-{
-    std::lock_guard lock(mutex_);
-    return failures_;
-}
-
-std::vector<std::string> ScriptedPeer::ClientLines() const
-{
-    std::lock_guard lock(mutex_);
-    return lines_;
-}
-
-std::string ScriptedPeer::Data() const
-{
-    std::lock_guard lock(mutex_);
-    return data_;
 }
 
 void ScriptedPeer::Fail(const std::string& what)
@@ -127,26 +101,25 @@ bool ScriptedPeer::ReadLine(std::string& line)
             lines_.push_back(line);
             return true;
         }
-        char buf[65536];
-        const long n = Receive(buf, sizeof buf);
-        if (n <= 0) {
+        if (!ReadMore()) {
             return false;
         }
-        pending_.append(buf, static_cast<std::size_t>(n));
     }
 }
 
-long ScriptedPeer::Receive(char* buffer, std::size_t size)
+bool ScriptedPeer::ReadMore()
 {
-    if (tls_ == nullptr || SSL_pending(tls_) == 0) {
-        if (!WaitReadable(connFd_, ioTimeout_)) {
-            return -1;
-        }
+    timedOut_ = (tls_ == nullptr || SSL_pending(tls_) == 0) && !WaitReadable(connFd_, ioTimeout_);
+    if (timedOut_) {
+        return false;
     }
-    if (tls_ != nullptr) {
-        return SSL_read(tls_, buffer, static_cast<int>(size));
+    char buf[65536];
+    const long n = tls_ != nullptr ? SSL_read(tls_, buf, static_cast<int>(sizeof buf))
+                                   : ::recv(connFd_, buf, sizeof buf, 0);
+    if (n > 0) {
+        pending_.append(buf, static_cast<std::size_t>(n));
     }
-    return static_cast<long>(::recv(connFd_, buffer, size, 0));
+    return n > 0;
 }
 
 bool ScriptedPeer::Handshake(const std::string& certName, bool expectRefusal)
@@ -189,12 +162,6 @@ void ScriptedPeer::EndTls()
         SSL_CTX_free(tlsContext_);
         tlsContext_ = nullptr;
     }
-}
-
-std::size_t ScriptedPeer::FloodBytes() const
-{
-    std::lock_guard lock(mutex_);
-    return flooded_;
 }
 
 bool ScriptedPeer::SendAll(std::string_view bytes)
@@ -280,20 +247,13 @@ bool ScriptedPeer::Step(const std::string& step)
             data_ += line + "\r\n";
         }
     } else if (step == "DRAIN" || step == "EXPECT_CLOSE") {
-        std::string got = pending_;
-        pending_.clear();
-        for (;;) {
-            if ((tls_ == nullptr || SSL_pending(tls_) == 0) && !WaitReadable(connFd_, ioTimeout_)) {
-                Fail("the client did not close");
-                return false;
-            }
-            char buf[65536];
-            const long n = Receive(buf, sizeof buf);
-            if (n <= 0) {
-                break;
-            }
-            got.append(buf, static_cast<std::size_t>(n));
+        while (ReadMore()) {
         }
+        if (timedOut_) {
+            Fail("the client did not close");
+            return false;
+        }
+        const std::string got = std::exchange(pending_, {});
         if (step == "EXPECT_CLOSE" && !got.empty()) {
             Fail("unexpected bytes before close: " + got.substr(0, 200));
             return false;
@@ -313,11 +273,6 @@ bool ScriptedPeer::Step(const std::string& step)
         connFd_ = -1;
     } else if (step == "FLOOD") {
         return Flood();
-    } else if (step == "ACCEPT") {
-        if (!Accept()) {
-            Fail("no further connection");
-            return false;
-        }
     } else if (step.rfind("SLEEP ", 0) == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(step.substr(6))));
     } else {
@@ -329,12 +284,6 @@ bool ScriptedPeer::Step(const std::string& step)
 
 bool ScriptedPeer::Accept()
 {
-    EndTls();
-    if (connFd_ >= 0) {
-        ::close(connFd_);
-        connFd_ = -1;
-    }
-    pending_.clear();
     if (!WaitReadable(listenFd_, ioTimeout_)) {
         return false;
     }
@@ -353,6 +302,7 @@ void ScriptedPeer::Run()
     }
     std::lock_guard lock(mutex_);
     done_ = true;
+    ended_.notify_all();
 }
 
 std::uint16_t ClosedLoopbackPort()

@@ -17,7 +17,6 @@
 //   "RESET"     reset the connection (a close that discards, RST)
 //   "FLOOD"     send bytes without any line end until the client closes
 //               (counted in FloodBytes())
-//   "ACCEPT"    wait for the next connection
 //   "SLEEP ms"  pause
 //   "EXPECT_CLOSE" expect the client to close without sending more
 //   "TLS name"  the server's side of a TLS handshake with the test
@@ -26,6 +25,7 @@
 // A failed expectation ends the script and is reported by Failures().
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -51,13 +51,20 @@ public:
     // Waits for the script to end (or gives up after timeout).
     bool Join(std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
 
-    [[nodiscard]] std::vector<std::string> Failures() const;
+    [[nodiscard]] std::vector<std::string> Failures() const { return Locked(failures_); }
     // Every line the client sent, in order (message lines included).
-    [[nodiscard]] std::vector<std::string> ClientLines() const;
-    [[nodiscard]] std::string Data() const;
-    [[nodiscard]] std::size_t FloodBytes() const;
+    [[nodiscard]] std::vector<std::string> ClientLines() const { return Locked(lines_); }
+    [[nodiscard]] std::string Data() const { return Locked(data_); }
+    [[nodiscard]] std::size_t FloodBytes() const { return Locked(flooded_); }
 
 private:
+    // A copy of what the script's thread writes.
+    template <class T>
+    T Locked(const T& value) const
+    {
+        std::lock_guard lock(mutex_);
+        return value;
+    }
     void Run();
     bool Step(const std::string& step);
     bool Accept();
@@ -65,9 +72,9 @@ private:
     bool Flood();
     bool ReadLine(std::string& line);
     bool Handshake(const std::string& certName, bool expectRefusal);
-    // recv, or SSL_read once encrypted; below 1 at the end, a failure or
-    // the time-out.
-    long Receive(char* buffer, std::size_t size);
+    // More of the client's bytes (decrypted once encrypted) into pending_;
+    // false at its close, a failure or the time-out (then timedOut_).
+    bool ReadMore();
     void EndTls();
     void Fail(const std::string& what);
 
@@ -79,7 +86,9 @@ private:
     ssl_st* tls_ = nullptr;
     std::uint16_t port_ = 0;
     std::string pending_;
+    bool timedOut_ = false;
     mutable std::mutex mutex_;
+    std::condition_variable ended_;
     std::vector<std::string> failures_;
     std::vector<std::string> lines_;
     std::string data_;

@@ -21,6 +21,12 @@ QString ServerScript(const char* name)
     return QString::fromUtf8(KITEMAIL_SOURCE_DIR "/tests/servers/") + QString::fromLatin1(name);
 }
 
+QByteArray ReadAll(const std::string& path)
+{
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 } // namespace
 
 SmtpSink::SmtpSink() = default;
@@ -84,11 +90,6 @@ void SmtpSink::Stop()
     process_.reset();
 }
 
-std::string SmtpSink::Folder() const
-{
-    return dir_ ? dir_->path().toStdString() : std::string();
-}
-
 int SmtpSink::WaitForMessages(int count, std::chrono::milliseconds timeout) const
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -106,27 +107,19 @@ std::string SmtpSink::MessagePath(int n) const
 {
     char name[32];
     std::snprintf(name, sizeof name, "/%05d.eml", n);
-    return Folder() + name;
+    return dir_ ? dir_->path().toStdString() + name : std::string();
 }
 
 std::string SmtpSink::MessageBytes(int n) const
 {
-    QFile f(QString::fromStdString(MessagePath(n)));
-    if (!f.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return f.readAll().toStdString();
+    return ReadAll(MessagePath(n)).toStdString();
 }
 
 QJsonObject SmtpSink::Envelope(int n) const
 {
     std::string path = MessagePath(n);
     path.replace(path.size() - 4, 4, ".json");
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QJsonDocument::fromJson(f.readAll()).object();
+    return QJsonDocument::fromJson(ReadAll(path)).object();
 }
 
 QJsonObject ParseStoredMail(const std::string& path)

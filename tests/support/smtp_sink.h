@@ -40,7 +40,6 @@ public:
 
     [[nodiscard]] std::uint16_t Port() const noexcept { return port_; }
     [[nodiscard]] const std::string& Error() const noexcept { return error_; }
-    [[nodiscard]] std::string Folder() const;
 
     // Messages stored so far, waiting up to timeout for at least `count`.
     [[nodiscard]] int WaitForMessages(int count, std::chrono::milliseconds timeout) const;
