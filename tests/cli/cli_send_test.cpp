@@ -1,4 +1,6 @@
-// kitemail-cli send against a real SMTP server on loopback, as a user runs it.
+// kitemail-cli send against a real SMTP server on loopback, as a user runs
+// it: its arguments, exit codes and output. What a sent mail holds is the
+// send workflow's tests' business.
 
 #include "platform/text_codec.h"
 #include "process_runner.h"
@@ -12,7 +14,7 @@
 #include <QJsonArray>
 
 #include <filesystem>
-#include <memory>
+#include <iterator>
 
 namespace kitemail::test {
 namespace {
@@ -36,26 +38,34 @@ protected:
                         "[TEL]\r\nHow=2\r\n0=太郎,taro@example.jp,,3,1\r\n1=花子,hanako@example.jp,,6,-1\r\n"));
     }
 
-    ProcessResult Send(std::vector<std::string> args)
+    // "send" and its arguments, with the folder as home and, when given,
+    // the SMTP password in the environment.
+    ProcessResult Send(std::vector<std::string> args, const char* password = nullptr)
     {
         args.insert(args.begin(), "send");
         ProcessOptions options;
         options.setEnv.emplace_back("KITEMAIL_HOME", home_.string());
+        if (password != nullptr) {
+            options.setEnv.emplace_back("KITEMAIL_SMTP_PASSWORD", password);
+        }
         options.timeout = std::chrono::seconds(60);
         return RunCli(args, options);
     }
 
+    // The short body to you@example.jp as type 0, and more arguments.
+    ProcessResult SendToYou(const std::vector<std::string>& more, const char* password = nullptr)
+    {
+        std::vector<std::string> args = {"--to", "you@example.jp", "--type", "0", "--body-file", body_};
+        args.insert(args.end(), more.begin(), more.end());
+        return Send(args, password);
+    }
+
     int NewMessages() const { return sink_->WaitForMessages(0, std::chrono::milliseconds(0)) - baseline_; }
 
-    std::vector<fs::path> History() const
+    std::ptrdiff_t HistoryRecords() const
     {
-        std::vector<fs::path> files;
-        if (fs::exists(home_ / "mail")) {
-            for (const auto& e : fs::directory_iterator(home_ / "mail")) {
-                files.push_back(e.path());
-            }
-        }
-        return files;
+        std::error_code none; // no folder yet: no records
+        return std::distance(fs::directory_iterator(home_ / "mail", none), fs::directory_iterator());
     }
 
     TempDir tmp_;
@@ -64,18 +74,26 @@ protected:
     int baseline_ = 0;
 };
 
-TEST_F(CliSendTest, DirectSendGoesOutAndIsRecorded)
+TEST_F(CliSendTest, DryRunPrintsAndSendsNothingThenTheSendGoesOutAndIsRecorded)
 {
-    const ProcessResult r = Send({"--to", "you@example.jp", "--type", "0", "--subject", "件名", "--body-file", body_});
+    ProcessResult r = SendToYou({"--subject", "件名", "--dry-run"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("--- mail 1\nTo: you@example.jp\nFrom: me@example.jp\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("こんにちは"), std::string::npos);
+    EXPECT_EQ(NewMessages(), 0);
+    EXPECT_EQ(HistoryRecords(), 0);
+
+    r = SendToYou({"--subject", "件名"});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("you@example.jpへ1/1を送信中..."), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("送信完了：エラーはありません。"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("送信完了しました。"), std::string::npos) << r.err;
     ASSERT_EQ(NewMessages(), 1);
+    // The arguments and the body file are UTF-8.
     const QJsonObject mail = ParseStoredMail(sink_->MessagePath(baseline_ + 1));
     EXPECT_EQ(mail["subject"].toString().trimmed(), QStringLiteral("件名"));
     EXPECT_TRUE(mail["body"].toString().startsWith(QStringLiteral("こんにちは")));
-    EXPECT_EQ(History().size(), 1u);
+    EXPECT_EQ(HistoryRecords(), 1);
 }
 
 TEST_F(CliSendTest, SubmissionSettingsOfTheFileWithThePasswordFromTheEnvironment)
@@ -84,19 +102,13 @@ TEST_F(CliSendTest, SubmissionSettingsOfTheFileWithThePasswordFromTheEnvironment
     ASSERT_TRUE(secured.Start("127.0.0.1", {"starttls", "taro", "secret"})) << secured.Error();
     WriteSettings(secured.Port(), "[Submission]\r\nSecurity=1\r\nAuthMethod=1\r\nAuthUser=taro\r\nCAFile="
                                       + CertFile("ca") + "\r\n");
-    const auto send = [&](const char* password) {
-        ProcessOptions options;
-        options.setEnv = {{"KITEMAIL_HOME", home_.string()}, {"KITEMAIL_SMTP_PASSWORD", password}};
-        options.timeout = std::chrono::seconds(60);
-        return RunCli({"send", "--to", "you@example.jp", "--type", "0", "--yes", "--body-file", body_}, options);
-    };
-    const ProcessResult ok = send("secret");
+    const ProcessResult ok = SendToYou({"--yes"}, "secret");
     EXPECT_EQ(ok.exitCode, 0) << ok.out << ok.err;
     EXPECT_NE(ok.out.find("TLS接続中...\n"), std::string::npos) << ok.out;
     EXPECT_NE(ok.out.find("認証中...\n"), std::string::npos) << ok.out;
     EXPECT_EQ(secured.WaitForMessages(1, std::chrono::seconds(5)), 1);
 
-    const ProcessResult refused = send("wrong");
+    const ProcessResult refused = SendToYou({"--yes"}, "wrong");
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("SMTPサーバーが認証を受け付けませんでした。"), std::string::npos) << refused.err;
     EXPECT_EQ(secured.WaitForMessages(2, std::chrono::milliseconds(200)), 1);
@@ -112,9 +124,8 @@ TEST_F(CliSendTest, AddressBookEntriesByNameAndPosition)
     const ProcessResult r = Send({"--entry", "太郎", "--entry", "#0", "--subject", "s", "--body-file", body_});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     ASSERT_EQ(NewMessages(), 2);
-    // Mails go out in list order, each with its entry's sender (none: the first).
+    // Mails go out in list order, each from its entry's sender.
     EXPECT_EQ(sink_->Envelope(baseline_ + 1)["rcpt_tos"].toArray().first().toString(), "hanako@example.jp");
-    EXPECT_EQ(sink_->Envelope(baseline_ + 1)["mail_from"].toString(), "me@example.jp");
     EXPECT_EQ(sink_->Envelope(baseline_ + 2)["rcpt_tos"].toArray().first().toString(), "taro@example.jp");
     EXPECT_EQ(sink_->Envelope(baseline_ + 2)["mail_from"].toString(), "other@example.jp");
 }
@@ -126,67 +137,48 @@ TEST_F(CliSendTest, OverTheLimitAsksAndSplitsOnlyWhenTold)
         body += std::string(40, static_cast<char>('a' + i % 26)) + "\n";
     }
     tmp_.Write("long.txt", body);
-    const std::vector<std::string> base = {"--to", "you@example.jp", "--type", "3", "--subject", "s",
-                                           "--body-file", (home_ / "long.txt").string()};
-    ProcessResult r = Send(base);
+    std::vector<std::string> args = {"--to", "you@example.jp", "--type", "3", "--subject", "s",
+                                     "--body-file", (home_ / "long.txt").string()};
+    ProcessResult r = Send(args);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("分割送信しますか"), std::string::npos) << r.err;
     EXPECT_EQ(NewMessages(), 0);
 
-    std::vector<std::string> split = base;
-    split.insert(split.end(), {"--split", "yes"});
-    r = Send(split);
+    args.insert(args.end(), {"--split", "yes"});
+    r = Send(args);
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(NewMessages(), 3);
     EXPECT_NE(r.out.find("you@example.jpへ3/3を送信中..."), std::string::npos) << r.out;
 
     // Nine parts cannot hold four times as much: "yes" is refused, sending
     // nothing, unless the user accepts losing the end.
-    std::string longer;
-    for (int i = 0; i < 4; ++i) {
-        longer += body;
-    }
-    tmp_.Write("long.txt", longer);
-    r = Send(split);
+    tmp_.Write("long.txt", body + body + body + body);
+    r = Send(args);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Byteは送信されません。"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("give --split truncate"), std::string::npos) << r.err;
     EXPECT_EQ(NewMessages(), 3);
-    split.back() = "truncate";
-    r = Send(split);
+    args.back() = "truncate";
+    r = Send(args);
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(NewMessages(), 12);
 }
 
-TEST_F(CliSendTest, DryRunPrintsAndSendsNothing)
-{
-    const ProcessResult r =
-        Send({"--to", "you@example.jp", "--type", "0", "--subject", "s", "--body-file", body_, "--dry-run"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("--- mail 1\nTo: you@example.jp\nFrom: me@example.jp\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("こんにちは"), std::string::npos);
-    EXPECT_EQ(NewMessages(), 0);
-    EXPECT_TRUE(History().empty());
-}
-
-TEST_F(CliSendTest, FailuresAndRefusalsExitOne)
+TEST_F(CliSendTest, FailuresAndRefusalsExitOneBadArgumentsTwo)
 {
     // An empty Subject is a question; without --yes the answer is no.
-    ProcessResult r = Send({"--to", "you@example.jp", "--type", "0", "--body-file", body_});
+    ProcessResult r = SendToYou({});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Subject が入力されていません"), std::string::npos) << r.err;
 
     // Nobody listens on the port: refused, counted, recorded.
     WriteSettings(1);
-    r = Send({"--to", "you@example.jp", "--type", "0", "--subject", "s", "--yes", "--body-file", body_});
+    r = SendToYou({"--subject", "s", "--yes"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("メールサーバーが接続を受け付けませんでした。"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("1個のエラー"), std::string::npos) << r.out;
-    ASSERT_EQ(History().size(), 1u);
-}
+    EXPECT_EQ(HistoryRecords(), 1);
 
-TEST_F(CliSendTest, BadArgumentsExitTwo)
-{
     EXPECT_EQ(Send({}).exitCode, 2);
     EXPECT_EQ(Send({"--to", "a@b"}).exitCode, 2);
     EXPECT_EQ(Send({"--to", "a@b", "--type", "12"}).exitCode, 2);
