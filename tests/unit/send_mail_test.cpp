@@ -148,12 +148,36 @@ protected:
     bool inMessage_ = false, afterData_ = false, closeSeen_ = false;
 };
 
+std::string Ehlo()
+{
+    const std::string helo = Helo();
+    return helo.size() > 8 ? "C: EHLO " + helo.substr(8) : "C: EHLO localhost";
+}
+
+const Lines kMailedAndDelivered = {"C: MAIL FROM:<me@x.jp>", "S: 250 ok", "C: RCPT TO:<you@x.jp>", "S: 250 ok",
+                                   "C: DATA", "S: 354 go", "C: <message>", "S: 250 queued", "C: QUIT", "S: 221 bye",
+                                   "C: <close>", "done 0"};
+
 TEST_F(SendMailTest, Transcripts)
 {
+    using S = SmtpSecurity;
+    using A = SmtpAuth;
+    const std::string upToStartTls[] = {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250-STARTTLS", "S: 250 AUTH PLAIN LOGIN",
+                                        "C: STARTTLS"};
+    const Lines startTls(std::begin(upToStartTls), std::end(upToStartTls));
+    const Lines encrypted = Join(startTls, {"S: 220 go", "C: <starttls>", "TLS", Ehlo()});
+    // The size SIZE is compared with: the message as the plain dialogue
+    // writes it, without its final ".".
+    Run(kAccepted);
+    const std::size_t data = socket.written.find("DATA\r\n") + 6;
+    const std::string size = std::to_string(socket.written.find("\r\n.\r\n", data) + 2 - data);
     const std::string unexpected = "done 13 Unexpected response: ";
     const struct {
         const char* name;
         Lines transcript;
+        S security = S::None;
+        A auth = A::None;
+        const char* address = "192.0.2.25"; // the server's
     } rows[] = {
         {"Delivered",
          Join({"S: 220-mx.example.jp", "S: 220 ready", Helo(), "S: 250-hello", "S: 250 there",
@@ -195,103 +219,59 @@ TEST_F(SendMailTest, Transcripts)
         {"NoReplyToTheEnd", Join(kUpToData, {"T", "C: <close>", "done 8 Connection timed out"})},
         // A refused recipient is skipped; when all are, no DATA goes out.
         {"EveryRecipientRefused", Join(kGreeted, {"S: 550 unknown", "C: <close>", unexpected + "550 unknown"})},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        mail.TO_Address = "you@x.jp";
-        mail.ListTo.clear(); // a delivered request leaves its recipients
-        rec.errors.clear();
-        EXPECT_EQ(Run(row.transcript), row.transcript);
-        EXPECT_FALSE(mail.Sending());
-    }
-    // One error shape: our code, our text and the server's own line apart.
-    mail.TO_Address = "you@x.jp";
-    Run({"S: 421 4.3.2 busy\r"});
-    EXPECT_EQ(mail.LastFailure().code, SendMailError::Unexpected_Response);
-    EXPECT_EQ(mail.LastFailure().text, "Unexpected response: 421 4.3.2 busy");
-    EXPECT_EQ(mail.LastFailure().serverLine, "421 4.3.2 busy\r"); // a CR inside the line stays in it
-}
-
-std::string Ehlo()
-{
-    const std::string helo = Helo();
-    return helo.size() > 8 ? "C: EHLO " + helo.substr(8) : "C: EHLO localhost";
-}
-
-// From MAIL FROM on, a session is the plain dialogue.
-const Lines kMailedAndDelivered = {"C: MAIL FROM:<me@x.jp>", "S: 250 ok", "C: RCPT TO:<you@x.jp>", "S: 250 ok",
-                                   "C: DATA", "S: 354 go", "C: <message>", "S: 250 queued", "C: QUIT", "S: 221 bye",
-                                   "C: <close>", "done 0"};
-
-TEST_F(SendMailTest, SubmissionSessionsEncryptAndLogInBeforeMailFrom)
-{
-    using S = SmtpSecurity;
-    using A = SmtpAuth;
-    const std::string upToStartTls[] = {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250-STARTTLS", "S: 250 AUTH PLAIN LOGIN",
-                                        "C: STARTTLS"};
-    const Lines startTls(std::begin(upToStartTls), std::end(upToStartTls));
-    const Lines encrypted = Join(startTls, {"S: 220 go", "C: <starttls>", "TLS", Ehlo()});
-    // The size SIZE is compared with: the message as the plain dialogue
-    // writes it, without its final ".".
-    Run(kAccepted);
-    const std::size_t data = socket.written.find("DATA\r\n") + 6;
-    const std::string size = std::to_string(socket.written.find("\r\n.\r\n", data) + 2 - data);
-    const struct {
-        const char* name;
-        S security;
-        A auth;
-        const char* address; // the server's
-        Lines transcript;
-    } rows[] = {
-        {"StartTlsThenPlain", S::StartTls, A::Best, "192.0.2.25",
+        // Submission: from MAIL FROM on, a session is the plain dialogue.
+        {"StartTlsThenPlain",
          Join(Join(encrypted, {"S: 250-mx", "S: 250-AUTH PLAIN LOGIN", "S: 250 SIZE 1000000",
                                "C: AUTH PLAIN AHRhcm8Ac2VjcmV0", "S: 235 2.7.0 ok"}),
-              kMailedAndDelivered)},
-        {"LoginAfterTlsFromTheConnect", S::Tls, A::Login, "192.0.2.25",
+              kMailedAndDelivered), S::StartTls, A::Best},
+        {"LoginAfterTlsFromTheConnect",
          Join({"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 auth=login", "C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6",
                "C: dGFybw==", "S: 334 UGFzc3dvcmQ6", "C: c2VjcmV0", "S: 235 ok"},
-              kMailedAndDelivered)},
-        {"StartTlsWithoutLogin", S::StartTls, A::None, "192.0.2.25",
-         Join(Join(encrypted, {"S: 250 mx"}), kMailedAndDelivered)},
+              kMailedAndDelivered), S::Tls, A::Login},
+        {"StartTlsWithoutLogin",
+         Join(Join(encrypted, {"S: 250 mx"}), kMailedAndDelivered), S::StartTls, A::None},
         // A password goes in the clear only to this machine.
-        {"PlainLoginOnLoopback", S::None, A::Plain, "127.0.0.1",
+        {"PlainLoginOnLoopback",
          Join({"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 AUTH PLAIN", "C: AUTH PLAIN AHRhcm8Ac2VjcmV0",
                "S: 235 ok"},
-              kMailedAndDelivered)},
-        {"PlainLoginElsewhere", S::None, A::Best, "192.0.2.25",
+              kMailedAndDelivered), S::None, A::Plain, "127.0.0.1"},
+        {"PlainLoginElsewhere",
          {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 AUTH PLAIN", "C: <close>",
-          "done 24 no password is sent over an unencrypted connection"}},
+          "done 24 no password is sent over an unencrypted connection"}, S::None, A::Best},
         // Never a silent fall back to the clear.
-        {"NoStartTlsOffered", S::StartTls, A::None, "192.0.2.25",
+        {"NoStartTlsOffered",
          {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 AUTH PLAIN", "C: <close>",
-          "done 21 the server does not offer STARTTLS"}},
-        {"StartTlsRefused", S::StartTls, A::None, "192.0.2.25",
+          "done 21 the server does not offer STARTTLS"}, S::StartTls, A::None},
+        {"StartTlsRefused",
          Join(startTls, {"S: 454 4.7.0 TLS not available", "C: <close>",
-                         "done 21 the server refused STARTTLS: 454 4.7.0 TLS not available"})},
+                         "done 21 the server refused STARTTLS: 454 4.7.0 TLS not available"}), S::StartTls, A::None},
         // Lines after the agreement were sent in the clear by anyone.
-        {"SentMoreAfterTheAgreement", S::StartTls, A::None, "192.0.2.25",
+        {"SentMoreAfterTheAgreement",
          Join(startTls, {"R: 220 go\r\n250 injected\r\n", "C: <close>",
-                         "done 21 the server sent more after agreeing to STARTTLS"})},
-        {"CertificateRefused", S::StartTls, A::Best, "192.0.2.25",
+                         "done 21 the server sent more after agreeing to STARTTLS"}), S::StartTls, A::None},
+        {"CertificateRefused",
          Join(startTls, {"S: 220 go", "C: <starttls>", "TLSFAIL",
-                         "done 21 certificate expired, host name mismatch; SHA-256 AB:CD"})},
+                         "done 21 certificate expired, host name mismatch; SHA-256 AB:CD"}), S::StartTls, A::Best},
         // What the server said before the handshake counts for nothing.
-        {"AuthOfferedOnlyBeforeStartTls", S::StartTls, A::Best, "192.0.2.25",
-         Join(encrypted, {"S: 250 mx", "C: <close>", "done 22 the server offers AUTH only before STARTTLS"})},
-        {"MechanismNotOffered", S::Tls, A::Login, "192.0.2.25",
+        {"AuthOfferedOnlyBeforeStartTls",
+         Join(encrypted, {"S: 250 mx", "C: <close>", "done 22 the server offers AUTH only before STARTTLS"}),
+         S::StartTls, A::Best},
+        {"MechanismNotOffered",
          {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 AUTH PLAIN CRAM-MD5", "C: <close>",
-          "done 22 the server does not offer AUTH LOGIN"}},
-        {"PasswordRefused", S::Tls, A::Plain, "192.0.2.25",
+          "done 22 the server does not offer AUTH LOGIN"}, S::Tls, A::Login},
+        {"PasswordRefused",
          {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 AUTH PLAIN", "C: AUTH PLAIN AHRhcm8Ac2VjcmV0",
-          "S: 535 5.7.8 bad credentials", "C: <close>", "done 22 authentication failed: 535 5.7.8 bad credentials"}},
-        {"EhloRefused", S::Tls, A::None, "192.0.2.25",
-         {"S: 220 mx", Ehlo(), "S: 502 what", "C: <close>", "done 13 Unexpected response: 502 what"}},
-        {"EhloLinesOfTwoCodes", S::Tls, A::None, "192.0.2.25",
-         {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 251 SIZE", "C: <close>", "done 13 Unexpected response: 251 SIZE"}},
+          "S: 535 5.7.8 bad credentials", "C: <close>", "done 22 authentication failed: 535 5.7.8 bad credentials"},
+         S::Tls, A::Plain},
+        {"EhloRefused",
+         {"S: 220 mx", Ehlo(), "S: 502 what", "C: <close>", "done 13 Unexpected response: 502 what"}, S::Tls, A::None},
+        {"EhloLinesOfTwoCodes",
+         {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 251 SIZE", "C: <close>", "done 13 Unexpected response: 251 SIZE"},
+         S::Tls, A::None},
         // Refused before DATA, without a byte of the message.
-        {"SizeTooSmall", S::Tls, A::None, "192.0.2.25",
+        {"SizeTooSmall",
          {"S: 220 mx", Ehlo(), "S: 250-mx", "S: 250 SIZE 100", "C: <close>",
-          "done 23 message of " + size + " bytes, the server accepts 100 (SIZE)"}},
+          "done 23 message of " + size + " bytes, the server accepts 100 (SIZE)"}, S::Tls, A::None},
     };
     std::vector<std::string> shown;
     std::map<std::string, std::vector<SendMailInfo>> steps; // the status line's, by row
@@ -308,10 +288,11 @@ TEST_F(SendMailTest, SubmissionSessionsEncryptAndLogInBeforeMailFrom)
         mail.Submission = {row.security, row.auth, "taro", "secret", {}};
         acceptAddress = row.address;
         mail.TO_Address = "you@x.jp";
-        mail.ListTo.clear();
+        mail.ListTo.clear(); // a delivered request leaves its recipients
         rec.errors.clear();
         shown.clear();
         EXPECT_EQ(Run(row.transcript), row.transcript);
+        EXPECT_FALSE(mail.Sending());
         for (const std::string& text : shown) {
             EXPECT_EQ(text.find("c2VjcmV0"), std::string::npos) << "a password shown in progress: " << text;
         }
@@ -320,10 +301,17 @@ TEST_F(SendMailTest, SubmissionSessionsEncryptAndLogInBeforeMailFrom)
     EXPECT_EQ(mail.LastFailure().detail,
               Sj("メールの大きさ ") + size + Sj(" Byte が、サーバーの受け付ける上限 100 Byte を超えています。"));
     using I = SendMailInfo;
-    EXPECT_EQ(steps["StartTlsThenPlain"],
-              (std::vector<I>{I::Info_TlsStarting, I::Info_TlsEstablished, I::Info_Authenticating, I::Info_Authenticated}));
+    EXPECT_EQ(steps["StartTlsThenPlain"], (std::vector<I>{I::Info_TlsStarting, I::Info_TlsEstablished,
+                                                          I::Info_Authenticating, I::Info_Authenticated}));
     // TLS from the connect, refused at SIZE.
     EXPECT_EQ(steps["SizeTooSmall"], (std::vector<I>{I::Info_TlsStarting, I::Info_TlsEstablished}));
+    // One error shape: our code, our text and the server's own line apart.
+    mail.Submission = {};
+    mail.TO_Address = "you@x.jp";
+    Run({"S: 421 4.3.2 busy\r"});
+    EXPECT_EQ(mail.LastFailure().code, SendMailError::Unexpected_Response);
+    EXPECT_EQ(mail.LastFailure().text, "Unexpected response: 421 4.3.2 busy");
+    EXPECT_EQ(mail.LastFailure().serverLine, "421 4.3.2 busy\r"); // a CR inside the line stays in it
 }
 
 TEST_F(SendMailTest, WithEverythingOffTheWireIsThePlainHeloDialogueByteForByte)
