@@ -42,11 +42,11 @@ protected:
 
     PopLoginResult Run() { return PopBeforeSmtp(settings, ui, client, sendAborted, options); }
 
-    Texts Messages() const
+    static Texts Utf8(const Texts& texts)
     {
         Texts out;
-        for (const std::string& m : ui.messages) {
-            out.push_back(SjisToUtf8(m));
+        for (const std::string& t : texts) {
+            out.push_back(SjisToUtf8(t));
         }
         return out;
     }
@@ -122,11 +122,7 @@ TEST_F(PopLoginTest, EveryEndingShowsItsTextsInOrder)
         ui.Clear();
         ui.passwordAnswers = {std::nullopt};
         EXPECT_EQ(Run(), row.result);
-        Texts shown;
-        for (const std::string& e : ui.events) {
-            shown.push_back(SjisToUtf8(e));
-        }
-        EXPECT_EQ(shown, row.shown);
+        EXPECT_EQ(Utf8(ui.events), row.shown);
         EXPECT_TRUE(!peer || peer->Join());
         EXPECT_EQ(peer ? peer->Failures() : Texts{}, Texts{});
         EXPECT_FALSE(client.Active());
@@ -189,7 +185,7 @@ TEST_F(PopLoginTest, AgainstARealServerInTheClearWithStlsOrTlsFromTheConnect)
         }
         EXPECT_EQ(Run(), row.result) << dovecot.Log();
         EXPECT_TRUE(ui.passwordAnswers.empty());
-        EXPECT_EQ(Messages(), row.messages);
+        EXPECT_EQ(Utf8(ui.messages), row.messages);
         EXPECT_EQ(ui.beeps, static_cast<int>(row.messages.size()));
         ASSERT_FALSE(ui.statusTexts.empty());
         EXPECT_EQ(SjisToUtf8(ui.statusTexts.back()), row.result == Succeeded ? done : kFailed);
@@ -226,7 +222,8 @@ TEST_F(PopLoginTest, SilentDrippingOrFloodingServerFailsInTimeAndInLittleMemory)
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_GE(took, row.atLeast);
         EXPECT_LT(took, 3s);
-        EXPECT_EQ(Messages(), (Texts{row.atLeast.count() > 0 ? kUnreachable : "POP3接続に失敗しました。", kFailed}));
+        EXPECT_EQ(Utf8(ui.messages),
+                  (Texts{row.atLeast.count() > 0 ? kUnreachable : "POP3接続に失敗しました。", kFailed}));
         EXPECT_TRUE(peer.Join());
         EXPECT_TRUE(peer.Failures().empty()) << ::testing::PrintToString(peer.Failures());
         // What the network held when the client gave up, not gigabytes.
@@ -241,7 +238,7 @@ TEST_F(PopLoginTest, EachReplyHasTheWholeDeadlineFromItsCommand)
                              "SLEEP 600", "S: +OK", "C: QUIT", "S: +OK bye", "CLOSE"});
     settings.POP3Port = peer.Port();
     settings.ReplyTimeout = 1;
-    EXPECT_EQ(Run(), PopLoginResult::Succeeded) << ::testing::PrintToString(Messages());
+    EXPECT_EQ(Run(), PopLoginResult::Succeeded) << ::testing::PrintToString(Utf8(ui.messages));
     EXPECT_TRUE(peer.Join());
 }
 
