@@ -180,10 +180,9 @@ TEST_F(SendMailTest, Transcripts)
         const char* address = "192.0.2.25"; // the server's
     } rows[] = {
         {"Delivered",
-         Join({"S: 220-mx.example.jp", "S: 220 ready", Helo(), "S: 250-hello", "S: 250 there",
-               "C: MAIL FROM:<me@x.jp>", "S: 250 ok", "C: RCPT TO:<you@x.jp>", "S: 250 ok", "C: DATA", "S: 354 go",
-               "C: <message>", "S: 250 queued", "C: QUIT", "S: 221 bye", "C: <close>", "done 0"},
-              {})},
+         {"S: 220-mx.example.jp", "S: 220 ready", Helo(), "S: 250-hello", "S: 250 there", "C: MAIL FROM:<me@x.jp>",
+          "S: 250 ok", "C: RCPT TO:<you@x.jp>", "S: 250 ok", "C: DATA", "S: 354 go", "C: <message>",
+          "S: 250 queued", "C: QUIT", "S: 221 bye", "C: <close>", "done 0"}},
         // Each step expects its class of reply; anything else ends the request.
         {"GreetingRefused", {"S: 554 no service", "C: <close>", unexpected + "554 no service"}},
         {"GreetingNot220", {"S: 250 hi", "C: <close>", unexpected + "250 hi"}},
