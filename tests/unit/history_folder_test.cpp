@@ -1,6 +1,7 @@
-// The history folder read back: order, first lines, header fields, the
-// viewer's filter and numbers, deleting one and all, bytes that are no
-// Shift_JIS.
+// The history folder read back: order, first lines, header fields, a folder
+// or records that cannot go, bytes that are no Shift_JIS. The viewer's walk
+// (filter, numbers, delete, clear) is the window's (gui/history_viewer_test)
+// and the command line's (cli/cli_history_test).
 
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
@@ -77,54 +78,6 @@ TEST(HistoryFiles, FirstLineAndFields)
     EXPECT_EQ(f.subject, Sj("件名"));
     EXPECT_EQ(f.result, "Succeed");
     EXPECT_EQ(ParseHistoryFields("To: b\nX-ktml-Result: Connect Timeout Error\n").result, "Connect Timeout Error");
-}
-
-// The walk of the window: three records to two addresses, the filter, the
-// numbers under it, deleting the newest, clearing.
-TEST(HistoryBrowser, FilterKeepsNumbersAndDeletesGoAsAsked)
-{
-    TempDir dir;
-    const fs::path folder = dir.path() / "mail";
-    fs::create_directory(folder);
-    const fs::path first = folder / "2026010100000000.eml";
-    dir.Write("mail/2026010100000000.eml", Record("a@x.jp"));
-    dir.Write("mail/2026010100000100.eml", Record("b@x.jp"));
-    dir.Write("mail/2026010100000200.eml", Record("a@x.jp"));
-    dir.Write("mail/readme.txt", "not a record");
-
-    ScriptedUserInterface ui;
-    HistoryBrowser history(folder);
-    ASSERT_TRUE(history.Load(ui, true));
-    EXPECT_EQ(history.FilterItems(), (std::vector<std::string>{Sj("[すべての宛先]"), "To: a@x.jp", "To: b@x.jp"}));
-    ASSERT_EQ(history.Items().size(), 3U);
-    EXPECT_EQ(HistoryBrowser::ItemText(history.Items()[1]), "2:To: b@x.jp");
-
-    history.SetFilter(1);
-    ASSERT_EQ(history.Items().size(), 2U);
-    EXPECT_EQ(history.Items()[0].number, 1U);
-    EXPECT_EQ(history.Items()[1].number, 3U);
-    EXPECT_EQ(history.PositionText(1), Sj("表示メール：2/2"));
-    EXPECT_EQ(history.RecordText(1), Record("a@x.jp"));
-    EXPECT_EQ(history.RecordText(2), std::nullopt);
-
-    ui.confirmAnswers = {false, true};
-    EXPECT_FALSE(history.DeleteOne(1, ui, true));
-    EXPECT_TRUE(history.DeleteOne(1, ui, true));
-    ASSERT_EQ(ui.questions.size(), 2U);
-    EXPECT_EQ(ui.questions[0].text, Sj("削除しますか？"));
-    ASSERT_TRUE(history.Load(ui, true));
-    EXPECT_EQ(Names(history.Files()), (std::vector<std::string>{"2026010100000000.eml", "2026010100000100.eml"}));
-
-    ui.confirmAnswers = {false, true};
-    EXPECT_FALSE(history.Clear(ui, true));
-    EXPECT_TRUE(fs::exists(first));
-    EXPECT_TRUE(history.Clear(ui, true));
-    EXPECT_EQ(ui.questions.back().text, Sj("すべての履歴を削除しますか？"));
-    EXPECT_TRUE(history.Items().empty());
-    EXPECT_EQ(history.FilterItems().size(), 1U);
-    EXPECT_TRUE(ListHistoryFiles(folder).empty());
-    EXPECT_TRUE(fs::exists(folder / "readme.txt"));
-    EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST(HistoryBrowser, FolderThatCannotBeMadeIsReported)
