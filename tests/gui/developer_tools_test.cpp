@@ -49,27 +49,24 @@ protected:
     Program program;
 };
 
+// Each reply's handling is the dialogue's (unit/smtp_test_dialogue_test);
+// here, real sockets, the boxes and the reply deadline.
 TEST_F(DeveloperToolBarTest, SmtpTestSendsTheBoxesAndSaysOnlyFailures)
 {
     Start();
     EXPECT_TRUE(program.Find<QWidget>("DeveloperBar")->isVisible());
     EXPECT_EQ(program.Main().Developer().SmtpTest().ServerName, "127.0.0.1");
     EXPECT_EQ(program.Main().Developer().SmtpTest().Port, 25);
-    const std::string upToData[] = {"S: 220 hi", "C: HELO 127.0.0.1", "S: 250 ok", "C: MAIL FROM: me@example.jp",
-                                    "S: 250 ok", "C: RCPT TO:you@example.jp", "S: 250 ok", "C: DATA"};
-    const auto script = [&upToData](std::vector<std::string> tail) {
-        std::vector<std::string> s(std::begin(upToData), std::end(upToData));
-        s.insert(s.end(), tail.begin(), tail.end());
-        return s;
-    };
     const struct {
         const char* name;
         std::vector<std::string> script;
         QStringList boxes;
     } rows[] = {
-        {"Delivered", script({"S: 354 go", "DATA", "S: 250 queued", "C: QUIT", "S: 221 bye", "EXPECT_CLOSE"}), {}},
-        {"HeloRefused", {"S: 220 hi", "C: HELO 127.0.0.1", "S: 500 what", "EXPECT_CLOSE"}, {"HELO に失敗しました。"}},
-        {"ClosedBeforeGreeting", {"CLOSE"}, {}},
+        {"Delivered",
+         {"S: 220 hi", "C: HELO 127.0.0.1", "S: 250 ok", "C: MAIL FROM: me@example.jp", "S: 250 ok",
+          "C: RCPT TO:you@example.jp", "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "S: 250 queued", "C: QUIT",
+          "S: 221 bye", "EXPECT_CLOSE"},
+         {}},
         {"NeverAnswers", {"SLEEP 2500"}, {"smtp server did not answer in time."}},
     };
     for (const auto& row : rows) {

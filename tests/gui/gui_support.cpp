@@ -1,5 +1,6 @@
 #include "gui_support.h"
 
+#include "file_bytes.h"
 #include "platform/text_codec.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
@@ -13,6 +14,7 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 
@@ -20,7 +22,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 
 namespace kitemail::test {
 
@@ -40,9 +41,16 @@ void WriteSjisFile(const std::filesystem::path& path, const std::string& utf8)
 
 std::string ReadSjisFile(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return SjisToUtf8(bytes);
+    return SjisToUtf8(ReadBytes(path));
+}
+
+QStringList Rows(const QAbstractItemModel* model)
+{
+    QStringList rows;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        rows << model->index(row, 0).data().toString();
+    }
+    return rows;
 }
 
 void Commit(QWidget* widget, const QString& text)
@@ -116,6 +124,11 @@ void Program::Restart()
 MainWindow& Program::Main()
 {
     return *windows_->mainWindow;
+}
+
+QString Program::Status()
+{
+    return Find<QLabel>("StatusLabel")->text();
 }
 
 void Answer(QWidget* modal, Boxes& boxes)

@@ -7,6 +7,7 @@
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
 
+#include <QAbstractItemModel>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -28,6 +29,9 @@ namespace kitemail::test {
 void WriteSjisFile(const std::filesystem::path& path, const std::string& utf8);
 // Reads a Shift_JIS file back as UTF-8.
 [[nodiscard]] std::string ReadSjisFile(const std::filesystem::path& path);
+
+// The text of each row of a list, or of each item of a combo box.
+[[nodiscard]] QStringList Rows(const QAbstractItemModel* model);
 
 // Types text into a widget the way an input method commits it.
 void Commit(QWidget* widget, const QString& text);
@@ -75,6 +79,8 @@ public:
 
     [[nodiscard]] ProgramWindows& Windows() { return *windows_; }
     [[nodiscard]] MainWindow& Main();
+    // The status line's text.
+    [[nodiscard]] QString Status();
     // A widget or action of the main window by its object name.
     template <typename T>
     [[nodiscard]] T* Find(const char* name)

@@ -46,11 +46,6 @@ void TypeAndLeave(QSpinBox* box, const QString& text)
     QApplication::sendEvent(box, &out);
 }
 
-QString Status(Program& program)
-{
-    return program.Find<QLabel>("StatusLabel")->text();
-}
-
 class SettingsDialogTest : public ::testing::Test {
 protected:
     Program program;
@@ -72,14 +67,6 @@ protected:
             }
         }
         ADD_FAILURE() << "no page " << title;
-    }
-    QStringList Lines(QAbstractItemView* view)
-    {
-        QStringList lines;
-        for (int row = 0; row < view->model()->rowCount(); ++row) {
-            lines << view->model()->index(row, 0).data().toString();
-        }
-        return lines;
     }
 };
 
@@ -271,7 +258,7 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
             EXPECT_EQ(program.Main().LiveSettings().SenderAddress, "c@x");
             In<QToolButton>("SenderAdd")->click();
             In<QToolButton>("SenderDelete")->click();
-            EXPECT_EQ(Lines(senders), (QStringList{"a@x", "c@x"}));
+            EXPECT_EQ(Rows(senders->model()), (QStringList{"a@x", "c@x"}));
             // Nothing is selected now, nor by the list taking the focus.
             QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
             QApplication::sendEvent(senders, &focus);
@@ -304,7 +291,7 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
             In<QComboBox>("EntryType")->setCurrentIndex(6);
             In<QPushButton>("EntryAdd")->click();
             const QString taro = QString::fromUtf8("太郎,t@y,,6,-1");
-            EXPECT_EQ(Lines(list), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", "C,c@y,,9,-1", taro}));
+            EXPECT_EQ(Rows(list->model()), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", "C,c@y,,9,-1", taro}));
 
             // Arrows, a drag down, a drop below the last entry, delete asked twice.
             click(0);
@@ -322,7 +309,7 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
             In<QPushButton>("EntryDelete")->click();
             click(1);
             In<QPushButton>("EntryDelete")->click();
-            EXPECT_EQ(Lines(list), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", taro}));
+            EXPECT_EQ(Rows(list->model()), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", taro}));
 
             // Sorting hides the arrows; automatic replacement hides "置換".
             In<QCheckBox>("EntrySort")->click();
@@ -333,7 +320,7 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
             EXPECT_TRUE(In<QPushButton>("EntryReplace")->isHidden());
             click(0);
             Commit(In<QLineEdit>("EntryAddress"), QStringLiteral("z"));
-            EXPECT_EQ(Lines(list).front(), QStringLiteral("A,a@yz,,4,-1"));
+            EXPECT_EQ(Rows(list->model()).front(), QStringLiteral("A,a@yz,,4,-1"));
         },
         &boxes);
     const QString sure = QString::fromUtf8("選択項目を削除してよろしいですか？");
@@ -341,18 +328,15 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
 
     // Closing brought the book and the senders to the main window.
     auto* checkList = program.Find<QListWidget>("CheckListBox1");
-    QStringList lines;
-    for (int i = 0; i < checkList->count(); ++i) {
-        lines << checkList->item(i)->text();
-    }
-    EXPECT_EQ(lines, (QStringList{"A,a@yz,,4,-1", "B,b@y,1234,3,-1", QString::fromUtf8("太郎,t@y,,6,-1")}));
+    EXPECT_EQ(Rows(checkList->model()),
+              (QStringList{"A,a@yz,,4,-1", "B,b@y,1234,3,-1", QString::fromUtf8("太郎,t@y,,6,-1")}));
     EXPECT_EQ(std::pair(senderBox->count(), senderBox->currentText()), std::pair(2, QStringLiteral("a@x")));
 
     // The types of ticked entries are read through the editor, which shows
     // the last one read; the history record names it.
     checkList->item(2)->setCheckState(Qt::Checked);
     EXPECT_EQ(program.Main().EditorTypeName(), "EZweb@mail");
-    EXPECT_EQ(Status(program), QString::fromUtf8("EZweb@mail 方式を選択"));
+    EXPECT_EQ(program.Status(), QString::fromUtf8("EZweb@mail 方式を選択"));
 }
 
 TEST_F(SettingsDialogTest, PopTestLogsInWithThePageValuesAgainstARealServer)
@@ -381,10 +365,10 @@ TEST_F(SettingsDialogTest, PopTestLogsInWithThePageValuesAgainstARealServer)
             QObject::connect(&probe, &QTimer::timeout, [&] { disabledMeanwhile |= !test->isEnabled(); });
             probe.start(1);
             test->click();
-            statuses << Status(program);
+            statuses << program.Status();
             QTest::keyClicks(In<QLineEdit>("POP3PASS"), QStringLiteral("!"));
             test->click();
-            statuses << Status(program);
+            statuses << program.Status();
             EXPECT_TRUE(test->isEnabled());
         },
         &boxes);
