@@ -14,7 +14,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QJsonArray>
 #include <QListWidget>
 #include <QMessageBox>
@@ -47,7 +46,6 @@ protected:
     }
 
     int Stored() const { return sink_->WaitForMessages(0, std::chrono::milliseconds(0)); }
-    QString Status() { return program.Find<QLabel>("StatusLabel")->text(); }
 
     Program program;
 };
@@ -91,7 +89,7 @@ TEST_F(WindowSendTest, AbortButtonOrEscStopsAMailInFlight)
         presser.stop();
         EXPECT_TRUE(panelLockedWhileSending);
         EXPECT_EQ(messageSeen, QStringLiteral("処理を中止しました。"));
-        EXPECT_EQ(Status(), QStringLiteral("送信中止：ユーザーにより、処理を中断しました。"));
+        EXPECT_EQ(program.Status(), QStringLiteral("送信中止：ユーザーにより、処理を中断しました。"));
         EXPECT_TRUE(program.Find<QWidget>("MainPanel")->isEnabled());
         EXPECT_TRUE(program.Find<QPushButton>("AbortButton")->isHidden());
         EXPECT_TRUE(program.Close()); // nothing in flight any more
@@ -176,23 +174,9 @@ TEST_F(WindowSendTest, SplitViewerShowsThePartsAndCancelSendsNothing)
 }
 
 // The whole road of a new user: set up in the window, add to the address
-// book from the typed address, send directly and to ticked entries, and
-// find every value again after a restart.
-TEST_F(WindowSendTest, CtrlGSendsFromTheBody)
-{
-    StartWith(sink_->Port());
-    QPlainTextEdit* body = program.Find<QPlainTextEdit>("Memo1");
-    Commit(body, QStringLiteral("こんにちは"));
-    const int before = Stored();
-    body->setFocus();
-    QTest::keyClick(body, Qt::Key_G, Qt::ControlModifier);
-    EXPECT_EQ(Stored(), before + 1);
-    EXPECT_EQ(Status(), QStringLiteral("送信完了：エラーはありません。"));
-    EXPECT_TRUE(program.Find<QWidget>("MainPanel")->isEnabled());
-    EXPECT_FALSE(program.Main().Workflow().Busy());
-}
-
-TEST_F(WindowSendTest, ANewUserSetsUpSendsAndFindsEverythingAgain)
+// book from the typed address, send directly with Ctrl+G and to ticked
+// entries. What the settings keep after a restart is the dialog's test.
+TEST_F(WindowSendTest, ANewUserSetsUpAndSendsDirectlyAndToTickedEntries)
 {
     program.Start();
     const auto dialogLine = [&](const char* name) { return program.InDialog<QLineEdit>(name); };
@@ -217,17 +201,23 @@ TEST_F(WindowSendTest, ANewUserSetsUpSendsAndFindsEverythingAgain)
 
     // "送信完了しました。" follows each send.
     QPlainTextEdit* body = program.Find<QPlainTextEdit>("Memo1");
-    const auto send = [&] {
+    const auto send = [&](const std::function<void()>& press) {
         ModalWatcher okEveryBox([](QWidget* modal) { modal->close(); });
-        program.Find<QAction>("Send1")->trigger();
+        press();
         EXPECT_EQ(okEveryBox.Seen(), 1);
-        EXPECT_EQ(Status(), QStringLiteral("送信完了：エラーはありません。"));
+        EXPECT_EQ(program.Status(), QStringLiteral("送信完了：エラーはありません。"));
         EXPECT_TRUE(program.Find<QWidget>("MainPanel")->isEnabled());
+        EXPECT_FALSE(program.Main().Workflow().Busy());
     };
     Commit(program.Find<QLineEdit>("Edit2"), QString::fromUtf8("件名"));
     Commit(body, QString::fromUtf8("本文"));
     const int before = Stored();
-    send();
+    send([&] {
+        program.Main().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
+        body->setFocus();
+        QTest::keyClick(body, Qt::Key_G, Qt::ControlModifier);
+    });
     EXPECT_EQ(Stored(), before + 1);
     // The history names the type the address-book editor shows.
     const auto history = std::filesystem::directory_iterator(program.Dir() / "mail");
@@ -243,23 +233,13 @@ TEST_F(WindowSendTest, ANewUserSetsUpSendsAndFindsEverythingAgain)
     });
     QTest::mouseClick(program.Find<QRadioButton>("RadioButton1"), Qt::LeftButton);
     auto* ticks = program.Find<QListWidget>("CheckListBox1");
-    ASSERT_EQ(ticks->count(), 2);
+    ASSERT_EQ(Rows(ticks->model()), (QStringList{QString::fromUtf8("花子,hanako@example.jp,,6,-1"),
+                                                 QString::fromUtf8("太郎,taro@example.jp,,3,-1")}));
     for (int i = 0; i < ticks->count(); ++i) {
         ticks->item(i)->setCheckState(Qt::Checked);
     }
-    send();
+    send([this] { program.Find<QAction>("Send1")->trigger(); });
     EXPECT_EQ(Stored(), before + 3);
-
-    program.Restart();
-    InSettingsDialog(program, [&] {
-        EXPECT_EQ(dialogLine("Server")->text(), QStringLiteral("127.0.0.1"));
-        EXPECT_EQ(program.InDialog<QSpinBox>("Port")->value(), sink_->Port());
-        EXPECT_EQ(dialogLine("SenderEntry")->text(), QStringLiteral("me@example.jp"));
-        auto* book = program.InDialog<QListView>("EntryList")->model();
-        ASSERT_EQ(book->rowCount(), 2);
-        EXPECT_EQ(book->index(0, 0).data().toString(), QString::fromUtf8("花子,hanako@example.jp,,6,-1"));
-        EXPECT_EQ(book->index(1, 0).data().toString(), QString::fromUtf8("太郎,taro@example.jp,,3,-1"));
-    });
 }
 
 } // namespace
