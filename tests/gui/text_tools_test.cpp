@@ -1,7 +1,7 @@
 // The text tools' windows as the user reaches them: the diet dialog's ticks
 // and a refusal, vertical writing on the K tool bar, and the preview window
 // beside the main window. What the tools do to a text is the engine's
-// (unit/text_tools_test); this is the wiring.
+// (unit/text_commands_test); this is the wiring.
 
 #include "gui_support.h"
 
