@@ -1,12 +1,17 @@
 // The main window's commands as the user reaches them: menu items, tool
 // buttons, shortcuts, files dropped on the attachment list, the one-line
-// prompts. What the commands do is the engine's (unit/text_commands_test);
+// prompts; the text tools' windows (the diet dialog, vertical writing on the
+// K tool bar, the preview window) and the history window. What the commands
+// do is the engine's (unit/text_commands_test, unit/history_folder_test);
 // this is the wiring.
 
 #include "gui_support.h"
 
 #include "platform/clock.h"
+#include "ui/diet_dialog.h"
+#include "ui/history_viewer.h"
 #include "ui/line_prompt.h"
+#include "ui/preview_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,12 +20,16 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -30,6 +39,8 @@
 
 namespace kitemail::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 // Chooses a file in a file dialog, as a double click on it would.
 void Choose(QFileDialog* dialog, const std::filesystem::path& file)
@@ -43,6 +54,8 @@ protected:
     Program program;
 
     QPlainTextEdit* Body() { return program.Find<QPlainTextEdit>("Memo1"); }
+    PreviewWindow* Preview() { return program.Windows().previewWindow.get(); }
+    QString Shown() { return Preview()->View()->text(); }
     QListWidget* Files() { return program.Find<QListWidget>("FIListBox1"); }
     QString Count() { return program.Find<QLabel>("CountOfChr")->text(); }
     void Trigger(const char* action) { program.Find<QAction>(action)->trigger(); }
@@ -63,6 +76,21 @@ protected:
         const std::filesystem::path path = program.Dir() / name;
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
+    }
+
+    // Opens the history window, runs walk inside it and closes it.
+    void OpenHistory(const std::function<void(HistoryViewer&)>& walk, Boxes* boxes = nullptr)
+    {
+        HistoryViewer* viewer = program.Windows().historyViewer.get();
+        InDialog(
+            viewer, [this] { Trigger("History1"); }, [&] { walk(*viewer); }, boxes);
+    }
+    template <typename T>
+    static T* In(HistoryViewer& viewer, const char* name)
+    {
+        T* found = viewer.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
     }
 };
 
@@ -333,6 +361,213 @@ TEST_F(CommandsWindowTest, PasswordPromptKeepsItsBoxOpenForACharacterShiftJisCan
     EXPECT_EQ(program.Main().PromptPassword({}), std::optional<std::string>("secret"));
     EXPECT_TRUE(stayedOpen);
     EXPECT_TRUE(refusal.contains(QStringLiteral("U+1F600"))) << refusal.toStdString();
+}
+
+// ------------------------------------------------------------ the text tools
+
+TEST_F(CommandsWindowTest, DietRefusesWithABeepStaysOpenAndKeepsItsTicks)
+{
+    program.Start();
+    Commit(Body(), QStringLiteral("a \n\nb"));
+    const QSignalSpy beeps(&program.Main(), &MainWindow::beeped);
+    DietDialog* diet = program.Windows().dietDialog.get();
+    const auto box = [diet](const char* name) { return diet->findChild<QCheckBox*>(QString::fromLatin1(name)); };
+    const auto click = [diet](QDialogButtonBox::StandardButton which) {
+        diet->findChild<QDialogButtonBox*>()->button(which)->click();
+    };
+
+    Boxes boxes;
+    bool openAfterRefusal = false;
+    ModalWatcher watcher([&](QWidget* modal) {
+        if (modal != diet) {
+            Answer(modal, boxes);
+            return;
+        }
+        if (boxes.texts.isEmpty()) {
+            // Top to bottom, the order of processing, with the ticks at start.
+            const std::tuple<const char*, const char*, bool> rows[] = {
+                {"CheckBox3", "行前部の空白を削除", false}, {"CheckBox2", "行後部の空白を削除", true},
+                {"CheckBox4", "文中の空白を削除", false},   {"CheckBox7", "空白の行を削除", true},
+                {"CheckBox1", "改行の削除", false},
+            };
+            int above = -1;
+            for (const auto& [name, caption, ticked] : rows) {
+                EXPECT_EQ(box(name)->text(), QString::fromUtf8(caption));
+                EXPECT_EQ(box(name)->isChecked(), ticked) << name;
+                EXPECT_GT(box(name)->y(), above) << name;
+                above = box(name)->y();
+            }
+            for (const char* name : {"CheckBox2", "CheckBox7"}) {
+                box(name)->setChecked(false);
+            }
+            click(QDialogButtonBox::Ok);
+            openAfterRefusal = diet->isVisible();
+            box("CheckBox1")->setChecked(true);
+            click(QDialogButtonBox::Ok);
+        } else {
+            // Opened again: the ticks of last time; Cancel changes nothing.
+            EXPECT_TRUE(box("CheckBox1")->isChecked());
+            EXPECT_FALSE(box("CheckBox7")->isChecked());
+            click(QDialogButtonBox::Cancel);
+        }
+    });
+    program.Find<QAction>("Diet1")->trigger();
+    EXPECT_TRUE(openAfterRefusal);
+    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("いずれかのオプションを指定してください。")});
+    EXPECT_EQ(beeps.count(), 1); // whatever BeepOnMessage says
+    EXPECT_FALSE(diet->isVisible());
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a b"));
+    EXPECT_EQ(program.Status(), QString::fromUtf8("ダイエット完了"));
+    EXPECT_EQ(program.Main().Composer().Text(TextArea::Body).bytes, "a b"); // recounted
+
+    program.Find<QAction>("Diet1")->trigger();
+    EXPECT_EQ(watcher.Seen(), 3);
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a b"));
+}
+
+TEST_F(CommandsWindowTest, VerticalWritingIsOnTheKToolBar)
+{
+    program.WriteIni("[Developer]\nklab=1\n");
+    program.Start();
+    EXPECT_FALSE(program.Find<QWidget>("KlabBar")->isHidden());
+    QAction* vertical = program.Find<QAction>("VerticalWriting");
+    EXPECT_EQ(vertical->text(), QString::fromUtf8("縦書き化！"));
+    EXPECT_EQ(vertical->toolTip(), QString::fromUtf8("注：Undo機能は無効です。"));
+    Commit(Body(), QString::fromUtf8("ab\n字"));
+    vertical->trigger();
+    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("a\nb\n\n字"));
+}
+
+TEST_F(CommandsWindowTest, PreviewFollowsTheBodyAndItsColumnCountSetsItsWidth)
+{
+    program.Start();
+    QAction* item = program.Find<QAction>("Preview1");
+    QAction* button = program.Find<QAction>("PreviewButton");
+    const auto marks = [&] { return std::make_pair(item->isChecked(), button->isChecked()); };
+    EXPECT_TRUE(item->isCheckable() && button->isCheckable());
+    const auto repeat = [](int n) { return QString::fromUtf8("字").repeated(n); };
+    Commit(Body(), "a" + repeat(12));
+
+    button->trigger();
+    ASSERT_TRUE(Preview()->isVisible());
+    EXPECT_EQ(marks(), std::make_pair(true, true));
+    EXPECT_EQ(Preview()->windowTitle(), QString::fromUtf8("プレビューウィンドウ"));
+    EXPECT_EQ(Shown(), "a" + repeat(9) + "\n" + repeat(3) + "\n");
+    // Every recount refreshes while "自動更新" is ticked, with the text as sent.
+    Commit(Body(), QString::fromUtf8("ｶﾞ"));
+    EXPECT_EQ(Shown(), "a" + repeat(9) + "\n" + repeat(3) + QString::fromUtf8("ガ\n"));
+    auto* automatic = Preview()->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    EXPECT_EQ(automatic->text(), QString::fromUtf8("自動更新"));
+    automatic->click();
+    Body()->clear();
+    EXPECT_TRUE(Shown().startsWith(QStringLiteral("a")));
+    automatic->click();
+    EXPECT_EQ(Shown(), QString());
+
+    // From 10 columns to 6: the view narrows by four full-width characters,
+    // the window with it, and the rows are 12 bytes.
+    Body()->setPlainText(repeat(7));
+    auto* columns = Preview()->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"));
+    EXPECT_EQ(columns->value(), 10);
+    EXPECT_EQ(std::make_pair(columns->minimum(), columns->maximum()), std::make_pair(6, 20));
+    const int view = Preview()->ViewBox()->width();
+    const int window = Preview()->width();
+    columns->setValue(6);
+    const int fourColumns = QFontMetrics(Preview()->View()->font()).horizontalAdvance(QString(8, QLatin1Char(' ')));
+    EXPECT_EQ(Preview()->ViewBox()->width(), view - fourColumns);
+    EXPECT_EQ(Preview()->width(), window - fourColumns);
+    EXPECT_EQ(Shown(), repeat(6) + "\n" + repeat(1) + "\n");
+
+    // The menu item hides it and releases both marks; where it stood and its
+    // column count come back at the next start.
+    Preview()->move(37, 41);
+    item->trigger();
+    EXPECT_FALSE(Preview()->isVisible());
+    EXPECT_EQ(marks(), std::make_pair(false, false));
+    program.Restart();
+    EXPECT_EQ(Preview()->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->value(), 6);
+    EXPECT_EQ(Preview()->pos(), QPoint(37, 41));
+    EXPECT_FALSE(Preview()->isVisible());
+}
+
+// ------------------------------------------------------------ the history window
+
+// Chooses an item as a click on it would.
+void Choose(QComboBox* box, int index)
+{
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirst)
+{
+    const fs::path mail = program.Dir() / "mail";
+    fs::create_directory(mail);
+    WriteSjisFile(mail / "2026010100000000.eml", "To: a@x.jp\nSubject: 一通目\n\n本文\n");
+    // A byte that is no Shift_JIS: shown as U+FFFD and named under the text.
+    WriteSjisFile(mail / "2026010100000100.eml", "To: b@x.jp\nSubject: 二通目\n\n");
+    {
+        std::ofstream(mail / "2026010100000100.eml", std::ios::app | std::ios::binary) << "x\x85\x40y\r\n";
+    }
+    WriteSjisFile(mail / "2026010100000200.eml", "To: a@x.jp\nSubject: 三通目\n\n");
+    WriteSjisFile(mail / "notes.txt", "not a record\n");
+    program.WriteIni("[Configuration]\nFontSize=14\n");
+    program.Start();
+
+    Boxes boxes;
+    boxes.answers = {false, true, true};
+    OpenHistory(
+        [&](HistoryViewer& viewer) {
+            auto* list = In<QListWidget>(viewer, "ListBox3");
+            auto* label = In<QLabel>(viewer, "Label19");
+            auto* text = In<QPlainTextEdit>(viewer, "Memo2");
+            auto* filter = In<QComboBox>(viewer, "ToMask");
+            auto* note = In<QLabel>(viewer, "DecodeNote");
+            EXPECT_EQ(viewer.windowTitle(), QString::fromUtf8("送信履歴"));
+            EXPECT_EQ(Rows(list->model()), QStringList({"1:To: a@x.jp", "2:To: b@x.jp", "3:To: a@x.jp"}));
+            EXPECT_EQ(list->currentRow(), 2) << "the newest shown";
+            EXPECT_EQ(label->text(), QString::fromUtf8("表示メール：3/3"));
+            EXPECT_TRUE(text->toPlainText().contains(QString::fromUtf8("三通目")));
+            EXPECT_EQ(text->font().pointSize(), 14);
+            EXPECT_EQ(Rows(filter->model()),
+                      QStringList({QString::fromUtf8("[すべての宛先]"), "To: a@x.jp", "To: b@x.jp"}));
+
+            Choose(filter, 1);
+            EXPECT_EQ(Rows(list->model()), QStringList({"1:To: a@x.jp", "3:To: a@x.jp"}));
+            EXPECT_EQ(label->text(), QString::fromUtf8("表示メール：2/2"));
+            list->setCurrentRow(0);
+            EXPECT_EQ(label->text(), QString::fromUtf8("表示メール：1/2"));
+            EXPECT_TRUE(text->toPlainText().contains(QString::fromUtf8("一通目")));
+            EXPECT_TRUE(note->isHidden());
+
+            Choose(filter, 2);
+            EXPECT_EQ(Rows(list->model()), QStringList({"2:To: b@x.jp"}));
+            EXPECT_TRUE(text->toPlainText().contains(QString::fromUtf8("x\uFFFDy")));
+            EXPECT_FALSE(note->isHidden());
+            EXPECT_TRUE(note->text().contains(QString::fromUtf8("4行目 85 40"))) << note->text().toStdString();
+
+            // Deleting the one shown: No keeps it, Yes deletes it and the
+            // window starts over with every recipient.
+            auto* deleteOne = In<QPushButton>(viewer, "DeleteOneButton");
+            deleteOne->click();
+            EXPECT_TRUE(fs::exists(mail / "2026010100000100.eml"));
+            deleteOne->click();
+            EXPECT_FALSE(fs::exists(mail / "2026010100000100.eml"));
+            EXPECT_EQ(filter->currentIndex(), 0);
+            EXPECT_EQ(Rows(list->model()), QStringList({"1:To: a@x.jp", "2:To: a@x.jp"}));
+            EXPECT_EQ(label->text(), QString::fromUtf8("表示メール：2/2"));
+
+            In<QPushButton>(viewer, "ClearHistoryButton")->click();
+            EXPECT_EQ(list->count(), 0);
+            EXPECT_EQ(text->toPlainText(), QString());
+            EXPECT_EQ(label->text(), QStringLiteral("0/0"));
+            EXPECT_EQ(filter->count(), 1);
+        },
+        &boxes);
+    EXPECT_EQ(boxes.texts, QStringList({QString::fromUtf8("削除しますか？"), QString::fromUtf8("削除しますか？"),
+                                        QString::fromUtf8("すべての履歴を削除しますか？")}));
+    EXPECT_EQ(ListHistoryFiles(mail).size(), 0U);
+    EXPECT_TRUE(fs::exists(mail / "notes.txt"));
 }
 
 } // namespace
