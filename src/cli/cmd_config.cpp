@@ -289,6 +289,11 @@ int RunConfig(const CommandContext& context)
     }
     if (target.key) {
         verb == "set" ? Set(s, *target.key, operands[2]) : Unset(s, *target.key);
+        // Sorting on sorts the book as the settings window does; a file
+        // left unsorted would be sorted by the next load instead.
+        if (target.key->kind == Kind::Flag && target.key->flag == &Settings::SortAddressBook) {
+            store.Editor().Book().SetSorted(s.SortAddressBook);
+        }
     } else if (verb == "set") {
         const std::string sender = SettingText(operands[2], std::string(operands[1]));
         std::vector<std::string>& senders = Senders(s, *target.sender, true);
