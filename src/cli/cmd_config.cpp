@@ -6,6 +6,7 @@
 #include "cli/settings_store.h"
 #include "cli/user_input.h"
 #include "platform/file_io.h"
+#include "platform/profile.h"
 #include "platform/text_codec.h"
 
 #include <algorithm>
@@ -154,12 +155,24 @@ std::vector<std::string>& Senders(Settings& s, std::size_t index, bool appendabl
     return s.SenderList;
 }
 
+// The settings file gives back no more of a value than this; a longer one
+// would come back cut.
+void RefuseTooLong(std::string_view stored, const std::string& name)
+{
+    if (stored.size() > kProfileMaxValueBytes) {
+        throw CommandError::BadInput(name + ": too long for the settings file (at most "
+                                     + std::to_string(kProfileMaxValueBytes) + " bytes as stored)");
+    }
+}
+
 std::string SettingText(std::string_view value, const std::string& name)
 {
     if (value.find_first_of("\r\n") != std::string_view::npos) {
         throw CommandError::BadInput(name + ": a setting holds one line");
     }
-    return TextToSjis(value, name);
+    std::string text = TextToSjis(value, name);
+    RefuseTooLong(text, name);
+    return text;
 }
 
 void Set(Settings& s, const Key& k, std::string_view value)
@@ -242,7 +255,9 @@ std::string ReadPassword(std::string_view which)
     if (!line) {
         throw CommandError::Failure("no password read: no terminal");
     }
-    return TextToSjis(*line, "the password");
+    std::string password = TextToSjis(*line, "the password");
+    RefuseTooLong(EncodePop3Password(password), "the password");
+    return password;
 }
 
 int RunConfig(const CommandContext& context)

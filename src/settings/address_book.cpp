@@ -3,6 +3,7 @@
 #include "platform/file_io.h"
 
 #include "accounting/terminal_type.h"
+#include "platform/profile.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
 #include "settings/settings.h"
@@ -237,6 +238,17 @@ bool AddressBookEditor::RefuseComma()
     return false;
 }
 
+// The settings file gives back no more of a line than this: a longer entry
+// would come back cut, its type and sender lost.
+bool AddressBookEditor::RefuseTooLong()
+{
+    if (LineFromFields().size() > kProfileMaxValueBytes) {
+        Message(Sj("入力データが長すぎます。"));
+        return true;
+    }
+    return false;
+}
+
 bool AddressBookEditor::RefuseMissingType()
 {
     if (fields_.typeIndex < 0) {
@@ -252,7 +264,7 @@ void AddressBookEditor::AddEntry()
         Message(Sj("名前とアドレスは必ず入力してください。"));
         return;
     }
-    if (RefuseComma() || RefuseMissingType()) {
+    if (RefuseComma() || RefuseMissingType() || RefuseTooLong()) {
         return;
     }
     std::string line = LineFromFields();
@@ -278,7 +290,7 @@ void AddressBookEditor::ReplaceEntry()
     if (!entryLoaded_ || index < 0) {
         return;
     }
-    if (RefuseComma() || RefuseMissingType()) {
+    if (RefuseComma() || RefuseMissingType() || RefuseTooLong()) {
         return;
     }
     book()[static_cast<std::size_t>(index)] = LineFromFields();

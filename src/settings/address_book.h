@@ -110,6 +110,7 @@ private:
     [[nodiscard]] const std::vector<std::string>& book() const noexcept;
     [[nodiscard]] bool ValidIndex(std::int32_t index) const noexcept;
     [[nodiscard]] bool RefuseComma();
+    [[nodiscard]] bool RefuseTooLong();
     [[nodiscard]] bool RefuseMissingType();
     [[nodiscard]] std::string LineFromFields() const;
     void FieldChanged();

@@ -1,5 +1,6 @@
 #include "settings/address_book.h"
 
+#include "platform/profile.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
 #include "settings/settings.h"
@@ -89,6 +90,13 @@ TEST_F(AddressBookEditorTest, AddRefusesBadInputInOrderThenAppendsTheLineLeaving
         EXPECT_EQ(settings.AddressBook, Lines{"First,f@x,,0,-1"});
         EXPECT_EQ(editor.Fields().name, name); // what the user typed stays
     }
+    // A line longer than the settings file gives back would lose its type
+    // and sender at the next start.
+    ui.Clear();
+    Fill("Taro", std::string(kProfileMaxValueBytes, 'x'), "", 3);
+    editor.AddEntry();
+    EXPECT_EQ(ui.events, (Lines{"beep", "message:" + Sj("入力データが長すぎます。")}));
+    EXPECT_EQ(settings.AddressBook, Lines{"First,f@x,,0,-1"});
 
     ui.Clear();
     Fill("Taro", "X1", "", 3);
