@@ -85,6 +85,10 @@ const std::vector<Key>& Keys()
         k.push_back(Text(submission, "AuthPass", &Settings::AuthPass, Kind::Password));
         k.push_back(Text(submission, "CAFile", &Settings::CAFile));
         k.push_back(Number(submission, "POP3Security", &Settings::POP3Security, {0, 2}));
+        const std::string_view network = "Network";
+        k.push_back(Number(network, "ConnectTimeout", &Settings::ConnectTimeout, {1, kMaxNetworkSeconds}));
+        k.push_back(Number(network, "ReplyTimeout", &Settings::ReplyTimeout, {1, kMaxNetworkSeconds}));
+        k.push_back(Number(network, "DataTimeout", &Settings::DataTimeout, {1, kMaxNetworkSeconds}));
         return k;
     }();
     return keys;
@@ -360,6 +364,9 @@ const Command kConfigCommand = {
     "  Submission/Security               0 plain, 1 STARTTLS, 2 TLS\n"
     "  Submission/AuthMethod             0 none, 1 the best offered, 2 PLAIN, 3 LOGIN\n"
     "  Submission/AuthUser, CAFile, POP3Security (0 plain, 1 STLS, 2 TLS)\n"
+    "  Network/ConnectTimeout            seconds a connect may take (1..3600, 60)\n"
+    "  Network/ReplyTimeout              seconds a server may take to answer (300)\n"
+    "  Network/DataTimeout               seconds to accept a sent message (600)\n"
     "\n"
     "Passwords are never given as arguments: 'config password pop3' (POP3PASS)\n"
     "and 'config password smtp' (Submission/AuthPass) read one from the terminal\n"

@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
+#include <tuple>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -27,7 +28,6 @@ constexpr std::string_view kMyAddress = "MyAddress";
 constexpr std::string_view kApplication = "Application";
 constexpr std::string_view kNetwork = "Network";
 constexpr std::string_view kSubmission = "Submission";
-constexpr std::int32_t kMaxNetworkSeconds = 3600;
 
 // A damaged or hand-edited count must not exhaust memory.
 constexpr std::int32_t kMaxListItems = 100000;
@@ -85,6 +85,21 @@ void WriteList(Profile& p, std::string_view section, const std::vector<std::stri
     p.WriteInt(section, "How", static_cast<std::int32_t>(items.size()));
     for (std::size_t i = 0; i < items.size(); ++i) {
         p.WriteString(section, std::to_string(i), items[i]);
+    }
+}
+
+void WriteNetwork(Profile& p, const Settings& s)
+{
+    const Settings defaults;
+    const std::tuple<std::string_view, std::int32_t, std::int32_t> values[] = {
+        {"ConnectTimeout", s.ConnectTimeout, defaults.ConnectTimeout},
+        {"ReplyTimeout", s.ReplyTimeout, defaults.ReplyTimeout},
+        {"DataTimeout", s.DataTimeout, defaults.DataTimeout},
+    };
+    for (const auto& [key, value, standard] : values) {
+        if (value != standard || p.HasKey(kNetwork, key)) {
+            p.WriteInt(kNetwork, key, value);
+        }
     }
 }
 
@@ -380,6 +395,7 @@ SaveResult SaveDialogSettings(const std::filesystem::path& settingsFile, const s
     }
     p.WriteInt(kConfig, "DefaultType", s.DefaultType);
     WriteSubmission(p, s);
+    WriteNetwork(p, s);
 
     if (SaveResult result = p.Save(); !result.ok()) {
         return result;

@@ -22,6 +22,8 @@ namespace kitemail {
 // The eight digits added to the password's bytes in their stored form.
 inline constexpr std::array<std::int32_t, 8> PasswordKeyDigits = {7, 3, 9, 1, 6, 4, 8, 2};
 
+inline constexpr std::int32_t kMaxNetworkSeconds = 3600;
+
 struct Settings {
     // [Configuration]
     std::string Server;
@@ -92,11 +94,12 @@ struct Settings {
     bool DeveloperToolBar = false;
     bool DeveloperKlab = false;
 
-    // [Network], only ever read, in seconds (1..3600): how long a connect
+    // [Network], in seconds (1..kMaxNetworkSeconds): how long a connect
     // (with its lookup) may take, how long the SMTP or POP3 server may take
     // to answer a command (its greeting too), and how long the SMTP server
     // may take to accept a message after its end. RFC 5321 4.5.3.2 gives
-    // the reply times.
+    // the reply times. Saved only where the file names the key or the value
+    // is not the default, so a file that never named them stays as it was.
     std::int32_t ConnectTimeout = 60;
     std::int32_t ReplyTimeout = 300;
     std::int32_t DataTimeout = 600;

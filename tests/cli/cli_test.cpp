@@ -390,6 +390,7 @@ TEST_F(CliSetupTest, SetupFromTheShellWritesWhatTheDialogWritesAndSends)
     Step({"config", "set", "Configuration/FromUser", "山田太郎"});
     Step({"config", "set", "Configuration/21", "on"});
     Step({"config", "unset", "Configuration/21"});
+    Step({"config", "set", "Network/ReplyTimeout", "120"});
     Step({"config", "password", "pop3"}, "pop-secret\n");
     Step({"book", "add", "太郎", "taro@example.jp", "--type", "3", "--sender", "1"});
     Step({"book", "add", "花子", "hanako@example.jp", "--type", "6", "--pin", "1234"});
@@ -407,6 +408,7 @@ TEST_F(CliSetupTest, SetupFromTheShellWritesWhatTheDialogWritesAndSends)
     s.SenderList = {"me@example.jp", "other@example.jp,reply@example.jp"};
     s.FromUser = Sj("山田太郎");
     s.POP3PASS = "pop-secret";
+    s.ReplyTimeout = 120;
     s.AddressBook = {Sj("花子,hanako@example.jp,1234,6,-1"), Sj("次郎,jiro@example.jp,,0,-1"),
                      Sj("太郎,taro@example.jp,,3,1")};
     ASSERT_TRUE(editor.Save(SettingsFilePath(model.path()), SignaturePath(model.path())).ok());
@@ -454,6 +456,9 @@ TEST_F(CliSetupTest, RefusalsAndArgumentRules)
         {"a fixed count above the limit", {"config", "set", "Configuration/FixLen", "400"}, 2, "above MaxLen (384)"},
         {"a character Shift_JIS cannot hold", {"config", "set", "Configuration/FromUser", "花子😀"}, 2, "U+1F600"},
         {"a password as an argument", {"config", "set", "Submission/AuthPass", "x"}, 2, "config password smtp"},
+        {"a time-out out of range", {"config", "set", "Network/DataTimeout", "0"}, 2, "0 is out of range 1..3600"},
+        {"a value the file would give back cut", {"config", "set", "Configuration/SignatureA", std::string(2048, 'x')},
+         2, "too long for the settings file"},
         {"no such key", {"config", "get", "Configuration/Nothing"}, 2, "no setting 'Configuration/Nothing'"},
         {"a sender past the end", {"config", "set", "MyAddress/5", "x@y"}, 2, "the sender list has 1 items"},
         {"the editor's own refusal", {"book", "add", "a,b", "x@y", "--type", "0"}, 2, "入力データには"},

@@ -243,6 +243,16 @@ TEST_F(SettingsFileTest, SubmissionValuesOutOfRangeReadAsPlainAndAFileThatNeverU
     s.AuthUser.clear(); // once there, it is kept up to date
     ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
     EXPECT_NE(ReadBytes(ini).find("[Submission]\r\nSecurity=0\r\nAuthMethod=0\r\nAuthUser=\r\n"), std::string::npos);
+
+    // [Network] the same way, key by key: only what differs from its
+    // default or was in the file already.
+    EXPECT_EQ(ReadBytes(ini).find("Network"), std::string::npos);
+    s.DataTimeout = 30;
+    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
+    EXPECT_TRUE(ReadBytes(ini).ends_with("[Network]\r\nDataTimeout=30\r\n")) << ReadBytes(ini);
+    s.DataTimeout = 600;
+    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
+    EXPECT_TRUE(ReadBytes(ini).ends_with("[Network]\r\nDataTimeout=600\r\n")) << ReadBytes(ini);
 }
 
 TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMainWindowTakesIt)
@@ -257,7 +267,7 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
                .VCount = 15, .PLeft = -20, .PTop = 40, .Left = 10, .Top = 20, .Width = 800, .Height = 480,
                .TypeMaxLengths = {1, 2, 3, 4, 5, 6, 7, 8, 9, 4321}, .MenuTop = 3, .MenuLeft = 4, .ToolTop = 5,
                .ToolLeft = 6, .FromTop = 7, .FromLeft = 8, .SubjectTop = 9, .SubjectLeft = 10,
-               .DeveloperToolBar = true, .Security = 1, .AuthMethod = 3, .AuthUser = "taro@example.jp",
+               .DeveloperToolBar = true, .ReplyTimeout = 120, .Security = 1, .AuthMethod = 3, .AuthUser = "taro@example.jp",
                .AuthPass = Sj("送信pass"), .CAFile = Sj("/home/太郎/ca.pem"), .POP3Security = 2, .AddressBook = {"Taro,X1,,3,-1", Sj("花子,h@example.jp,1234,2,1")},
                .SenderList = {"me2@example.jp,reply@example.jp", "me@example.jp"}, .SenderAddress = "",
                .SignatureText = Sj("山田\r\n090-0000-0000")};
@@ -278,7 +288,6 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
     EXPECT_EQ(file.find("Developer"), std::string::npos); // read, never written
     EXPECT_EQ(ReadBytes(signature), s.SignatureText + "\r\n");
     s.DeveloperToolBar = false;
-    s.ReplyTimeout = 120; // from the file's own [Network]
     s.SenderAddress = s.SenderList.front();
 
     Settings back = LoadBoth();
