@@ -7,6 +7,7 @@
 #include "cli/user_input.h"
 #include "platform/file_io.h"
 #include "platform/profile.h"
+#include "platform/sjis.h"
 #include "platform/text_codec.h"
 
 #include <algorithm>
@@ -96,8 +97,7 @@ const std::vector<Key>& Keys()
 
 bool SameName(std::string_view a, std::string_view b)
 {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return std::ranges::equal(a, b, {}, lower, lower);
+    return sjis::EqualsIgnoringAsciiCase(a, b);
 }
 
 std::string Name(const Key& k)

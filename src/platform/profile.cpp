@@ -38,11 +38,6 @@ std::string_view Trim(std::string_view s) noexcept
     return s;
 }
 
-char AsciiLower(char c) noexcept
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Folds only single-byte letters: the trail byte of a double-byte
 // character may look like a letter and must compare exactly.
 std::string FoldName(std::string_view name)
@@ -52,7 +47,7 @@ std::string FoldName(std::string_view name)
         if (sjis::IsLeadByte(folded[i])) {
             ++i;
         } else {
-            folded[i] = AsciiLower(folded[i]);
+            folded[i] = sjis::AsciiLower(folded[i]);
         }
     }
     return folded;

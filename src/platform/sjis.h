@@ -27,6 +27,31 @@ namespace kitemail::sjis {
     return IsHankakuKana(static_cast<unsigned char>(c));
 }
 
+// ASCII letters only: Windows file and key names ignore their case, and any
+// other byte (a trail byte among them) compares exactly.
+[[nodiscard]] constexpr char AsciiLower(char c) noexcept
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+[[nodiscard]] constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+[[nodiscard]] constexpr bool EndsWithIgnoringAsciiCase(std::string_view s, std::string_view suffix) noexcept
+{
+    return s.size() >= suffix.size() && EqualsIgnoringAsciiCase(s.substr(s.size() - suffix.size()), suffix);
+}
+
 enum class ByteClass { Single, Lead, Trail };
 
 // Class of the byte at index i, found by walking the text from its start.

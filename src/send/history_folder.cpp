@@ -1,6 +1,7 @@
 #include "send/history_folder.h"
 
 #include "platform/file_io.h"
+#include "platform/sjis.h"
 #include "platform/text_codec.h"
 
 #include <algorithm>
@@ -18,29 +19,15 @@ namespace {
 constexpr std::size_t kMaxFirstLine = 64 * 1024;
 constexpr std::size_t kReadChunk = 512;
 
-char LowerAscii(char c) noexcept
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool LessIgnoringCase(const std::string& a, const std::string& b)
 {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
+                                        [](char x, char y) { return sjis::AsciiLower(x) < sjis::AsciiLower(y); });
 }
 
 bool IsRecordName(const std::string& name)
 {
-    constexpr std::string_view kExt = ".eml";
-    if (name.size() < kExt.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < kExt.size(); ++i) {
-        if (LowerAscii(name[name.size() - kExt.size() + i]) != kExt[i]) {
-            return false;
-        }
-    }
-    return true;
+    return sjis::EndsWithIgnoringAsciiCase(name, ".eml");
 }
 
 bool IsFile(const std::filesystem::path& path)

@@ -65,14 +65,7 @@ std::string CutToCharacters(std::string text, std::size_t maxBytes)
 
 bool HasNoaExtension(std::string_view path)
 {
-    if (path.size() < 4) {
-        return false;
-    }
-    std::string ext(path.substr(path.size() - 4));
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return ext == ".noa";
+    return sjis::EndsWithIgnoringAsciiCase(path, ".noa");
 }
 
 std::string UnmappableList(const std::vector<char32_t>& chars)

@@ -28,7 +28,7 @@ std::string_view Chars(std::string_view s, std::size_t a, std::size_t b)
 
 unsigned char FoldedByte(unsigned char b) noexcept
 {
-    return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b - 'A' + 'a') : b;
+    return static_cast<unsigned char>(sjis::AsciiLower(static_cast<char>(b)));
 }
 
 bool HasComma(std::string_view s) noexcept

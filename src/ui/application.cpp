@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include "platform/data_dir.h"
+#include "platform/sjis.h"
 #include "platform/socket_library.h"
 #include "ui/about_box.h"
 #include "ui/diet_dialog.h"
@@ -19,20 +20,8 @@ namespace {
 // A first argument "/setup" or "-setup", in any ASCII case.
 bool IsSetupSwitch(std::string_view firstArgument) noexcept
 {
-    if (firstArgument.size() != 6 || (firstArgument[0] != '/' && firstArgument[0] != '-')) {
-        return false;
-    }
-    constexpr std::string_view kWord = "setup";
-    for (std::size_t i = 0; i < kWord.size(); ++i) {
-        char c = firstArgument[i + 1];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != kWord[i]) {
-            return false;
-        }
-    }
-    return true;
+    return !firstArgument.empty() && (firstArgument[0] == '/' || firstArgument[0] == '-')
+        && sjis::EqualsIgnoringAsciiCase(firstArgument.substr(1), "setup");
 }
 
 } // namespace
