@@ -25,6 +25,16 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // Unmappable characters named in one message; the rest are only counted.
 constexpr std::size_t kNamedCharacters = 5;
 
+// A UTF-8 text may start with a byte order mark; Shift_JIS bytes are taken
+// as they are.
+std::string_view WithoutBom(std::string_view text, bool sjis)
+{
+    if (!sjis && text.starts_with(kUtf8Bom)) {
+        text.remove_prefix(kUtf8Bom.size());
+    }
+    return text;
+}
+
 std::string NameCharacter(char32_t c)
 {
     std::string name = CodePointName(c);
@@ -98,11 +108,7 @@ std::string UserText(std::string_view given, std::string_view what, bool sjis)
 std::string ReadBodyFile(const std::string& path, bool sjis)
 {
     const std::string raw = ReadFileBytes(path);
-    std::string_view content = raw;
-    if (!sjis && content.starts_with(kUtf8Bom)) {
-        content.remove_prefix(kUtf8Bom.size());
-    }
-    return ToCrLf(UserText(content, "the body file", sjis));
+    return ToCrLf(UserText(WithoutBom(raw, sjis), "the body file", sjis));
 }
 
 std::string ReadBodyInput(bool sjis)
@@ -111,11 +117,7 @@ std::string ReadBodyInput(bool sjis)
     if (sjis && !IsSjisText(raw)) {
         throw CommandError::BadInput("standard input is not Shift_JIS text");
     }
-    std::string_view content = raw;
-    if (!sjis && content.starts_with(kUtf8Bom)) {
-        content.remove_prefix(kUtf8Bom.size());
-    }
-    return BodyLines(UserText(content, "standard input", sjis));
+    return BodyLines(UserText(WithoutBom(raw, sjis), "standard input", sjis));
 }
 
 void WriteLinesOutput(std::string_view lines, bool sjis)
