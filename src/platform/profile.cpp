@@ -222,6 +222,11 @@ std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path
     if (dir.empty()) {
         dir = ".";
     }
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0
+        && ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)) {
+        return std::string("the file is read-only");
+    }
     std::string temp = (dir / ("." + target.filename().native() + ".XXXXXX")).native();
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -334,6 +339,75 @@ std::vector<std::pair<std::string, std::string>> Profile::SectionValues(std::str
         }
     }
     return values;
+}
+
+std::optional<std::string> Profile::RawValue(std::string_view section, std::string_view key) const
+{
+    const std::string* line = FindLine(section, key);
+    if (line == nullptr) {
+        return std::nullopt;
+    }
+    return std::string(Unquote(ParseKeyLine(*line)->value));
+}
+
+std::vector<Profile::Entry> Profile::Entries() const
+{
+    std::vector<Entry> entries;
+    for (std::size_t s = 1; s < sections_.size(); ++s) {
+        const Section& section = sections_[s];
+        const std::string_view name = *SectionName(*section.header);
+        if (sectionIndex_.at(FoldName(name)) != s) {
+            continue;
+        }
+        for (std::size_t i = 0; i < section.lines.size(); ++i) {
+            const std::optional<KeyLine> kv = ParseKeyLine(section.lines[i]);
+            if (kv && section.keys.at(FoldName(kv->key)) == i) {
+                entries.push_back({std::string(name), std::string(kv->key), std::string(Unquote(kv->value))});
+            }
+        }
+    }
+    return entries;
+}
+
+std::size_t Profile::FirstLineOf(std::size_t sectionIndex) const
+{
+    std::size_t line = 1;
+    for (std::size_t s = 0; s < sectionIndex; ++s) {
+        line += (sections_[s].header ? 1 : 0) + sections_[s].lines.size();
+    }
+    return line;
+}
+
+std::size_t Profile::LineOf(std::string_view section, std::string_view key) const
+{
+    const auto found = sectionIndex_.find(FoldName(section));
+    if (found == sectionIndex_.end()) {
+        return 0;
+    }
+    const Section& s = sections_[found->second];
+    const auto it = s.keys.find(FoldName(key));
+    return it == s.keys.end() ? 0 : FirstLineOf(found->second) + 1 + it->second;
+}
+
+std::vector<Profile::Flaw> Profile::Flaws() const
+{
+    std::vector<Flaw> flaws;
+    for (std::size_t s = 1; s < sections_.size(); ++s) {
+        const Section& section = sections_[s];
+        const std::string_view name = *SectionName(*section.header);
+        const std::size_t first = FirstLineOf(s);
+        if (sectionIndex_.at(FoldName(name)) != s) {
+            flaws.push_back({Flaw::Kind::RepeatedSection, first, std::string(name)});
+            continue;
+        }
+        for (std::size_t i = 0; i < section.lines.size(); ++i) {
+            const std::optional<KeyLine> kv = ParseKeyLine(section.lines[i]);
+            if (kv && section.keys.at(FoldName(kv->key)) == i && Unquote(kv->value).size() > kProfileMaxValueBytes) {
+                flaws.push_back({Flaw::Kind::LongValue, first + 1 + i, std::string(kv->key)});
+            }
+        }
+    }
+    return flaws;
 }
 
 bool Profile::HasKey(std::string_view section, std::string_view key) const

@@ -40,7 +40,9 @@ struct SaveResult {
 // Writes bytes to path through a temporary file in the same directory,
 // fsync and rename, so the old file stays whole until the new one is
 // complete. A symbolic link is followed and the file it names replaced.
-// Returns the reason on failure.
+// A file without write permission (for its owner, or for this process) is
+// left as it is: the rename would replace it all the same. Returns the
+// reason on failure.
 [[nodiscard]] std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path,
                                                              std::string_view bytes, mode_t mode);
 
@@ -50,6 +52,9 @@ public:
     explicit Profile(std::filesystem::path path);
 
     [[nodiscard]] const std::filesystem::path& Path() const noexcept { return path_; }
+    // The file exists but could not be read: it reads as empty, and Save
+    // refuses.
+    [[nodiscard]] bool ReadFailed() const noexcept { return !loadError_.empty(); }
 
     // The value as stored (enclosing blanks and one pair of enclosing double
     // quotes removed), cut to kProfileMaxValueBytes; def when missing.
@@ -65,6 +70,29 @@ public:
     // Every key of the section with its value as ReadString gives it, in
     // file order; a key met twice keeps its first value, as a read would.
     [[nodiscard]] std::vector<std::pair<std::string, std::string>> SectionValues(std::string_view section) const;
+    // The value as stored, not cut; nullopt when missing.
+    [[nodiscard]] std::optional<std::string> RawValue(std::string_view section, std::string_view key) const;
+    // Every value a read can reach (the first section of a name, the first
+    // line of a key), in file order, as RawValue gives it.
+    struct Entry {
+        std::string section;
+        std::string key;
+        std::string value;
+    };
+    [[nodiscard]] std::vector<Entry> Entries() const;
+    // The line (from 1) that holds the key a read finds; 0 when missing.
+    [[nodiscard]] std::size_t LineOf(std::string_view section, std::string_view key) const;
+
+    // What the file holds that no read can reach in full: a section met a
+    // second time (its keys are never read, though a save keeps them) and
+    // values longer than a read gives back.
+    struct Flaw {
+        enum class Kind { RepeatedSection, LongValue };
+        Kind kind;
+        std::size_t line; // from 1
+        std::string text; // the section's name, or the key
+    };
+    [[nodiscard]] std::vector<Flaw> Flaws() const;
 
     // Sets the key, creating it at the end of its section and the section at
     // the end of the file when needed. A line break in the value would end
@@ -76,7 +104,8 @@ public:
 
     // Writes the whole file atomically with CR LF line ends and mode 0600
     // (it holds the POP3 password). A file that exists but could not be read
-    // is never overwritten: its content would be lost.
+    // is never overwritten: its content would be lost; nor is one the user
+    // made read-only.
     [[nodiscard]] SaveResult Save() const;
 
     // The file as Save() would write it.
@@ -93,6 +122,7 @@ private:
 
     [[nodiscard]] const Section* FindSection(std::string_view section) const;
     [[nodiscard]] const std::string* FindLine(std::string_view section, std::string_view key) const;
+    [[nodiscard]] std::size_t FirstLineOf(std::size_t sectionIndex) const;
     void AddLine(std::string line);
 
     std::filesystem::path path_;
