@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(after == before);
     } else if (after != before) {
         FUZZ_CHECK(!after.history);
-        cli::SettingsStore again(dir);
+        cli::SettingsStore again(dir, cli::SettingsStore::Access::Read);
         again.Save();
         FUZZ_CHECK(Read(dir) == after);
     }

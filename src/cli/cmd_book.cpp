@@ -145,7 +145,8 @@ int RunBook(const CommandContext& context)
             throw CommandError::Usage(std::string("usage: book ") + usage);
         }
     };
-    SettingsStore store(context.dataDir, a.yes);
+    SettingsStore store(context.dataDir,
+                        verb == "list" ? SettingsStore::Access::Read : SettingsStore::Access::Change, a.yes);
     Settings& s = store.Values();
     AddressBookEditor& editor = store.Editor().Book();
     if (verb == "list") {

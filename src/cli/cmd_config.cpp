@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -277,7 +278,17 @@ int RunConfig(const CommandContext& context)
             throw CommandError::Usage(std::string("usage: config ") + usage);
         }
     };
-    SettingsStore store(context.dataDir);
+    // Typed before the lock is taken: nobody waits for the user's typing.
+    std::optional<std::string> password;
+    if (verb == "password") {
+        expect(2, "password pop3|smtp");
+        if (operands[1] != "pop3" && operands[1] != "smtp") {
+            throw CommandError::Usage("config password takes pop3 or smtp, not '" + std::string(operands[1]) + "'");
+        }
+        password = ReadPassword(operands[1] == "pop3" ? "POP3" : "SMTP");
+    }
+    const bool changes = verb == "set" || verb == "unset" || verb == "password";
+    SettingsStore store(context.dataDir, changes ? SettingsStore::Access::Change : SettingsStore::Access::Read);
     Settings& s = store.Values();
     if (verb == "list") {
         if (operands.size() > 2) {
@@ -287,11 +298,7 @@ int RunConfig(const CommandContext& context)
         return kExitOk;
     }
     if (verb == "password") {
-        expect(2, "password pop3|smtp");
-        if (operands[1] != "pop3" && operands[1] != "smtp") {
-            throw CommandError::Usage("config password takes pop3 or smtp, not '" + std::string(operands[1]) + "'");
-        }
-        (operands[1] == "pop3" ? s.POP3PASS : s.AuthPass) = ReadPassword(operands[1] == "pop3" ? "POP3" : "SMTP");
+        (operands[1] == "pop3" ? s.POP3PASS : s.AuthPass) = *password;
         store.Save();
         return kExitOk;
     }
@@ -343,7 +350,9 @@ const Command kConfigCommand = {
     "\n"
     "Reads and changes Kiteml.ini in the data folder as the settings dialog does:\n"
     "the same ranges (a value outside is refused, with the range), the same file,\n"
-    "written whole in one step. Values are UTF-8 here and Shift_JIS in the file;\n"
+    "replaced whole in one step, holding Kiteml.ini.lock from the read to the\n"
+    "write, so that the window and other commands lose nothing; only the value\n"
+    "changed is written. Values are UTF-8 here and Shift_JIS in the file;\n"
     "a character Shift_JIS cannot hold is refused by name. 'config list' shows\n"
     "every key as SECTION/KEY=VALUE; 'unset' puts a key back to its default.\n"
     "\n"
@@ -373,7 +382,8 @@ const Command kConfigCommand = {
     "without echo, or the first line of standard input; an empty one is asked\n"
     "for at each send. The address book is the book command's.\n"
     "\n"
-    "Exit status: 0 when done; 1 when the file could not be written; 2 for bad\n"
+    "Exit status: 0 when done; 1 when the file could not be written (read-only,\n"
+    "or its lock held by another program for ten seconds); 2 for bad\n"
     "arguments, a value out of range or a settings file that cannot be read.\n",
     RunConfig,
 };

@@ -23,19 +23,26 @@ bool ShellUi::Confirm(const std::string& text, const std::string&)
     return yes_;
 }
 
-SettingsStore::SettingsStore(const std::optional<std::filesystem::path>& dataDirOption, bool yes)
-    : dir_(DataDirectory(dataDirOption)), ui_(yes), editor_(settings_, ui_)
+SettingsStore::SettingsStore(const std::optional<std::filesystem::path>& dataDirOption, Access access, bool yes)
+    : file_(DataDirectory(dataDirOption)), ui_(yes), editor_(settings_, ui_)
 {
-    CheckSettingsFile(dir_);
-    LoadMainWindowSettings(SettingsFilePath(dir_), settings_);
+    if (access == Access::Change) {
+        if (std::optional<std::string> busy = file_.Hold()) {
+            throw CommandError::Failure(SjisToUtf8(*busy));
+        }
+    }
+    (void)file_.RemoveLeftovers();
+    CheckSettingsFile(file_.Dir());
+    file_.LoadMainWindowHalf(settings_);
     // An unreadable Signature.txt is never deleted by the save, which then
     // fails and says so; reading needs no signature.
-    (void)editor_.Load(SettingsFilePath(dir_), SignaturePath(dir_));
+    (void)editor_.Load(file_);
+    WarnSettingsProblems(file_.Problems());
 }
 
 void SettingsStore::Save()
 {
-    const SaveResult result = editor_.Save(SettingsFilePath(dir_), SignaturePath(dir_));
+    const SaveResult result = editor_.Save(file_);
     if (!result.ok()) {
         throw CommandError::Failure(SjisToUtf8(result.message) + " (" + result.reason + ")");
     }

@@ -2,11 +2,14 @@
 // The settings file as the commands that change it see it: loaded as the
 // windows load it, edited through the settings dialog's editors, saved as
 // the dialog saves at its close (one atomic write), so that the file holds
-// the same bytes the window would write for the same values.
+// the same bytes the window would write for the same values. A command that
+// changes the file holds its lock from the read to the save: two commands
+// at once change it one after the other, neither losing the other's change.
 
 #include "platform/user_interface.h"
 #include "settings/settings.h"
 #include "settings/settings_editor.h"
+#include "settings/settings_file.h"
 
 #include <filesystem>
 #include <optional>
@@ -37,8 +40,11 @@ private:
 
 class SettingsStore {
 public:
-    // A settings file that exists but cannot be read is a bad-input error.
-    SettingsStore(const std::optional<std::filesystem::path>& dataDirOption, bool yes = false);
+    // A settings file that exists but cannot be read is a bad-input error;
+    // one held by another writer past kSettingsLockWait, a failure. What the
+    // loader could not use as written is a warning on standard error.
+    enum class Access { Read, Change };
+    SettingsStore(const std::optional<std::filesystem::path>& dataDirOption, Access access, bool yes = false);
 
     [[nodiscard]] Settings& Values() noexcept { return settings_; }
     [[nodiscard]] SettingsEditor& Editor() noexcept { return editor_; }
@@ -48,7 +54,7 @@ public:
     void Save();
 
 private:
-    std::filesystem::path dir_;
+    SettingsFile file_;
     Settings settings_;
     ShellUi ui_;
     SettingsEditor editor_;

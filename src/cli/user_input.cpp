@@ -7,6 +7,7 @@
 #include "platform/text_codec.h"
 #include "send/text_commands.h"
 #include "settings/settings.h"
+#include "settings/settings_file.h"
 
 #include <QString>
 #include <QStringDecoder>
@@ -155,9 +156,17 @@ void CheckSettingsFile(const std::filesystem::path& dataDir)
     }
 }
 
+void WarnSettingsProblems(const std::vector<std::string>& problems)
+{
+    for (const std::string& problem : problems) {
+        std::fprintf(stderr, "%s: warning: %s\n", kToolName.data(), SjisToUtf8(problem).c_str());
+    }
+}
+
 Settings LoadSettings(const std::filesystem::path& dataDir)
 {
     CheckSettingsFile(dataDir);
+    WarnSettingsProblems(SettingsProblems(Profile(SettingsFilePath(dataDir)), SettingsFilePath(dataDir)));
     return LoadAllSettings(dataDir);
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kitemail {
 struct Settings;
@@ -48,8 +49,12 @@ void WriteBodyOutput(std::string_view body, bool sjis);
 // sender or server.
 void CheckSettingsFile(const std::filesystem::path& dataDir);
 
+// The settings file's problems (SettingsProblems), each a warning on
+// standard error.
+void WarnSettingsProblems(const std::vector<std::string>& problems);
+
 // Both halves of the settings of the data folder, as the windows load them,
-// after CheckSettingsFile.
+// after CheckSettingsFile, its problems warned of.
 [[nodiscard]] Settings LoadSettings(const std::filesystem::path& dataDir);
 
 // A line typed on the terminal with echo off, after the prompt (UTF-8);

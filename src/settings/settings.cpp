@@ -63,21 +63,51 @@ std::int32_t ReadClamped(const Profile& p, std::string_view key, std::int32_t de
     return std::clamp(p.ReadInt(kConfig, key, def), lo, hi);
 }
 
+// The list keys present: "0", "1", ... as written, in numeric order.
+std::vector<std::int32_t> ListKeys(const std::unordered_map<std::string, std::string>& values)
+{
+    std::vector<std::int32_t> keys;
+    for (const auto& [key, value] : values) {
+        const std::optional<std::int32_t> n = ParseDecimal(key);
+        if (n && *n >= 0 && *n < kMaxListItems && std::to_string(*n) == key) {
+            keys.push_back(*n);
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// How bounds what is read back, so that keys of a former, longer list stay
+// hidden. A How that is not a count of the entries that follow (negative,
+// not a number, past a missing entry) would hide or invent entries: the
+// entries present are read instead, and the next save of the list writes
+// them as they were read.
 std::vector<std::string> ReadList(const Profile& p, std::string_view section)
 {
-    const std::int32_t count = std::clamp(p.ReadInt(section, "How", 0), 0, kMaxListItems);
     std::unordered_map<std::string, std::string> values;
     for (auto& [key, value] : p.SectionValues(section)) {
         values.emplace(key, std::move(value));
     }
+    const std::vector<std::int32_t> keys = ListKeys(values);
+    std::int32_t following = 0;
+    while (static_cast<std::size_t>(following) < keys.size() && keys[static_cast<std::size_t>(following)] == following) {
+        ++following;
+    }
+    const std::int32_t how = p.ReadInt(section, "How", -1);
     std::vector<std::string> items;
-    items.reserve(static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i) {
-        const auto it = values.find(std::to_string(i));
-        items.push_back(it != values.end() ? it->second : std::string());
+    if (how >= 0 && how <= following) {
+        for (std::int32_t i = 0; i < how; ++i) {
+            items.push_back(values.at(std::to_string(i)));
+        }
+        return items;
+    }
+    for (const std::int32_t key : keys) {
+        items.push_back(values.at(std::to_string(key)));
     }
     return items;
 }
+
+} // namespace
 
 // Keys of a former, longer list stay; How bounds what is read back.
 void WriteList(Profile& p, std::string_view section, const std::vector<std::string>& items)
@@ -87,6 +117,8 @@ void WriteList(Profile& p, std::string_view section, const std::vector<std::stri
         p.WriteString(section, std::to_string(i), items[i]);
     }
 }
+
+namespace {
 
 void WriteNetwork(Profile& p, const Settings& s)
 {
@@ -183,6 +215,8 @@ std::string SignatureFromFile(std::string_view content)
     return text;
 }
 
+} // namespace
+
 SaveResult SaveSignature(const std::filesystem::path& path, const std::string& text)
 {
     if (text.empty()) {
@@ -201,9 +235,6 @@ SaveResult SaveSignature(const std::filesystem::path& path, const std::string& t
     }
     return {};
 }
-
-
-} // namespace
 
 std::span<const OptionInfo> Options() noexcept
 {
@@ -278,9 +309,8 @@ void ApplyLengthRule(std::int32_t& maxLen, std::int32_t& fixLen) noexcept
     }
 }
 
-void LoadMainWindowSettings(const std::filesystem::path& settingsFile, Settings& s)
+void ReadMainWindowHalf(const Profile& p, Settings& s)
 {
-    const Profile p(settingsFile);
     s.RememberWindowPosition = p.ReadBool(kConfig, "8", true);
     s.Left = p.ReadInt(kConfig, "Left", 0);
     s.Top = p.ReadInt(kConfig, "top", 0);
@@ -307,12 +337,15 @@ void LoadMainWindowSettings(const std::filesystem::path& settingsFile, Settings&
     s.DefaultType = p.ReadInt(kConfig, "DefaultType", 0);
 }
 
+void LoadMainWindowSettings(const std::filesystem::path& settingsFile, Settings& s)
+{
+    ReadMainWindowHalf(Profile(settingsFile), s);
+}
+
 constexpr std::int32_t kMaxPort = 65535;
 
-bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile,
-                        Settings& s)
+void ReadDialogHalf(const Profile& p, Settings& s)
 {
-    const Profile p(settingsFile);
     s.AddressBook = ReadList(p, kTel);
     s.SenderList = ReadList(p, kMyAddress);
 
@@ -352,20 +385,25 @@ bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::fi
     s.VCount = ReadClamped(p, "VCount", 10, 6, 20);
     s.PLeft = p.ReadInt(kConfig, "PLeft", 0);
     s.PTop = p.ReadInt(kConfig, "PTop", 0);
+}
 
+bool ReadSignature(const std::filesystem::path& signatureFile, Settings& s)
+{
     std::string reason;
     const std::optional<std::string> signature = ReadWholeFile(signatureFile, reason);
     s.SignatureText = signature ? SignatureFromFile(*signature) : std::string();
     return reason.empty();
 }
 
-SaveResult SaveDialogSettings(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile,
-                              Settings& s)
+bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile,
+                        Settings& s)
 {
-    Profile p(settingsFile);
-    WriteList(p, kTel, s.AddressBook);
-    WriteList(p, kMyAddress, s.SenderList);
+    ReadDialogHalf(Profile(settingsFile), s);
+    return ReadSignature(signatureFile, s);
+}
 
+void WriteDialogHalf(Profile& p, const Settings& s)
+{
     p.WriteString(kConfig, "Server", s.Server);
     p.WriteInt(kConfig, "Port", s.Port);
     p.WriteString(kConfig, "SignatureA", s.SignatureA);
@@ -376,7 +414,6 @@ SaveResult SaveDialogSettings(const std::filesystem::path& settingsFile, const s
     p.WriteInt(kConfig, "POP3Port", s.POP3Port);
     p.WriteString(kConfig, "FromUser", s.FromUser);
 
-    ApplyLengthRule(s.MaxLen, s.FixLen);
     p.WriteInt(kConfig, "MaxLen", s.MaxLen);
     p.WriteInt(kConfig, "FixLen", s.FixLen);
 
@@ -396,18 +433,10 @@ SaveResult SaveDialogSettings(const std::filesystem::path& settingsFile, const s
     p.WriteInt(kConfig, "DefaultType", s.DefaultType);
     WriteSubmission(p, s);
     WriteNetwork(p, s);
-
-    if (SaveResult result = p.Save(); !result.ok()) {
-        return result;
-    }
-    return SaveSignature(signatureFile, s.SignatureText);
 }
 
-SaveResult SaveMainWindowSettings(const std::filesystem::path& settingsFile, const Settings& s)
+void WriteMainWindowHalf(Profile& p, const Settings& s)
 {
-    Profile p(settingsFile);
-    WriteList(p, kTel, s.AddressBook);
-
     // Written always; options 8 and 9 decide only whether they are applied.
     p.WriteInt(kConfig, "Left", s.Left);
     p.WriteInt(kConfig, "top", s.Top);
@@ -426,6 +455,39 @@ SaveResult SaveMainWindowSettings(const std::filesystem::path& settingsFile, con
     p.WriteInt(kConfig, "VCount", s.VCount);
     p.WriteInt(kConfig, "PLeft", s.PLeft);
     p.WriteInt(kConfig, "PTop", s.PTop);
+}
+
+std::span<const SettingsList> SettingsLists(SettingsHalf half) noexcept
+{
+    static constexpr SettingsList kLists[] = {{kTel, &Settings::AddressBook}, {kMyAddress, &Settings::SenderList}};
+    return half == SettingsHalf::Dialog ? std::span<const SettingsList>(kLists) : std::span<const SettingsList>(kLists, 1);
+}
+
+void WriteHalf(Profile& p, const Settings& s, SettingsHalf half)
+{
+    half == SettingsHalf::Dialog ? WriteDialogHalf(p, s) : WriteMainWindowHalf(p, s);
+}
+
+SaveResult SaveDialogSettings(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile,
+                              Settings& s)
+{
+    Profile p(settingsFile);
+    ApplyLengthRule(s.MaxLen, s.FixLen);
+    for (const SettingsList& list : SettingsLists(SettingsHalf::Dialog)) {
+        WriteList(p, list.section, s.*list.items);
+    }
+    WriteDialogHalf(p, s);
+    if (SaveResult result = p.Save(); !result.ok()) {
+        return result;
+    }
+    return SaveSignature(signatureFile, s.SignatureText);
+}
+
+SaveResult SaveMainWindowSettings(const std::filesystem::path& settingsFile, const Settings& s)
+{
+    Profile p(settingsFile);
+    WriteList(p, kTel, s.AddressBook);
+    WriteMainWindowHalf(p, s);
     return p.Save();
 }
 

@@ -175,6 +175,35 @@ bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::fi
 // none when the list is empty.
 void SelectFirstSender(Settings& settings);
 
+// The halves on a profile already read, for a writer that must read, merge
+// and write the file under one lock (see settings_file.h). Reading the
+// dialog's half leaves SignatureText alone; writing a half leaves out its
+// lists, which SettingsLists names.
+void ReadMainWindowHalf(const Profile& profile, Settings& settings);
+void ReadDialogHalf(const Profile& profile, Settings& settings);
+void WriteMainWindowHalf(Profile& profile, const Settings& settings);
+void WriteDialogHalf(Profile& profile, const Settings& settings);
+
+enum class SettingsHalf { MainWindow, Dialog };
+void WriteHalf(Profile& profile, const Settings& settings, SettingsHalf half);
+
+// A list section ("How" and the items "0", "1", ...) and its field.
+struct SettingsList {
+    std::string_view section;
+    std::vector<std::string> Settings::*items;
+};
+// The lists a half saves: the address book for both, the sender list for
+// the dialog's.
+[[nodiscard]] std::span<const SettingsList> SettingsLists(SettingsHalf half) noexcept;
+// The whole list; keys of a former, longer list stay, How bounds what is
+// read back.
+void WriteList(Profile& profile, std::string_view section, const std::vector<std::string>& items);
+
+// Signature.txt into SignatureText; false when it exists but cannot be read.
+bool ReadSignature(const std::filesystem::path& signatureFile, Settings& settings);
+// Signature.txt written whole, or removed for an empty text.
+[[nodiscard]] SaveResult SaveSignature(const std::filesystem::path& signatureFile, const std::string& text);
+
 // Both load halves for a tool without windows; SenderAddress is the first
 // sender, as the main window would choose it.
 [[nodiscard]] Settings LoadAllSettings(const std::filesystem::path& dataDir);

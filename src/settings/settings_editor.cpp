@@ -3,6 +3,7 @@
 #include "accounting/terminal_type.h"
 #include "platform/text_codec.h"
 #include "settings/settings.h"
+#include "settings/settings_file.h"
 
 #include <utility>
 
@@ -58,22 +59,20 @@ SettingsEditor::SettingsEditor(Settings& settings, UserInterface& ui)
 {
 }
 
-bool SettingsEditor::Load(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile)
+bool SettingsEditor::Load(SettingsFile& file)
 {
-    const bool signatureRead = LoadDialogSettings(settingsFile, signatureFile, settings_);
-    KeepNumbersInRange();
-    return signatureRead;
+    return file.LoadDialogHalf(settings_);
 }
 
-SaveResult SettingsEditor::Save(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile)
+SaveResult SettingsEditor::Save(SettingsFile& file)
 {
-    return SaveDialogSettings(settingsFile, signatureFile, settings_);
+    return file.Save(settings_, SettingsHalf::Dialog);
 }
 
-void SettingsEditor::KeepNumbersInRange()
+void KeepNumbersInRange(Settings& settings) noexcept
 {
     for (const NumberSetting& n : kNumberSettings) {
-        settings_.*n.field = n.range.Clamp(settings_.*n.field);
+        settings.*n.field = n.range.Clamp(settings.*n.field);
     }
 }
 

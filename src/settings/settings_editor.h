@@ -18,6 +18,7 @@
 namespace kitemail {
 
 struct Settings;
+class SettingsFile;
 
 // The values a number box keeps to, whether stepped, left or loaded.
 struct NumberRange {
@@ -41,6 +42,8 @@ struct NumberSetting {
     NumberRange range;
 };
 [[nodiscard]] std::span<const NumberSetting> NumberSettings() noexcept;
+// Every number of a box put into the box's range, as loading does.
+void KeepNumbersInRange(Settings& settings) noexcept;
 // The range of a field's box; kUnboundedRange for a field without one.
 [[nodiscard]] NumberRange RangeOf(std::int32_t Settings::*field) noexcept;
 
@@ -66,10 +69,10 @@ public:
 
     // The dialog's half of the settings file, with every number in its
     // box's range. False when Signature.txt exists but could not be read.
-    bool Load(const std::filesystem::path& settingsFile, const std::filesystem::path& signatureFile);
-    // Written at every close, whatever closed the dialog.
-    [[nodiscard]] SaveResult Save(const std::filesystem::path& settingsFile,
-                                  const std::filesystem::path& signatureFile);
+    bool Load(SettingsFile& file);
+    // Written at every close, whatever closed the dialog: what its user
+    // changed, merged into the file as it is then.
+    [[nodiscard]] SaveResult Save(SettingsFile& file);
 
     // Each time the dialog opens: the address-book page shows, the first
     // sender is chosen as a click would, the length editor shows type 0.
@@ -102,8 +105,6 @@ public:
     void SetLengthOfChosenType(std::int32_t value);
 
 private:
-    void KeepNumbersInRange();
-
     Settings& settings_;
     UserInterface& ui_;
     AddressBookEditor book_;

@@ -9,6 +9,7 @@
 #include "scripted_ui.h"
 #include "settings/settings.h"
 #include "settings/settings_editor.h"
+#include "settings/settings_file.h"
 #include "smtp_sink.h"
 #include "temp_dir.h"
 #include "text/jis.h"
@@ -19,6 +20,7 @@
 #include <QJsonDocument>
 
 #include <array>
+#include <future>
 #include <tuple>
 
 namespace kitemail::test {
@@ -250,6 +252,43 @@ TEST(CliDataDir, OptionOverridesTheEnvironment)
               "0 / 4321\n");
 }
 
+// Commands run two at a time change the settings file one after the other:
+// none loses another's change, whatever the keys, and a hand-edited value
+// is warned of and left as it was.
+TEST(CliDataDir, ParallelWritersLoseNothing)
+{
+    TempDir home;
+    const auto both = [&](const Args& first, const Args& second) {
+        auto a = std::async(std::launch::async, [&] { return Cli(first, home.path()); });
+        const ProcessResult b = Cli(second, home.path());
+        const ProcessResult r = a.get();
+        EXPECT_EQ(std::tuple(r.exitCode, b.exitCode), std::tuple(0, 0)) << r.err << b.err;
+    };
+    constexpr int kPairs = 20;
+    for (int i = 0; i < kPairs; ++i) {
+        const std::string n = std::to_string(i);
+        both({"book", "add", "a" + n, "a" + n + "@example.jp", "--type", "3"},
+             {"book", "add", "b" + n, "b" + n + "@example.jp", "--type", "3"});
+    }
+    EXPECT_EQ(LoadAllSettings(home.path()).AddressBook.size(), 2u * kPairs);
+    int lost = 0;
+    for (int i = 0; i < kPairs; ++i) {
+        both({"config", "set", "Configuration/FromUser", "user" + std::to_string(i)},
+             {"config", "set", "Length/0", std::to_string(1000 + i)});
+        const Settings s = LoadAllSettings(home.path());
+        lost += (s.FromUser != "user" + std::to_string(i)) + (s.TypeMaxLengths[0] != 1000 + i);
+    }
+    EXPECT_EQ(lost, 0);
+
+    std::string file = ReadBytes(SettingsFilePath(home.path()));
+    file.replace(file.find("Port=25"), 7, "Port=99999999999999999999");
+    home.Write("Kiteml.ini", file);
+    const ProcessResult set = Cli({"config", "set", "Configuration/Server", "smtp.example.jp"}, home.path());
+    EXPECT_EQ(set.exitCode, 0);
+    EXPECT_NE(set.err.find("kitemail-cli: warning: Kiteml.ini の "), std::string::npos) << set.err;
+    EXPECT_NE(ReadBytes(SettingsFilePath(home.path())).find("Port=99999999999999999999\r\n"), std::string::npos);
+}
+
 // --- history ----------------------------------------------------------------
 
 // A data folder whose mail/ holds records to two recipients, a folder named
@@ -402,7 +441,8 @@ TEST_F(CliSetupTest, SetupFromTheShellWritesWhatTheDialogWritesAndSends)
     Settings s;
     ScriptedUserInterface ui;
     SettingsEditor editor(s, ui);
-    (void)editor.Load(SettingsFilePath(model.path()), SignaturePath(model.path()));
+    SettingsFile file(model.path());
+    (void)editor.Load(file);
     s.Server = "127.0.0.1";
     s.Port = sink_->Port();
     s.SenderList = {"me@example.jp", "other@example.jp,reply@example.jp"};
@@ -411,10 +451,10 @@ TEST_F(CliSetupTest, SetupFromTheShellWritesWhatTheDialogWritesAndSends)
     s.ReplyTimeout = 120;
     s.AddressBook = {Sj("花子,hanako@example.jp,1234,6,-1"), Sj("次郎,jiro@example.jp,,0,-1"),
                      Sj("太郎,taro@example.jp,,3,1")};
-    ASSERT_TRUE(editor.Save(SettingsFilePath(model.path()), SignaturePath(model.path())).ok());
+    ASSERT_TRUE(editor.Save(file).ok());
     // The deletion leaves the last key of the longer list, as the dialog's save does.
     s.AddressBook.erase(s.AddressBook.begin() + 1);
-    ASSERT_TRUE(editor.Save(SettingsFilePath(model.path()), SignaturePath(model.path())).ok());
+    ASSERT_TRUE(editor.Save(file).ok());
     EXPECT_EQ(ReadBytes(SettingsFilePath(home_.path())), ReadBytes(SettingsFilePath(model.path())));
 
     const ProcessResult list = Cli({"book", "list"});

@@ -2,6 +2,7 @@
 
 #include "settings/settings.h"
 #include "settings/settings_editor.h"
+#include "settings/settings_file.h"
 
 #include "file_bytes.h"
 #include "platform/data_dir.h"
@@ -135,9 +136,10 @@ TEST_F(SettingsFileTest, FirstStartWindowOptionsAndListsBoundedByHowAndTheBookLo
     WriteBytes(ini, "[Configuration]\r\nLeft=100\r\ntop=50\r\nWidth=700\r\nHeight=500\r\n9=1\r\n"
                     "[Developer]\r\nToolBar=1\r\nklab=1\r\n[MyAddress]\r\nHow=3\r\n0=a@example.jp\r\n"
                     "1=b@example.jp,reply@example.jp\r\n[TEL]\r\nHow=-4\r\n0=x,y,,3,-1\r\n");
+    // A How that does not count the entries present neither invents nor hides any.
     Settings s = LoadBoth();
-    EXPECT_EQ(s.SenderList, (Lines{"a@example.jp", "b@example.jp,reply@example.jp", ""}));
-    EXPECT_TRUE(s.AddressBook.empty());
+    EXPECT_EQ(s.SenderList, (Lines{"a@example.jp", "b@example.jp,reply@example.jp"}));
+    EXPECT_EQ(s.AddressBook, (Lines{"x,y,,3,-1"}));
     EXPECT_TRUE(startup.applyPosition && startup.applySize);
     EXPECT_FALSE(s.RememberWindowPosition); // the dialog's reading of a missing "8"
     EXPECT_EQ(std::tie(s.Left, s.Top, s.Width, s.Height), std::make_tuple(100, 50, 700, 500));
@@ -161,9 +163,9 @@ TEST_F(SettingsFileTest, FirstStartWindowOptionsAndListsBoundedByHowAndTheBookLo
     ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
     EXPECT_EQ(LoadBoth().AddressBook, (Lines{"e,5", "a,1", "D,4"}));
 
-    // A damaged count does not exhaust memory.
+    // A damaged count does not exhaust memory, nor make blank entries.
     WriteBytes(ini, "[TEL]\r\nHow=2147483647\r\n");
-    EXPECT_LE(LoadBoth().AddressBook.size(), 100000u);
+    EXPECT_TRUE(LoadBoth().AddressBook.empty());
 }
 
 TEST(Pop3PasswordTest, StoredFormRoundTripAndTextsThatDoNotDecode)
@@ -388,8 +390,129 @@ TEST_F(SettingsEditorTest, LengthEditorDefaultsAndRangesOfTheBoxes)
     QTemporaryDir dir;
     const std::filesystem::path data(dir.path().toStdString());
     test::WriteBytes(SettingsFilePath(data), "[Configuration]\r\nMaxLen=100\r\nFixLen=-5\r\nPort=70000\r\n");
-    EXPECT_TRUE(editor.Load(SettingsFilePath(data), SignaturePath(data)));
+    SettingsFile file(data);
+    EXPECT_TRUE(editor.Load(file));
     EXPECT_EQ(std::tuple(settings.MaxLen, settings.FixLen, settings.Port), std::tuple(100, 0, 65535));
+}
+
+
+// Two programs on one file, each remembering what it read: each save writes
+// what its own user changed, merged into the file as it is then.
+TEST_F(SettingsFileTest, EachWriterSavesOnlyItsOwnChangesAndFollowsTheOthers)
+{
+    WriteBytes(ini, "[TEL]\r\nHow=1\r\n0=a,a@example.jp,,3,-1\r\n[Configuration]\r\nFromUser=old\r\n; mine\r\n");
+    SettingsFile windowFile(dir);
+    SettingsFile cliFile(dir);
+    Settings window;
+    Settings cli;
+    for (auto [file, s] : {std::pair(&windowFile, &window), std::pair(&cliFile, &cli)}) {
+        file->LoadMainWindowHalf(*s);
+        (void)file->LoadDialogHalf(*s);
+    }
+
+    // The other program adds an entry and renames the sender; the window's
+    // user moved a bar and changed a time-out meanwhile.
+    cli.AddressBook.push_back("b,b@example.jp,,3,-1");
+    cli.FromUser = "new";
+    ASSERT_TRUE(cliFile.Save(cli, SettingsHalf::Dialog).ok());
+    window.ToolLeft = 200;
+    window.ReplyTimeout = 120;
+    ASSERT_TRUE(windowFile.Save(window, SettingsHalf::Dialog).ok());
+    ASSERT_TRUE(windowFile.Save(window, SettingsHalf::MainWindow).ok());
+    Settings onDisk = LoadBoth();
+    EXPECT_EQ(onDisk.AddressBook, (Lines{"a,a@example.jp,,3,-1", "b,b@example.jp,,3,-1"}));
+    EXPECT_EQ(std::tie(onDisk.FromUser, onDisk.ReplyTimeout, onDisk.ToolLeft), std::make_tuple("new", 120, 200));
+    EXPECT_EQ(window.FromUser, "new"); // the window follows what it did not change
+    EXPECT_NE(ReadBytes(ini).find("; mine\r\n"), std::string::npos);
+
+    // Reading again takes the file's values and keeps the user's pending ones.
+    cli.Server = "smtp.example.jp";
+    ASSERT_TRUE(cliFile.Save(cli, SettingsHalf::Dialog).ok());
+    window.FontSize = 20;
+    EXPECT_TRUE(windowFile.Reload(window));
+    EXPECT_EQ(std::tie(window.Server, window.FontSize), std::make_tuple("smtp.example.jp", 20));
+    EXPECT_FALSE(windowFile.Reload(window));
+
+    // A list edited in the window is written whole, as the window shows it.
+    cli.AddressBook.push_back("c,c@example.jp,,3,-1");
+    ASSERT_TRUE(cliFile.Save(cli, SettingsHalf::Dialog).ok());
+    window.AddressBook.erase(window.AddressBook.begin());
+    ASSERT_TRUE(windowFile.Save(window, SettingsHalf::MainWindow).ok());
+    EXPECT_EQ(LoadBoth().AddressBook, (Lines{"b,b@example.jp,,3,-1"}));
+    EXPECT_EQ(LoadBoth().FontSize, 9); // the dialog's value waits for the dialog's save
+}
+
+// What the loader cannot use as written is told with its line, and a save
+// of something else leaves it in the file as it was.
+TEST_F(SettingsFileTest, HandEditedValuesAreReportedByLineAndKeptBySaves)
+{
+    const std::string longValue(3000, 'x');
+    const std::string file = "[Configuration]\r\nPort=99999999999999999999\r\nFontSize=80\r\nLeft=abc\r\n"
+                             "Server=" + longValue + "\r\n[TEL]\r\nHow=-5\r\n0=a,a@example.jp,,3,-1\r\n"
+                             "[TEL]\r\n0=z,z@example.jp,,3,-1\r\n[MyAddress]\r\nHow=99999999\r\n0=me@example.jp\r\n"
+                             "[Network]\r\nReplyTimeout=7200\r\n";
+    WriteBytes(ini, file);
+    SettingsFile settingsFile(dir);
+    Settings s;
+    settingsFile.LoadMainWindowHalf(s);
+    (void)settingsFile.LoadDialogHalf(s);
+    Lines problems;
+    for (const std::string& p : settingsFile.Problems()) {
+        problems.push_back(SjisToUtf8(p));
+    }
+    EXPECT_EQ(problems, (Lines{
+        "Kiteml.ini の 5 行目 \"Server\": 値が長すぎるため、先頭の 2047 バイトだけを使います（ファイルには残します）。",
+        "Kiteml.ini の 9 行目 [TEL]: 同じ名前の節が前にあるため、この節は読みません（ファイルには残します）。",
+        "Kiteml.ini の 7 行目 [TEL]: \"How=-5\" が項目の数と合わないため、ファイルにある 1 件を読みます。",
+        "Kiteml.ini の 12 行目 [MyAddress]: \"How=99999999\" が項目の数と合わないため、ファイルにある 1 件を読みます。",
+        "Kiteml.ini の 2 行目 \"Port=99999999999999999999\": 0 から 65535 までの数ではないため、25 として扱います。",
+        "Kiteml.ini の 3 行目 \"FontSize=80\": 1 から 50 までの数ではないため、50 として扱います。",
+        "Kiteml.ini の 4 行目 \"Left=abc\": 数として読めないため、0 として扱います。",
+        "Kiteml.ini の 15 行目 \"ReplyTimeout=7200\": 1 から 3600 までの数ではないため、3600 として扱います。",
+    }));
+    EXPECT_EQ(s.AddressBook, (Lines{"a,a@example.jp,,3,-1"}));
+    EXPECT_EQ(s.SenderList, (Lines{"me@example.jp"}));
+
+    s.FromUser = "me";
+    ASSERT_TRUE(settingsFile.Save(s, SettingsHalf::Dialog).ok());
+    ASSERT_TRUE(settingsFile.Save(s, SettingsHalf::MainWindow).ok());
+    const std::string saved = ReadBytes(ini);
+    for (const std::string& line : Lines{"Port=99999999999999999999\r\n", "Left=abc\r\n", "Server=" + longValue + "\r\n",
+                                   "[TEL]\r\n0=z,z@example.jp", "How=99999999\r\n", "FromUser=me\r\n"}) {
+        EXPECT_NE(saved.find(line), std::string::npos) << line.substr(0, 30);
+    }
+    WriteBytes(ini, "[Configuration]\r\nPort=25\r\n[TEL]\r\nHow=1\r\n0=a\r\n1=hidden by How\r\n");
+    settingsFile.LoadMainWindowHalf(s);
+    EXPECT_TRUE(settingsFile.Problems().empty());
+}
+
+// A file the user made read-only is refused, and stays as it was. A save's
+// temporary file left by a killed writer goes, but never while a writer
+// holds the lock, and nothing that is not ours goes.
+TEST_F(SettingsFileTest, ReadOnlyFileIsNotReplacedAndLeftoversGoWhileNobodyWrites)
+{
+    for (const char* name : {".Kiteml.ini.Ab3xY9", ".Signature.txt.000000", ".Kiteml.ini.toolong1", "Kiteml.ini.Ab3xY9"}) {
+        WriteBytes(dir / name, "x");
+    }
+    SettingsFile writer(dir);
+    ASSERT_EQ(writer.Hold(), std::nullopt);
+    SettingsFile starting(dir);
+    EXPECT_EQ(starting.RemoveLeftovers(), 0);
+    writer.Release();
+    EXPECT_EQ(starting.RemoveLeftovers(), 2);
+    EXPECT_TRUE(fs::exists(dir / ".Kiteml.ini.toolong1") && fs::exists(dir / "Kiteml.ini.Ab3xY9"));
+
+    WriteBytes(ini, "[Configuration]\r\nFromUser=kept\r\n");
+    fs::permissions(ini, fs::perms::owner_read);
+    SettingsFile& settingsFile = starting;
+    Settings s;
+    (void)settingsFile.LoadDialogHalf(s);
+    s.FromUser = "changed";
+    const SaveResult refused = settingsFile.Save(s, SettingsHalf::Dialog);
+    EXPECT_EQ(SjisToUtf8(refused.message), ini.string() + " に書き込めません");
+    EXPECT_EQ(ReadBytes(ini), "[Configuration]\r\nFromUser=kept\r\n");
+    EXPECT_EQ(fs::status(ini).permissions() & fs::perms::all, fs::perms::owner_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4); // nothing left behind
 }
 
 } // namespace
