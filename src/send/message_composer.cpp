@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 
 namespace kitemail {
 namespace {
@@ -208,6 +209,22 @@ void MessageComposer::SetCheckListLines(std::vector<std::string> lines)
     }
     highlighted_ = -1;
     dragStart_ = -1;
+}
+
+void MessageComposer::FollowCheckListLines(std::vector<std::string> lines)
+{
+    std::map<std::string, int> ticked;
+    for (const CheckListEntry& e : checkList_) {
+        ticked[e.line] += e.ticked ? 1 : 0;
+    }
+    SetCheckListLines(std::move(lines));
+    for (CheckListEntry& e : checkList_) {
+        if (const auto it = ticked.find(e.line); it != ticked.end() && it->second > 0) {
+            e.ticked = true;
+            --it->second;
+        }
+    }
+    ApplyTickedType();
 }
 
 void MessageComposer::SetTick(std::int32_t index, bool ticked)

@@ -103,6 +103,9 @@ public:
     [[nodiscard]] std::vector<std::string> CheckListLines() const;
     // Replaces the lines; every tick is cleared, nothing is highlighted.
     void SetCheckListLines(std::vector<std::string> lines);
+    // Replaces the lines with another program's: a line still there keeps
+    // its tick (equal lines in their order), and the ticked type is applied.
+    void FollowCheckListLines(std::vector<std::string> lines);
     // A tick set by the user: the type of the ticked entries is applied.
     void SetTick(std::int32_t index, bool ticked);
     // Derives the common type of the ticked entries, applies it, recounts

@@ -3,6 +3,7 @@
 #include "platform/data_dir.h"
 #include "platform/sjis.h"
 #include "platform/socket_library.h"
+#include "platform/text_codec.h"
 #include "ui/about_box.h"
 #include "ui/diet_dialog.h"
 #include "ui/history_viewer.h"
@@ -11,6 +12,8 @@
 #include "ui/settings_dialog.h"
 
 #include <QFile>
+#include <QFileSystemWatcher>
+#include <QTimer>
 
 #include <string_view>
 
@@ -22,6 +25,33 @@ bool IsSetupSwitch(std::string_view firstArgument) noexcept
 {
     return !firstArgument.empty() && (firstArgument[0] == '/' || firstArgument[0] == '-')
         && sjis::EqualsIgnoringAsciiCase(firstArgument.substr(1), "setup");
+}
+
+// Another program's save is a rename into the folder: the folder is
+// watched, not the file, whose watch the rename would end.
+void FollowSettingsFile(ProgramWindows& windows)
+{
+    windows.reloadTimer = std::make_unique<QTimer>();
+    QTimer& timer = *windows.reloadTimer;
+    timer.setSingleShot(true);
+    timer.setInterval(200);
+    windows.watcher = std::make_unique<QFileSystemWatcher>();
+    windows.watcher->addPath(QFile::decodeName(QByteArray::fromStdString(windows.settingsFile->Dir().native())));
+    QObject::connect(windows.watcher.get(), &QFileSystemWatcher::directoryChanged, &timer,
+                     [&timer] { timer.start(); });
+    QObject::connect(&timer, &QTimer::timeout, windows.mainWindow.get(), [&windows, &timer] {
+        MainWindow& main = *windows.mainWindow;
+        // The dialog edits the live settings and saves them as it closes;
+        // a send reads them as it goes: both are waited for.
+        if (windows.settingsDialog->isVisible() || main.Sending() || main.Workflow().Busy()) {
+            timer.start();
+            return;
+        }
+        if (windows.settingsFile->Reload(windows.settings)) {
+            main.ShowSignatureCaptions();
+            main.FollowSettings();
+        }
+    });
 }
 
 } // namespace
@@ -39,6 +69,8 @@ ProgramWindows::~ProgramWindows()
         mainWindow->SetOpener(Opener::Preview, nullptr);
         mainWindow->SetOpener(Opener::History, nullptr);
     }
+    watcher.reset();
+    reloadTimer.reset();
     historyViewer.reset();
     settingsDialog.reset();
     previewWindow.reset();
@@ -76,7 +108,9 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
     // As the program loads: whether the socket library can be used.
     const SocketLibraryInfo socketLibrary = ProbeSocketLibrary();
     auto windows = std::make_unique<ProgramWindows>();
-    windows->mainWindow = std::make_unique<MainWindow>(windows->settings, dataDir);
+    windows->settingsFile = std::make_unique<SettingsFile>(dataDir);
+    (void)windows->settingsFile->RemoveLeftovers();
+    windows->mainWindow = std::make_unique<MainWindow>(windows->settings, *windows->settingsFile);
     MainWindow& main = *windows->mainWindow;
 
     windows->aboutBox = std::make_unique<AboutBox>(&main);
@@ -102,13 +136,20 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
     // The split result viewer and the POP3 password prompt are the main
     // window's own.
 
-    windows->settingsDialog = std::make_unique<SettingsDialog>(windows->settings, dataDir, main, socketLibrary, &main);
+    windows->settingsDialog = std::make_unique<SettingsDialog>(windows->settings, *windows->settingsFile, main, socketLibrary, &main);
     SettingsDialog& dialog = *windows->settingsDialog;
     main.SetOpener(Opener::Settings, [&dialog] { return dialog.exec() == QDialog::Accepted; });
     main.SetAddToAddressBookCommand(
         [&dialog](const std::string& address, std::int32_t type) { dialog.AddToAddressBook(address, type); });
     // Loaded with the dialog's half of the settings.
     preview.ApplySettings();
+    if (const std::vector<std::string>& problems = windows->settingsFile->Problems(); !problems.empty()) {
+        std::string text = Sj("設定ファイルに、書かれたとおりには使えない値があります。");
+        for (const std::string& problem : problems) {
+            text += "\n" + problem;
+        }
+        main.ShowMessage(text);
+    }
     if (IsSetupSwitch(firstArgument.toStdString())) {
         dialog.exec();
     }
@@ -117,6 +158,7 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
         std::make_unique<HistoryViewer>(windows->settings, HistoryDirPath(dataDir), main, &main);
     HistoryViewer& history = *windows->historyViewer;
     main.SetOpener(Opener::History, [&history] { return history.exec() == QDialog::Accepted; });
+    FollowSettingsFile(*windows);
     return windows;
 }
 

@@ -3,12 +3,16 @@
 // ones created before it.
 
 #include "settings/settings.h"
+#include "settings/settings_file.h"
 
 #include <QStringList>
 
 #include <filesystem>
 #include <memory>
 #include <optional>
+
+class QFileSystemWatcher;
+class QTimer;
 
 namespace kitemail {
 
@@ -21,12 +25,16 @@ class SettingsDialog;
 
 struct ProgramWindows {
     Settings settings; // the live settings, edited by the settings dialog
+    std::unique_ptr<SettingsFile> settingsFile;
     std::unique_ptr<MainWindow> mainWindow;
     std::unique_ptr<AboutBox> aboutBox;
     std::unique_ptr<DietDialog> dietDialog;
     std::unique_ptr<PreviewWindow> previewWindow;
     std::unique_ptr<SettingsDialog> settingsDialog;
     std::unique_ptr<HistoryViewer> historyViewer;
+    // Follows other programs' saves of Kiteml.ini (a rename in the folder).
+    std::unique_ptr<QFileSystemWatcher> watcher;
+    std::unique_ptr<QTimer> reloadTimer;
 
     ProgramWindows();
     ~ProgramWindows();
@@ -46,7 +54,11 @@ struct CommandLine {
 
 // Creates the windows in order and loads the settings; when the first
 // argument is the setup switch, the settings dialog is shown modally before
-// this returns. The main window is not shown yet.
+// this returns. The main window is not shown yet. What the settings file
+// holds that the loader could not use is told once, before anything is
+// saved. From then on, while the settings dialog is closed and no mail is
+// in flight, a save of the file by another program is read again and the
+// windows follow it; values the user changed here stay as changed.
 [[nodiscard]] std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path& dataDir,
                                                                    const QString& firstArgument);
 

@@ -167,10 +167,11 @@ QString TabHighlightStyleSheet(bool on)
     return on ? QStringLiteral("QTabBar::tab:hover { color: palette(highlight); }") : QString();
 }
 
-MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidget* parent)
+MainWindow::MainWindow(Settings& settings, SettingsFile& settingsFile, QWidget* parent)
     : QWidget(parent),
       settings_(settings),
-      dataDir_(std::move(dataDir)),
+      settingsFile_(settingsFile),
+      dataDir_(settingsFile.Dir()),
       composer_(settings_, *this),
       textCommands_(settings_, composer_, *this),
       attachmentCommands_(settings_, composer_, *this)
@@ -280,7 +281,7 @@ MainWindow::MainWindow(Settings& settings, std::filesystem::path dataDir, QWidge
     timer_->start();
 
     resize(kDesignedWidth, kDesignedHeight);
-    LoadMainWindowSettings(SettingsFilePath(dataDir_), settings_);
+    settingsFile_.LoadMainWindowHalf(settings_);
     ApplyStartupLayout();
     SyncAll();
     statusLine_->Tick(settings_.ScrollLongStatusHints, QDateTime::currentDateTime());
@@ -791,6 +792,17 @@ void MainWindow::SyncTexts()
 
 // ---------------------------------------------------------------- settings pushed in
 
+void MainWindow::FollowSettings()
+{
+    const std::string sender = SenderBoxText();
+    composer_.FollowCheckListLines(settings_.AddressBook);
+    ApplySettings();
+    const auto kept = std::find(senderItems_.begin(), senderItems_.end(), sender);
+    if (kept != senderItems_.end() && kept != senderItems_.begin()) {
+        senderBox_->setCurrentIndex(static_cast<int>(kept - senderItems_.begin()));
+    }
+}
+
 void MainWindow::ApplySettings()
 {
     // Replacing the lines clears the ticks: only when they differ.
@@ -957,7 +969,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     StoreLayoutInto(settings_);
-    const SaveResult saved = SaveMainWindowSettings(SettingsFilePath(dataDir_), settings_);
+    const SaveResult saved = settingsFile_.Save(settings_, SettingsHalf::MainWindow);
     if (!saved.ok()) {
         // Told, but the program still ends: a settings file that cannot be
         // written must never keep the user from quitting.

@@ -9,6 +9,7 @@
 #include "send/send_workflow.h"
 #include "send/text_commands.h"
 #include "settings/settings.h"
+#include "settings/settings_file.h"
 
 #include <QWidget>
 
@@ -52,7 +53,7 @@ class MainWindow : public QWidget, public UserInterface, public SendView {
     Q_OBJECT
 public:
     // Loads the window's half of the settings into settings.
-    MainWindow(Settings& settings, std::filesystem::path dataDir, QWidget* parent = nullptr);
+    MainWindow(Settings& settings, SettingsFile& settingsFile, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // ---- UserInterface
@@ -86,6 +87,9 @@ public:
     // ---- what the settings dialog pushes in
     // Address book, sender list and Subject bar from the settings.
     void ApplySettings();
+    // The same after another program's save: ticked entries still listed
+    // stay ticked, the chosen sender stays chosen while it is listed.
+    void FollowSettings();
     // The one-line signature items of the menu name the signatures.
     void ShowSignatureCaptions();
     void SetBodyFontSize(int points);
@@ -182,6 +186,7 @@ private:
     void SyncTexts();
 
     Settings& settings_;
+    SettingsFile& settingsFile_;
     std::filesystem::path dataDir_;
     MessageComposer composer_;
     TextCommands textCommands_;

@@ -139,11 +139,11 @@ const SettingsDialog::PageRow SettingsDialog::kPages[] = {
     {"システム設定", &SettingsDialog::BuildSystemPage},
 };
 
-SettingsDialog::SettingsDialog(Settings& settings, std::filesystem::path dataDir, MainWindow& mainWindow,
+SettingsDialog::SettingsDialog(Settings& settings, SettingsFile& settingsFile, MainWindow& mainWindow,
                                const SocketLibraryInfo& socketLibrary, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      DialogUserInterface(this, mainWindow), settings_(settings), dataDir_(std::move(dataDir)), main_(mainWindow), socketLibrary_(socketLibrary),
+      DialogUserInterface(this, mainWindow), settings_(settings), settingsFile_(settingsFile), dataDir_(settingsFile.Dir()), main_(mainWindow), socketLibrary_(socketLibrary),
       editor_(settings_, *this)
 {
     setObjectName(QStringLiteral("SettingsDialog"));
@@ -171,7 +171,7 @@ SettingsDialog::SettingsDialog(Settings& settings, std::filesystem::path dataDir
         margins.bottom();
     setFixedSize(width, std::max(kClientHeight, height));
 
-    const bool signatureRead = editor_.Load(SettingsFilePath(dataDir_), SignaturePath(dataDir_));
+    const bool signatureRead = editor_.Load(settingsFile_);
     main_.ShowSignatureCaptions();
     main_.ApplySettings();
     main_.SetBodyFontSize(settings_.FontSize);
@@ -672,7 +672,7 @@ void SettingsDialog::done(int result)
         popTestAborted_ = true;
     }
     QDialog::done(result);
-    const SaveResult saved = editor_.Save(SettingsFilePath(dataDir_), SignaturePath(dataDir_));
+    const SaveResult saved = editor_.Save(settingsFile_);
     if (!saved.ok()) {
         main_.ShowMessage(saved.message);
     }

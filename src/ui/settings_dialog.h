@@ -11,6 +11,7 @@
 
 #include "platform/socket_library.h"
 #include "settings/settings.h"
+#include "settings/settings_file.h"
 #include "settings/settings_editor.h"
 #include "ui/dialog_user_interface.h"
 
@@ -37,7 +38,7 @@ class PageTabs;
 class SettingsDialog : public QDialog, public DialogUserInterface {
     Q_OBJECT
 public:
-    SettingsDialog(Settings& settings, std::filesystem::path dataDir, MainWindow& mainWindow,
+    SettingsDialog(Settings& settings, SettingsFile& settingsFile, MainWindow& mainWindow,
                    const SocketLibraryInfo& socketLibrary, QWidget* parent = nullptr);
     ~SettingsDialog() override;
 
@@ -95,6 +96,7 @@ private:
     void TestPopLogin();
 
     Settings& settings_;
+    SettingsFile& settingsFile_;
     std::filesystem::path dataDir_;
     MainWindow& main_;
     SocketLibraryInfo socketLibrary_;

@@ -3,6 +3,7 @@
 // dragging, the carrier suffixes of the address box, and the From check.
 
 #include "gui_support.h"
+#include "process_runner.h"
 
 #include "ui/bar_area.h"
 #include "ui/check_list_box.h"
@@ -302,6 +303,22 @@ protected:
     QPoint At(int row) { return List()->visualItemRect(List()->item(row)).center(); }
     QPoint BelowTheLast() { return {5, List()->viewport()->height() - 2}; }
 };
+
+// Another program's save while the window is open: the list follows it at
+// once, and the window's own save as it closes keeps it.
+TEST_F(RecipientTest, AnotherProgramsSaveIsFollowedAndKeptAtClose)
+{
+    List()->item(0)->setCheckState(Qt::Checked);
+    const ProcessResult add =
+        RunCli({"--data-dir", program.Dir().string(), "book", "add", "D", "d@x", "--type", "3"});
+    ASSERT_EQ(add.exitCode, 0) << add.err;
+    for (int i = 0; i < 100 && List()->count() != 4; ++i) {
+        QTest::qWait(50);
+    }
+    EXPECT_EQ(Entries(), (QStringList{"x A,a@x,,4,-1", "- B,b@x,,3,-1", "- C,c@x,,9,-1", "- D,d@x,,3,-1"}));
+    ASSERT_TRUE(program.Close());
+    EXPECT_NE(ReadSjisFile(program.Ini()).find("3=D,d@x,,3,-1"), std::string::npos);
+}
 
 // The choices and the dragging themselves are the composer's; these drive
 // them through the real widgets.
