@@ -130,6 +130,15 @@ QString Utf16(const std::string& sjis)
     return DecodeSjis(sjis);
 }
 
+// The mail may have been delivered: a script must not simply send again.
+const char* ResultWord(std::int32_t error)
+{
+    if (error == static_cast<std::int32_t>(SendMailError::Delivery_Unconfirmed)) {
+        return "unconfirmed";
+    }
+    return error == 0 ? "sent" : "failed";
+}
+
 // Status texts to standard output (to standard error with --json, whose
 // objects have it to themselves), message boxes to standard error, the
 // questions answered from the command line.
@@ -255,15 +264,6 @@ private:
     std::string senderBox_;
     int testMails_ = 0;
 };
-
-// The mail may have been delivered: a script must not simply send again.
-const char* ResultWord(std::int32_t error)
-{
-    if (error == static_cast<std::int32_t>(SendMailError::Delivery_Unconfirmed)) {
-        return "unconfirmed";
-    }
-    return error == 0 ? "sent" : "failed";
-}
 
 // "#3" is the entry at position 3 (0-based, as the settings file numbers
 // them); anything else is the name of one.

@@ -554,14 +554,15 @@ void MessageWriter::SendFromLine()
     }
 }
 
-// `head; param="value"`; a value that is one long encoded word goes on
-// lines of its own, inside its quotes.
+// `head; param="value"`; a value too long for one encoded word goes on
+// lines of its own, as several, inside its quotes. One that is a single
+// word stays on the line as it always has.
 void MessageWriter::SendParameterLine(const std::string& head, std::string_view param, const std::string& value)
 {
     const std::string line = head + "; " + std::string(param) + "=" + Quoted(value);
     std::vector<std::string> words;
     const std::string lead = " " + std::string(param) + "=\"";
-    if (line.size() > kMaxEncodedWordLine && lead.size() + 1 < kMaxEncodedWordLine) {
+    if (line.size() > kMaxEncodedWordLine && value.size() > kMaxEncodedWord) {
         // One character less on each line: room for the closing quote.
         words = SplitJisWord(value, kMaxEncodedWordLine - lead.size() - 1, kMaxEncodedWord - 1);
     }

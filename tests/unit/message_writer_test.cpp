@@ -184,7 +184,7 @@ protected:
         std::string out;
         infos.clear();
         MessageWriter writer(*this, {m.fromName, m.fromAddress, m.subject, &m.to, &m.cc, &m.headers, &m.text,
-                                     &m.attachments, &m.records});
+                                     &m.attachments, &m.records, {}});
         while (writer.Produce(out, 100)) {
         }
         failure = writer.Failure();
@@ -240,15 +240,15 @@ TEST_F(MessageWriterTest, LongEncodedHeadersFoldIntoWordsThatReadBackWhole)
         std::size_t lines;
         std::string shown; // what a reader shows, when not the text itself
     } rows[] = {
-        {"Short", "件名", 1},
-        {"LongestOnOneLine", repeat("漢", 15), 1},
-        {"OneMoreFolds", repeat("漢", 16), 2},
-        {"Kanji37", repeat("漢", 37), 3},
-        {"Kanji400", repeat("漢", 400), 23},
-        {"Kanji2000", repeat("漢", 2000), 112},
-        {"Kana400", repeat("かな", 200), 23},
-        {"Ascii2000", repeat("a", 2000), 48},
-        {"Mixed400", repeat("Re: 会議12月 ", 40), 14},
+        {"Short", "件名", 1, {}},
+        {"LongestOnOneLine", repeat("漢", 15), 1, {}},
+        {"OneMoreFolds", repeat("漢", 16), 2, {}},
+        {"Kanji37", repeat("漢", 37), 3, {}},
+        {"Kanji400", repeat("漢", 400), 23, {}},
+        {"Kanji2000", repeat("漢", 2000), 112, {}},
+        {"Kana400", repeat("かな", 200), 23, {}},
+        {"Ascii2000", repeat("a", 2000), 48, {}},
+        {"Mixed400", repeat("Re: 会議12月 ", 40), 27, {}},
         {"HalfWidthKana", repeat("ｶﾞｷﾞｸﾞ", 20), 4, repeat("ガギグ", 20)},
     };
     for (const auto& row : rows) {

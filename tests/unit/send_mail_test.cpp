@@ -68,7 +68,6 @@ protected:
         log_.clear();
         taken_ = socket.written.size();
         inMessage_ = afterData_ = closeSeen_ = false;
-        socket.Release();
         const int before = rec.doneCount;
         mail.SetAction(TMailAction::Send_Mail);
         if (socket.Attempting()) {
@@ -309,6 +308,7 @@ TEST_F(SendMailTest, Transcripts)
         acceptAddress = row.address;
         mail.TO_Address = "you@x.jp";
         mail.ListTo.clear(); // a delivered request leaves its recipients
+        socket.Release();
         rec.errors.clear();
         shown.clear();
         EXPECT_EQ(Run(row.transcript), row.transcript);
