@@ -130,6 +130,15 @@ QString Utf16(const std::string& sjis)
     return DecodeSjis(sjis);
 }
 
+// The mail may have been delivered: a script must not simply send again.
+const char* ResultWord(std::int32_t error)
+{
+    if (error == static_cast<std::int32_t>(SendMailError::Delivery_Unconfirmed)) {
+        return "unconfirmed";
+    }
+    return error == 0 ? "sent" : "failed";
+}
+
 // Status texts to standard output (to standard error with --json, whose
 // objects have it to themselves), message boxes to standard error, the
 // questions answered from the command line.
@@ -216,7 +225,7 @@ public:
             {"recipient", Utf16(o.to)},
             {"part", static_cast<qint64>(o.part)},
             {"parts", static_cast<qint64>(o.parts)},
-            {"result", o.error == 0 ? "sent" : "failed"},
+            {"result", ResultWord(o.error)},
             {"error", o.error},
             {"resultText", Utf16(o.resultText)},
             {"message", Utf16(o.message)},
@@ -329,6 +338,9 @@ int RunSend(const CommandContext& context)
 
     SendWorkflow workflow(settings, composer, ui, ui, HistoryDirPath(dataDir));
     workflow.Send();
+    if (workflow.UnconfirmedMailsThisCommand > 0) {
+        return kExitUnconfirmed;
+    }
     const bool clean = !workflow.RefusedOrAborted && workflow.FailedMailsThisCommand == 0;
     return clean ? kExitOk : kExitFailure;
 }
@@ -369,7 +381,8 @@ const Command kSendCommand = {
     "  --dry-run          print each mail that would be sent; send nothing, wait\n"
     "                     for nothing\n"
     "  --json             one JSON object per mail on standard output: recipient,\n"
-    "                     part, parts, result (sent, failed or dry-run), error (the\n"
+    "                     part, parts, result (sent, failed, unconfirmed or\n"
+    "                     dry-run), error (the\n"
     "                     mail component's code), resultText, message, history\n"
     "                     (the record's path or null); status texts then go to\n"
     "                     standard error\n"
@@ -385,7 +398,9 @@ const Command kSendCommand = {
     "KITEMAIL_SMTP_PASSWORD or is asked for on the terminal.\n"
     "\n"
     "Exit status: 0 when every mail went out without error; 1 when any failed,\n"
-    "was refused or aborted; 2 for bad arguments.\n",
+    "was refused or aborted; 2 for bad arguments; 3 when the server gave no reply\n"
+    "after the whole of a mail, which may have been delivered (check before\n"
+    "sending it again).\n",
     RunSend,
 };
 

@@ -19,6 +19,7 @@ inline constexpr std::string_view kToolName = "kitemail-cli";
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1; // the work itself failed (e.g. output not writable)
 inline constexpr int kExitUsage = 2;   // bad arguments or unusable input
+inline constexpr int kExitUnconfirmed = 3; // send: a mail may or may not have been delivered
 
 // A failure a command reports on stderr; the dispatcher prints it with the
 // command's name and exits with `exitCode`.

@@ -42,6 +42,9 @@ enum class SendMailError : std::uint8_t {
     // A password would have gone over an unencrypted connection to a server
     // elsewhere than on this machine.
     Insecure_Authentication = 24,
+    // The message's final "." went out whole and no reply came (time-out,
+    // close or reset): the server may have taken the mail, or not.
+    Delivery_Unconfirmed = 25,
 };
 
 enum class SendMailInfo : std::uint8_t {
@@ -98,6 +101,9 @@ struct MappedSocketError {
 inline constexpr std::string_view kTextStartFailed = "Winsock not initiliazed";
 inline constexpr std::string_view kTextUnexpectedResponse = "Unexpected response: ";
 inline constexpr std::string_view kTextOwnTimeout = "Connection timed out";
+// The server stopped taking the message while it was written.
+inline constexpr std::string_view kTextDataBlockTimeout = "Data block timed out";
+inline constexpr std::string_view kTextUnconfirmed = "No reply to the end of the message";
 inline constexpr std::string_view kTextPrematureDisconnect = "Prematurely Disconnected";
 inline constexpr std::string_view kTextNoDestination = "Mail Destination Error";
 inline constexpr std::string_view kTextInvalidAddress = "Invalid address specified";

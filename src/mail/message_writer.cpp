@@ -211,7 +211,7 @@ void MessageWriter::Step()
 void MessageWriter::WriteHeader()
 {
     const bool withAttachments = in_.attachments != nullptr && !in_.attachments->empty();
-    SendHeaderLine("From: " + EncodeQHeader(in_.fromName) + " <" + std::string(in_.fromAddress) + ">");
+    SendFromLine();
     const auto recipientLines = [this](const std::vector<std::string>* list, std::string_view label) {
         if (list == nullptr) {
             return;
@@ -228,8 +228,11 @@ void MessageWriter::WriteHeader()
     };
     recipientLines(in_.listTo, "To: ");
     recipientLines(in_.listCc, "cc: ");
+    if (!in_.date.empty()) {
+        SendHeaderLine("Date: " + std::string(in_.date));
+    }
     if (!in_.subject.empty()) {
-        SendHeaderLine(EncodeHeaderLine("Subject: " + std::string(in_.subject)));
+        SendSubjectLine();
     }
     SendHeaderLine("Mime-Version: 1.0");
     if (withAttachments) {
@@ -342,20 +345,20 @@ void MessageWriter::StartNextPart()
     switch (r.AttachmentEncoding) {
     case kEncodingBase64: {
         // Always an encoded word, even for a plain ASCII name.
-        const std::string partName = Quoted(EncodeJisWord(plain));
+        const std::string partName = EncodeJisWord(plain);
         WritePartHeader(r, r.contentType, partName, "base64", partName);
         InfoNumber(SendMailInfo::Info_AttachmentSize, part_->size);
         break;
     }
     case kEncodingQuotedPrintable:
-        WritePartHeader(r, r.contentType, Quoted(named), "Quoted-Printable", Quoted(plain));
+        WritePartHeader(r, r.contentType, named, "Quoted-Printable", plain);
         qp_.Reset();
         break;
-    case kEncodingPlainText: WritePartHeader(r, r.contentType, Quoted(named), {}, Quoted(plain)); break;
+    case kEncodingPlainText: WritePartHeader(r, r.contentType, named, {}, plain); break;
     default: { // uuencode
         const std::size_t dot = named.rfind('.');
         const std::string uueName = (dot == std::string::npos ? named : named.substr(0, dot)) + ".uue";
-        WritePartHeader(r, "application/octet-stream", Quoted(uueName), {}, Quoted(uueName));
+        WritePartHeader(r, "application/octet-stream", uueName, {}, uueName);
         SendLine(std::string(61, '='));
         SendLine("begin 666 " + named);
         break;
@@ -426,12 +429,12 @@ void MessageWriter::WritePartHeader(const AttachmentRecord& rec, std::string_vie
                                     const std::string& fileName)
 {
     SendLine("--" + std::string(MimeBoundary));
-    SendLine("Content-Type: " + std::string(contentType) + "; name=" + name);
+    SendParameterLine("Content-Type: " + std::string(contentType), "name", name);
     if (!transferEncoding.empty()) {
         SendLine("Content-Transfer-Encoding: " + std::string(transferEncoding));
     }
     if (!rec.disposition.empty()) {
-        SendLine("Content-Disposition: " + rec.disposition + "; filename=" + fileName);
+        SendParameterLine("Content-Disposition: " + rec.disposition, "filename", fileName);
     }
     if (!rec.description.empty()) {
         SendLine("Content-Description: " + rec.description);
@@ -502,6 +505,73 @@ void MessageWriter::SendHeaderLine(std::string_view line)
     for (const std::string& piece : FoldHeaderLine(line)) {
         SendLine(piece);
     }
+}
+
+// A header whose one encoded word would make its line longer than a line
+// with encoded words may be is folded into several words, one a line; one
+// that fits goes out as it always has.
+void MessageWriter::SendFolded(std::string_view head, const std::vector<std::string>& words, std::string_view tail)
+{
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        SendLine((i == 0 ? std::string(head) : std::string(" ")) + words[i]
+                 + (i + 1 == words.size() ? std::string(tail) : std::string()));
+    }
+}
+
+void MessageWriter::SendSubjectLine()
+{
+    constexpr std::string_view head = "Subject: ";
+    const std::string line = EncodeHeaderLine(std::string(head) + std::string(in_.subject));
+    std::vector<std::string> words;
+    if (head.size() + in_.subject.size() + 2 > kMaxEncodedWordLine) {
+        words = SplitJisWord(in_.subject, kMaxEncodedWordLine - head.size(), kMaxEncodedWord);
+    }
+    if (words.empty()) {
+        SendHeaderLine(line);
+        return;
+    }
+    SendFolded(head, words, {});
+}
+
+void MessageWriter::SendFromLine()
+{
+    constexpr std::string_view head = "From: ";
+    const std::string address = " <" + std::string(in_.fromAddress) + ">";
+    const std::string line = std::string(head) + EncodeQHeader(in_.fromName) + address;
+    std::vector<std::string> words;
+    if (line.size() > kMaxEncodedWordLine) {
+        words = SplitJisWord(in_.fromName, kMaxEncodedWordLine - head.size(), kMaxEncodedWord);
+    }
+    if (words.size() < 2) {
+        SendHeaderLine(line);
+        return;
+    }
+    // The address after the last word when it fits there, else on a line of its own.
+    const bool fits = 1 + words.back().size() + address.size() <= kMaxEncodedWordLine;
+    SendFolded(head, words, fits ? std::string_view(address) : std::string_view());
+    if (!fits) {
+        SendHeaderLine(address);
+    }
+}
+
+// `head; param="value"`; a value too long for one encoded word goes on
+// lines of its own, as several, inside its quotes. One that is a single
+// word stays on the line as it always has.
+void MessageWriter::SendParameterLine(const std::string& head, std::string_view param, const std::string& value)
+{
+    const std::string line = head + "; " + std::string(param) + "=" + Quoted(value);
+    std::vector<std::string> words;
+    const std::string lead = " " + std::string(param) + "=\"";
+    if (line.size() > kMaxEncodedWordLine && value.size() > kMaxEncodedWord) {
+        // One character less on each line: room for the closing quote.
+        words = SplitJisWord(value, kMaxEncodedWordLine - lead.size() - 1, kMaxEncodedWord - 1);
+    }
+    if (words.empty()) {
+        SendLine(line);
+        return;
+    }
+    SendLine(head + ";");
+    SendFolded(lead, words, "\"");
 }
 
 void MessageWriter::SendStuffed(std::string_view bytes)

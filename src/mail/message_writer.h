@@ -73,6 +73,7 @@ struct MessageContent {
     // Slot i - 1 belongs to attachment i; detected encodings and defaulted
     // content types and dispositions are written back.
     std::vector<std::optional<AttachmentRecord>>* records = nullptr;
+    std::string_view date; // empty: no Date line
 };
 
 class MessageWriter {
@@ -116,6 +117,11 @@ private:
     // when they are longer than a mail line may be.
     void SendLine(std::string_view line);
     void SendHeaderLine(std::string_view line);
+    // Header lines that may carry a long encoded word.
+    void SendFolded(std::string_view head, const std::vector<std::string>& words, std::string_view tail);
+    void SendSubjectLine();
+    void SendFromLine();
+    void SendParameterLine(const std::string& head, std::string_view param, const std::string& value);
     // Encoded data of the component's own: dot-stuffed.
     void SendStuffed(std::string_view bytes);
     // The caller's body and fed data: sent unchanged.

@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <algorithm>
+#include <limits>
 #include <unistd.h>
 
 namespace kitemail {
@@ -19,6 +20,9 @@ constexpr std::size_t kQuotedLineBytes = 512;
 constexpr std::size_t kMaxReplyLines = 200;
 // The message's own end, ".\r\n", which SIZE does not count (RFC 1870 3).
 constexpr std::uint64_t kDotLineBytes = 3;
+// How often the system's send queue is looked at once the whole message has
+// been handed over.
+constexpr std::chrono::milliseconds kDrainPollInterval{25};
 
 // Counts a message without sending it, for the server's SIZE limit.
 class CountingSink final : public MessageSink {
@@ -54,7 +58,8 @@ std::string LocalHostName()
 } // namespace
 
 SendMail::SendMail(std::unique_ptr<TStarSocket> socket)
-    : socket_(std::move(socket)), context_(std::make_unique<QObject>()), deadline_(std::make_unique<LoopTimer>())
+    : socket_(std::move(socket)), context_(std::make_unique<QObject>()), deadline_(std::make_unique<LoopTimer>()),
+      drainPoll_(std::make_unique<LoopTimer>())
 {
     socket_->OnSocketLookup = [this] { Resolved(); };
     socket_->OnSocketConnect = [this] { ServerConnected(); };
@@ -70,6 +75,7 @@ SendMail::SendMail(std::unique_ptr<TStarSocket> socket)
 SendMail::~SendMail()
 {
     deadline_->Stop();
+    drainPoll_->Stop();
     socket_->CloseSocket();
 }
 
@@ -89,6 +95,10 @@ void SendMail::SetAction(TMailAction action)
     case TMailAction::Cancel_SendMail:
         if (completionPosted_ || (sending_ && dialogue_.Accepted())) {
             return; // the server has the message (or the request has ended): that stands
+        }
+        if (sending_ && DotMayHaveArrived()) {
+            FailUnconfirmed(); // stopping now cannot take the message back
+            return;
         }
         failure_ = {SendMailError::Transaction_Canceled, {}, {}, {}};
         Finish();
@@ -144,6 +154,8 @@ void SendMail::Send()
     failure_ = {};
     pendingReplyCode_ = 0;
     writer_.reset();
+    dotGiven_ = dotInNetwork_ = dotTaken_ = false;
+    untaken_ = 0;
     int skipTo = 0;
     int skipCc = 0;
     int skipBcc = 0;
@@ -213,7 +225,7 @@ std::optional<std::string_view> SendMail::FindUnsafeField() const
             }
         }
     }
-    if (badValue(FROM_Name) || badValue(TO_Name) || badValue(Subject)) {
+    if (badValue(FROM_Name) || badValue(TO_Name) || badValue(Subject) || badValue(Date)) {
         return kTextInvalidHeader;
     }
     for (const std::string& h : Headers) {
@@ -321,6 +333,7 @@ void SendMail::HandleLine(const std::string& line)
     }
     pendingReplyCode_ = 0;
     deadline_->Stop();
+    drainPoll_->Stop();
     if (whole) {
         const std::vector<std::string> lines = std::move(replyLines_);
         replyLines_.clear();
@@ -340,6 +353,10 @@ void SendMail::ServerClosed()
         EndDelivered();
         return;
     }
+    if (DotMayHaveArrived()) {
+        FailUnconfirmed();
+        return;
+    }
     Fail(SendMailError::Premature_Disconnect, std::string(kTextPrematureDisconnect));
 }
 
@@ -350,6 +367,10 @@ void SendMail::FailSocket(std::uint16_t wsaError)
     }
     if (dialogue_.Accepted()) {
         EndDelivered(); // a reset after acceptance takes nothing back
+        return;
+    }
+    if (DotMayHaveArrived()) {
+        FailUnconfirmed();
         return;
     }
     const MappedSocketError mapped = MapSocketError(wsaError);
@@ -397,6 +418,7 @@ void SendMail::Finish()
     submission_.Stop();
     tlsAgreed_ = false;
     deadline_->Stop();
+    drainPoll_->Stop();
     if (!producing_) {
         writer_.reset(); // else it goes once it has returned
     }
@@ -407,6 +429,7 @@ void SendMail::Finish()
 void SendMail::EndDelivered()
 {
     deadline_->Stop();
+    drainPoll_->Stop();
     socket_->CloseSocket();
     PostCompletion();
 }
@@ -425,6 +448,7 @@ void SendMail::Completed()
     completionPosted_ = false;
     sending_ = false;
     deadline_->Stop();
+    drainPoll_->Stop();
     if (OnDone) {
         OnDone(*this);
     }
@@ -444,6 +468,7 @@ MessageContent SendMail::Content()
     content.fromName = FROM_Name;
     content.fromAddress = FROM_Address;
     content.subject = Subject;
+    content.date = Date;
     content.listTo = &ListTo;
     content.listCc = &Listcc;
     content.headers = &Headers;
@@ -456,6 +481,7 @@ MessageContent SendMail::Content()
 void SendMail::WriteMessage()
 {
     writer_ = std::make_unique<MessageWriter>(static_cast<MessageSink&>(*this), Content());
+    ArmDeadline(ReplyTimeout);
     PumpMessage();
 }
 
@@ -464,11 +490,19 @@ void SendMail::WriteMessage()
 // and in pieces, so the loop (and the abort button) runs in between.
 void SendMail::PumpMessage()
 {
-    if (writer_ == nullptr || producing_ || socket_->QueuedBytes() > kQueueLowWater) {
+    if (dotGiven_ && !dotTaken_) {
+        WatchTheEnd();
         return;
     }
-    // The network took what it was given: the server is still reading.
+    if (writer_ == nullptr || producing_) {
+        return;
+    }
+    // The network took more of the message: the server is still reading
+    // (RFC 5321 4.5.3.2.5, the data-block time-out).
     ArmDeadline(ReplyTimeout);
+    if (socket_->QueuedBytes() > kQueueLowWater) {
+        return;
+    }
     while (writer_ != nullptr && socket_->QueuedBytes() <= kQueueLowWater) {
         piece_.clear();
         producing_ = true;
@@ -493,7 +527,9 @@ void SendMail::PumpMessage()
         if (!more) {
             writer_.reset();
             dialogue_.MessageWritten();
-            ArmDeadline(DataEndTimeout);
+            dotGiven_ = true;
+            untaken_ = std::numeric_limits<std::size_t>::max();
+            WatchTheEnd();
             return;
         }
     }
@@ -615,7 +651,48 @@ void SendMail::DeadlinePassed()
         EndDelivered(); // delivered; only the reply to QUIT is missing
         return;
     }
-    Fail(SendMailError::Connection_Timeout, std::string(kTextOwnTimeout));
+    if (dotTaken_) {
+        FailUnconfirmed();
+        return;
+    }
+    // While the message is written, only a server that stopped taking it
+    // lets the deadline pass: it does not have the ".".
+    const bool writing = writer_ != nullptr || dotGiven_;
+    Fail(SendMailError::Connection_Timeout, std::string(writing ? kTextDataBlockTimeout : kTextOwnTimeout));
+}
+
+void SendMail::WatchTheEnd()
+{
+    if (finished_ || completionPosted_ || dotTaken_) {
+        return;
+    }
+    if (socket_->QueuedBytes() == 0) {
+        dotInNetwork_ = true;
+    }
+    const std::size_t untaken = socket_->UntakenBytes();
+    if (untaken == 0) {
+        dotTaken_ = true;
+        drainPoll_->Stop();
+        ArmDeadline(DataEndTimeout); // RFC 5321 4.5.3.2.6, from the "." taken whole
+        return;
+    }
+    if (untaken < untaken_) {
+        ArmDeadline(ReplyTimeout); // still reading: the data-block time-out starts again
+    }
+    untaken_ = untaken;
+    if (!drainPoll_->IsActive()) {
+        drainPoll_->Start(kDrainPollInterval, false, [this] { WatchTheEnd(); });
+    }
+}
+
+bool SendMail::DotMayHaveArrived() const
+{
+    return dotGiven_ && (dotInNetwork_ || socket_->QueuedBytes() == 0);
+}
+
+void SendMail::FailUnconfirmed()
+{
+    Fail(SendMailError::Delivery_Unconfirmed, std::string(kTextUnconfirmed));
 }
 
 } // namespace kitemail

@@ -54,6 +54,8 @@ public:
     std::string TO_Name;
     std::string TO_Address;
     std::string Subject;
+    // The Date header's value, written after the To and cc lines; none when empty.
+    std::string Date;
     std::uint16_t SMTP_Port = 25;
 
     // Send_Mail starts a request, Cancel_SendMail ends the running one.
@@ -82,10 +84,11 @@ public:
 
     // Every wait has a deadline. The connect, its lookup included. The
     // server's greeting and its reply to each command, counted from the
-    // command (not restarted by each byte), and the network taking the
-    // message while it is written. The reply to the end of the message.
-    // RFC 5321 4.5.3.2 gives the reply times; giving up sooner can make a
-    // user send a mail twice.
+    // command (not restarted by each byte). While the message is written,
+    // the server taking more of it restarts ReplyTimeout (the data-block
+    // time-out). The reply to the end of the message, counted from the
+    // moment the server has taken the "." whole. RFC 5321 4.5.3.2 gives
+    // these times; giving up sooner can make a user send a mail twice.
     std::chrono::milliseconds TimeoutConnect{std::chrono::seconds(60)};
     std::chrono::milliseconds ReplyTimeout{std::chrono::minutes(5)};
     std::chrono::milliseconds DataEndTimeout{std::chrono::minutes(10)};
@@ -123,6 +126,12 @@ private:
     void PumpMessage();
     void ArmDeadline(std::chrono::milliseconds limit);
     void DeadlinePassed();
+    // After the "." was handed over: how much the server still has to take.
+    void WatchTheEnd();
+    // The "." may have reached the server: an end without its reply is
+    // then no proof of failure.
+    [[nodiscard]] bool DotMayHaveArrived() const;
+    void FailUnconfirmed();
     [[nodiscard]] std::optional<std::string_view> FindUnsafeField() const;
     [[nodiscard]] SmtpDialogue::Envelope MakeEnvelope(int skipTo, int skipCc, int skipBcc) const;
 
@@ -149,12 +158,17 @@ private:
     std::unique_ptr<TStarSocket> socket_;
     std::unique_ptr<QObject> context_; // posted completions die with the component
     std::unique_ptr<LoopTimer> deadline_;
+    std::unique_ptr<LoopTimer> drainPoll_; // no event tells that the system's queue shrank
     std::string server_;
     MailFailure failure_;
     bool sending_ = false;
     bool finished_ = false;
     bool completionPosted_ = false;
     bool producing_ = false; // inside the writer, which may report progress
+    bool dotGiven_ = false;     // the whole message, "." included, went to the socket layer
+    bool dotInNetwork_ = false; // ... and left this process
+    bool dotTaken_ = false;     // ... and the server took every byte of it
+    std::size_t untaken_ = 0;   // of the message, at the last look
     int pendingReplyCode_ = 0; // of a multi-line reply under way
     SmtpDialogue dialogue_{*this};
     SmtpSubmission submission_{*this};

@@ -17,6 +17,8 @@
 #include <QTimer>
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 
 #include <algorithm>
 #include <optional>
@@ -173,6 +175,19 @@ public:
     [[nodiscard]] std::size_t QueuedBytes() const override
     {
         return early_.size() + (socket_ != nullptr ? static_cast<std::size_t>(socket_->bytesToWrite()) : 0);
+    }
+
+    [[nodiscard]] std::size_t UntakenBytes() const override
+    {
+        std::size_t n = QueuedBytes();
+        if (socket_ != nullptr && connected_) {
+            int unacknowledged = 0;
+            const auto fd = static_cast<int>(socket_->socketDescriptor());
+            if (fd >= 0 && ::ioctl(fd, SIOCOUTQ, &unacknowledged) == 0 && unacknowledged > 0) {
+                n += static_cast<std::size_t>(unacknowledged);
+            }
+        }
+        return n;
     }
 
     [[nodiscard]] std::string ReceiveData(std::size_t max) override

@@ -78,6 +78,10 @@ public:
     virtual void SendData(std::string_view bytes) = 0;
     // Bytes queued and not yet handed to the network.
     [[nodiscard]] virtual std::size_t QueuedBytes() const = 0;
+    // Bytes given and not yet taken by the server: those queued here and
+    // those the system still holds unacknowledged. Only its fall tells that
+    // the server reads; no event comes for it.
+    [[nodiscard]] virtual std::size_t UntakenBytes() const { return QueuedBytes(); }
     // Takes up to max received bytes; empty when none wait.
     [[nodiscard]] virtual std::string ReceiveData(std::size_t max) = 0;
     // Ends the connection (or the attempt) at once; queued and received

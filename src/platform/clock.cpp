@@ -22,7 +22,8 @@ LocalTime LocalNow()
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
-    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+            static_cast<int>(tm.tm_gmtoff / 60)};
 }
 
 void SetClockForTesting(std::function<LocalTime()> clock)

@@ -13,6 +13,7 @@ struct LocalTime {
     int hour = 0;   // 0..23
     int minute = 0;
     int second = 0;
+    int utcOffsetMinutes = 0; // east of UTC: +540 for Japan
     friend bool operator==(const LocalTime&, const LocalTime&) = default;
 };
 

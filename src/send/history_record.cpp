@@ -29,7 +29,7 @@ constexpr const char* kNetworkDown = "ネットワークから切断されてい
 constexpr const char* kUnexpected = "予期せぬエラーが発生しました。";
 constexpr const char* kNotFound = "SMTPサーバーが見つかりません。設定を確認して下さい。";
 
-constexpr std::array<ErrorTexts, 25> kErrorTexts{{
+constexpr std::array<ErrorTexts, 26> kErrorTexts{{
     {"", ""},
     {"Winsock Error", "Winsockインターフェイスが設定されていません。システムにインストールされているか確認して下さい。"},
     {"Network Down Error", kNetworkDown},
@@ -55,6 +55,7 @@ constexpr std::array<ErrorTexts, 25> kErrorTexts{{
     {"Authentication Error", "SMTPサーバーが認証を受け付けませんでした。ユーザー名、パスワードと認証方式を確認して下さい。"},
     {"Message Size Error", "メールが大きすぎるため、SMTPサーバーが受け付けません。"},
     {"Insecure Authentication Error", "SMTPサーバーにパスワードを送れませんでした。"},
+    {"Unconfirmed", "サーバーの応答がないため、送信できたか確認できません。"},
 }};
 
 constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};

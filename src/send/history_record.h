@@ -11,7 +11,7 @@
 namespace kitemail {
 
 // Short English result for the history record; empty for success and for a
-// value outside 1..24.
+// value outside 1..25.
 [[nodiscard]] std::string ResultText(std::int32_t sendMailError);
 // The message box text of the error event (code page 932); empty when none.
 [[nodiscard]] std::string ErrorMessageText(std::int32_t sendMailError);

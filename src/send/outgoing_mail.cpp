@@ -8,6 +8,7 @@
 #include "text/jis.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kitemail {
 
@@ -52,6 +53,24 @@ std::string MailTextFor(std::string_view body)
 std::string EncodedSubject(std::string_view subject)
 {
     return EncodeJisWord(subject);
+}
+
+std::string MailDate(const LocalTime& t)
+{
+    static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    // Sakamoto's weekday of a Gregorian date, 0 for Sunday.
+    static constexpr int kMonthShift[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    const int month = std::clamp(t.month, 1, 12);
+    const int y = t.year - (month < 3 ? 1 : 0);
+    const int weekday = (y + y / 4 - y / 100 + y / 400 + kMonthShift[month - 1] + t.day) % 7;
+    const int offset = t.utcOffsetMinutes < 0 ? -t.utcOffsetMinutes : t.utcOffsetMinutes;
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d %c%02d%02d", kDays[(weekday + 7) % 7], t.day,
+                  kMonths[month - 1], t.year, t.hour, t.minute, t.second, t.utcOffsetMinutes < 0 ? '-' : '+',
+                  offset / 60 % 100, offset % 60);
+    return buf;
 }
 
 std::vector<std::string> MailHeaders(std::string_view messageId, std::string_view replyTo)

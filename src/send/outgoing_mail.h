@@ -2,6 +2,8 @@
 // What the send run derives from the message before it hands it to the mail
 // component.
 
+#include "platform/clock.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,6 +30,9 @@ struct SenderParts {
 
 // "=?ISO-2022-JP?B?...?=" of the whole text; a single space gives "...?IA==?=".
 [[nodiscard]] std::string EncodedSubject(std::string_view subject);
+
+// RFC 5322 3.3 date-time with the local offset: "Sun, 06 Dec 2026 22:20:46 +0900".
+[[nodiscard]] std::string MailDate(const LocalTime& t);
 
 // X-Mailer, Message-ID and Reply-To, in that order.
 [[nodiscard]] std::vector<std::string> MailHeaders(std::string_view messageId, std::string_view replyTo);

@@ -27,6 +27,10 @@ namespace {
 constexpr std::size_t kMaxBodyLineBytes = 990;
 constexpr std::size_t kMaxWireLineBytes = 998;
 constexpr std::size_t kMaxAttachmentNameBytes = 255;
+// A subject goes out folded into encoded words, so no line limits it; this
+// keeps its header well inside what mail systems take (Postfix: 100 KB of
+// headers) and its history line readable: 2,000 full-width characters.
+constexpr std::size_t kMaxSubjectBytes = 4000;
 // A cancelled mail still ends with the component's completion; it comes
 // within moments, and the next mail must not start before it.
 constexpr std::chrono::seconds kCancelSettleLimit{10};
@@ -174,6 +178,10 @@ bool SendWorkflow::RunChecks()
         Refuse(Sj(kLongLineStatus), Sj(kLongLineMessage));
         return false;
     }
+    if (composer_.Text(TextArea::Subject).bytes.size() > kMaxSubjectBytes) {
+        Refuse(Sj("題名エラー：題名を4000Byte以下にしてください。"), Sj("題名が4000Byteを超えています。4000Byte以下にしてください。"));
+        return false;
+    }
     // Everything after it would be lost on its way to the server.
     if (body.find('\0') != std::string::npos) {
         Refuse(Sj("本文エラー：NUL文字（0x00）を削除してください。"), Sj("本文にNUL文字（0x00）が含まれています。削除してください。"));
@@ -285,6 +293,7 @@ void SendWorkflow::Send()
     ++busy_;
     SendAborted = false;
     FailedMailsThisCommand = 0;
+    UnconfirmedMailsThisCommand = 0;
     RefusedOrAborted = false;
     struct Done {
         SendWorkflow& w;
@@ -574,7 +583,10 @@ void SendWorkflow::SendOneMail(const std::string& to, const std::string& from, c
         return;
     }
     mail_.MailText = {MailTextFor(body)};
-    MessageId = MakeMessageId(FormatStamp(LocalNow()), from);
+    // One instant for both: the history record's date is read from the stamp.
+    const LocalTime now = LocalNow();
+    MessageId = MakeMessageId(FormatStamp(now), from);
+    mail_.Date = MailDate(now);
     mail_.Headers = MailHeaders(MessageId, replyTo);
     mail_.FROM_Address = from;
     // An empty name clears the one an earlier mail may have left.
@@ -676,13 +688,17 @@ std::string SendWorkflow::PhoneTypeName() const
 void SendWorkflow::MailDone()
 {
     std::string result = ResultText(static_cast<std::int32_t>(mail_.LastError()));
-    if (mail_.LastError() >= SendMailError::Tls_Failure) {
+    const SendMailError error = mail_.LastError();
+    if (error >= SendMailError::Tls_Failure && error <= SendMailError::Insecure_Authentication) {
         // Which certificate fault, which refusal: the record says it as the box did.
         result += ": " + mail_.LastFailure().text;
     }
     if (!result.empty()) {
         ++ErrorCount;
         ++FailedMailsThisCommand;
+    }
+    if (mail_.LastError() == SendMailError::Delivery_Unconfirmed) {
+        ++UnconfirmedMailsThisCommand;
     }
     const std::string& to = composer_.Text(TextArea::DirectAddress).bytes;
     if (settings_.RecordHistory && !to.empty()) {

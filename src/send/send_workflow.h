@@ -116,6 +116,9 @@ public:
     // Mails that ended with an error since the last Send, aborts and
     // refusals aside: for the command line's exit code.
     std::int32_t FailedMailsThisCommand = 0;
+    // Of those, mails whose "." went out whole without a reply: they may
+    // have been delivered.
+    std::int32_t UnconfirmedMailsThisCommand = 0;
     // Set when the command was refused or aborted.
     bool RefusedOrAborted = false;
 

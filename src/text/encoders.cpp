@@ -4,6 +4,7 @@
 #include "text/jis.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace kitemail {
 namespace {
@@ -36,7 +37,108 @@ void AppendUuGroup(std::string& out, unsigned b0, unsigned b1, unsigned b2)
     out.push_back(UuChar(b2 & 63));
 }
 
+constexpr std::string_view kJisWordStart = "=?ISO-2022-JP?B?";
+constexpr std::string_view kWordEnd = "?=";
+
+int Base64Value(char c) noexcept
+{
+    const char* const p = std::find(kBase64Alphabet, kBase64Alphabet + 64, c);
+    return p == kBase64Alphabet + 64 ? -1 : static_cast<int>(p - kBase64Alphabet);
+}
+
+// Strict: whole groups of four, "=" only at the end.
+std::optional<std::string> DecodeBase64(std::string_view text)
+{
+    if (text.size() % 4 != 0) {
+        return std::nullopt;
+    }
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); i += 4) {
+        const bool last = i + 4 == text.size();
+        const std::size_t pad = last ? (text[i + 3] == '=' ? (text[i + 2] == '=' ? 2 : 1) : 0) : 0;
+        unsigned v = 0;
+        for (std::size_t k = 0; k < 4; ++k) {
+            const int d = k < 4 - pad ? Base64Value(text[i + k]) : 0;
+            if (d < 0) {
+                return std::nullopt;
+            }
+            v = (v << 6) | static_cast<unsigned>(d);
+        }
+        out.push_back(static_cast<char>(v >> 16));
+        if (pad < 2) {
+            out.push_back(static_cast<char>((v >> 8) & 0xFF));
+        }
+        if (pad < 1) {
+            out.push_back(static_cast<char>(v & 0xFF));
+        }
+    }
+    return out;
+}
+
+std::size_t JisWordLength(std::size_t jisBytes) noexcept
+{
+    return kJisWordStart.size() + 4 * ((jisBytes + 2) / 3) + kWordEnd.size();
+}
+
 } // namespace
+
+std::vector<std::string> SplitJisWord(std::string_view word, std::size_t firstRoom, std::size_t laterRoom)
+{
+    if (!word.starts_with(kJisWordStart) || !word.ends_with(kWordEnd)
+        || word.size() < kJisWordStart.size() + kWordEnd.size()) {
+        return {};
+    }
+    const std::optional<std::string> jis =
+        DecodeBase64(word.substr(kJisWordStart.size(), word.size() - kJisWordStart.size() - kWordEnd.size()));
+    if (!jis) {
+        return {};
+    }
+    std::vector<std::string> words;
+    std::string_view mode = kEscToAscii;    // the mode the text is in
+    std::string run;                        // the word being filled, as ISO-2022-JP
+    std::string_view runMode = kEscToAscii; // the mode run ends in
+    const auto closed = [](std::string r, std::string_view m) {
+        if (m != kEscToAscii) {
+            r.append(kEscToAscii);
+        }
+        return r;
+    };
+    const auto flush = [&] {
+        std::string w(kJisWordStart);
+        AppendBase64(w, closed(run, runMode));
+        w += kWordEnd;
+        words.push_back(std::move(w));
+        run.clear();
+        runMode = kEscToAscii;
+    };
+    const std::string& s = *jis;
+    for (std::size_t i = 0; i < s.size();) {
+        if (s[i] == '\x1b' && i + 3 <= s.size()) {
+            const std::string_view esc(s.data() + i, 3);
+            mode = esc == kEscToDoubleByte ? kEscToDoubleByte : esc == kEscToRoman ? kEscToRoman : kEscToAscii;
+            i += 3;
+            continue;
+        }
+        const std::size_t n = (mode == kEscToDoubleByte && i + 2 <= s.size()) ? 2 : 1;
+        std::string candidate = run;
+        if (mode != runMode) {
+            candidate.append(mode);
+        }
+        candidate.append(s, i, n);
+        const std::size_t room = std::min(words.empty() ? firstRoom : laterRoom, kMaxEncodedWord);
+        if (!run.empty() && JisWordLength(closed(candidate, mode).size()) > room) {
+            flush();
+            continue; // the character starts the next word
+        }
+        run = std::move(candidate);
+        runMode = mode;
+        i += n;
+    }
+    if (!run.empty() || words.empty()) {
+        flush();
+    }
+    return words;
+}
 
 void AppendBase64(std::string& out, std::string_view bytes)
 {

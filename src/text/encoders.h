@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kitemail {
 
@@ -19,6 +20,20 @@ void AppendBase64(std::string& out, std::string_view bytes);
 
 // "=?ISO-2022-JP?B?" + base64 of the whole text in ISO-2022-JP + "?=".
 [[nodiscard]] std::string EncodeJisWord(std::string_view sjis);
+
+// RFC 2047 2: an encoded word is at most 75 characters, and a line that
+// holds one at most 76.
+inline constexpr std::size_t kMaxEncodedWord = 75;
+inline constexpr std::size_t kMaxEncodedWordLine = 76;
+
+// The text of one "=?ISO-2022-JP?B?...?=" word (as EncodeJisWord makes it)
+// cut into several such words: the first at most firstRoom characters long,
+// the others at most laterRoom (neither above kMaxEncodedWord). Each holds
+// whole characters only and ends in ASCII, so each decodes on its own and
+// their texts joined are the original's. Empty when word is not one such
+// word.
+[[nodiscard]] std::vector<std::string> SplitJisWord(std::string_view word, std::size_t firstRoom,
+                                                    std::size_t laterRoom);
 
 // A value with no byte above 0x7E is returned as it is; otherwise the whole
 // value becomes one "=?ISO-8859-1?Q?...?=" word.

@@ -2,9 +2,11 @@
 // it: its arguments, exit codes and output. What a sent mail holds is the
 // send workflow's tests' business.
 
+#include "file_bytes.h"
 #include "platform/text_codec.h"
 #include "process_runner.h"
 #include "qt_app.h"
+#include "scripted_peer.h"
 #include "smtp_sink.h"
 #include "temp_dir.h"
 #include "test_certs.h"
@@ -12,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <filesystem>
 #include <iterator>
@@ -186,6 +190,28 @@ TEST_F(CliSendTest, FailuresAndRefusalsExitOneBadArgumentsTwo)
     EXPECT_EQ(Send({"--entry", "#7"}).exitCode, 2);
     EXPECT_EQ(Send({"--to", "a@b", "--type", "0", "--split", "maybe"}).exitCode, 2);
     EXPECT_EQ(Send({"--to", "a@b", "--type", "0", "--subject", "😀"}).exitCode, 2);
+}
+
+// The whole message went out and the server fell silent: it may have the
+// mail. Neither sent nor failed, and a script is told so.
+TEST_F(CliSendTest, SilenceAfterTheWholeMessageIsUnconfirmedExitThree)
+{
+    ScriptedPeer peer({"S: 220 mx", "C: HELO *", "S: 250 ok", "C: MAIL FROM:<me@example.jp>", "S: 250 ok",
+                       "C: RCPT TO:<you@example.jp>", "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "EXPECT_CLOSE"});
+    WriteSettings(peer.Port(), "[Network]\r\nDataTimeout=1\r\n");
+    const ProcessResult r = SendToYou({"--subject", "s", "--json"});
+    EXPECT_TRUE(peer.Join());
+    EXPECT_EQ(peer.Failures(), std::vector<std::string>{});
+    EXPECT_EQ(r.exitCode, 3) << r.out << r.err;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(o["result"].toString(), "unconfirmed") << r.out;
+    EXPECT_EQ(o["error"].toInt(), 25);
+    EXPECT_EQ(o["resultText"].toString(), "Unconfirmed");
+    EXPECT_EQ(o["message"].toString(), QStringLiteral("サーバーの応答がないため、送信できたか確認できません。"));
+    EXPECT_NE(r.err.find("サーバーの応答がないため、送信できたか確認できません。"), std::string::npos) << r.err;
+    ASSERT_EQ(HistoryRecords(), 1);
+    const std::string record = ReadBytes(*fs::directory_iterator(home_ / "mail"));
+    EXPECT_NE(record.find("\r\nX-ktml-Result: Unconfirmed\r\n"), std::string::npos) << record;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "dovecot_server.h"
 #include "file_bytes.h"
+#include "platform/clock.h"
 #include "platform/text_codec.h"
 #include "qt_app.h"
 #include "scripted_peer.h"
@@ -135,6 +136,55 @@ TEST_F(SendWorkflowTest, DirectSendDeliversAndRecordsHistory)
               std::string::npos);
     EXPECT_TRUE(record.ends_with("\r\n\r\n" + Sj("本文です。\r\n.dot line\r\nｶﾞｷﾞ") + "\r\n"));
     EXPECT_EQ(files[0].filename().string().substr(0, 14), workflow_.MessageId.substr(0, 14));
+}
+
+// Subjects up to the longest the checks take, a long sender name and a long
+// attachment name, read back by Python's email package; each mail dated at
+// its Message-ID's instant.
+TEST_F(SendWorkflowTest, LongHeadersComeBackWholeAndEveryMailIsDated)
+{
+    const auto repeat = [](const std::string& s, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            out += s;
+        }
+        return out;
+    };
+    SetClockForTesting([] { return LocalTime{2026, 12, 6, 22, 20, 46, 540}; });
+    settings_.MaxLen = 100000; // the count is not what is tried here
+    composer_.ApplyTerminalType(-1);
+    const std::string name = repeat("送信者", 15);
+    settings_.FromUser = Sj(name);
+    const std::string fileName = repeat("添付ファイル", 6) + ".txt";
+    {
+        std::ofstream(dir_.path().toStdString() + "/" + fileName) << "data";
+    }
+    composer_.SetAttachments({Sj(dir_.path().toStdString() + "/" + fileName)});
+    const std::string subjects[] = {repeat("漢", 400), repeat("a", 2000), repeat("漢字とかなとASCII", 200),
+                                    repeat("漢", 2000)};
+    for (const std::string& subject : subjects) {
+        Compose("本文", subject);
+        workflow_.Send();
+    }
+    ASSERT_EQ(NewMessages(4), 4);
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject mail = Stored(i + 1);
+        EXPECT_EQ(Shown(mail, "subject"), subjects[i]);
+        EXPECT_EQ(Shown(mail, "from_words"), name + " <me@example.jp>");
+        EXPECT_EQ(Shown(mail, "date"), "2026-12-06T22:20:46+09:00");
+        EXPECT_EQ(mail["parts"].toArray()[0].toObject()["filename"].toString().toStdString(), fileName);
+        EXPECT_EQ(mail["defects"].toArray().size(), 0);
+    }
+    EXPECT_NE(sink_->MessageBytes(baseline_ + 1).find("\r\nTo: taro@example.jp\r\nDate: Sun, 06 Dec 2026 22:20:46 +0900\r\n"),
+              std::string::npos);
+    EXPECT_EQ(workflow_.MessageId.substr(0, 14), "20261206222046");
+    SetClockForTesting(nullptr);
+
+    // Beyond the longest, the check names the field.
+    Compose("本文", repeat("漢", 2000) + "a");
+    workflow_.Send();
+    EXPECT_EQ(ui_.messages.back(), Sj("題名が4000Byteを超えています。4000Byte以下にしてください。"));
+    EXPECT_EQ(NewMessages(5), 4);
 }
 
 TEST_F(SendWorkflowTest, AddressBookSendUsesEachEntrysTypeAndSender)

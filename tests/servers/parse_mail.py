@@ -6,6 +6,7 @@ attachment's decoded bytes (base64 in the JSON)."""
 import base64
 import email
 import email.policy
+from email.header import decode_header, make_header
 import json
 import sys
 
@@ -53,6 +54,10 @@ def part_info(part):
     }
 
 
+def raw_header(data, name):
+    return email.message_from_bytes(data)[name]
+
+
 def main():
     with open(sys.argv[1], "rb") as f:
         data = f.read()
@@ -60,6 +65,11 @@ def main():
     result = {
         "subject": str(msg["Subject"]) if msg["Subject"] is not None else None,
         "from": str(msg["From"]) if msg["From"] is not None else None,
+        # RFC 2047 6.2 joins adjacent encoded words; the default policy's
+        # address parser puts a blank between them, so read it as words too.
+        "from_words": str(make_header(decode_header(raw_header(data, "From"))))
+        if msg["From"] is not None else None,
+        "date": msg["Date"].datetime.isoformat() if msg["Date"] is not None and msg["Date"].datetime else None,
         "to": [str(v) for v in msg.get_all("To", [])],
         "cc": [str(v) for v in msg.get_all("Cc", [])],
         "has_bcc": msg["Bcc"] is not None,

@@ -184,7 +184,8 @@ TEST(ErrorTexts, GroupTheValuesDifferently)
     EXPECT_EQ(ResultText(17), "Premature Disconnect Error");
     EXPECT_EQ(ResultText(20), "Attachment Error"); // an attachment unreadable while it was sent
     EXPECT_EQ(ResultText(21), "TLS Error");
-    EXPECT_EQ(ResultText(25), "");
+    EXPECT_EQ(ResultText(25), "Unconfirmed"); // the "." went out, no reply came
+    EXPECT_EQ(ResultText(26), "");
     EXPECT_EQ(ErrorMessageText(17), ErrorMessageText(2));
     EXPECT_EQ(ErrorMessageText(0), "");
     EXPECT_EQ(ErrorMessageText(14), Sj("メール送信がキャンセルされました。"));

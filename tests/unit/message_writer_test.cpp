@@ -9,18 +9,100 @@
 
 #include "golden.h"
 #include "mail/message_writer.h"
+#include "platform/text_codec.h"
 #include "temp_dir.h"
+#include "text/encoders.h"
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <map>
 #include <optional>
+#include <regex>
 #include <sstream>
 
 namespace kitemail {
 namespace {
 
 using Lines = std::vector<std::string>;
+
+// The reading side, written apart from the encoder: base64 by the book and
+// ISO-2022-JP by the system's iconv.
+std::string FromBase64(const std::string& text)
+{
+    static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned bits = 0;
+    int n = 0;
+    for (const char c : text) {
+        if (c == '=') {
+            break;
+        }
+        bits = (bits << 6) | static_cast<unsigned>(alphabet.find(c));
+        if ((n += 6) >= 8) {
+            out.push_back(static_cast<char>((bits >> (n -= 8)) & 0xFF));
+        }
+    }
+    return out;
+}
+
+std::string JisToUtf8(std::string jis)
+{
+    iconv_t cd = iconv_open("UTF-8", "ISO-2022-JP");
+    std::string out(jis.size() * 3 + 8, '\0');
+    char* in = jis.data();
+    char* o = out.data();
+    std::size_t inLeft = jis.size(), outLeft = out.size();
+    const std::size_t done = iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    EXPECT_NE(done, static_cast<std::size_t>(-1)) << "not ISO-2022-JP: " << ::testing::PrintToString(jis);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// The lines of the header field that starts with head (continuation lines
+// included), each checked against RFC 2047's limits, and the text of its
+// encoded words joined as a reader joins adjacent words.
+struct Field {
+    Lines lines;
+    std::string text;
+};
+
+Field ReadField(const std::string& message, const std::string& head)
+{
+    Field f;
+    std::size_t at = message.find("\r\n" + head);
+    at = at == std::string::npos ? std::string::npos : at + 2;
+    if (message.starts_with(head)) {
+        at = 0;
+    }
+    EXPECT_NE(at, std::string::npos) << head;
+    while (at != std::string::npos && at < message.size()) {
+        const std::size_t end = message.find("\r\n", at);
+        f.lines.push_back(message.substr(at, end - at));
+        at = end + 2;
+        if (message[at] != ' ') {
+            break;
+        }
+    }
+    static const std::regex word(R"(=\?ISO-2022-JP\?B\?([A-Za-z0-9+/=]*)\?=)");
+    for (const std::string& line : f.lines) {
+        if (f.lines.size() > 1) {
+            EXPECT_LE(line.size(), 76u) << line;
+        }
+        for (std::sregex_iterator m(line.begin(), line.end(), word), e; m != e; ++m) {
+            EXPECT_LE(m->length(0), 75) << line;
+            const std::string jis = FromBase64((*m)[1]);
+            if (f.lines.size() > 1) { // each word a whole run back in ASCII
+                const std::size_t esc = jis.rfind('\x1b');
+                EXPECT_TRUE(esc == std::string::npos || jis.compare(esc, 2, "\x1b(") == 0) << line;
+            }
+            f.text += JisToUtf8(jis);
+        }
+    }
+    return f;
+}
 
 std::string Unescape(std::string_view s)
 {
@@ -102,7 +184,7 @@ protected:
         std::string out;
         infos.clear();
         MessageWriter writer(*this, {m.fromName, m.fromAddress, m.subject, &m.to, &m.cc, &m.headers, &m.text,
-                                     &m.attachments, &m.records});
+                                     &m.attachments, &m.records, {}});
         while (writer.Produce(out, 100)) {
         }
         failure = writer.Failure();
@@ -138,6 +220,71 @@ TEST_F(MessageWriterTest, ReportsProgressAndWritesDefaultsAndDetectedEncodingsBa
     EXPECT_EQ(m.records[1]->disposition, "attachment");
     EXPECT_EQ(m.records[3]->AttachmentEncoding, kEncodingPlainText);
     EXPECT_EQ(m.records[4]->AttachmentEncoding, kEncodingBase64);
+}
+
+// A subject, sender name or attachment name too long for one encoded word
+// on its line comes as several, one a line, and reads back whole; one that
+// fits goes out as it always has.
+TEST_F(MessageWriterTest, LongEncodedHeadersFoldIntoWordsThatReadBackWhole)
+{
+    const auto repeat = [](const std::string& s, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            out += s;
+        }
+        return out;
+    };
+    const struct {
+        const char* name;
+        std::string utf8;
+        std::size_t lines;
+        std::string shown; // what a reader shows, when not the text itself
+    } rows[] = {
+        {"Short", "件名", 1, {}},
+        {"LongestOnOneLine", repeat("漢", 15), 1, {}},
+        {"OneMoreFolds", repeat("漢", 16), 2, {}},
+        {"Kanji37", repeat("漢", 37), 3, {}},
+        {"Kanji400", repeat("漢", 400), 23, {}},
+        {"Kanji2000", repeat("漢", 2000), 112, {}},
+        {"Kana400", repeat("かな", 200), 23, {}},
+        {"Ascii2000", repeat("a", 2000), 48, {}},
+        {"Mixed400", repeat("Re: 会議12月 ", 40), 27, {}},
+        {"HalfWidthKana", repeat("ｶﾞｷﾞｸﾞ", 20), 4, repeat("ガギグ", 20)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        m = {};
+        m.fromAddress = "me@example.jp";
+        m.subject = EncodeJisWord(Sj(row.utf8));
+        const std::string message = Message();
+        const Field f = ReadField(message, "Subject: ");
+        EXPECT_EQ(f.lines.size(), row.lines);
+        EXPECT_EQ(f.text, row.shown.empty() ? row.utf8 : row.shown);
+        if (row.lines == 1) {
+            EXPECT_EQ(f.lines[0], "Subject: " + m.subject + "  "); // as it always was
+        }
+    }
+
+    m = {};
+    const std::string name = repeat("送信者", 15);
+    m.fromName = EncodeJisWord(Sj(name));
+    m.fromAddress = "me@example.jp";
+    test::TempDir dir;
+    const std::string fileName = repeat("添付ファイル", 6) + ".jpg";
+    (void)dir.Write(fileName, "data");
+    Attach(Sj((dir.path() / fileName).string()), kEncodingBase64);
+    const std::string message = Message();
+    Field from = ReadField(message, "From: ");
+    EXPECT_EQ(from.text, name);
+    EXPECT_GT(from.lines.size(), 1u);
+    EXPECT_TRUE(from.lines.back().ends_with("?= <me@example.jp>")) << from.lines.back();
+    for (const char* head : {"Content-Type: application/octet-stream;", "Content-Disposition: attachment;"}) {
+        const Field param = ReadField(message, head);
+        EXPECT_EQ(param.text, fileName);
+        EXPECT_EQ(param.lines[0], head);
+        EXPECT_TRUE(param.lines[1].starts_with(" name=\"=?") || param.lines[1].starts_with(" filename=\"=?"));
+        EXPECT_TRUE(param.lines.back().ends_with("?=\"")) << param.lines.back();
+    }
 }
 
 // A file that cannot be opened, with or without a record: the message stops

@@ -22,6 +22,10 @@ TEST(OutgoingMail, SenderSubjectAndHeaders)
     EXPECT_EQ(MailHeaders("20040305140709.00000001_a@x.jp", "b@y.jp"),
               (std::vector<std::string>{"X-Mailer: Kitemail Pro Version 0.50",
                                         "Message-ID: <20040305140709.00000001_a@x.jp>", "Reply-To: b@y.jp"}));
+    // RFC 5322 3.3, English names whatever the locale, the weekday of the date.
+    EXPECT_EQ(MailDate({2026, 12, 6, 22, 20, 46, 540}), "Sun, 06 Dec 2026 22:20:46 +0900");
+    EXPECT_EQ(MailDate({2024, 2, 29, 0, 0, 5, -210}), "Thu, 29 Feb 2024 00:00:05 -0330");
+    EXPECT_EQ(MailDate({2000, 1, 1, 9, 0, 0, 0}), "Sat, 01 Jan 2000 09:00:00 +0000");
 }
 
 TEST(OutgoingMail, CharactersThatWouldGoOutAsEightBitAndLineLengths)

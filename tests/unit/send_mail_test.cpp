@@ -2,8 +2,9 @@
 // the server of: "S: " lines the server sends ("R: " raw bytes), "C: "
 // lines the client must answer with, "X" the server closing, "E n" a
 // socket failure, "T" the deadline passing, "TLS" the handshake succeeding
-// ("TLSFAIL": the certificate refused), and the end of the request ("done"
-// with LastError and the text of OnMailError).
+// ("TLSFAIL": the certificate refused), "H" the network holding what it is
+// given until "D n" lets n bytes of it go, "P ms" a pause, and the end of
+// the request ("done" with LastError and the text of OnMailError).
 
 #include "fake_socket.h"
 #include "mail/reply_accumulator.h"
@@ -45,6 +46,8 @@ const Lines kGreeted = {"S: 220 mx ready", Helo(), "S: 250 hello", "C: MAIL FROM
                         "C: RCPT TO:<you@x.jp>"};
 const Lines kUpToData = Join(kGreeted, {"S: 250 ok", "C: DATA", "S: 354 go", "C: <message>"});
 const Lines kAccepted = Join(kUpToData, {"S: 250 queued", "C: QUIT"});
+// The whole message handed over, none of it taken yet.
+const Lines kHeldUpToData = Join(kGreeted, {"S: 250 ok", "C: DATA", "H", "S: 354 go", "C: <message>"});
 
 class SendMailTest : public ::testing::Test {
 protected:
@@ -86,6 +89,12 @@ protected:
                 socket.FailWith(static_cast<std::uint16_t>(std::stoi(step.substr(2))));
             } else if (step == "T") {
                 WaitUntil([] { return false; }, 3 * mail.ReplyTimeout);
+            } else if (step == "H") {
+                socket.Hold();
+            } else if (step.starts_with("D ")) {
+                socket.Drain(std::stoul(step.substr(2)));
+            } else if (step.starts_with("P ")) {
+                WaitUntil([] { return false; }, std::chrono::milliseconds(std::stoi(step.substr(2))));
             } else if (step == "TLS") {
                 socket.CompleteTls();
             } else if (step == "TLSFAIL") {
@@ -172,6 +181,7 @@ TEST_F(SendMailTest, Transcripts)
     const std::size_t data = socket.written.find("DATA\r\n") + 6;
     const std::string size = std::to_string(socket.written.find("\r\n.\r\n", data) + 2 - data);
     const std::string unexpected = "done 13 Unexpected response: ";
+    const std::string unconfirmed = "done 25 No reply to the end of the message";
     const struct {
         const char* name;
         Lines transcript;
@@ -211,11 +221,21 @@ TEST_F(SendMailTest, Transcripts)
         {"AcceptedThenClosed", Join(kAccepted, {"X", "done 0"})},
         {"AcceptedThenReset", Join(kAccepted, {"E 10054", "done 0"})},
         {"AcceptedThenSilent", Join(kAccepted, {"T", "C: <close>", "done 0"})},
-        // Before acceptance an end is a failure.
-        {"ClosedBeforeAcceptance", Join(kUpToData, {"X", "done 17 Prematurely Disconnected"})},
-        {"ResetBeforeAcceptance", Join(kUpToData, {"E 10054", "done 7 Connection reset by remote side"})},
+        // Before the server has the "." an end is a failure.
+        {"ClosedBeforeTheData", Join(kGreeted, {"S: 250 ok", "C: DATA", "X", "done 17 Prematurely Disconnected"})},
+        {"ClosedWithTheEndUnsent", Join(kHeldUpToData, {"X", "done 17 Prematurely Disconnected"})},
+        {"StoppedTakingTheMessage", Join(kHeldUpToData, {"D 10", "T", "C: <close>", "done 8 Data block timed out"})},
         {"NoGreeting", {"T", "C: <close>", "done 8 Connection timed out"}},
-        {"NoReplyToTheEnd", Join(kUpToData, {"T", "C: <close>", "done 8 Connection timed out"})},
+        // After it, silence, a close or a reset leaves the mail unconfirmed.
+        {"NoReplyToTheEnd", Join(kUpToData, {"T", "C: <close>", unconfirmed})},
+        {"ClosedAfterTheEnd", Join(kUpToData, {"X", unconfirmed})},
+        {"ResetAfterTheEnd", Join(kUpToData, {"E 10054", unconfirmed})},
+        // Each bit the server takes restarts the data-block time-out (40 ms
+        // here, as the end's): 200 ms of slow reading is never given up on.
+        {"SlowButSteadyReader",
+         Join(kHeldUpToData, {"D 10", "P 25", "D 10", "P 25", "D 10", "P 25", "D 10", "P 25", "D 10", "P 25", "D 10",
+                              "P 25", "D 10", "P 25", "D 10", "P 25", "D 100000", "S: 250 queued", "C: QUIT",
+                              "S: 221 bye", "C: <close>", "done 0"})},
         // A refused recipient is skipped; when all are, no DATA goes out.
         {"EveryRecipientRefused", Join(kGreeted, {"S: 550 unknown", "C: <close>", unexpected + "550 unknown"})},
         // Submission: from MAIL FROM on, a session is the plain dialogue.
@@ -288,6 +308,7 @@ TEST_F(SendMailTest, Transcripts)
         acceptAddress = row.address;
         mail.TO_Address = "you@x.jp";
         mail.ListTo.clear(); // a delivered request leaves its recipients
+        socket.Release();
         rec.errors.clear();
         shown.clear();
         EXPECT_EQ(Run(row.transcript), row.transcript);
@@ -311,6 +332,14 @@ TEST_F(SendMailTest, Transcripts)
     EXPECT_EQ(mail.LastFailure().code, SendMailError::Unexpected_Response);
     EXPECT_EQ(mail.LastFailure().text, "Unexpected response: 421 4.3.2 busy");
     EXPECT_EQ(mail.LastFailure().serverLine, "421 4.3.2 busy\r"); // a CR inside the line stays in it
+    // A cancel once the "." has gone cannot take the mail back.
+    mail.TO_Address = "you@x.jp";
+    mail.DataEndTimeout = 10s;
+    Run(kUpToData, false);
+    const int before = rec.doneCount;
+    mail.SetAction(TMailAction::Cancel_SendMail);
+    WaitUntil([&] { return rec.doneCount > before; }, 1s);
+    EXPECT_EQ(mail.LastError(), SendMailError::Delivery_Unconfirmed);
 }
 
 TEST_F(SendMailTest, WithEverythingOffTheWireIsThePlainHeloDialogueByteForByte)
