@@ -304,6 +304,7 @@ TEST_F(HistoryRecordFile, RecordAndTheFolderItMakesAreTheOwnersAlone)
     for (const mode_t mask : {0000, 0022, 0277}) {
         SCOPED_TRACE(mask);
         const fs::path folder = root_ / std::to_string(mask) / "mail";
+        fs::create_directories(folder.parent_path()); // the data folder, there already
         const mode_t old = ::umask(mask);
         const HistoryWriteResult w = WriteHistoryRecord(folder, Record());
         ::umask(old);
