@@ -7,104 +7,104 @@
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace kitemail {
 namespace {
 
-int OpenLockFile(const std::filesystem::path& path, std::string& reason)
-{
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        reason = std::string("open: ") + std::strerror(errno);
-    }
-    return fd;
-}
+// Short first, so that a lock held for a moment costs little; then no
+// faster than a human would notice.
+constexpr std::chrono::milliseconds kFirstPoll{2};
+constexpr std::chrono::milliseconds kLongestPoll{50};
 
-// 0 when locked, else the errno of the attempt.
-int TryLock(int fd, FileLock::Kind kind)
+int OpenLockFile(const std::filesystem::path& path)
 {
-    const int op = (kind == FileLock::Kind::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
-    while (::flock(fd, op) != 0) {
-        if (errno != EINTR) {
-            return errno;
-        }
-    }
-    return 0;
+    int fd;
+    do {
+        // Read-only is enough for flock, and works on a lock file the user made read-only.
+        fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
 }
 
 } // namespace
 
-std::optional<FileLock> FileLock::Acquire(const std::filesystem::path& path, Kind kind,
-                                          std::chrono::milliseconds wait, std::string& reason)
+FileLock FileLock::Try(const std::filesystem::path& lockFile, Mode mode)
 {
-    const int fd = OpenLockFile(path, reason);
-    if (fd < 0) {
-        return std::nullopt;
+    return Acquire(lockFile, mode, std::chrono::steady_clock::time_point::min());
+}
+
+FileLock FileLock::Wait(const std::filesystem::path& lockFile, Mode mode, std::chrono::milliseconds timeout)
+{
+    return Acquire(lockFile, mode, std::chrono::steady_clock::now() + timeout);
+}
+
+FileLock FileLock::Acquire(const std::filesystem::path& lockFile, Mode mode,
+                           std::chrono::steady_clock::time_point deadline)
+{
+    FileLock lock;
+    const auto fail = [&lock, &lockFile](Status status, const char* reason) {
+        lock.Release();
+        lock.status_ = status;
+        lock.error_ = lockFile.string() + ": " + reason;
+        return std::move(lock);
+    };
+    lock.fd_ = OpenLockFile(lockFile);
+    if (lock.fd_ < 0) {
+        return fail(Status::Failed, std::strerror(errno));
     }
-    // Polled rather than blocking: a blocking flock has no deadline, and the
-    // holders keep it for milliseconds.
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    auto pause = std::chrono::milliseconds(1);
+    const int operation = (mode == Mode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    std::chrono::milliseconds poll = kFirstPoll;
     for (;;) {
-        const int err = TryLock(fd, kind);
-        if (err == 0) {
-            return FileLock(fd);
+        if (::flock(lock.fd_, operation) == 0) {
+            lock.status_ = Status::Locked;
+            return lock;
         }
-        if (err != EWOULDBLOCK) {
-            reason = std::string("flock: ") + std::strerror(err);
-            break;
+        if (errno == EINTR) {
+            continue;
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            reason = "timed out";
-            break;
+        if (errno != EWOULDBLOCK) {
+            return fail(Status::Failed, std::strerror(errno));
         }
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            return fail(Status::Busy, "held by another process");
+        }
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(poll, deadline - now));
+        poll = std::min(poll * 2, kLongestPoll);
     }
-    ::close(fd);
-    return std::nullopt;
 }
 
-std::optional<FileLock> FileLock::TryAcquire(const std::filesystem::path& path, Kind kind)
+FileLock::FileLock(FileLock&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      status_(std::exchange(other.status_, Status::Unlocked)),
+      error_(std::move(other.error_))
 {
-    std::string reason;
-    const int fd = OpenLockFile(path, reason);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    if (TryLock(fd, kind) != 0) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    return FileLock(fd);
-}
-
-FileLock::FileLock(FileLock&& other) noexcept : fd_(other.fd_)
-{
-    other.fd_ = -1;
 }
 
 FileLock& FileLock::operator=(FileLock&& other) noexcept
 {
     if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.fd_;
-        other.fd_ = -1;
+        Release();
+        fd_ = std::exchange(other.fd_, -1);
+        status_ = std::exchange(other.status_, Status::Unlocked);
+        error_ = std::move(other.error_);
     }
     return *this;
 }
 
 FileLock::~FileLock()
 {
-    // Closing the only descriptor of the open file releases the lock.
+    Release();
+}
+
+void FileLock::Release() noexcept
+{
     if (fd_ >= 0) {
-        ::close(fd_);
+        ::close(fd_); // closing the only descriptor drops the lock
+        fd_ = -1;
     }
+    status_ = Status::Unlocked;
 }
 
 } // namespace kitemail

@@ -3,12 +3,15 @@
 #include "platform/file_io.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
+#include "send/history_record.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <tuple>
 #include <unistd.h>
 #include <unordered_set>
 
@@ -19,11 +22,52 @@ namespace {
 constexpr std::size_t kMaxFirstLine = 64 * 1024;
 constexpr std::size_t kReadChunk = 512;
 
-bool LessIgnoringCase(const std::string& a, const std::string& b)
-{
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return sjis::AsciiLower(x) < sjis::AsciiLower(y); });
-}
+// What a record name sorts by: the 14-digit time stamp, then the counter
+// after it as a number (its text, without leading zeros, compared by length
+// first, so that 99 < 100 with no bound on the digits), then the rest; each
+// text part ignoring ASCII case. A name of another shape sorts the same way
+// by its parts, which keeps the order total.
+struct RecordSortKey {
+    std::string stamp;
+    std::string counter;
+    std::string rest;
+    std::string name; // the last word between names that differ only in case or zeros
+
+    explicit RecordSortKey(std::string fileName) : name(std::move(fileName))
+    {
+        constexpr std::size_t kStampLength = 14;
+        const std::size_t stampEnd = std::min(name.size(), kStampLength);
+        std::size_t counterEnd = stampEnd;
+        while (counterEnd < name.size() && name[counterEnd] >= '0' && name[counterEnd] <= '9') {
+            ++counterEnd;
+        }
+        std::size_t counterStart = stampEnd;
+        while (counterStart + 1 < counterEnd && name[counterStart] == '0') {
+            ++counterStart;
+        }
+        stamp = Lower(std::string_view(name).substr(0, stampEnd));
+        counter = name.substr(counterStart, counterEnd - counterStart);
+        rest = Lower(std::string_view(name).substr(counterEnd));
+    }
+
+    static std::string Lower(std::string_view text)
+    {
+        std::string lower(text);
+        std::ranges::transform(lower, lower.begin(), sjis::AsciiLower);
+        return lower;
+    }
+
+    friend bool operator<(const RecordSortKey& a, const RecordSortKey& b)
+    {
+        if (a.stamp != b.stamp) {
+            return a.stamp < b.stamp;
+        }
+        if (a.counter.size() != b.counter.size()) {
+            return a.counter.size() < b.counter.size();
+        }
+        return std::tie(a.counter, a.rest, a.name) < std::tie(b.counter, b.rest, b.name);
+    }
+};
 
 bool IsRecordName(const std::string& name)
 {
@@ -59,19 +103,19 @@ std::string Names(const std::vector<std::filesystem::path>& paths)
 
 std::vector<std::filesystem::path> ListHistoryFiles(const std::filesystem::path& folder)
 {
-    std::vector<std::string> names;
+    std::vector<RecordSortKey> keys;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
         if (IsRecordName(name)) {
-            names.push_back(std::move(name));
+            keys.emplace_back(std::move(name));
         }
     }
-    std::sort(names.begin(), names.end(), LessIgnoringCase);
+    std::sort(keys.begin(), keys.end());
     std::vector<std::filesystem::path> files;
-    files.reserve(names.size());
-    for (const std::string& name : names) {
-        files.push_back(folder / name);
+    files.reserve(keys.size());
+    for (const RecordSortKey& key : keys) {
+        files.push_back(folder / key.name);
     }
     return files;
 }
@@ -144,7 +188,18 @@ HistoryFields ParseHistoryFields(std::string_view record)
 bool EnsureHistoryFolder(const std::filesystem::path& folder)
 {
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    if (std::filesystem::is_directory(folder, ec)) {
+        return true;
+    }
+    const std::filesystem::path last = folder.has_filename() ? folder : folder.parent_path();
+    if (last.has_parent_path()) {
+        std::filesystem::create_directories(last.parent_path(), ec);
+    }
+    // The records hold the mails' text: the folder is its owner's alone.
+    // chmod too, since the umask may have taken the owner's bits.
+    if (::mkdir(last.c_str(), 0700) == 0) {
+        (void)::chmod(last.c_str(), 0700);
+    }
     return std::filesystem::is_directory(folder, ec);
 }
 
@@ -187,6 +242,7 @@ bool HistoryBrowser::Reload()
     if (!EnsureHistoryFolder(folder_)) {
         return false;
     }
+    (void)RemoveRecordLeftovers(folder_);
     files_ = ListHistoryFiles(folder_);
     firstLines_.reserve(files_.size());
     items_.reserve(files_.size());

@@ -16,9 +16,9 @@
 namespace kitemail {
 
 // Every "*.eml" entry of folder (folders named so too: they keep their
-// place in the numbering), sorted by name ignoring ASCII case, which is
-// oldest first since names begin with the send time. Empty when the folder
-// cannot be read.
+// place in the numbering), oldest first: by the send time the name begins
+// with, then by the counter after it as a number (..., 99, 100, ...),
+// ignoring ASCII case. Empty when the folder cannot be read.
 [[nodiscard]] std::vector<std::filesystem::path> ListHistoryFiles(const std::filesystem::path& folder);
 
 // The record's first line without its line end (CR, LF or CR LF ends it),
@@ -36,7 +36,8 @@ struct HistoryFields {
 // Reads "Name: value" lines up to the first empty line.
 [[nodiscard]] HistoryFields ParseHistoryFields(std::string_view record);
 
-// Creates the folder when missing; false when it neither exists nor can be made.
+// Creates the folder when missing (0700: its owner's alone; its parents as
+// the umask has them); false when it neither exists nor can be made.
 [[nodiscard]] bool EnsureHistoryFolder(const std::filesystem::path& folder);
 
 // "送信履歴フォルダが不正です。"
@@ -54,8 +55,8 @@ public:
 
     explicit HistoryBrowser(std::filesystem::path folder);
 
-    // Rereads the folder: the list of every record and the filter reset to
-    // all recipients. False (after the beep and the folder message) when the
+    // Rereads the folder, after removing what killed writers left there: the
+    // list of every record and the filter reset to all recipients. False (after the beep and the folder message) when the
     // folder neither exists nor can be made; everything is empty then.
     bool Load(UserInterface& ui, bool beepOnMessage);
     // The same without telling anyone.

@@ -1,9 +1,12 @@
 #include "send/history_record.h"
 
 #include "platform/file_io.h"
+#include "platform/file_lock.h"
 #include "platform/program_version.h"
 #include "platform/text_codec.h"
+#include "send/history_folder.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -97,6 +100,27 @@ std::uint32_t NextMessageIdSerial()
     static std::atomic<std::uint32_t> serial{std::random_device{}()};
     return serial.fetch_add(1);
 }
+
+// The writer's temporary names: mkstemps fills the X's with letters and digits.
+constexpr std::string_view kTemporaryPrefix = ".record-";
+constexpr std::string_view kTemporaryRandom = "XXXXXX";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+bool IsTemporaryName(std::string_view name)
+{
+    if (name.size() != kTemporaryPrefix.size() + kTemporaryRandom.size() + kTemporarySuffix.size()
+        || !name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) {
+        return false;
+    }
+    const std::string_view random = name.substr(kTemporaryPrefix.size(), kTemporaryRandom.size());
+    return std::ranges::all_of(random, [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+}
+
+// The writer waits for a clean-up at work in another process; that takes a
+// moment, never this long.
+constexpr std::chrono::milliseconds kLockWait{3000};
 
 std::string CounterText(unsigned n)
 {
@@ -229,11 +253,16 @@ std::string HistoryRecord::Format() const
 HistoryWriteResult WriteHistoryRecord(const std::filesystem::path& folder, const HistoryRecord& record)
 {
     HistoryWriteResult result;
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder, ec)) {
+    if (!EnsureHistoryFolder(folder)) {
         result.folderInvalid = true;
-        result.error = Sj("送信履歴フォルダが不正です。");
+        result.error = HistoryFolderInvalidText();
+        return result;
+    }
+    // Held until the temporary file is gone, so that no clean-up takes it
+    // for a killed writer's.
+    const FileLock lock = FileLock::Wait(HistoryLockPath(folder), FileLock::Mode::Shared, kLockWait);
+    if (!lock) {
+        result.error = lock.Error();
         return result;
     }
     const auto failure = [&result](const std::filesystem::path& path, int err) {
@@ -243,12 +272,15 @@ HistoryWriteResult WriteHistoryRecord(const std::filesystem::path& folder, const
     // The record is written whole under a temporary name (no ".eml", so no
     // reader lists it) and only then given its name: a crash leaves a whole
     // record or none.
-    std::string temporary = (folder / ".record-XXXXXX.tmp").string();
-    const int fd = ::mkstemps(temporary.data(), 4);
+    std::string temporary =
+        (folder / (std::string(kTemporaryPrefix) + std::string(kTemporaryRandom) + std::string(kTemporarySuffix)))
+            .string();
+    const int fd = ::mkstemps(temporary.data(), static_cast<int>(kTemporarySuffix.size()));
     if (fd < 0) {
         return failure(temporary, errno);
     }
-    const bool written = WriteAllTo(fd, record.Format()) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    // 0600 whatever the umask: the record holds the mail's text.
+    const bool written = WriteAllTo(fd, record.Format()) && ::fchmod(fd, 0600) == 0 && ::fsync(fd) == 0;
     const int writeErrno = errno;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed) {
@@ -270,6 +302,33 @@ HistoryWriteResult WriteHistoryRecord(const std::filesystem::path& folder, const
         result.path = path;
         return result;
     }
+}
+
+
+std::filesystem::path HistoryLockPath(const std::filesystem::path& folder)
+{
+    return folder / ".lock";
+}
+
+std::size_t RemoveRecordLeftovers(const std::filesystem::path& folder)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+        return 0;
+    }
+    const FileLock lock = FileLock::Try(HistoryLockPath(folder), FileLock::Mode::Exclusive);
+    if (!lock) {
+        return 0; // a writer at work, or a lock nobody can take: nothing is known to be stale
+    }
+    std::size_t removed = 0;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (IsTemporaryName(it->path().filename().string()) && it->is_regular_file(typeError)
+            && !it->is_symlink(typeError) && ::unlink(it->path().c_str()) == 0) {
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 } // namespace kitemail

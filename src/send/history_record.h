@@ -2,6 +2,7 @@
 // One sent mail as an .eml text file in the history folder, and the words in
 // which the end of a mail is reported.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -51,8 +52,20 @@ struct HistoryWriteResult {
 };
 
 // Writes the record under a new name "<stamp>NN.eml" in folder (created when
-// missing): whole under a temporary name first, then given its name, so the
-// folder never holds half a record. Never replaces a record already there.
+// missing): whole under a temporary name ".record-XXXXXX.tmp" first, then
+// given its name, so the folder never holds half a record. Never replaces a
+// record already there. The record is its owner's alone (0600). While its
+// temporary file exists the writer holds HistoryLockPath(folder) shared.
 [[nodiscard]] HistoryWriteResult WriteHistoryRecord(const std::filesystem::path& folder, const HistoryRecord& record);
+
+// "<folder>/.lock", the lock file of the record writers (never removed).
+[[nodiscard]] std::filesystem::path HistoryLockPath(const std::filesystem::path& folder);
+
+// Removes the temporary files of writers that were killed before they
+// finished: only names of the writer's own pattern, and only when no writer
+// is at work (the lock file taken exclusive without waiting; nothing happens
+// when it is busy or cannot be had, or when the folder does not exist).
+// Returns how many went.
+std::size_t RemoveRecordLeftovers(const std::filesystem::path& folder);
 
 } // namespace kitemail

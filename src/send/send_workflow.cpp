@@ -109,6 +109,9 @@ SendWorkflow::SendWorkflow(Settings& settings, MessageComposer& composer, UserIn
     mail_.OnMailError = [this](SendMail&, SendMailError error, const std::string&) { ReportMailError(error); };
     mail_.OnDone = [this](SendMail&) { MailDone(); };
     mail_.OnSessionInfo = [this](SendMail&, SendMailInfo info) { SessionStep(info); };
+    // The window's start and every send command come this way: the place
+    // to sweep what a killed writer left in the history folder.
+    (void)RemoveRecordLeftovers(historyDir_);
 }
 
 SendWorkflow::~SendWorkflow()

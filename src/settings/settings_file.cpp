@@ -229,20 +229,19 @@ std::optional<std::string> SettingsFile::Hold()
     if (held_) {
         return std::nullopt;
     }
-    std::string reason;
-    held_ = FileLock::Acquire(SettingsLockPath(dir_), FileLock::Kind::Exclusive, kSettingsLockWait, reason);
-    if (!held_) {
-        return DisplayPath(SettingsLockPath(dir_)) + Sj(" を他のプログラムが使っているため、") + DisplayPath(Path())
-            + Sj(" を読み書きできません (") + reason + ")";
+    FileLock lock = FileLock::Wait(SettingsLockPath(dir_), FileLock::Mode::Exclusive, kSettingsLockWait);
+    if (!lock) {
+        return DisplayPath(Path()) + Sj(" を読み書きできません (") + lock.Error() + ")";
     }
+    held_ = std::move(lock);
     return std::nullopt;
 }
 
 int SettingsFile::RemoveLeftovers()
 {
-    std::optional<FileLock> lock;
+    FileLock lock;
     if (!held_) {
-        lock = FileLock::TryAcquire(SettingsLockPath(dir_), FileLock::Kind::Exclusive);
+        lock = FileLock::Try(SettingsLockPath(dir_), FileLock::Mode::Exclusive);
         if (!lock) {
             return 0;
         }
@@ -281,7 +280,7 @@ bool SettingsFile::LoadDialogHalf(Settings& settings)
 
 SaveResult SettingsFile::Save(Settings& settings, SettingsHalf half)
 {
-    const bool heldBefore = held_.has_value();
+    const bool heldBefore = held_.Held();
     if (std::optional<std::string> busy = Hold()) {
         SaveResult refused = SaveResult::Failure(Path(), "the lock file is held by another program");
         refused.message = std::move(*busy);

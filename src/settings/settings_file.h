@@ -44,7 +44,7 @@ public:
     // whole run is one change (the command line). The reason, code page
     // 932, when it could not be had in time.
     [[nodiscard]] std::optional<std::string> Hold();
-    void Release() noexcept { held_.reset(); }
+    void Release() noexcept { held_.Release(); }
 
     // Removes the temporary files of saves of Kiteml.ini and Signature.txt
     // that a killed writer left ("." name "." six characters), only when no
@@ -76,7 +76,7 @@ private:
     std::filesystem::path dir_;
     Settings baseline_;
     std::vector<std::string> problems_;
-    std::optional<FileLock> held_;
+    FileLock held_;
 };
 
 } // namespace kitemail

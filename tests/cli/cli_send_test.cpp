@@ -7,6 +7,7 @@
 #include "process_runner.h"
 #include "qt_app.h"
 #include "scripted_peer.h"
+#include "send/history_folder.h"
 #include "smtp_sink.h"
 #include "temp_dir.h"
 #include "test_certs.h"
@@ -66,11 +67,7 @@ protected:
 
     int NewMessages() const { return sink_->WaitForMessages(0, std::chrono::milliseconds(0)) - baseline_; }
 
-    std::ptrdiff_t HistoryRecords() const
-    {
-        std::error_code none; // no folder yet: no records
-        return std::distance(fs::directory_iterator(home_ / "mail", none), fs::directory_iterator());
-    }
+    std::size_t HistoryRecords() const { return ListHistoryFiles(home_ / "mail").size(); }
 
     TempDir tmp_;
     const fs::path home_ = tmp_.path();
@@ -85,7 +82,7 @@ TEST_F(CliSendTest, DryRunPrintsAndSendsNothingThenTheSendGoesOutAndIsRecorded)
     EXPECT_NE(r.out.find("--- mail 1\nTo: you@example.jp\nFrom: me@example.jp\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("こんにちは"), std::string::npos);
     EXPECT_EQ(NewMessages(), 0);
-    EXPECT_EQ(HistoryRecords(), 0);
+    EXPECT_EQ(HistoryRecords(), 0U);
 
     r = SendToYou({"--subject", "件名"});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
@@ -97,7 +94,7 @@ TEST_F(CliSendTest, DryRunPrintsAndSendsNothingThenTheSendGoesOutAndIsRecorded)
     const QJsonObject mail = ParseStoredMail(sink_->MessagePath(baseline_ + 1));
     EXPECT_EQ(mail["subject"].toString().trimmed(), QStringLiteral("件名"));
     EXPECT_TRUE(mail["body"].toString().startsWith(QStringLiteral("こんにちは")));
-    EXPECT_EQ(HistoryRecords(), 1);
+    EXPECT_EQ(HistoryRecords(), 1U);
 }
 
 TEST_F(CliSendTest, SubmissionSettingsOfTheFileWithThePasswordFromTheEnvironment)
@@ -181,7 +178,7 @@ TEST_F(CliSendTest, FailuresAndRefusalsExitOneBadArgumentsTwo)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("メールサーバーが接続を受け付けませんでした。"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("1個のエラー"), std::string::npos) << r.out;
-    EXPECT_EQ(HistoryRecords(), 1);
+    EXPECT_EQ(HistoryRecords(), 1U);
 
     EXPECT_EQ(Send({}).exitCode, 2);
     EXPECT_EQ(Send({"--to", "a@b"}).exitCode, 2);

@@ -5,6 +5,7 @@
 
 #include "platform/text_codec.h"
 #include "scripted_peer.h"
+#include "send/history_folder.h"
 #include "smtp_sink.h"
 #include "ui/developer_tools.h"
 #include "ui/page_tabs.h"
@@ -225,9 +226,9 @@ TEST_F(WindowSendTest, ANewUserSetsUpAndSendsDirectlyAndToTickedEntries)
     });
     EXPECT_EQ(Stored(), before + 1);
     // The history names the type the address-book editor shows.
-    const auto history = std::filesystem::directory_iterator(program.Dir() / "mail");
-    ASSERT_NE(history, std::filesystem::directory_iterator());
-    EXPECT_NE(ReadSjisFile(history->path()).find("X-ktml-PhoneType: i-mode\r\n"), std::string::npos);
+    const auto history = ListHistoryFiles(program.Dir() / "mail");
+    ASSERT_FALSE(history.empty());
+    EXPECT_NE(ReadSjisFile(history.front()).find("X-ktml-PhoneType: i-mode\r\n"), std::string::npos);
 
     InSettingsDialog(program, [&] {
         program.InDialog<QPushButton>("EntryNew")->click();

@@ -9,6 +9,7 @@
 #include "qt_app.h"
 #include "scripted_peer.h"
 #include "scripted_ui.h"
+#include "send/history_folder.h"
 #include "send/message_composer.h"
 #include "send/send_workflow.h"
 #include "settings/settings.h"
@@ -82,13 +83,7 @@ protected:
     int NewMessages(int n) { return sink_->WaitForMessages(baseline_ + n, std::chrono::milliseconds(200)) - baseline_; }
     QJsonObject Stored(int n) { return test::ParseStoredMail(sink_->MessagePath(baseline_ + n)); }
 
-    std::vector<std::filesystem::path> HistoryFiles() const
-    {
-        std::error_code missing;
-        std::vector<std::filesystem::path> files(std::filesystem::directory_iterator(historyDir_, missing), {});
-        std::ranges::sort(files);
-        return files;
-    }
+    std::vector<std::filesystem::path> HistoryFiles() const { return ListHistoryFiles(historyDir_); }
 
     int baseline_ = 0;
     QTemporaryDir dir_;

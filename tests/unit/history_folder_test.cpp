@@ -5,6 +5,7 @@
 // line's (cli/cli_history_test).
 
 #include "file_bytes.h"
+#include "platform/file_lock.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
 #include "send/history_folder.h"
@@ -50,6 +51,33 @@ TEST(HistoryFiles, ListsEmlEntriesOldestFirstIgnoringCase)
               (std::vector<std::string>{"20250101000000.eml", "2026060506421300.EML", "2026060506421301.eml",
                                         "2026060506421302.eml"}));
     EXPECT_TRUE(ListHistoryFiles(dir.path() / "missing").empty());
+}
+
+// More than a hundred mails in one second: the counter goes on as a number.
+TEST(HistoryFiles, OrderByTimeStampThenCounterAsNumber)
+{
+    struct Row {
+        const char* what;
+        const char* earlier;
+        const char* later;
+    };
+    const Row rows[] = {
+        {"leading zero below ten", "2026060506421309.eml", "2026060506421310.eml"},
+        {"two digits before three", "2026060506421399.eml", "20260605064213100.eml"},
+        {"three digits", "20260605064213100.eml", "20260605064213101.eml"},
+        {"three digits before four", "20260605064213999.eml", "202606050642131000.eml"},
+        {"the stamp before the counter", "20260605064213100.eml", "2026060506421400.eml"},
+        {"case ignored", "2026060506421310.EML", "2026060506421311.eml"},
+        {"no counter before a counter", "20250101000000.eml", "2025010100000000.eml"},
+        {"a record before another name", "2026060506421300.eml", "x.eml"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir dir;
+        dir.Write(row.later, "To: b\r\n");
+        dir.Write(row.earlier, "To: a\r\n");
+        EXPECT_EQ(Names(ListHistoryFiles(dir.path())), (std::vector<std::string>{row.earlier, row.later}));
+    }
 }
 
 TEST(HistoryFiles, FirstLineAndFields)
@@ -236,18 +264,93 @@ TEST_F(HistoryRecordFile, WritesTheRecordByteForByte)
               head + "X-ktml-Result: Connect Timeout Error\r\nX-Mailer: Kitemail Pro Version 0.50\r\n\r\n\r\n");
 }
 
-TEST_F(HistoryRecordFile, CountsUpForTheSameSecond)
+TEST_F(HistoryRecordFile, CountsUpForTheSameSecondAndListsInThatOrder)
 {
-    std::vector<std::string> names;
+    std::vector<fs::path> written;
     for (int i = 0; i < 12; ++i) {
         const HistoryWriteResult w = WriteHistoryRecord(root_, Record());
         ASSERT_TRUE(w.ok);
-        names.push_back(w.path.filename().string());
+        written.push_back(w.path);
     }
-    EXPECT_EQ(std::vector<std::string>(names.begin() + 9, names.end()),
-              (std::vector<std::string>{"2026060506421309.eml", "2026060506421310.eml", "2026060506421311.eml"}));
-    // Nothing but the records: no temporary file is left behind.
-    EXPECT_EQ(std::distance(fs::directory_iterator(root_), {}), 12);
+    EXPECT_EQ(Names({written[0], written[9], written[10], written[11]}),
+              (std::vector<std::string>{"2026060506421300.eml", "2026060506421309.eml", "2026060506421310.eml",
+                                        "2026060506421311.eml"}));
+    // Nothing but the records and the writers' lock: no temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(root_), {}), 13);
+    EXPECT_TRUE(fs::is_regular_file(HistoryLockPath(root_)));
+
+    // Past a hundred in one second.
+    for (int i = 12; i < 99; ++i) {
+        written.push_back(root_ / ("20260605064213" + std::to_string(i) + ".eml"));
+        std::ofstream(written.back()) << "To: a\r\n";
+    }
+    for (int i = 99; i < 102; ++i) {
+        const HistoryWriteResult w = WriteHistoryRecord(root_, Record());
+        ASSERT_TRUE(w.ok);
+        written.push_back(w.path);
+    }
+    EXPECT_EQ(Names({written[99], written[100], written[101]}),
+              (std::vector<std::string>{"2026060506421399.eml", "20260605064213100.eml", "20260605064213101.eml"}));
+    EXPECT_EQ(ListHistoryFiles(root_), written);
+}
+
+// The records hold the mails' text: their owner's alone, whatever the umask.
+TEST_F(HistoryRecordFile, RecordAndTheFolderItMakesAreTheOwnersAlone)
+{
+    const auto mode = [](const fs::path& path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+        return st.st_mode & 07777;
+    };
+    for (const mode_t mask : {0000, 0022, 0277}) {
+        SCOPED_TRACE(mask);
+        const fs::path folder = root_ / std::to_string(mask) / "mail";
+        fs::create_directories(folder.parent_path()); // the data folder, there already
+        const mode_t old = ::umask(mask);
+        const HistoryWriteResult w = WriteHistoryRecord(folder, Record());
+        ::umask(old);
+        ASSERT_TRUE(w.ok) << w.error;
+        EXPECT_EQ(mode(w.path), 0600U);
+        EXPECT_EQ(mode(folder), 0700U);
+        EXPECT_EQ(mode(HistoryLockPath(folder)) & 0077, 0U);
+    }
+    // A folder the user made stays as it is.
+    const fs::path own = root_ / "own";
+    fs::create_directories(own);
+    ::chmod(own.c_str(), 0750);
+    ASSERT_TRUE(WriteHistoryRecord(own, Record()).ok);
+    EXPECT_EQ(mode(own), 0750U);
+}
+
+// A writer killed before it gave its record a name leaves its temporary
+// file; the next listing (or start) removes it, unless a writer is at work.
+TEST_F(HistoryRecordFile, LeftoversGoOnlyWhenNoWriterHoldsTheLock)
+{
+    fs::create_directories(root_);
+    const auto write = [this](const char* name) { std::ofstream(root_ / name) << "half a record"; };
+    const char* const notOurs[] = {".record-abc12.tmp", ".record-abc1234.tmp", ".record-ab_123.tmp", "record-abc123.tmp",
+                                   "notes.tmp"};
+    for (const char* name : notOurs) {
+        write(name);
+    }
+    write(".record-Ab12z9.tmp");
+    {
+        // A live writer in the middle of its record.
+        const FileLock writer = FileLock::Try(HistoryLockPath(root_), FileLock::Mode::Shared);
+        ASSERT_TRUE(writer.Held()) << writer.Error();
+        HistoryBrowser history(root_);
+        ASSERT_TRUE(history.Reload());
+        EXPECT_TRUE(fs::exists(root_ / ".record-Ab12z9.tmp"));
+        EXPECT_EQ(RemoveRecordLeftovers(root_), 0U);
+    }
+    HistoryBrowser history(root_);
+    ASSERT_TRUE(history.Reload());
+    EXPECT_FALSE(fs::exists(root_ / ".record-Ab12z9.tmp"));
+    for (const char* name : notOurs) {
+        EXPECT_TRUE(fs::exists(root_ / name)) << name;
+    }
+    EXPECT_EQ(RemoveRecordLeftovers(root_ / "missing"), 0U);
+    EXPECT_FALSE(fs::exists(root_ / "missing")) << "nothing made where there is nothing to sweep";
 }
 
 TEST_F(HistoryRecordFile, AFolderThatCannotExistIsReported)
