@@ -393,7 +393,7 @@ int RunSend(const CommandContext& context)
     SendWorkflow workflow(settings, composer, ui, ui, HistoryDirPath(dataDir));
     workflow.Send();
     if (const int err = Out().Error(); err != 0) {
-        Err().Write(std::string(kToolName) + ": cannot write standard output: " + std::strerror(err)
+        Err().Write(std::string(kToolName) + ": cannot write output: " + std::strerror(err)
                     + " (the exit status tells what became of the mails)\n");
     }
     return ExitStatus(workflow);

@@ -207,13 +207,13 @@ TEST_F(CliSendTest, TheExitStatusIsTheMailsEvenWhenTheOutputCannotBeWritten)
     };
     const ProcessResult full = run("\"$0\" \"$@\" > /dev/full", "--json");
     EXPECT_EQ(full.exitCode, 0) << full.err;
-    EXPECT_NE(full.err.find("kitemail-cli: cannot write standard output: No space left on device"), std::string::npos)
+    EXPECT_NE(full.err.find("kitemail-cli: cannot write output: No space left on device"), std::string::npos)
         << full.err;
     // The reader is gone before the first status line, written before
     // anything connects: the write fails, the process lives on and sends.
     const ProcessResult closed = run("{ \"$0\" \"$@\"; echo \"exit $?\" >&2; } | true", "--yes");
     EXPECT_NE(closed.err.find("exit 0"), std::string::npos) << closed.err;
-    EXPECT_NE(closed.err.find("cannot write standard output: Broken pipe"), std::string::npos) << closed.err;
+    EXPECT_NE(closed.err.find("cannot write output: Broken pipe"), std::string::npos) << closed.err;
     EXPECT_EQ(NewMessages(), 2);
 
     WriteSettings(ClosedLoopbackPort());
