@@ -18,11 +18,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -111,18 +115,64 @@ SendArguments ParseSendArguments(std::span<const std::string_view> argv)
     return a;
 }
 
-void Print(std::FILE* out, const std::string& sjis)
+// Standard output or error, written straight to its descriptor. A write
+// that fails (a full disk, a reader that has gone) is remembered and the
+// rest of the output dropped: mails go on, and the exit status stays theirs.
+class Stream {
+public:
+    explicit Stream(int fd) : fd_(fd) {}
+    void Write(std::string_view bytes)
+    {
+        while (error_ == 0 && !bytes.empty()) {
+            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            if (n < 0 && errno != EINTR) {
+                error_ = errno;
+            } else if (n > 0) {
+                bytes.remove_prefix(static_cast<std::size_t>(n));
+            }
+        }
+    }
+    [[nodiscard]] int Error() const noexcept { return error_; }
+
+private:
+    int fd_;
+    int error_ = 0;
+};
+
+Stream& Out()
 {
-    const std::string line = SjisToUtf8(sjis) + "\n";
-    std::fwrite(line.data(), 1, line.size(), out);
-    std::fflush(out);
+    static Stream out(STDOUT_FILENO);
+    return out;
+}
+
+Stream& Err()
+{
+    static Stream err(STDERR_FILENO);
+    return err;
+}
+
+void Print(Stream& out, const std::string& sjis)
+{
+    out.Write(SjisToUtf8(sjis) + "\n");
 }
 
 void PrintJson(const QJsonObject& object)
 {
-    const std::string line = QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    Out().Write(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n");
+}
+
+QJsonValue PopLoginName(const std::optional<PopLoginResult>& login)
+{
+    if (!login) {
+        return QJsonValue();
+    }
+    switch (*login) {
+    case PopLoginResult::Succeeded: return QStringLiteral("succeeded");
+    case PopLoginResult::Failed: return QStringLiteral("failed");
+    case PopLoginResult::Cancelled: return QStringLiteral("cancelled");
+    case PopLoginResult::NotConfigured: return QStringLiteral("not-configured");
+    }
+    return QJsonValue();
 }
 
 QString Utf16(const std::string& sjis)
@@ -149,19 +199,19 @@ public:
     void SetStatusText(const std::string& text) override
     {
         if (!text.empty()) {
-            Print(args_.json ? stderr : stdout, text);
+            Print(args_.json ? Err() : Out(), text);
         }
     }
-    void ShowMessage(const std::string& text) override { Print(stderr, text); }
+    void ShowMessage(const std::string& text) override { Print(Err(), text); }
     bool Confirm(const std::string& text, const std::string&) override
     {
-        Print(stderr, text + (args_.yes ? " -> yes (--yes)" : " -> no (give --yes to answer yes)"));
+        Print(Err(), text + (args_.yes ? " -> yes (--yes)" : " -> no (give --yes to answer yes)"));
         return args_.yes;
     }
     YesNoCancel AskYesNoCancel(const std::string& text, const std::string&) override
     {
         const char* names[] = {args_.truncate ? "truncate" : "yes", "no", "cancel"};
-        Print(stderr, text + " -> " + names[static_cast<int>(args_.split)] + " (--split)");
+        Print(Err(), text + " -> " + names[static_cast<int>(args_.split)] + " (--split)");
         return args_.split;
     }
     void Beep() override {}
@@ -182,7 +232,7 @@ public:
             try {
                 return TextToSjis(env, variable);
             } catch (const CommandError& e) {
-                Print(stderr, Sj(e.what()));
+                Print(Err(), Sj(e.what()));
                 return std::nullopt;
             }
         }
@@ -192,7 +242,7 @@ public:
         }
         SjisEncoding encoded = Utf8ToSjis(*typed);
         if (!encoded.ok()) {
-            Print(stderr, Sj("パスワードに使えない文字があります。"));
+            Print(Err(), Sj("パスワードに使えない文字があります。"));
             return std::nullopt;
         }
         return encoded.bytes;
@@ -202,13 +252,13 @@ public:
     void SetAbortButtonVisible(bool) override {}
     bool ReviewSplit(const std::string&, const std::vector<std::string>& parts) override
     {
-        Print(stderr, std::to_string(parts.size()) + Sj("通に分割しました。"));
+        Print(Err(), std::to_string(parts.size()) + Sj("通に分割しました。"));
         return true; // the split was already chosen with --split or AutoSplitOnOverflow
     }
     bool AcceptsTruncatedSplit(std::size_t unsentBytes) override
     {
         if (!args_.truncate) {
-            Print(stderr, "the body does not fit into nine parts: its last " + std::to_string(unsentBytes)
+            Print(Err(), "the body does not fit into nine parts: its last " + std::to_string(unsentBytes)
                               + " bytes would not be sent; give --split truncate to send the nine parts anyway");
         }
         return args_.truncate;
@@ -225,12 +275,13 @@ public:
             {"recipient", Utf16(o.to)},
             {"part", static_cast<qint64>(o.part)},
             {"parts", static_cast<qint64>(o.parts)},
-            {"result", ResultWord(o.error)},
+            {"result", o.refused ? "refused" : ResultWord(o.error)},
             {"error", o.error},
             {"resultText", Utf16(o.resultText)},
             {"message", Utf16(o.message)},
         };
         object["history"] = o.historyFile.empty() ? QJsonValue() : QJsonValue(QFile::decodeName(o.historyFile.c_str()));
+        object["popLogin"] = PopLoginName(o.popLogin);
         PrintJson(object);
     }
     void TestMail(const OutgoingMail& mail) override
@@ -246,17 +297,17 @@ public:
                        {"body", Utf16(mail.body)}, {"attachments", attachments}});
             return;
         }
-        Print(stdout, "--- mail " + std::to_string(testMails_));
-        Print(stdout, "To: " + mail.to);
-        Print(stdout, "From: " + mail.from);
-        Print(stdout, "Reply-To: " + mail.replyTo);
-        Print(stdout, "Subject: " + mail.subject);
+        Print(Out(), "--- mail " + std::to_string(testMails_));
+        Print(Out(), "To: " + mail.to);
+        Print(Out(), "From: " + mail.from);
+        Print(Out(), "Reply-To: " + mail.replyTo);
+        Print(Out(), "Subject: " + mail.subject);
         for (const std::string& path : mail.attachments) {
-            Print(stdout, "Attachment: " + path);
+            Print(Out(), "Attachment: " + path);
         }
-        Print(stdout, "");
-        Print(stdout, mail.body);
-        Print(stdout, "--- end of mail " + std::to_string(testMails_));
+        Print(Out(), "");
+        Print(Out(), mail.body);
+        Print(Out(), "--- end of mail " + std::to_string(testMails_));
     }
 
 private:
@@ -285,9 +336,25 @@ std::int32_t FindEntry(const std::vector<std::string>& book, const std::string& 
     throw CommandError::BadInput("--entry " + SjisToUtf8(wanted) + ": no address-book entry has that name");
 }
 
+// What became of the mails, whatever became of the output.
+int ExitStatus(const SendWorkflow& workflow)
+{
+    // Before 1: a script that sends again on 1 must not send a mail twice.
+    if (workflow.UnconfirmedMailsThisCommand > 0) {
+        return kExitUnconfirmed;
+    }
+    if (workflow.RefusedOrAborted || workflow.ErrorCount > 0) {
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
 int RunSend(const CommandContext& context)
 {
     const SendArguments a = ParseSendArguments(context.args);
+    // A reader that goes away (| head -n1) makes a write fail, not the
+    // process end in the middle of a mail.
+    std::signal(SIGPIPE, SIG_IGN);
     const auto text = [&a](std::string_view given, std::string_view what) { return UserText(given, what, a.sjis); };
 
     static int argc = 1;
@@ -338,11 +405,11 @@ int RunSend(const CommandContext& context)
 
     SendWorkflow workflow(settings, composer, ui, ui, HistoryDirPath(dataDir));
     workflow.Send();
-    if (workflow.UnconfirmedMailsThisCommand > 0) {
-        return kExitUnconfirmed;
+    if (const int err = Out().Error(); err != 0) {
+        Err().Write(std::string(kToolName) + ": cannot write output: " + std::strerror(err)
+                    + " (the exit status tells what became of the mails)\n");
     }
-    const bool clean = !workflow.RefusedOrAborted && workflow.FailedMailsThisCommand == 0;
-    return clean ? kExitOk : kExitFailure;
+    return ExitStatus(workflow);
 }
 
 } // namespace
@@ -381,10 +448,13 @@ const Command kSendCommand = {
     "  --dry-run          print each mail that would be sent; send nothing, wait\n"
     "                     for nothing\n"
     "  --json             one JSON object per mail on standard output: recipient,\n"
-    "                     part, parts, result (sent, failed, unconfirmed or\n"
-    "                     dry-run), error (the\n"
-    "                     mail component's code), resultText, message, history\n"
-    "                     (the record's path or null); status texts then go to\n"
+    "                     part, parts, result (sent, failed, unconfirmed, refused\n"
+    "                     or dry-run), error (the mail component's code),\n"
+    "                     resultText, message (what the message boxes said, a\n"
+    "                     history record that could not be written included),\n"
+    "                     history (the record's path or null), popLogin\n"
+    "                     (succeeded, failed, cancelled, not-configured, or null\n"
+    "                     without POP before SMTP); status texts then go to\n"
     "                     standard error\n"
     "\n"
     "The POP3 password, when none is stored, comes from KITEMAIL_POP3_PASSWORD or\n"
@@ -397,10 +467,12 @@ const Command kSendCommand = {
     "plain, 1 STLS, 2 TLS). The SMTP password, when none is stored, comes from\n"
     "KITEMAIL_SMTP_PASSWORD or is asked for on the terminal.\n"
     "\n"
-    "Exit status: 0 when every mail went out without error; 1 when any failed,\n"
-    "was refused or aborted; 2 for bad arguments; 3 when the server gave no reply\n"
-    "after the whole of a mail, which may have been delivered (check before\n"
-    "sending it again).\n",
+    "Exit status, by what became of the mails: 0 when the server accepted every\n"
+    "mail; 1 when any failed or was refused, or the command was refused or\n"
+    "aborted; 2 for bad arguments; 3 when the server gave no reply after the\n"
+    "whole of a mail, which may have been delivered (check before sending it\n"
+    "again). Output that cannot be written (a full disk, a closed pipe) is\n"
+    "reported on standard error and does not change it.\n",
     RunSend,
 };
 

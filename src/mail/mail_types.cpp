@@ -2,6 +2,8 @@
 
 #include "mail/winsock_errors.h"
 
+#include <algorithm>
+
 namespace kitemail {
 
 std::string PrintableServerLine(std::string_view line)
@@ -15,6 +17,98 @@ std::string PrintableServerLine(std::string_view line)
         }
     }
     return out;
+}
+
+bool HasControlByte(std::string_view value, bool allowTab)
+{
+    return std::any_of(value.begin(), value.end(), [allowTab](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return (b < 0x20 && !(allowTab && b == '\t')) || b == 0x7F;
+    });
+}
+
+namespace {
+
+bool IsAtext(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+        || std::string_view("!#$%&'*+-/=?^_`{|}~").find(c) != std::string_view::npos;
+}
+
+bool IsLetDig(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Quoted-string: printable ASCII between the quotes, "\" before a quote or
+// a backslash.
+bool IsQuotedLocalPart(std::string_view s)
+{
+    if (s.size() < 2 || s.front() != '"' || s.back() != '"') {
+        return false;
+    }
+    for (std::size_t i = 1; i + 1 < s.size(); ++i) {
+        const char c = s[i];
+        if (c < 0x20 || c > 0x7E) {
+            return false;
+        }
+        if (c == '\\') {
+            if (++i + 1 >= s.size() || s[i] < 0x20 || s[i] > 0x7E) {
+                return false;
+            }
+        } else if (c == '"') {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsDotLocalPart(std::string_view s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return IsAtext(c) || c == '.'; });
+}
+
+// Sub-domains of letters, digits and inner hyphens, joined by dots.
+bool IsDomain(std::string_view s)
+{
+    if (s.empty()) {
+        return false;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t dot = s.find('.', start);
+        const std::string_view label = s.substr(start, dot == std::string_view::npos ? s.npos : dot - start);
+        if (label.empty() || !IsLetDig(label.front()) || !IsLetDig(label.back())
+            || !std::all_of(label.begin(), label.end(), [](char c) { return IsLetDig(c) || c == '-'; })) {
+            return false;
+        }
+        if (dot == std::string_view::npos) {
+            return true;
+        }
+        start = dot + 1;
+    }
+}
+
+// "[...]" of printable ASCII without brackets or backslash (IPv4, IPv6 or a
+// tagged literal; their inner syntax is the server's to judge).
+bool IsAddressLiteral(std::string_view s)
+{
+    return s.size() > 2 && s.front() == '[' && s.back() == ']'
+        && std::all_of(s.begin() + 1, s.end() - 1,
+                       [](char c) { return c >= 0x21 && c <= 0x7E && c != '[' && c != ']' && c != '\\'; });
+}
+
+} // namespace
+
+bool IsSafeEnvelopeAddress(std::string_view address)
+{
+    const std::size_t at = address.rfind('@');
+    if (at == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view local = address.substr(0, at);
+    const std::string_view domain = address.substr(at + 1);
+    return (IsDotLocalPart(local) || IsQuotedLocalPart(local)) && (IsDomain(domain) || IsAddressLiteral(domain));
 }
 
 MappedSocketError MapSocketError(std::uint16_t wsaError) noexcept

@@ -88,6 +88,18 @@ struct MailFailure {
 // can neither add lines nor move the cursor of whatever shows it.
 [[nodiscard]] std::string PrintableServerLine(std::string_view line);
 
+// A byte below 0x20 or 0x7F (a tab only unless allowTab): in a command, a
+// header line or a history line it would end the line early and start one
+// of its own.
+[[nodiscard]] bool HasControlByte(std::string_view value, bool allowTab = false);
+
+// One mailbox as MAIL FROM:<...> and RCPT TO:<...> carry it (RFC 5321
+// 4.1.2): a local part, "@", a domain or an address literal, and nothing
+// else, so that no comma, second "@", bracket or blank can add a recipient
+// or a parameter. The local part's dots may stand anywhere ("a..b.",
+// as some Japanese carriers gave out); a quoted local part is taken.
+[[nodiscard]] bool IsSafeEnvelopeAddress(std::string_view address);
+
 struct MappedSocketError {
     SendMailError error;
     std::string_view text;

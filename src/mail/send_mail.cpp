@@ -32,23 +32,6 @@ public:
     bool FeedData(std::string&) override { return false; }
 };
 
-// Control bytes would end a command or a header line early, letting a value
-// inject commands or headers of its own.
-bool HasControlByte(std::string_view s, bool allowTab)
-{
-    return std::any_of(s.begin(), s.end(), [allowTab](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return (b < 0x20 && !(allowTab && b == '\t')) || b == 0x7F;
-    });
-}
-
-// An address goes between "<" and ">" of a command: an angle bracket or a
-// space in it would end the address and start parameters of its own.
-bool IsUnsafeAddress(std::string_view address)
-{
-    return HasControlByte(address, false) || address.find_first_of("<> ") != std::string_view::npos;
-}
-
 std::string LocalHostName()
 {
     char name[256] = {};
@@ -211,13 +194,14 @@ void SendMail::Send()
 std::optional<std::string_view> SendMail::FindUnsafeField() const
 {
     const auto badValue = [](std::string_view v) { return HasControlByte(v, true); };
-    if (IsUnsafeAddress(FROM_Address) || IsUnsafeAddress(TO_Address)) {
+    // An empty sender is the null reverse-path, MAIL FROM:<>.
+    if ((!FROM_Address.empty() && !IsSafeEnvelopeAddress(FROM_Address)) || !IsSafeEnvelopeAddress(TO_Address)) {
         return kTextInvalidAddress;
     }
     for (const auto* list : {&ListTo, &Listcc, &ListBcc}) {
         for (const std::string& entry : *list) {
             const RecipientEntry r = SplitRecipient(entry);
-            if (IsUnsafeAddress(r.address)) {
+            if (!IsSafeEnvelopeAddress(r.address)) {
                 return kTextInvalidAddress;
             }
             if (badValue(r.name)) {

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <utility>
 #include <random>
 #include <sys/stat.h>
 #include <system_error>
@@ -162,6 +163,34 @@ void SyncFolder(const std::filesystem::path& folder)
     }
 }
 
+// The header line whose value holds a line break, or empty: such a value
+// would end its line and start one of its own (a result line that lists a
+// failed mail as Succeed).
+std::string_view FieldWithLineBreak(const HistoryRecord& r)
+{
+    const auto breaks = [](std::string_view v) { return v.find_first_of("\r\n") != std::string_view::npos; };
+    const std::pair<std::string_view, std::string_view> fields[] = {
+        {"To", r.to},
+        {"Subject", r.subject},
+        {"From", r.from},
+        {"Message-ID", r.messageId},
+        {"X-ktml-PhoneType", r.phoneType},
+        {"X-ktml-Server", r.server},
+        {"X-ktml-Result", r.resultText},
+    };
+    for (const auto& [name, value] : fields) {
+        if (breaks(value)) {
+            return name;
+        }
+    }
+    for (const std::string& path : r.attachments) {
+        if (breaks(path)) {
+            return "X-ktml-Attachments";
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 std::string ResultText(std::int32_t e)
@@ -253,6 +282,10 @@ std::string HistoryRecord::Format() const
 HistoryWriteResult WriteHistoryRecord(const std::filesystem::path& folder, const HistoryRecord& record)
 {
     HistoryWriteResult result;
+    if (const std::string_view field = FieldWithLineBreak(record); !field.empty()) {
+        result.error = std::string(field) + Sj("に改行が含まれています");
+        return result;
+    }
     if (!EnsureHistoryFolder(folder)) {
         result.folderInvalid = true;
         result.error = HistoryFolderInvalidText();

@@ -111,17 +111,4 @@ std::size_t LongestWireLine(std::string_view body)
     return LongestLine(MailTextFor(body));
 }
 
-bool HasControlByte(std::string_view value)
-{
-    return std::any_of(value.begin(), value.end(), [](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return b < 0x20 || b == 0x7F;
-    });
-}
-
-bool IsSafeEnvelopeAddress(std::string_view address)
-{
-    return !HasControlByte(address) && address.find_first_of("<> ") == std::string_view::npos;
-}
-
 } // namespace kitemail

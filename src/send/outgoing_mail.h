@@ -51,12 +51,4 @@ struct SenderParts {
 // dot included.
 [[nodiscard]] std::size_t LongestWireLine(std::string_view body);
 
-// A byte below 0x20 or 0x7F: in a header value, a command or a history
-// line it would end the line early and start one of its own.
-[[nodiscard]] bool HasControlByte(std::string_view value);
-
-// An address fit for MAIL FROM:<...> and RCPT TO:<...>: no angle bracket,
-// space or control byte that would end it and start parameters of its own.
-[[nodiscard]] bool IsSafeEnvelopeAddress(std::string_view address);
-
 } // namespace kitemail

@@ -261,13 +261,20 @@ bool SendWorkflow::RefuseUnsafeValues(const std::string& to, const std::string& 
         {"返信先アドレス", sender.replyTo, false},
         {TerminalTypeRow(type).pinAsSubject ? "PINコード" : "Subject", subject, false},
         {"差出人名", settings_.FromUser, false},
+        {"SMTPサーバー", settings_.Server, false},
     };
     for (const auto& v : values) {
-        if (v.envelope ? !IsSafeEnvelopeAddress(v.value) : HasControlByte(v.value)) {
-            const std::string field = v.field;
+        const std::string field = v.field;
+        if (HasControlByte(v.value) || (v.envelope && v.value.find_first_of("<> ") != std::string::npos)) {
             Refuse(Sj(field + "エラー：使えない文字を削除してください。"),
                    Sj(field + (v.envelope ? "に使えない文字（<、>、空白、制御文字）が含まれています。"
                                           : "に改行などの制御文字が含まれています。")));
+            return true;
+        }
+        // An empty address is refused by its own check, with its own words.
+        if (v.envelope && !v.value.empty() && !IsSafeEnvelopeAddress(v.value)) {
+            Refuse(Sj(field + "エラー：メールアドレスを1つだけ正しく入力してください。"),
+                   Sj(field + "がメールアドレス1つの形になっていません（カンマ、2つ目の@などは使えません）。"));
             return true;
         }
     }
@@ -295,9 +302,12 @@ void SendWorkflow::Send()
     }
     ++busy_;
     SendAborted = false;
-    FailedMailsThisCommand = 0;
+    ErrorCount = 0;
     UnconfirmedMailsThisCommand = 0;
     RefusedOrAborted = false;
+    historyFailures_ = 0;
+    popLogin_.reset();
+    popNote_.clear();
     struct Done {
         SendWorkflow& w;
         ~Done() { --w.busy_; }
@@ -310,7 +320,15 @@ void SendWorkflow::Send()
     if (settings_.UsePopBeforeSmtp) {
         PopBeforeSmtpOptions options = popOptions_;
         options.showAbortButton = [this](bool visible) { view_.SetAbortButtonVisible(visible); };
-        (void)PopBeforeSmtp(settings_, ui_, tcp_, SendAborted, options);
+        popLogin_ = PopBeforeSmtp(settings_, ui_, tcp_, SendAborted, options);
+        // The send goes on after a login that did not succeed, and the
+        // final status keeps saying so: the server may yet refuse the mail.
+        switch (*popLogin_) {
+        case PopLoginResult::Succeeded: break;
+        case PopLoginResult::Cancelled: popNote_ = Sj("POP before SMTP 認証中止"); break;
+        case PopLoginResult::NotConfigured: popNote_ = Sj("POP before SMTPの設定をしてください。"); break;
+        case PopLoginResult::Failed: popNote_ = Sj("POP before SMTP 認証出来ませんでした。"); break;
+        }
         if (SendAborted) {
             RefusedOrAborted = true;
             return;
@@ -339,6 +357,11 @@ void SendWorkflow::Send()
             RefusedOrAborted = true;
             return;
         }
+    }
+    // Said only when every mail the command set out to send was accepted;
+    // a message that did not go out whole is kept for sending again.
+    if (ErrorCount > 0) {
+        return;
     }
     if (settings_.ShowSendCompleteMessage) {
         Notify(ui_, settings_.BeepOnMessage, Sj("送信完了しました。"));
@@ -385,7 +408,6 @@ void SendWorkflow::SendToAddressBook()
 void SendWorkflow::SendToRecipient()
 {
     ui_.SetStatusText({});
-    ErrorCount = 0;
     const std::string to = composer_.Text(TextArea::DirectAddress).bytes;
     const std::int32_t type = composer_.TypeState().CurrentTerminalType;
     const std::string& pin = composer_.Text(TextArea::Pin).bytes;
@@ -450,9 +472,17 @@ void SendWorkflow::SendToRecipient()
 
     if (count.count > limit) {
         if (!attachments.empty()) {
-            Refuse(Sj("送信中止：添付ファイル付きメール容量オーバー"),
-                   Sj("送信容量が、制限を越えた添付ファイル付きメールなので送信できません。送信を中止します。"));
-            ++FailedMailsThisCommand;
+            const std::string message =
+                Sj("送信容量が、制限を越えた添付ファイル付きメールなので送信できません。送信を中止します。");
+            Refuse(Sj("送信中止：添付ファイル付きメール容量オーバー"), message);
+            // The command goes on with its next entry; this mail failed all the same.
+            ++ErrorCount;
+            MailOutcome refused;
+            refused.to = to;
+            refused.refused = true;
+            refused.message = message;
+            refused.popLogin = popLogin_;
+            view_.MailEnded(refused);
             return;
         }
         const SplitResult split = CutIntoParts(sender.from, subject);
@@ -496,11 +526,19 @@ void SendWorkflow::SendToRecipient()
     FinalStatus();
 }
 
+// The count is of the whole command so far; what else went wrong follows
+// the mails' result.
 void SendWorkflow::FinalStatus()
 {
-    ui_.SetStatusText(ErrorCount == 0 ? Sj("送信完了：エラーはありません。")
-                                      : std::to_string(ErrorCount) + Sj("個のエラー"));
-    ErrorCount = 0;
+    std::string status =
+        ErrorCount == 0 ? Sj("送信完了：エラーはありません。") : std::to_string(ErrorCount) + Sj("個のエラー");
+    if (!popNote_.empty()) {
+        status += Sj("　") + popNote_;
+    }
+    if (historyFailures_ > 0) {
+        status += Sj("　履歴エラー：送信履歴を記録できませんでした。");
+    }
+    ui_.SetStatusText(status);
 }
 
 void SendWorkflow::SplitAndSend(const std::string& to, const std::string& from, const std::string& replyTo,
@@ -698,7 +736,6 @@ void SendWorkflow::MailDone()
     }
     if (!result.empty()) {
         ++ErrorCount;
-        ++FailedMailsThisCommand;
     }
     if (mail_.LastError() == SendMailError::Delivery_Unconfirmed) {
         ++UnconfirmedMailsThisCommand;
@@ -719,11 +756,16 @@ void SendWorkflow::MailDone()
         if (written.ok) {
             outcome_.historyFile = written.path;
         } else {
-            // Never leave the run waiting: the mail's end is still reported.
-            Notify(ui_, settings_.BeepOnMessage,
-                   written.folderInvalid ? written.error : Sj("送信履歴を記録できません: ") + written.error);
+            // Never leave the run waiting: the mail's end is still reported,
+            // with the server's result, and the missing record beside it.
+            const std::string text =
+                written.folderInvalid ? written.error : Sj("送信履歴を記録できません: ") + written.error;
+            outcome_.message += (outcome_.message.empty() ? "" : "\r\n") + text;
+            ++historyFailures_;
+            Notify(ui_, settings_.BeepOnMessage, text);
         }
     }
+    outcome_.popLogin = popLogin_;
     outcome_.to = to;
     outcome_.error = static_cast<std::int32_t>(mail_.LastError());
     outcome_.resultText = result;

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,10 @@ struct MailOutcome {
     std::size_t parts = 1;
     std::int32_t error = 0;            // SendMailError; 0 when the server accepted the mail
     std::string resultText;            // the history record's result; empty for success
-    std::string message;               // the message box's text (code page 932); empty for none
+    std::string message;               // the message boxes' texts (code page 932), CR LF between; empty for none
     std::filesystem::path historyFile; // empty when no record was written
+    bool refused = false;              // refused by the send run's checks; never reached the server
+    std::optional<PopLoginResult> popLogin; // of the POP before SMTP login before the command, when one ran
 };
 
 // What the send workflow needs of the main window besides the user's boxes.
@@ -107,17 +110,17 @@ public:
     bool SendAborted = false;
     bool SendDone = false;
     bool IntervalElapsed = false;
+    // Mails of the running command (the last one, once it has ended) that
+    // failed or were refused on their own; aborts and refusals that end the
+    // command aside. The status line's count and the command line's exit.
     std::int32_t ErrorCount = 0;
     std::string SentBody;
     std::string SentSubject;
     std::string MessageId;
     std::vector<std::string> SplitParts;
 
-    // Mails that ended with an error since the last Send, aborts and
-    // refusals aside: for the command line's exit code.
-    std::int32_t FailedMailsThisCommand = 0;
-    // Of those, mails whose "." went out whole without a reply: they may
-    // have been delivered.
+    // Of the mails that failed since the last Send (ErrorCount), those whose
+    // "." went out whole without a reply: they may have been delivered.
     std::int32_t UnconfirmedMailsThisCommand = 0;
     // Set when the command was refused or aborted.
     bool RefusedOrAborted = false;
@@ -155,6 +158,9 @@ private:
     std::string sendingStatus_; // the status of the mail in flight
     MailOutcome outcome_;       // of the mail in flight
     std::string smtpPassword_;  // of the running command; a typed one is never stored
+    std::int32_t historyFailures_ = 0;          // records of the command that could not be written
+    std::optional<PopLoginResult> popLogin_;    // of the command, when a login ran
+    std::string popNote_;                       // the login's failure for the final status; empty when it succeeded
 };
 
 } // namespace kitemail

@@ -178,6 +178,7 @@ TEST_F(CliSendTest, FailuresAndRefusalsExitOneBadArgumentsTwo)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("メールサーバーが接続を受け付けませんでした。"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("1個のエラー"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err.find("送信完了しました。"), std::string::npos) << r.err;
     EXPECT_EQ(HistoryRecords(), 1U);
 
     EXPECT_EQ(Send({}).exitCode, 2);
@@ -206,9 +207,64 @@ TEST_F(CliSendTest, SilenceAfterTheWholeMessageIsUnconfirmedExitThree)
     EXPECT_EQ(o["resultText"].toString(), "Unconfirmed");
     EXPECT_EQ(o["message"].toString(), QStringLiteral("サーバーの応答がないため、送信できたか確認できません。"));
     EXPECT_NE(r.err.find("サーバーの応答がないため、送信できたか確認できません。"), std::string::npos) << r.err;
-    ASSERT_EQ(HistoryRecords(), 1);
-    const std::string record = ReadBytes(*fs::directory_iterator(home_ / "mail"));
+    ASSERT_EQ(HistoryRecords(), 1U);
+    const std::string record = ReadBytes(ListHistoryFiles(home_ / "mail").front());
     EXPECT_NE(record.find("\r\nX-ktml-Result: Unconfirmed\r\n"), std::string::npos) << record;
+}
+
+// What became of the mail decides the exit status, not the output: a full
+// disk or a reader gone is said on standard error, and never kills the
+// command between mails.
+TEST_F(CliSendTest, TheExitStatusIsTheMailsEvenWhenTheOutputCannotBeWritten)
+{
+    const auto run = [this](const std::string& shell, const char* more) {
+        ProcessOptions options;
+        options.setEnv.emplace_back("KITEMAIL_HOME", home_.string());
+        options.timeout = std::chrono::seconds(60);
+        return RunProcess("/bin/sh", {"-c", shell, KITEMAIL_CLI_PATH, "send", "--to", "you@example.jp", "--type", "0",
+                                      "--subject", "s", "--body-file", body_, more},
+                          options);
+    };
+    const ProcessResult full = run("\"$0\" \"$@\" > /dev/full", "--json");
+    EXPECT_EQ(full.exitCode, 0) << full.err;
+    EXPECT_NE(full.err.find("kitemail-cli: cannot write output: No space left on device"), std::string::npos)
+        << full.err;
+    // The reader is gone before the first status line, written before
+    // anything connects: the write fails, the process lives on and sends.
+    const ProcessResult closed = run("{ \"$0\" \"$@\"; echo \"exit $?\" >&2; } | true", "--yes");
+    EXPECT_NE(closed.err.find("exit 0"), std::string::npos) << closed.err;
+    EXPECT_NE(closed.err.find("cannot write output: Broken pipe"), std::string::npos) << closed.err;
+    EXPECT_EQ(NewMessages(), 2);
+
+    WriteSettings(ClosedLoopbackPort());
+    EXPECT_EQ(run("\"$0\" \"$@\" > /dev/full", "--json").exitCode, 1);
+}
+
+// The mail's result stays the server's; what else went wrong is said in the
+// last status and in --json.
+TEST_F(CliSendTest, AFailedPopLoginAndAMissingHistoryRecordAreSaidBesideTheResult)
+{
+    ScriptedPeer pop({"S: +OK ready", "C: USER taro", "S: +OK", "C: PASS wrong", "S: -ERR no", "DRAIN"});
+    WriteSettings(sink_->Port(), "21=1\r\nPOP3USER=taro\r\nPOP3Server=127.0.0.1\r\nPOP3Port="
+                                     + std::to_string(pop.Port()) + "\r\n");
+    tmp_.Write("mail", "a file where the history folder should be");
+    ProcessOptions options;
+    options.setEnv = {{"KITEMAIL_HOME", home_.string()}, {"KITEMAIL_POP3_PASSWORD", "wrong"}};
+    options.timeout = std::chrono::seconds(60);
+    const ProcessResult r = RunCli({"send", "--to", "you@example.jp", "--type", "0", "--subject", "s", "--body-file",
+                                    body_, "--json"},
+                                   options);
+    EXPECT_TRUE(pop.Join());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(NewMessages(), 1);
+    const QJsonObject mail = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(mail["result"].toString(), "sent") << r.out;
+    EXPECT_EQ(mail["popLogin"].toString(), "failed");
+    EXPECT_EQ(mail["message"].toString(), QString::fromUtf8("送信履歴フォルダが不正です。"));
+    EXPECT_TRUE(mail["history"].isNull());
+    EXPECT_TRUE(r.err.ends_with("送信完了：エラーはありません。　POP before SMTP 認証出来ませんでした。"
+                                "　履歴エラー：送信履歴を記録できませんでした。\n送信完了しました。\n"))
+        << r.err;
 }
 
 } // namespace

@@ -570,7 +570,9 @@ TEST_F(CliSetupTest, UnusableSettingsFileAndOutput)
     EXPECT_NE(r.err.find(ini.string() + " is not Shift_JIS text"), std::string::npos) << r.err;
     fs::remove(ini);
 
-    // Output that cannot be written fails the command, whatever printed it.
+    // Output that cannot be written is reported, whatever printed it, and
+    // fails the command (send exits by its mails: this one is refused, as
+    // no sender is set).
     for (const Args& args : {Args{"send", "--to", "you@example.jp", "--type", "3", "--yes", "--dry-run"},
                              Args{"config", "list"}, Args{"--help"}}) {
         Args shell = {"-c", "exec \"$0\" \"$@\" >/dev/full", KITEMAIL_CLI_PATH};

@@ -41,10 +41,13 @@ public:
     std::string SenderBoxText() const override { return "box@example.jp"; }
     bool TestSwitch() const override { return testSwitch; }
     void TestMail(const OutgoingMail& mail) override { testMails.push_back(mail); }
+    void ClearMessage() override { ++clears; }
+    void MailEnded(const MailOutcome& outcome) override { ended.push_back(outcome); }
 
     bool panelEnabled = true, abortVisible = false, acceptSplit = true, testSwitch = false;
-    int reviews = 0, reviewedParts = 0;
+    int reviews = 0, reviewedParts = 0, clears = 0;
     std::vector<OutgoingMail> testMails;
+    std::vector<MailOutcome> ended;
 };
 
 // What a mail reader shows of a field: header lines go out with two trailing
@@ -117,7 +120,7 @@ TEST_F(SendWorkflowTest, DirectSendDeliversAndRecordsHistory)
     EXPECT_NE(raw.find("Reply-To: reply@example.jp"), std::string::npos);
     EXPECT_NE(raw.find("X-Mailer: Kitemail Pro Version 0.50"), std::string::npos);
     EXPECT_FALSE(workflow_.RefusedOrAborted);
-    EXPECT_EQ(workflow_.FailedMailsThisCommand, 0);
+    EXPECT_EQ(workflow_.ErrorCount, 0);
     EXPECT_EQ(ui_.messages.back(), Sj("送信完了しました。"));
     EXPECT_TRUE(view_.panelEnabled);
     EXPECT_FALSE(view_.abortVisible);
@@ -346,6 +349,12 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
          "差出人名に改行などの制御文字が含まれています。"},
         {"LineInAnAttachmentName", [&] { composer_.SetAttachments({"/tmp/a\nb.jpg"}); },
          "添付ファイル名に改行などの制御文字が含まれています。"},
+        {"CarriageReturnInTheServer", [&] { settings_.Server = "127.0.0.1\rX-ktml-Result: Succeed"; },
+         "SMTPサーバーに改行などの制御文字が含まれています。"},
+        {"TwoAddressesInOne", [&] { composer_.SetDirectAddress({"a@x.jp,b@y.jp", {}}); },
+         "宛先アドレスがメールアドレス1つの形になっていません（カンマ、2つ目の@などは使えません）。"},
+        {"SecondAtInTheSender", [&] { settings_.SenderAddress = "me@x@example.jp"; },
+         "送信者アドレスがメールアドレス1つの形になっていません（カンマ、2つ目の@などは使えません）。"},
         {"AttachmentThatIsAPipe", [&] { composer_.SetAttachments({fifo.string()}); },
          fifo.string() + " を開けません: 通常のファイルではありません"},
     };
@@ -357,6 +366,7 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
         composer_.SetAttachments({});
         settings_.SenderAddress = settings_.SenderList.front();
         settings_.FromUser.clear();
+        settings_.Server = "127.0.0.1";
         r.set();
         EXPECT_EQ(refusal(), Sj(r.message));
         EXPECT_TRUE(workflow_.RefusedOrAborted);
@@ -374,7 +384,7 @@ TEST_F(SendWorkflowTest, RefusedMailAndAnAttachmentGoneMidSendAreRecorded)
     Compose("with attachment");
     workflow_.Send();
     EXPECT_TRUE(peer.Join());
-    EXPECT_EQ(workflow_.FailedMailsThisCommand, 1);
+    EXPECT_EQ(workflow_.ErrorCount, 1);
     EXPECT_EQ(ui_.statusTexts.back(), Sj("1個のエラー"));
     auto files = HistoryFiles();
     ASSERT_EQ(files.size(), 1u);
@@ -398,13 +408,58 @@ TEST_F(SendWorkflowTest, RefusedMailAndAnAttachmentGoneMidSendAreRecorded)
         }
     };
     workflow_.Send();
-    EXPECT_EQ(workflow_.FailedMailsThisCommand, 1);
+    EXPECT_EQ(workflow_.ErrorCount, 1);
     EXPECT_EQ(NewMessages(1), 0);
     EXPECT_TRUE(shown(Sj("添付ファイルを読み込めなかったため、送信できませんでした。\r\n") + photo.string()
                       + ": No such file or directory"));
     files = HistoryFiles();
     ASSERT_EQ(files.size(), 2u);
     EXPECT_NE(test::ReadBytes(files[1]).find("X-ktml-Result: Attachment Error\r\n"), std::string::npos);
+}
+
+// The count is the command's, over every address-book entry; the completion
+// (and the clear after it) only when every mail was accepted; a record that
+// cannot be written is said after the mails' result, which stays the server's.
+TEST_F(SendWorkflowTest, ErrorsCountOverTheWholeCommandAndCompletionOnlyWhenAllWereAccepted)
+{
+    settings_.ClearAfterSend = true;
+    settings_.Port = test::ClosedLoopbackPort();
+    composer_.SetCheckListLines({"A,a@example.jp,,0,0", "B,b@example.jp,,0,0"});
+    composer_.SelectAddressBookMode();
+    composer_.SetTick(0, true);
+    composer_.SetTick(1, true);
+    Compose("hello");
+    workflow_.Send();
+    EXPECT_FALSE(workflow_.RefusedOrAborted);
+    EXPECT_EQ(workflow_.ErrorCount, 2);
+    std::vector<std::string> finals;
+    for (const std::string& s : ui_.statusTexts) {
+        if (s.ends_with(Sj("個のエラー")) || s.starts_with(Sj("送信完了"))) {
+            finals.push_back(SjisToUtf8(s));
+        }
+    }
+    EXPECT_EQ(finals, (std::vector<std::string>{"1個のエラー", "2個のエラー"}));
+    EXPECT_EQ(std::ranges::count(ui_.messages, Sj("送信完了しました。")), 0);
+    EXPECT_EQ(view_.clears, 0);
+    ASSERT_EQ(view_.ended.size(), 2u);
+    EXPECT_EQ(view_.ended[1].resultText, "Connection Rejected Error");
+    EXPECT_EQ(HistoryFiles().size(), 2u);
+
+    // A file where the history folder should be: delivered all the same.
+    std::filesystem::remove_all(historyDir_);
+    std::ofstream(historyDir_) << "not a folder";
+    settings_.Port = sink_->Port();
+    ui_.Clear();
+    view_.ended.clear();
+    workflow_.Send();
+    EXPECT_EQ(NewMessages(2), 2);
+    EXPECT_EQ(workflow_.ErrorCount, 0);
+    EXPECT_EQ(SjisToUtf8(ui_.statusTexts.back()), "送信完了：エラーはありません。　履歴エラー：送信履歴を記録できませんでした。");
+    ASSERT_EQ(view_.ended.size(), 2u);
+    EXPECT_EQ(view_.ended[0].error, 0);
+    EXPECT_EQ(view_.ended[0].message, Sj("送信履歴フォルダが不正です。"));
+    EXPECT_EQ(ui_.messages.back(), Sj("送信完了しました。"));
+    EXPECT_EQ(view_.clears, 1);
 }
 
 // Encrypted submission through the send command: the password asked for,
@@ -424,7 +479,7 @@ TEST_F(SendWorkflowTest, SubmissionAsksThePasswordShowsTheStepsAndRecordsWhatFai
     Compose("hello");
     ui_.passwordAnswers = {"secret"}; // none stored: asked once per command
     workflow_.Send();
-    EXPECT_EQ(workflow_.FailedMailsThisCommand, 0);
+    EXPECT_EQ(workflow_.ErrorCount, 0);
     std::vector<std::string> steps;
     const std::string sending = "taro@example.jpへ1/1を送信中...";
     for (const std::string& s : ui_.statusTexts) {
@@ -440,7 +495,7 @@ TEST_F(SendWorkflowTest, SubmissionAsksThePasswordShowsTheStepsAndRecordsWhatFai
     ui_.Clear();
     ui_.passwordAnswers = {"secret"};
     workflow_.Send();
-    EXPECT_EQ(workflow_.FailedMailsThisCommand, 1);
+    EXPECT_EQ(workflow_.ErrorCount, 1);
     const std::string fingerprint = test::CertFingerprint("server");
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(SjisToUtf8(ui_.messages[0]), "SMTPサーバーと暗号化した接続ができませんでした。\r\n"
@@ -483,7 +538,8 @@ TEST_F(SendWorkflowTest, PopBeforeSmtpLogsInBeforeSendingAndGoesOnAfterAFailedLo
     ui_.Clear();
     workflow_.Send();
     EXPECT_NE(std::ranges::find(ui_.messages, Sj("パスワードが違います。")), ui_.messages.end());
-    EXPECT_EQ(NewMessages(2), 2); // the send goes on
+    EXPECT_EQ(NewMessages(2), 2); // the send goes on, and its final status says the login failed
+    EXPECT_EQ(SjisToUtf8(ui_.statusTexts.back()), "送信完了：エラーはありません。　POP before SMTP 認証出来ませんでした。");
 }
 
 } // namespace

@@ -363,5 +363,32 @@ TEST_F(HistoryRecordFile, AFolderThatCannotExistIsReported)
     EXPECT_EQ(w.error, Sj("送信履歴フォルダが不正です。"));
 }
 
+// The checks before a send refuse such values; this is the second defence.
+TEST_F(HistoryRecordFile, AValueWithALineBreakIsRefusedNotWritten)
+{
+    const struct {
+        std::string HistoryRecord::*field;
+        std::string value;
+        const char* name;
+    } rows[] = {
+        {&HistoryRecord::server, "127.0.0.1\rX-ktml-Result: Succeed", "X-ktml-Server"},
+        {&HistoryRecord::to, "a@x.jp\nX-ktml-Result: Succeed", "To"},
+        {&HistoryRecord::subject, "s\r\n", "Subject"},
+        {&HistoryRecord::resultText, "TLS Error: x\ny", "X-ktml-Result"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        HistoryRecord r = Record();
+        r.*row.field = row.value;
+        const HistoryWriteResult w = WriteHistoryRecord(root_, r);
+        EXPECT_FALSE(w.ok);
+        EXPECT_EQ(w.error, row.name + Sj("に改行が含まれています"));
+    }
+    HistoryRecord r = Record();
+    r.attachments = {"/tmp/a\rb.jpg"};
+    EXPECT_EQ(WriteHistoryRecord(root_, r).error, "X-ktml-Attachments" + Sj("に改行が含まれています"));
+    EXPECT_FALSE(fs::exists(root_) && std::distance(fs::directory_iterator(root_), {}) > 0);
+}
+
 } // namespace
 } // namespace kitemail::test

@@ -390,6 +390,48 @@ TEST_F(SendMailTest, RecipientRunsOverEveryListAndARefusalIsSkipped)
     EXPECT_EQ(SplitRecipient("a@x.jp|" + std::string(1500, 'n')).name.size(), 999u);
 }
 
+// An envelope address is one mailbox, nothing more; the dots of the local
+// part are not held to the RFC, as Japanese carriers once gave out such
+// addresses.
+TEST(EnvelopeAddress, OneMailboxAndNothingElse)
+{
+    const struct {
+        const char* address;
+        bool safe;
+    } rows[] = {
+        {"taro@example.jp", true},
+        {"a.b+c_d-e!#$%&'*/=?^`{|}~@x.jp", true},
+        {"taro..hanako.@docomo.ne.jp", true},
+        {"\"a b,c@d\"@x.jp", true},
+        {"u@[192.0.2.1]", true},
+        {"u@localhost", true},
+        {"a@x.jp,b@y.jp", false},
+        {"a@b@x.jp", false},
+        {"a@x.jp b@y.jp", false},
+        {"<a@x.jp>", false},
+        {"a@x.jp>", false},
+        {"a@x.jp\r\nRCPT TO:<b@y.jp>", false},
+        {"a\t@x.jp", false},
+        {"@x.jp", false},
+        {"a@", false},
+        {"ax.jp", false},
+        {"", false},
+        {"a@x..jp", false},
+        {"a@-x.jp", false},
+        {"a@x_y.jp", false},
+        {"a@[1.2.3.4", false},
+        {"\"a\"b\"@x.jp", false},
+        {"\x91\xbe\x98\x59@x.jp", false}, // 太郎 in Shift_JIS
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(IsSafeEnvelopeAddress(row.address), row.safe) << row.address;
+    }
+    EXPECT_TRUE(HasControlByte("a\tb"));
+    EXPECT_FALSE(HasControlByte("a\tb", true));
+    EXPECT_TRUE(HasControlByte("a\x7f"));
+    EXPECT_FALSE(HasControlByte("\x82\xa0")); // あ
+}
+
 TEST_F(SendMailTest, ConnectingLooksUpAndEveryFailureHasItsCode)
 {
     mail.SetSMTP_Server("mx.example.jp");
@@ -438,6 +480,8 @@ TEST_F(SendMailTest, ConnectingLooksUpAndEveryFailureHasItsCode)
         {"ParameterInAddress", &SendMail::TO_Address, "a@b.jp> NOTIFY=NEVER", SendMailError::Invalid_Address,
          "Invalid address specified"},
         {"CrLfInSender", &SendMail::FROM_Address, "me@x.jp>\r\nRCPT TO:<v@x.jp", SendMailError::Invalid_Address,
+         "Invalid address specified"},
+        {"TwoMailboxesInOne", &SendMail::TO_Address, "a@x.jp,b@y.jp", SendMailError::Invalid_Address,
          "Invalid address specified"},
         {"HeaderInSubject", &SendMail::Subject, "hi\r\nBcc: all@x.jp", SendMailError::Invalid_Address,
          "Invalid header value"},
