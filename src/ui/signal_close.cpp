@@ -73,6 +73,10 @@ SignalClose::~SignalClose()
 void SignalClose::SetWindow(MainWindow* window)
 {
     window_ = window;
+    if (closing_) {
+        // The limit is the window's: making it took what it took.
+        since_ = std::chrono::steady_clock::now();
+    }
 }
 
 void SignalClose::SetGiveUp(std::function<void()> giveUp)

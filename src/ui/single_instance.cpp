@@ -5,7 +5,6 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
@@ -47,7 +46,8 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::ServerName(const std::filesystem::path& dataDir)
 {
-    const QByteArray folder = QFile::encodeName(QString::fromStdString(CanonicalFolder(dataDir).string()));
+    // The path's own bytes: a name that is not UTF-8 must not meet another.
+    const QByteArray folder = QByteArray::fromStdString(CanonicalFolder(dataDir).string());
     const QByteArray hash = QCryptographicHash::hash(folder, QCryptographicHash::Sha256).toHex().left(24);
     const QString name = QStringLiteral("kitemail-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
     // The runtime folder is the user's own (0700): no other user can put a
@@ -61,7 +61,8 @@ SingleInstance::Claim SingleInstance::Start(std::chrono::milliseconds answerTime
     const QDeadlineTimer deadline(answerTimeout);
     // Two starts at once must not both take over the name: one at a time
     // from the look to the listen. A lock left by a dead process is stale.
-    QLockFile lock(QFile::decodeName(QFile::encodeName(name_) + ".lock"));
+    const QString lockName = name_ + QStringLiteral(".lock");
+    QLockFile lock(QDir::isAbsolutePath(lockName) ? lockName : QDir::temp().filePath(lockName));
     if (!lock.tryLock(answerTimeout)) {
         return Claim::NoAnswer;
     }
