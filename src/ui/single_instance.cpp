@@ -82,6 +82,9 @@ SingleInstance::Claim SingleInstance::Start(std::chrono::milliseconds answerTime
         answer += socket.read(kMaxRequest);
         return answer.startsWith(kAnswer) ? Claim::Forwarded : Claim::NoAnswer;
     }
+    if (socket.error() == QLocalSocket::SocketTimeoutError) {
+        return Claim::NoAnswer; // someone listens but takes no calls: not ours to take over
+    }
     // Nobody listens: a name left by a crash is in the way of the listen.
     QLocalServer::removeServer(name_);
     server_.setSocketOptions(QLocalServer::UserAccessOption);
