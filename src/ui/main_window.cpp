@@ -964,7 +964,7 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!MainWindowCloseQuery(sending_ || workflow_->Busy(), settings_, *this)) {
+    if (!closeForced_ && !MainWindowCloseQuery(sending_ || workflow_->Busy(), settings_, *this)) {
         event->ignore();
         return;
     }
@@ -976,6 +976,12 @@ void MainWindow::closeEvent(QCloseEvent* event)
         ShowMessage(saved.message);
     }
     event->accept();
+}
+
+void MainWindow::ForceClose()
+{
+    closeForced_ = true;
+    close();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

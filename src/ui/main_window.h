@@ -118,6 +118,9 @@ public:
     // ---- a mail in flight: the abort button shows and the rest is locked
     void SetSending(bool sending);
     [[nodiscard]] bool Sending() const noexcept { return sending_; }
+    // Closes, saving as the close box does, even with a mail in flight:
+    // the last resort of a close asked for by a signal.
+    void ForceClose();
 
     // The bars' stored positions.
     void StoreLayoutInto(Settings& settings) const;
@@ -196,6 +199,7 @@ private:
     LinePrompt* passwordPrompt_ = nullptr;
     LinePrompt* smtpPasswordPrompt_ = nullptr;
     bool sending_ = false;
+    bool closeForced_ = false;
     bool firstShowDone_ = false;
     struct OpenerSlot {
         QAction* menuItem = nullptr;
