@@ -97,6 +97,8 @@ std::string NamedCharacters(const std::vector<std::string>& chars)
     return out;
 }
 
+// How a send the user stopped ended; it replaces whatever step was shown.
+const char* const kUserAbortStatus = "送信中止：ユーザーにより、処理を中断しました。";
 const char* const kLongLineStatus = "本文エラー：適切に改行してください。";
 const char* const kLongLineMessage = "本文に991Byte以上の行が存在します。適切に改行してください。";
 
@@ -513,6 +515,7 @@ void SendWorkflow::SendToRecipient()
             return;
         }
         if (answer == YesNoCancel::Cancel) {
+            ui_.SetStatusText(Sj(kUserAbortStatus));
             SendAborted = true;
             return;
         }
@@ -588,6 +591,7 @@ void SendWorkflow::SendParts(const std::string& to, const std::string& from, con
     SplitParts = split.parts;
     if (settings_.ShowSplitResult && !settings_.AutoSplitOnOverflow) {
         if (!view_.ReviewSplit(composer_.Text(TextArea::Body).bytes, SplitParts)) {
+            ui_.SetStatusText(Sj(kUserAbortStatus));
             SendAborted = true;
             return;
         }
@@ -657,7 +661,7 @@ void SendWorkflow::SendOneMail(const std::string& to, const std::string& from, c
     (void)WaitUntil([this] { return SendDone || SendAborted; });
     if (!SendDone) {
         mail_.SetAction(TMailAction::Cancel_SendMail);
-        ui_.SetStatusText(Sj("送信中止：ユーザーにより、処理を中断しました。"));
+        ui_.SetStatusText(Sj(kUserAbortStatus));
         (void)WaitUntil([this] { return SendDone; }, kCancelSettleLimit);
         Notify(ui_, settings_.BeepOnMessage, Sj("処理を中止しました。"));
         view_.SetAbortButtonVisible(false);

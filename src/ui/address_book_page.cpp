@@ -186,6 +186,12 @@ void AddressBookPage::BuildButtons(QGridLayout* grid)
     new_->setToolTip(QStringLiteral("新規入力"));
     up_ = button("↑", "EntryUp");
     down_ = button("↓", "EntryDown");
+    // The arrows share one fixed size, whatever each glyph's own width.
+    const int arrowWidth = std::max(up_->minimumWidth(), down_->minimumWidth());
+    for (QPushButton* arrow : {up_, down_}) {
+        arrow->setFixedWidth(arrowWidth);
+        arrow->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
     sort_ = new QCheckBox(QStringLiteral("ソート"));
     sort_->setObjectName(QStringLiteral("EntrySort"));
 

@@ -15,7 +15,9 @@
 #include <QFileSystemWatcher>
 #include <QTimer>
 
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
 namespace kitemail {
 namespace {
@@ -103,8 +105,13 @@ CommandLine ParseCommandLine(const QStringList& arguments)
 }
 
 std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path& dataDir,
-                                                     const QString& firstArgument)
+                                                     const QString& firstArgument, FirstStart firstStart)
 {
+    // Without the file nothing says a server and a sender are needed: the
+    // dialog asks for them first.
+    std::error_code error;
+    const bool isFirstStart =
+        firstStart == FirstStart::OpenSettings && !std::filesystem::exists(SettingsFilePath(dataDir), error) && !error;
     // As the program loads: whether the socket library can be used.
     const SocketLibraryInfo socketLibrary = ProbeSocketLibrary();
     auto windows = std::make_unique<ProgramWindows>();
@@ -150,7 +157,9 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
         }
         main.ShowMessage(text);
     }
-    if (IsSetupSwitch(firstArgument.toStdString())) {
+    if (isFirstStart) {
+        dialog.ExecOnPage(SettingsDialog::kSendPage1);
+    } else if (IsSetupSwitch(firstArgument.toStdString())) {
         dialog.exec();
     }
 

@@ -52,14 +52,20 @@ struct CommandLine {
 };
 [[nodiscard]] CommandLine ParseCommandLine(const QStringList& arguments);
 
+// Whether a data folder without Kiteml.ini (a first start) opens the
+// settings dialog, on the page of the server and the sender, before the
+// main window shows.
+enum class FirstStart { OpenSettings, Skip };
+
 // Creates the windows in order and loads the settings; when the first
-// argument is the setup switch, the settings dialog is shown modally before
-// this returns. The main window is not shown yet. What the settings file
+// argument is the setup switch, or at a first start, the settings dialog is
+// shown modally before this returns. The main window is not shown yet. What the settings file
 // holds that the loader could not use is told once, before anything is
 // saved. From then on, while the settings dialog is closed and no mail is
 // in flight, a save of the file by another program is read again and the
 // windows follow it; values the user changed here stay as changed.
 [[nodiscard]] std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path& dataDir,
-                                                                   const QString& firstArgument);
+                                                                   const QString& firstArgument,
+                                                                   FirstStart firstStart = FirstStart::OpenSettings);
 
 } // namespace kitemail

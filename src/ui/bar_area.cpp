@@ -1,6 +1,7 @@
 #include "ui/bar_area.h"
 
 #include <QChildEvent>
+#include <QResizeEvent>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -75,6 +76,7 @@ void Bar::SetWidth(int width)
 
 void Bar::SetPosition(QPoint topLeftInArea)
 {
+    wanted_ = topLeftInArea;
     move(topLeftInArea);
     area_->updateGeometry();
 }
@@ -105,27 +107,93 @@ QPoint BarArea::Snap(QPoint wanted) noexcept
     return {std::max(0, wanted.x()), top};
 }
 
-void BarArea::Arrange()
+namespace {
+
+constexpr int kGap = 2;
+
+bool ByWantedPlace(const Bar* a, const Bar* b)
 {
-    constexpr int kGap = 2;
+    const QPoint p = a->Position();
+    const QPoint q = b->Position();
+    return p.y() != q.y() ? p.y() < q.y() : p.x() < q.x();
+}
+
+} // namespace
+
+std::vector<Bar*> BarArea::ShownBars() const
+{
     std::vector<Bar*> bars;
     for (Bar* bar : findChildren<Bar*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (!bar->isHidden()) {
             bars.push_back(bar);
         }
     }
-    std::stable_sort(bars.begin(), bars.end(), [](const Bar* a, const Bar* b) {
-        return a->y() != b->y() ? a->y() < b->y() : a->x() < b->x();
-    });
+    std::stable_sort(bars.begin(), bars.end(), ByWantedPlace);
+    return bars;
+}
+
+void BarArea::Arrange()
+{
+    const std::vector<Bar*> bars = ShownBars();
     for (std::size_t i = 1; i < bars.size(); ++i) {
         const Bar* left = bars[i - 1];
         Bar* bar = bars[i];
-        const bool sameRow = bar->y() < left->y() + left->height() && left->y() < bar->y() + bar->height();
-        if (sameRow && bar->x() < left->x() + left->width() + kGap) {
-            bar->move(left->x() + left->width() + kGap, bar->y());
+        const QPoint l = left->Position();
+        const QPoint p = bar->Position();
+        const bool sameRow = p.y() < l.y() + left->height() && l.y() < p.y() + bar->height();
+        if (sameRow && p.x() < l.x() + left->width() + kGap) {
+            bar->wanted_ = QPoint(l.x() + left->width() + kGap, p.y());
+        }
+    }
+    Flow();
+}
+
+void BarArea::Flow()
+{
+    const int right = width();
+    std::vector<Bar*> pending = ShownBars();
+    std::vector<Bar*> carried;
+    int top = pending.empty() ? 0 : pending.front()->Position().y();
+    while (!pending.empty() || !carried.empty()) {
+        // This row: what was carried down, and the bars stored at or above it.
+        std::vector<Bar*> row = carried;
+        carried.clear();
+        while (!pending.empty() && pending.front()->Position().y() <= top) {
+            row.push_back(pending.front());
+            pending.erase(pending.begin());
+        }
+        std::stable_sort(row.begin(), row.end(),
+                         [](const Bar* a, const Bar* b) { return a->Position().x() < b->Position().x(); });
+        int next = 0; // the first free x
+        bool first = true;
+        for (Bar* bar : row) {
+            int x = std::max(bar->Position().x(), next);
+            if (right > 0 && x + bar->width() > right) {
+                // Pulled left where the row has room, else a row down; the
+                // first of a row stays on it.
+                if (!first && right - bar->width() < next) {
+                    carried.push_back(bar);
+                    continue;
+                }
+                x = std::max(0, right - bar->width());
+            }
+            bar->move(x, top);
+            next = x + bar->width() + kGap;
+            first = false;
+        }
+        if (!carried.empty()) {
+            top += kRowPitch;
+        } else if (!pending.empty()) {
+            top = std::max(top + 1, pending.front()->Position().y());
         }
     }
     updateGeometry();
+}
+
+void BarArea::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Flow();
 }
 
 int BarArea::ContentHeight() const
@@ -139,9 +207,14 @@ int BarArea::ContentHeight() const
     return bottom + kFirstRowTop;
 }
 
+// No narrower than the widest bar, which then has a row of its own.
 QSize BarArea::sizeHint() const
 {
-    return {0, ContentHeight()};
+    int widest = 0;
+    for (const Bar* bar : ShownBars()) {
+        widest = std::max(widest, bar->width());
+    }
+    return {widest, ContentHeight()};
 }
 
 QSize BarArea::minimumSizeHint() const

@@ -1,10 +1,14 @@
 #pragma once
 // The bar area across the top of the main window: bars the user drags to
 // any place inside it by their grip. The area grows to hold its bars; the
-// positions are what the settings file stores.
+// positions are what the settings file stores. A bar that does not fit on
+// its row at the present width is shown on a row below, until the area is
+// wide enough again: its stored position stays.
 
 #include <QFrame>
 #include <QPoint>
+
+#include <vector>
 
 namespace kitemail {
 
@@ -17,8 +21,9 @@ public:
     Bar(const QString& objectName, QWidget* content, int width, BarArea* area);
 
     [[nodiscard]] QWidget* Content() const noexcept { return content_; }
-    // Top and left inside the bar area, as stored.
-    [[nodiscard]] QPoint Position() const { return pos(); }
+    // Top and left inside the bar area, as stored (where it is shown when
+    // its row has room).
+    [[nodiscard]] QPoint Position() const { return wanted_; }
     // Places the bar as given; BarArea::Arrange settles overlaps.
     void SetPosition(QPoint topLeftInArea);
     // The designed width, or more when this system's font needs it.
@@ -26,12 +31,14 @@ public:
 
 private:
     friend class BarGrip;
+    friend class BarArea;
     void GripPressed(QPoint globalPos);
     void GripMoved(QPoint globalPos);
 
     BarArea* area_;
     QWidget* content_;
     QWidget* grip_ = nullptr;
+    QPoint wanted_;
     QPoint pressGlobal_;
     QPoint pressPos_;
 };
@@ -53,15 +60,20 @@ public:
     [[nodiscard]] static QPoint Snap(QPoint wanted) noexcept;
 
     // Bars that overlap in a row are pushed right, in the order of their
-    // left edges, so that every bar stays usable.
+    // left edges, so that every bar stays usable; then shown (Flow).
     void Arrange();
+    // Shows the bars at their positions, a bar that would pass the right
+    // edge (or overlap one pushed there) on the next row down.
+    void Flow();
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void childEvent(QChildEvent* event) override;
 
 private:
     [[nodiscard]] int ContentHeight() const;
+    [[nodiscard]] std::vector<Bar*> ShownBars() const;
 };
 
 } // namespace kitemail

@@ -2,6 +2,7 @@
 
 #include "platform/text_codec.h"
 #include "settings/settings.h"
+#include "ui/window_placement.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStringDecoder>
@@ -77,8 +79,11 @@ HistoryViewer::HistoryViewer(const Settings& settings, std::filesystem::path fol
     deleteOne->setObjectName(QStringLiteral("DeleteOneButton"));
     auto* clear = new QPushButton(Q("クリア"));
     clear->setObjectName(QStringLiteral("ClearHistoryButton"));
-    buttons->addWidget(deleteOne);
-    buttons->addWidget(clear);
+    // Enter in the list must never reach a delete: neither is a default.
+    for (QPushButton* b : {deleteOne, clear}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
     leftLayout->addLayout(buttons);
 
     auto* right = new QWidget;
@@ -110,6 +115,7 @@ HistoryViewer::HistoryViewer(const Settings& settings, std::filesystem::path fol
     foot->addWidget(filter_, 1);
     auto* ok = new QPushButton(QStringLiteral("OK"));
     ok->setObjectName(QStringLiteral("HistoryOkButton"));
+    ok->setAutoDefault(false);
     foot->addWidget(ok);
     rightLayout->addLayout(foot);
 
@@ -134,7 +140,11 @@ HistoryViewer::~HistoryViewer() = default;
 void HistoryViewer::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        KeepOnScreen(this);
+    }
     Rebuild();
+    list_->setFocus(Qt::OtherFocusReason);
 }
 
 void HistoryViewer::EmptyView()

@@ -16,6 +16,7 @@
 #include "ui/sjis_field.h"
 #include "ui/split_result_viewer.h"
 #include "ui/status_line.h"
+#include "ui/window_placement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -267,7 +268,12 @@ MainWindow::MainWindow(Settings& settings, SettingsFile& settingsFile, QWidget* 
     smtpPasswordPrompt_ = NewSmtpPasswordPrompt(this);
     connect(this, &MainWindow::abortRequested, this, [this] { workflow_->Abort(); });
     connect(attachmentPage_, &AttachmentPage::changed, this, &MainWindow::SyncCount);
-    connect(qApp, &QApplication::focusChanged, this, &MainWindow::SyncEditActions);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now == nullptr || !menuBar_->isAncestorOf(now)) {
+            editFocus_ = now;
+        }
+        SyncEditActions();
+    });
 
     // Clicking anywhere in a recipient group chooses its mode.
     for (QWidget* w : std::initializer_list<QWidget*>{directGroup_, addressLabel_, typeLabel_, addressBox_, typeBox_,
@@ -661,6 +667,10 @@ void MainWindow::ApplyStartupLayout()
     if (settings_.RememberWindowSize) {
         resize(settings_.Width, settings_.Height);
     }
+    // A remembered place may be on a monitor since unplugged.
+    if (settings_.RememberWindowPosition) {
+        KeepOnScreen(this);
+    }
     developerBar_->setVisible(settings_.DeveloperToolBar);
     klabBar_->setVisible(settings_.DeveloperKlab);
     menuBar_->SetPosition({settings_.MenuLeft, settings_.MenuTop});
@@ -724,14 +734,34 @@ std::optional<std::string> MainWindow::PromptSmtpPassword(const std::string& /*p
 
 void MainWindow::SetMainPanelEnabled(bool enabled)
 {
-    mainPanel_->setEnabled(enabled);
+    panelEnabled_ = enabled;
+    LockPanel();
 }
 
+void MainWindow::LockPanel()
+{
+    const bool enable = panelEnabled_ && !sending_;
+    if (enable == mainPanel_->isEnabled()) {
+        return;
+    }
+    // The box the user was typing in gets the keyboard back afterwards.
+    if (!enable) {
+        focusBeforeLock_ = focusWidget();
+    }
+    mainPanel_->setEnabled(enable);
+    if (enable && focusBeforeLock_ != nullptr && focusBeforeLock_->isEnabled()) {
+        focusBeforeLock_->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+// While anything is in flight only "中止" acts: every bar, menu and box is
+// shown greyed, also after "中止" until the stopped work has ended.
 void MainWindow::SetAbortButtonVisible(bool visible)
 {
     sending_ = visible;
     statusLine_->SetAbortVisible(visible);
     escape_->setEnabled(visible);
+    LockPanel();
 }
 
 bool MainWindow::ReviewSplit(const std::string& body, const std::vector<std::string>& parts)
@@ -930,7 +960,7 @@ void MainWindow::RestoreBarLayout()
 
 void MainWindow::SetSending(bool sending)
 {
-    mainPanel_->setEnabled(!sending);
+    panelEnabled_ = !sending;
     SetAbortButtonVisible(sending);
 }
 
@@ -1112,8 +1142,12 @@ void MainWindow::RunOpener(Opener which)
 
 QWidget* MainWindow::EditTarget() const
 {
-    // The window's own focus, which stays while its menus are open.
+    // The window's own focus, which stays while its menus are open; the
+    // menu line opened from the keyboard holds it meanwhile.
     QWidget* focused = focusWidget();
+    if (focused != nullptr && menuBar_->isAncestorOf(focused)) {
+        focused = editFocus_;
+    }
     for (QWidget* box : std::initializer_list<QWidget*>{bodyBox_, addressBox_, subjectBox_, pinBox_, subjectBarBox_}) {
         if (focused == box) {
             return box;

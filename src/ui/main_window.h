@@ -11,6 +11,7 @@
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -145,6 +146,8 @@ private:
     void BuildEditMenu(QMenu* edit);
     void BuildContextMenus();
     void ApplyStartupLayout();
+    // The panel enabled exactly when the send allows it and nothing is in flight.
+    void LockPanel();
     // A menu item; with a command it acts, without one it waits greyed.
     QAction* AddMenuAction(QMenu* menu, const QString& text, const char* objectName,
                            std::function<void()> command = {}, const QKeySequence& shortcut = {});
@@ -200,6 +203,8 @@ private:
     LinePrompt* smtpPasswordPrompt_ = nullptr;
     bool sending_ = false;
     bool closeForced_ = false;
+    bool panelEnabled_ = true; // as the send asks; locked anyway while sending_
+    QPointer<QWidget> focusBeforeLock_;
     bool firstShowDone_ = false;
     struct OpenerSlot {
         QAction* menuItem = nullptr;
@@ -254,6 +259,9 @@ private:
     QAction* sendButton_ = nullptr;
     QAction* openAttachmentAction_ = nullptr;
     std::vector<QAction*> editActions_; // undo, cut, copy, paste, select all
+    // The input area the edit commands act on while the menu line holds
+    // the keyboard (Alt+E takes the focus to it).
+    QPointer<QWidget> editFocus_;
     QAction* quotedPasteAction_ = nullptr;
     QAction* signatureAAction_ = nullptr;
     QAction* signatureBAction_ = nullptr;

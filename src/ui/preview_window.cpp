@@ -3,6 +3,7 @@
 #include "send/text_tools.h"
 #include "settings/settings.h"
 #include "ui/sjis_field.h"
+#include "ui/window_placement.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -10,6 +11,7 @@
 #include <QMoveEvent>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QSpinBox>
 
 #include <algorithm>
@@ -131,6 +133,10 @@ void PreviewWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     Measure();
+    // Beside the main window, never over its bars.
+    if (!event->spontaneous() && parentWidget() != nullptr) {
+        KeepBeside(this, parentWidget());
+    }
     emit shownChanged(true);
 }
 

@@ -9,6 +9,7 @@
 #include "ui/number_box.h"
 #include "ui/page_tabs.h"
 #include "ui/sjis_field.h"
+#include "ui/window_placement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -656,13 +657,23 @@ void SettingsDialog::showEvent(QShowEvent* event)
     if (QScreen* s = screen()) {
         move(s->availableGeometry().center() - rect().center());
     }
+    KeepOnScreen(this);
     {
         const QSignalBlocker block(pages_);
-        pages_->SetCurrentIndex(kAddressBookPage);
+        pages_->SetCurrentIndex(openingPage_);
     }
+    openingPage_ = kAddressBookPage;
     editor_.Opened();
     bookPage_->Sync();
     ShowValues();
+}
+
+int SettingsDialog::ExecOnPage(int page)
+{
+    openingPage_ = page;
+    const int result = exec();
+    openingPage_ = kAddressBookPage;
+    return result;
 }
 
 void SettingsDialog::done(int result)

@@ -53,8 +53,13 @@ public:
     [[nodiscard]] PageTabs* Pages() const noexcept { return pages_; }
     [[nodiscard]] AddressBookPage* BookPage() const noexcept { return bookPage_; }
 
-    // The address-book page comes first and is shown at every opening.
+    // The address-book page comes first and is shown at every opening;
+    // the first start opens on the server and sender page instead.
     static constexpr int kAddressBookPage = 0;
+    static constexpr int kSendPage1 = 1;
+
+    // Opens the dialog, modal, on the page given (this once).
+    int ExecOnPage(int page);
 
 signals:
     // The body's font size changed (the history viewer follows it).
@@ -102,6 +107,7 @@ private:
     SocketLibraryInfo socketLibrary_;
     SettingsEditor editor_;
     PageTabs* pages_ = nullptr;
+    int openingPage_ = kAddressBookPage;
     AddressBookPage* bookPage_ = nullptr;
     std::vector<std::function<void()>> showValue_;
 

@@ -1,11 +1,14 @@
 #include "ui/split_result_viewer.h"
 
 #include "platform/text_codec.h"
+#include "ui/window_placement.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -66,6 +69,18 @@ bool SplitResultViewer::Review(const std::string& body, const std::vector<std::s
         shownOnce_ = true;
     }
     return exec() == QDialog::Accepted;
+}
+
+void SplitResultViewer::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous()) {
+        return;
+    }
+    if (const QScreen* s = screen()) {
+        move(s->availableGeometry().center() - rect().center());
+    }
+    KeepOnScreen(this);
 }
 
 void SplitResultViewer::ShowPart(int k)

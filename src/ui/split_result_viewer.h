@@ -26,6 +26,9 @@ public:
     [[nodiscard]] QPlainTextEdit* SourceMemo() const { return source_; }
     [[nodiscard]] QTabWidget* Tabs() const { return tabs_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void ShowPart(int k);
 

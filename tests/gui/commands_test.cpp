@@ -25,6 +25,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -198,6 +200,21 @@ TEST_F(CommandsWindowTest, EditMenuFollowsTheFocusAndQuotedPasteTakesOnlyText)
         }
         EXPECT_EQ(program.Find<QAction>("QuotedPaste1")->isEnabled(), quoted) << name;
     }
+    // From the keyboard, no mouse: Alt+E takes the focus to the menu line
+    // and opens the menu with the items of the box that had the focus.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
+    QMenu* edit = program.Find<QMenuBar>("MainMenu")->actions().at(1)->menu();
+    for (const auto& [name, enabled] : {std::pair{"Memo1", true}, std::pair{"ComboBox1", false}}) {
+        program.Find<QWidget>(name)->setFocus();
+        QTest::keyClick(&program.Main(), Qt::Key_E, Qt::AltModifier);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return edit->isVisible(); }, 1000)) << name;
+        for (const char* item : {"Undo1", "Cut1", "Copy1", "Paste1", "SelectAll1", "QuotedPaste1"}) {
+            EXPECT_EQ(program.Find<QAction>(item)->isEnabled(), enabled) << name << " " << item;
+        }
+        edit->close();
+        QTest::keyClick(&program.Main(), Qt::Key_Escape); // leaves the menu line
+    }
+    Body()->setFocus();
 
     // Three lines, one of them empty, with Ctrl+Q; undone in one step.
     Commit(Body(), QStringLiteral("x"));
@@ -531,6 +548,11 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirst)
             EXPECT_EQ(text->font().pointSize(), 14);
             EXPECT_EQ(Rows(filter->model()),
                       QStringList({QString::fromUtf8("[すべての宛先]"), "To: a@x.jp", "To: b@x.jp"}));
+            // The focus starts on the list, where Enter deletes nothing.
+            EXPECT_EQ(viewer.focusWidget(), list);
+            QTest::keyClick(list, Qt::Key_Return);
+            EXPECT_TRUE(boxes.texts.isEmpty());
+            EXPECT_TRUE(viewer.isVisible());
 
             Choose(filter, 1);
             EXPECT_EQ(Rows(list->model()), QStringList({"1:To: a@x.jp", "3:To: a@x.jp"}));

@@ -102,9 +102,9 @@ std::filesystem::path Program::Dir() const
     return std::filesystem::path(dir_.path().toStdString());
 }
 
-void Program::Start(const QString& firstArgument)
+void Program::Start(const QString& firstArgument, FirstStart firstStart)
 {
-    windows_ = CreateProgramWindows(Dir(), firstArgument);
+    windows_ = CreateProgramWindows(Dir(), firstArgument, firstStart);
     windows_->mainWindow->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(windows_->mainWindow.get()));
 }

@@ -70,8 +70,8 @@ public:
     void WriteIni(const std::string& utf8) const { WriteSjisFile(Ini(), utf8); }
 
     // Creates the windows (firstArgument as the command line's first) and
-    // shows the main window.
-    void Start(const QString& firstArgument = {});
+    // shows the main window. A first start opens no dialog unless asked.
+    void Start(const QString& firstArgument = {}, FirstStart firstStart = FirstStart::Skip);
     // Closes the main window as the user would; true when it closed.
     bool Close();
     // Close and start again in the same directory.

@@ -7,9 +7,12 @@
 
 #include "ui/bar_area.h"
 #include "ui/check_list_box.h"
+#include "ui/page_tabs.h"
 #include "ui/row_drag.h"
 #include "ui/sjis_field.h"
+#include "ui/window_placement.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -234,29 +237,141 @@ TEST_F(MainWindowTest, LayoutIsKeptOnlyWithOptionNine)
     EXPECT_EQ(QRect(program.Main().pos(), program.Main().size()), QRect(40, 30, 700, 450));
 }
 
+// Every bar whole inside the bar area and none over another: at the first
+// size with the system's fonts, at the least size the window takes, and
+// back at the first size in its stored places.
+TEST_F(MainWindowTest, EveryBarIsWholeAtTheFirstSizeAndTheLeast)
+{
+    program.WriteIni("[Configuration]\n19=1\n");
+    program.Start();
+    auto* area = program.Find<BarArea>("BarArea");
+    const auto check = [&](const char* when) {
+        QApplication::processEvents();
+        std::vector<QRect> shown;
+        for (const Bar* bar : area->findChildren<Bar*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (bar->isHidden()) {
+                continue;
+            }
+            const QRect g = bar->geometry();
+            EXPECT_TRUE(area->rect().contains(g)) << when << " " << bar->objectName().toStdString();
+            EXPECT_GE(bar->Content()->width(), bar->Content()->sizeHint().width())
+                << when << " " << bar->objectName().toStdString();
+            for (const QRect& other : shown) {
+                EXPECT_FALSE(g.intersects(other)) << when << " " << bar->objectName().toStdString();
+            }
+            shown.push_back(g);
+        }
+        EXPECT_EQ(shown.size(), 4u) << when;
+        // The body starts below the bars.
+        EXPECT_GE(program.Find<QWidget>("Splitter1")->y(), area->y() + area->height()) << when;
+    };
+    ASSERT_EQ(program.Main().size(), QSize(640, 403));
+    check("640 px");
+    const QPoint sender = program.Find<Bar>("SenderBar")->Position();
+    program.Main().resize(1, 1); // as small as the window lets itself be
+    check("least size");
+    program.Main().resize(640, 403);
+    check("640 px again");
+    EXPECT_EQ(program.Find<Bar>("SenderBar")->Position(), sender) << "a wrap is not stored";
+}
+
 // ------------------------------------------------------------ the setup switch
 
 TEST(SetupSwitch, OpensTheSettingsBeforeTheMainWindowShows)
 {
-    const std::pair<const char*, bool> rows[] = {
-        {"/SeTuP", true}, {"-SETUP", true}, {"setup", false}, {"/setup2", false}, {"", false}};
-    for (const auto& [argument, opens] : rows) {
-        SCOPED_TRACE(argument);
+    // Without Kiteml.ini (a first start) the dialog opens, switch or not,
+    // on the page of the server and the sender.
+    struct Row {
+        const char* argument;
+        bool haveIni;
+        int page; // -1: no dialog
+    };
+    const Row rows[] = {{"/SeTuP", true, SettingsDialog::kAddressBookPage},
+                        {"-SETUP", true, SettingsDialog::kAddressBookPage},
+                        {"setup", true, -1},
+                        {"/setup2", true, -1},
+                        {"", true, -1},
+                        {"", false, SettingsDialog::kSendPage1},
+                        {"/setup", false, SettingsDialog::kSendPage1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.argument) + (row.haveIni ? " with ini" : " first start"));
         Program program;
+        if (row.haveIni) {
+            program.WriteIni("[Configuration]\n");
+        }
         bool mainVisibleMeanwhile = true;
+        QString page;
+        int seen = 0;
+        std::unique_ptr<ProgramWindows> windows;
+        {
         ModalWatcher watcher([&](QWidget* modal) {
             EXPECT_EQ(modal->objectName(), QStringLiteral("SettingsDialog"));
             mainVisibleMeanwhile = std::ranges::any_of(QApplication::topLevelWidgets(), [](QWidget* w) {
                 return w->objectName() == QLatin1String("MainWindow") && w->isVisible();
             });
+            const auto* dialog = qobject_cast<SettingsDialog*>(modal);
+            page = dialog != nullptr ? dialog->Pages()->Tab(dialog->Pages()->CurrentIndex())->text() : QString();
             modal->close();
         });
-        auto windows = CreateProgramWindows(program.Dir(), QString::fromUtf8(argument));
-        EXPECT_EQ(watcher.Seen(), opens ? 1 : 0);
+        windows = CreateProgramWindows(program.Dir(), QString::fromUtf8(row.argument));
+        seen = watcher.Seen();
+        }
+        const bool opens = row.page >= 0;
+        EXPECT_EQ(seen, opens ? 1 : 0);
         EXPECT_EQ(mainVisibleMeanwhile, !opens);
+        if (opens) {
+            EXPECT_EQ(page, QString::fromUtf8(row.page == 0 ? "アドレス帳" : "送信設定 1"));
+        }
         // Closing the dialog saved its half.
         const bool saved = std::filesystem::exists(program.Ini());
         EXPECT_EQ(saved && ReadSjisFile(program.Ini()).find("Ver=0.50") != std::string::npos, opens);
+        // The next opening is on the address book again.
+        if (opens) {
+            SettingsDialog* dialog = windows->settingsDialog.get();
+            InDialog(dialog, [dialog] { dialog->exec(); },
+                     [dialog] { EXPECT_EQ(dialog->Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage); });
+        }
+    }
+}
+
+// Two screens side by side, the second one lower and without a panel.
+TEST(WindowPlacement, FramesGoInsideTheAvailableAreaOfAScreen)
+{
+    const QList<QRect> screens = {QRect(0, 0, 1920, 1040), QRect(1920, 100, 1280, 1024)};
+    const struct {
+        const char* what;
+        QRect frame;
+        QPoint placed;
+    } rows[] = {
+        {"inside the first", QRect(100, 50, 640, 430), QPoint(100, 50)},
+        {"on the second", QRect(2000, 200, 640, 430), QPoint(2000, 200)},
+        {"title bar above the top", QRect(100, -20, 640, 430), QPoint(100, 0)},
+        {"partly off the right, mostly on the first", QRect(1500, 900, 640, 430), QPoint(1280, 610)},
+        {"across both, mostly on the second", QRect(1800, 120, 640, 430), QPoint(1920, 120)},
+        {"off every screen: a monitor unplugged", QRect(4000, 300, 640, 430), QPoint(2560, 300)},
+        {"far above and left", QRect(-3000, -2000, 640, 430), QPoint(0, 0)},
+        {"larger than the screen keeps its title bar", QRect(-50, -50, 2000, 1200), QPoint(0, 0)},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(PlaceOnScreen(row.frame, screens).topLeft(), row.placed) << row.what;
+        EXPECT_EQ(PlaceOnScreen(row.frame, screens).size(), row.frame.size()) << row.what;
+    }
+    // Beside a main window: right where there is room, else left, else
+    // pushed to the screen's right edge; a window apart stays.
+    const QSize preview(340, 390);
+    const struct {
+        const char* what;
+        QPoint at;
+        QRect anchor;
+        QPoint placed;
+    } beside[] = {
+        {"room on the right", {0, 0}, QRect(0, 0, 640, 430), QPoint(640, 0)},
+        {"room on the left only", {1600, 0}, QRect(1500, 10, 420, 430), QPoint(1160, 10)},
+        {"no room either side", {0, 0}, QRect(0, 0, 1900, 1000), QPoint(1580, 0)},
+        {"not covering it", {0, 0}, QRect(600, 500, 640, 430), QPoint(0, 0)},
+    };
+    for (const auto& row : beside) {
+        EXPECT_EQ(PlaceBeside(QRect(row.at, preview), row.anchor, screens).topLeft(), row.placed) << row.what;
     }
 }
 

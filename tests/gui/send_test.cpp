@@ -29,6 +29,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -73,14 +74,28 @@ TEST_F(WindowSendTest, AbortButtonOrEscStopsAMailInFlight)
 
         QString messageSeen;
         bool panelLockedWhileSending = false;
+        QStringList enabledWhileSending; // tool buttons and menus shown usable
+        const auto usable = [&] {
+            QStringList names;
+            for (const QToolButton* b : program.Find<QWidget>("ToolBar1")->findChildren<QToolButton*>()) {
+                if (b->isVisible() && b->isEnabled() && b->defaultAction() != nullptr) {
+                    names << b->defaultAction()->objectName();
+                }
+            }
+            if (program.Find<QWidget>("MainMenu")->isEnabled()) {
+                names << QStringLiteral("MainMenu");
+            }
+            return names;
+        };
         QTimer presser;
         presser.setInterval(10);
         QObject::connect(&presser, &QTimer::timeout, [&] {
             auto* abort = program.Find<QPushButton>("AbortButton");
             if (!abort->isHidden() && QApplication::activeModalWidget() == nullptr) {
-                // Once: until the cancelled mail has ended the button stays, over an enabled panel.
+                // Once: until the cancelled mail has ended the button stays, over a locked panel.
                 presser.stop();
                 panelLockedWhileSending = !program.Find<QWidget>("MainPanel")->isEnabled();
+                enabledWhileSending = usable();
                 press(abort);
             }
         });
@@ -94,10 +109,12 @@ TEST_F(WindowSendTest, AbortButtonOrEscStopsAMailInFlight)
         program.Find<QAction>("Send1")->trigger();
         presser.stop();
         EXPECT_TRUE(panelLockedWhileSending);
+        EXPECT_EQ(enabledWhileSending, QStringList());
         EXPECT_EQ(messageSeen, QStringLiteral("処理を中止しました。"));
         EXPECT_EQ(program.Status(), QStringLiteral("送信中止：ユーザーにより、処理を中断しました。"));
         EXPECT_TRUE(program.Find<QWidget>("MainPanel")->isEnabled());
         EXPECT_TRUE(program.Find<QPushButton>("AbortButton")->isHidden());
+        EXPECT_EQ(usable().size(), 7) << usable().join(u' ').toStdString(); // six buttons, the menu line
         EXPECT_TRUE(program.Close()); // nothing in flight any more
     }
 }
@@ -177,6 +194,8 @@ TEST_F(WindowSendTest, SplitViewerShowsThePartsAndCancelSendsNothing)
     EXPECT_EQ(source, body);
     EXPECT_EQ(Stored(), before);
     EXPECT_TRUE(program.Main().Workflow().SendAborted);
+    // How it ended, not the splitter's last step.
+    EXPECT_EQ(program.Status(), QString::fromUtf8("送信中止：ユーザーにより、処理を中断しました。"));
 }
 
 // The whole road of a new user: set up in the window, add to the address

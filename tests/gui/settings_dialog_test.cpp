@@ -14,6 +14,7 @@
 #include "ui/settings_dialog.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -186,6 +187,49 @@ TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
     InSettingsDialog(program, [] {}, &boxes);
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_TRUE(boxes.texts[0].endsWith(QString::fromUtf8("Kiteml.ini に書き込めません"))) << boxes.texts[0].toStdString();
+}
+
+// Every control of every page has its size and shows its caption whole,
+// inside the dialog; run at QT_SCALE_FACTOR 1, 1.5 and 2 (see CMakeLists).
+TEST_F(SettingsDialogTest, EveryControlIsWholeOnEveryPage)
+{
+    program.WriteIni("[Configuration]\n16=0\n[TEL]\nHow=1\n0=A,a@x,,3,-1\n");
+    program.Start();
+    InSettingsDialog(program, [&] {
+        SettingsDialog& d = Dialog();
+        for (int i = 0; i < d.Pages()->Count(); ++i) {
+            d.Pages()->Tab(i)->click();
+            QWidget* page = d.Pages()->Page(i);
+            for (QWidget* w : page->findChildren<QWidget*>()) {
+                const auto* label = qobject_cast<QLabel*>(w);
+                const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                                     qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
+                                     (label != nullptr && !label->text().isEmpty());
+                if (!control || !w->isVisibleTo(page) || qobject_cast<QLineEdit*>(w->parentWidget())) {
+                    continue;
+                }
+                const std::string name = d.Pages()->Tab(i)->text().toStdString() + " " +
+                                         (w->objectName().isEmpty() ? std::string(w->metaObject()->className())
+                                                                    : w->objectName().toStdString());
+                EXPECT_GT(w->width(), 0) << name;
+                EXPECT_GT(w->height(), 0) << name;
+                EXPECT_TRUE(d.rect().contains(QRect(w->mapTo(&d, QPoint(0, 0)), w->size()))) << name;
+                // A caption narrower than its text is cut.
+                const auto* button = qobject_cast<QAbstractButton*>(w);
+                if (qobject_cast<QPushButton*>(w) || qobject_cast<QToolButton*>(w)) {
+                    EXPECT_GE(w->width(), w->fontMetrics().horizontalAdvance(button->text()) + 4) << name;
+                } else if (button != nullptr || (label != nullptr && !label->wordWrap())) {
+                    EXPECT_GE(w->width(), w->minimumSizeHint().width()) << name;
+                }
+            }
+        }
+        d.Pages()->Tab(SettingsDialog::kAddressBookPage)->click();
+        auto* up = In<QPushButton>("EntryUp");
+        auto* down = In<QPushButton>("EntryDown");
+        EXPECT_FALSE(up->isHidden());
+        EXPECT_EQ(up->size(), down->size());
+        EXPECT_GE(up->width(), up->fontMetrics().horizontalAdvance(up->text()) + 4);
+    });
 }
 
 TEST_F(SettingsDialogTest, SecurityPageChoosesEncryptionAndLoginAndTheirStandardPorts)
