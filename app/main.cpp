@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -16,6 +18,9 @@ int main(int argc, char* argv[])
     // The installed desktop entry: the desktop finds the windows' icon and name there.
     QGuiApplication::setDesktopFileName(QStringLiteral("kitemail"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kitemail")));
+    // Qt's dialogs and buttons in the desktop's language (Japanese on a
+    // Japanese desktop); the program's own texts are Japanese everywhere.
+    const std::unique_ptr<QTranslator> qtTranslation = kitemail::InstallQtTranslation(QLocale());
 
     const kitemail::CommandLine line = kitemail::ParseCommandLine(QApplication::arguments());
     if (!line.ok) {

@@ -24,6 +24,8 @@ packages=(
   # window tests and screenshots: virtual display, screenshot tool, Japanese
   # font, the XTEST client library that clicks in the virtual display
   xvfb xauth imagemagick fonts-ipafont-gothic libxtst6
+  # Qt's own translations, loaded by the window (its dialogs in Japanese)
+  qt6-translations-l10n
 )
 
 # dpkg-query fails for a package it has never seen; the list still counts.
