@@ -12,6 +12,8 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPointer>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +27,9 @@ int main(int argc, char* argv[])
     // The installed desktop entry: the desktop finds the windows' icon and name there.
     QGuiApplication::setDesktopFileName(QStringLiteral("kitemail"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kitemail")));
+    // Qt's dialogs and buttons in the desktop's language (Japanese on a
+    // Japanese desktop); the program's own texts are Japanese everywhere.
+    const std::unique_ptr<QTranslator> qtTranslation = kitemail::InstallQtTranslation(QLocale());
 
     const kitemail::CommandLine line = kitemail::ParseCommandLine(QApplication::arguments());
     if (!line.ok) {

@@ -24,6 +24,10 @@ packages=(
   # window tests and screenshots: virtual display, screenshot tool, Japanese
   # font, the XTEST client library that clicks in the virtual display
   xvfb xauth imagemagick fonts-ipafont-gothic libxtst6
+  # Qt's own translations, loaded by the window (its dialogs in Japanese)
+  qt6-translations-l10n
+  # the package test's checks of the .deb and its AppStream metadata
+  lintian appstream
 )
 
 # dpkg-query fails for a package it has never seen; the list still counts.

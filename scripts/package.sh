@@ -10,6 +10,6 @@ dir=${1:-$root/build/package}
 
 "$root/scripts/deps.sh"
 cmake -S "$root" -B "$dir" -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Release -DKITEMAIL_BUILD_BENCH=OFF >/dev/null
-cmake --build "$dir" -j "${KITEMAIL_JOBS:-$(nproc)}" --target kitemail kitemail-cli kitemail-cli-qt kitemail_manual_pages
+cmake --build "$dir" -j "${KITEMAIL_JOBS:-$(nproc)}" --target kitemail kitemail-cli kitemail-cli-qt kitemail_dist_files
 (cd "$dir" && cpack -G DEB >/dev/null)
 ls "$dir"/kitemail_*.deb

@@ -2,7 +2,8 @@
 // converters, so `convert` runs here, in a program that does not load Qt:
 // loading it would cost more than converting a mail. Every other command
 // (and --help, --version) goes to kitemail-cli-qt, the whole tool, which
-// lives beside this program and gets the arguments as they are.
+// gets the arguments as they are. It lives beside this program in the build
+// folder, and off the user's PATH in lib/kitemail when installed.
 
 #include "cli/command.h"
 
@@ -10,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -21,6 +23,8 @@ extern const Command kConvertCommand;
 namespace {
 
 constexpr std::string_view kWholeTool = "kitemail-cli-qt";
+// From bin, where this program is installed.
+constexpr std::string_view kInstalledFolder = "../lib/kitemail/";
 
 // The folder this program was started from, with its "/".
 std::string OwnFolder()
@@ -36,9 +40,19 @@ std::string OwnFolder()
 
 int RunWholeTool(char** argv)
 {
-    const std::string tool = OwnFolder() + std::string(kWholeTool);
+    const std::string folder = OwnFolder();
+    std::string tool = folder + std::string(kWholeTool);
     ::execv(tool.c_str(), argv);
-    std::fprintf(stderr, "%s: cannot run %s: %s\n", kToolName.data(), tool.c_str(), std::strerror(errno));
+    int error = errno;
+    // One that is there but cannot run is told, not passed over.
+    if (error == ENOENT) {
+        tool = std::filesystem::path(folder + std::string(kInstalledFolder) + std::string(kWholeTool))
+                   .lexically_normal()
+                   .native();
+        ::execv(tool.c_str(), argv);
+        error = errno;
+    }
+    std::fprintf(stderr, "%s: cannot run %s: %s\n", kToolName.data(), tool.c_str(), std::strerror(error));
     return kExitFailure;
 }
 

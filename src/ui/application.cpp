@@ -12,8 +12,12 @@
 #include "ui/settings_dialog.h"
 
 #include <QFile>
+#include <QCoreApplication>
 #include <QFileSystemWatcher>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
 #include <filesystem>
 #include <string_view>
@@ -79,6 +83,17 @@ ProgramWindows::~ProgramWindows()
     dietDialog.reset();
     aboutBox.reset();
     mainWindow.reset();
+}
+
+std::unique_ptr<QTranslator> InstallQtTranslation(const QLocale& locale)
+{
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        || !QCoreApplication::installTranslator(translator.get())) {
+        return nullptr;
+    }
+    return translator;
 }
 
 CommandLine ParseCommandLine(const QStringList& arguments)

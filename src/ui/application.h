@@ -7,6 +7,9 @@
 
 #include <QStringList>
 
+class QLocale;
+class QTranslator;
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -41,6 +44,12 @@ struct ProgramWindows {
     ProgramWindows(const ProgramWindows&) = delete;
     ProgramWindows& operator=(const ProgramWindows&) = delete;
 };
+
+// Qt's own texts (file dialogs, standard buttons, the text boxes' context
+// menus) in the language of the locale, from the translations Qt is
+// installed with, installed into the application; null when Qt has none
+// for it. The translation stays while the translator lives.
+[[nodiscard]] std::unique_ptr<QTranslator> InstallQtTranslation(const QLocale& locale);
 
 // The command line: "--data-dir DIR" anywhere, then the first remaining
 // argument is the one the setup switch is looked for in.

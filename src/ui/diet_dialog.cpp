@@ -62,7 +62,9 @@ DietDialog::DietDialog(std::function<bool(const DietOptions&)> apply, QWidget* p
     ok->setObjectName(QStringLiteral("OKButton"));
     ok->setText(QStringLiteral("OK"));
     ok->setDefault(true);
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("CancelButton"));
+    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
+    cancel->setText(QStringLiteral("キャンセル"));
     // OK runs the diet and closes only when it did.
     connect(buttons, &QDialogButtonBox::accepted, this, &DietDialog::Ok);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

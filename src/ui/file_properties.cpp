@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMimeDatabase>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kitemail {
@@ -61,6 +62,7 @@ QDialog* ShowFileProperties(QWidget* parent, const QString& path)
         form->addRow(QStringLiteral("アクセス日時:"), Value(DateText(info.lastRead())));
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("閉じる"));
     QObject::connect(buttons, &QDialogButtonBox::rejected, window, &QDialog::close);
     auto* layout = new QVBoxLayout(window);
     layout->addLayout(form);

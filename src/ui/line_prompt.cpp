@@ -5,6 +5,7 @@
 
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kitemail {
@@ -25,6 +26,7 @@ LinePrompt::LinePrompt(const QString& caption, const QString& prompt, QLineEdit:
     edit_ = new QLineEdit;
     edit_->setEchoMode(echo);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    box->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);

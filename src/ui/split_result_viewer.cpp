@@ -47,6 +47,7 @@ SplitResultViewer::SplitResultViewer(QWidget* parent)
 
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     box->button(QDialogButtonBox::Ok)->setDefault(true);
+    box->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
