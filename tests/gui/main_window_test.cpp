@@ -431,8 +431,15 @@ TEST_F(RecipientTest, AnotherProgramsSaveIsFollowedAndKeptAtClose)
         QTest::qWait(50);
     }
     EXPECT_EQ(Entries(), (QStringList{"x A,a@x,,4,-1", "- B,b@x,,3,-1", "- C,c@x,,9,-1", "- D,d@x,,3,-1"}));
+
+    // The dialog opened and closed with no edit writes back none of it either.
+    const ProcessResult set = RunCli({"--data-dir", program.Dir().string(), "config", "set", "Network/ReplyTimeout", "42"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    InSettingsDialog(program, [] {});
     ASSERT_TRUE(program.Close());
-    EXPECT_NE(ReadSjisFile(program.Ini()).find("3=D,d@x,,3,-1"), std::string::npos);
+    const std::string file = ReadSjisFile(program.Ini());
+    EXPECT_NE(file.find("3=D,d@x,,3,-1"), std::string::npos);
+    EXPECT_NE(file.find("ReplyTimeout=42"), std::string::npos);
 }
 
 // The choices and the dragging themselves are the composer's; these drive
