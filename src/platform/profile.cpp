@@ -112,21 +112,9 @@ std::string StoredForm(std::string_view value)
     return needsQuotes ? "\"" + clean + "\"" : clean;
 }
 
-// At most max bytes, never ending on a lone lead byte.
 std::string CutValue(std::string_view value, std::size_t max)
 {
-    if (value.size() <= max) {
-        return std::string(value);
-    }
-    std::size_t end = 0;
-    while (end < max) {
-        const std::size_t len = sjis::IsLeadByte(value[end]) ? 2 : 1;
-        if (end + len > max) {
-            break;
-        }
-        end += len;
-    }
-    return std::string(value.substr(0, end));
+    return std::string(sjis::CutToWholeCharacters(value, max));
 }
 
 std::optional<std::int32_t> ParseInt(std::string_view text)

@@ -19,4 +19,20 @@ bool EndsWithDoubleByte(std::string_view text) noexcept
     return !text.empty() && ClassAt(text, text.size() - 1) == ByteClass::Trail;
 }
 
+std::string_view CutToWholeCharacters(std::string_view text, std::size_t max) noexcept
+{
+    if (text.size() <= max) {
+        return text;
+    }
+    std::size_t end = 0;
+    while (end < max) {
+        const std::size_t len = IsLeadByte(text[end]) ? 2 : 1;
+        if (end + len > max) {
+            break;
+        }
+        end += len;
+    }
+    return text.substr(0, end);
+}
+
 } // namespace kitemail::sjis

@@ -61,4 +61,7 @@ enum class ByteClass { Single, Lead, Trail };
 // True when the text's last byte is the trail byte of a double-byte character.
 [[nodiscard]] bool EndsWithDoubleByte(std::string_view text) noexcept;
 
+// The text's first max bytes at most, never ending inside a character.
+[[nodiscard]] std::string_view CutToWholeCharacters(std::string_view text, std::size_t max) noexcept;
+
 } // namespace kitemail::sjis

@@ -73,18 +73,8 @@ std::vector<NumberKey> NumberKeys()
 std::string Shown(std::string_view value)
 {
     constexpr std::size_t kMax = 40;
-    if (value.size() <= kMax) {
-        return std::string(value);
-    }
-    std::size_t end = 0;
-    while (end < kMax) {
-        const std::size_t len = sjis::IsLeadByte(value[end]) ? 2 : 1;
-        if (end + len > kMax) {
-            break;
-        }
-        end += len;
-    }
-    return std::string(value.substr(0, end)) + "...";
+    const std::string_view shown = sjis::CutToWholeCharacters(value, kMax);
+    return shown.size() == value.size() ? std::string(value) : std::string(shown) + "...";
 }
 
 std::string LinePrefix(const std::filesystem::path& file, std::size_t line)
