@@ -39,7 +39,7 @@ std::vector<std::string> Names(const std::vector<fs::path>& paths)
     return names;
 }
 
-TEST(HistoryFiles, ListsEmlEntriesOldestFirstIgnoringCase)
+TEST(HistoryFiles, ListsEmlEntriesOldestFirstIgnoringCaseCounterAsNumber)
 {
     TempDir dir;
     for (const char* name : {"2026060506421301.eml", "2026060506421300.EML", "20250101000000.eml", "notes.txt",
@@ -51,11 +51,8 @@ TEST(HistoryFiles, ListsEmlEntriesOldestFirstIgnoringCase)
               (std::vector<std::string>{"20250101000000.eml", "2026060506421300.EML", "2026060506421301.eml",
                                         "2026060506421302.eml"}));
     EXPECT_TRUE(ListHistoryFiles(dir.path() / "missing").empty());
-}
 
-// More than a hundred mails in one second: the counter goes on as a number.
-TEST(HistoryFiles, OrderByTimeStampThenCounterAsNumber)
-{
+    // More than a hundred mails in one second: the counter goes on as a number.
     struct Row {
         const char* what;
         const char* earlier;
@@ -73,10 +70,10 @@ TEST(HistoryFiles, OrderByTimeStampThenCounterAsNumber)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        TempDir dir;
-        dir.Write(row.later, "To: b\r\n");
-        dir.Write(row.earlier, "To: a\r\n");
-        EXPECT_EQ(Names(ListHistoryFiles(dir.path())), (std::vector<std::string>{row.earlier, row.later}));
+        TempDir pair;
+        pair.Write(row.later, "To: b\r\n");
+        pair.Write(row.earlier, "To: a\r\n");
+        EXPECT_EQ(Names(ListHistoryFiles(pair.path())), (std::vector<std::string>{row.earlier, row.later}));
     }
 }
 
@@ -114,10 +111,16 @@ TEST(HistoryFiles, FirstLineAndFields)
     EXPECT_EQ(ParseHistoryFields("To: b\nX-ktml-Result: Connect Timeout Error\n").result, "Connect Timeout Error");
 }
 
+// A file where the folder belongs: the viewer and the record writer say so.
 TEST(HistoryBrowser, FolderThatCannotBeMadeIsReported)
 {
     TempDir dir;
     dir.Write("mail", "a file where the folder belongs");
+    HistoryRecord record;
+    record.messageId = "20260605064213.0000002A_me@example.jp";
+    const HistoryWriteResult w = WriteHistoryRecord(dir.path() / "mail", record);
+    EXPECT_TRUE(!w.ok && w.folderInvalid);
+    EXPECT_EQ(w.error, Sj("送信履歴フォルダが不正です。"));
     ScriptedUserInterface ui;
     HistoryBrowser history(dir.path() / "mail");
     EXPECT_FALSE(history.Load(ui, true));
@@ -176,7 +179,9 @@ TEST(UndecodableSjisNames, NamesLineAndBytes)
     EXPECT_TRUE(many.ends_with(", ...")) << "at most ten are named";
 }
 
-TEST(HistoryDate, EnglishNamesWithFourLetterJuneAndJuly)
+// The record's texts: dates with four-letter June and July, Message-ID,
+// the attachment list, the result and error texts.
+TEST(HistoryTexts, DatesIdsListsAndErrors)
 {
     const std::pair<const char*, const char*> rows[] = {
         {"20260605064213", "Fri, 05 June 2026 06:42:13"}, {"20040305140709", "Fri, 05 Mar 2004 14:07:09"},
@@ -185,10 +190,6 @@ TEST(HistoryDate, EnglishNamesWithFourLetterJuneAndJuly)
     for (const auto& [stamp, date] : rows) {
         EXPECT_EQ(HistoryDate(stamp), date) << stamp;
     }
-}
-
-TEST(MessageId, KeepsStampAndSenderAndIsUnique)
-{
     std::set<std::string> seen;
     for (int i = 0; i < 100; ++i) {
         const std::string id = MakeMessageId("20040305140709", "a@example.jp");
@@ -196,17 +197,9 @@ TEST(MessageId, KeepsStampAndSenderAndIsUnique)
         EXPECT_EQ(id.substr(id.size() - 13), "_a@example.jp");
         EXPECT_TRUE(seen.insert(id).second) << id;
     }
-}
-
-TEST(CommaText, QuotesOnlyWhatNeedsIt)
-{
     EXPECT_EQ(CommaText({}), "");
     EXPECT_EQ(CommaText({"/a/b.jpg", "/c.txt"}), "/a/b.jpg,/c.txt");
     EXPECT_EQ(CommaText({"/my file.jpg", "/x,y", "/q\"t"}), "\"/my file.jpg\",\"/x,y\",\"/q\"\"t\"");
-}
-
-TEST(ErrorTexts, GroupTheValuesDifferently)
-{
     EXPECT_EQ(ResultText(0), "");
     EXPECT_EQ(ResultText(8), "Connect Timeout Error");
     EXPECT_EQ(ResultText(17), "Premature Disconnect Error");
@@ -351,16 +344,6 @@ TEST_F(HistoryRecordFile, LeftoversGoOnlyWhenNoWriterHoldsTheLock)
     }
     EXPECT_EQ(RemoveRecordLeftovers(root_ / "missing"), 0U);
     EXPECT_FALSE(fs::exists(root_ / "missing")) << "nothing made where there is nothing to sweep";
-}
-
-TEST_F(HistoryRecordFile, AFolderThatCannotExistIsReported)
-{
-    fs::create_directories(root_);
-    std::ofstream(root_ / "mail") << "a file where the folder should be";
-    const HistoryWriteResult w = WriteHistoryRecord(root_ / "mail", Record());
-    EXPECT_FALSE(w.ok);
-    EXPECT_TRUE(w.folderInvalid);
-    EXPECT_EQ(w.error, Sj("送信履歴フォルダが不正です。"));
 }
 
 // The checks before a send refuse such values; this is the second defence.

@@ -81,7 +81,10 @@ TEST(SplitMessage, NeverCutsACharacterInTwo)
     EXPECT_EQ(SplitMessage(Inputs(3, 0, 12, std::string(10, '\xb6'))).parts[0], "[1/5]" + Sj("カカ"));
 }
 
-TEST(SplitMessage, StopsAtNinePartsAndSaysWhatIsLeftOver)
+// At most nine parts, with what is left over said; the PIN as the subject
+// keeps the numbers in the body (numbers asked for in the subject: the send
+// workflow's split test); nothing fitting is refused.
+TEST(SplitMessage, NinePartsThePinAsTheSubjectAndRefusalWhenNothingFits)
 {
     const SplitResult r = SplitMessage(Inputs(3, 0, 20, std::string(500, 'a')));
     ASSERT_EQ(r.parts.size(), 9u);
@@ -89,24 +92,16 @@ TEST(SplitMessage, StopsAtNinePartsAndSaysWhatIsLeftOver)
     EXPECT_EQ(r.unsentBytes, 500 - Joined(r).size());
     EXPECT_GT(r.unsentBytes, 0u);
     EXPECT_EQ(SplitMessage(Inputs(3, 0, 20, std::string(30, 'a'))).unsentBytes, 0u);
-}
 
-// Numbers asked for in the subject: the send workflow's split test. The PIN
-// as the subject keeps them in the body all the same.
-TEST(SplitMessage, ThePinAsTheSubjectKeepsTheNumbersInTheBody)
-{
     const std::string body(500, 'a');
-    SplitInputs in = Inputs(2, 55, 384, body);
+    SplitInputs pin = Inputs(2, 55, 384, body);
     const std::string subject = Sj("件名");
-    in.subject = subject;
-    in.partNumberInSubject = true;
-    const SplitResult sky = SplitMessage(in);
+    pin.subject = subject;
+    pin.partNumberInSubject = true;
+    const SplitResult sky = SplitMessage(pin);
     EXPECT_EQ(sky.parts[0].substr(0, 3), "[1/");
     EXPECT_EQ(sky.PartSubject(1), subject);
-}
 
-TEST(SplitMessage, RefusesWhenNothingFits)
-{
     SplitInputs in = Inputs(0, 55, 100, "some body text");
     const std::string from(60, 'f');
     in.from = from;

@@ -324,11 +324,13 @@ std::string Repeat(std::string_view s, int n)
     return out;
 }
 
-TEST(TextTools, DietAppliesTheTickedOptionsInOrder)
+// The diet applies its ticked options in order; vertical writing (no
+// ticks) puts every character on a line of its own.
+TEST(TextTools, DietAndVerticalWriting)
 {
     struct Row {
         const char* name;
-        const char* ticks;
+        const char* ticks; // nullptr: vertical writing
         std::string in;
         std::string out;
     };
@@ -347,37 +349,22 @@ TEST(TextTools, DietAppliesTheTickedOptionsInOrder)
         {"a trail byte 0x5C before a blank", "T", Sj("ソ \r\n表　 "), Sj("ソ\r\n表　")},
         {"every option", "LTIEJ", "  a b  \r\n\r\n c \r\n", "abc"},
         {"a lone LF is no line break", "T", "a\nb\n", "a\nb"},
+        {"vertical: three letters", nullptr, "abc", "a\r\nb\r\nc"},
+        {"vertical: double-byte characters stay whole", nullptr, Sj("あい"), Sj("あ\r\nい")},
+        {"vertical: a trail byte that looks like a break's neighbour", nullptr, Sj("ソ表"), Sj("ソ\r\n表")},
+        {"vertical: half-width katakana are single bytes", nullptr, Sj("ｱｲ"), Sj("ｱ\r\nｲ")},
+        {"vertical: a line break becomes an empty line", nullptr, "ab\r\ncd", "a\r\nb\r\n\r\nc\r\nd"},
+        {"vertical: a final break ends in an empty line", nullptr, "ab\r\n", "a\r\nb\r\n\r\n"},
+        {"vertical twice: an empty line between all", nullptr, "a\r\nb", "a\r\n\r\nb"},
+        {"vertical: one character", nullptr, Sj("字"), Sj("字")},
+        {"vertical: nothing", nullptr, "", ""},
+        {"vertical: a lead byte with nothing after it", nullptr, "a\x82", "a\r\n\x82"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(DietText(row.in, Ticks(row.ticks)), row.out);
+        EXPECT_EQ(row.ticks != nullptr ? DietText(row.in, Ticks(row.ticks)) : VerticalText(row.in), row.out);
     }
     EXPECT_EQ(DietOptions{}, Ticks("TE")); // the dialog's ticks at start
-}
-
-TEST(TextTools, VerticalWritingPutsEveryCharacterOnALineOfItsOwn)
-{
-    struct Row {
-        const char* name;
-        std::string in;
-        std::string out;
-    };
-    const Row rows[] = {
-        {"three letters", "abc", "a\r\nb\r\nc"},
-        {"double-byte characters stay whole", Sj("あい"), Sj("あ\r\nい")},
-        {"a trail byte that looks like a break's neighbour", Sj("ソ表"), Sj("ソ\r\n表")},
-        {"half-width katakana are single bytes", Sj("ｱｲ"), Sj("ｱ\r\nｲ")},
-        {"a line break becomes an empty line", "ab\r\ncd", "a\r\nb\r\n\r\nc\r\nd"},
-        {"a final break ends in an empty line", "ab\r\n", "a\r\nb\r\n\r\n"},
-        {"twice: an empty line between all", "a\r\nb", "a\r\n\r\nb"},
-        {"one character", Sj("字"), Sj("字")},
-        {"nothing", "", ""},
-        {"a lead byte with nothing after it", "a\x82", "a\r\n\x82"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(VerticalText(row.in), row.out);
-    }
 }
 
 TEST(TextTools, PreviewCutsRowsWithoutSplittingACharacter)
