@@ -169,8 +169,10 @@ bool IsSaveLeftover(std::string_view name)
         const std::size_t prefix = file.size() + 2;
         if (name.size() == prefix + 6 && name[0] == '.' && name.substr(1, file.size()) == file
             && name[prefix - 1] == '.'
-            && std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix), name.end(),
-                           [](char c) { return (c >= '0' && c <= '9') || (sjis::AsciiLower(c) >= 'a' && sjis::AsciiLower(c) <= 'z'); })) {
+            && std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix), name.end(), [](char c) {
+                   const char lower = sjis::AsciiLower(c);
+                   return (c >= '0' && c <= '9') || (lower >= 'a' && lower <= 'z');
+               })) {
             return true;
         }
     }
@@ -252,7 +254,6 @@ void SettingsFile::LoadMainWindowHalf(Settings& settings)
     const Profile p(Path());
     ReadMainWindowHalf(p, settings);
     ReadMainWindowHalf(p, baseline_);
-    problems_ = SettingsProblems(p, Path());
 }
 
 bool SettingsFile::LoadDialogHalf(Settings& settings)

@@ -53,8 +53,9 @@ public:
 
     // Each half read into settings and into the baseline; the dialog's
     // half with its numbers in their boxes' ranges and Signature.txt (false
-    // when that exists but cannot be read). The problems of the file as
-    // read last are kept for Problems().
+    // when that exists but cannot be read). The problems of the whole file
+    // as the dialog's half (always read second) or Reload read it are kept
+    // for Problems().
     void LoadMainWindowHalf(Settings& settings);
     bool LoadDialogHalf(Settings& settings);
     [[nodiscard]] const std::vector<std::string>& Problems() const noexcept { return problems_; }
