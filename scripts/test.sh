@@ -42,13 +42,13 @@ build() {
   phase "built $name"
 }
 
-# build_behind NAME CMAKE_ARGS...: build at the lowest priority in the
+# build_behind NAME CMAKE_ARGS...: build at a lower priority (nice 10) in the
 # background, into build/NAME.build.log; wait_build NAME shows the log and
 # fails when the build did.
 build_behind() {
   local name=$1
   (
-    renice -n 19 -p "$BASHPID" >/dev/null
+    renice -n 10 -p "$BASHPID" >/dev/null
     if build "$@" >"$root/build/$name.build.log" 2>&1; then echo 0; else echo 1; fi >"$root/build/$name.build.rc"
   ) &
 }
