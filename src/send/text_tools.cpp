@@ -9,7 +9,7 @@
 namespace kitemail {
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kLineEnd = "\r\n";
 
 // At a line's start and end every control byte counts as a blank, inside it
 // only the space.
@@ -51,7 +51,7 @@ std::vector<std::string_view> TextLines(std::string_view text)
             break;
         }
         lines.push_back(text.substr(start, end - start));
-        start = end + (text.compare(end, 2, kCrLf) == 0 ? 2 : 1);
+        start = end + (text.compare(end, 2, kLineEnd) == 0 ? 2 : 1);
     }
     return lines;
 }
@@ -74,13 +74,13 @@ std::string DietText(std::string_view body, const DietOptions& options)
     bool first = true;
     std::size_t start = 0;
     for (;;) {
-        const std::size_t end = body.find(kCrLf, start);
+        const std::size_t end = body.find(kLineEnd, start);
         const bool last = end == std::string_view::npos;
         const std::string_view line = TrimEdges(body.substr(start, last ? std::string_view::npos : end - start), options);
         const bool empty = options.innerSpaces ? line.find_first_not_of(' ') == std::string_view::npos : line.empty();
         if (!(options.emptyLines && empty && !last)) {
             if (!first && !options.joinLines) {
-                out += kCrLf;
+                out += kLineEnd;
             }
             first = false;
             if (options.innerSpaces) {
@@ -92,7 +92,7 @@ std::string DietText(std::string_view body, const DietOptions& options)
         if (last) {
             return out;
         }
-        start = end + kCrLf.size();
+        start = end + kLineEnd.size();
     }
 }
 
@@ -107,7 +107,7 @@ std::string VerticalText(std::string_view body)
         out.append(body.substr(i, length));
         i += length;
         if (i < body.size() && c != '\r' && c != '\n') {
-            out += kCrLf;
+            out += kLineEnd;
         }
     }
     return out;
@@ -139,7 +139,7 @@ std::string PreviewText(std::string_view body, std::int32_t columns)
     std::string out;
     for (const std::string& row : PreviewRows(NormalizeText(body), columns)) {
         out += row;
-        out += kCrLf;
+        out += kLineEnd;
     }
     return out;
 }

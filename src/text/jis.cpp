@@ -23,7 +23,7 @@ constexpr std::array<unsigned char, 63> kHankakuSecond = {
 constexpr unsigned char kVoicedMark = 0xDE;
 constexpr unsigned char kSemiVoicedMark = 0xDF;
 
-unsigned char At(std::string_view s, std::size_t i) noexcept
+unsigned char ByteAt(std::string_view s, std::size_t i) noexcept
 {
     return static_cast<unsigned char>(s[i]);
 }
@@ -32,14 +32,14 @@ unsigned char At(std::string_view s, std::size_t i) noexcept
 
 JisCode HankakuToJis(std::string_view text, std::size_t& pos) noexcept
 {
-    const unsigned char c = At(text, pos);
+    const unsigned char c = ByteAt(text, pos);
     const bool punctuation = c <= 0xA5 || c == 0xB0 || c == kVoicedMark || c == kSemiVoicedMark;
     JisCode code{static_cast<unsigned char>(punctuation ? 0x21 : 0x25), kHankakuSecond[c - 0xA1]};
     ++pos;
     if (pos >= text.size()) {
         return code;
     }
-    const unsigned char mark = At(text, pos);
+    const unsigned char mark = ByteAt(text, pos);
     if (mark == kVoicedMark) {
         if (c == 0xB3) { // U + voiced mark: VU
             ++pos;

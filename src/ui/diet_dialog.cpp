@@ -11,8 +11,8 @@
 namespace kitemail {
 namespace {
 
-constexpr int kClientWidth = 198;
-constexpr int kClientHeight = 160;
+constexpr int kDietWidth = 198;
+constexpr int kDietHeight = 160;
 constexpr int kPictureSize = 16;
 
 struct OptionRow {
@@ -73,7 +73,7 @@ DietDialog::DietDialog(std::function<bool(const DietOptions&)> apply, QWidget* p
     layout->addLayout(grid);
     layout->addStretch(1);
     layout->addWidget(buttons);
-    resize(kClientWidth, kClientHeight);
+    resize(kDietWidth, kDietHeight);
 }
 
 DietOptions DietDialog::Options() const

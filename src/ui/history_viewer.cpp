@@ -2,6 +2,7 @@
 
 #include "platform/text_codec.h"
 #include "settings/settings.h"
+#include "ui/utf8_text.h"
 #include "ui/window_placement.h"
 
 #include <QComboBox>
@@ -22,11 +23,6 @@ namespace {
 constexpr int kWidth = 487;
 constexpr int kHeight = 263;
 constexpr int kFilterRows = 20;
-
-QString Q(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 QString FromSjis(const std::string& sjis)
 {

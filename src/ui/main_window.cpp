@@ -16,6 +16,7 @@
 #include "ui/sjis_field.h"
 #include "ui/split_result_viewer.h"
 #include "ui/status_line.h"
+#include "ui/utf8_text.h"
 #include "ui/window_placement.h"
 
 #include <QAction>
@@ -76,11 +77,6 @@ constexpr int kTabFile = 2;
 constexpr std::size_t kOpenerCount = 5;
 
 const char* const kAppTitle = "Kitemail Pro";
-
-QString Q(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 // Active input boxes have the window colour, inactive ones the button face.
 void SetInputColour(QWidget* widget, bool windowColour)

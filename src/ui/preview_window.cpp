@@ -19,8 +19,8 @@
 namespace kitemail {
 namespace {
 
-constexpr int kClientWidth = 331;
-constexpr int kClientHeight = 351;
+constexpr int kPreviewWidth = 331;
+constexpr int kPreviewHeight = 351;
 constexpr int kMargin = 8; // the view's distance from the window's edges
 constexpr int kExtraWidth = 10;
 constexpr int kViewHeight = 281;
@@ -63,7 +63,7 @@ PreviewWindow::PreviewWindow(Settings& settings, std::function<std::string()> bo
     view_->setFont(ViewFont());
     view_->setAutoFillBackground(false); // the view box's colour shows through
     scroll_->setWidget(view_);
-    scroll_->setGeometry(kMargin, kMargin, kClientWidth - 2 * kMargin - 2, kViewHeight);
+    scroll_->setGeometry(kMargin, kMargin, kPreviewWidth - 2 * kMargin - 2, kViewHeight);
 
     const int controlsTop = kMargin + kViewHeight + kMargin;
     before_ = new QLabel(QString::fromUtf8("全角"), this);
@@ -89,7 +89,7 @@ PreviewWindow::PreviewWindow(Settings& settings, std::function<std::string()> bo
         Measure();
     });
     connect(autoUpdate_, &QCheckBox::clicked, this, &PreviewWindow::RefreshPreview);
-    setFixedSize(kClientWidth, kClientHeight);
+    setFixedSize(kPreviewWidth, kPreviewHeight);
 }
 
 void PreviewWindow::ApplySettings()
@@ -125,7 +125,7 @@ void PreviewWindow::Measure()
     const int frame = 2 * scroll_->frameWidth() + scroll_->verticalScrollBar()->sizeHint().width();
     scroll_->resize(rowWidth + frame, kViewHeight);
     const int controls = std::max(after_->geometry().right(), autoUpdate_->geometry().right()) + kMargin;
-    setFixedSize(std::max(scroll_->width() + 2 * kMargin + kExtraWidth, controls), kClientHeight);
+    setFixedSize(std::max(scroll_->width() + 2 * kMargin + kExtraWidth, controls), kPreviewHeight);
     RefreshPreview();
 }
 

@@ -9,6 +9,7 @@
 #include "ui/number_box.h"
 #include "ui/page_tabs.h"
 #include "ui/sjis_field.h"
+#include "ui/utf8_text.h"
 #include "ui/window_placement.h"
 
 #include <QCheckBox>
@@ -39,11 +40,6 @@ namespace {
 // system's font needs it.
 constexpr int kClientWidth = 450;
 constexpr int kClientHeight = 290;
-
-QString Q(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 QGroupBox* Group(const char* title)
 {
