@@ -91,7 +91,7 @@ bool IsDomain(std::string_view s)
 
 // "[...]" of printable ASCII without brackets or backslash (IPv4, IPv6 or a
 // tagged literal; their inner syntax is the server's to judge).
-bool IsAddressLiteral(std::string_view s)
+bool IsBracketedAddressLiteral(std::string_view s)
 {
     return s.size() > 2 && s.front() == '[' && s.back() == ']'
         && std::all_of(s.begin() + 1, s.end() - 1,
@@ -108,7 +108,7 @@ bool IsSafeEnvelopeAddress(std::string_view address)
     }
     const std::string_view local = address.substr(0, at);
     const std::string_view domain = address.substr(at + 1);
-    return (IsDotLocalPart(local) || IsQuotedLocalPart(local)) && (IsDomain(domain) || IsAddressLiteral(domain));
+    return (IsDotLocalPart(local) || IsQuotedLocalPart(local)) && (IsDomain(domain) || IsBracketedAddressLiteral(domain));
 }
 
 MappedSocketError MapSocketError(std::uint16_t wsaError) noexcept
