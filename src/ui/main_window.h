@@ -2,6 +2,9 @@
 // The main window: bars, the recipient/subject/file tabs, the body and the
 // status line. It binds its widgets to a MessageComposer and talks to the
 // user for the engine through UserInterface.
+// Its menus and bars are built in main_window_menus.cpp, the To and Subject
+// pages in main_window_pages.cpp, the UserInterface and SendView methods are
+// in main_window_adapters.cpp.
 
 #include "platform/user_interface.h"
 #include "send/attachment_commands.h"
