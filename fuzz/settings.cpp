@@ -41,9 +41,11 @@ void CheckRanges(const Settings& s)
     FUZZ_CHECK(s.POPInterval >= 0 && s.POPInterval <= 10);
     FUZZ_CHECK(s.VCount >= 6 && s.VCount <= 20);
     FUZZ_CHECK(s.MaxLen >= 50 && s.FixLen <= s.MaxLen);
-    FUZZ_CHECK(s.Security >= 0 && s.Security <= 2);
-    FUZZ_CHECK(s.AuthMethod >= 0 && s.AuthMethod <= 3);
-    FUZZ_CHECK(s.POP3Security >= 0 && s.POP3Security <= 2);
+    // The choices hold only their named values, whatever the file said.
+    const auto value = [](auto choice) { return static_cast<std::int32_t>(choice); };
+    FUZZ_CHECK(value(s.Security) >= 0 && s.Security <= SmtpSecurity::Tls);
+    FUZZ_CHECK(value(s.AuthMethod) >= 0 && s.AuthMethod <= SmtpAuth::Login);
+    FUZZ_CHECK(value(s.POP3Security) >= 0 && s.POP3Security <= Pop3Security::Tls);
     FUZZ_CHECK(s.SenderAddress == (s.SenderList.empty() ? std::string() : s.SenderList.front()));
     if (s.SortAddressBook) {
         FUZZ_CHECK(std::is_sorted(s.AddressBook.begin(), s.AddressBook.end(),

@@ -16,13 +16,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
 namespace kitemail::cli {
 namespace {
 
-enum class Kind { Text, Number, Flag, Password };
+enum class Kind { Text, Number, Flag, Password, Choice };
 
 // One key of the file the config command reads and writes.
 struct Key {
@@ -34,6 +35,9 @@ struct Key {
     bool Settings::*flag = nullptr;
     int lengthType = -1; // [Length]: the slot of TypeMaxLengths
     NumberRange range{0, 0};
+    // A choice's value as the settings file writes it, read and set.
+    std::int32_t (*choice)(const Settings&) = nullptr;
+    void (*setChoice)(Settings&, std::int32_t) = nullptr;
 };
 
 constexpr std::string_view kConfig = "Configuration";
@@ -48,6 +52,17 @@ Key Text(std::string_view section, std::string key, std::string Settings::*field
 Key Number(std::string_view section, std::string key, std::int32_t Settings::*field, NumberRange range)
 {
     return {section, std::move(key), Kind::Number, nullptr, field, nullptr, -1, range};
+}
+
+// A setting of named values, shown and set as the file's numbers 0..last.
+template <auto Field, typename Value = std::remove_cvref_t<decltype(Settings{}.*Field)>>
+Key Choice(std::string_view section, std::string key, Value last)
+{
+    Key k{section, std::move(key), Kind::Choice};
+    k.range = {0, static_cast<std::int32_t>(last)};
+    k.choice = [](const Settings& s) { return static_cast<std::int32_t>(s.*Field); };
+    k.setChoice = [](Settings& s, std::int32_t v) { s.*Field = static_cast<Value>(v); };
+    return k;
 }
 
 // Every key the settings dialog writes, in the order the dialog's pages
@@ -81,12 +96,12 @@ const std::vector<Key>& Keys()
             k.push_back({"Length", std::to_string(t), Kind::Number, nullptr, nullptr, nullptr, t, kAnyCount});
         }
         const std::string_view submission = "Submission";
-        k.push_back(Number(submission, "Security", &Settings::Security, {0, 2}));
-        k.push_back(Number(submission, "AuthMethod", &Settings::AuthMethod, {0, 3}));
+        k.push_back(Choice<&Settings::Security>(submission, "Security", SmtpSecurity::Tls));
+        k.push_back(Choice<&Settings::AuthMethod>(submission, "AuthMethod", SmtpAuth::Login));
         k.push_back(Text(submission, "AuthUser", &Settings::AuthUser));
         k.push_back(Text(submission, "AuthPass", &Settings::AuthPass, Kind::Password));
         k.push_back(Text(submission, "CAFile", &Settings::CAFile));
-        k.push_back(Number(submission, "POP3Security", &Settings::POP3Security, {0, 2}));
+        k.push_back(Choice<&Settings::POP3Security>(submission, "POP3Security", Pop3Security::Tls));
         const std::string_view network = "Network";
         k.push_back(Number(network, "ConnectTimeout", &Settings::ConnectTimeout, {1, kMaxNetworkSeconds}));
         k.push_back(Number(network, "ReplyTimeout", &Settings::ReplyTimeout, {1, kMaxNetworkSeconds}));
@@ -118,6 +133,7 @@ std::string Shown(Settings& s, const Key& k)
     case Kind::Text: return SjisToUtf8(s.*k.text);
     case Kind::Password: return (s.*k.text).empty() ? "" : "(set)";
     case Kind::Number: return std::to_string(NumberOf(s, k));
+    case Kind::Choice: return std::to_string(k.choice(s));
     case Kind::Flag: return s.*k.flag ? "1" : "0";
     }
     return {};
@@ -197,7 +213,8 @@ void Set(Settings& s, const Key& k, std::string_view value)
             throw CommandError::BadInput(name + " is 1 (on) or 0 (off), not '" + std::string(value) + "'");
         }
         return;
-    case Kind::Number: break;
+    case Kind::Number:
+    case Kind::Choice: break;
     }
     const std::int32_t number = ParseInt(name, value);
     if (number < k.range.min || number > k.range.max) {
@@ -213,7 +230,11 @@ void Set(Settings& s, const Key& k, std::string_view value)
         throw CommandError::BadInput(name + ": " + std::to_string(number) + " is below FixLen ("
                                      + std::to_string(s.FixLen) + ")");
     }
-    NumberOf(s, k) = number;
+    if (k.kind == Kind::Choice) {
+        k.setChoice(s, number);
+    } else {
+        NumberOf(s, k) = number;
+    }
 }
 
 void Unset(Settings& s, const Key& k)
@@ -223,6 +244,8 @@ void Unset(Settings& s, const Key& k)
         (s.*k.text).clear();
     } else if (k.kind == Kind::Flag) {
         s.*k.flag = defaults.*k.flag;
+    } else if (k.kind == Kind::Choice) {
+        k.setChoice(s, k.choice(defaults));
     } else {
         NumberOf(s, k) = NumberOf(defaults, k);
     }

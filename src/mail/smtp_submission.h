@@ -9,6 +9,7 @@
 // and the dialogue greets with HELO as it always has.
 
 #include "mail/mail_types.h"
+#include "mail/security_choices.h"
 #include "mail/tls_failure.h"
 
 #include <cstdint>
@@ -17,10 +18,6 @@
 #include <vector>
 
 namespace kitemail {
-
-// The settings' Security and AuthMethod values.
-enum class SmtpSecurity : std::int32_t { None = 0, StartTls = 1, Tls = 2 };
-enum class SmtpAuth : std::int32_t { None = 0, Best = 1, Plain = 2, Login = 3 };
 
 struct SubmissionOptions {
     SmtpSecurity security = SmtpSecurity::None;

@@ -73,7 +73,7 @@ bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_
                      const std::string& password, UserInterface& ui, bool beepOnMessage, bool& sendAborted,
                      const PopBeforeSmtpOptions& options)
 {
-    PopDialogue dialogue(user, password, options.security == 1);
+    PopDialogue dialogue(user, password, options.security == Pop3Security::Stls);
     ClientEventsGuard guard(client);
     // Counted from the connection for the greeting and from each command
     // for its reply; a server that drips bytes does not hold it back.
@@ -112,7 +112,7 @@ bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_
 
     // A new connection for every login, even when the last one was left open.
     client.SetActive(false);
-    client.TlsFromConnect = options.security == 2;
+    client.TlsFromConnect = options.security == Pop3Security::Tls;
     client.Tls = TlsOptions{options.caFile};
     client.SetServerName(server);
     client.SetPort(PortNumber(port));

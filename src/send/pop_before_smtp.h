@@ -3,6 +3,7 @@
 // providers that accept mail only from a client that logged in shortly
 // before. It downloads nothing; the outcome goes to the status line.
 
+#include "mail/security_choices.h"
 #include "platform/user_interface.h"
 #include "send/ktcp.h"
 
@@ -25,9 +26,9 @@ struct PopBeforeSmtpOptions {
     // Enables or disables the command that started the login (the developer
     // toolbar's "POP3認証" button) while it runs.
     std::function<void(bool enabled)> enableCommand;
-    // The settings' POP3Security (0 plain, 1 STLS, 2 TLS from the connect)
-    // and CAFile, when PopBeforeSmtp runs the login.
-    std::int32_t security = 0;
+    // The settings' POP3Security and CAFile, when PopBeforeSmtp runs the
+    // login.
+    Pop3Security security = Pop3Security::None;
     std::string caFile;
 };
 

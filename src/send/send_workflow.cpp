@@ -148,7 +148,7 @@ void SendWorkflow::SessionStep(SendMailInfo info)
 bool SendWorkflow::AskSmtpPassword()
 {
     smtpPassword_ = settings_.AuthPass;
-    if (settings_.AuthMethod == 0 || !smtpPassword_.empty()) {
+    if (settings_.AuthMethod == SmtpAuth::None || !smtpPassword_.empty()) {
         return true;
     }
     std::optional<std::string> typed = ui_.PromptSmtpPassword(Sj("SMTPサーバーのパスワードを入力して下さい。"));
@@ -227,7 +227,7 @@ bool SendWorkflow::RunChecks()
         Refuse(Sj("Server: エラー：SMTPサーバーを設定してください。"), Sj("SMTPサーバを設定してください。"));
         return false;
     }
-    if (settings_.AuthMethod != 0 && settings_.AuthUser.empty()) {
+    if (settings_.AuthMethod != SmtpAuth::None && settings_.AuthUser.empty()) {
         Refuse(Sj("認証エラー：SMTP認証のユーザー名を設定してください。"), Sj("SMTP認証のユーザー名を設定してください。"));
         return false;
     }
@@ -646,8 +646,8 @@ void SendWorkflow::SendOneMail(const std::string& to, const std::string& from, c
     mail_.TimeoutConnect = std::chrono::seconds(settings_.ConnectTimeout);
     mail_.ReplyTimeout = std::chrono::seconds(settings_.ReplyTimeout);
     mail_.DataEndTimeout = std::chrono::seconds(settings_.DataTimeout);
-    mail_.Submission.security = static_cast<SmtpSecurity>(settings_.Security);
-    mail_.Submission.auth = static_cast<SmtpAuth>(settings_.AuthMethod);
+    mail_.Submission.security = settings_.Security;
+    mail_.Submission.auth = settings_.AuthMethod;
     mail_.Submission.user = settings_.AuthUser;
     mail_.Submission.password = smtpPassword_;
     mail_.Submission.tls = TlsOptions{settings_.CAFile};

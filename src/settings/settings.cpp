@@ -136,37 +136,43 @@ void WriteNetwork(Profile& p, const Settings& s)
 }
 
 // A value outside its choices reads as 0: the plain connection of old.
-std::int32_t ReadChoice(const Profile& p, std::string_view key, std::int32_t count)
+template <typename Choice>
+Choice ReadChoice(const Profile& p, std::string_view key, Choice last)
 {
     const std::int32_t v = p.ReadInt(kSubmission, key, 0);
-    return v >= 0 && v < count ? v : 0;
+    return v >= 0 && v <= static_cast<std::int32_t>(last) ? static_cast<Choice>(v) : Choice{};
+}
+
+void WriteChoice(Profile& p, std::string_view key, auto choice)
+{
+    p.WriteInt(kSubmission, key, static_cast<std::int32_t>(choice));
 }
 
 void ReadSubmission(const Profile& p, Settings& s)
 {
-    s.Security = ReadChoice(p, "Security", 3);
-    s.AuthMethod = ReadChoice(p, "AuthMethod", 4);
+    s.Security = ReadChoice(p, "Security", SmtpSecurity::Tls);
+    s.AuthMethod = ReadChoice(p, "AuthMethod", SmtpAuth::Login);
     s.AuthUser = p.ReadString(kSubmission, "AuthUser", "");
     s.AuthPass = DecodePop3Password(p.ReadString(kSubmission, "AuthPass", ""));
     s.CAFile = p.ReadString(kSubmission, "CAFile", "");
-    s.POP3Security = ReadChoice(p, "POP3Security", 3);
+    s.POP3Security = ReadChoice(p, "POP3Security", Pop3Security::Tls);
 }
 
 // Written once anything in it is set, or it is in the file already: a file
 // that never used it stays as it was.
 void WriteSubmission(Profile& p, const Settings& s)
 {
-    const bool used = s.Security != 0 || s.AuthMethod != 0 || !s.AuthUser.empty() || !s.AuthPass.empty()
-        || !s.CAFile.empty() || s.POP3Security != 0;
+    const bool used = s.Security != SmtpSecurity::None || s.AuthMethod != SmtpAuth::None || !s.AuthUser.empty()
+        || !s.AuthPass.empty() || !s.CAFile.empty() || s.POP3Security != Pop3Security::None;
     if (!used && p.SectionValues(kSubmission).empty()) {
         return;
     }
-    p.WriteInt(kSubmission, "Security", s.Security);
-    p.WriteInt(kSubmission, "AuthMethod", s.AuthMethod);
+    WriteChoice(p, "Security", s.Security);
+    WriteChoice(p, "AuthMethod", s.AuthMethod);
     p.WriteString(kSubmission, "AuthUser", s.AuthUser);
     p.WriteString(kSubmission, "AuthPass", EncodePop3Password(s.AuthPass));
     p.WriteString(kSubmission, "CAFile", s.CAFile);
-    p.WriteInt(kSubmission, "POP3Security", s.POP3Security);
+    WriteChoice(p, "POP3Security", s.POP3Security);
 }
 
 void ReadLengthLimits(const Profile& p, Settings& s)

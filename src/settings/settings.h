@@ -7,6 +7,7 @@
 // The windows call these functions and apply the visible parts themselves.
 
 #include "accounting/terminal_type.h"
+#include "mail/security_choices.h"
 #include "platform/profile.h"
 
 #include <array>
@@ -104,16 +105,14 @@ struct Settings {
     std::int32_t ReplyTimeout = 300;
     std::int32_t DataTimeout = 600;
 
-    // [Submission]: encryption and login for today's mail servers. Security
-    // 0 plain, 1 STARTTLS, 2 TLS from the connect; AuthMethod 0 none, 1 the
-    // best the server offers, 2 PLAIN, 3 LOGIN; POP3Security 0 plain, 1 STLS,
-    // 2 TLS from the connect. All 0: the dialogues of old, byte for byte.
-    std::int32_t Security = 0;
-    std::int32_t AuthMethod = 0;
+    // [Submission]: encryption and login for today's mail servers. All
+    // None: the dialogues of old, byte for byte.
+    SmtpSecurity Security = SmtpSecurity::None;
+    SmtpAuth AuthMethod = SmtpAuth::None;
     std::string AuthUser;
     std::string AuthPass; // the plain password, empty: asked for; stored encoded as POP3PASS
     std::string CAFile;   // a PEM file of certificates to trust besides the system's
-    std::int32_t POP3Security = 0;
+    Pop3Security POP3Security = Pop3Security::None;
 
     std::vector<std::string> AddressBook; // [TEL]
     std::vector<std::string> SenderList;  // [MyAddress]

@@ -44,14 +44,19 @@ std::string OptionText(bool Settings::*field)
     return {};
 }
 
-std::int32_t StandardSmtpPort(std::int32_t security) noexcept
+std::int32_t StandardSmtpPort(SmtpSecurity security) noexcept
 {
-    return security == 1 ? kStandardSubmissionPort : security == 2 ? kStandardSubmissionsPort : kStandardSmtpPort;
+    switch (security) {
+    case SmtpSecurity::StartTls: return kStandardSubmissionPort;
+    case SmtpSecurity::Tls: return kStandardSubmissionsPort;
+    case SmtpSecurity::None: break;
+    }
+    return kStandardSmtpPort;
 }
 
-std::int32_t StandardPop3Port(std::int32_t pop3Security) noexcept
+std::int32_t StandardPop3Port(Pop3Security security) noexcept
 {
-    return pop3Security == 2 ? kStandardPop3sPort : kStandardPop3Port;
+    return security == Pop3Security::Tls ? kStandardPop3sPort : kStandardPop3Port;
 }
 
 SettingsEditor::SettingsEditor(Settings& settings, UserInterface& ui)

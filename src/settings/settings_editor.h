@@ -5,6 +5,7 @@
 // window mirrors this state and forwards the user's actions to it; the
 // address-book page has an editor of its own, held here.
 
+#include "mail/security_choices.h"
 #include "platform/profile.h"
 #include "platform/user_interface.h"
 #include "settings/address_book.h"
@@ -57,9 +58,9 @@ inline constexpr std::int32_t kStandardSubmissionPort = 587;
 inline constexpr std::int32_t kStandardSubmissionsPort = 465;
 inline constexpr std::int32_t kStandardPop3sPort = 995;
 
-// The standard port for a Security or POP3Security value.
-[[nodiscard]] std::int32_t StandardSmtpPort(std::int32_t security) noexcept;
-[[nodiscard]] std::int32_t StandardPop3Port(std::int32_t pop3Security) noexcept;
+// The standard port for a connection's protection.
+[[nodiscard]] std::int32_t StandardSmtpPort(SmtpSecurity security) noexcept;
+[[nodiscard]] std::int32_t StandardPop3Port(Pop3Security security) noexcept;
 
 class SettingsEditor {
 public:

@@ -24,7 +24,14 @@ struct NumberKey {
     std::int32_t max;
     std::int32_t Settings::*number = nullptr;
     bool Settings::*flag = nullptr;
+    std::int32_t (*choice)(const Settings&) = nullptr; // the value the file holds for a choice
 };
+
+template <auto Field>
+std::int32_t ChoiceValue(const Settings& s)
+{
+    return static_cast<std::int32_t>(s.*Field);
+}
 
 std::vector<NumberKey> NumberKeys()
 {
@@ -59,9 +66,9 @@ std::vector<NumberKey> NumberKeys()
         {"Network", "ConnectTimeout", 1, kMaxNetworkSeconds, &Settings::ConnectTimeout},
         {"Network", "ReplyTimeout", 1, kMaxNetworkSeconds, &Settings::ReplyTimeout},
         {"Network", "DataTimeout", 1, kMaxNetworkSeconds, &Settings::DataTimeout},
-        {"Submission", "Security", 0, 2, &Settings::Security},
-        {"Submission", "AuthMethod", 0, 3, &Settings::AuthMethod},
-        {"Submission", "POP3Security", 0, 2, &Settings::POP3Security},
+        {"Submission", "Security", 0, 2, nullptr, nullptr, &ChoiceValue<&Settings::Security>},
+        {"Submission", "AuthMethod", 0, 3, nullptr, nullptr, &ChoiceValue<&Settings::AuthMethod>},
+        {"Submission", "POP3Security", 0, 2, nullptr, nullptr, &ChoiceValue<&Settings::POP3Security>},
     };
     for (const OptionInfo& option : Options()) {
         keys.push_back({c, option.key, kIntMin, kIntMax, nullptr, option.field});
@@ -205,7 +212,7 @@ std::vector<std::string> SettingsProblems(const Profile& p, const std::filesyste
     CheckList(p, file, "TEL", s.AddressBook.size(), problems);
     CheckList(p, file, "MyAddress", s.SenderList.size(), problems);
     for (const NumberKey& k : NumberKeys()) {
-        const std::int32_t used = k.number ? s.*k.number : (s.*k.flag ? 1 : 0);
+        const std::int32_t used = k.number ? s.*k.number : k.choice ? k.choice(s) : (s.*k.flag ? 1 : 0);
         CheckNumber(p, file, k.section, k.key, k.min, k.max, used, problems);
     }
     for (std::size_t t = 0; t < s.TypeMaxLengths.size(); ++t) {

@@ -241,7 +241,8 @@ QPushButton* SettingsDialog::Button(const char* text, const char* objectName, st
     return button;
 }
 
-QComboBox* SettingsDialog::Choice(std::int32_t Settings::*field, const char* objectName,
+template <typename Value>
+QComboBox* SettingsDialog::Choice(Value Settings::*field, const char* objectName,
                                   std::initializer_list<const char*> items)
 {
     auto* box = new QComboBox;
@@ -251,9 +252,10 @@ QComboBox* SettingsDialog::Choice(std::int32_t Settings::*field, const char* obj
     }
     showValue_.push_back([this, box, field] {
         const QSignalBlocker block(box);
-        box->setCurrentIndex(settings_.*field);
+        box->setCurrentIndex(static_cast<int>(settings_.*field));
     });
-    connect(box, &QComboBox::currentIndexChanged, this, [this, field](int i) { settings_.*field = i; });
+    connect(box, &QComboBox::currentIndexChanged, this,
+            [this, field](int i) { settings_.*field = static_cast<Value>(i); });
     return box;
 }
 

@@ -92,7 +92,9 @@ private:
     QLineEdit* Text(std::string Settings::*field, const char* objectName);
     QPushButton* Button(const char* text, const char* objectName, std::function<void()> action);
     // A drop-down list whose index is the setting.
-    QComboBox* Choice(std::int32_t Settings::*field, const char* objectName, std::initializer_list<const char*> items);
+    // A combo box whose item index is the choice's value in the settings file.
+    template <typename Value>
+    QComboBox* Choice(Value Settings::*field, const char* objectName, std::initializer_list<const char*> items);
 
     // Every bound widget shows its setting again (after the editor acted).
     void ShowValues();

@@ -155,21 +155,21 @@ TEST_F(PopLoginTest, AgainstARealServerInTheClearWithStlsOrTlsFromTheConnect)
         const char* user;
         const char* stored; // empty: asked for, and typed is the answer
         std::optional<std::string> typed;
-        std::int32_t security;
+        Pop3Security security;
         bool tlsPort;
         std::string caFile;
         PopLoginResult result;
         Texts messages;
     } rows[] = {
-        {"Stored", "alice", "secret", {}, 0, false, "", Succeeded, {}},
-        {"Typed", "bob", "", "hunter2", 0, false, "", Succeeded, {}},
-        {"WrongPassword", "alice", "wrong", {}, 0, false, "", Failed, {"パスワードが違います。", kFailed}},
+        {"Stored", "alice", "secret", {}, Pop3Security::None, false, "", Succeeded, {}},
+        {"Typed", "bob", "", "hunter2", Pop3Security::None, false, "", Succeeded, {}},
+        {"WrongPassword", "alice", "wrong", {}, Pop3Security::None, false, "", Failed, {"パスワードが違います。", kFailed}},
         // The same client logs in again after a failure.
-        {"AgainAfterAFailure", "alice", "secret", {}, 0, false, "", Succeeded, {}},
-        {"Stls", "alice", "secret", {}, 1, false, ca, Succeeded, {}},
-        {"TlsFromTheConnect", "alice", "secret", {}, 2, true, ca, Succeeded, {}},
-        {"StlsIssuerNotTrusted", "alice", "secret", {}, 1, false, "", Failed, {untrusted, kFailed}},
-        {"TlsIssuerNotTrusted", "alice", "secret", {}, 2, true, "", Failed, {untrusted, kFailed}},
+        {"AgainAfterAFailure", "alice", "secret", {}, Pop3Security::None, false, "", Succeeded, {}},
+        {"Stls", "alice", "secret", {}, Pop3Security::Stls, false, ca, Succeeded, {}},
+        {"TlsFromTheConnect", "alice", "secret", {}, Pop3Security::Tls, true, ca, Succeeded, {}},
+        {"StlsIssuerNotTrusted", "alice", "secret", {}, Pop3Security::Stls, false, "", Failed, {untrusted, kFailed}},
+        {"TlsIssuerNotTrusted", "alice", "secret", {}, Pop3Security::Tls, true, "", Failed, {untrusted, kFailed}},
     };
     int logins = 0;
     for (const auto& row : rows) {

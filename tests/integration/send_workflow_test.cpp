@@ -472,8 +472,8 @@ TEST_F(SendWorkflowTest, SubmissionAsksThePasswordShowsTheStepsAndRecordsWhatFai
     settings_.Server = "localhost"; // by name: the certificate is checked against it
     settings_.Port = startTls.Port();
     settings_.ShowSendCompleteMessage = false;
-    settings_.Security = 1;
-    settings_.AuthMethod = 1;
+    settings_.Security = SmtpSecurity::StartTls;
+    settings_.AuthMethod = SmtpAuth::Best;
     settings_.AuthUser = "taro";
     settings_.CAFile = Sj(test::CertFile("ca"));
     Compose("hello");

@@ -219,13 +219,17 @@ TEST_F(SettingsFileTest, SubmissionValuesOutOfRangeReadAsPlainAndAFileThatNeverU
     struct Row {
         const char* name;
         const char* section;
-        std::int32_t security, authMethod, pop3Security;
+        SmtpSecurity security;
+        SmtpAuth authMethod;
+        Pop3Security pop3Security;
     };
+    using enum SmtpAuth;
     const Row rows[] = {
-        {"missing", "", 0, 0, 0},
-        {"in range", "Security=2\r\nAuthMethod=3\r\nPOP3Security=1\r\n", 2, 3, 1},
-        {"above", "Security=3\r\nAuthMethod=4\r\nPOP3Security=3\r\n", 0, 0, 0},
-        {"below and not numbers", "Security=-1\r\nAuthMethod=x\r\nPOP3Security=0x2\r\n", 0, 0, 2},
+        {"missing", "", SmtpSecurity::None, None, Pop3Security::None},
+        {"in range", "Security=2\r\nAuthMethod=3\r\nPOP3Security=1\r\n", SmtpSecurity::Tls, Login, Pop3Security::Stls},
+        {"above", "Security=3\r\nAuthMethod=4\r\nPOP3Security=3\r\n", SmtpSecurity::None, None, Pop3Security::None},
+        {"below and not numbers", "Security=-1\r\nAuthMethod=x\r\nPOP3Security=0x2\r\n", SmtpSecurity::None, None,
+         Pop3Security::Tls},
     };
     for (const Row& row : rows) {
         WriteBytes(ini, std::string("[Submission]\r\n") + row.section);
@@ -269,8 +273,8 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
                .VCount = 15, .PLeft = -20, .PTop = 40, .Left = 10, .Top = 20, .Width = 800, .Height = 480,
                .TypeMaxLengths = {1, 2, 3, 4, 5, 6, 7, 8, 9, 4321}, .MenuTop = 3, .MenuLeft = 4, .ToolTop = 5,
                .ToolLeft = 6, .FromTop = 7, .FromLeft = 8, .SubjectTop = 9, .SubjectLeft = 10,
-               .DeveloperToolBar = true, .ReplyTimeout = 120, .Security = 1, .AuthMethod = 3, .AuthUser = "taro@example.jp",
-               .AuthPass = Sj("送信pass"), .CAFile = Sj("/home/太郎/ca.pem"), .POP3Security = 2, .AddressBook = {"Taro,X1,,3,-1", Sj("花子,h@example.jp,1234,2,1")},
+               .DeveloperToolBar = true, .ReplyTimeout = 120, .Security = SmtpSecurity::StartTls, .AuthMethod = SmtpAuth::Login, .AuthUser = "taro@example.jp",
+               .AuthPass = Sj("送信pass"), .CAFile = Sj("/home/太郎/ca.pem"), .POP3Security = Pop3Security::Tls, .AddressBook = {"Taro,X1,,3,-1", Sj("花子,h@example.jp,1234,2,1")},
                .SenderList = {"me2@example.jp,reply@example.jp", "me@example.jp"}, .SenderAddress = "",
                .SignatureText = Sj("山田\r\n090-0000-0000")};
     for (const OptionInfo& option : Options()) {
