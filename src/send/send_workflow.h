@@ -99,6 +99,9 @@ public:
     void WaitSeconds(std::int32_t seconds);
     // The abort button.
     void Abort();
+    // The running or last command stopped short: the user aborted, or a
+    // check refused a mail before it went out.
+    [[nodiscard]] bool Aborted() const noexcept { return SendAborted; }
 
     // A mail is in flight or a wait runs: the window must not close.
     [[nodiscard]] bool Busy() const noexcept { return busy_ > 0; }

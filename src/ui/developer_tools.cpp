@@ -2,7 +2,6 @@
 
 #include "platform/text_codec.h"
 #include "settings/settings.h"
-#include "ui/main_window.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -10,8 +9,9 @@
 
 namespace kitemail {
 
-DeveloperTools::DeveloperTools(QToolBar* bar, Settings& settings, MainWindow& mainWindow)
-    : QObject(bar), settings_(settings), main_(mainWindow)
+DeveloperTools::DeveloperTools(QToolBar* bar, Settings& settings, UserInterface& ui, SendView& view,
+                               const MessageComposer& composer)
+    : QObject(bar), settings_(settings), ui_(ui), view_(view), composer_(composer)
 {
     testCheck_ = new QCheckBox(QStringLiteral("Test"));
     testCheck_->setObjectName(QStringLiteral("TestCheck"));
@@ -37,29 +37,28 @@ bool DeveloperTools::TestSwitch() const
 void DeveloperTools::RunPopLogin()
 {
     PopBeforeSmtpOptions options;
-    options.showAbortButton = [this](bool visible) { main_.SetAbortButtonVisible(visible); };
+    options.showAbortButton = [this](bool visible) { view_.SetAbortButtonVisible(visible); };
     options.enableCommand = [this](bool enabled) { popButton_->setEnabled(enabled); };
-    (void)PopBeforeSmtp(settings_, main_, popClient_, main_.Workflow().SendAborted, options);
+    (void)PopBeforeSmtp(settings_, ui_, popClient_, aborted_, options);
 }
 
 void DeveloperTools::RunSmtpTest()
 {
-    const MessageComposer& composer = main_.Composer();
-    const std::vector<char32_t> unmappable = composer.UnmappableCharacters();
+    const std::vector<char32_t> unmappable = composer_.UnmappableCharacters();
     if (!unmappable.empty() && !smtpTest_.Running()) {
-        Notify(main_, settings_.BeepOnMessage,
+        Notify(ui_, settings_.BeepOnMessage,
                Sj("Shift_JISにない文字があります（") + CodePointNames(unmappable) + ")");
         return;
     }
     SmtpTestMessage message;
-    message.from = main_.SenderBoxText();
-    message.to = composer.Text(TextArea::DirectAddress).bytes;
-    message.subject = composer.Text(TextArea::Subject).bytes;
-    message.body = composer.Text(TextArea::Body).bytes;
+    message.from = view_.SenderBoxText();
+    message.to = composer_.Text(TextArea::DirectAddress).bytes;
+    message.subject = composer_.Text(TextArea::Subject).bytes;
+    message.body = composer_.Text(TextArea::Body).bytes;
     smtpTest_.ReplyTimeout = std::chrono::seconds(settings_.ReplyTimeout);
     smtpTest_.ConnectTimeout = std::chrono::seconds(settings_.ConnectTimeout);
-    smtpTest_.showAbortButton = [this](bool visible) { main_.SetAbortButtonVisible(visible); };
-    (void)smtpTest_.Run(message, main_, settings_.BeepOnMessage, main_.Workflow().SendAborted);
+    smtpTest_.showAbortButton = [this](bool visible) { view_.SetAbortButtonVisible(visible); };
+    (void)smtpTest_.Run(message, ui_, settings_.BeepOnMessage, aborted_);
 }
 
 } // namespace kitemail

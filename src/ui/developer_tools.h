@@ -2,10 +2,14 @@
 // The developer tool bar's controls: the "Test" switch (send runs that stop
 // short of the mail component), "for test" (no function), "POP3認証" (the
 // POP before SMTP step alone) and "My SMTP test" (the message as the boxes
-// stand, by plain SMTP to a server on this machine).
+// stand, by plain SMTP to a server on this machine). The abort button ends
+// a login or a test in flight through Abort.
 
+#include "platform/user_interface.h"
 #include "send/ktcp.h"
 #include "send/loopback_smtp_test.h"
+#include "send/message_composer.h"
+#include "send/send_workflow.h"
 
 #include <QObject>
 
@@ -15,14 +19,15 @@ class QToolBar;
 
 namespace kitemail {
 
-class MainWindow;
 struct Settings;
 
 class DeveloperTools : public QObject {
     Q_OBJECT
 public:
-    // Fills bar, which owns this.
-    DeveloperTools(QToolBar* bar, Settings& settings, MainWindow& mainWindow);
+    // Fills bar, which owns this. The runs talk to the user through ui, show
+    // the abort button through view and take the message from composer.
+    DeveloperTools(QToolBar* bar, Settings& settings, UserInterface& ui, SendView& view,
+                   const MessageComposer& composer);
     ~DeveloperTools() override;
 
     [[nodiscard]] bool TestSwitch() const;
@@ -31,10 +36,15 @@ public:
 
     void RunPopLogin();
     void RunSmtpTest();
+    // The abort button: ends the wait of the run in flight, if any.
+    void Abort() noexcept { aborted_ = true; }
 
 private:
     Settings& settings_;
-    MainWindow& main_;
+    UserInterface& ui_;
+    SendView& view_;
+    const MessageComposer& composer_;
+    bool aborted_ = false; // read by the run's wait
     QCheckBox* testCheck_ = nullptr;
     QAction* popButton_ = nullptr;
     TKTcpClient popClient_;

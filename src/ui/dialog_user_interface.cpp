@@ -1,13 +1,12 @@
 #include "ui/dialog_user_interface.h"
 
-#include "ui/main_window.h"
 #include "ui/message_boxes.h"
 
 namespace kitemail {
 
 void DialogUserInterface::SetStatusText(const std::string& text)
 {
-    main_.SetStatusText(text);
+    owner_.SetStatusText(text);
 }
 
 void DialogUserInterface::ShowMessage(const std::string& text)
@@ -27,17 +26,17 @@ YesNoCancel DialogUserInterface::AskYesNoCancel(const std::string& text, const s
 
 void DialogUserInterface::Beep()
 {
-    main_.Beep();
+    owner_.Beep();
 }
 
 std::optional<std::string> DialogUserInterface::PromptPassword(const std::string& prompt)
 {
-    return main_.PromptPassword(prompt);
+    return owner_.PromptPassword(prompt);
 }
 
 std::optional<std::string> DialogUserInterface::PromptSmtpPassword(const std::string& prompt)
 {
-    return main_.PromptSmtpPassword(prompt);
+    return owner_.PromptSmtpPassword(prompt);
 }
 
 } // namespace kitemail

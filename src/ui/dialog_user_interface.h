@@ -1,7 +1,7 @@
 #pragma once
 // What a dialog of the program answers for the engine: message boxes and
 // questions over the dialog itself; the status line, the beep and the
-// password prompts are the main window's.
+// password prompts are the owner's (the main window's).
 
 #include "platform/user_interface.h"
 
@@ -9,11 +9,9 @@ class QWidget;
 
 namespace kitemail {
 
-class MainWindow;
-
 class DialogUserInterface : public UserInterface {
 public:
-    DialogUserInterface(QWidget* dialog, MainWindow& mainWindow) : dialog_(dialog), main_(mainWindow) {}
+    DialogUserInterface(QWidget* dialog, UserInterface& owner) : dialog_(dialog), owner_(owner) {}
 
     void SetStatusText(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
@@ -25,7 +23,7 @@ public:
 
 private:
     QWidget* dialog_;
-    MainWindow& main_;
+    UserInterface& owner_;
 };
 
 } // namespace kitemail

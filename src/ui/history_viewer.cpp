@@ -53,9 +53,9 @@ QStringList DecodeItems(const std::vector<HistoryBrowser::Item>& items)
 
 } // namespace
 
-HistoryViewer::HistoryViewer(const Settings& settings, std::filesystem::path folder, MainWindow& mainWindow,
+HistoryViewer::HistoryViewer(const Settings& settings, std::filesystem::path folder, UserInterface& owner,
                              QWidget* parent)
-    : QDialog(parent), DialogUserInterface(this, mainWindow), settings_(settings), browser_(std::move(folder))
+    : QDialog(parent), DialogUserInterface(this, owner), settings_(settings), browser_(std::move(folder))
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(Q("送信履歴"));

@@ -17,13 +17,12 @@ class QPlainTextEdit;
 
 namespace kitemail {
 
-class MainWindow;
 struct Settings;
 
 class HistoryViewer : public QDialog, public DialogUserInterface {
     Q_OBJECT
 public:
-    HistoryViewer(const Settings& settings, std::filesystem::path folder, MainWindow& mainWindow,
+    HistoryViewer(const Settings& settings, std::filesystem::path folder, UserInterface& owner,
                   QWidget* parent = nullptr);
     ~HistoryViewer() override;
 

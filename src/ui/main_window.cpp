@@ -7,6 +7,7 @@
 #include "ui/attachment_page.h"
 #include "ui/bar_area.h"
 #include "ui/check_list_box.h"
+#include "ui/developer_tools.h"
 #include "ui/line_prompt.h"
 #include "ui/main_window_parts.h"
 #include "ui/row_drag.h"
@@ -199,7 +200,10 @@ MainWindow::MainWindow(Settings& settings, SettingsFile& settingsFile, QWidget* 
     splitViewer_ = new SplitResultViewer(this);
     passwordPrompt_ = NewPasswordPrompt(this);
     smtpPasswordPrompt_ = NewSmtpPasswordPrompt(this);
-    connect(this, &MainWindow::abortRequested, this, [this] { workflow_->Abort(); });
+    connect(this, &MainWindow::abortRequested, this, [this] {
+        workflow_->Abort();
+        developerTools_->Abort();
+    });
     connect(attachmentPage_, &AttachmentPage::changed, this, &MainWindow::SyncCount);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now == nullptr || !menuBar_->isAncestorOf(now)) {

@@ -6,13 +6,13 @@
 // pages in main_window_pages.cpp, the UserInterface and SendView methods are
 // in main_window_adapters.cpp.
 
-#include "platform/user_interface.h"
 #include "send/attachment_commands.h"
 #include "send/message_composer.h"
 #include "send/send_workflow.h"
 #include "send/text_commands.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
+#include "ui/settings_dialog_host.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -53,14 +53,14 @@ class LinePrompt;
 // where it has one, its tool button.
 enum class Opener { About, Settings, Diet, Preview, History };
 
-class MainWindow : public QWidget, public UserInterface, public SendView {
+class MainWindow : public QWidget, public SettingsDialogHost, public SendView {
     Q_OBJECT
 public:
     // Loads the window's half of the settings into settings.
     MainWindow(Settings& settings, SettingsFile& settingsFile, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // ---- UserInterface
+    // ---- UserInterface (through SettingsDialogHost)
     void SetStatusText(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     [[nodiscard]] bool Confirm(const std::string& text, const std::string& title) override;
@@ -88,19 +88,18 @@ public:
     [[nodiscard]] Settings& LiveSettings() noexcept { return settings_; }
     [[nodiscard]] DeveloperTools& Developer() noexcept { return *developerTools_; }
 
-    // ---- what the settings dialog pushes in
-    // Address book, sender list and Subject bar from the settings.
-    void ApplySettings();
-    // The same after another program's save: ticked entries still listed
-    // stay ticked, the chosen sender stays chosen while it is listed.
+    // ---- SettingsDialogHost: what the settings dialog pushes in
+    void ApplySettings() override;
+    void ShowSignatureCaptions() override;
+    void SetBodyFontSize(int points) override;
+    void SetTabHighlighting(bool on) override;
+    void SetBodyText(const std::string& sjis) override;
+    void SetAddressBookEditor(AddressBookEditor* editor) override;
+    void RestoreBarLayout() override;
+
+    // ApplySettings after another program's save: ticked entries still
+    // listed stay ticked, the chosen sender stays chosen while it is listed.
     void FollowSettings();
-    // The one-line signature items of the menu name the signatures.
-    void ShowSignatureCaptions();
-    void SetBodyFontSize(int points);
-    // Hot tracking of the recipient/subject/file tab captions.
-    void SetTabHighlighting(bool on);
-    // Replaces the body with code page 932 text.
-    void SetBodyText(const std::string& sjis);
     // How a window is opened; its menu item and tool button stay greyed
     // until it is given. open returns whether the window closed with OK.
     void SetOpener(Opener which, std::function<bool()> open);
@@ -113,11 +112,6 @@ public:
     // "アドレス帳に追加": a new entry from the direct address (code page
     // 932) and the type box's index, completed in the settings dialog.
     void SetAddToAddressBookCommand(std::function<void(const std::string& address, std::int32_t type)> add);
-    // The settings dialog's address-book editor, through which the types of
-    // the ticked entries are read; nullptr when it is gone.
-    void SetAddressBookEditor(AddressBookEditor* editor);
-    // "ツールバーの配置を復元": the bars back to their designed places.
-    void RestoreBarLayout();
 
     // ---- a mail in flight: the abort button shows and the rest is locked
     void SetSending(bool sending);

@@ -255,7 +255,7 @@ void MainWindow::BuildBars()
     QToolBar* developer = FlatToolBar(nullptr);
     developer->setObjectName(QStringLiteral("DeveloperToolBar"));
     developer->setWindowTitle(QStringLiteral("Developer's ToolBar"));
-    developerTools_ = new DeveloperTools(developer, settings_, *this);
+    developerTools_ = new DeveloperTools(developer, settings_, *this, *this, composer_);
     developerBar_ = new Bar(QStringLiteral("DeveloperBar"), developer, kDeveloperBarWidth, barArea_);
 
     QToolBar* klab = FlatToolBar(nullptr);

@@ -5,7 +5,6 @@
 #include "platform/text_codec.h"
 #include "send/pop_before_smtp.h"
 #include "ui/address_book_page.h"
-#include "ui/main_window.h"
 #include "ui/number_box.h"
 #include "ui/page_tabs.h"
 #include "ui/sjis_field.h"
@@ -136,11 +135,11 @@ const SettingsDialog::PageRow SettingsDialog::kPages[] = {
     {"システム設定", &SettingsDialog::BuildSystemPage},
 };
 
-SettingsDialog::SettingsDialog(Settings& settings, SettingsFile& settingsFile, MainWindow& mainWindow,
+SettingsDialog::SettingsDialog(Settings& settings, SettingsFile& settingsFile, SettingsDialogHost& host,
                                const SocketLibraryInfo& socketLibrary, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      DialogUserInterface(this, mainWindow), settings_(settings), settingsFile_(settingsFile), dataDir_(settingsFile.Dir()), main_(mainWindow), socketLibrary_(socketLibrary),
+      DialogUserInterface(this, host), settings_(settings), settingsFile_(settingsFile), dataDir_(settingsFile.Dir()), host_(host), socketLibrary_(socketLibrary),
       editor_(settings_, *this)
 {
     setObjectName(QStringLiteral("SettingsDialog"));
@@ -169,25 +168,25 @@ SettingsDialog::SettingsDialog(Settings& settings, SettingsFile& settingsFile, M
     setFixedSize(width, std::max(kClientHeight, height));
 
     const bool signatureRead = editor_.Load(settingsFile_);
-    main_.ShowSignatureCaptions();
-    main_.ApplySettings();
-    main_.SetBodyFontSize(settings_.FontSize);
-    main_.SetTabHighlighting(settings_.HighlightTabs);
+    host_.ShowSignatureCaptions();
+    host_.ApplySettings();
+    host_.SetBodyFontSize(settings_.FontSize);
+    host_.SetTabHighlighting(settings_.HighlightTabs);
     pages_->SetHotTracking(settings_.HighlightTabs);
     if (settings_.AutoInsertSignature) {
-        main_.SetBodyText(settings_.SignatureText);
+        host_.SetBodyText(settings_.SignatureText);
     }
     if (!signatureRead) {
-        main_.SetStatusText(DisplayPath(SignaturePath(dataDir_)) + Sj(" を読めません"));
+        host_.SetStatusText(DisplayPath(SignaturePath(dataDir_)) + Sj(" を読めません"));
     }
-    main_.SetAddressBookEditor(&editor_.Book());
+    host_.SetAddressBookEditor(&editor_.Book());
     bookPage_->Sync();
     ShowValues();
 }
 
 SettingsDialog::~SettingsDialog()
 {
-    main_.SetAddressBookEditor(nullptr);
+    host_.SetAddressBookEditor(nullptr);
 }
 
 // ---------------------------------------------------------------- bound widgets
@@ -503,18 +502,18 @@ QWidget* SettingsDialog::BuildDisplayPage()
     column->addWidget(Check(&Settings::RememberWindowSize, "RememberWindowSize"));
     QCheckBox* highlight = Check(&Settings::HighlightTabs, "HighlightTabs");
     connect(highlight, &QCheckBox::toggled, this, [this](bool on) {
-        main_.SetTabHighlighting(on);
+        host_.SetTabHighlighting(on);
         pages_->SetHotTracking(on);
     });
     column->addWidget(highlight);
     column->addWidget(Check(&Settings::ShowSubjectBar, "ShowSubjectBar"));
     NumberBox* fontSize = Number(&Settings::FontSize, "FontSize");
     connect(fontSize, &QSpinBox::valueChanged, this, [this](int points) {
-        main_.SetBodyFontSize(points);
+        host_.SetBodyFontSize(points);
         emit fontSizeChanged(points);
     });
     auto* row = Row("フォントサイズ", {fontSize});
-    row->addWidget(Button("ツールバーの配置を復元", "RestoreBarLayout", [this] { main_.RestoreBarLayout(); }));
+    row->addWidget(Button("ツールバーの配置を復元", "RestoreBarLayout", [this] { host_.RestoreBarLayout(); }));
     column->addLayout(row);
     column->addStretch(1);
     return PageOf({group}, true);
@@ -683,11 +682,11 @@ void SettingsDialog::done(int result)
     QDialog::done(result);
     const SaveResult saved = editor_.Save(settingsFile_);
     if (!saved.ok()) {
-        main_.ShowMessage(saved.message);
+        host_.ShowMessage(saved.message);
     }
     ShowValues(); // the length rule may have corrected MaxLen and FixLen
-    main_.ShowSignatureCaptions();
-    main_.ApplySettings();
+    host_.ShowSignatureCaptions();
+    host_.ApplySettings();
 }
 
 } // namespace kitemail

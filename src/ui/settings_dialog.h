@@ -14,6 +14,7 @@
 #include "settings/settings_file.h"
 #include "settings/settings_editor.h"
 #include "ui/dialog_user_interface.h"
+#include "ui/settings_dialog_host.h"
 
 #include <QDialog>
 
@@ -31,14 +32,13 @@ class QPushButton;
 namespace kitemail {
 
 class AddressBookPage;
-class MainWindow;
 class NumberBox;
 class PageTabs;
 
 class SettingsDialog : public QDialog, public DialogUserInterface {
     Q_OBJECT
 public:
-    SettingsDialog(Settings& settings, SettingsFile& settingsFile, MainWindow& mainWindow,
+    SettingsDialog(Settings& settings, SettingsFile& settingsFile, SettingsDialogHost& host,
                    const SocketLibraryInfo& socketLibrary, QWidget* parent = nullptr);
     ~SettingsDialog() override;
 
@@ -105,7 +105,7 @@ private:
     Settings& settings_;
     SettingsFile& settingsFile_;
     std::filesystem::path dataDir_;
-    MainWindow& main_;
+    SettingsDialogHost& host_;
     SocketLibraryInfo socketLibrary_;
     SettingsEditor editor_;
     PageTabs* pages_ = nullptr;

@@ -195,7 +195,7 @@ TEST_F(WindowSendTest, SplitViewerShowsThePartsAndCancelSendsNothing)
     EXPECT_TRUE(part2.startsWith(QStringLiteral("[2/3]"))) << part2.toStdString();
     EXPECT_EQ(source, body);
     EXPECT_EQ(Stored(), before);
-    EXPECT_TRUE(program.Main().Workflow().SendAborted);
+    EXPECT_TRUE(program.Main().Workflow().Aborted());
     // How it ended, not the splitter's last step.
     EXPECT_EQ(program.Status(), QString::fromUtf8("送信中止：ユーザーにより、処理を中断しました。"));
 }

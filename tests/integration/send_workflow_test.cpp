@@ -221,7 +221,7 @@ TEST_F(SendWorkflowTest, OverLimitMessageSplitsIntoNumberedPartsUnlessCancelled)
     view_.acceptSplit = false;
     workflow_.Send();
     EXPECT_EQ(NewMessages(1), 0);
-    EXPECT_TRUE(workflow_.SendAborted);
+    EXPECT_TRUE(workflow_.Aborted());
     EXPECT_TRUE(workflow_.RefusedOrAborted);
     EXPECT_TRUE(HistoryFiles().empty());
 
