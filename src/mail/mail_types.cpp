@@ -1,6 +1,6 @@
 #include "mail/mail_types.h"
 
-#include "mail/winsock_errors.h"
+#include "net/winsock_errors.h"
 
 #include <algorithm>
 

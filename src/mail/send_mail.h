@@ -12,7 +12,7 @@
 #include "mail/reply_accumulator.h"
 #include "mail/smtp_dialogue.h"
 #include "mail/smtp_submission.h"
-#include "mail/starsock.h"
+#include "net/starsock.h"
 
 #include <chrono>
 #include <cstdint>

@@ -10,7 +10,7 @@
 
 #include "mail/mail_types.h"
 #include "mail/security_choices.h"
-#include "mail/tls_failure.h"
+#include "net/tls_failure.h"
 
 #include <cstdint>
 #include <optional>

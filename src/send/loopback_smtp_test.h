@@ -4,8 +4,8 @@
 // MAIL FROM, RCPT TO, DATA, QUIT) to a server on this machine over the
 // second TCP client. Only failures are reported.
 
+#include "net/ktcp.h"
 #include "platform/user_interface.h"
-#include "send/ktcp.h"
 
 #include <chrono>
 #include <cstdint>

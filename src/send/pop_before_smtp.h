@@ -4,8 +4,8 @@
 // before. It downloads nothing; the outcome goes to the status line.
 
 #include "mail/security_choices.h"
+#include "net/ktcp.h"
 #include "platform/user_interface.h"
-#include "send/ktcp.h"
 
 #include <chrono>
 #include <cstdint>

@@ -5,7 +5,7 @@
 // (RFC 2595 4) and the handshake when asked to.
 
 #include "mail/reply_accumulator.h"
-#include "mail/tls_failure.h"
+#include "net/tls_failure.h"
 
 #include <cstdint>
 #include <string>

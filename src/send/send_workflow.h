@@ -8,7 +8,7 @@
 
 #include "accounting/splitter.h"
 #include "mail/send_mail.h"
-#include "send/ktcp.h"
+#include "net/ktcp.h"
 #include "send/pop_before_smtp.h"
 
 #include <cstdint>

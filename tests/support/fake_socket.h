@@ -5,7 +5,7 @@
 // network takes everything written at once; Hold() keeps written bytes
 // queued until Drain() lets them go, as a slow reader would.
 
-#include "mail/starsock.h"
+#include "net/starsock.h"
 
 #include <chrono>
 #include <cstdint>

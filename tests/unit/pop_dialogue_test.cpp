@@ -4,8 +4,8 @@
 // "X" the server closing, "E" a network error, "T" the silence limit, "TLS"
 // the handshake after STLS done ("TLSFAIL": the certificate refused).
 
+#include "net/ktcp_error.h"
 #include "platform/text_codec.h"
-#include "send/ktcp_error.h"
 #include "send/pop_dialogue.h"
 
 #include <gtest/gtest.h>

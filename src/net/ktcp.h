@@ -8,8 +8,8 @@
 // Events are called only when assigned. A handler may set properties of the
 // component (close it, send more), but must not destroy it.
 
-#include "mail/starsock.h"
-#include "send/ktcp_error.h"
+#include "net/ktcp_error.h"
+#include "net/starsock.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,6 +1,6 @@
-#include "mail/starsock.h"
+#include "net/starsock.h"
 
-#include "mail/winsock_errors.h"
+#include "net/winsock_errors.h"
 #include "platform/event_loop.h"
 #include "platform/text_codec.h"
 

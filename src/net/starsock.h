@@ -15,7 +15,7 @@
 // gives the one built on Qt Network, and tests drive the protocols through
 // an implementation of their own.
 
-#include "mail/tls_failure.h"
+#include "net/tls_failure.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "mail/tls_failure.h"
+#include "net/tls_failure.h"
 
 #include "platform/text_codec.h"
 

@@ -1,4 +1,4 @@
-#include "send/ktcp_error.h"
+#include "net/ktcp_error.h"
 
 #include "platform/text_codec.h"
 

@@ -1,6 +1,6 @@
-#include "send/ktcp.h"
+#include "net/ktcp.h"
 
-#include "mail/winsock_errors.h"
+#include "net/winsock_errors.h"
 
 namespace kitemail {
 
