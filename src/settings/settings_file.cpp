@@ -197,6 +197,11 @@ std::filesystem::path SettingsLockPath(const std::filesystem::path& dataDir)
 
 std::vector<std::string> SettingsProblems(const Profile& p, const std::filesystem::path& file)
 {
+    return SettingsProblems(p, file, Loaded(p));
+}
+
+std::vector<std::string> SettingsProblems(const Profile& p, const std::filesystem::path& file, const Settings& s)
+{
     std::vector<std::string> problems;
     for (const Profile::Flaw& flaw : p.Flaws()) {
         const std::string at = LinePrefix(file, flaw.line);
@@ -208,7 +213,6 @@ std::vector<std::string> SettingsProblems(const Profile& p, const std::filesyste
                                + Sj(" バイトだけを使います（ファイルには残します）。"));
         }
     }
-    const Settings s = Loaded(p);
     CheckList(p, file, "TEL", s.AddressBook.size(), problems);
     CheckList(p, file, "MyAddress", s.SenderList.size(), problems);
     for (const NumberKey& k : NumberKeys()) {
@@ -331,7 +335,7 @@ bool SettingsFile::Reload(Settings& settings)
         baseline_.SignatureText = onDisk.SignatureText;
     }
     Merge(disk, settings);
-    problems_ = SettingsProblems(disk, Path());
+    problems_ = SettingsProblems(disk, Path(), baseline_);
     return settings != before;
 }
 

@@ -32,6 +32,10 @@ inline constexpr std::chrono::milliseconds kSettingsLockWait{10000};
 // does not count its entries, a number out of its range or not a number, a
 // value longer than a read gives back. The file itself keeps them all.
 [[nodiscard]] std::vector<std::string> SettingsProblems(const Profile& profile, const std::filesystem::path& file);
+// The same for settings already loaded from the profile (both halves, the
+// numbers in their boxes' ranges), without reading them again.
+[[nodiscard]] std::vector<std::string> SettingsProblems(const Profile& profile, const std::filesystem::path& file,
+                                                        const Settings& loaded);
 
 class SettingsFile {
 public:
