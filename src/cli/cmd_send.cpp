@@ -340,10 +340,10 @@ std::int32_t FindEntry(const std::vector<std::string>& book, const std::string& 
 int ExitStatus(const SendWorkflow& workflow)
 {
     // Before 1: a script that sends again on 1 must not send a mail twice.
-    if (workflow.UnconfirmedMailsThisCommand > 0) {
+    if (workflow.Outcome().unconfirmed > 0) {
         return kExitUnconfirmed;
     }
-    if (workflow.RefusedOrAborted || workflow.ErrorCount > 0) {
+    if (workflow.Outcome().refusedOrAborted || workflow.Outcome().errors > 0) {
         return kExitFailure;
     }
     return kExitOk;

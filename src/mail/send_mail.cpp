@@ -1,6 +1,7 @@
 #include "mail/send_mail.h"
 
 #include "platform/event_loop.h"
+#include "text/encoders.h"
 
 #include <QObject>
 
@@ -189,6 +190,26 @@ void SendMail::Send()
         return;
     }
     socket_->ConnectTo(server_, SMTP_Port, TimeoutConnect);
+}
+
+void SendMail::Load(const OutgoingMail& mail)
+{
+    MailText = {MailTextFor(mail.body)};
+    Date = mail.date;
+    Headers = MailHeaders(mail.messageId, mail.replyTo);
+    FROM_Address = mail.from;
+    // An empty name clears the one an earlier mail may have left.
+    FROM_Name = mail.senderName.empty() ? std::string() : EncodeJisWord(mail.senderName);
+    ListTo = {mail.to};
+    Listcc.clear();
+    ListBcc.clear();
+    TO_Address.clear();
+    Subject = EncodeJisWord(mail.subject);
+    SetSMTP_Server(mail.server);
+    ClearAttachments();
+    for (const std::string& path : mail.attachments) {
+        AddAttachment(AttachmentRecordFor(path, mail.animation));
+    }
 }
 
 std::optional<std::string_view> SendMail::FindUnsafeField() const

@@ -9,6 +9,7 @@
 
 #include "mail/mail_types.h"
 #include "mail/message_writer.h"
+#include "mail/outgoing_mail.h"
 #include "mail/reply_accumulator.h"
 #include "mail/smtp_dialogue.h"
 #include "mail/smtp_submission.h"
@@ -57,6 +58,12 @@ public:
     // The Date header's value, written after the To and cc lines; none when empty.
     std::string Date;
     std::uint16_t SMTP_Port = 25;
+
+    // Fills the message's fields at once from one mail: the text, the
+    // headers, the sender, the one recipient, the subject, the server and
+    // the attachments. The connection's settings (port, time-outs,
+    // Submission) are the caller's.
+    void Load(const OutgoingMail& mail);
 
     // Send_Mail starts a request, Cancel_SendMail ends the running one.
     void SetAction(TMailAction action);

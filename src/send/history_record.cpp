@@ -364,4 +364,17 @@ std::size_t RemoveRecordLeftovers(const std::filesystem::path& folder)
     return removed;
 }
 
+HistoryRecord HistoryRecordFor(const OutgoingMail& mail, std::string resultText)
+{
+    return {.to = mail.to,
+            .subject = mail.subject,
+            .from = mail.from,
+            .messageId = mail.messageId,
+            .phoneType = mail.typeName,
+            .server = mail.server,
+            .attachments = mail.attachments,
+            .resultText = std::move(resultText),
+            .body = mail.body};
+}
+
 } // namespace kitemail

@@ -2,6 +2,8 @@
 // One sent mail as an .eml text file in the history folder, and the words in
 // which the end of a mail is reported.
 
+#include "mail/outgoing_mail.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -31,18 +33,21 @@ namespace kitemail {
 
 struct HistoryRecord {
     std::string to;
-    std::string subject;   // SentSubject
+    std::string subject;   // as typed, before encoding
     std::string from;      // FROM_Address
     std::string messageId; // without angle brackets
-    std::string phoneType; // the type name shown in the address-book editor, or empty
+    std::string phoneType; // the mail's terminal type name, or empty
     std::string server;    // SMTP_Server
     std::vector<std::string> attachments;
     std::string resultText; // empty: "Succeed"
-    std::string body;       // SentBody
+    std::string body;       // as typed, before conversion
 
     // The file's bytes: twelve CR LF lines, the body, one CR LF.
     [[nodiscard]] std::string Format() const;
 };
+
+// The record of one mail that ended with resultText (empty for success).
+[[nodiscard]] HistoryRecord HistoryRecordFor(const OutgoingMail& mail, std::string resultText);
 
 struct HistoryWriteResult {
     bool ok = false;

@@ -141,6 +141,14 @@ void MessageComposer::SetAttachments(std::vector<std::string> paths)
 
 // ---------------------------------------------------------------- type
 
+TerminalTypeState MessageComposer::TypeStateFor(std::int32_t t) const
+{
+    TerminalTypeState state;
+    state.TypeMaxLengths = settings_.TypeMaxLengths;
+    (void)state.ApplyTerminalType(t, settings_.MaxLen, settings_.FixLen);
+    return state;
+}
+
 bool MessageComposer::ApplyTerminalType(std::int32_t t)
 {
     // The limits are whatever the settings hold at this moment.
@@ -328,20 +336,24 @@ void MessageComposer::FromCheckClicked(bool nowChecked)
 
 // ---------------------------------------------------------------- count
 
-bool MessageComposer::Recount()
+CountResult MessageComposer::CountFor(std::string_view sender, const TerminalTypeState& type) const
 {
     CountInputs in;
     in.body = body_.bytes;
     in.subject = subject_.bytes;
-    in.sender = settings_.SenderAddress;
+    in.sender = sender;
     in.attachments = attachments_;
-    in.type = type_.CurrentTerminalType;
-    in.fixedLength = type_.CurrentFixedLength;
+    in.type = type.CurrentTerminalType;
+    in.fixedLength = type.CurrentFixedLength;
     in.options.CountShiftBytes = settings_.CountShiftBytes;
     in.options.AssumeSingleByteAtEnds = settings_.AssumeSingleByteAtEnds;
     in.options.CountFinalLineBreakShift = settings_.CountFinalLineBreakShift;
+    return CountMessageSize(in);
+}
 
-    const CountResult result = CountMessageSize(in);
+bool MessageComposer::Recount()
+{
+    const CountResult result = CountFor(settings_.SenderAddress, type_);
     if (!result.ok) {
         ui_.SetStatusText(result.error);
         return false;

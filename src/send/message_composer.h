@@ -4,6 +4,7 @@
 // check list and the live count. No widgets: the window mirrors this state
 // and forwards the user's actions to it.
 
+#include "accounting/counter.h"
 #include "accounting/terminal_type.h"
 #include "platform/user_interface.h"
 
@@ -82,6 +83,9 @@ public:
     // outside -1..9 changes nothing. The caller recounts.
     bool ApplyTerminalType(std::int32_t t);
     [[nodiscard]] const TerminalTypeState& TypeState() const noexcept { return type_; }
+    // Type t with the limits the settings hold now, as ApplyTerminalType
+    // would make it current.
+    [[nodiscard]] TerminalTypeState TypeStateFor(std::int32_t t) const;
     [[nodiscard]] InputAreas Areas() const noexcept { return type_.Areas(); }
 
     // The type box: -1 for no selection.
@@ -142,6 +146,8 @@ public:
     // why, and false is returned.
     bool Recount();
     [[nodiscard]] const CountDisplay& Display() const noexcept { return display_; }
+    // The count of this message from sender to a terminal of the given type.
+    [[nodiscard]] CountResult CountFor(std::string_view sender, const TerminalTypeState& type) const;
 
 private:
     template <typename Composer>

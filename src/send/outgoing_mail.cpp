@@ -1,14 +1,6 @@
 #include "send/outgoing_mail.h"
 
 #include "accounting/terminal_type.h"
-#include "platform/program_version.h"
-#include "platform/sjis.h"
-#include "send/text_tools.h"
-#include "text/encoders.h"
-#include "text/jis.h"
-
-#include <algorithm>
-#include <cstdio>
 
 namespace kitemail {
 
@@ -26,89 +18,6 @@ std::string RunSubject(std::int32_t type, std::string_view pin, std::string_view
     std::string result = TerminalTypeRow(type).pinAsSubject ? (pin.empty() ? std::string() : "#" + std::string(pin))
                                                             : std::string(subject);
     return result.empty() ? " " : result;
-}
-
-std::string MailTextFor(std::string_view body)
-{
-    SjisToJisConverter converter;
-    std::string jis;
-    converter.Convert(body, true, jis);
-    // Decided on the converted text: a body ending in half-width katakana
-    // ends in double-byte mode too.
-    if (converter.InDoubleByteMode()) {
-        jis.append(kEscToAscii);
-    }
-    std::string out;
-    out.reserve(jis.size() + jis.size() / 32 + 8);
-    for (const std::string_view line : TextLines(jis)) {
-        if (!line.empty() && line.front() == '.') {
-            out.push_back('.');
-        }
-        out.append(line);
-        out.append("\r\n");
-    }
-    return out;
-}
-
-std::string EncodedSubject(std::string_view subject)
-{
-    return EncodeJisWord(subject);
-}
-
-std::string MailDate(const LocalTime& t)
-{
-    static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    // Sakamoto's weekday of a Gregorian date, 0 for Sunday.
-    static constexpr int kMonthShift[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-    const int month = std::clamp(t.month, 1, 12);
-    const int y = t.year - (month < 3 ? 1 : 0);
-    const int weekday = (y + y / 4 - y / 100 + y / 400 + kMonthShift[month - 1] + t.day) % 7;
-    const int offset = t.utcOffsetMinutes < 0 ? -t.utcOffsetMinutes : t.utcOffsetMinutes;
-    char buf[128];
-    std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d %c%02d%02d", kDays[(weekday + 7) % 7], t.day,
-                  kMonths[month - 1], t.year, t.hour, t.minute, t.second, t.utcOffsetMinutes < 0 ? '-' : '+',
-                  offset / 60 % 100, offset % 60);
-    return buf;
-}
-
-std::vector<std::string> MailHeaders(std::string_view messageId, std::string_view replyTo)
-{
-    return {"X-Mailer: Kitemail Pro Version " + std::string(ProgramVersion),
-            "Message-ID: <" + std::string(messageId) + ">", "Reply-To: " + std::string(replyTo)};
-}
-
-std::vector<std::string> CharactersOutsideJis(std::string_view sjis)
-{
-    std::vector<std::string> found;
-    for (std::size_t i = 0; i < sjis.size();) {
-        const auto lead = static_cast<unsigned char>(sjis[i]);
-        if (!sjis::IsLeadByte(lead) || i + 1 >= sjis.size()) {
-            ++i;
-            continue;
-        }
-        std::string ch(sjis.substr(i, 2));
-        if (lead >= 0xF0 && std::find(found.begin(), found.end(), ch) == found.end()) {
-            found.push_back(std::move(ch));
-        }
-        i += 2;
-    }
-    return found;
-}
-
-std::size_t LongestLine(std::string_view body)
-{
-    std::size_t longest = 0;
-    for (const std::string_view line : TextLines(body)) {
-        longest = std::max(longest, line.size());
-    }
-    return longest;
-}
-
-std::size_t LongestWireLine(std::string_view body)
-{
-    return LongestLine(MailTextFor(body));
 }
 
 } // namespace kitemail

@@ -7,9 +7,11 @@
 // through UserInterface and SendView.
 
 #include "accounting/splitter.h"
+#include "mail/outgoing_mail.h"
 #include "mail/send_mail.h"
 #include "net/ktcp.h"
 #include "send/pop_before_smtp.h"
+#include "send/send_checks.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -22,16 +24,7 @@ namespace kitemail {
 class MessageComposer;
 class UserInterface;
 struct Settings;
-
-// One mail as the send run hands it to the mail component.
-struct OutgoingMail {
-    std::string to;
-    std::string from;
-    std::string replyTo;
-    std::string subject; // Shift_JIS, before encoding
-    std::string body;    // Shift_JIS, before conversion
-    std::vector<std::string> attachments;
-};
+struct TerminalTypeState;
 
 // The end of one mail that reached the mail component, as the command line
 // reports it to scripts.
@@ -72,12 +65,23 @@ public:
     virtual void TestMail(const OutgoingMail& /*mail*/) {}
     // The clear command (for ClearAfterSend); the view asks its own question.
     virtual void ClearMessage() {}
-    // The type name the address-book editor shows, for the history record.
-    [[nodiscard]] virtual std::string EditorTypeName() const { return {}; }
-    // The composer's boxes changed under the send (address, PIN, type box).
+    // The composer's boxes changed under the send (address and type box).
     virtual void ComposerChanged() {}
     // Each mail's end, after its history record.
     virtual void MailEnded(const MailOutcome& /*outcome*/) {}
+};
+
+// How the running command (the last one, once it has ended) stands.
+struct CommandOutcome {
+    // Mails that failed or were refused on their own; aborts and refusals
+    // that end the command aside. The status line's count and the command
+    // line's exit.
+    std::int32_t errors = 0;
+    // Of those, the mails whose "." went out whole without a reply: they
+    // may have been delivered.
+    std::int32_t unconfirmed = 0;
+    // The command was refused or aborted.
+    bool refusedOrAborted = false;
 };
 
 class SendWorkflow {
@@ -90,59 +94,39 @@ public:
 
     // "送信" / Ctrl+G.
     void Send();
-    // The run for the recipient in the direct-address box.
-    void SendToRecipient();
-    void SendOneMail(const std::string& to, const std::string& from, const std::string& replyTo,
-                     const std::string& subject, const std::string& body);
-    void SplitAndSend(const std::string& to, const std::string& from, const std::string& replyTo,
-                      const std::string& subject);
+    // One mail through the mail component; returns when it has ended or was aborted.
+    void SendOneMail(const OutgoingMail& mail);
     void WaitSeconds(std::int32_t seconds);
     // The abort button.
     void Abort();
     // The running or last command stopped short: the user aborted, or a
     // check refused a mail before it went out.
-    [[nodiscard]] bool Aborted() const noexcept { return SendAborted; }
+    [[nodiscard]] bool Aborted() const noexcept { return aborted_; }
+    [[nodiscard]] const CommandOutcome& Outcome() const noexcept { return command_; }
+    // The last mail made (its Message-ID, its date); none before the first.
+    [[nodiscard]] const std::optional<OutgoingMail>& LastMail() const noexcept { return mail_; }
 
     // A mail is in flight or a wait runs: the window must not close.
     [[nodiscard]] bool Busy() const noexcept { return busy_ > 0; }
 
-    SendMail& Mail() noexcept { return mail_; }
-    PopBeforeSmtpOptions& PopOptions() noexcept { return popOptions_; }
-
-    // Send state, shared with the splitter and the completion handler.
-    bool SendAborted = false;
-    bool SendDone = false;
-    bool IntervalElapsed = false;
-    // Mails of the running command (the last one, once it has ended) that
-    // failed or were refused on their own; aborts and refusals that end the
-    // command aside. The status line's count and the command line's exit.
-    std::int32_t ErrorCount = 0;
-    std::string SentBody;
-    std::string SentSubject;
-    std::string MessageId;
-    std::vector<std::string> SplitParts;
-
-    // Of the mails that failed since the last Send (ErrorCount), those whose
-    // "." went out whole without a reply: they may have been delivered.
-    std::int32_t UnconfirmedMailsThisCommand = 0;
-    // Set when the command was refused or aborted.
-    bool RefusedOrAborted = false;
+    SendMail& Mail() noexcept { return component_; }
 
 private:
     bool RunChecks();
-    // Refuses (and says why) a value that would change the mail or its
-    // history record if it went out as typed.
-    bool RefuseUnsafeValues(const std::string& to, const std::string& senderAddress, const std::string& subject,
-                            std::int32_t type);
-    [[nodiscard]] SplitResult CutIntoParts(const std::string& from, const std::string& subject);
-    void SendParts(const std::string& to, const std::string& from, const std::string& replyTo,
-                   const SplitResult& split);
+    bool Refuse(const std::optional<Refusal>& refusal);
+    // The run for one recipient, whose values have been checked.
+    void SendToRecipient(const Recipient& recipient, const TerminalTypeState& type);
     void SendToAddressBook();
+    [[nodiscard]] OutgoingMail MakeMail(const Recipient& recipient, const SenderParts& sender, std::string subject,
+                                        std::string body) const;
+    [[nodiscard]] SplitResult CutIntoParts(const std::string& from, const std::string& subject,
+                                           const TerminalTypeState& type);
+    // Sends the parts of a cut message one by one, after the review.
+    void SplitAndSend(const Recipient& recipient, const SenderParts& sender, const SplitResult& split);
     void FinalStatus();
     void ReportMailError(SendMailError error);
     void MailDone();
     void Refuse(const std::string& status, const std::string& message);
-    [[nodiscard]] std::string PhoneTypeName() const;
     void SetPanel(bool enabled);
     void ShowSending(const std::string& status, std::size_t part = 1, std::size_t parts = 1);
     void SessionStep(SendMailInfo info);
@@ -154,10 +138,14 @@ private:
     UserInterface& ui_;
     SendView& view_;
     std::filesystem::path historyDir_;
-    SendMail mail_;
+    SendMail component_;
     TKTcpClient tcp_;
-    PopBeforeSmtpOptions popOptions_;
     int busy_ = 0;
+    bool aborted_ = false;      // the abort button, a refusal, a cancelled split
+    bool mailEnded_ = false;    // the mail in flight has completed
+    bool intervalElapsed_ = false;
+    CommandOutcome command_;
+    std::optional<OutgoingMail> mail_; // in flight, or the last one
     std::string sendingStatus_; // the status of the mail in flight
     MailOutcome outcome_;       // of the mail in flight
     std::string smtpPassword_;  // of the running command; a typed one is never stored

@@ -80,7 +80,6 @@ public:
     [[nodiscard]] bool TestSwitch() const override;
     void ClearMessage() override;
     void ComposerChanged() override;
-    [[nodiscard]] std::string EditorTypeName() const override;
 
     [[nodiscard]] MessageComposer& Composer() noexcept { return composer_; }
     [[nodiscard]] SendWorkflow& Workflow() noexcept { return *workflow_; }

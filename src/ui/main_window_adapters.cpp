@@ -134,10 +134,4 @@ void MainWindow::ComposerChanged()
     SyncAll();
 }
 
-std::string MainWindow::EditorTypeName() const
-{
-    const std::int32_t type = bookEditor_ != nullptr ? bookEditor_->Fields().typeIndex : kUnspecifiedType;
-    return IsTerminalType(type) ? TypeBoxText(type) : std::string();
-}
-
 } // namespace kitemail

@@ -377,9 +377,9 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
     EXPECT_EQ(std::pair(senderBox->count(), senderBox->currentText()), std::pair(2, QStringLiteral("a@x")));
 
     // The types of ticked entries are read through the editor, which shows
-    // the last one read; the history record names it.
+    // the last one read.
     checkList->item(2)->setCheckState(Qt::Checked);
-    EXPECT_EQ(program.Main().EditorTypeName(), "EZweb@mail");
+    EXPECT_EQ(Dialog().Editor().Book().Fields().typeIndex, 6);
     EXPECT_EQ(program.Status(), QString::fromUtf8("EZweb@mail 方式を選択"));
 }
 

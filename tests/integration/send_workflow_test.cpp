@@ -119,8 +119,8 @@ TEST_F(SendWorkflowTest, DirectSendDeliversAndRecordsHistory)
     const std::string raw = sink_->MessageBytes(baseline_ + 1);
     EXPECT_NE(raw.find("Reply-To: reply@example.jp"), std::string::npos);
     EXPECT_NE(raw.find("X-Mailer: Kitemail Pro Version 0.50"), std::string::npos);
-    EXPECT_FALSE(workflow_.RefusedOrAborted);
-    EXPECT_EQ(workflow_.ErrorCount, 0);
+    EXPECT_FALSE(workflow_.Outcome().refusedOrAborted);
+    EXPECT_EQ(workflow_.Outcome().errors, 0);
     EXPECT_EQ(ui_.messages.back(), Sj("送信完了しました。"));
     EXPECT_TRUE(view_.panelEnabled);
     EXPECT_FALSE(view_.abortVisible);
@@ -133,7 +133,7 @@ TEST_F(SendWorkflowTest, DirectSendDeliversAndRecordsHistory)
     EXPECT_NE(record.find("\r\nX-ktml-Server: 127.0.0.1\r\nX-ktml-Attachments: \r\nX-ktml-Result: Succeed\r\n"),
               std::string::npos);
     EXPECT_TRUE(record.ends_with("\r\n\r\n" + Sj("本文です。\r\n.dot line\r\nｶﾞｷﾞ") + "\r\n"));
-    EXPECT_EQ(files[0].filename().string().substr(0, 14), workflow_.MessageId.substr(0, 14));
+    EXPECT_EQ(files[0].filename().string().substr(0, 14), workflow_.LastMail()->messageId.substr(0, 14));
 }
 
 // Subjects up to the longest the checks take, a long sender name and a long
@@ -175,7 +175,7 @@ TEST_F(SendWorkflowTest, LongHeadersComeBackWholeAndEveryMailIsDated)
     }
     EXPECT_NE(sink_->MessageBytes(baseline_ + 1).find("\r\nTo: taro@example.jp\r\nDate: Sun, 06 Dec 2026 22:20:46 +0900\r\n"),
               std::string::npos);
-    EXPECT_EQ(workflow_.MessageId.substr(0, 14), "20261206222046");
+    EXPECT_EQ(workflow_.LastMail()->messageId.substr(0, 14), "20261206222046");
     SetClockForTesting(nullptr);
 
     // Beyond the longest, the check names the field.
@@ -204,9 +204,11 @@ TEST_F(SendWorkflowTest, AddressBookSendUsesEachEntrysTypeAndSender)
     // Afterwards the direct address is empty and the type box shows the default again.
     EXPECT_TRUE(composer_.Text(TextArea::DirectAddress).bytes.empty());
     EXPECT_EQ(composer_.TypeBoxIndex(), settings_.DefaultType);
+    // Each record names its own entry's type.
     const auto files = HistoryFiles();
     ASSERT_EQ(files.size(), 3u);
-    EXPECT_NE(test::ReadBytes(files[0]).find("X-ktml-PhoneType: EZweb@mail\r\n"), std::string::npos);
+    EXPECT_NE(test::ReadBytes(files[0]).find("X-ktml-PhoneType: i-mode\r\n"), std::string::npos);
+    EXPECT_NE(test::ReadBytes(files[2]).find("X-ktml-PhoneType: EZweb@mail\r\n"), std::string::npos);
 }
 
 TEST_F(SendWorkflowTest, OverLimitMessageSplitsIntoNumberedPartsUnlessCancelled)
@@ -222,7 +224,7 @@ TEST_F(SendWorkflowTest, OverLimitMessageSplitsIntoNumberedPartsUnlessCancelled)
     workflow_.Send();
     EXPECT_EQ(NewMessages(1), 0);
     EXPECT_TRUE(workflow_.Aborted());
-    EXPECT_TRUE(workflow_.RefusedOrAborted);
+    EXPECT_TRUE(workflow_.Outcome().refusedOrAborted);
     EXPECT_TRUE(HistoryFiles().empty());
 
     view_.acceptSplit = true;
@@ -279,7 +281,7 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
     ui_.confirmAnswers.push_back(false); // empty body: do not send
     workflow_.Send();
     EXPECT_EQ(ui_.questions.back().text, Sj("本文が入力されていません。このまま送信しますか？"));
-    EXPECT_TRUE(workflow_.RefusedOrAborted);
+    EXPECT_TRUE(workflow_.Outcome().refusedOrAborted);
 
     composer_.SetBody({std::string(991, 'a'), {}});
     EXPECT_EQ(refusal(), Sj("本文に991Byte以上の行が存在します。適切に改行してください。"));
@@ -369,7 +371,7 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
         settings_.Server = "127.0.0.1";
         r.set();
         EXPECT_EQ(refusal(), Sj(r.message));
-        EXPECT_TRUE(workflow_.RefusedOrAborted);
+        EXPECT_TRUE(workflow_.Outcome().refusedOrAborted);
     }
     EXPECT_EQ(NewMessages(2), 1);
 }
@@ -384,7 +386,7 @@ TEST_F(SendWorkflowTest, RefusedMailAndAnAttachmentGoneMidSendAreRecorded)
     Compose("with attachment");
     workflow_.Send();
     EXPECT_TRUE(peer.Join());
-    EXPECT_EQ(workflow_.ErrorCount, 1);
+    EXPECT_EQ(workflow_.Outcome().errors, 1);
     EXPECT_EQ(ui_.statusTexts.back(), Sj("1個のエラー"));
     auto files = HistoryFiles();
     ASSERT_EQ(files.size(), 1u);
@@ -408,7 +410,7 @@ TEST_F(SendWorkflowTest, RefusedMailAndAnAttachmentGoneMidSendAreRecorded)
         }
     };
     workflow_.Send();
-    EXPECT_EQ(workflow_.ErrorCount, 1);
+    EXPECT_EQ(workflow_.Outcome().errors, 1);
     EXPECT_EQ(NewMessages(1), 0);
     EXPECT_TRUE(shown(Sj("添付ファイルを読み込めなかったため、送信できませんでした。\r\n") + photo.string()
                       + ": No such file or directory"));
@@ -430,8 +432,8 @@ TEST_F(SendWorkflowTest, ErrorsCountOverTheWholeCommandAndCompletionOnlyWhenAllW
     composer_.SetTick(1, true);
     Compose("hello");
     workflow_.Send();
-    EXPECT_FALSE(workflow_.RefusedOrAborted);
-    EXPECT_EQ(workflow_.ErrorCount, 2);
+    EXPECT_FALSE(workflow_.Outcome().refusedOrAborted);
+    EXPECT_EQ(workflow_.Outcome().errors, 2);
     std::vector<std::string> finals;
     for (const std::string& s : ui_.statusTexts) {
         if (s.ends_with(Sj("個のエラー")) || s.starts_with(Sj("送信完了"))) {
@@ -453,7 +455,7 @@ TEST_F(SendWorkflowTest, ErrorsCountOverTheWholeCommandAndCompletionOnlyWhenAllW
     view_.ended.clear();
     workflow_.Send();
     EXPECT_EQ(NewMessages(2), 2);
-    EXPECT_EQ(workflow_.ErrorCount, 0);
+    EXPECT_EQ(workflow_.Outcome().errors, 0);
     EXPECT_EQ(SjisToUtf8(ui_.statusTexts.back()), "送信完了：エラーはありません。　履歴エラー：送信履歴を記録できませんでした。");
     ASSERT_EQ(view_.ended.size(), 2u);
     EXPECT_EQ(view_.ended[0].error, 0);
@@ -479,7 +481,7 @@ TEST_F(SendWorkflowTest, SubmissionAsksThePasswordShowsTheStepsAndRecordsWhatFai
     Compose("hello");
     ui_.passwordAnswers = {"secret"}; // none stored: asked once per command
     workflow_.Send();
-    EXPECT_EQ(workflow_.ErrorCount, 0);
+    EXPECT_EQ(workflow_.Outcome().errors, 0);
     std::vector<std::string> steps;
     const std::string sending = "taro@example.jpへ1/1を送信中...";
     for (const std::string& s : ui_.statusTexts) {
@@ -495,7 +497,7 @@ TEST_F(SendWorkflowTest, SubmissionAsksThePasswordShowsTheStepsAndRecordsWhatFai
     ui_.Clear();
     ui_.passwordAnswers = {"secret"};
     workflow_.Send();
-    EXPECT_EQ(workflow_.ErrorCount, 1);
+    EXPECT_EQ(workflow_.Outcome().errors, 1);
     const std::string fingerprint = test::CertFingerprint("server");
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(SjisToUtf8(ui_.messages[0]), "SMTPサーバーと暗号化した接続ができませんでした。\r\n"
@@ -512,7 +514,7 @@ TEST_F(SendWorkflowTest, SubmissionAsksThePasswordShowsTheStepsAndRecordsWhatFai
     ui_.Clear();
     ui_.passwordAnswers = {std::nullopt};
     workflow_.Send();
-    EXPECT_TRUE(workflow_.RefusedOrAborted);
+    EXPECT_TRUE(workflow_.Outcome().refusedOrAborted);
     EXPECT_EQ(SjisToUtf8(ui_.statusTexts.back()), "送信中止：SMTP認証のパスワードが入力されませんでした。");
     EXPECT_EQ(startTls.WaitForMessages(2, std::chrono::milliseconds(200)), 1);
 }

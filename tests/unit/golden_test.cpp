@@ -2,7 +2,7 @@
 // one folder per function, one row per input file.
 
 #include "golden.h"
-#include "send/outgoing_mail.h"
+#include "mail/outgoing_mail.h"
 #include "text/encoders.h"
 #include "text/jis.h"
 

@@ -2,7 +2,8 @@
 // (the body's wire form is in the golden pairs of mail_text).
 
 #include "platform/text_codec.h"
-#include "send/outgoing_mail.h"
+#include "mail/outgoing_mail.h"
+#include "send/send_checks.h"
 
 #include <gtest/gtest.h>
 
