@@ -5,7 +5,7 @@
 
 namespace kitemail {
 
-bool MainWindowCloseQuery(bool mailInFlight, const Settings& settings, UserInterface& ui)
+bool MainWindowCloseQuery(bool mailInFlight, const ProgramOptions& settings, UserInterface& ui)
 {
     if (!mailInFlight) {
         return true;

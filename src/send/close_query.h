@@ -5,10 +5,10 @@
 
 namespace kitemail {
 
-struct Settings;
+struct ProgramOptions;
 
 // While a mail is in flight the close is refused with a status text (and
 // the beep when wanted), and no box: the user ends or aborts the send first.
-[[nodiscard]] bool MainWindowCloseQuery(bool mailInFlight, const Settings& settings, UserInterface& ui);
+[[nodiscard]] bool MainWindowCloseQuery(bool mailInFlight, const ProgramOptions& settings, UserInterface& ui);
 
 } // namespace kitemail

@@ -128,7 +128,7 @@ bool PopAuthenticate(TKTcpClient& client, const std::string& server, std::int32_
     return !aborted && dialogue.Succeeded();
 }
 
-PopLoginResult PopBeforeSmtp(const Settings& settings, UserInterface& ui, TKTcpClient& client, bool& sendAborted,
+PopLoginResult PopBeforeSmtp(const ProgramOptions& settings, UserInterface& ui, TKTcpClient& client, bool& sendAborted,
                              const PopBeforeSmtpOptions& options)
 {
     const bool beep = settings.BeepOnMessage;
@@ -170,7 +170,7 @@ PopLoginResult PopBeforeSmtp(const Settings& settings, UserInterface& ui, TKTcpC
     return result;
 }
 
-PopLoginResult PopBeforeSmtp(const Settings& settings, UserInterface& ui, bool& sendAborted,
+PopLoginResult PopBeforeSmtp(const ProgramOptions& settings, UserInterface& ui, bool& sendAborted,
                              const PopBeforeSmtpOptions& options)
 {
     TKTcpClient client;

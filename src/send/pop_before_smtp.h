@@ -14,7 +14,7 @@
 
 namespace kitemail {
 
-struct Settings;
+struct ProgramOptions;
 
 struct PopBeforeSmtpOptions {
     // How long the server may take to answer: its greeting, counted from
@@ -52,11 +52,11 @@ enum class PopLoginResult {
 // settings check, the password (the stored one, else asked for; a typed one
 // is not stored), the login with the time-outs of the settings, and the
 // status texts.
-PopLoginResult PopBeforeSmtp(const Settings& settings, UserInterface& ui, TKTcpClient& client, bool& sendAborted,
+PopLoginResult PopBeforeSmtp(const ProgramOptions& settings, UserInterface& ui, TKTcpClient& client, bool& sendAborted,
                              const PopBeforeSmtpOptions& options = {});
 
 // The same with a client of its own, for callers that keep none.
-PopLoginResult PopBeforeSmtp(const Settings& settings, UserInterface& ui, bool& sendAborted,
+PopLoginResult PopBeforeSmtp(const ProgramOptions& settings, UserInterface& ui, bool& sendAborted,
                              const PopBeforeSmtpOptions& options = {});
 
 } // namespace kitemail

@@ -34,7 +34,7 @@ const char* const kUserAbortStatus = "送信中止：ユーザーにより、処
 
 } // namespace
 
-SendWorkflow::SendWorkflow(Settings& settings, MessageComposer& composer, UserInterface& ui, SendView& view,
+SendWorkflow::SendWorkflow(const Settings& settings, MessageComposer& composer, UserInterface& ui, SendView& view,
                            std::filesystem::path historyDir)
     : settings_(settings), composer_(composer), ui_(ui), view_(view), historyDir_(std::move(historyDir))
 {

@@ -86,7 +86,7 @@ struct CommandOutcome {
 
 class SendWorkflow {
 public:
-    SendWorkflow(Settings& settings, MessageComposer& composer, UserInterface& ui, SendView& view,
+    SendWorkflow(const Settings& settings, MessageComposer& composer, UserInterface& ui, SendView& view,
                  std::filesystem::path historyDir);
     ~SendWorkflow();
     SendWorkflow(const SendWorkflow&) = delete;
@@ -133,7 +133,7 @@ private:
     // The SMTP password for this command: the stored one, else asked for.
     bool AskSmtpPassword();
 
-    Settings& settings_;
+    const Settings& settings_;
     MessageComposer& composer_;
     UserInterface& ui_;
     SendView& view_;

@@ -25,7 +25,8 @@ inline constexpr std::array<std::int32_t, 8> PasswordKeyDigits = {7, 3, 9, 1, 6,
 
 inline constexpr std::int32_t kMaxNetworkSeconds = 3600;
 
-struct Settings {
+// What the user chose: servers, limits, options, lists and texts.
+struct ProgramOptions {
     // [Configuration]
     std::string Server;
     std::int32_t Port = 25;
@@ -43,17 +44,6 @@ struct Settings {
     std::int32_t Interval = 0;
     std::int32_t POPInterval = 0;
     std::int32_t DefaultType = 0;
-
-    // Preview window (keys of [Configuration]).
-    std::int32_t VCount = 10;
-    std::int32_t PLeft = 0;
-    std::int32_t PTop = 0;
-
-    // Main window bounds (keys Left, top, Width, Height).
-    std::int32_t Left = 0;
-    std::int32_t Top = 0;
-    std::int32_t Width = 600;
-    std::int32_t Height = 340;
 
     // Options, stored under the keys "1".."23" (not 10, not 15).
     bool ShowSendCompleteMessage = true;         // 1
@@ -81,20 +71,6 @@ struct Settings {
     // [Length]
     TypeLimits TypeMaxLengths = DefaultTypeMaxLengths();
 
-    // [ToolBar] and [SubjectBar]
-    std::int32_t MenuTop = 2;
-    std::int32_t MenuLeft = 11;
-    std::int32_t ToolTop = 26;
-    std::int32_t ToolLeft = 11;
-    std::int32_t FromTop = 2;
-    std::int32_t FromLeft = 310;
-    std::int32_t SubjectTop = 26;
-    std::int32_t SubjectLeft = 147;
-
-    // [Developer], only ever read: ToolBar and klab.
-    bool DeveloperToolBar = false;
-    bool DeveloperKlab = false;
-
     // [Network], in seconds (1..kMaxNetworkSeconds): how long a connect
     // (with its lookup) may take, how long the SMTP or POP3 server may take
     // to answer a command (its greeting too), and how long the SMTP server
@@ -116,8 +92,44 @@ struct Settings {
 
     std::vector<std::string> AddressBook; // [TEL]
     std::vector<std::string> SenderList;  // [MyAddress]
-    std::string SenderAddress;            // the sender text chosen now
     std::string SignatureText;            // Signature.txt, CR LF line breaks
+
+    friend bool operator==(const ProgramOptions&, const ProgramOptions&) = default;
+};
+
+// Where the windows and bars stand.
+struct WindowLayout {
+    // Preview window (keys of [Configuration]).
+    std::int32_t VCount = 10;
+    std::int32_t PLeft = 0;
+    std::int32_t PTop = 0;
+
+    // Main window bounds (keys Left, top, Width, Height).
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Width = 600;
+    std::int32_t Height = 340;
+
+    // [ToolBar] and [SubjectBar]
+    std::int32_t MenuTop = 2;
+    std::int32_t MenuLeft = 11;
+    std::int32_t ToolTop = 26;
+    std::int32_t ToolLeft = 11;
+    std::int32_t FromTop = 2;
+    std::int32_t FromLeft = 310;
+    std::int32_t SubjectTop = 26;
+    std::int32_t SubjectLeft = 147;
+
+    // [Developer], only ever read: ToolBar and klab.
+    bool DeveloperToolBar = false;
+    bool DeveloperKlab = false;
+
+    friend bool operator==(const WindowLayout&, const WindowLayout&) = default;
+};
+
+// The settings file's values and the sender chosen now.
+struct Settings : ProgramOptions, WindowLayout {
+    std::string SenderAddress; // the sender text chosen now
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

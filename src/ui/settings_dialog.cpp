@@ -241,7 +241,7 @@ QPushButton* SettingsDialog::Button(const char* text, const char* objectName, st
 }
 
 template <typename Value>
-QComboBox* SettingsDialog::Choice(Value Settings::*field, const char* objectName,
+QComboBox* SettingsDialog::Choice(Value ProgramOptions::*field, const char* objectName,
                                   std::initializer_list<const char*> items)
 {
     auto* box = new QComboBox;

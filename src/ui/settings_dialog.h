@@ -94,7 +94,7 @@ private:
     // A drop-down list whose index is the setting.
     // A combo box whose item index is the choice's value in the settings file.
     template <typename Value>
-    QComboBox* Choice(Value Settings::*field, const char* objectName, std::initializer_list<const char*> items);
+    QComboBox* Choice(Value ProgramOptions::*field, const char* objectName, std::initializer_list<const char*> items);
 
     // Every bound widget shows its setting again (after the editor acted).
     void ShowValues();

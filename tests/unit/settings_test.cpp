@@ -266,17 +266,21 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
     const std::string mine = "; my notes\r\n[Plugin]\r\nanswer=42\r\n[Network]\r\nReplyTimeout=120\r\nProxy=none\r\n"
                              "[Configuration]\r\nUnknownKey=stay\r\n";
     WriteBytes(ini, mine);
-    Settings s{.Server = "smtp.example.jp", .Port = 587, .FromUser = Sj("山田 太郎"), .SignatureA = Sj("−−山田"),
-               .SignatureB = "  spaced  ", .POP3USER = "taro", .POP3PASS = Sj("秘密pass"),
-               .POP3Server = "pop.example.jp", .POP3Port = 995, .MaxLen = 1000, .FixLen = 30,
-               .CountShiftBytes = true, .FontSize = 12, .Interval = 5, .POPInterval = 3, .DefaultType = 9,
-               .VCount = 15, .PLeft = -20, .PTop = 40, .Left = 10, .Top = 20, .Width = 800, .Height = 480,
-               .TypeMaxLengths = {1, 2, 3, 4, 5, 6, 7, 8, 9, 4321}, .MenuTop = 3, .MenuLeft = 4, .ToolTop = 5,
-               .ToolLeft = 6, .FromTop = 7, .FromLeft = 8, .SubjectTop = 9, .SubjectLeft = 10,
-               .DeveloperToolBar = true, .ReplyTimeout = 120, .Security = SmtpSecurity::StartTls, .AuthMethod = SmtpAuth::Login, .AuthUser = "taro@example.jp",
-               .AuthPass = Sj("送信pass"), .CAFile = Sj("/home/太郎/ca.pem"), .POP3Security = Pop3Security::Tls, .AddressBook = {"Taro,X1,,3,-1", Sj("花子,h@example.jp,1234,2,1")},
-               .SenderList = {"me2@example.jp,reply@example.jp", "me@example.jp"}, .SenderAddress = "",
-               .SignatureText = Sj("山田\r\n090-0000-0000")};
+    Settings s{ProgramOptions{.Server = "smtp.example.jp", .Port = 587, .FromUser = Sj("山田 太郎"),
+                              .SignatureA = Sj("−−山田"), .SignatureB = "  spaced  ", .POP3USER = "taro",
+                              .POP3PASS = Sj("秘密pass"), .POP3Server = "pop.example.jp", .POP3Port = 995,
+                              .MaxLen = 1000, .FixLen = 30, .CountShiftBytes = true, .FontSize = 12, .Interval = 5,
+                              .POPInterval = 3, .DefaultType = 9, .TypeMaxLengths = {1, 2, 3, 4, 5, 6, 7, 8, 9, 4321},
+                              .ReplyTimeout = 120, .Security = SmtpSecurity::StartTls, .AuthMethod = SmtpAuth::Login,
+                              .AuthUser = "taro@example.jp", .AuthPass = Sj("送信pass"),
+                              .CAFile = Sj("/home/太郎/ca.pem"), .POP3Security = Pop3Security::Tls,
+                              .AddressBook = {"Taro,X1,,3,-1", Sj("花子,h@example.jp,1234,2,1")},
+                              .SenderList = {"me2@example.jp,reply@example.jp", "me@example.jp"},
+                              .SignatureText = Sj("山田\r\n090-0000-0000")},
+               WindowLayout{.VCount = 15, .PLeft = -20, .PTop = 40, .Left = 10, .Top = 20, .Width = 800,
+                            .Height = 480, .MenuTop = 3, .MenuLeft = 4, .ToolTop = 5, .ToolLeft = 6, .FromTop = 7,
+                            .FromLeft = 8, .SubjectTop = 9, .SubjectLeft = 10, .DeveloperToolBar = true},
+               ""};
     for (const OptionInfo& option : Options()) {
         s.*option.field = !option.defaultValue;
     }
