@@ -55,34 +55,62 @@ protected:
     }
 };
 
-TEST_F(SettingsFileTest, EachOptionKeyReachesItsOwnFieldWithItsDefault)
+// Written out here rather than taken from the option table, so that a
+// wrong row in the table shows.
+struct OptionRow {
+    const char* key;
+    bool S::*field;
+    bool defaultValue;
+};
+
+class SettingsOption : public SettingsFileTest, public ::testing::WithParamInterface<OptionRow> {};
+
+TEST_P(SettingsOption, ReachesItsOwnFieldWithItsDefault)
 {
-    // Written out here rather than taken from the option table, so that a
-    // wrong row in the table shows.
-    const std::tuple<const char*, bool S::*, bool> rows[] = {
-        {"1", &S::ShowSendCompleteMessage, true}, {"2", &S::ScrollLongStatusHints, true}, {"3", &S::ConfirmClear, true},
-        {"4", &S::ShowSplitResult, true}, {"5", &S::BeepOnMessage, true}, {"6", &S::RecordHistory, true},
-        {"7", &S::AutoSplitOnOverflow, false}, {"8", &S::RememberWindowPosition, false},
-        {"9", &S::RememberWindowSize, false}, {"11", &S::AssumeSingleByteAtEnds, true},
-        {"12", &S::CountFinalLineBreakShift, true}, {"13", &S::AttachmentDoubleClickProperties, true},
-        {"14", &S::HighlightTabs, false}, {"16", &S::SortAddressBook, true}, {"17", &S::PartNumberInSubject, false},
-        {"18", &S::CheckBeforeSend, true}, {"19", &S::ShowSubjectBar, false}, {"20", &S::ClearAfterSend, false},
-        {"21", &S::UsePopBeforeSmtp, false}, {"22", &S::AutoInsertSignature, false},
-        {"23", &S::AutoReplaceOnInput, false},
-    };
-    EXPECT_EQ(Options().size(), std::size(rows));
+    const auto& [key, field, value] = GetParam();
     const Settings defaults = LoadBoth();
-    for (const auto& [key, field, value] : rows) {
-        SCOPED_TRACE(key);
-        EXPECT_EQ(defaults.*field, value);
-        Settings flipped = LoadWith(std::string(key) + "=" + (value ? "0" : "1"));
-        EXPECT_EQ(flipped.*field, !value);
-        flipped.*field = value;
-        EXPECT_EQ(flipped, defaults); // no other setting changed
-    }
+    EXPECT_EQ(defaults.*field, value);
+    Settings flipped = LoadWith(std::string(key) + "=" + (value ? "0" : "1"));
+    EXPECT_EQ(flipped.*field, !value);
+    flipped.*field = value;
+    EXPECT_EQ(flipped, defaults); // no other setting changed
 }
 
-TEST_F(SettingsFileTest, DamagedValuesAreClampedAndUnspecifiedTypeLimitsFollowTheirRuleInBothHalves)
+const OptionRow kOptionRows[] = {
+    {"1", &S::ShowSendCompleteMessage, true}, {"2", &S::ScrollLongStatusHints, true}, {"3", &S::ConfirmClear, true},
+    {"4", &S::ShowSplitResult, true}, {"5", &S::BeepOnMessage, true}, {"6", &S::RecordHistory, true},
+    {"7", &S::AutoSplitOnOverflow, false}, {"8", &S::RememberWindowPosition, false},
+    {"9", &S::RememberWindowSize, false}, {"11", &S::AssumeSingleByteAtEnds, true},
+    {"12", &S::CountFinalLineBreakShift, true}, {"13", &S::AttachmentDoubleClickProperties, true},
+    {"14", &S::HighlightTabs, false}, {"16", &S::SortAddressBook, true}, {"17", &S::PartNumberInSubject, false},
+    {"18", &S::CheckBeforeSend, true}, {"19", &S::ShowSubjectBar, false}, {"20", &S::ClearAfterSend, false},
+    {"21", &S::UsePopBeforeSmtp, false}, {"22", &S::AutoInsertSignature, false},
+    {"23", &S::AutoReplaceOnInput, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Keys, SettingsOption, ::testing::ValuesIn(kOptionRows),
+                         [](const auto& row) { return "Key" + std::string(row.param.key); });
+
+TEST(SettingsOptions, EveryOptionHasARow)
+{
+    EXPECT_EQ(Options().size(), std::size(kOptionRows));
+}
+
+class SettingsLimits : public SettingsFileTest, public ::testing::WithParamInterface<TableRow> {};
+
+TEST_P(SettingsLimits, AreCorrectedAlikeInBothHalves)
+{
+    const std::pair maxAndFix(GetParam().Int(1), GetParam().Int(2));
+    const Settings both = LoadWith(GetParam()[0]);
+    Settings mainOnly;
+    LoadMainWindowSettings(ini, mainOnly);
+    EXPECT_EQ(std::pair(mainOnly.MaxLen, mainOnly.FixLen), maxAndFix);
+    EXPECT_EQ(std::pair(both.MaxLen, both.FixLen), maxAndFix);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SettingsLimits, ::testing::ValuesIn(ReadTable("settings_limits")), TableRowName());
+
+TEST_F(SettingsFileTest, DamagedValuesAreClampedAndTheDialogsLimitsOnSaving)
 {
     const std::tuple<const char*, std::int32_t S::*, std::int32_t> rows[] = {
         {"FontSize=80", &S::FontSize, 50}, {"FontSize=0", &S::FontSize, 1}, {"Interval=30", &S::Interval, 10},
@@ -102,21 +130,6 @@ TEST_F(SettingsFileTest, DamagedValuesAreClampedAndUnspecifiedTypeLimitsFollowTh
     for (const auto& [line, field, expected] : network) {
         WriteBytes(ini, "[Network]\r\n" + std::string(line) + "\r\n");
         EXPECT_EQ(LoadBoth().*field, expected) << line;
-    }
-
-    // MaxLen/FixLen as stored, then as loaded; FixLen's default 55 is over a limit of 50.
-    const std::pair<const char*, std::pair<std::int32_t, std::int32_t>> limits[] = {
-        {"MaxLen=40\r\nFixLen=10", {384, 55}}, {"MaxLen=40\r\nFixLen=900", {384, 55}}, {"MaxLen=49", {384, 55}},
-        {"MaxLen=100\r\nFixLen=200", {100, 0}}, {"MaxLen=50\r\nFixLen=50", {50, 50}}, {"MaxLen=50", {50, 0}},
-        {"MaxLen=x\r\nFixLen=7", {384, 7}},
-    };
-    for (const auto& [stored, maxAndFix] : limits) {
-        SCOPED_TRACE(stored);
-        const Settings both = LoadWith(stored);
-        Settings mainOnly;
-        LoadMainWindowSettings(ini, mainOnly);
-        EXPECT_EQ(std::pair(mainOnly.MaxLen, mainOnly.FixLen), maxAndFix);
-        EXPECT_EQ(std::pair(both.MaxLen, both.FixLen), maxAndFix);
     }
 
     // The dialog's values are corrected on saving too.
