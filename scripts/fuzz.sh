@@ -40,9 +40,14 @@ for t in "${targets[@]}"; do
   log=$dir/logs/$t.log
   mkdir -p "$corpus" "$findings" "$dir/logs"
   echo "== $t: ${seconds}s" >&2
+  seeds=()
+  if [[ $t == cli_* ]]; then # the command-line tests' rows
+    rows=("$root"/tests/data/cli/*.args)
+    seeds=("-seed_inputs=$(IFS=,; echo "${rows[*]}")")
+  fi
   rc=0
   "$dir/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=25 -malloc_limit_mb=256 -print_final_stats=1 \
-    -artifact_prefix="$findings/" "$corpus" "$root/tests/data/fuzz/$t" >"$log" 2>&1 || rc=$?
+    -artifact_prefix="$findings/" "${seeds[@]}" "$corpus" "$root/tests/data/fuzz/$t" >"$log" 2>&1 || rc=$?
   runs=$(awk '/^stat::number_of_executed_units/ { print $NF }' "$log")
   cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -n 1 || true)
   if [ "$rc" -ne 0 ]; then

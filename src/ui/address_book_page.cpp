@@ -2,6 +2,7 @@
 
 #include "accounting/terminal_type.h"
 #include "platform/text_codec.h"
+#include "ui/object_names.h"
 #include "ui/row_drag.h"
 #include "ui/sjis_field.h"
 
@@ -98,14 +99,14 @@ AddressBookPage::AddressBookPage(AddressBookEditor& editor, QWidget* parent)
     : QWidget(parent), editor_(editor), model_(new AddressBookModel(this)), list_(new QListView)
 {
     setObjectName(QStringLiteral("AddressBookPage"));
-    list_->setObjectName(QStringLiteral("EntryList"));
+    list_->setObjectName(object_names::kEntryList);
     list_->setModel(model_);
     // One row height for all: a long book is laid out without measuring it.
     list_->setUniformItemSizes(true);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setAttribute(Qt::WA_InputMethodEnabled, false);
     drag_ = new RowDrag(list_);
-    drag_->setObjectName(QStringLiteral("EntryListDrag"));
+    drag_->setObjectName(object_names::kEntryListDrag);
 
     auto* grid = new QGridLayout;
     grid->setContentsMargins(0, 0, 0, 0);
@@ -140,20 +141,20 @@ void AddressBookPage::BuildFields(QGridLayout* grid)
         AcceptSjisOnly(box);
         return box;
     };
-    name_ = line("EntryName");
-    address_ = line("EntryAddress");
+    name_ = line(object_names::kEntryName);
+    address_ = line(object_names::kEntryAddress);
     address_->setAttribute(Qt::WA_InputMethodEnabled, false);
-    pin_ = line("EntryPin");
+    pin_ = line(object_names::kEntryPin);
     pin_->setMaxLength(kPinLength);
     type_ = new QComboBox;
-    type_->setObjectName(QStringLiteral("EntryType"));
+    type_->setObjectName(object_names::kEntryType);
     for (std::int32_t t = 0; t < kTerminalTypeCount; ++t) {
         type_->addItem(DecodeSjis(TypeBoxText(t)));
     }
     senderCheck_ = new QCheckBox(QStringLiteral("送信元指定"));
-    senderCheck_->setObjectName(QStringLiteral("EntrySenderCheck"));
+    senderCheck_->setObjectName(object_names::kEntrySenderCheck);
     sender_ = new QComboBox;
-    sender_->setObjectName(QStringLiteral("EntrySender"));
+    sender_->setObjectName(object_names::kEntrySender);
     sender_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
     const std::pair<const char*, QWidget*> rows[] = {
@@ -179,13 +180,13 @@ void AddressBookPage::BuildButtons(QGridLayout* grid)
         b->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         return b;
     };
-    add_ = button("追加", "EntryAdd");
-    replace_ = button("置換", "EntryReplace");
-    delete_ = button("削除", "EntryDelete");
-    new_ = button("新規", "EntryNew");
+    add_ = button("追加", object_names::kEntryAdd);
+    replace_ = button("置換", object_names::kEntryReplace);
+    delete_ = button("削除", object_names::kEntryDelete);
+    new_ = button("新規", object_names::kEntryNew);
     new_->setToolTip(QStringLiteral("新規入力"));
-    up_ = button("↑", "EntryUp");
-    down_ = button("↓", "EntryDown");
+    up_ = button("↑", object_names::kEntryUp);
+    down_ = button("↓", object_names::kEntryDown);
     // The arrows share one fixed size, whatever each glyph's own width.
     const int arrowWidth = std::max(up_->minimumWidth(), down_->minimumWidth());
     for (QPushButton* arrow : {up_, down_}) {
@@ -193,7 +194,7 @@ void AddressBookPage::BuildButtons(QGridLayout* grid)
         arrow->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
     sort_ = new QCheckBox(QStringLiteral("ソート"));
-    sort_->setObjectName(QStringLiteral("EntrySort"));
+    sort_->setObjectName(object_names::kEntrySort);
 
     auto* actions = new QHBoxLayout;
     for (QPushButton* b : {add_, replace_, delete_, new_}) {

@@ -5,6 +5,7 @@
 #include "send/message_composer.h"
 #include "settings/settings.h"
 #include "ui/file_properties.h"
+#include "ui/object_names.h"
 #include "ui/sjis_field.h"
 
 #include <QAction>
@@ -51,7 +52,7 @@ AttachmentPage::AttachmentPage(AttachmentCommands& commands, MessageComposer& co
     group->setContentsMargins(4, 2, 4, 4);
     group->addWidget(new QLabel(QStringLiteral("ファイル一覧（D&Dで追加）")));
     list_ = new QListWidget;
-    list_->setObjectName(QStringLiteral("FIListBox1"));
+    list_->setObjectName(object_names::kAttachmentList);
     list_->setAttribute(Qt::WA_InputMethodEnabled, false);
     list_->setAcceptDrops(true);
     list_->viewport()->setAcceptDrops(true);
@@ -59,9 +60,9 @@ AttachmentPage::AttachmentPage(AttachmentCommands& commands, MessageComposer& co
     group->addWidget(list_, 1);
     auto* row = new QHBoxLayout;
     auto* clear = new QPushButton(QStringLiteral("クリア"));
-    clear->setObjectName(QStringLiteral("AttachmentClear"));
+    clear->setObjectName(object_names::kAttachmentClear);
     animeCheck_ = new QCheckBox(QStringLiteral("アニメモード"));
-    animeCheck_->setObjectName(QStringLiteral("AnimeCheck"));
+    animeCheck_->setObjectName(object_names::kAnimeCheck);
     row->addWidget(clear);
     row->addWidget(animeCheck_, 1);
     group->addLayout(row);
@@ -75,7 +76,7 @@ AttachmentPage::AttachmentPage(AttachmentCommands& commands, MessageComposer& co
         return a;
     };
     connect(item("開く", "AttachmentOpen"), &QAction::triggered, this, &AttachmentPage::OpenHighlighted);
-    connect(item("削除", "AttachmentDelete"), &QAction::triggered, this,
+    connect(item("削除", object_names::kAttachmentDelete), &QAction::triggered, this,
             [this] { Act([this] { commands_.Remove(list_->currentRow()); }); });
     menu_->addSeparator();
     connect(item("プロパティー", "AttachmentProperties"), &QAction::triggered, this,

@@ -1,5 +1,7 @@
 #include "ui/bar_area.h"
 
+#include "ui/object_names.h"
+
 #include <QChildEvent>
 #include <QResizeEvent>
 #include <QHBoxLayout>
@@ -96,7 +98,7 @@ void Bar::GripMoved(QPoint globalPos)
 
 BarArea::BarArea(QWidget* parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("BarArea"));
+    setObjectName(object_names::kBarArea);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 

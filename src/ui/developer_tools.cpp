@@ -2,6 +2,7 @@
 
 #include "platform/text_codec.h"
 #include "settings/settings.h"
+#include "ui/object_names.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -14,17 +15,17 @@ DeveloperTools::DeveloperTools(QToolBar* bar, Settings& settings, UserInterface&
     : QObject(bar), settings_(settings), ui_(ui), view_(view), composer_(composer)
 {
     testCheck_ = new QCheckBox(QStringLiteral("Test"));
-    testCheck_->setObjectName(QStringLiteral("TestCheck"));
+    testCheck_->setObjectName(object_names::kTestCheck);
     bar->addWidget(testCheck_);
     const auto button = [bar](const char* caption, const char* name) {
         QAction* a = bar->addAction(QString::fromUtf8(caption));
         a->setObjectName(QString::fromLatin1(name));
         return a;
     };
-    (void)button("for test", "ForTestButton");
-    popButton_ = button("POP3認証", "PopAuthButton");
+    (void)button("for test", object_names::kForTestButton);
+    popButton_ = button("POP3認証", object_names::kPopAuthButton);
     connect(popButton_, &QAction::triggered, this, &DeveloperTools::RunPopLogin);
-    connect(button("My SMTP test", "SmtpTestButton"), &QAction::triggered, this, &DeveloperTools::RunSmtpTest);
+    connect(button("My SMTP test", object_names::kSmtpTestButton), &QAction::triggered, this, &DeveloperTools::RunSmtpTest);
 }
 
 DeveloperTools::~DeveloperTools() = default;

@@ -1,5 +1,7 @@
 #include "ui/diet_dialog.h"
 
+#include "ui/object_names.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -24,11 +26,11 @@ struct OptionRow {
 
 // Top to bottom, which is also the order the options are applied in.
 constexpr OptionRow kRows[] = {
-    {"CheckBox3", "行前部の空白を削除", QStyle::SP_ArrowRight, &DietOptions::leadingBlanks},
-    {"CheckBox2", "行後部の空白を削除", QStyle::SP_ArrowLeft, &DietOptions::trailingBlanks},
-    {"CheckBox4", "文中の空白を削除", QStyle::SP_ArrowDown, &DietOptions::innerSpaces},
-    {"CheckBox7", "空白の行を削除", QStyle::SP_ArrowUp, &DietOptions::emptyLines},
-    {"CheckBox1", "改行の削除", QStyle::SP_MediaSeekBackward, &DietOptions::joinLines},
+    {object_names::kDietLeadingBlanks, "行前部の空白を削除", QStyle::SP_ArrowRight, &DietOptions::leadingBlanks},
+    {object_names::kDietTrailingBlanks, "行後部の空白を削除", QStyle::SP_ArrowLeft, &DietOptions::trailingBlanks},
+    {object_names::kDietInnerSpaces, "文中の空白を削除", QStyle::SP_ArrowDown, &DietOptions::innerSpaces},
+    {object_names::kDietEmptyLines, "空白の行を削除", QStyle::SP_ArrowUp, &DietOptions::emptyLines},
+    {object_names::kDietJoinLines, "改行の削除", QStyle::SP_MediaSeekBackward, &DietOptions::joinLines},
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/text_codec.h"
 #include "settings/settings.h"
+#include "ui/object_names.h"
 #include "ui/utf8_text.h"
 #include "ui/window_placement.h"
 
@@ -67,14 +68,14 @@ HistoryViewer::HistoryViewer(const Settings& settings, std::filesystem::path fol
     leftLayout->setContentsMargins(4, 4, 0, 4);
     leftLayout->addWidget(new QLabel(Q("メール一覧（送信先）")));
     list_ = new QListWidget;
-    list_->setObjectName(QStringLiteral("ListBox3"));
+    list_->setObjectName(object_names::kHistoryList);
     list_->setUniformItemSizes(true);
     leftLayout->addWidget(list_, 1);
     auto* buttons = new QHBoxLayout;
     auto* deleteOne = new QPushButton(Q("1件削除"));
-    deleteOne->setObjectName(QStringLiteral("DeleteOneButton"));
+    deleteOne->setObjectName(object_names::kHistoryDeleteOne);
     auto* clear = new QPushButton(Q("クリア"));
-    clear->setObjectName(QStringLiteral("ClearHistoryButton"));
+    clear->setObjectName(object_names::kHistoryClear);
     // Enter in the list must never reach a delete: neither is a default.
     for (QPushButton* b : {deleteOne, clear}) {
         b->setAutoDefault(false);
@@ -88,24 +89,24 @@ HistoryViewer::HistoryViewer(const Settings& settings, std::filesystem::path fol
     auto* head = new QHBoxLayout;
     head->addWidget(new QLabel(Q("内容")));
     position_ = new QLabel(QStringLiteral("0/0"));
-    position_->setObjectName(QStringLiteral("Label19"));
+    position_->setObjectName(object_names::kHistoryPosition);
     position_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     head->addWidget(position_, 1);
     rightLayout->addLayout(head);
     text_ = new QPlainTextEdit;
-    text_->setObjectName(QStringLiteral("Memo2"));
+    text_->setObjectName(object_names::kHistoryText);
     text_->setReadOnly(true);
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     rightLayout->addWidget(text_, 1);
     decodeNote_ = new QLabel;
-    decodeNote_->setObjectName(QStringLiteral("DecodeNote"));
+    decodeNote_->setObjectName(object_names::kHistoryDecodeNote);
     decodeNote_->setWordWrap(true);
     decodeNote_->hide();
     rightLayout->addWidget(decodeNote_);
     auto* foot = new QHBoxLayout;
     foot->addWidget(new QLabel(Q("To 指定")));
     filter_ = new QComboBox;
-    filter_->setObjectName(QStringLiteral("ToMask"));
+    filter_->setObjectName(object_names::kHistoryFilter);
     filter_->setMaxVisibleItems(kFilterRows);
     filter_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     foot->addWidget(filter_, 1);

@@ -2,9 +2,10 @@
 // The main window: bars, the recipient/subject/file tabs, the body and the
 // status line. It binds its widgets to a MessageComposer and talks to the
 // user for the engine through UserInterface.
-// Its menus and bars are built in main_window_menus.cpp, the To and Subject
-// pages in main_window_pages.cpp, the UserInterface and SendView methods are
-// in main_window_adapters.cpp.
+// Its menus and bars are built in main_window_menus.cpp, the Subject page in
+// main_window_pages.cpp, the body's commands are in main_window_body.cpp, the
+// UserInterface and SendView methods in main_window_adapters.cpp; the To page
+// is a RecipientPage.
 
 #include "send/attachment_commands.h"
 #include "send/message_composer.h"
@@ -32,7 +33,6 @@ class QLineEdit;
 class QMenu;
 class QShortcut;
 class QPlainTextEdit;
-class QRadioButton;
 class QSplitter;
 class QTabWidget;
 class QTimer;
@@ -43,8 +43,8 @@ class AddressBookEditor;
 class AttachmentPage;
 class Bar;
 class BarArea;
-class CheckListBox;
 class DeveloperTools;
+class RecipientPage;
 class SplitResultViewer;
 class StatusLine;
 class LinePrompt;
@@ -131,16 +131,13 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // building
     void BuildMenus();
     void BuildBars();
-    QWidget* BuildToTab();
     QWidget* BuildSubjectTab();
     void BuildEditMenu(QMenu* edit);
-    void BuildContextMenus();
     void ApplyStartupLayout();
     // The panel enabled exactly when the send allows it and nothing is in flight.
     void LockPanel();
@@ -167,23 +164,15 @@ private:
 
     // handlers
     void BodyChanged();
-    void AddressChanged();
     void SubjectChanged();
     void SubjectBarChanged();
     void PinChanged();
-    void TypeBoxChanged(int index);
-    void CheckListItemChanged(int row);
     void SenderBoxChanged(int index);
-    void ShowCheckListMenu(QPoint pos);
-    void ShowAddressMenu(QPoint pos);
     void TimerTick();
 
     // the view follows the composer
     void SyncCount();
     void SyncAreas();
-    void SyncMode();
-    void SyncTypeBox();
-    void SyncCheckList();
     void SyncAll();
     void SyncTexts();
 
@@ -208,7 +197,6 @@ private:
         std::function<bool()> open;
     };
     std::array<OpenerSlot, 5> openers_{};
-    std::function<void(const std::string&, std::int32_t)> addToAddressBook_;
     AddressBookEditor* bookEditor_ = nullptr;
     std::vector<std::string> senderItems_; // code page 932, as the sender box lists them
 
@@ -227,16 +215,7 @@ private:
     QTabWidget* tabs_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QPlainTextEdit* bodyBox_ = nullptr;
-    QGroupBox* directGroup_ = nullptr;
-    QGroupBox* bookGroup_ = nullptr;
-    QRadioButton* bookModeButton_ = nullptr;   // "アドレス帳選択"
-    QRadioButton* directModeButton_ = nullptr; // "直接入力"
-    QLabel* addressLabel_ = nullptr;
-    QLineEdit* addressBox_ = nullptr; // the direct address
-    QLabel* typeLabel_ = nullptr;
-    QComboBox* typeBox_ = nullptr;
-    QLabel* bookLabel_ = nullptr;
-    CheckListBox* bookList_ = nullptr; // the address book
+    RecipientPage* recipientPage_ = nullptr;
     QGroupBox* subjectGroup_ = nullptr;
     QLineEdit* subjectBox_ = nullptr; // on the Subject tab
     QGroupBox* pinGroup_ = nullptr;
@@ -261,24 +240,6 @@ private:
     QAction* quotedPasteAction_ = nullptr;
     QAction* signatureAAction_ = nullptr;
     QAction* signatureBAction_ = nullptr;
-    QMenu* checkListMenu_ = nullptr;
-    QAction* tickAllAction_ = nullptr;
-    QAction* untickAllAction_ = nullptr;
-    QAction* surveyAction_ = nullptr;
-    QAction* insertEntryAction_ = nullptr;
-    QMenu* addressMenu_ = nullptr;
-    QAction* addToBookAction_ = nullptr;
 };
-
-// The carrier mail-domain suffixes of the direct-address box's menu, in
-// menu order: carrier name, suffix ("?" where it differs per recipient).
-struct CarrierSuffix {
-    const char* carrier;
-    const char* suffix;
-};
-[[nodiscard]] const std::vector<CarrierSuffix>& CarrierSuffixes();
-
-// The style that makes a hovered tab caption stand out, or none.
-[[nodiscard]] QString TabHighlightStyleSheet(bool on);
 
 } // namespace kitemail

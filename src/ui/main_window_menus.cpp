@@ -8,9 +8,9 @@
 #include "platform/text_codec.h"
 #include "ui/attachment_page.h"
 #include "ui/bar_area.h"
-#include "ui/check_list_box.h"
 #include "ui/developer_tools.h"
 #include "ui/main_window_parts.h"
+#include "ui/object_names.h"
 #include "ui/utf8_text.h"
 #include "ui/window_placement.h"
 
@@ -58,18 +58,6 @@ QToolBar* FlatToolBar(QWidget* parent)
 using main_window_parts::SetHint;
 using main_window_parts::Slot;
 
-const std::vector<CarrierSuffix>& CarrierSuffixes()
-{
-    static const std::vector<CarrierSuffix> suffixes = {
-        {"DoCoMo", "@docomo.ne.jp"},
-        {"au", "@ezweb.ne.jp"},
-        {"vodafone", "@?.vodafone.ne.jp"},
-        {"Tu-Ka", "@sky.tk?.ne.jp"},
-        {"DDI Pocket", "@?.pdx.ne.jp"},
-    };
-    return suffixes;
-}
-
 QAction* MainWindow::AddMenuAction(QMenu* menu, const QString& text, const char* objectName,
                                    std::function<void()> command, const QKeySequence& shortcut)
 {
@@ -92,7 +80,7 @@ QAction* MainWindow::AddMenuAction(QMenu* menu, const QString& text, const char*
 void MainWindow::BuildMenus()
 {
     auto* menuBar = new QMenuBar;
-    menuBar->setObjectName(QStringLiteral("MainMenu"));
+    menuBar->setObjectName(object_names::kMenuLine);
     menuBar->setNativeMenuBar(false);
     const auto opener = [this](QMenu* menu, const char* text, const char* name, Opener which) {
         QAction* item = AddMenuAction(menu, Q(text), name, [this, which] { RunOpener(which); });
@@ -102,19 +90,19 @@ void MainWindow::BuildMenus()
 
     QMenu* file = menuBar->addMenu(Q("ファイル(&F)"));
     sendAction_ = AddMenuAction(
-        file, Q("メッセージを送信(&G)"), "Send1",
+        file, Q("メッセージを送信(&G)"), object_names::kSend,
         [this] {
             workflow_->Send();
             SyncAll();
         },
         QKeySequence(Qt::CTRL | Qt::Key_G));
     file->addSeparator();
-    AddMenuAction(file, Q("本文を開く(&O)..."), "OpenBody", [this] { OpenBody(); });
-    AddMenuAction(file, Q("本文を保存(&S)..."), "SaveBody", [this] { SaveBody(); });
+    AddMenuAction(file, Q("本文を開く(&O)..."), object_names::kOpenBody, [this] { OpenBody(); });
+    AddMenuAction(file, Q("本文を保存(&S)..."), object_names::kSaveBody, [this] { SaveBody(); });
     openAttachmentAction_ =
-        AddMenuAction(file, Q("添付ファイルを開く(&A)..."), "OpenAttachment", [this] { attachmentPage_->ChooseFiles(); });
+        AddMenuAction(file, Q("添付ファイルを開く(&A)..."), object_names::kOpenAttachment, [this] { attachmentPage_->ChooseFiles(); });
     file->addSeparator();
-    AddMenuAction(file, Q("終了(&X)"), "Exit1", [this] { close(); });
+    AddMenuAction(file, Q("終了(&X)"), object_names::kExit, [this] { close(); });
 
     QMenu* edit = menuBar->addMenu(Q("編集(&E)"));
     BuildEditMenu(edit);
@@ -124,28 +112,28 @@ void MainWindow::BuildMenus()
     const auto signatureItem = [&](const char* text, const char* name, Signature which) {
         return AddMenuAction(signature, Q(text), name, [this, which] { InsertSjis(textCommands_.SignatureText(which)); });
     };
-    signatureAAction_ = signatureItem("TypeA(&A) : 設定されていません。", "SignatureA", Signature::A);
-    signatureBAction_ = signatureItem("TypeB(&B) : 設定されていません。", "SignatureB", Signature::B);
-    signatureItem("自動挿入用(&C)", "SignatureAuto", Signature::Automatic);
+    signatureAAction_ = signatureItem("TypeA(&A) : 設定されていません。", object_names::kSignatureAItem, Signature::A);
+    signatureBAction_ = signatureItem("TypeB(&B) : 設定されていません。", object_names::kSignatureBItem, Signature::B);
+    signatureItem("自動挿入用(&C)", object_names::kSignatureAuto, Signature::Automatic);
     ShowSignatureCaptions();
-    AddMenuAction(insert, Q("日時(&D)"), "InsertDate", [this] { InsertIntoBody(DateInsertText(LocalNow())); });
-    AddMenuAction(insert, Q("電話番号リンク(&T)..."), "InsertTel", [this] {
+    AddMenuAction(insert, Q("日時(&D)"), object_names::kInsertDate, [this] { InsertIntoBody(DateInsertText(LocalNow())); });
+    AddMenuAction(insert, Q("電話番号リンク(&T)..."), object_names::kInsertTel, [this] {
         if (const std::optional<std::string> link = textCommands_.AskTelephoneLink()) {
             InsertSjis(*link);
         }
     });
 
     QMenu* tools = menuBar->addMenu(Q("ツール(&T)"));
-    opener(tools, "プレビュー(&P)...", "Preview1", Opener::Preview);
-    opener(tools, "ダイエット(&D)...", "Diet1", Opener::Diet);
-    opener(tools, "送信履歴(&L)", "History1", Opener::History);
+    opener(tools, "プレビュー(&P)...", object_names::kPreview, Opener::Preview);
+    opener(tools, "ダイエット(&D)...", object_names::kDiet, Opener::Diet);
+    opener(tools, "送信履歴(&L)", object_names::kHistory, Opener::History);
     tools->addSeparator();
-    opener(tools, "設定(&S)...", "Settings1", Opener::Settings);
+    opener(tools, "設定(&S)...", object_names::kSettings, Opener::Settings);
 
     QMenu* help = menuBar->addMenu(Q("ヘルプ(&H)"));
-    opener(help, "バージョン情報(&A)...", "About1", Opener::About);
+    opener(help, "バージョン情報(&A)...", object_names::kAbout, Opener::About);
 
-    menuBar_ = new Bar(QStringLiteral("MenuBar"), menuBar, kMenuBarWidth, barArea_);
+    menuBar_ = new Bar(object_names::kMenuBar, menuBar, kMenuBarWidth, barArea_);
 }
 
 void MainWindow::BuildEditMenu(QMenu* edit)
@@ -158,9 +146,9 @@ void MainWindow::BuildEditMenu(QMenu* edit)
         const char* slot;
     };
     const EditRow rows[] = {
-        {"元に戻す(&U)", "Undo1", Qt::Key_Z, "undo"},    {"切り取り(&T)", "Cut1", Qt::Key_X, "cut"},
-        {"コピー(&C)", "Copy1", Qt::Key_C, "copy"},      {"貼り付け(&P)", "Paste1", Qt::Key_V, "paste"},
-        {"すべて選択(&L)", "SelectAll1", Qt::Key_A, "selectAll"},
+        {"元に戻す(&U)", object_names::kUndo, Qt::Key_Z, "undo"},    {"切り取り(&T)", object_names::kCut, Qt::Key_X, "cut"},
+        {"コピー(&C)", object_names::kCopy, Qt::Key_C, "copy"},      {"貼り付け(&P)", object_names::kPaste, Qt::Key_V, "paste"},
+        {"すべて選択(&L)", object_names::kSelectAll, Qt::Key_A, "selectAll"},
     };
     for (const EditRow& row : rows) {
         const auto act = [this, slot = row.slot] {
@@ -172,12 +160,12 @@ void MainWindow::BuildEditMenu(QMenu* edit)
         if (row.key == Qt::Key_Z) {
             edit->addSeparator();
         } else if (row.key == Qt::Key_V) {
-            quotedPasteAction_ = AddMenuAction(edit, Q("引用符つき貼り付け(&Q)"), "QuotedPaste1", [this] { QuotedPaste(); },
+            quotedPasteAction_ = AddMenuAction(edit, Q("引用符つき貼り付け(&Q)"), object_names::kQuotedPaste, [this] { QuotedPaste(); },
                                                QKeySequence(Qt::CTRL | Qt::Key_Q));
         }
     }
     edit->addSeparator();
-    AddMenuAction(edit, Q("クリア(&E)"), "Clear1", [this] { RunClear(); });
+    AddMenuAction(edit, Q("クリア(&E)"), object_names::kClear, [this] { RunClear(); });
     connect(edit, &QMenu::aboutToShow, this, &MainWindow::SyncEditActions);
     SyncEditActions();
 }
@@ -188,7 +176,7 @@ void MainWindow::BuildBars()
 
     // Tool bar: "送信" with its caption, then image buttons with hints.
     QToolBar* tools = FlatToolBar(nullptr);
-    tools->setObjectName(QStringLiteral("ToolBar1"));
+    tools->setObjectName(object_names::kToolBar);
     const auto button = [&](const QIcon& icon, const char* hint, const char* name, int width) {
         QAction* a = tools->addAction(icon, Q(hint));
         a->setObjectName(QString::fromLatin1(name));
@@ -198,10 +186,10 @@ void MainWindow::BuildBars()
         }
         return a;
     };
-    sendButton_ = button({}, "送信", "SendButton", kSendButtonWidth);
+    sendButton_ = button({}, "送信", object_names::kSendButton, kSendButtonWidth);
     connect(sendButton_, &QAction::triggered, sendAction_, &QAction::trigger);
     tools->addSeparator();
-    connect(button(s->standardIcon(QStyle::SP_DialogResetButton), "クリア", "ClearButton", kToolButtonWidth),
+    connect(button(s->standardIcon(QStyle::SP_DialogResetButton), "クリア", object_names::kClearButton, kToolButtonWidth),
             &QAction::triggered, this, &MainWindow::RunClear);
     const struct {
         QStyle::StandardPixmap icon;
@@ -209,9 +197,9 @@ void MainWindow::BuildBars()
         const char* name;
         Opener opener;
     } openers[] = {
-        {QStyle::SP_FileDialogDetailedView, "設定", "SettingsButton", Opener::Settings},
-        {QStyle::SP_FileDialogContentsView, "履歴", "HistoryButton", Opener::History},
-        {QStyle::SP_FileDialogInfoView, "プレビュー", "PreviewButton", Opener::Preview},
+        {QStyle::SP_FileDialogDetailedView, "設定", object_names::kSettingsButton, Opener::Settings},
+        {QStyle::SP_FileDialogContentsView, "履歴", object_names::kHistoryButton, Opener::History},
+        {QStyle::SP_FileDialogInfoView, "プレビュー", object_names::kPreviewButton, Opener::Preview},
     };
     for (const auto& o : openers) {
         QAction* a = button(s->standardIcon(o.icon), o.hint, o.name, kToolButtonWidth);
@@ -220,9 +208,9 @@ void MainWindow::BuildBars()
         openers_[Slot(o.opener)].toolButton = a;
     }
     tools->addSeparator();
-    connect(button(s->standardIcon(QStyle::SP_DialogCloseButton), "終了", "ExitButton", kToolButtonWidth),
+    connect(button(s->standardIcon(QStyle::SP_DialogCloseButton), "終了", object_names::kExitButton, kToolButtonWidth),
             &QAction::triggered, this, &QWidget::close);
-    toolBar_ = new Bar(QStringLiteral("ToolBarBar"), tools, kToolBarWidth, barArea_);
+    toolBar_ = new Bar(object_names::kToolBarBar, tools, kToolBarWidth, barArea_);
 
     // Sender bar.
     auto* sender = new QWidget;
@@ -230,15 +218,15 @@ void MainWindow::BuildBars()
     senderLayout->setContentsMargins(0, 0, 0, 0);
     senderLayout->setSpacing(2);
     fromCheck_ = new QCheckBox(QStringLiteral("From : "));
-    fromCheck_->setObjectName(QStringLiteral("FromChk"));
+    fromCheck_->setObjectName(object_names::kFromCheck);
     SetHint(fromCheck_, "チェックを入れるとアドレス帳の設定に関わらず、ここで指定した送信元で送信します。");
     senderBox_ = new QComboBox;
-    senderBox_->setObjectName(QStringLiteral("ComboBox2"));
+    senderBox_->setObjectName(object_names::kSenderBox);
     senderBox_->setEditable(false);
     senderBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     senderLayout->addWidget(fromCheck_);
     senderLayout->addWidget(senderBox_, 1);
-    senderBar_ = new Bar(QStringLiteral("SenderBar"), sender, kSenderBarWidth, barArea_);
+    senderBar_ = new Bar(object_names::kSenderBar, sender, kSenderBarWidth, barArea_);
 
     // Subject bar.
     auto* subject = new QWidget;
@@ -247,24 +235,24 @@ void MainWindow::BuildBars()
     subjectLayout->setSpacing(2);
     subjectLayout->addWidget(new QLabel(QStringLiteral("Subject :")));
     subjectBarBox_ = new QLineEdit;
-    subjectBarBox_->setObjectName(QStringLiteral("Edit4"));
+    subjectBarBox_->setObjectName(object_names::kSubjectBarBox);
     subjectLayout->addWidget(subjectBarBox_, 1);
-    subjectBar_ = new Bar(QStringLiteral("SubjectBar"), subject, kSubjectBarWidth, barArea_);
+    subjectBar_ = new Bar(object_names::kSubjectBar, subject, kSubjectBarWidth, barArea_);
 
     // Developer tool bar and the vertical-writing bar.
     QToolBar* developer = FlatToolBar(nullptr);
     developer->setObjectName(QStringLiteral("DeveloperToolBar"));
     developer->setWindowTitle(QStringLiteral("Developer's ToolBar"));
     developerTools_ = new DeveloperTools(developer, settings_, *this, *this, composer_);
-    developerBar_ = new Bar(QStringLiteral("DeveloperBar"), developer, kDeveloperBarWidth, barArea_);
+    developerBar_ = new Bar(object_names::kDeveloperBar, developer, kDeveloperBarWidth, barArea_);
 
     QToolBar* klab = FlatToolBar(nullptr);
     klab->setObjectName(QStringLiteral("KToolBar"));
     QAction* vertical = klab->addAction(Q("縦書き化！"));
-    vertical->setObjectName(QStringLiteral("VerticalWriting"));
+    vertical->setObjectName(object_names::kVerticalWriting);
     vertical->setToolTip(Q("注：Undo機能は無効です。"));
     connect(vertical, &QAction::triggered, this, &MainWindow::RunVerticalWriting);
-    klabBar_ = new Bar(QStringLiteral("KlabBar"), klab, kKlabBarWidth, barArea_);
+    klabBar_ = new Bar(object_names::kKlabBar, klab, kKlabBarWidth, barArea_);
 
     // Hiding a developer bar lasts for this run only.
     const std::pair<Bar*, const char*> hideItems[] = {
@@ -279,62 +267,6 @@ void MainWindow::BuildBars()
         bar->Content()->setContextMenuPolicy(Qt::NoContextMenu);
         bar->addAction(hide);
     }
-}
-
-void MainWindow::BuildContextMenus()
-{
-    checkListMenu_ = new QMenu(this);
-    checkListMenu_->setObjectName(QStringLiteral("CheckListMenu"));
-    tickAllAction_ = checkListMenu_->addAction(Q("全てにチェックを入れる"));
-    untickAllAction_ = checkListMenu_->addAction(Q("全てのチェックを外す"));
-    checkListMenu_->addSeparator();
-    surveyAction_ = checkListMenu_->addAction(Q("使用端末調査"));
-    insertEntryAction_ = checkListMenu_->addAction(Q("本文中に挿入"));
-    insertEntryAction_->setObjectName(QStringLiteral("InsertEntry"));
-    connect(insertEntryAction_, &QAction::triggered, this, [this] {
-        if (bookEditor_ == nullptr) {
-            return;
-        }
-        if (const std::optional<std::string> text = EntryAddressText(*bookEditor_, composer_.Highlighted())) {
-            InsertSjis(*text);
-        }
-    });
-    connect(tickAllAction_, &QAction::triggered, this, [this] {
-        composer_.TickAll(true);
-        SyncCheckList();
-    });
-    connect(untickAllAction_, &QAction::triggered, this, [this] {
-        composer_.TickAll(false);
-        SyncCheckList();
-    });
-    connect(surveyAction_, &QAction::triggered, this, [this] { composer_.SurveyHighlighted(); });
-    bookList_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(bookList_, &QWidget::customContextMenuRequested, this, &MainWindow::ShowCheckListMenu);
-
-    addressMenu_ = new QMenu(this);
-    addressMenu_->setObjectName(QStringLiteral("AddressMenu"));
-    for (const CarrierSuffix& c : CarrierSuffixes()) {
-        QMenu* sub = addressMenu_->addMenu(Q(c.carrier));
-        // Captions stay exactly as written: each is the very text inserted.
-        QAction* a = sub->addAction(Q(c.suffix));
-        const QString suffix = Q(c.suffix);
-        connect(a, &QAction::triggered, this, [this, suffix] { addressBox_->insert(suffix); });
-    }
-    addressMenu_->addSeparator();
-    addToBookAction_ = addressMenu_->addAction(Q("アドレス帳に追加"));
-    addToBookAction_->setObjectName(QStringLiteral("AddToAddressBook"));
-    addToBookAction_->setEnabled(false); // until there is a settings dialog to add in
-    connect(addToBookAction_, &QAction::triggered, this, [this] {
-        if (addToAddressBook_) {
-            addToAddressBook_(composer_.Text(TextArea::DirectAddress).bytes, composer_.TypeBoxIndex());
-        }
-    });
-    addressMenu_->addSeparator();
-    connect(addressMenu_->addAction(Q("切り取り")), &QAction::triggered, addressBox_, &QLineEdit::cut);
-    connect(addressMenu_->addAction(Q("コピー")), &QAction::triggered, addressBox_, &QLineEdit::copy);
-    connect(addressMenu_->addAction(Q("貼り付け")), &QAction::triggered, addressBox_, &QLineEdit::paste);
-    addressBox_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(addressBox_, &QWidget::customContextMenuRequested, this, &MainWindow::ShowAddressMenu);
 }
 
 void MainWindow::ShowSignatureCaptions()

@@ -2,6 +2,7 @@
 
 #include "send/text_tools.h"
 #include "settings/settings.h"
+#include "ui/object_names.h"
 #include "ui/sjis_field.h"
 #include "ui/window_placement.h"
 
@@ -68,12 +69,12 @@ PreviewWindow::PreviewWindow(Settings& settings, std::function<std::string()> bo
     const int controlsTop = kMargin + kViewHeight + kMargin;
     before_ = new QLabel(QString::fromUtf8("全角"), this);
     columns_ = new QSpinBox(this);
-    columns_->setObjectName(QStringLiteral("SpinEdit1"));
+    columns_->setObjectName(object_names::kPreviewColumns);
     columns_->setRange(kPreviewMinColumns, kPreviewMaxColumns);
     columns_->setValue(kPreviewDefaultColumns);
     after_ = new QLabel(QString::fromUtf8("桁"), this);
     autoUpdate_ = new QCheckBox(QString::fromUtf8("自動更新"), this);
-    autoUpdate_->setObjectName(QStringLiteral("CheckBox1"));
+    autoUpdate_->setObjectName(object_names::kPreviewAutoUpdate);
     autoUpdate_->setChecked(true);
     int x = kMargin;
     for (QWidget* w : std::initializer_list<QWidget*>{before_, columns_, after_}) {

@@ -6,6 +6,7 @@
 #include "send/pop_before_smtp.h"
 #include "ui/address_book_page.h"
 #include "ui/number_box.h"
+#include "ui/object_names.h"
 #include "ui/page_tabs.h"
 #include "ui/sjis_field.h"
 #include "ui/utf8_text.h"
@@ -142,7 +143,7 @@ SettingsDialog::SettingsDialog(Settings& settings, SettingsFile& settingsFile, S
       DialogUserInterface(this, host), settings_(settings), settingsFile_(settingsFile), dataDir_(settingsFile.Dir()), host_(host), socketLibrary_(socketLibrary),
       editor_(settings_, *this)
 {
-    setObjectName(QStringLiteral("SettingsDialog"));
+    setObjectName(object_names::kSettingsDialog);
     setWindowTitle(Q("設定"));
     setModal(true);
     setAttribute(Qt::WA_AlwaysShowToolTips);
@@ -279,11 +280,11 @@ QWidget* SettingsDialog::BuildAddressBookPage()
 QWidget* SettingsDialog::BuildSendPage1()
 {
     senderList_ = new QListWidget;
-    senderList_->setObjectName(QStringLiteral("SenderList"));
+    senderList_->setObjectName(object_names::kSenderList);
     senderList_->setSelectionMode(QAbstractItemView::SingleSelection);
     SetImeOff(senderList_);
     senderEntry_ = new QLineEdit;
-    senderEntry_->setObjectName(QStringLiteral("SenderEntry"));
+    senderEntry_->setObjectName(object_names::kSenderEntry);
     SetImeOff(senderEntry_);
     AcceptSjisOnly(senderEntry_);
     // A click, or the keys, choose a sender; the list making an item
@@ -308,10 +309,10 @@ QWidget* SettingsDialog::BuildSendPage1()
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(0);
     const std::tuple<const char*, const char*, std::function<void()>> senderButtons[] = {
-        {"追加", "SenderAdd", [this] { editor_.AddSender(); }},
-        {"削除", "SenderDelete", [this] { editor_.DeleteSender(); }},
-        {"Up", "SenderUp", [this] { editor_.MoveSender(-1); }},
-        {"Down", "SenderDown", [this] { editor_.MoveSender(+1); }},
+        {"追加", object_names::kSenderAdd, [this] { editor_.AddSender(); }},
+        {"削除", object_names::kSenderDelete, [this] { editor_.DeleteSender(); }},
+        {"Up", object_names::kSenderUp, [this] { editor_.MoveSender(-1); }},
+        {"Down", object_names::kSenderDown, [this] { editor_.MoveSender(+1); }},
     };
     for (const auto& [text, name, action] : senderButtons) {
         auto* b = new QToolButton;
@@ -332,19 +333,19 @@ QWidget* SettingsDialog::BuildSendPage1()
     senders->addLayout(buttons);
     senders->addWidget(senderEntry_);
 
-    QLineEdit* server = Text(&Settings::Server, "Server");
+    QLineEdit* server = Text(&Settings::Server, object_names::kServer);
     SetImeOff(server);
-    NumberBox* port = Number(&Settings::Port, "Port");
+    NumberBox* port = Number(&Settings::Port, object_names::kPort);
     auto* servers = new QVBoxLayout;
     servers->addWidget(new QLabel(Q("SMTPサーバー")));
     servers->addWidget(server);
-    servers->addLayout(Row("ポート番号", {port, Button("< 標準", "StandardPort", [this] {
+    servers->addLayout(Row("ポート番号", {port, Button("< 標準", object_names::kStandardPort, [this] {
                                               editor_.UseStandardPort();
                                               ShowValues();
                                           })}));
-    servers->addLayout(Row("分割送信インターバル", {Number(&Settings::Interval, "Interval"), new QLabel(Q("秒"))}));
+    servers->addLayout(Row("分割送信インターバル", {Number(&Settings::Interval, object_names::kInterval), new QLabel(Q("秒"))}));
     servers->addWidget(new QLabel(Q("送信先端末タイプデフォルト設定")));
-    QComboBox* defaultType = TypeBox("DefaultType");
+    QComboBox* defaultType = TypeBox(object_names::kDefaultType);
     showValue_.push_back([this, defaultType] {
         const QSignalBlocker block(defaultType);
         defaultType->setCurrentIndex(IsTerminalType(settings_.DefaultType) ? settings_.DefaultType : -1);
@@ -352,7 +353,7 @@ QWidget* SettingsDialog::BuildSendPage1()
     connect(defaultType, &QComboBox::currentIndexChanged, this, [this](int i) { settings_.DefaultType = i; });
     servers->addWidget(defaultType);
     servers->addWidget(new QLabel(Q("名前")));
-    servers->addWidget(Text(&Settings::FromUser, "FromUser"));
+    servers->addWidget(Text(&Settings::FromUser, object_names::kFromUser));
     servers->addStretch(1);
 
     QGroupBox* group = Group("送信元設定");
@@ -366,18 +367,18 @@ QWidget* SettingsDialog::BuildSendPage2()
 {
     QGroupBox* group = Group(nullptr);
     auto* grid = Tight<QGridLayout>(group);
-    grid->addWidget(Check(&Settings::UsePopBeforeSmtp, "UsePopBeforeSmtp"), 0, 0, 1, 4);
-    QLineEdit* password = Text(&Settings::POP3PASS, "POP3PASS");
+    grid->addWidget(Check(&Settings::UsePopBeforeSmtp, object_names::kUsePopBeforeSmtp), 0, 0, 1, 4);
+    QLineEdit* password = Text(&Settings::POP3PASS, object_names::kPop3Password);
     password->setEchoMode(QLineEdit::Password);
-    QLineEdit* server = Text(&Settings::POP3Server, "POP3Server");
+    QLineEdit* server = Text(&Settings::POP3Server, object_names::kPop3Server);
     SetImeOff(server);
-    AddRows(grid, {{"ユーザー名", Text(&Settings::POP3USER, "POP3USER")}, {"パスワード", password},
+    AddRows(grid, {{"ユーザー名", Text(&Settings::POP3USER, object_names::kPop3User)}, {"パスワード", password},
                    {"POP3サーバー名", server}},
             3);
-    popTest_ = Button("テスト", "PopTest", [this] { TestPopLogin(); });
+    popTest_ = Button("テスト", object_names::kPopTest, [this] { TestPopLogin(); });
     const int row = grid->rowCount();
     grid->addWidget(new QLabel(Q("ポート番号")), row, 0);
-    grid->addLayout(Row(nullptr, {Number(&Settings::POP3Port, "POP3Port"), Button("< 標準", "StandardPop3Port", [this] {
+    grid->addLayout(Row(nullptr, {Number(&Settings::POP3Port, object_names::kPop3Port), Button("< 標準", object_names::kStandardPop3Port, [this] {
                                       editor_.UseStandardPop3Port();
                                       ShowValues();
                                   })}),
@@ -399,20 +400,20 @@ QWidget* SettingsDialog::BuildSecurityPage()
 {
     QGroupBox* smtp = Group("SMTPサーバー");
     auto* grid = Tight<QGridLayout>(smtp);
-    QLineEdit* user = Text(&Settings::AuthUser, "AuthUser");
+    QLineEdit* user = Text(&Settings::AuthUser, object_names::kAuthUser);
     SetImeOff(user);
-    QLineEdit* password = Text(&Settings::AuthPass, "AuthPass");
+    QLineEdit* password = Text(&Settings::AuthPass, object_names::kAuthPass);
     password->setEchoMode(QLineEdit::Password);
     grid->addWidget(new QLabel(Q("接続の保護")), 0, 0);
-    grid->addLayout(Row(nullptr, {Choice(&Settings::Security, "Security", {"なし", "STARTTLS", "SSL/TLS"}),
-                                  new QLabel(Q("ポート番号")), Number(&Settings::Port, "SubmissionPort"),
-                                  Button("< 標準", "StandardSubmissionPort", [this] {
+    grid->addLayout(Row(nullptr, {Choice(&Settings::Security, object_names::kSecurity, {"なし", "STARTTLS", "SSL/TLS"}),
+                                  new QLabel(Q("ポート番号")), Number(&Settings::Port, object_names::kSubmissionPort),
+                                  Button("< 標準", object_names::kStandardSubmissionPort, [this] {
                                       editor_.UseStandardPort();
                                       ShowValues();
                                   })}),
                     0, 1);
     grid->addWidget(new QLabel(Q("認証方式")), 1, 0);
-    auto* login = Row(nullptr, {Choice(&Settings::AuthMethod, "AuthMethod", {"なし", "自動", "PLAIN", "LOGIN"}),
+    auto* login = Row(nullptr, {Choice(&Settings::AuthMethod, object_names::kAuthMethod, {"なし", "自動", "PLAIN", "LOGIN"}),
                                 new QLabel(Q("ユーザー名")), user});
     login->setStretchFactor(user, 1);
     grid->addLayout(login, 1, 1);
@@ -426,14 +427,14 @@ QWidget* SettingsDialog::BuildSecurityPage()
     QGroupBox* other = Group("POP3サーバーと証明書");
     auto* rows = Tight<QGridLayout>(other);
     rows->addWidget(new QLabel(Q("接続の保護")), 0, 0);
-    rows->addLayout(Row(nullptr, {Choice(&Settings::POP3Security, "POP3Security", {"なし", "STLS", "SSL/TLS"}),
-                                  new QLabel(Q("ポート番号")), Number(&Settings::POP3Port, "Pop3sPort"),
-                                  Button("< 標準", "StandardPop3sPort", [this] {
+    rows->addLayout(Row(nullptr, {Choice(&Settings::POP3Security, object_names::kPop3Security, {"なし", "STLS", "SSL/TLS"}),
+                                  new QLabel(Q("ポート番号")), Number(&Settings::POP3Port, object_names::kPop3sPort),
+                                  Button("< 標準", object_names::kStandardPop3sPort, [this] {
                                       editor_.UseStandardPop3Port();
                                       ShowValues();
                                   })}),
                     0, 1);
-    QLineEdit* caFile = Text(&Settings::CAFile, "CAFile");
+    QLineEdit* caFile = Text(&Settings::CAFile, object_names::kCaFile);
     SetImeOff(caFile);
     AddRows(rows, {{"CAFile", caFile}});
     rows->setColumnStretch(1, 1);
@@ -444,11 +445,11 @@ QWidget* SettingsDialog::BuildSignaturePage()
 {
     QGroupBox* oneLine = Group("一行署名");
     auto* grid = Tight<QGridLayout>(oneLine);
-    AddRows(grid, {{"TypeA", Text(&Settings::SignatureA, "SignatureA")},
-                   {"TypeB", Text(&Settings::SignatureB, "SignatureB")}});
+    AddRows(grid, {{"TypeA", Text(&Settings::SignatureA, object_names::kSignatureA)},
+                   {"TypeB", Text(&Settings::SignatureB, object_names::kSignatureB)}});
 
     auto* text = new QPlainTextEdit;
-    text->setObjectName(QStringLiteral("SignatureText"));
+    text->setObjectName(object_names::kSignatureText);
     text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
     text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -464,7 +465,7 @@ QWidget* SettingsDialog::BuildSignaturePage()
             [this, text] { settings_.SignatureText = ComposeBody(text->toPlainText()).bytes; });
     QGroupBox* automatic = Group(nullptr);
     auto* column = Tight<QVBoxLayout>(automatic);
-    column->addWidget(Check(&Settings::AutoInsertSignature, "AutoInsertSignature"));
+    column->addWidget(Check(&Settings::AutoInsertSignature, object_names::kAutoInsertSignature));
     column->addWidget(text, 1);
 
     return PageOf({oneLine, automatic}, true);
@@ -474,7 +475,7 @@ QWidget* SettingsDialog::BuildBehaviourPage()
 {
     QGroupBox* group = Group("動作設定");
     auto* column = Tight<QVBoxLayout>(group);
-    QCheckBox* autoSplit = Check(&Settings::AutoSplitOnOverflow, "AutoSplitOnOverflow");
+    QCheckBox* autoSplit = Check(&Settings::AutoSplitOnOverflow, object_names::kAutoSplitOnOverflow);
     connect(autoSplit, &QCheckBox::toggled, this,
             [this] { showSplitResult_->setEnabled(editor_.ShowSplitResultEnabled()); });
     column->addWidget(autoSplit);
@@ -484,7 +485,7 @@ QWidget* SettingsDialog::BuildBehaviourPage()
     column->addWidget(Check(&Settings::PartNumberInSubject, "PartNumberInSubject"));
     column->addWidget(Check(&Settings::CheckBeforeSend, "CheckBeforeSend"));
     column->addWidget(Check(&Settings::ClearAfterSend, "ClearAfterSend"));
-    column->addWidget(Check(&Settings::AutoReplaceOnInput, "AutoReplaceOnInput"));
+    column->addWidget(Check(&Settings::AutoReplaceOnInput, object_names::kAutoReplaceOnInput));
     column->addStretch(1);
     return PageOf({group}, true);
 }
@@ -494,26 +495,26 @@ QWidget* SettingsDialog::BuildDisplayPage()
     QGroupBox* group = Group("表示設定");
     auto* column = Tight<QVBoxLayout>(group);
     column->addWidget(Check(&Settings::ShowSendCompleteMessage, "ShowSendCompleteMessage"));
-    showSplitResult_ = Check(&Settings::ShowSplitResult, "ShowSplitResult");
+    showSplitResult_ = Check(&Settings::ShowSplitResult, object_names::kShowSplitResult);
     column->addWidget(showSplitResult_);
     column->addWidget(Check(&Settings::ScrollLongStatusHints, "ScrollLongStatusHints"));
     column->addWidget(Check(&Settings::ConfirmClear, "ConfirmClear"));
     column->addWidget(Check(&Settings::RememberWindowPosition, "RememberWindowPosition"));
     column->addWidget(Check(&Settings::RememberWindowSize, "RememberWindowSize"));
-    QCheckBox* highlight = Check(&Settings::HighlightTabs, "HighlightTabs");
+    QCheckBox* highlight = Check(&Settings::HighlightTabs, object_names::kHighlightTabs);
     connect(highlight, &QCheckBox::toggled, this, [this](bool on) {
         host_.SetTabHighlighting(on);
         pages_->SetHotTracking(on);
     });
     column->addWidget(highlight);
     column->addWidget(Check(&Settings::ShowSubjectBar, "ShowSubjectBar"));
-    NumberBox* fontSize = Number(&Settings::FontSize, "FontSize");
+    NumberBox* fontSize = Number(&Settings::FontSize, object_names::kFontSize);
     connect(fontSize, &QSpinBox::valueChanged, this, [this](int points) {
         host_.SetBodyFontSize(points);
         emit fontSizeChanged(points);
     });
     auto* row = Row("フォントサイズ", {fontSize});
-    row->addWidget(Button("ツールバーの配置を復元", "RestoreBarLayout", [this] { host_.RestoreBarLayout(); }));
+    row->addWidget(Button("ツールバーの配置を復元", object_names::kRestoreBarLayout, [this] { host_.RestoreBarLayout(); }));
     column->addLayout(row);
     column->addStretch(1);
     return PageOf({group}, true);
@@ -523,8 +524,8 @@ QWidget* SettingsDialog::BuildLengthPage()
 {
     QGroupBox* unspecified = Group("機種不特定時設定");
     auto* grid = Tight<QGridLayout>(unspecified);
-    AddRows(grid, {{"最大文字数", Number(&Settings::MaxLen, "MaxLen")},
-                   {"固定使用文字数", Number(&Settings::FixLen, "FixLen")}});
+    AddRows(grid, {{"最大文字数", Number(&Settings::MaxLen, object_names::kMaxLen)},
+                   {"固定使用文字数", Number(&Settings::FixLen, object_names::kFixLen)}});
     QCheckBox* shiftBytes = Check(&Settings::CountShiftBytes, "CountShiftBytes");
     shiftBytes->setText(Q("全角・半角間の3Byteを計算する"));
     grid->addWidget(shiftBytes, grid->rowCount(), 0, 1, 3);
@@ -532,9 +533,9 @@ QWidget* SettingsDialog::BuildLengthPage()
 
     QGroupBox* perType = Group("文字数設定");
     auto* rows = Tight<QGridLayout>(perType);
-    lengthType_ = TypeBox("ComboBox4");
+    lengthType_ = TypeBox(object_names::kLengthType);
     lengthBox_ = new NumberBox(kUnboundedRange);
-    lengthBox_->setObjectName(QStringLiteral("SpinEdit7"));
+    lengthBox_->setObjectName(object_names::kLengthBox);
     connect(lengthType_, &QComboBox::currentIndexChanged, this, [this](int type) {
         editor_.ChooseLengthType(type);
         ShowLengthEditor();
@@ -559,8 +560,8 @@ QWidget* SettingsDialog::BuildSystemPage()
     grid->addWidget(icon, 0, 0, Qt::AlignTop);
     grid->addWidget(warning, 0, 1);
     grid->addWidget(Check(&Settings::AssumeSingleByteAtEnds, "AssumeSingleByteAtEnds"), 1, 0, 1, 2);
-    grid->addWidget(Check(&Settings::CountFinalLineBreakShift, "CountFinalLineBreakShift"), 2, 0, 1, 2);
-    grid->addWidget(Button("デフォルト値に戻す", "RestoreSystemDefaults",
+    grid->addWidget(Check(&Settings::CountFinalLineBreakShift, object_names::kCountFinalLineBreakShift), 2, 0, 1, 2);
+    grid->addWidget(Button("デフォルト値に戻す", object_names::kRestoreSystemDefaults,
                            [this] {
                                editor_.RestoreSystemDefaults();
                                ShowValues();

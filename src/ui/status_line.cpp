@@ -1,6 +1,7 @@
 #include "ui/status_line.h"
 
 #include "platform/date_text.h"
+#include "ui/object_names.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -59,12 +60,12 @@ StatusLine::StatusLine(QWidget* parent)
 {
     setObjectName(QStringLiteral("StatusLine"));
     area_->setObjectName(QStringLiteral("StatusArea"));
-    label_->setObjectName(QStringLiteral("StatusLabel"));
-    gauge_->setObjectName(QStringLiteral("Gauge1"));
-    clock_->setObjectName(QStringLiteral("Clock"));
-    count_->setObjectName(QStringLiteral("CountOfChr"));
-    limit_->setObjectName(QStringLiteral("Label6"));
-    abort_->setObjectName(QStringLiteral("AbortButton"));
+    label_->setObjectName(object_names::kStatusLabel);
+    gauge_->setObjectName(object_names::kGauge);
+    clock_->setObjectName(object_names::kClock);
+    count_->setObjectName(object_names::kCount);
+    limit_->setObjectName(object_names::kLimit);
+    abort_->setObjectName(object_names::kAbortButton);
 
     const int height = std::max(kLineHeight, fontMetrics().height() + 2);
     setFixedHeight(height);

@@ -55,11 +55,11 @@ class CommandsWindowTest : public ::testing::Test {
 protected:
     Program program;
 
-    QPlainTextEdit* Body() { return program.Find<QPlainTextEdit>("Memo1"); }
+    QPlainTextEdit* Body() { return program.Find<QPlainTextEdit>(object_names::kBody); }
     PreviewWindow* Preview() { return program.Windows().previewWindow.get(); }
     QString Shown() { return Preview()->View()->text(); }
-    QListWidget* Files() { return program.Find<QListWidget>("FIListBox1"); }
-    QString Count() { return program.Find<QLabel>("CountOfChr")->text(); }
+    QListWidget* Files() { return program.Find<QListWidget>(object_names::kAttachmentList); }
+    QString Count() { return program.Find<QLabel>(object_names::kCount)->text(); }
     void Trigger(const char* action) { program.Find<QAction>(action)->trigger(); }
 
     // Triggers the action with every box answered from boxes.
@@ -85,7 +85,7 @@ protected:
     {
         HistoryViewer* viewer = program.Windows().historyViewer.get();
         InDialog(
-            viewer, [this] { Trigger("History1"); }, [&] { walk(*viewer); }, boxes);
+            viewer, [this] { Trigger(object_names::kHistory); }, [&] { walk(*viewer); }, boxes);
     }
     template <typename T>
     static T* In(HistoryViewer& viewer, const char* name)
@@ -103,34 +103,34 @@ TEST_F(CommandsWindowTest, MenuCaptionsAndWhatActsAtStart)
 {
     program.Start();
     const std::tuple<const char*, const char*, int> rows[] = {
-        {"Send1", "メッセージを送信(&G)", true},
-        {"Undo1", "元に戻す(&U)", -1},
-        {"Cut1", "切り取り(&T)", -1},
-        {"Copy1", "コピー(&C)", -1},
-        {"Paste1", "貼り付け(&P)", -1},
-        {"SelectAll1", "すべて選択(&L)", -1},
-        {"OpenBody", "本文を開く(&O)...", true},
-        {"SaveBody", "本文を保存(&S)...", true},
-        {"OpenAttachment", "添付ファイルを開く(&A)...", true},
-        {"Exit1", "終了(&X)", true},
-        {"QuotedPaste1", "引用符つき貼り付け(&Q)", -1},
-        {"Clear1", "クリア(&E)", true},
-        {"SignatureA", "TypeA(&A) : 設定されていません。", false},
-        {"SignatureB", "TypeB(&B) : 設定されていません。", false},
-        {"SignatureAuto", "自動挿入用(&C)", true},
-        {"InsertDate", "日時(&D)", true},
-        {"InsertTel", "電話番号リンク(&T)...", true},
-        {"Preview1", "プレビュー(&P)...", true},
-        {"Diet1", "ダイエット(&D)...", true},
-        {"History1", "送信履歴(&L)", true},
-        {"Settings1", "設定(&S)...", true},
-        {"About1", "バージョン情報(&A)...", true},
-        {"SendButton", "送信", true},
-        {"ClearButton", "クリア", true},
-        {"SettingsButton", "設定", true},
-        {"HistoryButton", "履歴", true},
-        {"PreviewButton", "プレビュー", true},
-        {"ExitButton", "終了", true},
+        {object_names::kSend, "メッセージを送信(&G)", true},
+        {object_names::kUndo, "元に戻す(&U)", -1},
+        {object_names::kCut, "切り取り(&T)", -1},
+        {object_names::kCopy, "コピー(&C)", -1},
+        {object_names::kPaste, "貼り付け(&P)", -1},
+        {object_names::kSelectAll, "すべて選択(&L)", -1},
+        {object_names::kOpenBody, "本文を開く(&O)...", true},
+        {object_names::kSaveBody, "本文を保存(&S)...", true},
+        {object_names::kOpenAttachment, "添付ファイルを開く(&A)...", true},
+        {object_names::kExit, "終了(&X)", true},
+        {object_names::kQuotedPaste, "引用符つき貼り付け(&Q)", -1},
+        {object_names::kClear, "クリア(&E)", true},
+        {object_names::kSignatureAItem, "TypeA(&A) : 設定されていません。", false},
+        {object_names::kSignatureBItem, "TypeB(&B) : 設定されていません。", false},
+        {object_names::kSignatureAuto, "自動挿入用(&C)", true},
+        {object_names::kInsertDate, "日時(&D)", true},
+        {object_names::kInsertTel, "電話番号リンク(&T)...", true},
+        {object_names::kPreview, "プレビュー(&P)...", true},
+        {object_names::kDiet, "ダイエット(&D)...", true},
+        {object_names::kHistory, "送信履歴(&L)", true},
+        {object_names::kSettings, "設定(&S)...", true},
+        {object_names::kAbout, "バージョン情報(&A)...", true},
+        {object_names::kSendButton, "送信", true},
+        {object_names::kClearButton, "クリア", true},
+        {object_names::kSettingsButton, "設定", true},
+        {object_names::kHistoryButton, "履歴", true},
+        {object_names::kPreviewButton, "プレビュー", true},
+        {object_names::kExitButton, "終了", true},
     };
     for (const auto& [name, caption, acts] : rows) {
         const QAction* action = program.Find<QAction>(name);
@@ -141,8 +141,8 @@ TEST_F(CommandsWindowTest, MenuCaptionsAndWhatActsAtStart)
         }
     }
     // The open command follows the type's attachments.
-    program.Find<QComboBox>("ComboBox1")->setCurrentIndex(3);
-    EXPECT_FALSE(program.Find<QAction>("OpenAttachment")->isEnabled());
+    program.Find<QComboBox>(object_names::kTypeBox)->setCurrentIndex(3);
+    EXPECT_FALSE(program.Find<QAction>(object_names::kOpenAttachment)->isEnabled());
 }
 
 TEST_F(CommandsWindowTest, ClearAnsweredNoChangesNothingAndYesLeavesTheSignature)
@@ -153,35 +153,35 @@ TEST_F(CommandsWindowTest, ClearAnsweredNoChangesNothingAndYesLeavesTheSignature
     program.Start();
     const QString signature = Body()->toPlainText();
     ASSERT_EQ(signature, QString::fromUtf8("署名"));
-    program.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
-    Commit(program.Find<QLineEdit>("Edit1"), QStringLiteral("to@example.jp"));
-    Commit(program.Find<QLineEdit>("Edit2"), QStringLiteral("subject"));
+    program.Find<QComboBox>(object_names::kTypeBox)->setCurrentIndex(0);
+    Commit(program.Find<QLineEdit>(object_names::kAddress), QStringLiteral("to@example.jp"));
+    Commit(program.Find<QLineEdit>(object_names::kSubject), QStringLiteral("subject"));
     Commit(Body(), QStringLiteral(" and more"));
-    program.Find<QListWidget>("CheckListBox1")->item(0)->setCheckState(Qt::Checked);
-    program.Find<QCheckBox>("FromChk")->click();
-    program.Find<QComboBox>("ComboBox2")->setCurrentIndex(1);
+    program.Find<QListWidget>(object_names::kBookList)->item(0)->setCheckState(Qt::Checked);
+    program.Find<QCheckBox>(object_names::kFromCheck)->click();
+    program.Find<QComboBox>(object_names::kSenderBox)->setCurrentIndex(1);
     Drop({File("a.txt", "abc")});
     const QString typed = Body()->toPlainText();
 
     Boxes no{{}, {false}};
-    Answering(no, "ClearButton");
+    Answering(no, object_names::kClearButton);
     EXPECT_EQ(no.texts, QStringList{QString::fromUtf8("クリアしますか？")});
     EXPECT_EQ(Body()->toPlainText(), typed);
     EXPECT_EQ(ListedNames(), QStringList{QStringLiteral("a.txt")});
 
     Boxes yes{{}, {true}};
-    Answering(yes, "Clear1");
+    Answering(yes, object_names::kClear);
     EXPECT_EQ(Body()->toPlainText(), signature);
-    for (const char* box : {"Edit1", "Edit2", "Edit4"}) {
+    for (const char* box : {object_names::kAddress, object_names::kSubject, object_names::kSubjectBarBox}) {
         EXPECT_TRUE(program.Find<QLineEdit>(box)->text().isEmpty()) << box;
     }
     EXPECT_TRUE(ListedNames().isEmpty());
-    EXPECT_EQ(program.Find<QListWidget>("CheckListBox1")->item(0)->checkState(), Qt::Unchecked);
-    EXPECT_FALSE(program.Find<QCheckBox>("FromChk")->isChecked());
-    EXPECT_EQ(program.Find<QComboBox>("ComboBox2")->currentIndex(), 0);
+    EXPECT_EQ(program.Find<QListWidget>(object_names::kBookList)->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_FALSE(program.Find<QCheckBox>(object_names::kFromCheck)->isChecked());
+    EXPECT_EQ(program.Find<QComboBox>(object_names::kSenderBox)->currentIndex(), 0);
     // The type box shows the default type (that the type waits for the next
     // change is the engine's: unit/text_commands_test).
-    EXPECT_EQ(program.Find<QComboBox>("ComboBox1")->currentIndex(), 3);
+    EXPECT_EQ(program.Find<QComboBox>(object_names::kTypeBox)->currentIndex(), 3);
     EXPECT_EQ(program.Status(), QString());
 }
 
@@ -190,25 +190,25 @@ TEST_F(CommandsWindowTest, EditMenuFollowsTheFocusAndQuotedPasteTakesOnlyText)
     program.Start();
     // The focus, then whether the edit commands and the quoted paste act.
     const std::tuple<const char*, bool, bool> rows[] = {
-        {"Memo1", true, true},           {"Edit1", true, false}, {"ComboBox1", false, false},
-        {"CheckListBox1", false, false}, {"Memo1", true, true},
+        {object_names::kBody, true, true},           {object_names::kAddress, true, false}, {object_names::kTypeBox, false, false},
+        {object_names::kBookList, false, false}, {object_names::kBody, true, true},
     };
     for (const auto& [name, edits, quoted] : rows) {
         program.Find<QWidget>(name)->setFocus();
-        for (const char* item : {"Undo1", "Cut1", "Copy1", "Paste1", "SelectAll1"}) {
+        for (const char* item : {object_names::kUndo, object_names::kCut, object_names::kCopy, object_names::kPaste, object_names::kSelectAll}) {
             EXPECT_EQ(program.Find<QAction>(item)->isEnabled(), edits) << name << " " << item;
         }
-        EXPECT_EQ(program.Find<QAction>("QuotedPaste1")->isEnabled(), quoted) << name;
+        EXPECT_EQ(program.Find<QAction>(object_names::kQuotedPaste)->isEnabled(), quoted) << name;
     }
     // From the keyboard, no mouse: Alt+E takes the focus to the menu line
     // and opens the menu with the items of the box that had the focus.
     ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
-    QMenu* edit = program.Find<QMenuBar>("MainMenu")->actions().at(1)->menu();
-    for (const auto& [name, enabled] : {std::pair{"Memo1", true}, std::pair{"ComboBox1", false}}) {
+    QMenu* edit = program.Find<QMenuBar>(object_names::kMenuLine)->actions().at(1)->menu();
+    for (const auto& [name, enabled] : {std::pair{object_names::kBody, true}, std::pair{object_names::kTypeBox, false}}) {
         program.Find<QWidget>(name)->setFocus();
         QTest::keyClick(&program.Main(), Qt::Key_E, Qt::AltModifier);
         ASSERT_TRUE(QTest::qWaitFor([&] { return edit->isVisible(); }, 1000)) << name;
-        for (const char* item : {"Undo1", "Cut1", "Copy1", "Paste1", "SelectAll1", "QuotedPaste1"}) {
+        for (const char* item : {object_names::kUndo, object_names::kCut, object_names::kCopy, object_names::kPaste, object_names::kSelectAll, object_names::kQuotedPaste}) {
             EXPECT_EQ(program.Find<QAction>(item)->isEnabled(), enabled) << name << " " << item;
         }
         edit->close();
@@ -221,20 +221,20 @@ TEST_F(CommandsWindowTest, EditMenuFollowsTheFocusAndQuotedPasteTakesOnlyText)
     QApplication::clipboard()->setText(QStringLiteral("a\r\n\r\nb"));
     QTest::keyClick(Body(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x> a\n> \n> b\n"));
-    Trigger("Undo1");
+    Trigger(object_names::kUndo);
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
     // An image is no text: nothing happens.
     QImage image(4, 4, QImage::Format_RGB32);
     image.fill(Qt::red);
     QApplication::clipboard()->setImage(image);
-    Trigger("QuotedPaste1");
+    Trigger(object_names::kQuotedPaste);
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
     // Select all and cut act on the focused box only.
-    program.Find<QLineEdit>("Edit1")->setFocus();
-    Commit(program.Find<QLineEdit>("Edit1"), QStringLiteral("addr"));
-    Trigger("SelectAll1");
-    Trigger("Cut1");
-    EXPECT_TRUE(program.Find<QLineEdit>("Edit1")->text().isEmpty());
+    program.Find<QLineEdit>(object_names::kAddress)->setFocus();
+    Commit(program.Find<QLineEdit>(object_names::kAddress), QStringLiteral("addr"));
+    Trigger(object_names::kSelectAll);
+    Trigger(object_names::kCut);
+    EXPECT_TRUE(program.Find<QLineEdit>(object_names::kAddress)->text().isEmpty());
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("addr"));
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
 }
@@ -249,7 +249,7 @@ TEST_F(CommandsWindowTest, InsertsGoInAtTheCaretReplacingTheSelection)
     QTextCursor caret = Body()->textCursor();
     caret.setPosition(1);
     Body()->setTextCursor(caret);
-    Trigger("InsertDate");
+    Trigger(object_names::kInsertDate);
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a2026/06/05c"));
     SetClockForTesting(nullptr);
     QLocale::setDefault(QLocale::system());
@@ -257,7 +257,7 @@ TEST_F(CommandsWindowTest, InsertsGoInAtTheCaretReplacingTheSelection)
     caret.setPosition(1);
     caret.setPosition(5, QTextCursor::KeepAnchor); // "2026"
     Body()->setTextCursor(caret);
-    Trigger("SignatureA");
+    Trigger(object_names::kSignatureAItem);
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("aTaro/06/05c"));
 
     // The link box offers 090; OK takes it as it stands.
@@ -269,10 +269,10 @@ TEST_F(CommandsWindowTest, InsertsGoInAtTheCaretReplacingTheSelection)
         prompt->accept();
     });
     Body()->moveCursor(QTextCursor::End);
-    Trigger("InsertTel");
+    Trigger(object_names::kInsertTel);
     EXPECT_EQ(caption, QString::fromUtf8("電話番号リンク 090"));
-    program.Find<QListWidget>("CheckListBox1")->setCurrentRow(0);
-    Trigger("InsertEntry");
+    program.Find<QListWidget>(object_names::kBookList)->setCurrentRow(0);
+    Trigger(object_names::kInsertEntry);
     EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("aTaro/06/05ctel:090taro@example.jp <太郎>"));
 }
 
@@ -311,19 +311,19 @@ TEST_F(CommandsWindowTest, DroppedFilesAreCheckedOneMessageEachAndTheListCanBeCl
             ASSERT_NE(dialog, nullptr);
             Choose(dialog, a);
         });
-        Trigger("OpenAttachment");
+        Trigger(object_names::kOpenAttachment);
     }
     EXPECT_EQ(ListedNames(), (QStringList{"a.txt", "c.txt", "a.txt"}));
 
     Files()->setCurrentRow(1);
-    program.Find<QAction>("AttachmentDelete")->trigger();
+    program.Find<QAction>(object_names::kAttachmentDelete)->trigger();
     EXPECT_EQ(ListedNames(), (QStringList{"a.txt", "a.txt"}));
 
     Boxes answers{{}, {false, true}};
     ModalWatcher watcher([&](QWidget* modal) { Answer(modal, answers); });
-    program.Find<QPushButton>("AttachmentClear")->click();
+    program.Find<QPushButton>(object_names::kAttachmentClear)->click();
     EXPECT_EQ(ListedNames().size(), 2);
-    program.Find<QPushButton>("AttachmentClear")->click();
+    program.Find<QPushButton>(object_names::kAttachmentClear)->click();
     EXPECT_TRUE(ListedNames().isEmpty());
     EXPECT_EQ(Count().toInt(), empty);
 }
@@ -343,7 +343,7 @@ TEST_F(CommandsWindowTest, AUtf8BodyFileIsReadOnYesAndWhatWasTypedComesBackInOne
                 Answer(modal, boxes);
             }
         });
-        Trigger("OpenBody");
+        Trigger(object_names::kOpenBody);
     }
     const QString question = boxes.texts.join(QLatin1Char('|'));
     EXPECT_TRUE(question.contains(QStringLiteral("UTF-8")) && question.contains(QStringLiteral("U+1F600")))
@@ -353,7 +353,7 @@ TEST_F(CommandsWindowTest, AUtf8BodyFileIsReadOnYesAndWhatWasTypedComesBackInOne
     program.Main().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
     Body()->setFocus();
-    Trigger("Undo1");
+    Trigger(object_names::kUndo);
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("typed"));
 }
 
@@ -403,9 +403,9 @@ TEST_F(CommandsWindowTest, DietRefusesWithABeepStaysOpenAndKeepsItsTicks)
         if (boxes.texts.isEmpty()) {
             // Top to bottom, the order of processing, with the ticks at start.
             const std::tuple<const char*, const char*, bool> rows[] = {
-                {"CheckBox3", "行前部の空白を削除", false}, {"CheckBox2", "行後部の空白を削除", true},
-                {"CheckBox4", "文中の空白を削除", false},   {"CheckBox7", "空白の行を削除", true},
-                {"CheckBox1", "改行の削除", false},
+                {object_names::kDietLeadingBlanks, "行前部の空白を削除", false}, {object_names::kDietTrailingBlanks, "行後部の空白を削除", true},
+                {object_names::kDietInnerSpaces, "文中の空白を削除", false},   {object_names::kDietEmptyLines, "空白の行を削除", true},
+                {object_names::kDietJoinLines, "改行の削除", false},
             };
             int above = -1;
             for (const auto& [name, caption, ticked] : rows) {
@@ -414,21 +414,21 @@ TEST_F(CommandsWindowTest, DietRefusesWithABeepStaysOpenAndKeepsItsTicks)
                 EXPECT_GT(box(name)->y(), above) << name;
                 above = box(name)->y();
             }
-            for (const char* name : {"CheckBox2", "CheckBox7"}) {
+            for (const char* name : {object_names::kDietTrailingBlanks, object_names::kDietEmptyLines}) {
                 box(name)->setChecked(false);
             }
             click(QDialogButtonBox::Ok);
             openAfterRefusal = diet->isVisible();
-            box("CheckBox1")->setChecked(true);
+            box(object_names::kDietJoinLines)->setChecked(true);
             click(QDialogButtonBox::Ok);
         } else {
             // Opened again: the ticks of last time; Cancel changes nothing.
-            EXPECT_TRUE(box("CheckBox1")->isChecked());
-            EXPECT_FALSE(box("CheckBox7")->isChecked());
+            EXPECT_TRUE(box(object_names::kDietJoinLines)->isChecked());
+            EXPECT_FALSE(box(object_names::kDietEmptyLines)->isChecked());
             click(QDialogButtonBox::Cancel);
         }
     });
-    program.Find<QAction>("Diet1")->trigger();
+    program.Find<QAction>(object_names::kDiet)->trigger();
     EXPECT_TRUE(openAfterRefusal);
     EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("いずれかのオプションを指定してください。")});
     EXPECT_EQ(beeps.count(), 1); // whatever BeepOnMessage says
@@ -437,7 +437,7 @@ TEST_F(CommandsWindowTest, DietRefusesWithABeepStaysOpenAndKeepsItsTicks)
     EXPECT_EQ(program.Status(), QString::fromUtf8("ダイエット完了"));
     EXPECT_EQ(program.Main().Composer().Text(TextArea::Body).bytes, "a b"); // recounted
 
-    program.Find<QAction>("Diet1")->trigger();
+    program.Find<QAction>(object_names::kDiet)->trigger();
     EXPECT_EQ(watcher.Seen(), 3);
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a b"));
 }
@@ -446,8 +446,8 @@ TEST_F(CommandsWindowTest, VerticalWritingIsOnTheKToolBar)
 {
     program.WriteIni("[Developer]\nklab=1\n");
     program.Start();
-    EXPECT_FALSE(program.Find<QWidget>("KlabBar")->isHidden());
-    QAction* vertical = program.Find<QAction>("VerticalWriting");
+    EXPECT_FALSE(program.Find<QWidget>(object_names::kKlabBar)->isHidden());
+    QAction* vertical = program.Find<QAction>(object_names::kVerticalWriting);
     EXPECT_EQ(vertical->text(), QString::fromUtf8("縦書き化！"));
     EXPECT_EQ(vertical->toolTip(), QString::fromUtf8("注：Undo機能は無効です。"));
     Commit(Body(), QString::fromUtf8("ab\n字"));
@@ -458,8 +458,8 @@ TEST_F(CommandsWindowTest, VerticalWritingIsOnTheKToolBar)
 TEST_F(CommandsWindowTest, PreviewFollowsTheBodyAndItsColumnCountSetsItsWidth)
 {
     program.Start();
-    QAction* item = program.Find<QAction>("Preview1");
-    QAction* button = program.Find<QAction>("PreviewButton");
+    QAction* item = program.Find<QAction>(object_names::kPreview);
+    QAction* button = program.Find<QAction>(object_names::kPreviewButton);
     const auto marks = [&] { return std::make_pair(item->isChecked(), button->isChecked()); };
     EXPECT_TRUE(item->isCheckable() && button->isCheckable());
     const auto repeat = [](int n) { return QString::fromUtf8("字").repeated(n); };
@@ -473,7 +473,7 @@ TEST_F(CommandsWindowTest, PreviewFollowsTheBodyAndItsColumnCountSetsItsWidth)
     // Every recount refreshes while "自動更新" is ticked, with the text as sent.
     Commit(Body(), QString::fromUtf8("ｶﾞ"));
     EXPECT_EQ(Shown(), "a" + repeat(9) + "\n" + repeat(3) + QString::fromUtf8("ガ\n"));
-    auto* automatic = Preview()->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    auto* automatic = Preview()->findChild<QCheckBox*>(object_names::kPreviewAutoUpdate);
     EXPECT_EQ(automatic->text(), QString::fromUtf8("自動更新"));
     automatic->click();
     Body()->clear();
@@ -484,7 +484,7 @@ TEST_F(CommandsWindowTest, PreviewFollowsTheBodyAndItsColumnCountSetsItsWidth)
     // From 10 columns to 6: the view narrows by four full-width characters,
     // the window with it, and the rows are 12 bytes.
     Body()->setPlainText(repeat(7));
-    auto* columns = Preview()->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"));
+    auto* columns = Preview()->findChild<QSpinBox*>(object_names::kPreviewColumns);
     EXPECT_EQ(columns->value(), 10);
     EXPECT_EQ(std::make_pair(columns->minimum(), columns->maximum()), std::make_pair(6, 20));
     const int view = Preview()->ViewBox()->width();
@@ -502,7 +502,7 @@ TEST_F(CommandsWindowTest, PreviewFollowsTheBodyAndItsColumnCountSetsItsWidth)
     EXPECT_FALSE(Preview()->isVisible());
     EXPECT_EQ(marks(), std::make_pair(false, false));
     program.Restart();
-    EXPECT_EQ(Preview()->findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->value(), 6);
+    EXPECT_EQ(Preview()->findChild<QSpinBox*>(object_names::kPreviewColumns)->value(), 6);
     EXPECT_EQ(Preview()->pos(), QPoint(37, 41));
     EXPECT_FALSE(Preview()->isVisible());
 }
@@ -535,11 +535,11 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirst)
     boxes.answers = {false, true, true};
     OpenHistory(
         [&](HistoryViewer& viewer) {
-            auto* list = In<QListWidget>(viewer, "ListBox3");
-            auto* label = In<QLabel>(viewer, "Label19");
-            auto* text = In<QPlainTextEdit>(viewer, "Memo2");
-            auto* filter = In<QComboBox>(viewer, "ToMask");
-            auto* note = In<QLabel>(viewer, "DecodeNote");
+            auto* list = In<QListWidget>(viewer, object_names::kHistoryList);
+            auto* label = In<QLabel>(viewer, object_names::kHistoryPosition);
+            auto* text = In<QPlainTextEdit>(viewer, object_names::kHistoryText);
+            auto* filter = In<QComboBox>(viewer, object_names::kHistoryFilter);
+            auto* note = In<QLabel>(viewer, object_names::kHistoryDecodeNote);
             EXPECT_EQ(viewer.windowTitle(), QString::fromUtf8("送信履歴"));
             EXPECT_EQ(Rows(list->model()), QStringList({"1:To: a@x.jp", "2:To: b@x.jp", "3:To: a@x.jp"}));
             EXPECT_EQ(list->currentRow(), 2) << "the newest shown";
@@ -570,7 +570,7 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirst)
 
             // Deleting the one shown: No keeps it, Yes deletes it and the
             // window starts over with every recipient.
-            auto* deleteOne = In<QPushButton>(viewer, "DeleteOneButton");
+            auto* deleteOne = In<QPushButton>(viewer, object_names::kHistoryDeleteOne);
             deleteOne->click();
             EXPECT_TRUE(fs::exists(mail / "2026010100000100.eml"));
             deleteOne->click();
@@ -579,7 +579,7 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirst)
             EXPECT_EQ(Rows(list->model()), QStringList({"1:To: a@x.jp", "2:To: a@x.jp"}));
             EXPECT_EQ(label->text(), QString::fromUtf8("表示メール：2/2"));
 
-            In<QPushButton>(viewer, "ClearHistoryButton")->click();
+            In<QPushButton>(viewer, object_names::kHistoryClear)->click();
             EXPECT_EQ(list->count(), 0);
             EXPECT_EQ(text->toPlainText(), QString());
             EXPECT_EQ(label->text(), QStringLiteral("0/0"));

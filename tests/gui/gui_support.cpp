@@ -128,7 +128,7 @@ MainWindow& Program::Main()
 
 QString Program::Status()
 {
-    return Find<QLabel>("StatusLabel")->text();
+    return Find<QLabel>(object_names::kStatusLabel)->text();
 }
 
 void Answer(QWidget* modal, Boxes& boxes)
@@ -169,8 +169,8 @@ void DropFiles(Program& program, const std::vector<std::filesystem::path>& paths
     QMimeData data;
     data.setUrls(urls);
     // Only a list in view takes a drop, and only after it took the drag.
-    program.Find<QTabWidget>("PageControl1")->setCurrentIndex(2);
-    QWidget* list = program.Find<QListWidget>("FIListBox1")->viewport();
+    program.Find<QTabWidget>(object_names::kPages)->setCurrentIndex(2);
+    QWidget* list = program.Find<QListWidget>(object_names::kAttachmentList)->viewport();
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list, &enter);
     EXPECT_TRUE(enter.isAccepted());
@@ -207,7 +207,7 @@ void InSettingsDialog(Program& program, const std::function<void()>& walk, Boxes
 {
     InDialog(
         program.Windows().settingsDialog.get(),
-        open ? open : [&program] { program.Find<QAction>("Settings1")->trigger(); }, walk, boxes);
+        open ? open : [&program] { program.Find<QAction>(object_names::kSettings)->trigger(); }, walk, boxes);
 }
 
 } // namespace kitemail::test

@@ -5,6 +5,7 @@
 
 #include "ui/application.h"
 #include "ui/main_window.h"
+#include "ui/object_names.h"
 #include "ui/settings_dialog.h"
 
 #include <QAbstractItemModel>

@@ -53,10 +53,10 @@ class MainWindowTest : public ::testing::Test {
 protected:
     Program program;
 
-    QString Count() { return program.Find<QLabel>("CountOfChr")->text(); }
-    QString Limit() { return program.Find<QLabel>("Label6")->text(); }
-    QPlainTextEdit* Body() { return program.Find<QPlainTextEdit>("Memo1"); }
-    QComboBox* TypeBox() { return program.Find<QComboBox>("ComboBox1"); }
+    QString Count() { return program.Find<QLabel>(object_names::kCount)->text(); }
+    QString Limit() { return program.Find<QLabel>(object_names::kLimit)->text(); }
+    QPlainTextEdit* Body() { return program.Find<QPlainTextEdit>(object_names::kBody); }
+    QComboBox* TypeBox() { return program.Find<QComboBox>(object_names::kTypeBox); }
 };
 
 // ------------------------------------------------------------ live count
@@ -69,10 +69,10 @@ TEST_F(MainWindowTest, SignatureAndBodyAreCountedAsTheyWillBeSent)
     // Each line of the file ends with CR LF; the last one ends the text.
     EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("署名です\nabc"));
     EXPECT_EQ(Count(), "13"); // 8 + CR LF + 3
-    EXPECT_EQ(program.Find<QAction>("SignatureA")->text(), QStringLiteral("TypeA(&A) : Taro"));
-    EXPECT_EQ(program.Find<QAction>("SignatureB")->text(), QString::fromUtf8("TypeB(&B) : 設定されていません。"));
-    EXPECT_FALSE(program.Find<Bar>("DeveloperBar")->isHidden());
-    EXPECT_TRUE(program.Find<Bar>("KlabBar")->isHidden());
+    EXPECT_EQ(program.Find<QAction>(object_names::kSignatureAItem)->text(), QStringLiteral("TypeA(&A) : Taro"));
+    EXPECT_EQ(program.Find<QAction>(object_names::kSignatureBItem)->text(), QString::fromUtf8("TypeB(&B) : 設定されていません。"));
+    EXPECT_FALSE(program.Find<Bar>(object_names::kDeveloperBar)->isHidden());
+    EXPECT_TRUE(program.Find<Bar>(object_names::kKlabBar)->isHidden());
 
     // A line break goes out as CR LF. Half-width kana go out full-width, ka
     // with its voiced mark as ga: 2, and 2 for ending with a double-byte
@@ -102,13 +102,13 @@ TEST_F(MainWindowTest, TypeBoxDecidesTheInputAreasAndTheLimit)
     program.Start();
     EXPECT_EQ(TypeBox()->currentIndex(), -1);
     EXPECT_EQ(Count() + " " + Limit(), "20 / 700");
-    auto* tabs = program.Find<QTabWidget>("PageControl1");
+    auto* tabs = program.Find<QTabWidget>(object_names::kPages);
     // Subject (box and bar), PIN, attachment page, animation, note; the limit.
     const auto shown = [&] {
-        return Look(program.Find<QLineEdit>("Edit2")) + Look(program.Find<QLineEdit>("Edit4")) +
-               Look(program.Find<QLineEdit>("Edit3")) + (tabs->isTabVisible(2) ? "+" : "-") +
-               (program.Find<QWidget>("AnimeCheck")->isEnabled() ? "+" : "-") +
-               (program.Find<QLabel>("NoteLabel")->isHidden() ? "- " : "+ ") + Limit();
+        return Look(program.Find<QLineEdit>(object_names::kSubject)) + Look(program.Find<QLineEdit>(object_names::kSubjectBarBox)) +
+               Look(program.Find<QLineEdit>(object_names::kPin)) + (tabs->isTabVisible(2) ? "+" : "-") +
+               (program.Find<QWidget>(object_names::kAnimeCheck)->isEnabled() ? "+" : "-") +
+               (program.Find<QLabel>(object_names::kNoteLabel)->isHidden() ? "- " : "+ ") + Limit();
     };
     const std::pair<int, const char*> rows[] = {
         {0, "++-++- / 6000"}, {1, "++---- / 384"},  {2, "--+--- / 384"},   {3, "++---- / 10"},
@@ -117,7 +117,7 @@ TEST_F(MainWindowTest, TypeBoxDecidesTheInputAreasAndTheLimit)
         if (type >= 0) {
             TypeBox()->setCurrentIndex(type);
         } else { // a double click on the box's label empties it
-            QTest::mouseDClick(program.Find<QLabel>("Label4"), Qt::LeftButton);
+            QTest::mouseDClick(program.Find<QLabel>(object_names::kTypeLabel), Qt::LeftButton);
             EXPECT_EQ(TypeBox()->currentIndex(), -1);
         }
         EXPECT_EQ(program.Main().Composer().TypeState().CurrentTerminalType, type);
@@ -127,8 +127,8 @@ TEST_F(MainWindowTest, TypeBoxDecidesTheInputAreasAndTheLimit)
     // The count is black at the limit and red one byte over; the gauge stops full.
     TypeBox()->setCurrentIndex(3);
     const auto count = [this] {
-        auto* gauge = program.Find<QProgressBar>("Gauge1");
-        return Count() + program.Find<QLabel>("CountOfChr")->palette().color(QPalette::WindowText).name() + " " +
+        auto* gauge = program.Find<QProgressBar>(object_names::kGauge);
+        return Count() + program.Find<QLabel>(object_names::kCount)->palette().color(QPalette::WindowText).name() + " " +
                QString::number(gauge->value()) + "/" + QString::number(gauge->maximum());
     };
     Commit(Body(), QString::fromUtf8("あいうえお"));
@@ -146,13 +146,13 @@ TEST_F(MainWindowTest, SenderListSubjectBarAndModes)
                      "[TEL]\nHow=3\n0=A,a@x,,3,-1\n1=B,b@x,,3,-1\n2=C,c@x,,6,-1\n");
     program.Start();
     // Type 0 counts the whole sender text (34 bytes) on top of F = 55.
-    program.Find<QComboBox>("ComboBox2")->setCurrentIndex(1);
+    program.Find<QComboBox>(object_names::kSenderBox)->setCurrentIndex(1);
     EXPECT_EQ(Count(), "89");
 
     // The subject box and the subject bar mirror each other.
-    auto* edit2 = program.Find<QLineEdit>("Edit2");
-    auto* edit4 = program.Find<QLineEdit>("Edit4");
-    EXPECT_FALSE(program.Find<QWidget>("SubjectBar")->isHidden());
+    auto* edit2 = program.Find<QLineEdit>(object_names::kSubject);
+    auto* edit4 = program.Find<QLineEdit>(object_names::kSubjectBarBox);
+    EXPECT_FALSE(program.Find<QWidget>(object_names::kSubjectBar)->isHidden());
     const int before = Count().toInt();
     Commit(edit2, QString::fromUtf8("件名"));
     EXPECT_EQ(edit4->text(), QString::fromUtf8("件名"));
@@ -164,8 +164,8 @@ TEST_F(MainWindowTest, SenderListSubjectBarAndModes)
     EXPECT_EQ(Count().toInt(), before + 2);
 
     // Which type the ticks give is the composer's; this is the window's side.
-    auto* list = program.Find<QListWidget>("CheckListBox1");
-    auto* byList = program.Find<QRadioButton>("RadioButton1");
+    auto* list = program.Find<QListWidget>(object_names::kBookList);
+    auto* byList = program.Find<QRadioButton>(object_names::kBookMode);
     QTest::mouseClick(byList, Qt::LeftButton);
 
     list->item(0)->setCheckState(Qt::Checked);
@@ -175,10 +175,10 @@ TEST_F(MainWindowTest, SenderListSubjectBarAndModes)
     EXPECT_EQ(program.Status() + " " + Limit(), QString::fromUtf8("方式を特定出来ません / 384"));
 
     // Typing in the address box does not switch back; a click does.
-    Commit(program.Find<QLineEdit>("Edit1"), QStringLiteral("x"));
+    Commit(program.Find<QLineEdit>(object_names::kAddress), QStringLiteral("x"));
     EXPECT_TRUE(byList->isChecked());
-    QTest::mouseClick(program.Find<QLineEdit>("Edit1"), Qt::LeftButton);
-    EXPECT_TRUE(program.Find<QRadioButton>("RadioButton2")->isChecked());
+    QTest::mouseClick(program.Find<QLineEdit>(object_names::kAddress), Qt::LeftButton);
+    EXPECT_TRUE(program.Find<QRadioButton>(object_names::kDirectMode)->isChecked());
     EXPECT_EQ(program.Status() + " " + Limit(), QString::fromUtf8("直接入力：Emailアドレスを入力してください。 / 6000"));
 }
 
@@ -188,7 +188,7 @@ TEST_F(MainWindowTest, WhileAMailIsInFlightCloseIsRefusedAndAFailedSaveStillClos
 {
     program.Start();
     int sent = 0;
-    QObject::connect(program.Find<QAction>("Send1"), &QAction::triggered, [&sent] { ++sent; });
+    QObject::connect(program.Find<QAction>(object_names::kSend), &QAction::triggered, [&sent] { ++sent; });
     program.Main().SetSending(true);
     {
         ModalWatcher noBoxes([](QWidget* w) {
@@ -244,7 +244,7 @@ TEST_F(MainWindowTest, EveryBarIsWholeAtTheFirstSizeAndTheLeast)
 {
     program.WriteIni("[Configuration]\n19=1\n");
     program.Start();
-    auto* area = program.Find<BarArea>("BarArea");
+    auto* area = program.Find<BarArea>(object_names::kBarArea);
     const auto check = [&](const char* when) {
         QApplication::processEvents();
         std::vector<QRect> shown;
@@ -263,16 +263,16 @@ TEST_F(MainWindowTest, EveryBarIsWholeAtTheFirstSizeAndTheLeast)
         }
         EXPECT_EQ(shown.size(), 4u) << when;
         // The body starts below the bars.
-        EXPECT_GE(program.Find<QWidget>("Splitter1")->y(), area->y() + area->height()) << when;
+        EXPECT_GE(program.Find<QWidget>(object_names::kSplitter)->y(), area->y() + area->height()) << when;
     };
     ASSERT_EQ(program.Main().size(), QSize(640, 403));
     check("640 px");
-    const QPoint sender = program.Find<Bar>("SenderBar")->Position();
+    const QPoint sender = program.Find<Bar>(object_names::kSenderBar)->Position();
     program.Main().resize(1, 1); // as small as the window lets itself be
     check("least size");
     program.Main().resize(640, 403);
     check("640 px again");
-    EXPECT_EQ(program.Find<Bar>("SenderBar")->Position(), sender) << "a wrap is not stored";
+    EXPECT_EQ(program.Find<Bar>(object_names::kSenderBar)->Position(), sender) << "a wrap is not stored";
 }
 
 // ------------------------------------------------------------ the setup switch
@@ -305,9 +305,9 @@ TEST(SetupSwitch, OpensTheSettingsBeforeTheMainWindowShows)
         std::unique_ptr<ProgramWindows> windows;
         {
         ModalWatcher watcher([&](QWidget* modal) {
-            EXPECT_EQ(modal->objectName(), QStringLiteral("SettingsDialog"));
+            EXPECT_EQ(modal->objectName(), object_names::kSettingsDialog);
             mainVisibleMeanwhile = std::ranges::any_of(QApplication::topLevelWidgets(), [](QWidget* w) {
-                return w->objectName() == QLatin1String("MainWindow") && w->isVisible();
+                return w->objectName() == object_names::kMainWindow && w->isVisible();
             });
             const auto* dialog = qobject_cast<SettingsDialog*>(modal);
             page = dialog != nullptr ? dialog->Pages()->Tab(dialog->Pages()->CurrentIndex())->text() : QString();
@@ -398,7 +398,7 @@ protected:
         program.WriteIni("[Configuration]\n16=0\n[TEL]\nHow=3\n0=A,a@x,,4,-1\n1=B,b@x,,3,-1\n2=C,c@x,,9,-1\n");
         program.Start();
     }
-    CheckListBox* List() { return program.Find<CheckListBox>("CheckListBox1"); }
+    CheckListBox* List() { return program.Find<CheckListBox>(object_names::kBookList); }
     QAction* MenuItem(const char* menu, const char* text)
     {
         const QList<QAction*> items = program.Find<QMenu>(menu)->actions();
@@ -446,9 +446,9 @@ TEST_F(RecipientTest, AnotherProgramsSaveIsFollowedAndKeptAtClose)
 // them through the real widgets.
 TEST_F(RecipientTest, CheckListMenuDraggingFromCheckAndAddressMenu)
 {
-    MenuItem("CheckListMenu", "全てにチェックを入れる")->trigger();
+    MenuItem(object_names::kCheckListMenu, "全てにチェックを入れる")->trigger();
     EXPECT_EQ(Entries(), (QStringList{"x A,a@x,,4,-1", "x B,b@x,,3,-1", "x C,c@x,,9,-1"}));
-    MenuItem("CheckListMenu", "全てのチェックを外す")->trigger();
+    MenuItem(object_names::kCheckListMenu, "全てのチェックを外す")->trigger();
     EXPECT_EQ(Entries(), (QStringList{"- A,a@x,,4,-1", "- B,b@x,,3,-1", "- C,c@x,,9,-1"}));
 
     // A move down, a drop below the last entry, a press outside every entry.
@@ -465,12 +465,12 @@ TEST_F(RecipientTest, CheckListMenuDraggingFromCheckAndAddressMenu)
     }
 
     // The survey of the highlighted entry; over no entry it is disabled.
-    QAction* survey = MenuItem("CheckListMenu", "使用端末調査");
+    QAction* survey = MenuItem(object_names::kCheckListMenu, "使用端末調査");
     for (const int row : {-1, 2}) { // 2: A, moved there
         List()->setCurrentRow(row);
         QMetaObject::invokeMethod(List(), "customContextMenuRequested", Q_ARG(QPoint, QPoint(5, 5)));
         EXPECT_EQ(survey->isEnabled(), row == 2);
-        program.Find<QMenu>("CheckListMenu")->close();
+        program.Find<QMenu>(object_names::kCheckListMenu)->close();
     }
     ModalWatcher watcher([](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
@@ -482,21 +482,21 @@ TEST_F(RecipientTest, CheckListMenuDraggingFromCheckAndAddressMenu)
 
     // The From check says which sender wins.
     for (const char* status : {"ここでの設定優先", "アドレス帳の設定優先"}) {
-        QTest::mouseClick(program.Find<QCheckBox>("FromChk"), Qt::LeftButton);
-        EXPECT_EQ(program.Find<QLabel>("StatusLabel")->text(), QString::fromUtf8(status));
+        QTest::mouseClick(program.Find<QCheckBox>(object_names::kFromCheck), Qt::LeftButton);
+        EXPECT_EQ(program.Find<QLabel>(object_names::kStatusLabel)->text(), QString::fromUtf8(status));
     }
 
     // A suffix goes in at the caret, over the selection.
-    auto* edit1 = program.Find<QLineEdit>("Edit1");
+    auto* edit1 = program.Find<QLineEdit>(object_names::kAddress);
     edit1->setText(QStringLiteral("taroXYZ"));
     edit1->setSelection(4, 3); // "XYZ"
-    QMenu* docomo = program.Find<QMenu>("AddressMenu")->actions().front()->menu();
+    QMenu* docomo = program.Find<QMenu>(object_names::kAddressMenu)->actions().front()->menu();
     ASSERT_NE(docomo, nullptr);
     docomo->actions().front()->trigger();
     EXPECT_EQ(edit1->text(), QStringLiteral("taro@docomo.ne.jp"));
     EXPECT_EQ(program.Main().Composer().Text(TextArea::DirectAddress).bytes, "taro@docomo.ne.jp");
     edit1->setSelection(0, 4);
-    MenuItem("AddressMenu", "切り取り")->trigger();
+    MenuItem(object_names::kAddressMenu, "切り取り")->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("taro"));
     EXPECT_EQ(edit1->text(), QStringLiteral("@docomo.ne.jp"));
 }

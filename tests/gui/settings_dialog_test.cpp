@@ -74,63 +74,63 @@ protected:
 TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
 {
     program.Start();
-    auto* body = program.Find<QPlainTextEdit>("Memo1");
+    auto* body = program.Find<QPlainTextEdit>(object_names::kBody);
     InSettingsDialog(program, [&] {
         SettingsDialog& d = Dialog();
         EXPECT_EQ(d.Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage);
 
         // Number boxes: out of range when left, stepped past the end, not a number.
         Page("送信設定 1");
-        auto* port = In<QSpinBox>("Port");
+        auto* port = In<QSpinBox>(object_names::kPort);
         TypeAndLeave(port, QStringLiteral("99999"));
         EXPECT_EQ(port->value(), 65535);
-        In<QPushButton>("StandardPort")->click();
+        In<QPushButton>(object_names::kStandardPort)->click();
         EXPECT_EQ(port->value(), 25);
-        auto* interval = In<QSpinBox>("Interval");
+        auto* interval = In<QSpinBox>(object_names::kInterval);
         TypeAndLeave(interval, QStringLiteral("10"));
         interval->stepUp();
         EXPECT_EQ(interval->value(), 10);
-        QTest::keyClicks(In<QLineEdit>("Server"), QStringLiteral("smtp.example.jp"));
-        In<QComboBox>("DefaultType")->setCurrentIndex(3);
-        Commit(In<QLineEdit>("FromUser"), QString::fromUtf8("山田"));
+        QTest::keyClicks(In<QLineEdit>(object_names::kServer), QStringLiteral("smtp.example.jp"));
+        In<QComboBox>(object_names::kDefaultType)->setCurrentIndex(3);
+        Commit(In<QLineEdit>(object_names::kFromUser), QString::fromUtf8("山田"));
 
         Page("送信設定 2");
-        In<QCheckBox>("UsePopBeforeSmtp")->click();
-        QTest::keyClicks(In<QLineEdit>("POP3USER"), QStringLiteral("alice"));
-        EXPECT_EQ(In<QLineEdit>("POP3PASS")->echoMode(), QLineEdit::Password);
-        QTest::keyClicks(In<QLineEdit>("POP3PASS"), QStringLiteral("s3cret"));
-        TypeAndLeave(In<QSpinBox>("POP3Port"), QStringLiteral("995"));
-        In<QPushButton>("StandardPop3Port")->click();
+        In<QCheckBox>(object_names::kUsePopBeforeSmtp)->click();
+        QTest::keyClicks(In<QLineEdit>(object_names::kPop3User), QStringLiteral("alice"));
+        EXPECT_EQ(In<QLineEdit>(object_names::kPop3Password)->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(In<QLineEdit>(object_names::kPop3Password), QStringLiteral("s3cret"));
+        TypeAndLeave(In<QSpinBox>(object_names::kPop3Port), QStringLiteral("995"));
+        In<QPushButton>(object_names::kStandardPop3Port)->click();
 
         // A character Shift_JIS cannot hold is refused where it is typed.
         Page("署名");
-        Commit(In<QLineEdit>("SignatureA"), QString::fromUtf8("よろしく😀"));
-        EXPECT_EQ(In<QLineEdit>("SignatureA")->text(), QString());
-        Commit(In<QLineEdit>("SignatureA"), QString::fromUtf8("よろしく"));
-        In<QCheckBox>("AutoInsertSignature")->click();
-        auto* signature = In<QPlainTextEdit>("SignatureText");
+        Commit(In<QLineEdit>(object_names::kSignatureA), QString::fromUtf8("よろしく😀"));
+        EXPECT_EQ(In<QLineEdit>(object_names::kSignatureA)->text(), QString());
+        Commit(In<QLineEdit>(object_names::kSignatureA), QString::fromUtf8("よろしく"));
+        In<QCheckBox>(object_names::kAutoInsertSignature)->click();
+        auto* signature = In<QPlainTextEdit>(object_names::kSignatureText);
         Commit(signature, QString::fromUtf8("署名😀\nです"));
         EXPECT_EQ(signature->toPlainText(), QString::fromUtf8("署名\nです"));
 
         Page("環境設定 1");
-        In<QCheckBox>("AutoSplitOnOverflow")->click();
-        EXPECT_TRUE(In<QCheckBox>("ShowSplitResult")->isChecked());
-        EXPECT_FALSE(In<QCheckBox>("ShowSplitResult")->isEnabled());
+        In<QCheckBox>(object_names::kAutoSplitOnOverflow)->click();
+        EXPECT_TRUE(In<QCheckBox>(object_names::kShowSplitResult)->isChecked());
+        EXPECT_FALSE(In<QCheckBox>(object_names::kShowSplitResult)->isEnabled());
 
         // The font size, the tab highlighting and the bars act before the dialog closes.
         Page("環境設定 2");
-        auto* fontSize = In<QSpinBox>("FontSize");
+        auto* fontSize = In<QSpinBox>(object_names::kFontSize);
         TypeAndLeave(fontSize, QString());
         EXPECT_EQ(fontSize->value(), 1);
         TypeAndLeave(fontSize, QStringLiteral("14"));
         EXPECT_EQ(body->font().pointSize(), 14);
-        In<QCheckBox>("HighlightTabs")->click();
-        EXPECT_FALSE(program.Find<QTabWidget>("PageControl1")->tabBar()->styleSheet().isEmpty());
-        Bar* menuBar = program.Find<Bar>("MenuBar");
-        Bar* toolBar = program.Find<Bar>("ToolBarBar");
+        In<QCheckBox>(object_names::kHighlightTabs)->click();
+        EXPECT_FALSE(program.Find<QTabWidget>(object_names::kPages)->tabBar()->styleSheet().isEmpty());
+        Bar* menuBar = program.Find<Bar>(object_names::kMenuBar);
+        Bar* toolBar = program.Find<Bar>(object_names::kToolBarBar);
         menuBar->SetPosition({300, 26});
         const int toolWidth = toolBar->width();
-        In<QPushButton>("RestoreBarLayout")->click();
+        In<QPushButton>(object_names::kRestoreBarLayout)->click();
         EXPECT_EQ(menuBar->Position(), QPoint(11, 2));
         EXPECT_EQ(toolBar->Position(), QPoint(11, 26));
         EXPECT_LE(toolBar->width(), toolWidth);
@@ -138,47 +138,47 @@ TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
         // The limit of a type is written as it is typed; the unspecified
         // type's pair is put right when the dialog closes.
         Page("文字数制限設定");
-        TypeAndLeave(In<QSpinBox>("MaxLen"), QStringLiteral("40"));
-        In<QComboBox>("ComboBox4")->setCurrentIndex(9);
-        EXPECT_EQ(In<QSpinBox>("SpinEdit7")->value(), 5000);
-        TypeAndLeave(In<QSpinBox>("SpinEdit7"), QStringLiteral("4444"));
+        TypeAndLeave(In<QSpinBox>(object_names::kMaxLen), QStringLiteral("40"));
+        In<QComboBox>(object_names::kLengthType)->setCurrentIndex(9);
+        EXPECT_EQ(In<QSpinBox>(object_names::kLengthBox)->value(), 5000);
+        TypeAndLeave(In<QSpinBox>(object_names::kLengthBox), QStringLiteral("4444"));
         EXPECT_EQ(program.Main().LiveSettings().TypeMaxLengths[9], 4444);
 
         Page("システム設定");
-        In<QCheckBox>("CountFinalLineBreakShift")->click();
-        In<QPushButton>("RestoreSystemDefaults")->click();
-        EXPECT_TRUE(In<QCheckBox>("CountFinalLineBreakShift")->isChecked());
-        EXPECT_EQ(In<QSpinBox>("MaxLen")->value(), 40);
+        In<QCheckBox>(object_names::kCountFinalLineBreakShift)->click();
+        In<QPushButton>(object_names::kRestoreSystemDefaults)->click();
+        EXPECT_TRUE(In<QCheckBox>(object_names::kCountFinalLineBreakShift)->isChecked());
+        EXPECT_EQ(In<QSpinBox>(object_names::kMaxLen)->value(), 40);
         QTest::keyClick(&d, Qt::Key_Escape); // a close like any other
     });
-    EXPECT_EQ(In<QSpinBox>("MaxLen")->value(), 384);
-    EXPECT_EQ(program.Find<QAction>("SignatureA")->text(), QString::fromUtf8("TypeA(&A) : よろしく"));
+    EXPECT_EQ(In<QSpinBox>(object_names::kMaxLen)->value(), 384);
+    EXPECT_EQ(program.Find<QAction>(object_names::kSignatureA)->text(), QString::fromUtf8("TypeA(&A) : よろしく"));
 
     // Everything is there again after a restart.
     program.Restart();
-    body = program.Find<QPlainTextEdit>("Memo1");
+    body = program.Find<QPlainTextEdit>(object_names::kBody);
     EXPECT_EQ(body->font().pointSize(), 14);
     EXPECT_EQ(body->toPlainText(), QString::fromUtf8("署名\nです"));
     InSettingsDialog(program, [&] {
         const std::pair<const char*, QString> texts[] = {
-            {"Server", "smtp.example.jp"}, {"FromUser", QString::fromUtf8("山田")}, {"POP3USER", "alice"},
-            {"POP3PASS", "s3cret"},        {"SignatureA", QString::fromUtf8("よろしく")}};
+            {object_names::kServer, "smtp.example.jp"}, {object_names::kFromUser, QString::fromUtf8("山田")}, {object_names::kPop3User, "alice"},
+            {object_names::kPop3Password, "s3cret"},        {object_names::kSignatureA, QString::fromUtf8("よろしく")}};
         for (const auto& [name, text] : texts) {
             EXPECT_EQ(In<QLineEdit>(name)->text(), text) << name;
         }
-        const std::pair<const char*, int> numbers[] = {{"Port", 25},    {"POP3Port", 110}, {"Interval", 10},
-                                                        {"FontSize", 14}, {"MaxLen", 384},  {"FixLen", 55}};
+        const std::pair<const char*, int> numbers[] = {{object_names::kPort, 25},    {object_names::kPop3Port, 110}, {object_names::kInterval, 10},
+                                                        {object_names::kFontSize, 14}, {object_names::kMaxLen, 384},  {object_names::kFixLen, 55}};
         for (const auto& [name, value] : numbers) {
             EXPECT_EQ(In<QSpinBox>(name)->value(), value) << name;
         }
-        EXPECT_EQ(In<QComboBox>("DefaultType")->currentIndex(), 3);
-        EXPECT_EQ(In<QPlainTextEdit>("SignatureText")->toPlainText(), QString::fromUtf8("署名\nです"));
-        for (const char* name : {"UsePopBeforeSmtp", "AutoInsertSignature", "AutoSplitOnOverflow", "HighlightTabs"}) {
+        EXPECT_EQ(In<QComboBox>(object_names::kDefaultType)->currentIndex(), 3);
+        EXPECT_EQ(In<QPlainTextEdit>(object_names::kSignatureText)->toPlainText(), QString::fromUtf8("署名\nです"));
+        for (const char* name : {object_names::kUsePopBeforeSmtp, object_names::kAutoInsertSignature, object_names::kAutoSplitOnOverflow, object_names::kHighlightTabs}) {
             EXPECT_TRUE(In<QCheckBox>(name)->isChecked()) << name;
         }
-        EXPECT_FALSE(In<QCheckBox>("ShowSplitResult")->isEnabled());
-        In<QComboBox>("ComboBox4")->setCurrentIndex(9);
-        EXPECT_EQ(In<QSpinBox>("SpinEdit7")->value(), 4444);
+        EXPECT_FALSE(In<QCheckBox>(object_names::kShowSplitResult)->isEnabled());
+        In<QComboBox>(object_names::kLengthType)->setCurrentIndex(9);
+        EXPECT_EQ(In<QSpinBox>(object_names::kLengthBox)->value(), 4444);
     });
 
     // A save the system refuses is reported, and the dialog closes all the same.
@@ -224,8 +224,8 @@ TEST_F(SettingsDialogTest, EveryControlIsWholeOnEveryPage)
             }
         }
         d.Pages()->Tab(SettingsDialog::kAddressBookPage)->click();
-        auto* up = In<QPushButton>("EntryUp");
-        auto* down = In<QPushButton>("EntryDown");
+        auto* up = In<QPushButton>(object_names::kEntryUp);
+        auto* down = In<QPushButton>(object_names::kEntryDown);
         EXPECT_FALSE(up->isHidden());
         EXPECT_EQ(up->size(), down->size());
         EXPECT_GE(up->width(), up->fontMetrics().horizontalAdvance(up->text()) + 4);
@@ -237,29 +237,29 @@ TEST_F(SettingsDialogTest, SecurityPageChoosesEncryptionAndLoginAndTheirStandard
     program.Start();
     InSettingsDialog(program, [&] {
         Page("セキュリティ");
-        auto* security = In<QComboBox>("Security");
+        auto* security = In<QComboBox>(object_names::kSecurity);
         EXPECT_EQ(security->count(), 3);
-        auto* port = In<QSpinBox>("SubmissionPort");
+        auto* port = In<QSpinBox>(object_names::kSubmissionPort);
         for (const auto& [choice, standard] : {std::pair(1, 587), std::pair(2, 465), std::pair(0, 25), std::pair(1, 587)}) {
             security->setCurrentIndex(choice);
-            In<QPushButton>("StandardSubmissionPort")->click();
+            In<QPushButton>(object_names::kStandardSubmissionPort)->click();
             EXPECT_EQ(port->value(), standard) << choice;
         }
-        In<QComboBox>("AuthMethod")->setCurrentIndex(1);
-        QTest::keyClicks(In<QLineEdit>("AuthUser"), QStringLiteral("taro@example.jp"));
-        EXPECT_EQ(In<QLineEdit>("AuthPass")->echoMode(), QLineEdit::Password);
-        QTest::keyClicks(In<QLineEdit>("AuthPass"), QStringLiteral("s3cret"));
-        QTest::keyClicks(In<QLineEdit>("CAFile"), QStringLiteral("/etc/kitemail/ca.pem"));
-        In<QComboBox>("POP3Security")->setCurrentIndex(2);
-        In<QPushButton>("StandardPop3sPort")->click();
-        EXPECT_EQ(In<QSpinBox>("Pop3sPort")->value(), 995);
+        In<QComboBox>(object_names::kAuthMethod)->setCurrentIndex(1);
+        QTest::keyClicks(In<QLineEdit>(object_names::kAuthUser), QStringLiteral("taro@example.jp"));
+        EXPECT_EQ(In<QLineEdit>(object_names::kAuthPass)->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(In<QLineEdit>(object_names::kAuthPass), QStringLiteral("s3cret"));
+        QTest::keyClicks(In<QLineEdit>(object_names::kCaFile), QStringLiteral("/etc/kitemail/ca.pem"));
+        In<QComboBox>(object_names::kPop3Security)->setCurrentIndex(2);
+        In<QPushButton>(object_names::kStandardPop3sPort)->click();
+        EXPECT_EQ(In<QSpinBox>(object_names::kPop3sPort)->value(), 995);
         // One setting, shown on both pages.
         Page("送信設定 1");
-        EXPECT_EQ(In<QSpinBox>("Port")->value(), 587);
+        EXPECT_EQ(In<QSpinBox>(object_names::kPort)->value(), 587);
         Page("送信設定 2");
-        EXPECT_EQ(In<QSpinBox>("POP3Port")->value(), 995);
-        In<QPushButton>("StandardPop3Port")->click(); // by the POP3 security here too
-        EXPECT_EQ(In<QSpinBox>("POP3Port")->value(), 995);
+        EXPECT_EQ(In<QSpinBox>(object_names::kPop3Port)->value(), 995);
+        In<QPushButton>(object_names::kStandardPop3Port)->click(); // by the POP3 security here too
+        EXPECT_EQ(In<QSpinBox>(object_names::kPop3Port)->value(), 995);
         QTest::keyClick(&Dialog(), Qt::Key_Escape);
     });
     const std::string ini = ReadBytes(program.Ini());
@@ -270,11 +270,11 @@ TEST_F(SettingsDialogTest, SecurityPageChoosesEncryptionAndLoginAndTheirStandard
 
     program.Restart();
     InSettingsDialog(program, [&] {
-        EXPECT_EQ(In<QComboBox>("Security")->currentIndex(), 1);
-        EXPECT_EQ(In<QComboBox>("AuthMethod")->currentIndex(), 1);
-        EXPECT_EQ(In<QComboBox>("POP3Security")->currentIndex(), 2);
-        EXPECT_EQ(In<QLineEdit>("AuthPass")->text(), QStringLiteral("s3cret"));
-        EXPECT_EQ(In<QSpinBox>("SubmissionPort")->value(), 587);
+        EXPECT_EQ(In<QComboBox>(object_names::kSecurity)->currentIndex(), 1);
+        EXPECT_EQ(In<QComboBox>(object_names::kAuthMethod)->currentIndex(), 1);
+        EXPECT_EQ(In<QComboBox>(object_names::kPop3Security)->currentIndex(), 2);
+        EXPECT_EQ(In<QLineEdit>(object_names::kAuthPass)->text(), QStringLiteral("s3cret"));
+        EXPECT_EQ(In<QSpinBox>(object_names::kSubmissionPort)->value(), 587);
     });
 }
 
@@ -283,16 +283,16 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
     program.WriteIni("[Configuration]\n16=0\n[MyAddress]\nHow=2\n0=a@x\n1=b@x,r@x\n"
                      "[TEL]\nHow=3\n0=A,a@y,,4,-1\n1=B,b@y,,3,1\n2=C,c@y,,9,-1\n");
     program.Start();
-    auto* senderBox = program.Find<QComboBox>("ComboBox2");
+    auto* senderBox = program.Find<QComboBox>(object_names::kSenderBox);
     InSettingsDialog(
         program,
         [&] {
             // The sender list: opening copies the first one; each button acts.
             Page("送信設定 1");
-            auto* senders = In<QListWidget>("SenderList");
-            auto* entry = In<QLineEdit>("SenderEntry");
+            auto* senders = In<QListWidget>(object_names::kSenderList);
+            auto* entry = In<QLineEdit>(object_names::kSenderEntry);
             EXPECT_EQ(std::pair(senders->currentRow(), entry->text()), std::pair(0, QStringLiteral("a@x")));
-            In<QToolButton>("SenderDown")->click();
+            In<QToolButton>(object_names::kSenderDown)->click();
             EXPECT_EQ(std::pair(senders->item(1)->text(), senders->currentRow()), std::pair(QStringLiteral("a@x"), 1));
             QTest::mouseClick(senders->viewport(), Qt::LeftButton, {},
                               senders->visualItemRect(senders->item(0)).center());
@@ -300,47 +300,47 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
             entry->clear();
             QTest::keyClicks(entry, QStringLiteral("c@x"));
             EXPECT_EQ(program.Main().LiveSettings().SenderAddress, "c@x");
-            In<QToolButton>("SenderAdd")->click();
-            In<QToolButton>("SenderDelete")->click();
+            In<QToolButton>(object_names::kSenderAdd)->click();
+            In<QToolButton>(object_names::kSenderDelete)->click();
             EXPECT_EQ(Rows(senders->model()), (QStringList{"a@x", "c@x"}));
             // Nothing is selected now, nor by the list taking the focus.
             QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
             QApplication::sendEvent(senders, &focus);
             EXPECT_EQ(entry->text(), QStringLiteral("c@x"));
-            In<QToolButton>("SenderUp")->click();
+            In<QToolButton>(object_names::kSenderUp)->click();
 
             // The address-book page: a click loads an entry, the buttons edit
             // it. The list taking the focus loads nothing.
             Page("アドレス帳");
-            auto* list = In<QListView>("EntryList");
+            auto* list = In<QListView>(object_names::kEntryList);
             QApplication::sendEvent(list, &focus);
-            EXPECT_EQ(In<QLineEdit>("EntryName")->text(), QString());
+            EXPECT_EQ(In<QLineEdit>(object_names::kEntryName)->text(), QString());
             const auto click = [&](int row) {
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                                   list->visualRect(list->model()->index(row, 0)).center());
             };
             click(1);
-            EXPECT_EQ(In<QLineEdit>("EntryName")->text(), QStringLiteral("B"));
-            EXPECT_EQ(In<QComboBox>("EntryType")->currentText(), QStringLiteral("i-mode"));
-            EXPECT_TRUE(In<QCheckBox>("EntrySenderCheck")->isChecked());
-            EXPECT_EQ(In<QComboBox>("EntrySender")->currentText(), QStringLiteral("c@x"));
-            In<QCheckBox>("EntrySenderCheck")->click();
-            EXPECT_FALSE(In<QComboBox>("EntrySender")->isEnabled());
-            Commit(In<QLineEdit>("EntryPin"), QStringLiteral("12345"));
-            In<QPushButton>("EntryReplace")->click();
-            In<QPushButton>("EntryNew")->click();
+            EXPECT_EQ(In<QLineEdit>(object_names::kEntryName)->text(), QStringLiteral("B"));
+            EXPECT_EQ(In<QComboBox>(object_names::kEntryType)->currentText(), QStringLiteral("i-mode"));
+            EXPECT_TRUE(In<QCheckBox>(object_names::kEntrySenderCheck)->isChecked());
+            EXPECT_EQ(In<QComboBox>(object_names::kEntrySender)->currentText(), QStringLiteral("c@x"));
+            In<QCheckBox>(object_names::kEntrySenderCheck)->click();
+            EXPECT_FALSE(In<QComboBox>(object_names::kEntrySender)->isEnabled());
+            Commit(In<QLineEdit>(object_names::kEntryPin), QStringLiteral("12345"));
+            In<QPushButton>(object_names::kEntryReplace)->click();
+            In<QPushButton>(object_names::kEntryNew)->click();
             EXPECT_EQ(list->currentIndex().row(), -1);
-            Commit(In<QLineEdit>("EntryName"), QString::fromUtf8("太郎"));
-            Commit(In<QLineEdit>("EntryAddress"), QStringLiteral("t@y"));
-            In<QComboBox>("EntryType")->setCurrentIndex(6);
-            In<QPushButton>("EntryAdd")->click();
+            Commit(In<QLineEdit>(object_names::kEntryName), QString::fromUtf8("太郎"));
+            Commit(In<QLineEdit>(object_names::kEntryAddress), QStringLiteral("t@y"));
+            In<QComboBox>(object_names::kEntryType)->setCurrentIndex(6);
+            In<QPushButton>(object_names::kEntryAdd)->click();
             const QString taro = QString::fromUtf8("太郎,t@y,,6,-1");
             EXPECT_EQ(Rows(list->model()), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", "C,c@y,,9,-1", taro}));
 
             // Arrows, a drag down, a drop below the last entry, delete asked twice.
             click(0);
-            In<QPushButton>("EntryDown")->click();
-            RowDrag* drag = In<RowDrag>("EntryListDrag");
+            In<QPushButton>(object_names::kEntryDown)->click();
+            RowDrag* drag = In<RowDrag>(object_names::kEntryListDrag);
             const QPoint first = list->visualRect(list->model()->index(0, 0)).center();
             QTest::mousePress(list->viewport(), Qt::LeftButton, {}, first);
             QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, first);
@@ -350,20 +350,20 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
             EXPECT_FALSE(list->selectionModel()->hasSelection());
             boxes.answers = {false, true};
             click(3);
-            In<QPushButton>("EntryDelete")->click();
+            In<QPushButton>(object_names::kEntryDelete)->click();
             click(1);
-            In<QPushButton>("EntryDelete")->click();
+            In<QPushButton>(object_names::kEntryDelete)->click();
             EXPECT_EQ(Rows(list->model()), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", taro}));
 
             // Sorting hides the arrows; automatic replacement hides "置換".
-            In<QCheckBox>("EntrySort")->click();
-            EXPECT_TRUE(In<QPushButton>("EntryUp")->isHidden());
+            In<QCheckBox>(object_names::kEntrySort)->click();
+            EXPECT_TRUE(In<QPushButton>(object_names::kEntryUp)->isHidden());
             Page("環境設定 1");
-            In<QCheckBox>("AutoReplaceOnInput")->click();
+            In<QCheckBox>(object_names::kAutoReplaceOnInput)->click();
             Page("アドレス帳");
-            EXPECT_TRUE(In<QPushButton>("EntryReplace")->isHidden());
+            EXPECT_TRUE(In<QPushButton>(object_names::kEntryReplace)->isHidden());
             click(0);
-            Commit(In<QLineEdit>("EntryAddress"), QStringLiteral("z"));
+            Commit(In<QLineEdit>(object_names::kEntryAddress), QStringLiteral("z"));
             EXPECT_EQ(Rows(list->model()).front(), QStringLiteral("A,a@yz,,4,-1"));
         },
         &boxes);
@@ -371,7 +371,7 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
     EXPECT_EQ(boxes.texts, (QStringList{QString::fromUtf8("選択してください。"), sure, sure}));
 
     // Closing brought the book and the senders to the main window.
-    auto* checkList = program.Find<QListWidget>("CheckListBox1");
+    auto* checkList = program.Find<QListWidget>(object_names::kBookList);
     EXPECT_EQ(Rows(checkList->model()),
               (QStringList{"A,a@yz,,4,-1", "B,b@y,1234,3,-1", QString::fromUtf8("太郎,t@y,,6,-1")}));
     EXPECT_EQ(std::pair(senderBox->count(), senderBox->currentText()), std::pair(2, QStringLiteral("a@x")));
@@ -400,17 +400,17 @@ TEST_F(SettingsDialogTest, PopTestLogsInWithThePageValuesAgainstARealServer)
         program,
         [&] {
             Page("送信設定 2");
-            QTest::keyClicks(In<QLineEdit>("POP3USER"), QStringLiteral("alice"));
-            QTest::keyClicks(In<QLineEdit>("POP3PASS"), QStringLiteral("secret"));
-            QTest::keyClicks(In<QLineEdit>("POP3Server"), QStringLiteral("127.0.0.1"));
-            TypeAndLeave(In<QSpinBox>("POP3Port"), QString::number(dovecot.Port()));
-            auto* test = In<QPushButton>("PopTest");
+            QTest::keyClicks(In<QLineEdit>(object_names::kPop3User), QStringLiteral("alice"));
+            QTest::keyClicks(In<QLineEdit>(object_names::kPop3Password), QStringLiteral("secret"));
+            QTest::keyClicks(In<QLineEdit>(object_names::kPop3Server), QStringLiteral("127.0.0.1"));
+            TypeAndLeave(In<QSpinBox>(object_names::kPop3Port), QString::number(dovecot.Port()));
+            auto* test = In<QPushButton>(object_names::kPopTest);
             QTimer probe; // the button while the login runs
             QObject::connect(&probe, &QTimer::timeout, [&] { disabledMeanwhile |= !test->isEnabled(); });
             probe.start(1);
             test->click();
             statuses << program.Status();
-            QTest::keyClicks(In<QLineEdit>("POP3PASS"), QStringLiteral("!"));
+            QTest::keyClicks(In<QLineEdit>(object_names::kPop3Password), QStringLiteral("!"));
             test->click();
             statuses << program.Status();
             EXPECT_TRUE(test->isEnabled());

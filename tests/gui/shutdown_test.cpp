@@ -132,7 +132,7 @@ TEST(SignalCloseTest, ASignalClosesTheWindowOverADialogOrAMailInFlight)
          [](Program& program, SignalClose& signalClose) {
              StartWatched(program, signalClose);
              ModalWatcher raiser([](QWidget*) { ::raise(SIGTERM); });
-             program.Find<QAction>("Settings1")->trigger();
+             program.Find<QAction>(object_names::kSettings)->trigger();
              EXPECT_EQ(raiser.Seen(), 1);
          }},
         {"mail in flight",
@@ -145,19 +145,19 @@ TEST(SignalCloseTest, ASignalClosesTheWindowOverADialogOrAMailInFlight)
              program.WriteIni("[Configuration]\nServer=127.0.0.1\nPort=" + std::to_string(peer.Port())
                               + "\n1=0\n[MyAddress]\nHow=1\n0=me@example.jp\n");
              StartWatched(program, signalClose);
-             Commit(program.Find<QLineEdit>("Edit1"), QStringLiteral("you@example.jp"));
-             Commit(program.Find<QLineEdit>("Edit2"), QStringLiteral("件名"));
-             Commit(program.Find<QPlainTextEdit>("Memo1"), QStringLiteral("body"));
+             Commit(program.Find<QLineEdit>(object_names::kAddress), QStringLiteral("you@example.jp"));
+             Commit(program.Find<QLineEdit>(object_names::kSubject), QStringLiteral("件名"));
+             Commit(program.Find<QPlainTextEdit>(object_names::kBody), QStringLiteral("body"));
              QTimer raiser;
              raiser.setInterval(10);
              QObject::connect(&raiser, &QTimer::timeout, [&] {
-                 if (!program.Find<QPushButton>("AbortButton")->isHidden()) {
+                 if (!program.Find<QPushButton>(object_names::kAbortButton)->isHidden()) {
                      raiser.stop();
                      ::raise(SIGTERM);
                  }
              });
              raiser.start();
-             program.Find<QAction>("Send1")->trigger();
+             program.Find<QAction>(object_names::kSend)->trigger();
              EXPECT_FALSE(raiser.isActive());
              EXPECT_FALSE(program.Main().Workflow().Busy());
          }},

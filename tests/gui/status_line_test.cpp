@@ -62,7 +62,7 @@ TEST_F(StatusLineWidget, LongTextScrollsOnlyWhenOnAndAClickOrANewTextPutsItBack)
     line.Tick(true, now);
     EXPECT_EQ(Left(), 0);
     // The clock shows the date and the time with seconds.
-    const QString clock = line.findChild<QLabel*>(QStringLiteral("Clock"))->text();
+    const QString clock = line.findChild<QLabel*>(object_names::kClock)->text();
     EXPECT_EQ(clock, ClockText(now));
     EXPECT_TRUE(clock.contains(QStringLiteral("2026")) && clock.contains(QStringLiteral("07"))) << clock.toStdString();
 }
@@ -71,7 +71,7 @@ TEST_F(StatusLineWidget, TimerMovesTheTextInTheRunningWindow)
 {
     Program program;
     program.Start();
-    QLabel* label = program.Find<QLabel>("StatusLabel");
+    QLabel* label = program.Find<QLabel>(object_names::kStatusLabel);
     program.Main().SetStatusText(std::string(300, 'y'));
     // Two ticks of 200 ms.
     QTest::qWait(450);
@@ -81,8 +81,8 @@ TEST_F(StatusLineWidget, TimerMovesTheTextInTheRunningWindow)
 
 TEST_F(StatusLineWidget, ZeroLimitGaugeAndTheAbortButtonOverTheCount)
 {
-    auto* count = line.findChild<QLabel*>(QStringLiteral("CountOfChr"));
-    auto* gauge = line.findChild<QProgressBar*>(QStringLiteral("Gauge1"));
+    auto* count = line.findChild<QLabel*>(object_names::kCount);
+    auto* gauge = line.findChild<QProgressBar*>(object_names::kGauge);
     // A limit of 0 must not turn the gauge into a busy indicator.
     line.ShowCount({3, 0, true, 0, 0});
     EXPECT_GT(gauge->maximum(), 0);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <sstream>
 
 namespace kitemail::test {
 
@@ -45,6 +46,58 @@ void ExpectGolden(std::string_view area, std::string_view name, const std::strin
     }
     ASSERT_TRUE(fs::exists(expected)) << expected << " is missing";
     EXPECT_EQ(actual, ReadBytes(expected)) << "differs from " << expected;
+}
+
+std::string Unescape(std::string_view cell)
+{
+    std::string out;
+    for (std::size_t i = 0; i < cell.size(); ++i) {
+        const char c = i + 1 < cell.size() && cell[i] == '\\' ? cell[++i] : '\0';
+        if (c == 'x') {
+            out += static_cast<char>(std::stoi(std::string(cell.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else if (c == '{') {
+            const std::size_t colon = cell.find(':', i), end = cell.find('}', colon);
+            const std::string text = Unescape(cell.substr(colon + 1, end - colon - 1));
+            for (int n = std::stoi(std::string(cell.substr(i + 1, colon - i - 1))); n > 0; --n) {
+                out += text;
+            }
+            i = end;
+        } else {
+            out += c == '\0' ? cell[i] : c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+        }
+    }
+    return out;
+}
+
+std::vector<TableRow> ReadTable(std::string_view name)
+{
+    std::vector<TableRow> rows;
+    std::istringstream lines(ReadBytes(GoldenPath("tables", std::string(name) + ".tsv")));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line.starts_with('#')) {
+            continue;
+        }
+        TableRow row;
+        std::istringstream cells(line);
+        std::getline(cells, row.name, '\t');
+        for (std::string cell; std::getline(cells, cell, '\t');) {
+            row.cells.push_back(Unescape(cell));
+        }
+        if (line.ends_with('\t')) {
+            row.cells.emplace_back();
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void PrintTo(const TableRow& row, std::ostream* os)
+{
+    *os << row.name;
+    for (const std::string& cell : row.cells) {
+        *os << " | " << ::testing::PrintToString(cell);
+    }
 }
 
 } // namespace kitemail::test

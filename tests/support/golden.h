@@ -30,4 +30,24 @@ struct GoldenRowName {
     std::string operator()(const ::testing::TestParamInfo<std::string>& info) const { return info.param; }
 };
 
+// A table of rows, each inputs and what the code must make of them:
+// tests/data/tables/NAME.tsv, one row a line, its name (a gtest name) then
+// its cells, separated by tabs; blank lines and lines starting with '#' are
+// comments. Cells are UTF-8 and take the escapes \t \r \n \\ \xHH and
+// \{N:text}, text N times.
+struct TableRow {
+    std::string name;
+    std::vector<std::string> cells;
+    [[nodiscard]] const std::string& operator[](std::size_t i) const { return cells.at(i); }
+    [[nodiscard]] int Int(std::size_t i) const { return std::stoi(cells.at(i)); }
+};
+
+[[nodiscard]] std::vector<TableRow> ReadTable(std::string_view name);
+[[nodiscard]] std::string Unescape(std::string_view cell);
+void PrintTo(const TableRow& row, std::ostream* os);
+
+struct TableRowName {
+    std::string operator()(const ::testing::TestParamInfo<TableRow>& info) const { return info.param.name; }
+};
+
 } // namespace kitemail::test

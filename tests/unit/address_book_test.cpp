@@ -1,5 +1,6 @@
 #include "settings/address_book.h"
 
+#include "golden.h"
 #include "platform/profile.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
@@ -14,21 +15,19 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(AddressBookLineTest, TakenApartByTheirCommasFormattedBackAndSorted)
+class AddressBookLine : public ::testing::TestWithParam<test::TableRow> {};
+
+TEST_P(AddressBookLine, IsTakenApartByItsCommas)
 {
-    const std::pair<std::string, AddressBookEntry> rows[] = {
-        {Sj("山田花子,h@example.jp,,3,-1"), {Sj("山田花子"), "h@example.jp", "", 3, -1}},
-        {"Taro,X1,1234,2,1", {"Taro", "X1", "1234", 2, 1}}, {"a,b,c,4,2,extra,more", {"a", "b", "c", 4, 2}},
-        // Four fields: one type digit is read. Fewer: positions step on by two.
-        {"Taro,X1,,3", {"Taro", "X1", "", 3, -1}}, {"Taro,X1,,12", {"Taro", "X1", "", 1, -1}},
-        {"Taro,X1", {"Taro", "X", "", 0, -1}}, {"Taro", {"", "T", "r", 0, -1}}, {"", {"", "", "", 0, -1}},
-        {"a,b,,,", {"a", "b", "", 0, -1}}, {"a,b,,-1,0", {"a", "b", "", -1, 0}}, // stored as is, not range-checked
-        {"Taro,X1,,3,z", {"Taro", "X1", "", 0, -1}}, {"Taro,X1,,3x,1", {"Taro", "X1", "", 0, -1}},
-        {"Taro,X1,,99999999999,1", {"Taro", "X1", "", 0, -1}},
-    };
-    for (const auto& [line, expected] : rows) {
-        EXPECT_EQ(ParseAddressBookEntry(line), expected) << line;
-    }
+    const test::TableRow& r = GetParam();
+    EXPECT_EQ(ParseAddressBookEntry(Sj(r[0])), (AddressBookEntry{Sj(r[1]), r[2], r[3], r.Int(4), r.Int(5)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, AddressBookLine, ::testing::ValuesIn(test::ReadTable("address_book_line")),
+                         test::TableRowName());
+
+TEST(AddressBookLineTest, FormattedBackAndSorted)
+{
     EXPECT_EQ(FormatAddressBookEntry("Taro", "X1", "", 3, -1), "Taro,X1,,3,-1");
     const AddressBookEntry e{Sj("太郎"), "t@example.jp", "0123", 9, 12};
     EXPECT_EQ(ParseAddressBookEntry(FormatAddressBookEntry(e.name, e.address, e.pin, e.type, e.sender)), e);
@@ -70,35 +69,25 @@ protected:
     AddressBookEditor editor{settings, ui};
 };
 
-TEST_F(AddressBookEditorTest, AddRefusesBadInputInOrderThenAppendsTheLineLeavingSelectionAndFields)
+class AddressBookRefusal : public AddressBookEditorTest, public ::testing::WithParamInterface<test::TableRow> {};
+
+TEST_P(AddressBookRefusal, AddRefusesBadInput)
+{
+    const test::TableRow& r = GetParam();
+    settings.AddressBook = {"First,f@x,,0,-1"};
+    Fill(r[0], r[1], r[2], r.Int(3));
+    editor.AddEntry();
+    EXPECT_EQ(ui.events, (Lines{"beep", "message:" + Sj(r[4])}));
+    EXPECT_EQ(settings.AddressBook, Lines{"First,f@x,,0,-1"});
+    EXPECT_EQ(editor.Fields().name, r[0]); // what the user typed stays
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, AddressBookRefusal, ::testing::ValuesIn(test::ReadTable("address_book_refusal")),
+                         test::TableRowName());
+
+TEST_F(AddressBookEditorTest, AddAppendsTheLineLeavingSelectionAndFields)
 {
     settings.AddressBook = {"First,f@x,,0,-1"};
-    const std::string needBoth = Sj("名前とアドレスは必ず入力してください。");
-    // name, address, PIN, type, the message
-    const std::tuple<const char*, const char*, const char*, std::int32_t, std::string> rows[] = {
-        {"Taro", "", "1,2", 3, needBoth}, // tested first: the comma goes unreported
-        {"", "X1", "", -1, needBoth},     {"Ta,ro", "X1", "", 3, noComma}, {"Taro", "X,1", "", 3, noComma},
-        {"Taro", "X1", "1,", 3, noComma}, {"Ta,ro", "X1", "", -1, noComma}, // the comma before the type
-        {"Taro", "X1", "", -1, Sj("端末タイプを指定してください。")},
-    };
-    for (const auto& [name, address, pin, type, message] : rows) {
-        SCOPED_TRACE(std::string(name) + "/" + address);
-        ui.Clear();
-        Fill(name, address, pin, type);
-        editor.AddEntry();
-        EXPECT_EQ(ui.events, (Lines{"beep", "message:" + message}));
-        EXPECT_EQ(settings.AddressBook, Lines{"First,f@x,,0,-1"});
-        EXPECT_EQ(editor.Fields().name, name); // what the user typed stays
-    }
-    // A line longer than the settings file gives back would lose its type
-    // and sender at the next start.
-    ui.Clear();
-    Fill("Taro", std::string(kProfileMaxValueBytes, 'x'), "", 3);
-    editor.AddEntry();
-    EXPECT_EQ(ui.events, (Lines{"beep", "message:" + Sj("入力データが長すぎます。")}));
-    EXPECT_EQ(settings.AddressBook, Lines{"First,f@x,,0,-1"});
-
-    ui.Clear();
     Fill("Taro", "X1", "", 3);
     editor.AddEntry();
     ExpectBook({"First,f@x,,0,-1", "Taro,X1,,3,-1"}, -1);
@@ -159,23 +148,25 @@ TEST_F(AddressBookEditorTest, ReplaceNeedsALoadedEntryKeepsItsIndexAndCanBeAutom
     EXPECT_EQ(ui.events, (Lines{"beep", "message:" + noComma}));
 }
 
-TEST_F(AddressBookEditorTest, LoadingAnEntryFillsTheFieldsAndANewEntryClearsThem)
-{
-    const std::pair<const char*, AddressBookFields> rows[] = {
-        {"Taro,X1,,3", {"Taro", "X1", "", 3, false, -1}}, {"Taro,X1,,,-7", {"Taro", "X1", "", 0, false, -1}},
-        {"Taro,X1,,3,3", {"Taro", "X1", "", 3, true, 0}}, // a sender no longer in the list: the first
-        {"Taro,X1,,12,-1", {"Taro", "X1", "", -1, false, -1}}, // type not in the table: no selection
-        {"Taro,X1,99,2,1", {"Taro", "X1", "99", 2, true, 1}},
-    };
-    for (const auto& [line, expected] : rows) {
-        SCOPED_TRACE(line);
-        settings.AddressBook = {line};
-        Load(0);
-        EXPECT_EQ(editor.Fields(), expected);
-    }
-    EXPECT_TRUE(ui.events.empty()); // loading never replaces or complains
+class AddressBookLoad : public AddressBookEditorTest, public ::testing::WithParamInterface<test::TableRow> {};
 
+TEST_P(AddressBookLoad, FillsTheFields)
+{
+    const test::TableRow& r = GetParam();
+    settings.AddressBook = {r[0]};
+    Load(0);
+    EXPECT_EQ(editor.Fields(), (AddressBookFields{r[1], r[2], r[3], r.Int(4), r.Int(5) != 0, r.Int(6)}));
+    EXPECT_TRUE(ui.events.empty()); // loading never replaces or complains
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, AddressBookLoad, ::testing::ValuesIn(test::ReadTable("address_book_fields")),
+                         test::TableRowName());
+
+TEST_F(AddressBookEditorTest, TheSenderListTheTypeOfAnEntryAndANewEntry)
+{
     // The page takes the current sender list each time it is shown.
+    settings.AddressBook = {"Taro,X1,99,2,1"};
+    Load(0);
     settings.SenderList = {"only@example.jp"};
     editor.PageShown();
     EXPECT_EQ(editor.SenderItems(), settings.SenderList);
@@ -199,7 +190,28 @@ TEST_F(AddressBookEditorTest, LoadingAnEntryFillsTheFieldsAndANewEntryClearsThem
     EXPECT_EQ(settings.AddressBook[0], "a,1,12,6,1");
 }
 
-TEST_F(AddressBookEditorTest, ArrowsDraggingAndDeletingAndASelectionLeftBehindByAShorterBook)
+// Dragging moves the start entry to the drop entry.
+class AddressBookDrag : public AddressBookEditorTest, public ::testing::WithParamInterface<test::TableRow> {};
+
+TEST_P(AddressBookDrag, MovesTheStartEntryToTheDropEntry)
+{
+    const test::TableRow& r = GetParam();
+    settings.AddressBook = {"a", "b", "c", "d"};
+    editor.DragBegin(r.Int(0));
+    editor.DragOver(3);
+    EXPECT_EQ(editor.SelectedIndex(), 3);
+    editor.Drop(r.Int(1));
+    Lines order;
+    for (std::size_t at = 0; at < r[2].size(); at += 2) {
+        order.push_back(r[2].substr(at, 1));
+    }
+    ExpectBook(order, r.Int(3));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, AddressBookDrag, ::testing::ValuesIn(test::ReadTable("address_book_drag")),
+                         test::TableRowName());
+
+TEST_F(AddressBookEditorTest, ArrowsAndDeletingAndASelectionLeftBehindByAShorterBook)
 {
     // Arrows stop at the ends.
     settings.AddressBook = {"a", "b", "c"};
@@ -211,23 +223,9 @@ TEST_F(AddressBookEditorTest, ArrowsDraggingAndDeletingAndASelectionLeftBehindBy
     editor.MoveEntry(-2);
     ExpectBook({"c", "a", "b"}, 0);
 
-    // Dragging moves the start entry to the drop entry.
-    // start, drop, the book after it, the selection after it
-    const std::tuple<std::int32_t, std::int32_t, Lines, std::int32_t> rows[] = {
-        {0, 2, {"b", "c", "a", "d"}, 2}, {3, 0, {"d", "a", "b", "c"}, 0},
-        {1, -1, {"a", "b", "c", "d"}, -1}, {7, 1, {"a", "b", "c", "d"}, 1}, // below the last, from no entry
-    };
-    for (const auto& [start, drop, order, selected] : rows) {
-        SCOPED_TRACE(testing::Message() << start << " to " << drop);
-        settings.AddressBook = {"a", "b", "c", "d"};
-        editor.DragBegin(start);
-        editor.DragOver(3);
-        EXPECT_EQ(editor.SelectedIndex(), 3);
-        editor.Drop(drop);
-        ExpectBook(order, selected);
-    }
-
-    // Deleting asks first; the last drop left "b" selected.
+    // Deleting asks first.
+    settings.AddressBook = {"a", "b", "c", "d"};
+    editor.Select(1);
     ui.confirmAnswers = {false, true};
     editor.DeleteEntry();
     ExpectBook({"a", "b", "c", "d"}, 1);

@@ -2,6 +2,7 @@
 
 #include "accounting/counter.h"
 #include "accounting/terminal_type.h"
+#include "golden.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
 #include "temp_dir.h"
@@ -12,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <map>
 #include <random>
 
 namespace kitemail {
@@ -44,75 +46,21 @@ TEST(CountShiftSequences, CountsTransitionsBetweenMarks)
     EXPECT_EQ(CountShiftSequences("a\x83", false), 0);         // a dangling lead byte
 }
 
-struct CountRow {
-    const char* name;
-    std::int32_t type;
-    std::string body, subject, sender;
-    CountOptions options;
-    std::int32_t count;
-};
-
-class CountTable : public ::testing::TestWithParam<CountRow> {};
+// Rows: name, type, options, count, body, subject, sender.
+class CountTable : public ::testing::TestWithParam<test::TableRow> {};
 
 TEST_P(CountTable, CountsAsTheServiceDoes)
 {
-    const CountRow& r = GetParam();
-    EXPECT_EQ(Count(r.type, r.body, r.subject, r.sender, r.options, 10), r.count);
+    const test::TableRow& r = GetParam();
+    // P all off, E the ends taken as single-byte, F the final line break's
+    // shift, S shift bytes on the unspecified type, D the defaults (E, F).
+    const std::map<std::string, CountOptions> options = {{"P", {false, false, false}}, {"E", {false, true, false}},
+                                                         {"F", {false, false, true}}, {"S", {true, false, false}},
+                                                         {"D", {}}};
+    EXPECT_EQ(Count(r.Int(0), Sj(r[3]), Sj(r[4]), Sj(r[5]), options.at(r[1]), 10), r.Int(2));
 }
 
-// Options: P all off, E the ends taken as single-byte, F the final line
-// break's shift, S shift bytes on the unspecified type, D the defaults (E, F).
-constexpr CountOptions P{false, false, false}, E{false, true, false}, F{false, false, true}, S{true, false, false},
-    D{};
-const std::string kKana = Sj("あいうえお"), kKana20 = Sj("あいうえおかきくけこさしすせそたちつてと"), kS60(60, 's');
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CountTable,
-    ::testing::Values(
-        // F 55 + sender 15 + subject 2 + body 13 + one shift.
-        CountRow{"WorkedExample", 0, kKana + "abc", "Hi", std::string(15, 's'), P, 88},
-        CountRow{"WorkedExampleWithEndsSingleByte", 0, kKana + "abc", "Hi", std::string(15, 's'), E, 91},
-        CountRow{"WorkedExampleFinalBreakAfterAscii", 0, kKana + "abc", "Hi", std::string(15, 's'), F, 88},
-        CountRow{"WorkedExampleFinalBreakAfterKana", 0, kKana, "Hi", std::string(15, 's'), F, 84},
-        CountRow{"EmptyImode", 3, "", "", "", D, 0},
-        CountRow{"OneKanji", 0, Sj("あ"), "", "", P, 57},
-        CountRow{"OneKanjiWithEnds", 0, Sj("あ"), "", "", E, 63},
-        CountRow{"OneKanjiWithDefaults", 0, Sj("あ"), "", "", D, 65},
-        // Half-width kana count as their full-width forms, with a sound mark that combines.
-        CountRow{"HalfWidthKa", 3, "\xb6", "", "", P, 2},
-        CountRow{"HalfWidthKaVoicedIsGa", 3, "\xb6\xde", "", "", P, 2},
-        CountRow{"HalfWidthAVoicedStaysTwo", 3, "\xb1\xde", "", "", P, 4},
-        CountRow{"HalfWidthHaSemiVoicedIsPa", 3, "\xca\xdf", "", "", P, 2},
-        CountRow{"ShiftsAroundAMergedKana", 0, "x\xb6\xdey", "", "", P, 65},
-        // A subject over 40 bytes counts a flat 40; up to 40, with its shifts.
-        CountRow{"Subject41BytesLongMail", 0, "", std::string(41, 'x'), "", P, 95},
-        CountRow{"Subject41BytesFreeRange", 1, "", kKana20 + "x", "", P, 95},
-        CountRow{"Subject40BytesWithoutShifts", 0, "", kKana20, "", P, 95},
-        CountRow{"Subject40BytesWithAShift", 8, "", "x" + kKana20.substr(2), "", P, 90},
-        CountRow{"SkyWalkerHasNoSubjectTerm", 2, "", std::string(41, 'x'), "", P, 7},
-        // The sender: capped at 55, whole, the local part with its "@", or nothing.
-        CountRow{"SenderCappedLongMail", 0, "", "", kS60, P, 110},
-        CountRow{"SenderCappedSkyWalker", 2, "", "", kS60, P, 62},
-        CountRow{"SenderCappedSuperMail", 8, "", "", kS60, P, 103},
-        CountRow{"SenderWholeUnspecified", -1, "", "", kS60, P, 70},
-        CountRow{"SenderWholeHLink", 4, "", "", kS60, P, 60},
-        CountRow{"SenderWholeEZweb", 7, "", "", kS60, P, 90},
-        CountRow{"NoSenderImode", 3, "", "", kS60, P, 0},
-        CountRow{"NoSenderFoma", 9, "", "", kS60, P, 0},
-        CountRow{"CmailSenderUpToAt", 5, "", "", "abc@example.jp", P, 17},
-        CountRow{"CmailSenderWithoutAt", 5, "", "", "abc", P, 13},
-        CountRow{"CmailSenderFirstAt", 5, "", "", "a@b@c", P, 15},
-        // Shift bytes: the unspecified type by the option, EZweb never.
-        CountRow{"UnspecifiedWithoutShifts", -1, "ab" + Sj("漢字") + "cd", Sj("件") + "x", "me", P, 23},
-        CountRow{"UnspecifiedWithShifts", -1, "ab" + Sj("漢字") + "cd", Sj("件") + "x", "me", S, 32},
-        CountRow{"EZwebMailNeverShifts", 6, "ab" + Sj("漢字") + "cd", Sj("件") + "x", "me", S, 43},
-        // The final line break's 2 only after a double-byte end.
-        CountRow{"FinalBreakAfterKanji", 3, Sj("あ"), "", "", F, 4},
-        CountRow{"FinalBreakAfterLineBreak", 3, Sj("あ") + "\r\n", "", "", F, 4},
-        CountRow{"FinalBreakAfterAscii", 3, Sj("あ") + "a", "", "", F, 3},
-        CountRow{"FinalBreakAfterHalfWidthKana", 3, "\xb6", "", "", F, 4},
-        CountRow{"FinalBreakTrailByteLikeAscii", 3, Sj("ソ"), "", "", F, 4}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, CountTable, ::testing::ValuesIn(test::ReadTable("count")), test::TableRowName());
 
 // Each file: its size + its full path's length + 20 where the type counts
 // them so, the size alone for the unspecified type; read at every count.

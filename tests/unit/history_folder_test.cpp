@@ -5,6 +5,7 @@
 // line's (cli/cli_history_test).
 
 #include "file_bytes.h"
+#include "golden.h"
 #include "platform/file_lock.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
@@ -51,55 +52,34 @@ TEST(HistoryFiles, ListsEmlEntriesOldestFirstIgnoringCaseCounterAsNumber)
               (std::vector<std::string>{"20250101000000.eml", "2026060506421300.EML", "2026060506421301.eml",
                                         "2026060506421302.eml"}));
     EXPECT_TRUE(ListHistoryFiles(dir.path() / "missing").empty());
-
-    // More than a hundred mails in one second: the counter goes on as a number.
-    struct Row {
-        const char* what;
-        const char* earlier;
-        const char* later;
-    };
-    const Row rows[] = {
-        {"leading zero below ten", "2026060506421309.eml", "2026060506421310.eml"},
-        {"two digits before three", "2026060506421399.eml", "20260605064213100.eml"},
-        {"three digits", "20260605064213100.eml", "20260605064213101.eml"},
-        {"three digits before four", "20260605064213999.eml", "202606050642131000.eml"},
-        {"the stamp before the counter", "20260605064213100.eml", "2026060506421400.eml"},
-        {"case ignored", "2026060506421310.EML", "2026060506421311.eml"},
-        {"no counter before a counter", "20250101000000.eml", "2025010100000000.eml"},
-        {"a record before another name", "2026060506421300.eml", "x.eml"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        TempDir pair;
-        pair.Write(row.later, "To: b\r\n");
-        pair.Write(row.earlier, "To: a\r\n");
-        EXPECT_EQ(Names(ListHistoryFiles(pair.path())), (std::vector<std::string>{row.earlier, row.later}));
-    }
 }
 
-TEST(HistoryFiles, FirstLineAndFields)
+class HistoryOrder : public ::testing::TestWithParam<TableRow> {};
+
+TEST_P(HistoryOrder, ListsTheEarlierFirst)
 {
-    struct Row {
-        const char* name;
-        std::string bytes;
-        std::optional<std::string> firstLine;
-    };
-    const std::string longAddress(3000, 'a');
-    const Row rows[] = {
-        {"crlf", "To: a@x.jp\r\nDate: d\r\n", "To: a@x.jp"},
-        {"lf", "To: a@x.jp\nDate: d\n", "To: a@x.jp"},
-        {"cr", "To: a@x.jp\rDate: d\r", "To: a@x.jp"},
-        {"no line end", "To: a@x.jp", "To: a@x.jp"},
-        {"empty file", "", ""},
-        {"empty first line", "\r\nTo: a\r\n", ""},
-        {"longer than one read", "To: " + longAddress + "\r\nrest", "To: " + longAddress},
-        {"shift_jis kept as bytes", "To: " + Sj("太郎") + "\r\n", "To: " + Sj("太郎")},
-    };
+    TempDir pair;
+    pair.Write(GetParam()[1], "To: b\r\n");
+    pair.Write(GetParam()[0], "To: a\r\n");
+    EXPECT_EQ(Names(ListHistoryFiles(pair.path())), (std::vector<std::string>{GetParam()[0], GetParam()[1]}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HistoryOrder, ::testing::ValuesIn(ReadTable("history_order")), TableRowName());
+
+class HistoryFirstLine : public ::testing::TestWithParam<TableRow> {};
+
+TEST_P(HistoryFirstLine, IsReadUpToAnyLineEnd)
+{
     TempDir dir;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(ReadFirstLine(dir.Write("r.eml", row.bytes)), row.firstLine);
-    }
+    EXPECT_EQ(ReadFirstLine(dir.Write("r.eml", Sj(GetParam()[0]))), Sj(GetParam()[1]));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HistoryFirstLine, ::testing::ValuesIn(ReadTable("history_first_line")),
+                         TableRowName());
+
+TEST(HistoryFiles, NoFirstLineOfAFolderOrNothingAndTheFields)
+{
+    TempDir dir;
     EXPECT_EQ(ReadFirstLine(dir.path()), std::nullopt) << "a folder";
     EXPECT_EQ(ReadFirstLine(dir.path() / "gone.eml"), std::nullopt);
 
@@ -156,40 +136,33 @@ TEST(HistoryBrowser, RecordsThatCannotGoAreNamedNotPassedOver)
     ::chmod(folder.c_str(), 0755);
 }
 
-TEST(UndecodableSjisNames, NamesLineAndBytes)
+class UndecodableSjis : public ::testing::TestWithParam<TableRow> {};
+
+TEST_P(UndecodableSjis, NamesLineAndBytes)
 {
-    struct Row {
-        const char* name;
-        std::string bytes;
-        std::string names;
-    };
-    const Row rows[] = {
-        {"clean text", Sj("件名\r\n本文"), ""},
-        {"unassigned pair", "ab\r\nc\x85\x40", "2" + Sj("行目") + " 85 40"},
-        {"lone byte", "\xFF", "1" + Sj("行目") + " FF"},
-        {"lead byte at the end", "ok\x82", "1" + Sj("行目") + " 82"},
-        {"lead byte before a line end", "\x82\r\nx", "1" + Sj("行目") + " 82"},
-        {"two on one line", "\xFF\xFD", "1" + Sj("行目") + " FF, 1" + Sj("行目") + " FD"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(UndecodableSjisNames(row.bytes), row.names);
-    }
+    EXPECT_EQ(UndecodableSjisNames(GetParam()[0]), Sj(GetParam()[1]));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, UndecodableSjis, ::testing::ValuesIn(ReadTable("undecodable_sjis")), TableRowName());
+
+TEST(UndecodableSjisNames, AtMostTen)
+{
     const std::string many = UndecodableSjisNames(std::string(20, '\xFF'));
     EXPECT_TRUE(many.ends_with(", ...")) << "at most ten are named";
 }
 
-// The record's texts: dates with four-letter June and July, Message-ID,
-// the attachment list, the result and error texts.
-TEST(HistoryTexts, DatesIdsListsAndErrors)
+class HistoryDateTable : public ::testing::TestWithParam<TableRow> {};
+
+TEST_P(HistoryDateTable, FromTheStamp)
 {
-    const std::pair<const char*, const char*> rows[] = {
-        {"20260605064213", "Fri, 05 June 2026 06:42:13"}, {"20040305140709", "Fri, 05 Mar 2004 14:07:09"},
-        {"20260701000000", "Wed, 01 July 2026 00:00:00"}, {"20261206235959", "Sun, 06 Dec 2026 23:59:59"},
-        {"20240229120000", "Thu, 29 Feb 2024 12:00:00"}, {"20230229120000", ""}, {"2026", ""}};
-    for (const auto& [stamp, date] : rows) {
-        EXPECT_EQ(HistoryDate(stamp), date) << stamp;
-    }
+    EXPECT_EQ(HistoryDate(GetParam()[0]), GetParam()[1]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HistoryDateTable, ::testing::ValuesIn(ReadTable("history_date")), TableRowName());
+
+// The record's texts: Message-ID, the attachment list, the result and error texts.
+TEST(HistoryTexts, IdsListsAndErrors)
+{
     std::set<std::string> seen;
     for (int i = 0; i < 100; ++i) {
         const std::string id = MakeMessageId("20040305140709", "a@example.jp");
@@ -288,31 +261,39 @@ TEST_F(HistoryRecordFile, CountsUpForTheSameSecondAndListsInThatOrder)
 }
 
 // The records hold the mails' text: their owner's alone, whatever the umask.
-TEST_F(HistoryRecordFile, RecordAndTheFolderItMakesAreTheOwnersAlone)
+mode_t FileMode(const fs::path& path)
 {
-    const auto mode = [](const fs::path& path) {
-        struct stat st {};
-        EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
-        return st.st_mode & 07777;
-    };
-    for (const mode_t mask : {0000, 0022, 0277}) {
-        SCOPED_TRACE(mask);
-        const fs::path folder = root_ / std::to_string(mask) / "mail";
-        fs::create_directories(folder.parent_path()); // the data folder, there already
-        const mode_t old = ::umask(mask);
-        const HistoryWriteResult w = WriteHistoryRecord(folder, Record());
-        ::umask(old);
-        ASSERT_TRUE(w.ok) << w.error;
-        EXPECT_EQ(mode(w.path), 0600U);
-        EXPECT_EQ(mode(folder), 0700U);
-        EXPECT_EQ(mode(HistoryLockPath(folder)) & 0077, 0U);
-    }
-    // A folder the user made stays as it is.
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+class HistoryRecordUmask : public HistoryRecordFile, public ::testing::WithParamInterface<mode_t> {};
+
+TEST_P(HistoryRecordUmask, RecordAndTheFolderItMakesAreTheOwnersAlone)
+{
+    const fs::path folder = root_ / "mail";
+    fs::create_directories(root_); // the data folder, there already
+    const mode_t old = ::umask(GetParam());
+    const HistoryWriteResult w = WriteHistoryRecord(folder, Record());
+    ::umask(old);
+    ASSERT_TRUE(w.ok) << w.error;
+    EXPECT_EQ(FileMode(w.path), 0600U);
+    EXPECT_EQ(FileMode(folder), 0700U);
+    EXPECT_EQ(FileMode(HistoryLockPath(folder)) & 0077, 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Masks, HistoryRecordUmask, ::testing::Values(0000, 0022, 0277),
+                         [](const auto& row) { return "Umask" + std::to_string(row.param); });
+
+// A folder the user made stays as it is.
+TEST_F(HistoryRecordFile, AFolderTheUserMadeKeepsItsMode)
+{
     const fs::path own = root_ / "own";
     fs::create_directories(own);
     ::chmod(own.c_str(), 0750);
     ASSERT_TRUE(WriteHistoryRecord(own, Record()).ok);
-    EXPECT_EQ(mode(own), 0750U);
+    EXPECT_EQ(FileMode(own), 0750U);
 }
 
 // A writer killed before it gave its record a name leaves its temporary
@@ -347,30 +328,37 @@ TEST_F(HistoryRecordFile, LeftoversGoOnlyWhenNoWriterHoldsTheLock)
 }
 
 // The checks before a send refuse such values; this is the second defence.
-TEST_F(HistoryRecordFile, AValueWithALineBreakIsRefusedNotWritten)
+struct LineBreakRow {
+    const char* name;
+    std::string HistoryRecord::*field;
+    std::string value;
+};
+
+class HistoryLineBreak : public HistoryRecordFile, public ::testing::WithParamInterface<LineBreakRow> {};
+
+TEST_P(HistoryLineBreak, IsRefusedNotWritten)
 {
-    const struct {
-        std::string HistoryRecord::*field;
-        std::string value;
-        const char* name;
-    } rows[] = {
-        {&HistoryRecord::server, "127.0.0.1\rX-ktml-Result: Succeed", "X-ktml-Server"},
-        {&HistoryRecord::to, "a@x.jp\nX-ktml-Result: Succeed", "To"},
-        {&HistoryRecord::subject, "s\r\n", "Subject"},
-        {&HistoryRecord::resultText, "TLS Error: x\ny", "X-ktml-Result"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        HistoryRecord r = Record();
-        r.*row.field = row.value;
-        const HistoryWriteResult w = WriteHistoryRecord(root_, r);
-        EXPECT_FALSE(w.ok);
-        EXPECT_EQ(w.error, row.name + Sj("に改行が含まれています"));
-    }
+    HistoryRecord r = Record();
+    r.*GetParam().field = GetParam().value;
+    const HistoryWriteResult w = WriteHistoryRecord(root_, r);
+    EXPECT_FALSE(w.ok);
+    EXPECT_EQ(w.error, GetParam().name + Sj("に改行が含まれています"));
+    EXPECT_FALSE(fs::exists(root_) && std::distance(fs::directory_iterator(root_), {}) > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, HistoryLineBreak,
+    ::testing::Values(LineBreakRow{"X-ktml-Server", &HistoryRecord::server, "127.0.0.1\rX-ktml-Result: Succeed"},
+                      LineBreakRow{"To", &HistoryRecord::to, "a@x.jp\nX-ktml-Result: Succeed"},
+                      LineBreakRow{"Subject", &HistoryRecord::subject, "s\r\n"},
+                      LineBreakRow{"X-ktml-Result", &HistoryRecord::resultText, "TLS Error: x\ny"}),
+    [](const auto& row) { return std::string(row.param.name[0] == 'X' ? row.param.name + 7 : row.param.name); });
+
+TEST_F(HistoryRecordFile, AnAttachmentWithALineBreakIsRefusedNotWritten)
+{
     HistoryRecord r = Record();
     r.attachments = {"/tmp/a\rb.jpg"};
     EXPECT_EQ(WriteHistoryRecord(root_, r).error, "X-ktml-Attachments" + Sj("に改行が含まれています"));
-    EXPECT_FALSE(fs::exists(root_) && std::distance(fs::directory_iterator(root_), {}) > 0);
 }
 
 } // namespace

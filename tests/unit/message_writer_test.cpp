@@ -104,22 +104,6 @@ Field ReadField(const std::string& message, const std::string& head)
     return f;
 }
 
-std::string Unescape(std::string_view s)
-{
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 >= s.size()) {
-            out += s[i];
-        } else if (const char c = s[++i]; c == 'x') {
-            out += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16));
-            i += 2;
-        } else {
-            out += c == 'r' ? '\r' : c == 'n' ? '\n' : c;
-        }
-    }
-    return out;
-}
-
 // The fixture is the writer's sink too: it keeps the reports and hands out
 // the fed data.
 class MessageWriterTest : public ::testing::Test, public MessageSink {
@@ -162,7 +146,7 @@ protected:
         std::istringstream lines(description);
         for (std::string line; std::getline(lines, line);) {
             const std::string field = line.substr(0, line.find(": "));
-            const std::string value = Unescape(line.substr(field.size() + 2));
+            const std::string value = test::Unescape(line.substr(field.size() + 2));
             if (field == "Attach") {
                 std::istringstream words(value);
                 std::string encoding, file, name;
@@ -222,55 +206,33 @@ TEST_F(MessageWriterTest, ReportsProgressAndWritesDefaultsAndDetectedEncodingsBa
     EXPECT_EQ(m.records[4]->AttachmentEncoding, kEncodingBase64);
 }
 
-// A subject, sender name or attachment name too long for one encoded word
-// on its line comes as several, one a line, and reads back whole; one that
-// fits goes out as it always has.
-TEST_F(MessageWriterTest, LongEncodedHeadersFoldIntoWordsThatReadBackWhole)
-{
-    const auto repeat = [](const std::string& s, int n) {
-        std::string out;
-        for (int i = 0; i < n; ++i) {
-            out += s;
-        }
-        return out;
-    };
-    const struct {
-        const char* name;
-        std::string utf8;
-        std::size_t lines;
-        std::string shown; // what a reader shows, when not the text itself
-    } rows[] = {
-        {"Short", "件名", 1, {}},
-        {"LongestOnOneLine", repeat("漢", 15), 1, {}},
-        {"OneMoreFolds", repeat("漢", 16), 2, {}},
-        {"Kanji37", repeat("漢", 37), 3, {}},
-        {"Kanji400", repeat("漢", 400), 23, {}},
-        {"Kanji2000", repeat("漢", 2000), 112, {}},
-        {"Kana400", repeat("かな", 200), 23, {}},
-        {"Ascii2000", repeat("a", 2000), 48, {}},
-        {"Mixed400", repeat("Re: 会議12月 ", 40), 27, {}},
-        {"HalfWidthKana", repeat("ｶﾞｷﾞｸﾞ", 20), 4, repeat("ガギグ", 20)},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        m = {};
-        m.fromAddress = "me@example.jp";
-        m.subject = EncodeJisWord(Sj(row.utf8));
-        const std::string message = Message();
-        const Field f = ReadField(message, "Subject: ");
-        EXPECT_EQ(f.lines.size(), row.lines);
-        EXPECT_EQ(f.text, row.shown.empty() ? row.utf8 : row.shown);
-        if (row.lines == 1) {
-            EXPECT_EQ(f.lines[0], "Subject: " + m.subject + "  "); // as it always was
-        }
-    }
+class EncodedSubject : public MessageWriterTest, public ::testing::WithParamInterface<test::TableRow> {};
 
-    m = {};
-    const std::string name = repeat("送信者", 15);
+TEST_P(EncodedSubject, FoldsIntoWordsThatReadBackWhole)
+{
+    const test::TableRow& row = GetParam();
+    m.fromAddress = "me@example.jp";
+    m.subject = EncodeJisWord(Sj(row[0]));
+    const Field f = ReadField(Message(), "Subject: ");
+    EXPECT_EQ(f.lines.size(), static_cast<std::size_t>(row.Int(1)));
+    EXPECT_EQ(f.text, row.cells.size() > 2 ? row[2] : row[0]);
+    if (f.lines.size() == 1) {
+        EXPECT_EQ(f.lines[0], "Subject: " + m.subject + "  "); // as it always was
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, EncodedSubject, ::testing::ValuesIn(test::ReadTable("encoded_subject")),
+                         test::TableRowName());
+
+// A sender name or attachment name too long for one encoded word on its
+// line comes as several, one a line, and reads back whole.
+TEST_F(MessageWriterTest, LongEncodedNamesFoldIntoWordsThatReadBackWhole)
+{
+    const std::string name = test::Unescape("\\{15:送信者}");
     m.fromName = EncodeJisWord(Sj(name));
     m.fromAddress = "me@example.jp";
     test::TempDir dir;
-    const std::string fileName = repeat("添付ファイル", 6) + ".jpg";
+    const std::string fileName = test::Unescape("\\{6:添付ファイル}") + ".jpg";
     (void)dir.Write(fileName, "data");
     Attach(Sj((dir.path() / fileName).string()), kEncodingBase64);
     const std::string message = Message();

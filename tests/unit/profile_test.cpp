@@ -2,6 +2,7 @@
 #include "platform/text_codec.h"
 
 #include "file_bytes.h"
+#include "golden.h"
 
 #include <gtest/gtest.h>
 
@@ -53,21 +54,12 @@ TEST_F(ProfileTest, MissingFileReadsDefaultsAndSavesOwnerOnlyWhatWasWritten)
     EXPECT_TRUE(ReadBytes(ini).starts_with("[TEL]\r\nHow=2\r\n"));
 }
 
-TEST_F(ProfileTest, NamesMatchWithoutRegardToAsciiCaseOnlyAndNumbersFollowTheDecimalAndHexRules)
+TEST_F(ProfileTest, NamesMatchWithoutRegardToAsciiCaseOnly)
 {
     // "ア" is 83 41: its trail byte looks like 'A' and must not match 'a'.
     const std::string section = Sj("アドレス"), folded = Sj("アドレス").replace(1, 1, "a");
     std::string text = "[configuration]\nserver = smtp.example.jp \r\nTOP=12\n  [ Length ]  \n0=7000\n[" + section +
                        "]\nkey=1\n[TEL]\nHow=2\n0=a\n; note\n1=b\n0=again\n[X]\n2=c\n[S]\r\n";
-    constexpr std::int32_t def = -7;
-    const std::pair<const char*, std::int32_t> rows[] = {
-        {"25", 25},   {"0x19", 25}, {"0X1a", 26}, {"0x", def},  {"0x1G", def}, {"-5", -5},  {"+7", 7},
-        {"", def},    {" 42 ", 42}, {"abc", def}, {"1.5", def}, {"+-3", def},  {"0", 0},    {"12abc", def},
-        {"\"30\"", 30}, {"99999999999", def},     {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1},
-    };
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        text += "k" + std::to_string(i) + "=" + rows[i].first + "\r\n";
-    }
     WriteBytes(ini, text);
     const Profile p(ini);
     EXPECT_EQ(p.ReadString("Configuration", "Server", ""), "smtp.example.jp");
@@ -79,15 +71,23 @@ TEST_F(ProfileTest, NamesMatchWithoutRegardToAsciiCaseOnlyAndNumbersFollowTheDec
     // Section values list keys in file order, the first of a repeated key winning.
     using Values = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(p.SectionValues("tel"), (Values{{"How", "2"}, {"0", "a"}, {"1", "b"}}));
-    for (std::size_t i = 0; const auto& [value, expected] : rows) {
-        SCOPED_TRACE(value);
-        const std::string key = "k" + std::to_string(i++);
-        EXPECT_EQ(p.ReadInt("S", key, def), expected);
-        // A boolean is an integer, non-zero true; an unparsable one its default.
-        EXPECT_EQ(p.ReadBool("S", key, true), expected != 0);
-        EXPECT_EQ(p.ReadBool("S", key, false), expected != 0 && expected != def);
-    }
 }
+
+class ProfileInt : public ProfileTest, public ::testing::WithParamInterface<test::TableRow> {};
+
+TEST_P(ProfileInt, FollowsTheDecimalAndHexRules)
+{
+    constexpr std::int32_t def = -7;
+    const std::int32_t expected = GetParam()[1] == "default" ? def : std::stoi(GetParam()[1]);
+    WriteBytes(ini, "[S]\r\nk=" + GetParam()[0] + "\r\n");
+    const Profile p(ini);
+    EXPECT_EQ(p.ReadInt("S", "k", def), expected);
+    // A boolean is an integer, non-zero true; an unparsable one its default.
+    EXPECT_EQ(p.ReadBool("S", "k", true), expected != 0);
+    EXPECT_EQ(p.ReadBool("S", "k", false), expected != 0 && expected != def);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ProfileInt, ::testing::ValuesIn(test::ReadTable("profile_int")), test::TableRowName());
 
 TEST_F(ProfileTest, ValuesComeBackAsWrittenCutAndWithoutLineBreaks)
 {
