@@ -23,7 +23,6 @@
 
 #include <fstream>
 #include <functional>
-#include <sys/stat.h>
 
 namespace kitemail {
 namespace {
@@ -315,64 +314,15 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
     composer_.SetBody(ComposedText{"a" + std::string(kUnmappablePlaceholder), {U'😀'}});
     EXPECT_NE(refusal().find("U+1F600"), std::string::npos);
 
-    // The bytes sent are the bytes typed, and no value adds a line or a
-    // parameter: each is refused before anything connects, naming its field.
+    // A value that would add a line is refused before anything connects
+    // (each check's rows are in the unit tests).
     settings_.Server = "127.0.0.1";
     composer_.TypeBoxChanged(0);
+    composer_.SetBody({"ok", {}});
     composer_.SetSubject({"s", {}});
-    std::string alternating; // 990 typed bytes, 4456 on the wire with an escape at each change
-    for (int i = 0; i < 495; ++i) {
-        alternating += "\xb1" "a";
-    }
-    const std::filesystem::path fifo = std::filesystem::path(dir_.path().toStdString()) / "pipe";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const struct {
-        const char* name;
-        std::function<void()> set;
-        std::string message; // UTF-8
-    } refused[] = {
-        {"LongOnTheWire", [&] { composer_.SetBody({alternating, {}}); },
-         "本文に991Byte以上の行が存在します。適切に改行してください。"},
-        {"NulInTheBody", [&] { composer_.SetBody({std::string("before\0after", 12), {}}); },
-         "本文にNUL文字（0x00）が含まれています。削除してください。"},
-        {"ParameterInTheAddress", [&] { composer_.SetDirectAddress({"a@b.jp> NOTIFY=NEVER", {}}); },
-         "宛先アドレスに使えない文字（<、>、空白、制御文字）が含まれています。"},
-        {"LineBreakInTheAddress", [&] { composer_.SetDirectAddress({"a@b.jp\r\nRCPT TO:<c@d.jp>", {}}); },
-         "宛先アドレスに使えない文字（<、>、空白、制御文字）が含まれています。"},
-        {"SpaceInTheSender", [&] { settings_.SenderAddress = "me @example.jp"; },
-         "送信者アドレスに使えない文字（<、>、空白、制御文字）が含まれています。"},
-        {"LineInTheReplyTo", [&] { settings_.SenderAddress = "me@example.jp,r@example.jp\nBcc: x"; },
-         "返信先アドレスに改行などの制御文字が含まれています。"},
-        {"LineInTheSubject", [&] { composer_.SetSubject({"hi\r\nBcc: all@example.jp", {}}); },
-         "Subjectに改行などの制御文字が含まれています。"},
-        {"NulInTheSubject", [&] { composer_.SetSubject({std::string("a\0b", 3), {}}); },
-         "Subjectに改行などの制御文字が含まれています。"},
-        {"LineInTheSenderName", [&] { settings_.FromUser = "Taro\nX-Evil: 1"; },
-         "差出人名に改行などの制御文字が含まれています。"},
-        {"LineInAnAttachmentName", [&] { composer_.SetAttachments({"/tmp/a\nb.jpg"}); },
-         "添付ファイル名に改行などの制御文字が含まれています。"},
-        {"CarriageReturnInTheServer", [&] { settings_.Server = "127.0.0.1\rX-ktml-Result: Succeed"; },
-         "SMTPサーバーに改行などの制御文字が含まれています。"},
-        {"TwoAddressesInOne", [&] { composer_.SetDirectAddress({"a@x.jp,b@y.jp", {}}); },
-         "宛先アドレスがメールアドレス1つの形になっていません（カンマ、2つ目の@などは使えません）。"},
-        {"SecondAtInTheSender", [&] { settings_.SenderAddress = "me@x@example.jp"; },
-         "送信者アドレスがメールアドレス1つの形になっていません（カンマ、2つ目の@などは使えません）。"},
-        {"AttachmentThatIsAPipe", [&] { composer_.SetAttachments({fifo.string()}); },
-         fifo.string() + " を開けません: 通常のファイルではありません"},
-    };
-    for (const auto& r : refused) {
-        SCOPED_TRACE(r.name);
-        composer_.SetBody({"ok", {}});
-        composer_.SetSubject({"s", {}});
-        composer_.SetDirectAddress({"x@example.jp", {}});
-        composer_.SetAttachments({});
-        settings_.SenderAddress = settings_.SenderList.front();
-        settings_.FromUser.clear();
-        settings_.Server = "127.0.0.1";
-        r.set();
-        EXPECT_EQ(refusal(), Sj(r.message));
-        EXPECT_TRUE(workflow_.Outcome().refusedOrAborted);
-    }
+    composer_.SetDirectAddress({"a@b.jp\r\nRCPT TO:<c@d.jp>", {}});
+    EXPECT_EQ(refusal(), Sj("宛先アドレスに使えない文字（<、>、空白、制御文字）が含まれています。"));
+    EXPECT_TRUE(workflow_.Outcome().refusedOrAborted);
     EXPECT_EQ(NewMessages(2), 1);
 }
 
