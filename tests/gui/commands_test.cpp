@@ -8,6 +8,7 @@
 #include "gui_support.h"
 
 #include "platform/clock.h"
+#include "ui/about_box.h"
 #include "ui/diet_dialog.h"
 #include "ui/history_viewer.h"
 #include "ui/line_prompt.h"
@@ -96,6 +97,18 @@ TEST_F(CommandsWindowTest, WhatActsAtStart)
     EXPECT_FALSE(program.Find<QAction>(kSignatureAItem)->isEnabled() || program.Find<QAction>(kSignatureBItem)->isEnabled());
     program.Find<QComboBox>(kTypeBox)->setCurrentIndex(3);
     EXPECT_FALSE(program.Find<QAction>(kOpenAttachment)->isEnabled());
+
+    // Each opener opens its own window; the exit button closes.
+    ProgramWindows& w = program.Windows();
+    const std::pair<const char*, QDialog*> openers[] = {
+        {kSettingsButton, w.settingsDialog.get()}, {kSettings, w.settingsDialog.get()},
+        {kHistoryButton, w.historyViewer.get()},   {kHistory, w.historyViewer.get()},
+        {kAbout, w.aboutBox.get()}, {kDiet, w.dietDialog.get()}};
+    for (const auto& [name, window] : openers) {
+        InDialog(window, [&] { Trigger(name); }, [] {});
+    }
+    Trigger(kExitButton);
+    EXPECT_FALSE(program.Main().isVisible());
 }
 
 TEST_F(CommandsWindowTest, ClearAnsweredNoChangesNothingAndYesLeavesTheSignature)
@@ -308,6 +321,20 @@ TEST_F(CommandsWindowTest, AUtf8BodyFileIsReadOnYesAndWhatWasTypedComesBackInOne
     Body()->setFocus();
     Trigger(object_names::kUndo);
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("typed"));
+    // Saving writes the body as the file dialog names it.
+    {
+        ModalWatcher watcher([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (dialog == nullptr || dialog->acceptMode() != QFileDialog::AcceptSave) {
+                ADD_FAILURE() << "no save dialog";
+                modal->close();
+                return;
+            }
+            Choose(dialog, program.Dir() / "saved.txt");
+        });
+        Trigger(object_names::kSaveBody);
+    }
+    EXPECT_EQ(ReadSjisFile(program.Dir() / "saved.txt"), "typed\r\n");
 }
 
 TEST_F(CommandsWindowTest, PasswordPromptKeepsItsBoxOpenForACharacterShiftJisCannotHold)
