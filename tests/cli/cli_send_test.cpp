@@ -161,19 +161,6 @@ TEST_F(CliSendTest, OverTheLimitAsksAndSplitsOnlyWhenTold)
     EXPECT_EQ(NewMessages(), 12);
 }
 
-// Nobody listens on the port: refused, counted, recorded. (Bad arguments,
-// exit 2, are the rows send_*.)
-TEST_F(CliSendTest, ARefusedConnectionExitsOne)
-{
-    WriteSettings(1);
-    const ProcessResult r = SendToYou({"--subject", "s", "--yes"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("メールサーバーが接続を受け付けませんでした。"), std::string::npos) << r.err;
-    EXPECT_NE(r.out.find("1個のエラー"), std::string::npos) << r.out;
-    EXPECT_EQ(r.err.find("送信完了しました。"), std::string::npos) << r.err;
-    EXPECT_EQ(HistoryRecords(), 1U);
-}
-
 // The whole message went out and the server fell silent: it may have the
 // mail. Neither sent nor failed, and a script is told so.
 TEST_F(CliSendTest, SilenceAfterTheWholeMessageIsUnconfirmedExitThree)
