@@ -100,6 +100,10 @@ struct MailFailure {
 // as some Japanese carriers gave out); a quoted local part is taken.
 [[nodiscard]] bool IsSafeEnvelopeAddress(std::string_view address);
 
+// No CR, LF or NUL: a line break inside a command's value would end the
+// command early and let the rest reach the server as a command of its own.
+[[nodiscard]] bool FitsOnOneLine(std::string_view value);
+
 struct MappedSocketError {
     SendMailError error;
     std::string_view text;

@@ -4,9 +4,9 @@
 // "X" the server closing, "E" a network error, "T" the silence limit, "TLS"
 // the handshake after STLS done ("TLSFAIL": the certificate refused).
 
+#include "mail/pop_dialogue.h"
 #include "net/ktcp_error.h"
 #include "platform/text_codec.h"
-#include "send/pop_dialogue.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 // network error, "T" the reply deadline, "A" "中止". The last line is the
 // final SmtpTestState.
 
+#include "mail/loopback_smtp_test.h"
 #include "platform/text_codec.h"
-#include "send/loopback_smtp_test.h"
 
 #include <gtest/gtest.h>
 

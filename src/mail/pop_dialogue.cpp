@@ -1,16 +1,10 @@
-#include "send/pop_dialogue.h"
+#include "mail/pop_dialogue.h"
 
+#include "mail/mail_types.h"
 #include "platform/text_codec.h"
 
 namespace kitemail {
 namespace {
-
-// A line break inside a name or a password would end the command early and
-// let the rest reach the server as a command of its own.
-bool FitsOnOneLine(std::string_view value)
-{
-    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
 
 bool IsPositive(std::string_view line)
 {

@@ -1,5 +1,6 @@
-#include "send/loopback_smtp_test.h"
+#include "mail/loopback_smtp_test.h"
 
+#include "mail/mail_types.h"
 #include "mail/reply_accumulator.h"
 #include "mail/smtp_dialogue.h"
 #include "platform/event_loop.h"
@@ -26,13 +27,6 @@ constexpr std::array<Step, 7> kSteps{{
     {250, "Data送信 に失敗しました。"},
     {221, "QUIT に失敗しました。"},
 }};
-
-// A line break inside a value would end the command early and let the rest
-// reach the server as a command of its own.
-bool FitsOnOneLine(std::string_view value)
-{
-    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
 
 // The reply's code once its last line is in; 0 for a malformed reply, -1
 // while more lines are to come.
