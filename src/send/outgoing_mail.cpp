@@ -3,9 +3,9 @@
 #include "accounting/terminal_type.h"
 #include "platform/program_version.h"
 #include "platform/sjis.h"
-#include "send/text_tools.h"
 #include "text/encoders.h"
 #include "text/jis.h"
+#include "text/text_lines.h"
 
 #include <algorithm>
 #include <cstdio>

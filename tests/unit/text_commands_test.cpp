@@ -8,11 +8,11 @@
 #include "scripted_ui.h"
 #include "send/attachment_commands.h"
 #include "send/message_composer.h"
-#include "send/text_commands.h"
-#include "send/text_tools.h"
 #include "settings/address_book.h"
 #include "settings/settings.h"
 #include "temp_dir.h"
+#include "tools/text_commands.h"
+#include "tools/text_tools.h"
 
 #include <gtest/gtest.h>
 

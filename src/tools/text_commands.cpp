@@ -1,13 +1,14 @@
-#include "send/text_commands.h"
+#include "tools/text_commands.h"
 
 #include "platform/file_io.h"
 #include "platform/profile.h"
 #include "platform/text_codec.h"
 #include "platform/user_interface.h"
 #include "send/message_composer.h"
-#include "send/text_tools.h"
 #include "settings/address_book.h"
 #include "settings/settings.h"
+#include "text/text_lines.h"
+#include "tools/text_tools.h"
 
 #include <algorithm>
 

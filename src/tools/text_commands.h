@@ -5,7 +5,7 @@
 // window asks for a text, puts it in at the caret and shows the composer
 // again after a clear.
 
-#include "send/text_tools.h"
+#include "tools/text_tools.h"
 
 #include <cstdint>
 #include <filesystem>

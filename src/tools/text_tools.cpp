@@ -1,8 +1,9 @@
-#include "send/text_tools.h"
+#include "tools/text_tools.h"
 
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
 #include "text/jis.h"
+#include "text/text_lines.h"
 
 #include <algorithm>
 
@@ -39,22 +40,6 @@ std::size_t CharLength(std::string_view text, std::size_t i) noexcept
 }
 
 } // namespace
-
-std::vector<std::string_view> TextLines(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + (text.compare(end, 2, kLineEnd) == 0 ? 2 : 1);
-    }
-    return lines;
-}
 
 std::string DietRefusal(std::string_view body, const DietOptions& options)
 {

@@ -41,11 +41,6 @@ struct DietOptions {
 // double-byte character is never split.
 [[nodiscard]] std::string VerticalText(std::string_view body);
 
-// The text's lines: a line ends at CR LF, a lone CR or a lone LF; a break
-// at the very end starts no further line. Code page 932 and UTF-8 alike:
-// neither uses the bytes of CR and LF inside a character.
-[[nodiscard]] std::vector<std::string_view> TextLines(std::string_view text);
-
 // The preview's column count: full-width characters per row.
 inline constexpr std::int32_t kPreviewMinColumns = 6;
 inline constexpr std::int32_t kPreviewMaxColumns = 20;
