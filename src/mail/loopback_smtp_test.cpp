@@ -2,7 +2,6 @@
 
 #include "mail/mail_types.h"
 #include "mail/reply_accumulator.h"
-#include "mail/smtp_dialogue.h"
 #include "platform/event_loop.h"
 #include "platform/text_codec.h"
 
@@ -27,30 +26,6 @@ constexpr std::array<Step, 7> kSteps{{
     {250, "Data送信 に失敗しました。"},
     {221, "QUIT に失敗しました。"},
 }};
-
-// The reply's code once its last line is in; 0 for a malformed reply, -1
-// while more lines are to come.
-int ReplyCode(std::string& pending, std::string_view text)
-{
-    // However many continuation lines a server sends, one reply is bounded.
-    constexpr std::size_t kMaxReplyBytes = 64 * 1024;
-    ReplyAccumulator lines;
-    pending.append(text);
-    const std::vector<std::string> complete = lines.Feed(pending);
-    if (lines.Overflowed() || pending.size() > kMaxReplyBytes) {
-        return 0;
-    }
-    for (const std::string& line : complete) {
-        const std::optional<ReplyLine> reply = ParseReplyLine(line);
-        if (!reply) {
-            return 0;
-        }
-        if (reply->last) {
-            return reply->code;
-        }
-    }
-    return -1;
-}
 
 } // namespace
 
@@ -77,13 +52,15 @@ SmtpTestDialogue::Reaction SmtpTestDialogue::Received(std::string_view text)
     if (!Running() || state_ >= kQuitAcknowledged) {
         return {};
     }
-    const int code = ReplyCode(pending_, text);
+    const int code = ReplyCode(text);
     if (code < 0) {
         return {};
     }
     // What came after the reply in the same read was sent before any
     // command could be answered: it is dropped.
-    pending_.clear();
+    lines_.Clear();
+    continuedCode_ = 0;
+    replyBytes_ = 0;
     const Step& step = kSteps[static_cast<std::size_t>(state_)];
     if (code != step.expected) {
         return Fail(Sj(step.failText));
@@ -107,6 +84,28 @@ SmtpTestDialogue::Reaction SmtpTestDialogue::Received(std::string_view text)
         End();
         return {{}, {}, true};
     }
+}
+
+int SmtpTestDialogue::ReplyCode(std::string_view text)
+{
+    // However many continuation lines a server sends, one reply is bounded.
+    constexpr std::size_t kMaxReplyBytes = 64 * 1024;
+    replyBytes_ += text.size();
+    const std::vector<std::string> complete = lines_.Feed(text);
+    if (lines_.Overflowed() || replyBytes_ > kMaxReplyBytes) {
+        return 0;
+    }
+    for (const std::string& line : complete) {
+        const std::optional<ReplyLine> reply = ParseReplyLine(line);
+        if (!reply || (continuedCode_ != 0 && reply->code != continuedCode_)) {
+            return 0;
+        }
+        if (reply->last) {
+            return reply->code;
+        }
+        continuedCode_ = reply->code;
+    }
+    return -1;
 }
 
 SmtpTestDialogue::Reaction SmtpTestDialogue::NetworkError()

@@ -4,6 +4,7 @@
 // MAIL FROM, RCPT TO, DATA, QUIT) to a server on this machine over the
 // second TCP client. Only failures are reported.
 
+#include "mail/reply_accumulator.h"
 #include "net/ktcp.h"
 #include "platform/user_interface.h"
 
@@ -41,7 +42,8 @@ public:
     explicit SmtpTestDialogue(SmtpTestMessage message);
 
     // Bytes received since the last call. A reply is judged when its last
-    // line has come (RFC 5321 4.2: "250-" lines continue it).
+    // line has come (RFC 5321 4.2: "250-" lines continue it, with the same
+    // code).
     [[nodiscard]] Reaction Received(std::string_view text);
     [[nodiscard]] Reaction NetworkError();
     // No reply within the deadline.
@@ -63,9 +65,14 @@ public:
 private:
     [[nodiscard]] Reaction Fail(std::string text);
     void End() noexcept;
+    // The reply's code once its last line is in; 0 for a malformed reply,
+    // -1 while more lines are to come.
+    [[nodiscard]] int ReplyCode(std::string_view text);
 
     SmtpTestMessage message_;
-    std::string pending_; // the reply's lines so far
+    ReplyAccumulator lines_;
+    int continuedCode_ = 0;      // of the reply's lines so far
+    std::size_t replyBytes_ = 0; // received for this reply
     std::int32_t state_ = kWaitGreeting;
 };
 

@@ -114,7 +114,6 @@ struct MappedSocketError {
 [[nodiscard]] MappedSocketError MapSocketError(std::uint16_t wsaError) noexcept;
 
 // Texts the component reports for its own failures.
-inline constexpr std::string_view kTextStartFailed = "Winsock not initiliazed";
 inline constexpr std::string_view kTextUnexpectedResponse = "Unexpected response: ";
 inline constexpr std::string_view kTextOwnTimeout = "Connection timed out";
 // The server stopped taking the message while it was written.

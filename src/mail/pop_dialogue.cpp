@@ -4,15 +4,6 @@
 #include "platform/text_codec.h"
 
 namespace kitemail {
-namespace {
-
-bool IsPositive(std::string_view line)
-{
-    return line.starts_with("+OK") && (line.size() == 3 || line[3] == ' ');
-}
-
-} // namespace
-
 PopDialogue::PopDialogue(std::string user, std::string password, bool stls)
     : user_(std::move(user)), password_(std::move(password)), stls_(stls)
 {
@@ -29,7 +20,7 @@ PopDialogue::Reaction PopDialogue::Received(std::string_view text)
     if (lines.empty() && !lines_.Overflowed()) {
         return {};
     }
-    const bool positive = !lines.empty() && IsPositive(lines.front());
+    const bool positive = !lines.empty() && IsPositiveStatus(lines.front());
     const bool more = lines.size() > 1 || !lines_.Pending().empty();
     lines_.Clear();
     switch (state_) {
