@@ -4,7 +4,7 @@
 // network error, "T" the reply deadline, "A" "中止". The last line is the
 // final SmtpTestState.
 
-#include "mail/loopback_smtp_test.h"
+#include "mail/smtp_test_dialogue.h"
 #include "platform/text_codec.h"
 
 #include <gtest/gtest.h>
