@@ -23,7 +23,7 @@ using test::Steps;
 using test::Transcript;
 using Files = ::testing::TestWithParam<std::filesystem::path>;
 
-std::string RowName(const ::testing::TestParamInfo<std::filesystem::path>& row)
+std::string TranscriptRowName(const ::testing::TestParamInfo<std::filesystem::path>& row)
 {
     return test::TranscriptName(row.param);
 }
@@ -106,7 +106,7 @@ TEST_P(SmtpTranscript, Plays)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, SmtpTranscript, ::testing::ValuesIn(test::TranscriptFiles("smtp")), RowName);
+INSTANTIATE_TEST_SUITE_P(Files, SmtpTranscript, ::testing::ValuesIn(test::TranscriptFiles("smtp")), TranscriptRowName);
 
 // Headers: user, password (alice, secret unless given), stls; the end is
 // the final PopState().
@@ -153,7 +153,7 @@ TEST_P(PopTranscript, Plays)
     EXPECT_EQ(happened, Expected(t));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, PopTranscript, ::testing::ValuesIn(test::TranscriptFiles("pop3")), RowName);
+INSTANTIATE_TEST_SUITE_P(Files, PopTranscript, ::testing::ValuesIn(test::TranscriptFiles("pop3")), TranscriptRowName);
 
 // Headers: from, to, subject, body (the boxes; a plain message unless
 // given); the step "A" is the abort button; the client's bytes are shown
@@ -198,7 +198,7 @@ TEST_P(LoopbackTranscript, Plays)
     EXPECT_EQ(happened, Expected(t));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, LoopbackTranscript, ::testing::ValuesIn(test::TranscriptFiles("loopback")), RowName);
+INSTANTIATE_TEST_SUITE_P(Files, LoopbackTranscript, ::testing::ValuesIn(test::TranscriptFiles("loopback")), TranscriptRowName);
 
 } // namespace
 } // namespace kitemail
