@@ -39,7 +39,7 @@ Steps SmtpPlayer::Run(const Steps& steps, bool waitForTheEnd)
     inMessage_ = afterData_ = closeSeen_ = false;
     const int before = rec.doneCount;
     mail.SetAction(TMailAction::Send_Mail);
-    if (socket.Attempting()) {
+    if (socket.Attempting() && acceptConnection) {
         socket.Accept(acceptAddress);
     }
     Steps happened = Take();
@@ -66,6 +66,8 @@ Steps SmtpPlayer::Run(const Steps& steps, bool waitForTheEnd)
             socket.CompleteTls();
         } else if (step == "TLSFAIL") {
             socket.RefuseTls({{TlsProblem::Expired, TlsProblem::NameMismatch}, "AB:CD", {}});
+        } else if (step == "CONNECT-DEADLINE") {
+            socket.ConnectDeadlinePassed();
         } else if (step == "CANCEL") {
             mail.SetAction(TMailAction::Cancel_SendMail);
         } else {

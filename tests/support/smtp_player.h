@@ -2,7 +2,8 @@
 // The server's side of the mail component's transcripts (transcript.h),
 // played through the fake socket layer. Its own steps: "H" the network holds
 // what it is given until "D n" lets n bytes of it go, "P ms" a pause,
-// "CANCEL" the abort button. The client's lines are written as they went
+// "CANCEL" the abort button, "CONNECT-DEADLINE" the connect's deadline
+// passing. The client's lines are written as they went
 // out, the message as "C: <message>", the TLS handshake it starts as
 // "C: <starttls>", its close as "C: <close>", and the end of the request as
 // "done" with LastError and the text of OnMailError.
@@ -40,6 +41,8 @@ public:
     SendMail mail{std::move(owned_)};
     MailRecorder rec{mail};
     std::string acceptAddress = "192.0.2.25";
+    // false: the connection is not made, the steps tell how it fails.
+    bool acceptConnection = true;
 
 private:
     Steps Take();

@@ -3,9 +3,8 @@
 #include "file_bytes.h"
 #include "platform/text_codec.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <sstream>
 #include <stdexcept>
 
 namespace kitemail::test {
@@ -17,32 +16,14 @@ std::filesystem::path Folder()
     return std::filesystem::path(KITEMAIL_TEST_DATA_DIR) / "transcripts";
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    throw std::invalid_argument("not a hex digit in a transcript");
-}
-
 void ReadSteps(const std::filesystem::path& file, const Variables& variables, Transcript& out, bool withHeaders)
 {
-    const std::string text = ReadBytes(file);
+    if (!std::filesystem::is_regular_file(file)) {
+        throw std::invalid_argument("no transcript " + file.string());
+    }
+    std::istringstream text(ReadBytes(file));
     bool inHeaders = withHeaders;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (std::string line; std::getline(text, line);) {
         if (line.starts_with("#")) {
             continue;
         }
@@ -101,7 +82,7 @@ std::string ExpandTranscriptText(std::string_view text, const Variables& variabl
         case 'n': out.push_back('\n'); break;
         case 't': out.push_back('\t'); break;
         case 'x':
-            out.push_back(static_cast<char>(HexDigit(utf8.at(i + 1)) * 16 + HexDigit(utf8.at(i + 2))));
+            out.push_back(static_cast<char>(std::stoi(utf8.substr(i + 1, 2), nullptr, 16)));
             i += 2;
             break;
         default: out.push_back(utf8[i]); break;
@@ -131,6 +112,7 @@ Steps Opening(std::string_view name, const Variables& variables)
     ReadSteps(Folder() / "openings" / (std::string(name) + ".txt"), variables, t, false);
     return t.steps;
 }
+
 
 std::vector<std::filesystem::path> TranscriptFiles(std::string_view dialogue)
 {

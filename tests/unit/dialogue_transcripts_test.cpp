@@ -54,9 +54,10 @@ std::string SessionSteps(const std::vector<SendMailInfo>& infos)
 }
 
 // Headers: security (none, starttls, tls), auth (none, best, plain, login),
-// server (the address connected to), data-end-timeout (ms); checked at the
-// end: progress (the session's steps), detail and server-line (of
-// LastFailure()).
+// server (the address connected to), connect (fails: the steps tell how),
+// data-end-timeout (ms), from, to, subject; checked at the end: progress
+// (the session's steps), detail and server-line (of LastFailure()),
+// connects (how many were tried).
 using SmtpTranscript = Files;
 
 TEST_P(SmtpTranscript, Plays)
@@ -78,6 +79,10 @@ TEST_P(SmtpTranscript, Plays)
                                                 : SmtpAuth::None,
                               "taro", "secret", {}};
     player.acceptAddress = t.Header("server", player.acceptAddress);
+    player.acceptConnection = t.Header("connect") != "fails";
+    player.mail.FROM_Address = t.Header("from", player.mail.FROM_Address);
+    player.mail.TO_Address = t.Header("to", player.mail.TO_Address);
+    player.mail.Subject = t.Header("subject", player.mail.Subject);
     if (t.Has("data-end-timeout")) {
         player.mail.DataEndTimeout = std::chrono::milliseconds(std::stoi(t.Header("data-end-timeout")));
     }
@@ -92,6 +97,11 @@ TEST_P(SmtpTranscript, Plays)
 
     EXPECT_EQ(player.Run(t.steps), Expected(t));
     EXPECT_FALSE(player.mail.Sending());
+    if (t.Header("end") != "done 0") {
+        // A failure clears the recipients, and only those.
+        EXPECT_TRUE(player.mail.TO_Address.empty() && player.mail.ListTo.empty());
+        EXPECT_EQ(player.mail.MailText, std::vector<std::string>{"hello"});
+    }
     for (const std::string& text : shown) {
         EXPECT_EQ(text.find("c2VjcmV0"), std::string::npos) << "a password shown in progress: " << text;
     }
@@ -100,6 +110,9 @@ TEST_P(SmtpTranscript, Plays)
     }
     if (t.Has("detail")) {
         EXPECT_EQ(player.mail.LastFailure().detail, t.Header("detail"));
+    }
+    if (t.Has("connects")) {
+        EXPECT_EQ(std::to_string(player.socket.connects), t.Header("connects"));
     }
     if (t.Has("server-line")) {
         EXPECT_EQ(player.mail.LastFailure().serverLine, t.Header("server-line"));
