@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,53 @@ TEST_P(SmtpTranscript, Plays)
 
 INSTANTIATE_TEST_SUITE_P(Files, SmtpTranscript, ::testing::ValuesIn(test::TranscriptFiles("smtp")), TranscriptRowName);
 
+// What a dialogue without I/O did in answer: the bytes it sends, line by
+// line, the handshake it starts, the failure it reports.
+Steps Shown(const std::string& sent, bool startTls, const std::string& failText)
+{
+    Steps lines;
+    for (std::size_t at = 0; at < sent.size();) {
+        const std::size_t end = sent.find("\r\n", at);
+        EXPECT_NE(end, std::string::npos) << "no line end: " << sent;
+        lines.push_back("C: " + sent.substr(at, end - at));
+        at = end == std::string::npos ? sent.size() : end + 2;
+    }
+    if (startTls) {
+        lines.push_back("C: <starttls>");
+    }
+    if (!failText.empty()) {
+        lines.push_back("!: " + failText);
+    }
+    return lines;
+}
+
+Steps Shown(const PopDialogue::Reaction& r)
+{
+    return Shown(r.command, r.startTls, r.failText);
+}
+
+Steps Shown(const SmtpTestDialogue::Reaction& r)
+{
+    return Shown(r.send, false, r.failText);
+}
+
+// The steps both know: "X", "E", "T", "S: " and "R: "; others go to more.
+template <class Dialogue>
+Steps PlayWithoutIo(Dialogue& dialogue, const std::string& step, const std::function<Steps()>& more)
+{
+    if (step == "X") {
+        dialogue.Disconnected();
+        return {};
+    }
+    if (step == "E" || step == "T") {
+        return Shown(step == "E" ? dialogue.NetworkError() : dialogue.Silence());
+    }
+    if (step.starts_with("S: ") || step.starts_with("R: ")) {
+        return Shown(dialogue.Received(step.substr(3) + (step.starts_with("S: ") ? "\r\n" : "")));
+    }
+    return more();
+}
+
 // Headers: user, password (alice, secret unless given), stls; the end is
 // the final PopState().
 using PopTranscript = Files;
@@ -129,38 +177,10 @@ TEST_P(PopTranscript, Plays)
 {
     const Transcript t = test::ReadTranscript(GetParam());
     PopDialogue dialogue(t.Header("user", "alice"), t.Header("password", "secret"), t.Has("stls"));
-    const auto record = [](const PopDialogue::Reaction& r) {
-        Steps lines;
-        if (!r.command.empty()) {
-            EXPECT_TRUE(r.command.ends_with("\r\n")) << r.command;
-            lines.push_back("C: " + r.command.substr(0, r.command.size() - 2));
-        }
-        if (r.startTls) {
-            lines.push_back("C: <starttls>");
-        }
-        if (!r.failText.empty()) {
-            lines.push_back("!: " + r.failText);
-        }
-        return lines;
-    };
-    Steps happened = Replay(t.steps, [&](const std::string& step) -> Steps {
-        if (step == "X") {
-            dialogue.Disconnected();
-            return {};
-        }
-        if (step == "E") {
-            return record(dialogue.NetworkError());
-        }
-        if (step == "T") {
-            return record(dialogue.Silence());
-        }
-        if (step == "TLS") {
-            return record(dialogue.Encrypted());
-        }
-        if (step == "TLSFAIL") {
-            return record(dialogue.TlsFailed({{TlsProblem::Expired}, "AB:CD", {}}));
-        }
-        return record(dialogue.Received(step.substr(3) + (step.starts_with("S: ") ? "\r\n" : "")));
+    Steps happened = Replay(t.steps, [&](const std::string& step) {
+        return PlayWithoutIo(dialogue, step, [&] {
+            return Shown(step == "TLS" ? dialogue.Encrypted() : dialogue.TlsFailed({{TlsProblem::Expired}, "AB:CD", {}}));
+        });
     });
     happened.push_back("state " + std::to_string(dialogue.PopState()));
     EXPECT_EQ(happened, Expected(t));
@@ -169,8 +189,7 @@ TEST_P(PopTranscript, Plays)
 INSTANTIATE_TEST_SUITE_P(Files, PopTranscript, ::testing::ValuesIn(test::TranscriptFiles("pop3")), TranscriptRowName);
 
 // Headers: from, to, subject, body (the boxes; a plain message unless
-// given); the step "A" is the abort button; the client's bytes are shown
-// line by line; the end is the final State().
+// given); the step "A" is the abort button; the end is the final State().
 using LoopbackTranscript = Files;
 
 TEST_P(LoopbackTranscript, Plays)
@@ -181,37 +200,19 @@ TEST_P(LoopbackTranscript, Plays)
     };
     SmtpTestDialogue dialogue(
         {box("from", "me@example.jp"), box("to", "you@example.jp"), box("subject", "件名"), box("body", "本文\\r\\n.dot\\r\\n.")});
-    const auto record = [](const SmtpTestDialogue::Reaction& r) {
-        Steps lines;
-        for (std::size_t at = 0; at < r.send.size();) {
-            const std::size_t end = r.send.find("\r\n", at);
-            EXPECT_NE(end, std::string::npos) << "no line end: " << r.send;
-            lines.push_back("C: " + r.send.substr(at, end - at));
-            at = end == std::string::npos ? r.send.size() : end + 2;
-        }
-        if (!r.failText.empty()) {
-            lines.push_back("!: " + r.failText);
-        }
-        return lines;
-    };
-    Steps happened = Replay(t.steps, [&](const std::string& step) -> Steps {
-        if (step == "X" || step == "A") {
-            step == "X" ? dialogue.Disconnected() : dialogue.Abort();
-            return {};
-        }
-        if (step == "E") {
-            return record(dialogue.NetworkError());
-        }
-        if (step == "T") {
-            return record(dialogue.Silence());
-        }
-        return record(dialogue.Received(step.substr(3) + (step.starts_with("S: ") ? "\r\n" : "")));
+    Steps happened = Replay(t.steps, [&](const std::string& step) {
+        return PlayWithoutIo(dialogue, step, [&] {
+            EXPECT_EQ(step, "A");
+            dialogue.Abort();
+            return Steps{};
+        });
     });
     happened.push_back("state " + std::to_string(dialogue.State()));
     EXPECT_EQ(happened, Expected(t));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, LoopbackTranscript, ::testing::ValuesIn(test::TranscriptFiles("loopback")), TranscriptRowName);
+INSTANTIATE_TEST_SUITE_P(Files, LoopbackTranscript, ::testing::ValuesIn(test::TranscriptFiles("loopback")),
+                         TranscriptRowName);
 
 } // namespace
 } // namespace kitemail
