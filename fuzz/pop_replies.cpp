@@ -7,7 +7,7 @@
 // sends.
 
 #include "fuzz_support.h"
-#include "send/pop_dialogue.h"
+#include "mail/pop_dialogue.h"
 
 #include <random>
 #include <string>

@@ -4,7 +4,7 @@
 #include "cli/command.h"
 #include "cli/user_input.h"
 #include "platform/text_codec.h"
-#include "send/text_tools.h"
+#include "tools/text_tools.h"
 
 #include <string>
 

@@ -4,8 +4,8 @@
 #include "cli/command.h"
 #include "cli/user_input.h"
 #include "platform/data_dir.h"
-#include "send/text_tools.h"
 #include "settings/settings.h"
+#include "tools/text_tools.h"
 
 #include <optional>
 #include <string>

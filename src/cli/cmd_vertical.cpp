@@ -3,7 +3,7 @@
 
 #include "cli/command.h"
 #include "cli/user_input.h"
-#include "send/text_tools.h"
+#include "tools/text_tools.h"
 
 #include <string>
 

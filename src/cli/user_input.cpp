@@ -5,9 +5,9 @@
 #include "platform/file_io.h"
 #include "platform/profile.h"
 #include "platform/text_codec.h"
-#include "send/text_commands.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
+#include "tools/text_commands.h"
 
 #include <QString>
 #include <QStringDecoder>

@@ -27,6 +27,11 @@ bool HasControlByte(std::string_view value, bool allowTab)
     });
 }
 
+bool FitsOnOneLine(std::string_view value)
+{
+    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
 namespace {
 
 bool IsAtext(char c)

@@ -100,6 +100,10 @@ struct MailFailure {
 // as some Japanese carriers gave out); a quoted local part is taken.
 [[nodiscard]] bool IsSafeEnvelopeAddress(std::string_view address);
 
+// No CR, LF or NUL: a line break inside a command's value would end the
+// command early and let the rest reach the server as a command of its own.
+[[nodiscard]] bool FitsOnOneLine(std::string_view value);
+
 struct MappedSocketError {
     SendMailError error;
     std::string_view text;
@@ -110,7 +114,6 @@ struct MappedSocketError {
 [[nodiscard]] MappedSocketError MapSocketError(std::uint16_t wsaError) noexcept;
 
 // Texts the component reports for its own failures.
-inline constexpr std::string_view kTextStartFailed = "Winsock not initiliazed";
 inline constexpr std::string_view kTextUnexpectedResponse = "Unexpected response: ";
 inline constexpr std::string_view kTextOwnTimeout = "Connection timed out";
 // The server stopped taking the message while it was written.

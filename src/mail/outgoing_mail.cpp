@@ -4,6 +4,7 @@
 #include "platform/sjis.h"
 #include "text/encoders.h"
 #include "text/jis.h"
+#include "text/text_lines.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,23 +13,6 @@ namespace kitemail {
 namespace {
 
 constexpr std::size_t kMaxAttachmentNameBytes = 255;
-
-std::string CutToCharacters(std::string text, std::size_t maxBytes)
-{
-    if (text.size() <= maxBytes) {
-        return text;
-    }
-    std::size_t end = 0;
-    while (end < text.size()) {
-        const std::size_t next = end + ((sjis::IsLeadByte(text[end]) && end + 1 < text.size()) ? 2 : 1);
-        if (next > maxBytes) {
-            break;
-        }
-        end = next;
-    }
-    text.resize(end);
-    return text;
-}
 
 } // namespace
 
@@ -44,20 +28,12 @@ std::string MailTextFor(std::string_view body)
     }
     std::string out;
     out.reserve(jis.size() + jis.size() / 32 + 8);
-    // Lines end at CR, LF or CR LF; a last line break adds no empty line.
-    const std::string_view text = jis;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        const std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
+    for (const std::string_view line : TextLines(jis)) {
         if (!line.empty() && line.front() == '.') {
             out.push_back('.');
         }
         out.append(line);
         out.append("\r\n");
-        if (end == std::string_view::npos) {
-            break;
-        }
-        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return out;
 }
@@ -90,8 +66,8 @@ AttachmentRecord AttachmentRecordFor(const std::string& path, bool animation)
 {
     const std::size_t slash = path.rfind('/');
     AttachmentRecord record;
-    record.name = CutToCharacters(EncodeJisHeader(slash == std::string::npos ? path : path.substr(slash + 1)),
-                                  kMaxAttachmentNameBytes);
+    const std::string encoded = EncodeJisHeader(slash == std::string::npos ? path : path.substr(slash + 1));
+    record.name = std::string(sjis::CutToWholeCharacters(encoded, kMaxAttachmentNameBytes));
     record.AttachmentEncoding = kEncodingBase64;
     record.contentType = animation ? "image/mtn" : "application/octet-stream";
     // The full path: a cut one would name another file or none.

@@ -27,4 +27,30 @@ std::vector<std::string> ReplyAccumulator::Feed(std::string_view bytes)
     return lines;
 }
 
+namespace {
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
+std::optional<ReplyLine> ParseReplyLine(std::string_view line)
+{
+    if (line.size() < 3 || !IsDigit(line[0]) || !IsDigit(line[1]) || !IsDigit(line[2])) {
+        return std::nullopt;
+    }
+    if (line.size() > 3 && line[3] != ' ' && line[3] != '-') {
+        return std::nullopt;
+    }
+    return ReplyLine{(line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0'),
+                     line.size() == 3 || line[3] == ' '};
+}
+
+bool IsPositiveStatus(std::string_view line)
+{
+    return line.starts_with("+OK") && (line.size() == 3 || line[3] == ' ');
+}
+
 } // namespace kitemail

@@ -1,7 +1,10 @@
 #pragma once
-// Collects the bytes a server sends and hands out its complete lines, never
-// holding more than one line's worth.
+// The one reader of what a server says, for the SMTP dialogue, the POP3
+// login and the loopback SMTP test alike: the bytes received are collected
+// into complete lines, never holding more than one line's worth, and a line
+// is judged by the reply syntax of its protocol.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,5 +37,19 @@ private:
     std::string pending_;
     bool overflowed_ = false;
 };
+
+// One line of an SMTP reply as RFC 5321 4.2 writes it: three digits, then a
+// space, "-" (more lines of the same reply follow) or the line's end. Every
+// line of one reply carries the same code (4.2.1); the reader of the lines
+// holds them to it.
+struct ReplyLine {
+    int code = 0;
+    bool last = true;
+};
+[[nodiscard]] std::optional<ReplyLine> ParseReplyLine(std::string_view line);
+
+// A POP3 status line (RFC 1939 3): "+OK" then a space or the line's end is
+// positive; anything else ("-ERR", a line of no status) is not.
+[[nodiscard]] bool IsPositiveStatus(std::string_view line);
 
 } // namespace kitemail

@@ -3,11 +3,6 @@
 namespace kitemail {
 namespace {
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 int ReplyClass(int code)
 {
     return code / 100;
@@ -22,18 +17,6 @@ RecipientEntry SplitRecipient(std::string_view entry)
         return {std::string(entry), {}};
     }
     return {std::string(entry.substr(0, bar)), std::string(entry.substr(bar + 1, 999))};
-}
-
-std::optional<ReplyLine> ParseReplyLine(std::string_view line)
-{
-    if (line.size() < 3 || !IsDigit(line[0]) || !IsDigit(line[1]) || !IsDigit(line[2])) {
-        return std::nullopt;
-    }
-    if (line.size() > 3 && line[3] != ' ' && line[3] != '-') {
-        return std::nullopt;
-    }
-    return ReplyLine{(line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0'),
-                     line.size() == 3 || line[3] == ' '};
 }
 
 void SmtpDialogue::Reset(Envelope envelope, Step step)

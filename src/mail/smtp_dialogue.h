@@ -8,7 +8,6 @@
 #include "mail/mail_types.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,14 +22,6 @@ struct RecipientEntry {
 // A list entry is an address alone or address "|" name; the name is at most
 // the 999 bytes after the first bar.
 [[nodiscard]] RecipientEntry SplitRecipient(std::string_view entry);
-
-// One line of a reply as RFC 5321 4.2 writes it: three digits, then a
-// space, "-" (more lines of the same reply follow) or the line's end.
-struct ReplyLine {
-    int code = 0;
-    bool last = true;
-};
-[[nodiscard]] std::optional<ReplyLine> ParseReplyLine(std::string_view line);
 
 class SmtpDialogueSink {
 public:

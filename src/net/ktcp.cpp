@@ -13,11 +13,6 @@ TKTcpClient::TKTcpClient(std::unique_ptr<TStarSocket> socket) : socket_(std::mov
     };
     socket_->OnSocketConnect = [this, raise] { raise(OnConnect); };
     socket_->OnSocketRead = [this, raise] { raise(OnRcvReady); };
-    socket_->OnSocketWrite = [this, raise] {
-        if (socket_->QueuedBytes() == 0) {
-            raise(OnSendEmpty);
-        }
-    };
     socket_->OnSocketClose = [this, raise] { raise(OnDisconnect); };
     socket_->OnSocketTimeout = [this] { Failed(wsa::kTimedOut); };
     socket_->OnSocketError = [this](std::uint16_t code) { Failed(code); };

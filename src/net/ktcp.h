@@ -34,7 +34,6 @@ public:
 
     TKNotifyEvent OnConnect;    // the connection stands
     TKNotifyEvent OnRcvReady;   // received bytes wait for ReceiveText
-    TKNotifyEvent OnSendEmpty;  // everything queued has gone out
     TKNotifyEvent OnDisconnect; // the server closed the connection
     TKErrorEvent OnError;       // a lookup, connect or connection failure; the connection is gone
     TKNotifyEvent OnEncrypted;  // StartTls finished

@@ -1,8 +1,8 @@
 #include "send/pop_before_smtp.h"
 
+#include "mail/pop_dialogue.h"
 #include "platform/event_loop.h"
 #include "platform/text_codec.h"
-#include "send/pop_dialogue.h"
 #include "settings/settings.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 #include "mail/outgoing_mail.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
-#include "send/text_tools.h"
+#include "text/text_lines.h"
 
 #include <QList>
 

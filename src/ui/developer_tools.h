@@ -5,9 +5,9 @@
 // stand, by plain SMTP to a server on this machine). The abort button ends
 // a login or a test in flight through Abort.
 
+#include "mail/loopback_smtp_test.h"
 #include "net/ktcp.h"
 #include "platform/user_interface.h"
-#include "send/loopback_smtp_test.h"
 #include "send/message_composer.h"
 #include "send/send_workflow.h"
 

@@ -3,7 +3,7 @@
 // dialog lives as long as the program, so its ticks stay from one use to
 // the next (they are not saved).
 
-#include "send/text_tools.h"
+#include "tools/text_tools.h"
 
 #include <QDialog>
 

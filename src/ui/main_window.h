@@ -10,9 +10,9 @@
 #include "send/attachment_commands.h"
 #include "send/message_composer.h"
 #include "send/send_workflow.h"
-#include "send/text_commands.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
+#include "tools/text_commands.h"
 #include "ui/settings_dialog_host.h"
 
 #include <QPointer>

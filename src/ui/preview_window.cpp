@@ -1,7 +1,7 @@
 #include "ui/preview_window.h"
 
-#include "send/text_tools.h"
 #include "settings/settings.h"
+#include "tools/text_tools.h"
 #include "ui/object_names.h"
 #include "ui/sjis_field.h"
 #include "ui/window_placement.h"

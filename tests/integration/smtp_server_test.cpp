@@ -19,6 +19,7 @@
 #include "smtp_sink.h"
 #include "temp_dir.h"
 #include "test_certs.h"
+#include "transcript.h"
 #include "text/jis.h"
 
 #include <gtest/gtest.h>
@@ -30,9 +31,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <functional>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -271,48 +272,13 @@ TEST_F(SmtpServerTest, StartTlsOrTlsFromTheConnectAndOneUser)
     EXPECT_TRUE(clear.starts_with("21 ")) << clear;
 }
 
-// What real servers do not do on demand: a certificate for another name, an
-// expired one. (The dialogue's own refusals are the transcripts' business.)
-TEST_F(SmtpServerTest, ScriptedPeerCertificatesRefused)
-{
-    const std::string ca = Sj(test::CertFile("ca")); // by address: the certificates name 127.0.0.1 too
-    const struct {
-        const char* name;
-        SmtpSecurity security;
-        Lines script;
-        std::string outcome;
-    } rows[] = {
-        {"WrongHostName", S::StartTls,
-         {"S: 220 mx", "C: EHLO *", "S: 250-mx", "S: 250-STARTTLS", "S: 250 AUTH PLAIN LOGIN", "C: STARTTLS",
-          "S: 220 go", "TLS_REFUSED wrongname"},
-         "21 host name mismatch; SHA-256 " + test::CertFingerprint("wrongname")},
-        {"Expired", S::Tls, {"TLS_REFUSED expired"},
-         "21 certificate expired; SHA-256 " + test::CertFingerprint("expired")},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        test::ScriptedPeer peer(row.script);
-        EXPECT_EQ(Send(peer.Port(), {row.security, A::Best, "taro", "secret", {ca}}), row.outcome);
-        EXPECT_TRUE(peer.Join());
-        EXPECT_EQ(peer.Failures(), Lines{});
-        for (const std::string& line : peer.ClientLines()) {
-            EXPECT_FALSE(line.starts_with("AUTH")) << "credentials went out: " << line;
-        }
-    }
-}
-
 Lines Join(Lines a, const Lines& b)
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
-const Lines kGreeted = {"S: 220 peer ready", "C: HELO *", "S: 250 hello"};
-const Lines kToRcpt = Join(kGreeted, {"C: MAIL FROM:<me@example.jp>", "S: 250 ok", "C: RCPT TO:<you@example.jp>"});
-const Lines kUpToData = Join(kToRcpt, {"S: 250 ok", "C: DATA", "S: 354 go"});
-const Lines kAccepted = Join(kUpToData, {"DATA", "S: 250 accepted", "C: QUIT"});
 const char* const kTimedOut = "Connection timed out";
-const std::string kUnexpected = "Unexpected response: ";
 
 class SmtpFaultsTest : public SocketTest {
 protected:
@@ -331,9 +297,9 @@ protected:
 
     // The request ends once, with the given error (reported with its text
     // unless there is none), and the loop lives on.
-    void ExpectEnd(SendMailError error, const std::string& text = {})
+    void ExpectEnd(SendMailError error, const std::string& text = {}, milliseconds wait = milliseconds(8000))
     {
-        ASSERT_TRUE(rec.WaitDone(milliseconds(8000))) << "no OnDone";
+        ASSERT_TRUE(rec.WaitDone(wait)) << "no OnDone";
         EXPECT_EQ(rec.doneCount, 1);
         EXPECT_EQ(mail.LastError(), error);
         EXPECT_EQ(rec.errorAtDone, error);
@@ -343,66 +309,56 @@ protected:
     }
 };
 
-struct Ending {
-    const char* name;
-    Lines script; // empty: nothing listens
-    SendMailError error;
-    std::string text = {}; // the error text
-    std::function<void(SendMail&)> setup = [](SendMail&) {};
-    Lines lookup = {};                      // Info_Resolving, then Info_Resolved
-    milliseconds minWait = milliseconds(0);  // a time-out must not come early
-    milliseconds maxWait = milliseconds(8000);
-};
+// The transcripts of tests/data/transcripts/socket/, played by a scripted
+// peer (its steps in scripted_peer.h; none: nothing listens). Headers:
+// server, security (a login then, trusting the test authority), connected
+// (no: Info_Connected never comes), lookup
+// (Info_Resolving and Info_Resolved), reply-timeout, min-wait and max-wait
+// (ms: a time-out must not come early), end ("done", the error, its text).
+class SocketTranscript : public SmtpFaultsTest, public ::testing::WithParamInterface<std::filesystem::path> {};
 
-class SmtpEndingTest : public SmtpFaultsTest, public ::testing::WithParamInterface<Ending> {};
-
-TEST_P(SmtpEndingTest, EndsOnceWithItsOutcome)
+TEST_P(SocketTranscript, EndsOnceWithItsOutcome)
 {
-    const Ending& c = GetParam();
-    const auto peer = c.script.empty() ? nullptr : std::make_unique<ScriptedPeer>(c.script);
-    c.setup(mail);
+    const test::Transcript t = test::ReadTranscript(
+        GetParam(), {{"fingerprint-wrongname", test::CertFingerprint("wrongname")},
+                     {"fingerprint-expired", test::CertFingerprint("expired")}});
+    const auto peer = t.steps.empty() ? nullptr : std::make_unique<ScriptedPeer>(t.steps);
+    mail.SetSMTP_Server(t.Header("server", "127.0.0.1"));
+    if (t.Has("security")) {
+        const std::string ca = Sj(test::CertFile("ca")); // a path as the settings hold it
+        mail.Submission = {t.Header("security") == "tls" ? S::Tls : S::StartTls, A::Best, "taro", "secret", {ca}};
+    }
+    mail.ReplyTimeout = milliseconds(std::stoi(t.Header("reply-timeout", "1000")));
+    const std::string end = t.Header("end");
+    const std::size_t space = end.find(' ', 5);
+    const auto error = static_cast<SendMailError>(std::stoi(end.substr(5, space - 5)));
     const auto start = std::chrono::steady_clock::now();
     Start(peer.get());
-    ExpectEnd(c.error, c.text);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, c.minWait);
-    EXPECT_LE(std::chrono::steady_clock::now() - start, c.maxWait);
-    EXPECT_EQ(Join(rec.Infos(SendMailInfo::Info_Resolving), rec.Infos(SendMailInfo::Info_Resolved)), c.lookup);
-    EXPECT_EQ(rec.Has(SendMailInfo::Info_MailAccepted), c.error == E::No_Error);
-    EXPECT_EQ(rec.Has(SendMailInfo::Info_Connected), peer != nullptr);
+    const milliseconds maxWait(std::stoi(t.Header("max-wait", "8000")));
+    ExpectEnd(error, space == std::string::npos ? "" : end.substr(space + 1), maxWait);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(std::stoi(t.Header("min-wait", "0"))));
+    EXPECT_LE(std::chrono::steady_clock::now() - start, maxWait);
+    Lines lookup;
+    std::istringstream words(t.Header("lookup"));
+    for (std::string word; words >> word;) {
+        lookup.push_back(word);
+    }
+    EXPECT_EQ(Join(rec.Infos(SendMailInfo::Info_Resolving), rec.Infos(SendMailInfo::Info_Resolved)), lookup);
+    EXPECT_EQ(rec.Has(SendMailInfo::Info_MailAccepted), error == E::No_Error);
+    EXPECT_EQ(rec.Has(SendMailInfo::Info_Connected), peer != nullptr && t.Header("connected") != "no");
     EXPECT_FALSE(mail.Connected());
     // A failed request empties the recipient fields and lists, and only those.
-    EXPECT_TRUE(c.error == E::No_Error || (mail.TO_Address.empty() && mail.ListTo.empty()));
+    EXPECT_TRUE(error == E::No_Error || (mail.TO_Address.empty() && mail.ListTo.empty()));
     EXPECT_EQ(mail.MailText, Lines{"hello"});
     ASSERT_TRUE(peer == nullptr || peer->Join());
     EXPECT_EQ(peer ? peer->Failures() : Lines{}, Lines{});
+    for (const std::string& line : peer ? peer->ClientLines() : Lines{}) {
+        EXPECT_FALSE(line.starts_with("AUTH")) << "credentials went out before the certificate passed: " << line;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, SmtpEndingTest,
-    ::testing::Values(
-        // Accepted means delivered, however the server goes away after. The
-        // replies themselves are the transcripts' business; a socket adds its
-        // close, its reset and a line spread over many reads.
-        Ending{"AcceptedAndClosedAtOnce", Join(kUpToData, {"DATA", "S: 250 accepted", "CLOSE"}), E::No_Error},
-        Ending{"AcceptedThenResetOnQuit", Join(kAccepted, {"RESET"}), E::No_Error},
-        // A reply line longer than any server sends ends the request.
-        Ending{"MegabyteLine", {"W: 220 " + std::string(1 << 20, 'x')}, E::Unexpected_Response,
-               kUnexpected + "220 " + std::string(508, 'x')},
-        // A deadline counts from the command, not from the last byte.
-        Ending{.name = "GreetingDrippedAByteASecond", .script = {"DRIP 1000 220 very slow greeting"},
-               .error = E::Connection_Timeout, .text = kTimedOut,
-               .setup = [](SendMail& m) { m.ReplyTimeout = milliseconds(2000); }, .minWait = milliseconds(1900),
-               .maxWait = milliseconds(4000)},
-        // The whole message reached the server: a close without its reply
-        // leaves the mail unconfirmed, not failed.
-        Ending{"CloseWithTheMessageUnanswered", Join(kUpToData, {"DATA", "CLOSE"}), E::Delivery_Unconfirmed,
-               "No reply to the end of the message"},
-        Ending{"HostNameIsLookedUpThenConnected", Join(kAccepted, {"CLOSE"}), E::No_Error, {},
-               [](SendMail& m) { m.SetSMTP_Server("localhost"); }, {"localhost", "127.0.0.1"}},
-        Ending{"RefusedConnection", {}, E::Connection_Refused, "Connection Refused"},
-        Ending{"UnresolvableHostName", {}, E::Address_Resolution, "Address resolution error",
-               [](SendMail& m) { m.SetSMTP_Server("no-such-host.invalid"); }, {"no-such-host.invalid"}}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, SocketTranscript, ::testing::ValuesIn(test::TranscriptFiles("socket")),
+                         [](const auto& row) { return test::TranscriptName(row.param); });
 
 TEST_F(SmtpFaultsTest, LargeAttachmentCancelledOrCutOffMidway)
 {
@@ -416,7 +372,7 @@ TEST_F(SmtpFaultsTest, LargeAttachmentCancelledOrCutOffMidway)
             PostCall(&context, [this] { mail.SetAction(TMailAction::Cancel_SendMail); });
         }
     };
-    ScriptedPeer peer(Join(kUpToData, {"DRAIN"}));
+    ScriptedPeer peer(Join(test::Opening("peer-up-to-data"), {"DRAIN"}));
     Start(&peer);
     ExpectEnd(E::Transaction_Canceled);
     ASSERT_TRUE(peer.Join());
@@ -427,7 +383,7 @@ TEST_F(SmtpFaultsTest, LargeAttachmentCancelledOrCutOffMidway)
     EXPECT_EQ(data.find("QUIT"), std::string::npos);
     // The peer goes away midway: the write fails with a reset, or the close is seen first.
     mail.TO_Address = "you@example.jp";
-    ScriptedPeer gone(Join(kUpToData, {"C: From:  <me@example.jp>", "CLOSE"}));
+    ScriptedPeer gone(Join(test::Opening("peer-up-to-data"), {"C: From:  <me@example.jp>", "CLOSE"}));
     Start(&gone);
     ASSERT_TRUE(rec.WaitDone(milliseconds(8000)));
     EXPECT_EQ(rec.doneCount, 2);
