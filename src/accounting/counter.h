@@ -19,7 +19,7 @@ struct CountOptions {
 struct CountInputs {
     std::string_view body;                  // CR LF line breaks, code page 932
     std::string_view subject;
-    std::string_view sender;                // the whole SenderAddress text
+    std::string_view sender;                // the whole sender text chosen now
     std::span<const std::string> attachments; // full paths, code page 932
     TerminalType type = TerminalType::VodafoneLongMail; // CurrentTerminalType
     std::int32_t fixedLength = 0;           // CurrentFixedLength

@@ -5,20 +5,10 @@
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
 
-#include <QApplication>
-#include <QAbstractButton>
-#include <QAction>
 #include <QDropEvent>
-#include <QListWidget>
 #include <QMimeData>
-#include <QTabWidget>
 #include <QUrl>
 #include <QInputMethodEvent>
-#include <QLabel>
-#include <QMessageBox>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers for the window tests: a fresh data directory per test, the
+// Helpers for the window tests, with the widgets they meet everywhere: a fresh data directory per test, the
 // program's windows started in it, typing as an input method delivers
 // text, and answering modal boxes from inside their event loop.
 
@@ -8,10 +8,25 @@
 #include "ui/object_names.h"
 #include "ui/settings_dialog.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QString>
 #include <QStringList>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 

@@ -12,27 +12,12 @@
 #include "ui/sjis_field.h"
 #include "ui/window_placement.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
-#include <QTabWidget>
-#include <QTest>
 
 #include <algorithm>
 #include <tuple>
-
-#include <gtest/gtest.h>
 
 namespace kitemail::test {
 namespace {

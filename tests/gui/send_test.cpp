@@ -12,26 +12,10 @@
 #include "ui/settings_dialog.h"
 #include "ui/split_result_viewer.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QLineEdit>
 #include <QJsonArray>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QSpinBox>
-#include <QTabWidget>
-#include <QTest>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -380,8 +364,6 @@ TEST_F(DeveloperToolBarTest, PopLoginAloneTestSwitchAndTheInertButton)
     EXPECT_EQ(boxes.texts, QStringList({QString::fromUtf8("送信完了しました。")}));
     EXPECT_EQ(status->text(), QString::fromUtf8("送信完了：エラーはありません。"));
 
-    QAction* forTest = program.Find<QAction>(object_names::kForTestButton);
-    EXPECT_EQ(forTest->text(), QStringLiteral("for test"));
     EXPECT_EQ(Press(object_names::kForTestButton, 0), QStringList());
 }
 

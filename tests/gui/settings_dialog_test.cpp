@@ -13,25 +13,11 @@
 #include "ui/row_drag.h"
 #include "ui/settings_dialog.h"
 
-#include <QAbstractButton>
 #include <QAbstractSpinBox>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListView>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSpinBox>
 #include <QTabBar>
-#include <QTabWidget>
-#include <QTest>
 #include <QTimer>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
 
 namespace kitemail::test {
 namespace {

@@ -9,19 +9,13 @@
 #include "ui/signal_close.h"
 #include "ui/single_instance.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTest>
 
 #include <algorithm>
 #include <csignal>
@@ -31,8 +25,6 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 namespace kitemail::test {
 namespace {

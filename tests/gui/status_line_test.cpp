@@ -5,12 +5,7 @@
 
 #include "ui/status_line.h"
 
-#include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 namespace kitemail::test {
 namespace {
@@ -91,7 +86,6 @@ TEST_F(StatusLineWidget, ZeroLimitGaugeAndTheAbortButtonOverTheCount)
     EXPECT_TRUE(line.AbortButton()->isHidden());
     line.SetAbortVisible(true);
     EXPECT_FALSE(line.AbortButton()->isHidden());
-    EXPECT_EQ(line.AbortButton()->text(), QString::fromUtf8("中止"));
     EXPECT_TRUE(line.AbortButton()->geometry().contains(count->geometry().center()));
 }
 

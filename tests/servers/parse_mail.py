@@ -46,11 +46,8 @@ def part_info(part):
     return {
         "content_type": part.get_content_type(),
         "filename": part.get_filename(),
-        "name": part.get_param("name"),
-        "cte": part.get("Content-Transfer-Encoding"),
         "description": part.get("Content-Description"),
         "payload_b64": base64.b64encode(decoded).decode("ascii"),
-        "size": len(decoded),
     }
 
 
@@ -75,7 +72,6 @@ def main():
         "has_bcc": msg["Bcc"] is not None,
         "content_type": msg.get_content_type(),
         "body": None,
-        "body_b64": None,
         "parts": [],
         "defects": [type(d).__name__ for d in msg.defects],
     }
@@ -91,7 +87,6 @@ def main():
         body_part = msg
     if body_part is not None:
         raw = body_part.get_payload(decode=True) or b""
-        result["body_b64"] = base64.b64encode(raw).decode("ascii")
         result["body"] = raw.decode(body_part.get_content_charset() or "ascii", errors="replace")
     json.dump(result, sys.stdout)
 

@@ -77,7 +77,6 @@ def free_port(host):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
-    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--tls", choices=["none", "starttls", "tls"], default="none",
                         help="starttls: STARTTLS required before MAIL; tls: TLS from the connect")
@@ -91,7 +90,7 @@ def main():
     handler = StoreHandler(args.dir)
     controller = None
     for _ in range(5):
-        port = args.port or free_port(args.host)
+        port = free_port(args.host)
         controller = Controller(handler, hostname=args.host, port=port,
                                 server_hostname="localhost", data_size_limit=0,
                                 **server_options(args))
@@ -100,8 +99,6 @@ def main():
             break
         except Exception:  # the port was taken meanwhile: try another
             controller = None
-            if args.port:
-                raise
             time.sleep(0.05)
     if controller is None:
         sys.exit("could not start the SMTP server")

@@ -33,9 +33,6 @@ MailRecorder::MailRecorder(SendMail& mail) : mail_(mail)
         ++doneCount;
         errorAtDone = m.LastError();
         sendingAtDone = m.Sending();
-        if (onDone) {
-            onDone();
-        }
     };
 }
 

@@ -37,7 +37,6 @@ public:
     bool sendingAtDone = true;
     // Extra reaction to each info, e.g. a cancel at some point.
     std::function<void(SendMailInfo, const std::string&)> onInfo;
-    std::function<void()> onDone;
 
 private:
     SendMail& mail_;

@@ -66,11 +66,12 @@ protected:
 };
 
 // The stored message as Python's email package reads it (see
-// tests/servers/parse_mail.py): subject, from, to, cc, has_bcc, body,
-// body_b64 and parts (content_type, filename, name, cte, payload_b64, size).
+// tests/servers/parse_mail.py): subject, from, from_words, date, to, cc, has_bcc, body,
+// content_type, defects and parts (content_type, filename, description,
+// payload_b64).
 [[nodiscard]] QJsonObject ParseStoredMail(const std::string& path);
 
-// Decodes a payload_b64 / body_b64 field.
+// Decodes a payload_b64 field.
 [[nodiscard]] std::string DecodedBytes(const QJsonObject& object, const char* field);
 
 } // namespace kitemail::test

@@ -268,25 +268,24 @@ TEST_F(MessageWriterTest, AnUnreadableAttachmentEndsTheMessageUnfinished)
     }
 }
 
-// Base64 for a byte of 0x7F or above, or what a plain-text part could not
-// carry unchanged; plain text otherwise.
-TEST(DetectEncoding, PlainTextOnlyWhenItWouldArriveUnchanged)
+class DetectEncodingRow : public ::testing::TestWithParam<test::TableRow> {};
+
+TEST_P(DetectEncodingRow, PlainTextOnlyWhenItWouldArriveUnchanged)
 {
     test::TempDir dir;
-    const std::pair<std::string, std::uint8_t> rows[] = {
-        {"", kEncodingPlainText},
-        {"\x1b$B4A\x1b(B\r\n", kEncodingPlainText}, // escapes are 7-bit
-        {std::string(5000, 'a') + "\x80", kEncodingBase64},
-        {"a\x7f", kEncodingBase64},
-        {std::string("a\0b", 3), kEncodingBase64},
-        {std::string(1200, 'x'), kEncodingBase64}, // longer than a mail line
-    };
-    for (const auto& [bytes, encoding] : rows) {
-        EXPECT_EQ(DetectEncoding(dir.Write("f", bytes)), encoding) << ::testing::PrintToString(bytes.substr(0, 12));
-    }
+    EXPECT_EQ(DetectEncoding(dir.Write("f", GetParam()[0])),
+              GetParam()[1] == "plain" ? kEncodingPlainText : kEncodingBase64);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DetectEncodingRow, ::testing::ValuesIn(test::ReadTable("detect_encoding")),
+                         test::TableRowName());
+
+// A file gone is sent as base64; a header run without white space is
+// broken keeping every byte, with room left for a doubled dot.
+TEST(DetectEncoding, AFileGoneAndALongHeaderRun)
+{
+    test::TempDir dir;
     EXPECT_EQ(DetectEncoding((dir.path() / "gone").string()), kEncodingBase64);
-    // A header run without white space is broken keeping every byte, with
-    // room left for a doubled dot.
     EXPECT_EQ(FoldHeaderLine(std::string(2100, 'c')),
               (Lines{std::string(997, 'c'), " " + std::string(996, 'c'), " " + std::string(107, 'c')}));
 }

@@ -110,30 +110,23 @@ TEST_P(SettingsLimits, AreCorrectedAlikeInBothHalves)
 
 INSTANTIATE_TEST_SUITE_P(Rows, SettingsLimits, ::testing::ValuesIn(ReadTable("settings_limits")), TableRowName());
 
-TEST_F(SettingsFileTest, DamagedValuesAreClampedAndTheDialogsLimitsOnSaving)
-{
-    const std::tuple<const char*, std::int32_t S::*, std::int32_t> rows[] = {
-        {"FontSize=80", &S::FontSize, 50}, {"FontSize=0", &S::FontSize, 1}, {"Interval=30", &S::Interval, 10},
-        {"Interval=-2", &S::Interval, 0}, {"POPInterval=11", &S::POPInterval, 10}, {"VCount=3", &S::VCount, 6},
-        {"VCount=21", &S::VCount, 20}, {"Port=99999", &S::Port, 65535}, {"Port=-1", &S::Port, 0},
-        {"Port=smtp", &S::Port, 25}, {"POP3Port=99999", &S::POP3Port, 65535}, {"PLeft=-300", &S::PLeft, -300},
-    };
-    for (const auto& [line, field, expected] : rows) {
-        EXPECT_EQ(LoadWith(line).*field, expected) << line;
-    }
-    // Kept as read: the main window takes it for the unspecified type.
-    EXPECT_EQ(LoadWith("DefaultType=12").DefaultType, TerminalTypeFromNumber(12));
-    EXPECT_EQ(LoadWith("POP3PASS=hello").POP3PASS, ""); // does not decode
-    // The time-outs of [Network], in seconds from 1 to an hour.
-    const std::tuple<const char*, std::int32_t S::*, std::int32_t> network[] = {
-        {"ConnectTimeout=0", &S::ConnectTimeout, 1}, {"ReplyTimeout=7200", &S::ReplyTimeout, 3600},
-        {"DataTimeout=90", &S::DataTimeout, 90}, {"DataTimeout=ten", &S::DataTimeout, 600}};
-    for (const auto& [line, field, expected] : network) {
-        WriteBytes(ini, "[Network]\r\n" + std::string(line) + "\r\n");
-        EXPECT_EQ(LoadBoth().*field, expected) << line;
-    }
+class SettingsReadBack : public SettingsFileTest, public ::testing::WithParamInterface<TableRow> {};
 
-    // The dialog's values are corrected on saving too.
+TEST_P(SettingsReadBack, IsWrittenBackAsTheLoaderReadIt)
+{
+    const std::string section = "[" + GetParam()[0] + "]\r\n";
+    WriteBytes(ini, section + GetParam()[1] + "\r\n");
+    Settings s = LoadBoth();
+    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
+    ASSERT_TRUE(SaveMainWindowSettings(ini, s).ok());
+    const std::string saved = ReadBytes(ini);
+    EXPECT_NE(saved.find("\r\n" + GetParam()[2] + "\r\n", saved.find(section)), std::string::npos) << saved;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SettingsReadBack, ::testing::ValuesIn(ReadTable("settings_read_back")), TableRowName());
+
+TEST_F(SettingsFileTest, TheDialogsLimitsAreCorrectedOnSaving)
+{
     Settings s;
     s.MaxLen = 30;
     s.FixLen = 3;
@@ -229,33 +222,9 @@ TEST_F(SettingsFileTest, SignatureFileExistsOnlyWhileThereIsASignatureAndARefuse
     EXPECT_FALSE(SaveMainWindowSettings(elsewhere, s).ok());
 }
 
-TEST_F(SettingsFileTest, SubmissionValuesOutOfRangeReadAsPlainAndAFileThatNeverUsedThemGainsNothing)
+TEST_F(SettingsFileTest, AFileThatNeverUsedSubmissionOrNetworkGainsNothing)
 {
-    struct Row {
-        const char* name;
-        const char* section;
-        SmtpSecurity security;
-        SmtpAuth authMethod;
-        Pop3Security pop3Security;
-    };
-    using enum SmtpAuth;
-    const Row rows[] = {
-        {"missing", "", SmtpSecurity::None, None, Pop3Security::None},
-        {"in range", "Security=2\r\nAuthMethod=3\r\nPOP3Security=1\r\n", SmtpSecurity::Tls, Login, Pop3Security::Stls},
-        {"above", "Security=3\r\nAuthMethod=4\r\nPOP3Security=3\r\n", SmtpSecurity::None, None, Pop3Security::None},
-        {"below and not numbers", "Security=-1\r\nAuthMethod=x\r\nPOP3Security=0x2\r\n", SmtpSecurity::None, None,
-         Pop3Security::Tls},
-    };
-    for (const Row& row : rows) {
-        WriteBytes(ini, std::string("[Submission]\r\n") + row.section);
-        const Settings s = LoadBoth();
-        EXPECT_EQ(std::tie(s.Security, s.AuthMethod, s.POP3Security),
-                  std::tie(row.security, row.authMethod, row.pop3Security))
-            << row.name;
-    }
-
     // Saved with everything off, a file without the section stays without it.
-    fs::remove(ini);
     Settings s;
     ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
     EXPECT_EQ(ReadBytes(ini).find("Submission"), std::string::npos);
