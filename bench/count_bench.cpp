@@ -30,7 +30,7 @@ void BM_CountMessageSize20k(benchmark::State& state)
     in.body = body;
     in.subject = subject;
     in.sender = "someone@example.jp";
-    in.type = 0;
+    in.type = TerminalType::VodafoneLongMail;
     in.fixedLength = 55;
     for (auto _ : state) {
         benchmark::DoNotOptimize(CountMessageSize(in));

@@ -37,10 +37,10 @@ QString LongBody()
 void BM_KeystrokeInA20kBody(benchmark::State& state)
 {
     Settings settings;
-    settings.SenderAddress = "someone@example.jp";
     SilentUi ui;
     MessageComposer composer(settings, ui);
-    composer.TypeBoxChanged(0);
+    composer.SetSender("someone@example.jp");
+    composer.TypeBoxChanged(TerminalType::VodafoneLongMail);
     const QString body = LongBody();
     for (auto _ : state) {
         SjisEncoding encoded = EncodeSjis(body);

@@ -48,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string formatted =
             FormatAddressBookEntry(entry.name, entry.address, entry.pin, entry.type, entry.sender);
         FUZZ_CHECK(ParseAddressBookEntry(formatted) == entry);
-        const std::int32_t type = TerminalTypeOfLine(line);
-        FUZZ_CHECK(type == kUnspecifiedType || IsTerminalType(type));
+        const TerminalType type = TerminalTypeOfLine(line);
+        FUZZ_CHECK(type == TerminalType::Unspecified || IsTerminalType(type));
     }
 
     const auto less = [](const std::string& a, const std::string& b) { return AddressBookLineLess(a, b); };

@@ -16,7 +16,7 @@ std::int64_t Count(std::int32_t type, std::string_view body, std::string_view su
     CountInputs in;
     in.body = body;
     in.subject = subject;
-    in.type = type;
+    in.type = TerminalTypeFromNumber(type);
     in.options = options;
     const CountResult result = CountMessageSize(in);
     FUZZ_CHECK(result.ok);

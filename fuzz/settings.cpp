@@ -46,14 +46,13 @@ void CheckRanges(const Settings& s)
     FUZZ_CHECK(value(s.Security) >= 0 && s.Security <= SmtpSecurity::Tls);
     FUZZ_CHECK(value(s.AuthMethod) >= 0 && s.AuthMethod <= SmtpAuth::Login);
     FUZZ_CHECK(value(s.POP3Security) >= 0 && s.POP3Security <= Pop3Security::Tls);
-    FUZZ_CHECK(s.SenderAddress == (s.SenderList.empty() ? std::string() : s.SenderList.front()));
     if (s.SortAddressBook) {
         FUZZ_CHECK(std::is_sorted(s.AddressBook.begin(), s.AddressBook.end(),
                                   [](const auto& a, const auto& b) { return AddressBookLineLess(a, b); }));
     }
     for (const std::string& line : s.AddressBook) {
-        const std::int32_t type = TerminalTypeOfLine(line);
-        FUZZ_CHECK(type == kUnspecifiedType || IsTerminalType(type));
+        const TerminalType type = TerminalTypeOfLine(line);
+        FUZZ_CHECK(type == TerminalType::Unspecified || IsTerminalType(type));
     }
 }
 

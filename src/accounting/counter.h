@@ -1,6 +1,8 @@
 #pragma once
 // The size of a message as the receiving service counts it.
 
+#include "accounting/terminal_type.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -17,9 +19,9 @@ struct CountOptions {
 struct CountInputs {
     std::string_view body;                  // CR LF line breaks, code page 932
     std::string_view subject;
-    std::string_view sender;                // the whole SenderAddress text
+    std::string_view sender;                // the whole sender text chosen now
     std::span<const std::string> attachments; // full paths, code page 932
-    std::int32_t type = 0;                  // CurrentTerminalType
+    TerminalType type = TerminalType::VodafoneLongMail; // CurrentTerminalType
     std::int32_t fixedLength = 0;           // CurrentFixedLength
     CountOptions options;
 };

@@ -43,7 +43,7 @@ std::int64_t TrialTotal(const SplitInputs& in, std::string_view c, std::string_v
     case SenderTerm::CappedAt55: total += Len(in.from); break;
     case SenderTerm::UpToAt: total += AtPosition(in.from); break;
     }
-    if (terms.subject != SubjectTerm::None && in.type != kUnspecifiedType) {
+    if (terms.subject != SubjectTerm::None && in.type != TerminalType::Unspecified) {
         total += Len(subject) + (shifts ? shiftBytes(subject) : 0);
     }
     if (shifts) {

@@ -1,6 +1,8 @@
 #pragma once
 // Cutting an over-long message into at most nine numbered parts.
 
+#include "accounting/terminal_type.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -15,7 +17,7 @@ struct SplitInputs {
     std::string_view body;     // as typed; normalised here
     std::string_view subject;  // the Subject handed to the splitter (" " when empty)
     std::string_view from;     // sender address without any reply-to part
-    std::int32_t type = 0;     // CurrentTerminalType
+    TerminalType type = TerminalType::VodafoneLongMail; // CurrentTerminalType
     std::int32_t fixedLength = 0; // CurrentFixedLength
     std::int32_t maxLength = 0;   // CurrentMaxLength
     bool countShiftBytes = false;

@@ -72,7 +72,7 @@ constexpr std::array<TerminalTypeInfo, kTerminalTypeCount> kTypes{{
 constexpr bool RowsInTypeOrder()
 {
     for (std::size_t i = 0; i < kTypes.size(); ++i) {
-        if (static_cast<std::size_t>(kTypes[i].type) != i) {
+        if (TypeSlot(kTypes[i].type) != i || kTerminalTypes[i] != kTypes[i].type) {
             return false;
         }
     }
@@ -82,20 +82,26 @@ static_assert(RowsInTypeOrder());
 
 } // namespace
 
-bool IsTerminalType(std::int32_t t) noexcept
+bool IsTerminalType(TerminalType t) noexcept
 {
-    return t >= 0 && t < kTerminalTypeCount;
+    const std::int32_t n = TerminalTypeNumber(t);
+    return n >= 0 && n < kTerminalTypeCount;
 }
 
-const TerminalTypeInfo& TerminalTypeRow(std::int32_t t) noexcept
+TerminalType KnownOrUnspecified(TerminalType t) noexcept
 {
-    return IsTerminalType(t) ? kTypes[static_cast<std::size_t>(t)] : kUnspecifiedRow;
+    return IsTerminalType(t) ? t : Unspecified;
 }
 
-std::string TypeBoxText(std::int32_t t) { return Sj(TerminalTypeRow(t).typeBoxText); }
-std::string MainTypeBoxText(std::int32_t t) { return Sj(TerminalTypeRow(t).mainBoxText); }
-std::string SelectionStatusText(std::int32_t t) { return Sj(TerminalTypeRow(t).statusText); }
-std::string SurveyText(std::int32_t t) { return Sj(TerminalTypeRow(t).surveyText); }
+const TerminalTypeInfo& TerminalTypeRow(TerminalType t) noexcept
+{
+    return IsTerminalType(t) ? kTypes[TypeSlot(t)] : kUnspecifiedRow;
+}
+
+std::string TypeBoxText(TerminalType t) { return Sj(TerminalTypeRow(t).typeBoxText); }
+std::string MainTypeBoxText(TerminalType t) { return Sj(TerminalTypeRow(t).mainBoxText); }
+std::string SelectionStatusText(TerminalType t) { return Sj(TerminalTypeRow(t).statusText); }
+std::string SurveyText(TerminalType t) { return Sj(TerminalTypeRow(t).surveyText); }
 
 TypeLimits DefaultTypeMaxLengths() noexcept
 {
@@ -106,25 +112,25 @@ TypeLimits DefaultTypeMaxLengths() noexcept
     return limits;
 }
 
-bool TerminalTypeState::ApplyTerminalType(std::int32_t t, std::int32_t maxLen, std::int32_t fixLen) noexcept
+bool TerminalTypeState::ApplyTerminalType(TerminalType t, std::int32_t maxLen, std::int32_t fixLen) noexcept
 {
-    if (t != kUnspecifiedType && !IsTerminalType(t)) {
+    if (t != Unspecified && !IsTerminalType(t)) {
         return false;
     }
-    CurrentMaxLength = IsTerminalType(t) ? TypeMaxLengths[static_cast<std::size_t>(t)] : maxLen;
+    CurrentMaxLength = IsTerminalType(t) ? TypeMaxLengths[TypeSlot(t)] : maxLen;
     CurrentFixedLength = IsTerminalType(t) ? TerminalTypeRow(t).fixedCount : fixLen;
     CurrentTerminalType = t;
     return true;
 }
 
-std::int32_t DeriveTypeFromTicks(std::span<const std::int32_t> tickedTypes) noexcept
+TerminalType DeriveTypeFromTicks(std::span<const TerminalType> tickedTypes) noexcept
 {
-    std::int32_t reference = kUnspecifiedType;
-    for (const std::int32_t t : tickedTypes) {
-        if (reference == kUnspecifiedType) {
+    TerminalType reference = Unspecified;
+    for (const TerminalType t : tickedTypes) {
+        if (reference == Unspecified) {
             reference = t;
         } else if (t != reference) {
-            return kUnspecifiedType;
+            return Unspecified;
         }
     }
     return reference;

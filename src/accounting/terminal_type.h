@@ -3,6 +3,7 @@
 // what it sends and which input areas it offers.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -10,7 +11,9 @@
 namespace kitemail {
 
 // In the order of every type box; the address book and the settings file
-// store a type as this index (Unspecified as -1).
+// store a type as this number (Unspecified as -1). A number read from a
+// file that names no type is kept as read, so that a save writes back what
+// the file held; every lookup below takes it for Unspecified.
 enum class TerminalType : std::int32_t {
     Unspecified = -1,
     VodafoneLongMail = 0,
@@ -26,7 +29,25 @@ enum class TerminalType : std::int32_t {
 };
 
 inline constexpr std::int32_t kTerminalTypeCount = 10;
-inline constexpr std::int32_t kUnspecifiedType = static_cast<std::int32_t>(TerminalType::Unspecified);
+
+// The ten types in the order of every type box.
+inline constexpr std::array<TerminalType, kTerminalTypeCount> kTerminalTypes = {
+    TerminalType::VodafoneLongMail, TerminalType::VodafoneFreeRange, TerminalType::SkyWalker,
+    TerminalType::IMode,            TerminalType::HLink,             TerminalType::Cmail,
+    TerminalType::EZwebMail,        TerminalType::EZweb,             TerminalType::VodafoneSuperMail,
+    TerminalType::IModeFoma,
+};
+
+// The number a file or a command line holds, and back; only where a type
+// is read or written as text.
+[[nodiscard]] constexpr TerminalType TerminalTypeFromNumber(std::int32_t n) noexcept
+{
+    return static_cast<TerminalType>(n);
+}
+[[nodiscard]] constexpr std::int32_t TerminalTypeNumber(TerminalType t) noexcept
+{
+    return static_cast<std::int32_t>(t);
+}
 
 // Which input areas of the main window a type makes available.
 struct InputAreas {
@@ -87,37 +108,48 @@ struct TerminalTypeInfo {
     std::int32_t noaAllowance;
 };
 
-[[nodiscard]] bool IsTerminalType(std::int32_t t) noexcept;
-// Row for t in -1..9; any other value gets the Unspecified row.
-[[nodiscard]] const TerminalTypeInfo& TerminalTypeRow(std::int32_t t) noexcept;
+// One of the ten (not Unspecified, not a number that names no type).
+[[nodiscard]] bool IsTerminalType(TerminalType t) noexcept;
+// t when it is one of the ten, else Unspecified.
+[[nodiscard]] TerminalType KnownOrUnspecified(TerminalType t) noexcept;
+// Row for t; Unspecified and any number that names no type get the
+// Unspecified row.
+[[nodiscard]] const TerminalTypeInfo& TerminalTypeRow(TerminalType t) noexcept;
 
 // The texts as the engine's code page 932 bytes.
-[[nodiscard]] std::string TypeBoxText(std::int32_t t);
-[[nodiscard]] std::string MainTypeBoxText(std::int32_t t);
-[[nodiscard]] std::string SelectionStatusText(std::int32_t t);
-[[nodiscard]] std::string SurveyText(std::int32_t t);
+[[nodiscard]] std::string TypeBoxText(TerminalType t);
+[[nodiscard]] std::string MainTypeBoxText(TerminalType t);
+[[nodiscard]] std::string SelectionStatusText(TerminalType t);
+[[nodiscard]] std::string SurveyText(TerminalType t);
 
+// The limit of each of the ten types, slot TypeSlot(t) for type t.
 using TypeLimits = std::array<std::int32_t, kTerminalTypeCount>;
 [[nodiscard]] TypeLimits DefaultTypeMaxLengths() noexcept;
+// Only for one of the ten.
+[[nodiscard]] constexpr std::size_t TypeSlot(TerminalType t) noexcept
+{
+    return static_cast<std::size_t>(t);
+}
 
 // The main window's current type with its limit and fixed overhead.
 struct TerminalTypeState {
-    std::int32_t CurrentTerminalType = 0;
+    TerminalType CurrentTerminalType = TerminalType::VodafoneLongMail;
     std::int32_t CurrentMaxLength = 384;
     std::int32_t CurrentFixedLength = 55;
     TypeLimits TypeMaxLengths = DefaultTypeMaxLengths();
 
     // Makes t current, with maxLen/fixLen (the MaxLen and FixLen settings
-    // at this moment) for the unspecified type. Any t outside -1..9 changes
-    // nothing and returns false.
-    bool ApplyTerminalType(std::int32_t t, std::int32_t maxLen, std::int32_t fixLen) noexcept;
+    // at this moment) for the unspecified type. A number that names no type
+    // changes nothing and returns false.
+    bool ApplyTerminalType(TerminalType t, std::int32_t maxLen, std::int32_t fixLen) noexcept;
 
     [[nodiscard]] InputAreas Areas() const noexcept { return TerminalTypeRow(CurrentTerminalType).areas; }
 };
 
-// The type for a set of ticked address-book entries: the common type, or -1
-// when they differ or nothing is ticked. An entry whose type reads -1 met
-// before any valid one is passed over; met after one, it makes the set mixed.
-[[nodiscard]] std::int32_t DeriveTypeFromTicks(std::span<const std::int32_t> tickedTypesInListOrder) noexcept;
+// The type for a set of ticked address-book entries: the common type, or
+// Unspecified when they differ or nothing is ticked. An entry whose type
+// reads Unspecified met before any valid one is passed over; met after one,
+// it makes the set mixed.
+[[nodiscard]] TerminalType DeriveTypeFromTicks(std::span<const TerminalType> tickedTypesInListOrder) noexcept;
 
 } // namespace kitemail

@@ -26,7 +26,7 @@ constexpr std::size_t kPinCharacters = 4;
 
 struct BookArguments {
     std::vector<std::string_view> operands;
-    std::optional<int> type;
+    std::optional<TerminalType> type;
     std::optional<std::string_view> pin;
     std::optional<std::string_view> sender;
     bool json = false;
@@ -39,7 +39,7 @@ BookArguments ParseBookArguments(std::span<const std::string_view> argv)
     ArgReader args(argv);
     a.operands = Operands(args, [&a](ArgReader& r) {
         if (const auto type = r.Value("--type")) {
-            a.type = ParseInt("--type", *type);
+            a.type = TerminalTypeFromNumber(ParseInt("--type", *type));
         } else if (const auto pin = r.Value("--pin")) {
             a.pin = *pin;
         } else if (const auto sender = r.Value("--sender")) {
@@ -71,9 +71,9 @@ std::int32_t EntryNumber(const std::vector<std::string>& book, std::string_view 
     return number;
 }
 
-std::string TypeName(std::int32_t type)
+std::string TypeName(TerminalType type)
 {
-    return IsTerminalType(type) ? SjisToUtf8(TypeBoxText(type)) : "type " + std::to_string(type);
+    return IsTerminalType(type) ? SjisToUtf8(TypeBoxText(type)) : "type " + std::to_string(TerminalTypeNumber(type));
 }
 
 // The sender an entry chose; empty for none (the first sender is used).
@@ -94,7 +94,7 @@ std::string List(const Settings& s, bool json)
         if (json) {
             entries.append(QJsonObject{
                 {"number", static_cast<qint64>(i)}, {"name", DecodeSjis(e.name)},
-                {"address", DecodeSjis(e.address)}, {"pin", DecodeSjis(e.pin)}, {"type", e.type},
+                {"address", DecodeSjis(e.address)}, {"pin", DecodeSjis(e.pin)}, {"type", TerminalTypeNumber(e.type)},
                 {"typeName", QString::fromStdString(TypeName(e.type))}, {"sender", e.sender},
                 {"senderAddress", DecodeSjis(sender)}});
         } else {
@@ -121,9 +121,9 @@ void FillFields(AddressBookEditor& editor, const Settings& s, const BookArgument
     }
     if (a.type) {
         if (!IsTerminalType(*a.type)) {
-            throw CommandError::BadInput("--type must be 0 to 9, not " + std::to_string(*a.type));
+            throw CommandError::BadInput("--type must be 0 to 9, not " + std::to_string(TerminalTypeNumber(*a.type)));
         }
-        editor.SetTypeIndex(*a.type);
+        editor.SetType(*a.type);
     }
     if (a.sender) {
         const int sender = *a.sender == "none" ? -1 : ParseInt("--sender", *a.sender);

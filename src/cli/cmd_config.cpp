@@ -75,7 +75,7 @@ const std::vector<Key>& Keys()
             Number(kConfig, "Port", &Settings::Port, RangeOf(&Settings::Port)),
             Text(kConfig, "FromUser", &Settings::FromUser),
             Number(kConfig, "Interval", &Settings::Interval, RangeOf(&Settings::Interval)),
-            Number(kConfig, "DefaultType", &Settings::DefaultType, {0, kTerminalTypeCount - 1}),
+            Choice<&Settings::DefaultType>(kConfig, "DefaultType", TerminalType::IModeFoma),
             Text(kConfig, "POP3Server", &Settings::POP3Server),
             Number(kConfig, "POP3Port", &Settings::POP3Port, RangeOf(&Settings::POP3Port)),
             Text(kConfig, "POP3USER", &Settings::POP3USER),

@@ -22,7 +22,7 @@ namespace kitemail::cli {
 namespace {
 
 struct CountArguments {
-    std::optional<int> type;
+    std::optional<TerminalType> type;
     std::optional<std::string> bodyFile;
     std::optional<std::string> subject;
     std::optional<std::string> sender;
@@ -37,7 +37,7 @@ CountArguments ParseCountArguments(std::span<const std::string_view> argv)
     ArgReader args(argv);
     while (!args.Done()) {
         if (const auto v = args.Value("--type")) {
-            a.type = ParseInt("--type", *v);
+            a.type = TerminalTypeFromNumber(ParseInt("--type", *v));
         } else if (const auto body = args.Value("--body-file")) {
             a.bodyFile = std::string(*body);
         } else if (const auto subject = args.Value("--subject")) {
@@ -60,8 +60,9 @@ CountArguments ParseCountArguments(std::span<const std::string_view> argv)
     if (!a.type) {
         throw CommandError::Usage("--type is required (-1 for unspecified, 0 to 9)");
     }
-    if (*a.type != kUnspecifiedType && !IsTerminalType(*a.type)) {
-        throw CommandError::Usage("--type must be -1 (unspecified) or 0 to 9, not " + std::to_string(*a.type));
+    if (*a.type != TerminalType::Unspecified && !IsTerminalType(*a.type)) {
+        throw CommandError::Usage("--type must be -1 (unspecified) or 0 to 9, not "
+                                  + std::to_string(TerminalTypeNumber(*a.type)));
     }
     return a;
 }
@@ -75,7 +76,7 @@ int RunCount(const CommandContext& context)
     const std::string subject = a.subject ? text(*a.subject, "the subject") : std::string();
 
     const Settings settings = LoadSettings(DataDirectory(context.dataDir));
-    const std::string sender = a.sender ? text(*a.sender, "the sender") : settings.SenderAddress;
+    const std::string sender = a.sender ? text(*a.sender, "the sender") : FirstSender(settings);
 
     std::vector<std::string> attachments;
     attachments.reserve(a.attachments.size());
@@ -107,7 +108,7 @@ int RunCount(const CommandContext& context)
     if (a.json) {
         line = "{\"count\":" + std::to_string(result.count) + ",\"limit\":" + std::to_string(limit) +
                ",\"over\":" + (result.count > limit ? "true" : "false") +
-               ",\"type\":" + std::to_string(state.CurrentTerminalType) + "}\n";
+               ",\"type\":" + std::to_string(TerminalTypeNumber(state.CurrentTerminalType)) + "}\n";
     } else {
         line = std::to_string(result.count) + " / " + std::to_string(limit) + "\n";
     }

@@ -35,7 +35,7 @@ namespace {
 
 struct SendArguments {
     std::optional<std::string> to;
-    std::optional<int> type;
+    std::optional<TerminalType> type;
     std::vector<std::string> entries;
     std::optional<std::string> subject;
     std::optional<std::string> pin;
@@ -59,7 +59,7 @@ SendArguments ParseSendArguments(std::span<const std::string_view> argv)
         if (const auto to = args.Value("--to")) {
             a.to = std::string(*to);
         } else if (const auto type = args.Value("--type")) {
-            a.type = ParseInt("--type", *type);
+            a.type = TerminalTypeFromNumber(ParseInt("--type", *type));
         } else if (const auto entry = args.Value("--entry")) {
             a.entries.emplace_back(*entry);
         } else if (const auto subject = args.Value("--subject")) {
@@ -109,8 +109,9 @@ SendArguments ParseSendArguments(std::span<const std::string_view> argv)
     if (!a.to && a.type) {
         throw CommandError::Usage("--type goes with --to; an address-book entry carries its own type");
     }
-    if (a.type && *a.type != kUnspecifiedType && !IsTerminalType(*a.type)) {
-        throw CommandError::Usage("--type must be -1 (unspecified) or 0 to 9, not " + std::to_string(*a.type));
+    if (a.type && *a.type != TerminalType::Unspecified && !IsTerminalType(*a.type)) {
+        throw CommandError::Usage("--type must be -1 (unspecified) or 0 to 9, not "
+                                  + std::to_string(TerminalTypeNumber(*a.type)));
     }
     return a;
 }
@@ -382,8 +383,9 @@ int RunSend(const CommandContext& context)
         ticked.push_back(FindEntry(settings.AddressBook, text(entry, "--entry")));
     }
 
-    CommandLineUi ui(a, settings.SenderAddress);
+    CommandLineUi ui(a, FirstSender(settings));
     MessageComposer composer(settings, ui);
+    composer.SelectFirstSender();
     composer.SetBody(ComposedText{body, {}});
     composer.SetSubject(ComposedText{subject, {}});
     composer.SetPin(ComposedText{pin, {}});

@@ -24,7 +24,7 @@ bool ShellUi::Confirm(const std::string& text, const std::string&)
 }
 
 SettingsStore::SettingsStore(const std::optional<std::filesystem::path>& dataDirOption, Access access, bool yes)
-    : file_(DataDirectory(dataDirOption)), ui_(yes), editor_(settings_, ui_)
+    : file_(DataDirectory(dataDirOption)), ui_(yes), editor_(settings_, sender_, ui_)
 {
     if (access == Access::Change) {
         if (std::optional<std::string> busy = file_.Hold()) {

@@ -56,6 +56,7 @@ public:
 private:
     SettingsFile file_;
     Settings settings_;
+    PlainSender sender_; // no message is being composed
     ShellUi ui_;
     SettingsEditor editor_;
 };

@@ -141,7 +141,7 @@ void MessageComposer::SetAttachments(std::vector<std::string> paths)
 
 // ---------------------------------------------------------------- type
 
-TerminalTypeState MessageComposer::TypeStateFor(std::int32_t t) const
+TerminalTypeState MessageComposer::TypeStateFor(TerminalType t) const
 {
     TerminalTypeState state;
     state.TypeMaxLengths = settings_.TypeMaxLengths;
@@ -149,28 +149,28 @@ TerminalTypeState MessageComposer::TypeStateFor(std::int32_t t) const
     return state;
 }
 
-bool MessageComposer::ApplyTerminalType(std::int32_t t)
+bool MessageComposer::ApplyTerminalType(TerminalType t)
 {
     // The limits are whatever the settings hold at this moment.
     type_.TypeMaxLengths = settings_.TypeMaxLengths;
     return type_.ApplyTerminalType(t, settings_.MaxLen, settings_.FixLen);
 }
 
-void MessageComposer::TypeBoxChanged(std::int32_t index)
+void MessageComposer::TypeBoxChanged(TerminalType type)
 {
-    SetTypeBoxIndex(index);
+    SetTypeBox(type);
     ApplyTerminalType(typeBox_);
     Recount();
 }
 
 void MessageComposer::ClearTypeBox()
 {
-    TypeBoxChanged(kUnspecifiedType);
+    TypeBoxChanged(TerminalType::Unspecified);
 }
 
-void MessageComposer::SetTypeBoxIndex(std::int32_t index) noexcept
+void MessageComposer::SetTypeBox(TerminalType type) noexcept
 {
-    typeBox_ = IsTerminalType(index) ? index : kUnspecifiedType;
+    typeBox_ = KnownOrUnspecified(type);
 }
 
 // ---------------------------------------------------------------- modes
@@ -244,12 +244,12 @@ void MessageComposer::SetTick(std::int32_t index, bool ticked)
     ApplyTickedType();
 }
 
-void MessageComposer::SetEntryTypeLookup(std::function<std::int32_t(std::int32_t index)> lookup)
+void MessageComposer::SetEntryTypeLookup(std::function<TerminalType(std::int32_t index)> lookup)
 {
     entryTypeLookup_ = std::move(lookup);
 }
 
-std::int32_t MessageComposer::EntryType(std::int32_t index) const
+TerminalType MessageComposer::EntryType(std::int32_t index) const
 {
     if (entryTypeLookup_) {
         return entryTypeLookup_(index);
@@ -259,13 +259,13 @@ std::int32_t MessageComposer::EntryType(std::int32_t index) const
 
 void MessageComposer::ApplyTickedType()
 {
-    std::vector<std::int32_t> tickedTypes;
+    std::vector<TerminalType> tickedTypes;
     for (std::size_t i = 0; i < checkList_.size(); ++i) {
         if (checkList_[i].ticked) {
             tickedTypes.push_back(EntryType(static_cast<std::int32_t>(i)));
         }
     }
-    const std::int32_t t = DeriveTypeFromTicks(tickedTypes);
+    const TerminalType t = DeriveTypeFromTicks(tickedTypes);
     ApplyTerminalType(t);
     Recount();
     ui_.SetStatusText(SelectionStatusText(t));
@@ -288,8 +288,7 @@ void MessageComposer::SurveyHighlighted()
     if (!ValidEntry(highlighted_)) {
         return;
     }
-    const std::int32_t t = EntryType(highlighted_);
-    Notify(ui_, settings_.BeepOnMessage, SurveyText(t));
+    Notify(ui_, settings_.BeepOnMessage, SurveyText(EntryType(highlighted_)));
 }
 
 void MessageComposer::DragBegin(std::int32_t index) noexcept
@@ -322,9 +321,14 @@ void MessageComposer::Drop(std::int32_t index)
 
 // ---------------------------------------------------------------- sender
 
+void MessageComposer::SelectFirstSender()
+{
+    sender_ = FirstSender(settings_);
+}
+
 void MessageComposer::SenderChanged(std::string senderText)
 {
-    settings_.SenderAddress = std::move(senderText);
+    sender_ = std::move(senderText);
     Recount();
 }
 
@@ -353,7 +357,7 @@ CountResult MessageComposer::CountFor(std::string_view sender, const TerminalTyp
 
 bool MessageComposer::Recount()
 {
-    const CountResult result = CountFor(settings_.SenderAddress, type_);
+    const CountResult result = CountFor(sender_, type_);
     if (!result.ok) {
         ui_.SetStatusText(result.error);
         return false;

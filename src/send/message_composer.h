@@ -7,10 +7,12 @@
 #include "accounting/counter.h"
 #include "accounting/terminal_type.h"
 #include "platform/user_interface.h"
+#include "settings/settings_editor.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kitemail {
@@ -55,7 +57,7 @@ struct CountDisplay {
 // The fields whose text the user types.
 enum class TextArea { Body, Subject, Pin, DirectAddress };
 
-class MessageComposer {
+class MessageComposer final : public SenderChoice {
 public:
     // Settings are read at each use, never copied.
     MessageComposer(Settings& settings, UserInterface& ui);
@@ -79,23 +81,24 @@ public:
     [[nodiscard]] const std::vector<std::string>& Attachments() const noexcept { return attachments_; }
 
     // ---- terminal type
-    // Makes t current with the limits the settings hold now; anything
-    // outside -1..9 changes nothing. The caller recounts.
-    bool ApplyTerminalType(std::int32_t t);
+    // Makes t current with the limits the settings hold now; a number that
+    // names no type changes nothing. The caller recounts.
+    bool ApplyTerminalType(TerminalType t);
     [[nodiscard]] const TerminalTypeState& TypeState() const noexcept { return type_; }
     // Type t with the limits the settings hold now, as ApplyTerminalType
     // would make it current.
-    [[nodiscard]] TerminalTypeState TypeStateFor(std::int32_t t) const;
+    [[nodiscard]] TerminalTypeState TypeStateFor(TerminalType t) const;
     [[nodiscard]] InputAreas Areas() const noexcept { return type_.Areas(); }
 
-    // The type box: -1 for no selection.
-    [[nodiscard]] std::int32_t TypeBoxIndex() const noexcept { return typeBox_; }
-    // The box's selection changed: applies it and recounts.
-    void TypeBoxChanged(std::int32_t index);
+    // The type box: Unspecified for no selection.
+    [[nodiscard]] TerminalType TypeBox() const noexcept { return typeBox_; }
+    // The box's selection changed: applies it and recounts. A number that
+    // names no type leaves the box without a selection.
+    void TypeBoxChanged(TerminalType type);
     // The double-click on "端末タイプ": no selection, so the unspecified type.
     void ClearTypeBox();
     // Sets the box without applying it (start-up does apply it separately).
-    void SetTypeBoxIndex(std::int32_t index) noexcept;
+    void SetTypeBox(TerminalType type) noexcept;
 
     // ---- recipient mode
     [[nodiscard]] RecipientMode Mode() const noexcept { return mode_; }
@@ -118,7 +121,7 @@ public:
     // How the type of entry i is read; by default from its line. The
     // program reads it through the address-book editor, which then shows
     // that entry (the history record names the type shown there).
-    void SetEntryTypeLookup(std::function<std::int32_t(std::int32_t index)> lookup);
+    void SetEntryTypeLookup(std::function<TerminalType(std::int32_t index)> lookup);
     // "全てにチェックを入れる" / "全てのチェックを外す": ticks only.
     void TickAll(bool ticked);
     [[nodiscard]] std::int32_t Highlighted() const noexcept { return highlighted_; }
@@ -134,7 +137,13 @@ public:
     void Drop(std::int32_t index);
     [[nodiscard]] std::int32_t DragStartIndex() const noexcept { return dragStart_; }
 
-    // ---- sender bar
+    // ---- sender: the text chosen now ("From" or "From,Reply-To"); the
+    // counter counts it and a direct send goes out from it
+    [[nodiscard]] const std::string& Sender() const noexcept override { return sender_; }
+    // Without a recount: the settings dialog's entry box.
+    void SetSender(std::string text) override { sender_ = std::move(text); }
+    // The first of the sender list, or none; without a recount.
+    void SelectFirstSender();
     // The sender box's text became senderText: it is the sender from now on.
     void SenderChanged(std::string senderText);
     void FromCheckClicked(bool nowChecked);
@@ -155,7 +164,7 @@ private:
     void SetText(TextArea area, ComposedText text);
     void ReportUnmappable(TextArea area);
     [[nodiscard]] bool ValidEntry(std::int32_t index) const noexcept;
-    [[nodiscard]] std::int32_t EntryType(std::int32_t index) const;
+    [[nodiscard]] TerminalType EntryType(std::int32_t index) const;
 
     Settings& settings_;
     UserInterface& ui_;
@@ -165,12 +174,13 @@ private:
     ComposedText address_;
     std::vector<std::string> attachments_;
     TerminalTypeState type_;
-    std::int32_t typeBox_ = 0;
+    TerminalType typeBox_ = TerminalType::VodafoneLongMail;
     RecipientMode mode_ = RecipientMode::Direct;
     std::vector<CheckListEntry> checkList_;
-    std::function<std::int32_t(std::int32_t)> entryTypeLookup_;
+    std::function<TerminalType(std::int32_t)> entryTypeLookup_;
     std::int32_t highlighted_ = -1;
     std::int32_t dragStart_ = -1;
+    std::string sender_;
     bool fromChecked_ = false;
     CountDisplay display_;
 };

@@ -13,7 +13,7 @@ SenderParts SplitSender(std::string_view senderAddress)
     return {std::string(senderAddress.substr(0, comma)), std::string(senderAddress.substr(comma + 1))};
 }
 
-std::string RunSubject(std::int32_t type, std::string_view pin, std::string_view subject)
+std::string RunSubject(TerminalType type, std::string_view pin, std::string_view subject)
 {
     std::string result = TerminalTypeRow(type).pinAsSubject ? (pin.empty() ? std::string() : "#" + std::string(pin))
                                                             : std::string(subject);

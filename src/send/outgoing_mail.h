@@ -2,6 +2,8 @@
 // What the send run derives from the message and its recipient before it
 // makes each mail's value (mail/outgoing_mail.h).
 
+#include "accounting/terminal_type.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,7 +14,7 @@ namespace kitemail {
 // PIN boxes, or an address-book entry's own values.
 struct Recipient {
     std::string address;
-    std::int32_t type = 0;
+    TerminalType type = TerminalType::VodafoneLongMail;
     std::string pin;
     std::string sender; // "From" or "From,Reply-To"
 };
@@ -27,6 +29,6 @@ struct SenderParts {
 
 // A type that sends its PIN in place of a Subject sends "#" + PIN; an
 // empty result is " ".
-[[nodiscard]] std::string RunSubject(std::int32_t type, std::string_view pin, std::string_view subject);
+[[nodiscard]] std::string RunSubject(TerminalType type, std::string_view pin, std::string_view subject);
 
 } // namespace kitemail

@@ -150,7 +150,7 @@ std::optional<Refusal> CheckPartLines(const std::vector<std::string>& parts)
     return std::nullopt;
 }
 
-std::optional<Refusal> CheckPin(std::int32_t type, std::string_view pin)
+std::optional<Refusal> CheckPin(TerminalType type, std::string_view pin)
 {
     const std::size_t n = CharacterCount(pin);
     if (TerminalTypeRow(type).pinAsSubject && n != 0 && n != 4) {

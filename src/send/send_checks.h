@@ -53,7 +53,7 @@ inline constexpr std::size_t kMaxSubjectBytes = 4000;
 // may start mid-line.
 [[nodiscard]] std::optional<Refusal> CheckPartLines(const std::vector<std::string>& parts);
 // A PIN for a type that sends it: none, or four characters.
-[[nodiscard]] std::optional<Refusal> CheckPin(std::int32_t type, std::string_view pin);
+[[nodiscard]] std::optional<Refusal> CheckPin(TerminalType type, std::string_view pin);
 // A recipient's address (not empty) and PIN, in the send run's words.
 [[nodiscard]] std::optional<Refusal> CheckRecipient(const Recipient& recipient);
 // The command's own values: the sender name and the server, which would

@@ -118,7 +118,7 @@ bool SendWorkflow::RunChecks()
     const bool direct = composer_.Mode() == RecipientMode::Direct;
     const Recipient recipient{composer_.Text(TextArea::DirectAddress).bytes,
                               composer_.TypeState().CurrentTerminalType, composer_.Text(TextArea::Pin).bytes,
-                              settings_.SenderAddress};
+                              composer_.Sender()};
     if (body.empty() && settings_.CheckBeforeSend) {
         if (!Ask(ui_, settings_.BeepOnMessage, Sj("本文が入力されていません。このまま送信しますか？"))) {
             return false;
@@ -134,7 +134,7 @@ bool SendWorkflow::RunChecks()
     if (direct && Refuse(CheckPin(recipient.type, recipient.pin))) {
         return false;
     }
-    if (settings_.SenderAddress.empty()) {
+    if (composer_.Sender().empty()) {
         Refuse(Sj("Form: エラー：送信者アドレスを設定してください。"), Sj("送信者アドレスを設定してください。"));
         return false;
     }
@@ -211,7 +211,7 @@ void SendWorkflow::Send()
 
     if (composer_.Mode() == RecipientMode::Direct) {
         SendToRecipient({composer_.Text(TextArea::DirectAddress).bytes, composer_.TypeState().CurrentTerminalType,
-                         composer_.Text(TextArea::Pin).bytes, settings_.SenderAddress},
+                         composer_.Text(TextArea::Pin).bytes, composer_.Sender()},
                         composer_.TypeState());
     } else {
         SendToAddressBook();
@@ -252,7 +252,7 @@ void SendWorkflow::SendToAddressBook()
         const bool useBox = composer_.FromChecked() || entry.sender < 0
             || entry.sender >= static_cast<std::int32_t>(settings_.SenderList.size());
         // A type outside the list is sent as the unspecified one.
-        const Recipient recipient{entry.address, IsTerminalType(entry.type) ? entry.type : kUnspecifiedType, entry.pin,
+        const Recipient recipient{entry.address, KnownOrUnspecified(entry.type), entry.pin,
                                   useBox ? view_.SenderBoxText()
                                          : settings_.SenderList[static_cast<std::size_t>(entry.sender)]};
         ui_.SetStatusText({});
@@ -269,7 +269,7 @@ void SendWorkflow::SendToAddressBook()
         }
     }
     composer_.SetDirectAddress(ComposedText{});
-    composer_.SetTypeBoxIndex(settings_.DefaultType);
+    composer_.SetTypeBox(settings_.DefaultType);
     view_.ComposerChanged();
 }
 

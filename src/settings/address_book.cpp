@@ -84,25 +84,24 @@ AddressBookEntry ParseAddressBookEntry(std::string_view s)
     const std::optional<std::int32_t> type = ParseDecimal(typeText);
     const std::optional<std::int32_t> sender = ParseDecimal(senderText);
     if (type && sender) {
-        entry.type = *type;
+        entry.type = TerminalTypeFromNumber(*type);
         entry.sender = *sender;
     }
     return entry;
 }
 
-std::int32_t TerminalTypeOfLine(std::string_view line)
+TerminalType TerminalTypeOfLine(std::string_view line)
 {
-    const std::int32_t type = ParseAddressBookEntry(line).type;
-    return IsTerminalType(type) ? type : kUnspecifiedType;
+    return KnownOrUnspecified(ParseAddressBookEntry(line).type);
 }
 
 std::string FormatAddressBookEntry(std::string_view name, std::string_view address, std::string_view pin,
-                                   std::int32_t type, std::int32_t sender)
+                                   TerminalType type, std::int32_t sender)
 {
     std::string line;
     line.reserve(name.size() + address.size() + pin.size() + 8);
     line.append(name).append(",").append(address).append(",").append(pin).append(",");
-    line.append(std::to_string(type)).append(",").append(std::to_string(sender));
+    line.append(std::to_string(TerminalTypeNumber(type))).append(",").append(std::to_string(sender));
     return line;
 }
 
@@ -210,7 +209,7 @@ void AddressBookEditor::ShowEntry()
     fields_.name = entry.name;
     fields_.address = entry.address;
     fields_.pin = entry.pin;
-    fields_.typeIndex = IsTerminalType(entry.type) ? entry.type : -1;
+    fields_.type = KnownOrUnspecified(entry.type);
 
     const auto count = static_cast<std::int32_t>(senderItems_.size());
     if (count > entry.sender) {
@@ -225,7 +224,7 @@ void AddressBookEditor::ShowEntry()
 
 std::string AddressBookEditor::LineFromFields() const
 {
-    return FormatAddressBookEntry(fields_.name, fields_.address, fields_.pin, fields_.typeIndex,
+    return FormatAddressBookEntry(fields_.name, fields_.address, fields_.pin, fields_.type,
                                   fields_.senderIndex);
 }
 
@@ -251,7 +250,7 @@ bool AddressBookEditor::RefuseTooLong()
 
 bool AddressBookEditor::RefuseMissingType()
 {
-    if (fields_.typeIndex < 0) {
+    if (fields_.type == TerminalType::Unspecified) {
         Message(Sj("端末タイプを指定してください。"));
         return true;
     }
@@ -319,7 +318,7 @@ void AddressBookEditor::NewEntry()
     fields_.name.clear();
     fields_.address.clear();
     fields_.pin.clear();
-    fields_.typeIndex = -1;
+    fields_.type = TerminalType::Unspecified;
     fields_.senderIndex = -1;
 }
 
@@ -360,14 +359,14 @@ void AddressBookEditor::SetSorted(bool on)
     lines = std::move(sorted);
 }
 
-std::int32_t AddressBookEditor::TerminalTypeOfEntry(std::int32_t i)
+TerminalType AddressBookEditor::TerminalTypeOfEntry(std::int32_t i)
 {
     if (!ValidIndex(i)) {
-        return -1;
+        return TerminalType::Unspecified;
     }
     Select(i);
     ShowEntry();
-    return fields_.typeIndex;
+    return fields_.type;
 }
 
 void AddressBookEditor::FieldChanged()
@@ -401,11 +400,11 @@ void AddressBookEditor::SetPin(std::string text)
     }
 }
 
-void AddressBookEditor::SetTypeIndex(std::int32_t index)
+void AddressBookEditor::SetType(TerminalType type)
 {
-    const std::int32_t value = IsTerminalType(index) ? index : -1;
-    if (value != fields_.typeIndex) {
-        fields_.typeIndex = value;
+    const TerminalType value = KnownOrUnspecified(type);
+    if (value != fields_.type) {
+        fields_.type = value;
         FieldChanged();
     }
 }

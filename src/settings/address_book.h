@@ -3,6 +3,7 @@
 // without widgets: the dialog window mirrors this state and forwards the
 // user's actions to it.
 
+#include "accounting/terminal_type.h"
 #include "platform/user_interface.h"
 
 #include <cstdint>
@@ -19,7 +20,7 @@ struct AddressBookEntry {
     std::string name;
     std::string address;
     std::string pin;
-    std::int32_t type = 0;    // TerminalType index as stored, not range-checked
+    TerminalType type = TerminalType::VodafoneLongMail; // as stored, maybe a number that names no type
     std::int32_t sender = -1; // index into the SenderList, -1 for none
 
     friend bool operator==(const AddressBookEntry&, const AddressBookEntry&) = default;
@@ -30,12 +31,12 @@ struct AddressBookEntry {
 // number gives type 0 and sender -1.
 [[nodiscard]] AddressBookEntry ParseAddressBookEntry(std::string_view line);
 
-// The type of a line: its type field when that is an index of the type
-// table (an empty field counts as 0), else -1.
-[[nodiscard]] std::int32_t TerminalTypeOfLine(std::string_view line);
+// The type of a line: its type field when that names a type (an empty
+// field counts as 0), else Unspecified.
+[[nodiscard]] TerminalType TerminalTypeOfLine(std::string_view line);
 
 [[nodiscard]] std::string FormatAddressBookEntry(std::string_view name, std::string_view address,
-                                                 std::string_view pin, std::int32_t type, std::int32_t sender);
+                                                 std::string_view pin, TerminalType type, std::int32_t sender);
 
 // Ascending order of the whole line, ASCII letters without regard to case;
 // equal lines keep their order.
@@ -47,7 +48,7 @@ struct AddressBookFields {
     std::string name;
     std::string address;
     std::string pin;
-    std::int32_t typeIndex = -1;   // -1: the type box has no selection
+    TerminalType type = TerminalType::Unspecified; // Unspecified: the type box has no selection
     bool senderChecked = false;    // "送信元指定"
     std::int32_t senderIndex = -1; // -1: the sender box has no selection
 
@@ -87,16 +88,16 @@ public:
     void MoveEntry(std::int32_t delta); // "↑" -1, "↓" +1
     void SetSorted(bool on);            // "ソート"
 
-    // Selects entry i, loads it and returns the type box's index (-1 when
-    // i is beyond the list or its type is not an index of the table).
-    std::int32_t TerminalTypeOfEntry(std::int32_t i);
+    // Selects entry i, loads it and returns the type box's type
+    // (Unspecified when i is beyond the list or its type names none).
+    TerminalType TerminalTypeOfEntry(std::int32_t i);
 
     // The user's edits of the fields; each may replace the selected line at
     // once when AutoReplaceOnInput is on.
     void SetName(std::string text);
     void SetAddress(std::string text);
     void SetPin(std::string text); // the window limits the box to 4 characters
-    void SetTypeIndex(std::int32_t index);
+    void SetType(TerminalType type); // a number that names no type clears the box
     void SetSenderIndex(std::int32_t index);
     void SenderCheckClicked(bool nowChecked);
 

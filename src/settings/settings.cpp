@@ -340,7 +340,7 @@ void ReadMainWindowHalf(const Profile& p, Settings& s)
     s.ShowSubjectBar = p.ReadBool(kConfig, "19", false);
     // The unspecified type needs these when DefaultType is not a type index.
     ReadUnspecifiedLimits(p, s);
-    s.DefaultType = p.ReadInt(kConfig, "DefaultType", 0);
+    s.DefaultType = TerminalTypeFromNumber(p.ReadInt(kConfig, "DefaultType", 0));
 }
 
 void LoadMainWindowSettings(const std::filesystem::path& settingsFile, Settings& s)
@@ -378,7 +378,7 @@ void ReadDialogHalf(const Profile& p, Settings& s)
     s.FontSize = ReadClamped(p, "FontSize", 9, 1, 50);
     s.Interval = ReadClamped(p, "Interval", 0, 0, 10);
     s.POPInterval = ReadClamped(p, "POPInterval", 0, 0, 10);
-    s.DefaultType = p.ReadInt(kConfig, "DefaultType", 0);
+    s.DefaultType = TerminalTypeFromNumber(p.ReadInt(kConfig, "DefaultType", 0));
 
     const auto seconds = [&p](std::string_view key, std::int32_t def) {
         return std::clamp(p.ReadInt(kNetwork, key, def), 1, kMaxNetworkSeconds);
@@ -436,7 +436,7 @@ void WriteDialogHalf(Profile& p, const Settings& s)
     for (const OptionInfo& option : kOptions) {
         p.WriteBool(kConfig, option.key, s.*option.field);
     }
-    p.WriteInt(kConfig, "DefaultType", s.DefaultType);
+    p.WriteInt(kConfig, "DefaultType", TerminalTypeNumber(s.DefaultType));
     WriteSubmission(p, s);
     WriteNetwork(p, s);
 }
@@ -502,13 +502,12 @@ Settings LoadAllSettings(const std::filesystem::path& dataDir)
     Settings s;
     LoadMainWindowSettings(SettingsFilePath(dataDir), s);
     (void)LoadDialogSettings(SettingsFilePath(dataDir), SignaturePath(dataDir), s);
-    SelectFirstSender(s);
     return s;
 }
 
-void SelectFirstSender(Settings& s)
+std::string FirstSender(const ProgramOptions& options)
 {
-    s.SenderAddress = s.SenderList.empty() ? std::string() : s.SenderList.front();
+    return options.SenderList.empty() ? std::string() : options.SenderList.front();
 }
 
 } // namespace kitemail

@@ -43,7 +43,7 @@ struct ProgramOptions {
     std::int32_t FontSize = 9;
     std::int32_t Interval = 0;
     std::int32_t POPInterval = 0;
-    std::int32_t DefaultType = 0;
+    TerminalType DefaultType = TerminalType::VodafoneLongMail;
 
     // Options, stored under the keys "1".."23" (not 10, not 15).
     bool ShowSendCompleteMessage = true;         // 1
@@ -127,10 +127,9 @@ struct WindowLayout {
     friend bool operator==(const WindowLayout&, const WindowLayout&) = default;
 };
 
-// The settings file's values and the sender chosen now.
+// The settings file's values. The sender chosen now is the message
+// composer's (send/message_composer.h).
 struct Settings : ProgramOptions, WindowLayout {
-    std::string SenderAddress; // the sender text chosen now
-
     friend bool operator==(const Settings&, const Settings&) = default;
 };
 
@@ -184,7 +183,7 @@ bool LoadDialogSettings(const std::filesystem::path& settingsFile, const std::fi
 
 // The sender the main window starts with: the first of the SenderList, or
 // none when the list is empty.
-void SelectFirstSender(Settings& settings);
+[[nodiscard]] std::string FirstSender(const ProgramOptions& options);
 
 // The halves on a profile already read, for a writer that must read, merge
 // and write the file under one lock (see settings_file.h). Reading the
@@ -215,8 +214,7 @@ bool ReadSignature(const std::filesystem::path& signatureFile, Settings& setting
 // Signature.txt written whole, or removed for an empty text.
 [[nodiscard]] SaveResult SaveSignature(const std::filesystem::path& signatureFile, const std::string& text);
 
-// Both load halves for a tool without windows; SenderAddress is the first
-// sender, as the main window would choose it.
+// Both load halves for a tool without windows.
 [[nodiscard]] Settings LoadAllSettings(const std::filesystem::path& dataDir);
 
 } // namespace kitemail

@@ -59,8 +59,8 @@ std::int32_t StandardPop3Port(Pop3Security security) noexcept
     return security == Pop3Security::Tls ? kStandardPop3sPort : kStandardPop3Port;
 }
 
-SettingsEditor::SettingsEditor(Settings& settings, UserInterface& ui)
-    : settings_(settings), ui_(ui), book_(settings, ui)
+SettingsEditor::SettingsEditor(Settings& settings, SenderChoice& sender, UserInterface& ui)
+    : settings_(settings), sender_(sender), ui_(ui), book_(settings, ui)
 {
 }
 
@@ -89,7 +89,7 @@ void SettingsEditor::Opened()
     } else {
         ClickSender(0);
     }
-    ChooseLengthType(0);
+    ChooseLengthType(TerminalType::VodafoneLongMail);
 }
 
 // ---------------------------------------------------------------- senders
@@ -109,17 +109,17 @@ void SettingsEditor::ClickSender(std::int32_t index)
         return;
     }
     senderSelection_ = index;
-    settings_.SenderAddress = settings_.SenderList[static_cast<std::size_t>(index)];
+    sender_.SetSender(settings_.SenderList[static_cast<std::size_t>(index)]);
 }
 
 void SettingsEditor::TypeSenderEntry(std::string text)
 {
-    settings_.SenderAddress = std::move(text);
+    sender_.SetSender(std::move(text));
 }
 
 void SettingsEditor::AddSender()
 {
-    settings_.SenderList.push_back(settings_.SenderAddress);
+    settings_.SenderList.push_back(sender_.Sender());
 }
 
 void SettingsEditor::DeleteSender()
@@ -173,25 +173,25 @@ void SettingsEditor::RestoreSystemDefaults()
 
 // ---------------------------------------------------------------- length editor
 
-void SettingsEditor::ChooseLengthType(std::int32_t type)
+void SettingsEditor::ChooseLengthType(TerminalType type)
 {
-    lengthType_ = IsTerminalType(type) ? type : kUnspecifiedType;
-    if (lengthType_ != kUnspecifiedType) {
+    lengthType_ = KnownOrUnspecified(type);
+    if (lengthType_ != TerminalType::Unspecified) {
         // What the box shows is what the slot holds.
-        auto& slot = settings_.TypeMaxLengths[static_cast<std::size_t>(lengthType_)];
+        auto& slot = settings_.TypeMaxLengths[TypeSlot(lengthType_)];
         slot = kUnboundedRange.Clamp(slot);
     }
 }
 
 std::int32_t SettingsEditor::LengthOfChosenType() const noexcept
 {
-    return lengthType_ == kUnspecifiedType ? 0 : settings_.TypeMaxLengths[static_cast<std::size_t>(lengthType_)];
+    return lengthType_ == TerminalType::Unspecified ? 0 : settings_.TypeMaxLengths[TypeSlot(lengthType_)];
 }
 
 void SettingsEditor::SetLengthOfChosenType(std::int32_t value)
 {
-    if (lengthType_ != kUnspecifiedType) {
-        settings_.TypeMaxLengths[static_cast<std::size_t>(lengthType_)] = kUnboundedRange.Clamp(value);
+    if (lengthType_ != TerminalType::Unspecified) {
+        settings_.TypeMaxLengths[TypeSlot(lengthType_)] = kUnboundedRange.Clamp(value);
     }
 }
 

@@ -5,6 +5,7 @@
 // window mirrors this state and forwards the user's actions to it; the
 // address-book page has an editor of its own, held here.
 
+#include "accounting/terminal_type.h"
 #include "mail/security_choices.h"
 #include "platform/profile.h"
 #include "platform/user_interface.h"
@@ -15,6 +16,7 @@
 #include <limits>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace kitemail {
 
@@ -62,9 +64,30 @@ inline constexpr std::int32_t kStandardPop3sPort = 995;
 [[nodiscard]] std::int32_t StandardSmtpPort(SmtpSecurity security) noexcept;
 [[nodiscard]] std::int32_t StandardPop3Port(Pop3Security security) noexcept;
 
+// The sender chosen now. The message being composed owns it; the sender
+// entry box shows it and sets it, without a recount.
+class SenderChoice {
+public:
+    [[nodiscard]] virtual const std::string& Sender() const noexcept = 0;
+    virtual void SetSender(std::string text) = 0;
+
+protected:
+    ~SenderChoice() = default;
+};
+
+// A sender for a tool without a message being composed.
+class PlainSender final : public SenderChoice {
+public:
+    [[nodiscard]] const std::string& Sender() const noexcept override { return text_; }
+    void SetSender(std::string text) override { text_ = std::move(text); }
+
+private:
+    std::string text_;
+};
+
 class SettingsEditor {
 public:
-    SettingsEditor(Settings& settings, UserInterface& ui);
+    SettingsEditor(Settings& settings, SenderChoice& sender, UserInterface& ui);
 
     [[nodiscard]] AddressBookEditor& Book() noexcept { return book_; }
 
@@ -79,7 +102,7 @@ public:
     // sender is chosen as a click would, the length editor shows type 0.
     void Opened();
 
-    // ---- the sender list; the entry box holds SenderAddress
+    // ---- the sender list; the entry box holds the sender chosen now
     [[nodiscard]] std::int32_t SenderSelection() const noexcept;
     void ClickSender(std::int32_t index); // the entry box takes the item
     void TypeSenderEntry(std::string text);
@@ -98,8 +121,8 @@ public:
     void RestoreSystemDefaults();
 
     // ---- the per-type length editor ("文字数設定")
-    [[nodiscard]] std::int32_t LengthType() const noexcept { return lengthType_; }
-    void ChooseLengthType(std::int32_t type);
+    [[nodiscard]] TerminalType LengthType() const noexcept { return lengthType_; }
+    void ChooseLengthType(TerminalType type);
     // The limit of the chosen type; 0 when none is chosen.
     [[nodiscard]] std::int32_t LengthOfChosenType() const noexcept;
     // Written into TypeMaxLengths at once; nothing without a chosen type.
@@ -107,10 +130,11 @@ public:
 
 private:
     Settings& settings_;
+    SenderChoice& sender_;
     UserInterface& ui_;
     AddressBookEditor book_;
     std::int32_t senderSelection_ = -1;
-    std::int32_t lengthType_ = -1;
+    TerminalType lengthType_ = TerminalType::Unspecified;
 };
 
 } // namespace kitemail

@@ -45,7 +45,7 @@ std::vector<NumberKey> NumberKeys()
         {c, "VCount", 6, 20, &Settings::VCount},
         {c, "MaxLen", kIntMin, kIntMax, &Settings::MaxLen},
         {c, "FixLen", kIntMin, kIntMax, &Settings::FixLen},
-        {c, "DefaultType", kIntMin, kIntMax, &Settings::DefaultType},
+        {c, "DefaultType", kIntMin, kIntMax, nullptr, nullptr, &ChoiceValue<&Settings::DefaultType>},
         {c, "Left", kIntMin, kIntMax, &Settings::Left},
         {c, "top", kIntMin, kIntMax, &Settings::Top},
         {c, "Width", kIntMin, kIntMax, &Settings::Width},
@@ -346,8 +346,7 @@ void SettingsFile::Merge(const Profile& disk, Settings& settings)
         ApplyChanges(merged, disk, baseline_, settings, half, false);
     }
     Settings next = Loaded(merged);
-    // Neither is kept in Kiteml.ini.
-    next.SenderAddress = std::move(settings.SenderAddress);
+    // Not kept in Kiteml.ini.
     next.SignatureText = std::move(settings.SignatureText);
     std::string baseSignature = std::move(baseline_.SignatureText);
     baseline_ = Loaded(disk);

@@ -84,9 +84,9 @@ bool TextCommands::Clear()
     }
     ui_.SetStatusText({});
     composer_.Empty();
-    composer_.SetTypeBoxIndex(settings_.DefaultType);
+    composer_.SetTypeBox(settings_.DefaultType);
     composer_.SetCheckListLines(settings_.AddressBook);
-    SelectFirstSender(settings_);
+    composer_.SelectFirstSender();
     if (settings_.AutoInsertSignature) {
         composer_.SetBody({settings_.SignatureText, {}});
     } else {

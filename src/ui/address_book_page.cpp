@@ -5,6 +5,7 @@
 #include "ui/object_names.h"
 #include "ui/row_drag.h"
 #include "ui/sjis_field.h"
+#include "ui/type_box.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -146,11 +147,7 @@ void AddressBookPage::BuildFields(QGridLayout* grid)
     address_->setAttribute(Qt::WA_InputMethodEnabled, false);
     pin_ = line(object_names::kEntryPin);
     pin_->setMaxLength(kPinLength);
-    type_ = new QComboBox;
-    type_->setObjectName(object_names::kEntryType);
-    for (std::int32_t t = 0; t < kTerminalTypeCount; ++t) {
-        type_->addItem(DecodeSjis(TypeBoxText(t)));
-    }
+    type_ = NewTypeBox(object_names::kEntryType);
     senderCheck_ = new QCheckBox(QStringLiteral("送信元指定"));
     senderCheck_->setObjectName(object_names::kEntrySenderCheck);
     sender_ = new QComboBox;
@@ -246,7 +243,7 @@ void AddressBookPage::Connect()
             [this](const QString& text) { Act([&] { editor_.SetAddress(ComposeSjis(text).bytes); }); });
     connect(pin_, &QLineEdit::textChanged, this,
             [this](const QString& text) { Act([&] { editor_.SetPin(ComposeSjis(text).bytes); }); });
-    connect(type_, &QComboBox::currentIndexChanged, this, [this](int i) { Act([&] { editor_.SetTypeIndex(i); }); });
+    connect(type_, &QComboBox::currentIndexChanged, this, [this](int i) { Act([&] { editor_.SetType(TypeAtBoxIndex(i)); }); });
     connect(sender_, &QComboBox::currentIndexChanged, this,
             [this](int i) { Act([&] { editor_.SetSenderIndex(i); }); });
     connect(senderCheck_, &QCheckBox::clicked, this, [this](bool on) { Act([&] { editor_.SenderCheckClicked(on); }); });
@@ -294,7 +291,7 @@ void AddressBookPage::SyncFields()
     ShowText(name_, fields.name);
     ShowText(address_, fields.address);
     ShowText(pin_, fields.pin);
-    type_->setCurrentIndex(fields.typeIndex);
+    type_->setCurrentIndex(BoxIndexOf(fields.type));
     if (senderItems_ != editor_.SenderItems()) {
         senderItems_ = editor_.SenderItems();
         sender_->clear();

@@ -158,11 +158,12 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
     // The split result viewer and the POP3 password prompt are the main
     // window's own.
 
-    windows->settingsDialog = std::make_unique<SettingsDialog>(windows->settings, *windows->settingsFile, main, socketLibrary, &main);
+    windows->settingsDialog = std::make_unique<SettingsDialog>(windows->settings, main.Composer(), *windows->settingsFile, main,
+                                                               socketLibrary, &main);
     SettingsDialog& dialog = *windows->settingsDialog;
     main.SetOpener(Opener::Settings, [&dialog] { return dialog.exec() == QDialog::Accepted; });
     main.SetAddToAddressBookCommand(
-        [&dialog](const std::string& address, std::int32_t type) { dialog.AddToAddressBook(address, type); });
+        [&dialog](const std::string& address, TerminalType type) { dialog.AddToAddressBook(address, type); });
     // Loaded with the dialog's half of the settings.
     preview.ApplySettings();
     if (const std::vector<std::string>& problems = windows->settingsFile->Problems(); !problems.empty()) {

@@ -186,7 +186,7 @@ void MainWindow::ApplySettings()
         composer_.SetCheckListLines(settings_.AddressBook);
     }
     senderItems_ = settings_.SenderList;
-    SelectFirstSender(settings_);
+    composer_.SelectFirstSender();
     {
         const QSignalBlocker block(senderBox_);
         senderBox_->clear();
@@ -251,7 +251,7 @@ bool MainWindow::ApplyDiet(const DietOptions& options)
     return body.has_value();
 }
 
-void MainWindow::SetAddToAddressBookCommand(std::function<void(const std::string&, std::int32_t)> add)
+void MainWindow::SetAddToAddressBookCommand(std::function<void(const std::string&, TerminalType)> add)
 {
     recipientPage_->SetAddToAddressBookCommand(std::move(add));
 }

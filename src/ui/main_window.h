@@ -110,7 +110,7 @@ public:
     [[nodiscard]] bool ApplyDiet(const DietOptions& options);
     // "アドレス帳に追加": a new entry from the direct address (code page
     // 932) and the type box's index, completed in the settings dialog.
-    void SetAddToAddressBookCommand(std::function<void(const std::string& address, std::int32_t type)> add);
+    void SetAddToAddressBookCommand(std::function<void(const std::string& address, TerminalType type)> add);
 
     // ---- a mail in flight: the abort button shows and the rest is locked
     void SetSending(bool sending);

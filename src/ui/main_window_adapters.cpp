@@ -110,7 +110,7 @@ std::string MainWindow::SenderBoxText() const
 {
     const int i = senderBox_->currentIndex();
     return i >= 0 && i < static_cast<int>(senderItems_.size()) ? senderItems_[static_cast<std::size_t>(i)]
-                                                               : settings_.SenderAddress;
+                                                               : composer_.Sender();
 }
 
 bool MainWindow::TestSwitch() const

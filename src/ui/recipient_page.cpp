@@ -7,6 +7,7 @@
 #include "ui/object_names.h"
 #include "ui/row_drag.h"
 #include "ui/sjis_field.h"
+#include "ui/type_box.h"
 #include "ui/utf8_text.h"
 
 #include <QAction>
@@ -68,12 +69,8 @@ RecipientPage::RecipientPage(MessageComposer& composer, QWidget* parent) : QWidg
     TakeLatinInputOnly(addressBox_);
     typeLabel_ = new QLabel(Q("端末タイプ"));
     typeLabel_->setObjectName(object_names::kTypeLabel);
-    typeBox_ = new QComboBox;
-    typeBox_->setObjectName(object_names::kTypeBox);
+    typeBox_ = NewTypeBox(object_names::kTypeBox, TypeBoxTexts::Main);
     typeBox_->setEditable(false);
-    for (std::int32_t t = 0; t < kTerminalTypeCount; ++t) {
-        typeBox_->addItem(DecodeSjis(MainTypeBoxText(t)));
-    }
     for (QWidget* w : std::initializer_list<QWidget*>{directModeButton_, addressLabel_, addressBox_, typeLabel_, typeBox_}) {
         direct->addWidget(w);
     }
@@ -105,7 +102,7 @@ RecipientPage::RecipientPage(MessageComposer& composer, QWidget* parent) : QWidg
         emit addressEdited();
     });
     connect(typeBox_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        composer_.TypeBoxChanged(index);
+        composer_.TypeBoxChanged(TypeAtBoxIndex(index));
         emit typeChosen();
     });
     connect(directModeButton_, &QRadioButton::clicked, this, [this] { SelectMode(true); });
@@ -173,7 +170,7 @@ void RecipientPage::BuildContextMenus()
     addToBookAction_->setEnabled(false); // until there is a settings dialog to add in
     connect(addToBookAction_, &QAction::triggered, this, [this] {
         if (addToAddressBook_) {
-            addToAddressBook_(composer_.Text(TextArea::DirectAddress).bytes, composer_.TypeBoxIndex());
+            addToAddressBook_(composer_.Text(TextArea::DirectAddress).bytes, composer_.TypeBox());
         }
     });
     addressMenu_->addSeparator();
@@ -185,7 +182,7 @@ void RecipientPage::BuildContextMenus()
             [this](QPoint pos) { addressMenu_->popup(addressBox_->mapToGlobal(pos)); });
 }
 
-void RecipientPage::SetAddToAddressBookCommand(std::function<void(const std::string&, std::int32_t)> add)
+void RecipientPage::SetAddToAddressBookCommand(std::function<void(const std::string&, TerminalType)> add)
 {
     addToAddressBook_ = std::move(add);
     addToBookAction_->setEnabled(static_cast<bool>(addToAddressBook_));
@@ -240,7 +237,7 @@ void RecipientPage::Sync()
     SetInputColour(bookList_, !direct);
     {
         const QSignalBlocker block(typeBox_);
-        typeBox_->setCurrentIndex(composer_.TypeBoxIndex());
+        typeBox_->setCurrentIndex(BoxIndexOf(composer_.TypeBox()));
     }
     SyncCheckList();
 }

@@ -3,6 +3,8 @@
 // or ticks in the address book, with the two boxes' context menus. It binds
 // its boxes to the composer's recipient and tells the window what changed.
 
+#include "accounting/terminal_type.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -37,7 +39,7 @@ public:
     void SetAddressBookEditor(AddressBookEditor* editor) { bookEditor_ = editor; }
     // "アドレス帳に追加": the direct address (code page 932) and the type
     // box's index; greyed until given.
-    void SetAddToAddressBookCommand(std::function<void(const std::string& address, std::int32_t type)> add);
+    void SetAddToAddressBookCommand(std::function<void(const std::string& address, TerminalType type)> add);
 
     [[nodiscard]] QLineEdit* AddressBox() const noexcept { return addressBox_; }
 
@@ -61,7 +63,7 @@ private:
 
     MessageComposer& composer_;
     AddressBookEditor* bookEditor_ = nullptr;
-    std::function<void(const std::string&, std::int32_t)> addToAddressBook_;
+    std::function<void(const std::string&, TerminalType)> addToAddressBook_;
 
     QGroupBox* directGroup_ = nullptr;
     QGroupBox* bookGroup_ = nullptr;

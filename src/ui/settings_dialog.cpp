@@ -9,6 +9,7 @@
 #include "ui/object_names.h"
 #include "ui/page_tabs.h"
 #include "ui/sjis_field.h"
+#include "ui/type_box.h"
 #include "ui/utf8_text.h"
 #include "ui/window_placement.h"
 
@@ -83,16 +84,6 @@ QLabel* Highlighted(const char* text)
     return label;
 }
 
-QComboBox* TypeBox(const char* objectName)
-{
-    auto* box = new QComboBox;
-    box->setObjectName(QString::fromLatin1(objectName));
-    for (std::int32_t t = 0; t < kTerminalTypeCount; ++t) {
-        box->addItem(DecodeSjis(TypeBoxText(t)));
-    }
-    return box;
-}
-
 // A caption with its box and what follows it in one row.
 QHBoxLayout* Row(const char* caption, std::initializer_list<QWidget*> widgets)
 {
@@ -136,12 +127,12 @@ const SettingsDialog::PageRow SettingsDialog::kPages[] = {
     {"システム設定", &SettingsDialog::BuildSystemPage},
 };
 
-SettingsDialog::SettingsDialog(Settings& settings, SettingsFile& settingsFile, SettingsDialogHost& host,
-                               const SocketLibraryInfo& socketLibrary, QWidget* parent)
+SettingsDialog::SettingsDialog(Settings& settings, SenderChoice& sender, SettingsFile& settingsFile,
+                               SettingsDialogHost& host, const SocketLibraryInfo& socketLibrary, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      DialogUserInterface(this, host), settings_(settings), settingsFile_(settingsFile), dataDir_(settingsFile.Dir()), host_(host), socketLibrary_(socketLibrary),
-      editor_(settings_, *this)
+      DialogUserInterface(this, host), settings_(settings), sender_(sender), settingsFile_(settingsFile), dataDir_(settingsFile.Dir()), host_(host), socketLibrary_(socketLibrary),
+      editor_(settings_, sender_, *this)
 {
     setObjectName(object_names::kSettingsDialog);
     setWindowTitle(Q("設定"));
@@ -345,12 +336,13 @@ QWidget* SettingsDialog::BuildSendPage1()
                                           })}));
     servers->addLayout(Row("分割送信インターバル", {Number(&Settings::Interval, object_names::kInterval), new QLabel(Q("秒"))}));
     servers->addWidget(new QLabel(Q("送信先端末タイプデフォルト設定")));
-    QComboBox* defaultType = TypeBox(object_names::kDefaultType);
+    QComboBox* defaultType = NewTypeBox(object_names::kDefaultType);
     showValue_.push_back([this, defaultType] {
         const QSignalBlocker block(defaultType);
-        defaultType->setCurrentIndex(IsTerminalType(settings_.DefaultType) ? settings_.DefaultType : -1);
+        defaultType->setCurrentIndex(BoxIndexOf(settings_.DefaultType));
     });
-    connect(defaultType, &QComboBox::currentIndexChanged, this, [this](int i) { settings_.DefaultType = i; });
+    connect(defaultType, &QComboBox::currentIndexChanged, this,
+            [this](int i) { settings_.DefaultType = TypeAtBoxIndex(i); });
     servers->addWidget(defaultType);
     servers->addWidget(new QLabel(Q("名前")));
     servers->addWidget(Text(&Settings::FromUser, object_names::kFromUser));
@@ -533,11 +525,11 @@ QWidget* SettingsDialog::BuildLengthPage()
 
     QGroupBox* perType = Group("文字数設定");
     auto* rows = Tight<QGridLayout>(perType);
-    lengthType_ = TypeBox(object_names::kLengthType);
+    lengthType_ = NewTypeBox(object_names::kLengthType);
     lengthBox_ = new NumberBox(kUnboundedRange);
     lengthBox_->setObjectName(object_names::kLengthBox);
-    connect(lengthType_, &QComboBox::currentIndexChanged, this, [this](int type) {
-        editor_.ChooseLengthType(type);
+    connect(lengthType_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        editor_.ChooseLengthType(TypeAtBoxIndex(index));
         ShowLengthEditor();
     });
     connect(lengthBox_, &QSpinBox::valueChanged, this, [this](int value) { editor_.SetLengthOfChosenType(value); });
@@ -604,9 +596,9 @@ void SettingsDialog::ShowSenders()
     }
     senderList_->setCurrentRow(editor_.SenderSelection());
     showingSenders_ = false;
-    if (ComposeSjis(senderEntry_->text()).bytes != settings_.SenderAddress) {
+    if (ComposeSjis(senderEntry_->text()).bytes != sender_.Sender()) {
         const QSignalBlocker blockEntry(senderEntry_);
-        senderEntry_->setText(DecodeSjis(settings_.SenderAddress));
+        senderEntry_->setText(DecodeSjis(sender_.Sender()));
     }
 }
 
@@ -614,7 +606,7 @@ void SettingsDialog::ShowLengthEditor()
 {
     const QSignalBlocker blockType(lengthType_);
     const QSignalBlocker blockBox(lengthBox_);
-    lengthType_->setCurrentIndex(editor_.LengthType());
+    lengthType_->setCurrentIndex(BoxIndexOf(editor_.LengthType()));
     lengthBox_->setValue(editor_.LengthOfChosenType());
 }
 
@@ -637,12 +629,12 @@ void SettingsDialog::TestPopLogin()
     popTestRunning_ = false;
 }
 
-void SettingsDialog::AddToAddressBook(const std::string& address, std::int32_t type)
+void SettingsDialog::AddToAddressBook(const std::string& address, TerminalType type)
 {
     AddressBookEditor& book = editor_.Book();
     book.NewEntry();
     book.SetAddress(address);
-    book.SetTypeIndex(type);
+    book.SetType(type);
     exec();
 }
 

@@ -38,7 +38,8 @@ class PageTabs;
 class SettingsDialog : public QDialog, public DialogUserInterface {
     Q_OBJECT
 public:
-    SettingsDialog(Settings& settings, SettingsFile& settingsFile, SettingsDialogHost& host,
+    // sender: the sender chosen now, which the sender entry box shows.
+    SettingsDialog(Settings& settings, SenderChoice& sender, SettingsFile& settingsFile, SettingsDialogHost& host,
                    const SocketLibraryInfo& socketLibrary, QWidget* parent = nullptr);
     ~SettingsDialog() override;
 
@@ -47,7 +48,7 @@ public:
 
     // "アドレス帳に追加": a new entry preset with the address (code page 932)
     // and the type, then the dialog, modal, on the address-book page.
-    void AddToAddressBook(const std::string& address, std::int32_t type);
+    void AddToAddressBook(const std::string& address, TerminalType type);
 
     [[nodiscard]] SettingsEditor& Editor() noexcept { return editor_; }
     [[nodiscard]] PageTabs* Pages() const noexcept { return pages_; }
@@ -103,6 +104,7 @@ private:
     void TestPopLogin();
 
     Settings& settings_;
+    SenderChoice& sender_;
     SettingsFile& settingsFile_;
     std::filesystem::path dataDir_;
     SettingsDialogHost& host_;

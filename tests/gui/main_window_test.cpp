@@ -105,7 +105,7 @@ TEST_F(MainWindowTest, TypeBoxDecidesTheInputAreasAndTheLimit)
             QTest::mouseDClick(program.Find<QLabel>(object_names::kTypeLabel), Qt::LeftButton);
             EXPECT_EQ(TypeBox()->currentIndex(), -1);
         }
-        EXPECT_EQ(program.Main().Composer().TypeState().CurrentTerminalType, type);
+        EXPECT_EQ(TerminalTypeNumber(program.Main().Composer().TypeState().CurrentTerminalType), type);
         EXPECT_EQ(shown(), QString::fromUtf8(expected)) << type;
     }
 

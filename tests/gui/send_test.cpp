@@ -144,7 +144,7 @@ TEST_F(WindowSendTest, SplitViewerShowsThePartsAndCancelSendsNothing)
         body += QString(40, QChar(u'a' + i)) + u'\n';
     }
     Commit(program.Find<QPlainTextEdit>(object_names::kBody), body);
-    program.Main().Composer().TypeBoxChanged(3); // i-mode: 500 bytes
+    program.Main().Composer().TypeBoxChanged(TerminalType::IMode); // 500 bytes
 
     std::vector<bool> enabled;
     QString resultBefore;

@@ -285,7 +285,7 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
             EXPECT_EQ(entry->text(), QStringLiteral("b@x,r@x"));
             entry->clear();
             QTest::keyClicks(entry, QStringLiteral("c@x"));
-            EXPECT_EQ(program.Main().LiveSettings().SenderAddress, "c@x");
+            EXPECT_EQ(program.Main().Composer().Sender(), "c@x");
             In<QToolButton>(object_names::kSenderAdd)->click();
             In<QToolButton>(object_names::kSenderDelete)->click();
             EXPECT_EQ(Rows(senders->model()), (QStringList{"a@x", "c@x"}));
@@ -365,7 +365,7 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
     // The types of ticked entries are read through the editor, which shows
     // the last one read.
     checkList->item(2)->setCheckState(Qt::Checked);
-    EXPECT_EQ(Dialog().Editor().Book().Fields().typeIndex, 6);
+    EXPECT_EQ(Dialog().Editor().Book().Fields().type, TerminalType::EZwebMail);
     EXPECT_EQ(program.Status(), QString::fromUtf8("EZweb@mail 方式を選択"));
 }
 

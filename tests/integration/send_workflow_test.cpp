@@ -66,9 +66,9 @@ protected:
         settings_.Server = "127.0.0.1";
         settings_.Port = sink_->Port();
         settings_.SenderList = {"me@example.jp,reply@example.jp", "second@example.jp"};
-        settings_.SenderAddress = settings_.SenderList.front();
+        composer_.SelectFirstSender();
         baseline_ = sink_->WaitForMessages(0, std::chrono::milliseconds(0));
-        composer_.ApplyTerminalType(0);
+        composer_.ApplyTerminalType(TerminalType::VodafoneLongMail);
         workflow_.Mail().ReplyTimeout = std::chrono::seconds(60); // a bound, also for a slow TLS handshake
     }
 
@@ -149,7 +149,7 @@ TEST_F(SendWorkflowTest, LongHeadersComeBackWholeAndEveryMailIsDated)
     };
     SetClockForTesting([] { return LocalTime{2026, 12, 6, 22, 20, 46, 540}; });
     settings_.MaxLen = 100000; // the count is not what is tried here
-    composer_.ApplyTerminalType(-1);
+    composer_.ApplyTerminalType(TerminalType::Unspecified);
     const std::string name = repeat("送信者", 15);
     settings_.FromUser = Sj(name);
     const std::string fileName = repeat("添付ファイル", 6) + ".txt";
@@ -202,7 +202,7 @@ TEST_F(SendWorkflowTest, AddressBookSendUsesEachEntrysTypeAndSender)
     EXPECT_EQ(sink_->Envelope(baseline_ + 3)["mail_from"].toString(), "box@example.jp");
     // Afterwards the direct address is empty and the type box shows the default again.
     EXPECT_TRUE(composer_.Text(TextArea::DirectAddress).bytes.empty());
-    EXPECT_EQ(composer_.TypeBoxIndex(), settings_.DefaultType);
+    EXPECT_EQ(composer_.TypeBox(), settings_.DefaultType);
     // Each record names its own entry's type.
     const auto files = HistoryFiles();
     ASSERT_EQ(files.size(), 3u);
@@ -217,7 +217,7 @@ TEST_F(SendWorkflowTest, OverLimitMessageSplitsIntoNumberedPartsUnlessCancelled)
         body += "行" + std::to_string(i) + "：あいうえおかきくけこ\r\n";
     }
     Compose(body);
-    composer_.ApplyTerminalType(3); // 500 bytes
+    composer_.ApplyTerminalType(TerminalType::IMode); // 500 bytes
     ui_.yesNoCancelAnswers = {YesNoCancel::Yes, YesNoCancel::Yes};
     view_.acceptSplit = false;
     workflow_.Send();
@@ -289,7 +289,7 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
     EXPECT_EQ(refusal(), Sj("メールアドレスを入力してください。"));
 
     composer_.SetDirectAddress({"x@example.jp", {}});
-    composer_.TypeBoxChanged(2);
+    composer_.TypeBoxChanged(TerminalType::SkyWalker);
     composer_.SetPin({"123", {}});
     EXPECT_EQ(refusal(), Sj("PINコードが正しくありません。"));
 
@@ -317,7 +317,7 @@ TEST_F(SendWorkflowTest, ChecksRefuseInOrderAndTypeTwoSendsThePinAsSubject)
     // A value that would add a line is refused before anything connects
     // (each check's rows are in the unit tests).
     settings_.Server = "127.0.0.1";
-    composer_.TypeBoxChanged(0);
+    composer_.TypeBoxChanged(TerminalType::VodafoneLongMail);
     composer_.SetBody({"ok", {}});
     composer_.SetSubject({"s", {}});
     composer_.SetDirectAddress({"a@b.jp\r\nRCPT TO:<c@d.jp>", {}});
@@ -353,7 +353,7 @@ TEST_F(SendWorkflowTest, RefusedMailAndAnAttachmentGoneMidSendAreRecorded)
     const std::filesystem::path photo = std::filesystem::path(dir_.path().toStdString()) / "photo.jpg";
     std::ofstream(photo, std::ios::binary) << "jpeg";
     composer_.SetAttachments({photo.string()});
-    composer_.ApplyTerminalType(4);
+    composer_.ApplyTerminalType(TerminalType::HLink);
     workflow_.Mail().OnMailInfo = [&](SendMail&, SendMailInfo info, const std::string&) {
         if (info == SendMailInfo::Info_Connected) {
             std::filesystem::remove(photo);

@@ -20,7 +20,7 @@ class AddressBookLine : public ::testing::TestWithParam<test::TableRow> {};
 TEST_P(AddressBookLine, IsTakenApartByItsCommas)
 {
     const test::TableRow& r = GetParam();
-    EXPECT_EQ(ParseAddressBookEntry(Sj(r[0])), (AddressBookEntry{Sj(r[1]), r[2], r[3], r.Int(4), r.Int(5)}));
+    EXPECT_EQ(ParseAddressBookEntry(Sj(r[0])), (AddressBookEntry{Sj(r[1]), r[2], r[3], TerminalTypeFromNumber(r.Int(4)), r.Int(5)}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, AddressBookLine, ::testing::ValuesIn(test::ReadTable("address_book_line")),
@@ -28,8 +28,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, AddressBookLine, ::testing::ValuesIn(test::ReadTa
 
 TEST(AddressBookLineTest, FormattedBackAndSorted)
 {
-    EXPECT_EQ(FormatAddressBookEntry("Taro", "X1", "", 3, -1), "Taro,X1,,3,-1");
-    const AddressBookEntry e{Sj("太郎"), "t@example.jp", "0123", 9, 12};
+    EXPECT_EQ(FormatAddressBookEntry("Taro", "X1", "", TerminalType::IMode, -1), "Taro,X1,,3,-1");
+    const AddressBookEntry e{Sj("太郎"), "t@example.jp", "0123", TerminalType::IModeFoma, 12};
     EXPECT_EQ(ParseAddressBookEntry(FormatAddressBookEntry(e.name, e.address, e.pin, e.type, e.sender)), e);
 
     // Lines sort ascending without regard to case, and stably.
@@ -55,7 +55,7 @@ protected:
         editor.SetName(std::move(name));
         editor.SetAddress(std::move(address));
         editor.SetPin(std::move(pin));
-        editor.SetTypeIndex(type);
+        editor.SetType(TerminalTypeFromNumber(type));
     }
     void Load(std::int32_t index) { editor.Select(index); editor.ShowEntry(); }
     void ExpectBook(const Lines& lines, std::int32_t selected)
@@ -155,7 +155,7 @@ TEST_P(AddressBookLoad, FillsTheFields)
     const test::TableRow& r = GetParam();
     settings.AddressBook = {r[0]};
     Load(0);
-    EXPECT_EQ(editor.Fields(), (AddressBookFields{r[1], r[2], r[3], r.Int(4), r.Int(5) != 0, r.Int(6)}));
+    EXPECT_EQ(editor.Fields(), (AddressBookFields{r[1], r[2], r[3], TerminalTypeFromNumber(r.Int(4)), r.Int(5) != 0, r.Int(6)}));
     EXPECT_TRUE(ui.events.empty()); // loading never replaces or complains
 }
 
@@ -175,17 +175,17 @@ TEST_F(AddressBookEditorTest, TheSenderListTheTypeOfAnEntryAndANewEntry)
     // The terminal type of an entry selects and loads it.
     settings.AddressBook = {"a,1,12,6,1", "b,2,,,-1", "c,3,,42,-1"};
     settings.AutoReplaceOnInput = true;
-    EXPECT_EQ(editor.TerminalTypeOfEntry(1), 0); // empty type field
-    EXPECT_EQ(editor.TerminalTypeOfEntry(2), -1);
-    EXPECT_EQ(editor.TerminalTypeOfEntry(3), -1); // beyond the list: the selection stays
+    EXPECT_EQ(editor.TerminalTypeOfEntry(1), TerminalType::VodafoneLongMail); // empty type field
+    EXPECT_EQ(editor.TerminalTypeOfEntry(2), TerminalType::Unspecified);
+    EXPECT_EQ(editor.TerminalTypeOfEntry(3), TerminalType::Unspecified); // beyond the list: the selection stays
     EXPECT_EQ(editor.SelectedIndex(), 2);
-    EXPECT_EQ(editor.TerminalTypeOfEntry(0), 6);
+    EXPECT_EQ(editor.TerminalTypeOfEntry(0), TerminalType::EZwebMail);
 
     // A new entry clears the fields but not the sender check.
     ASSERT_TRUE(editor.Fields().senderChecked);
     editor.NewEntry();
     EXPECT_EQ(editor.SelectedIndex(), -1);
-    EXPECT_EQ(editor.Fields(), (AddressBookFields{"", "", "", -1, true, -1}));
+    EXPECT_EQ(editor.Fields(), (AddressBookFields{"", "", "", TerminalType::Unspecified, true, -1}));
     editor.SetName("typed"); // nothing selected: nothing replaced
     EXPECT_EQ(settings.AddressBook[0], "a,1,12,6,1");
 }

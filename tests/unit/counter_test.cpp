@@ -26,8 +26,8 @@ std::int32_t Count(std::int32_t type, std::string_view body, std::string_view su
     in.body = body;
     in.subject = subject;
     in.sender = sender;
-    in.type = type;
-    in.fixedLength = type == -1 ? fixLen : TerminalTypeRow(type).fixedCount;
+    in.type = TerminalTypeFromNumber(type);
+    in.fixedLength = type == -1 ? fixLen : TerminalTypeRow(in.type).fixedCount;
     in.options = options;
     const CountResult r = CountMessageSize(in);
     EXPECT_TRUE(r.ok);
@@ -71,7 +71,7 @@ TEST(AttachmentCount, PerTypeAndReadAtEveryCount)
     const std::vector<std::string> paths = {path};
     const auto count = [&](std::int32_t type, const std::vector<std::string>& files) {
         CountInputs in;
-        in.type = type;
+        in.type = TerminalTypeFromNumber(type);
         in.options = {false, false, false};
         in.attachments = files;
         return CountMessageSize(in);

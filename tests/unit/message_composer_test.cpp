@@ -35,11 +35,12 @@ protected:
 TEST_F(ComposerTest, TicksByHandAndModesApplyTheirTypesAndTheSurveyNamesThem)
 {
     // the lines, the ticked ones, the type and status text that follow
-    const std::tuple<Lines, std::vector<int>, std::int32_t, const char*> rows[] = {
-        {{"a,x,,3,-1", "b,y,,9,-1", "c,z,,2,-1"}, {1}, 9, "i-mode(FOMA) 方式を選択"},
-        {{"a,x,,,-1"}, {0}, 0, "vodafone ロングメール 方式を選択"}, // empty type field
-        {{"a,x,,12,-1", "b,y,,4,-1"}, {0, 1}, 4, "H\"Link 方式を選択"}, // an invalid type first is passed over
-        {{"b,y,,4,-1", "a,x,,12,-1"}, {0, 1}, -1, "方式を特定出来ません"}, // after a valid one it mixes
+    using enum TerminalType;
+    const std::tuple<Lines, std::vector<int>, TerminalType, const char*> rows[] = {
+        {{"a,x,,3,-1", "b,y,,9,-1", "c,z,,2,-1"}, {1}, IModeFoma, "i-mode(FOMA) 方式を選択"},
+        {{"a,x,,,-1"}, {0}, VodafoneLongMail, "vodafone ロングメール 方式を選択"}, // empty type field
+        {{"a,x,,12,-1", "b,y,,4,-1"}, {0, 1}, HLink, "H\"Link 方式を選択"}, // an invalid type first is passed over
+        {{"b,y,,4,-1", "a,x,,12,-1"}, {0, 1}, Unspecified, "方式を特定出来ません"}, // after a valid one it mixes
     };
     settings.MaxLen = 700;
     settings.FixLen = 21;
@@ -51,15 +52,15 @@ TEST_F(ComposerTest, TicksByHandAndModesApplyTheirTypesAndTheSurveyNamesThem)
         }
         EXPECT_EQ(composer.TypeState().CurrentTerminalType, type);
         EXPECT_EQ(LastStatus(), Sj(status));
-        EXPECT_EQ(composer.Display().limit, type == -1 ? 700 : settings.TypeMaxLengths[static_cast<std::size_t>(type)]);
-        EXPECT_EQ(composer.TypeState().CurrentFixedLength, type == -1 ? 21 : TerminalTypeRow(type).fixedCount);
+        EXPECT_EQ(composer.Display().limit, type == Unspecified ? 700 : settings.TypeMaxLengths[TypeSlot(type)]);
+        EXPECT_EQ(composer.TypeState().CurrentFixedLength, type == Unspecified ? 21 : TerminalTypeRow(type).fixedCount);
     }
 
     // Unticking the last entry leaves the type unspecified.
     Book({"a,x,,3,-1"});
     composer.SetTick(0, true);
     composer.SetTick(0, false);
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, -1);
+    EXPECT_EQ(composer.TypeState().CurrentTerminalType, Unspecified);
 
     // Ticking all and new lines change ticks without deriving the type.
     Book({"a,x,,3,-1", "b,y,,6,-1"});
@@ -67,7 +68,7 @@ TEST_F(ComposerTest, TicksByHandAndModesApplyTheirTypesAndTheSurveyNamesThem)
     composer.TickAll(true);
     EXPECT_TRUE(ui.statusTexts.empty());
     composer.SetTick(0, true); // the next change by hand derives from all ticks
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, -1);
+    EXPECT_EQ(composer.TypeState().CurrentTerminalType, Unspecified);
 
     composer.SetHighlighted(0);
     Book({"a,x,,3,-1", "b,y,,1,-1"});
@@ -76,17 +77,17 @@ TEST_F(ComposerTest, TicksByHandAndModesApplyTheirTypesAndTheSurveyNamesThem)
 
     // Modes show their texts and apply their types.
     Book({"a,x,,7,-1"});
-    composer.TypeBoxChanged(3);
+    composer.TypeBoxChanged(IMode);
     composer.SetTick(0, true);
     ui.Clear();
     composer.SelectDirectMode();
     EXPECT_EQ(ui.statusTexts, Lines{Sj("直接入力：Emailアドレスを入力してください。")});
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, 3); // the type box's again
+    EXPECT_EQ(composer.TypeState().CurrentTerminalType, IMode); // the type box's again
 
     ui.Clear();
     composer.SelectAddressBookMode();
     EXPECT_EQ(ui.statusTexts, (Lines{Sj("アドレス帳：アドレス帳から選択してください。"), Sj("EZweb 方式を選択")}));
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, 7);
+    EXPECT_EQ(composer.TypeState().CurrentTerminalType, EZweb);
 
     // The survey of the highlighted entry; the window tests survey a known type.
     ui.Clear();
@@ -127,7 +128,8 @@ TEST_F(ComposerTest, DraggingMovesTheEntryAndTheAddressBook)
 
 TEST_F(ComposerTest, CountDisplayOfTheWholeMessageWithTheLimitsOfTheAppliedType)
 {
-    composer.TypeBoxChanged(3);
+    using enum TerminalType;
+    composer.TypeBoxChanged(IMode);
     EXPECT_EQ(composer.Display(), (CountDisplay{0, 500, false, 500, 0})); // an empty i-mode mail counts nothing
 
     // Limits are taken when a type is applied.
@@ -135,27 +137,27 @@ TEST_F(ComposerTest, CountDisplayOfTheWholeMessageWithTheLimitsOfTheAppliedType)
     settings.MaxLen = 900;
     composer.SetBody(Text("abc"));
     EXPECT_EQ(composer.Display().limit, 500); // a changed limit waits for the next application
-    composer.TypeBoxChanged(3);
+    composer.TypeBoxChanged(IMode);
     EXPECT_EQ(composer.Display().limit, 800);
     composer.ClearTypeBox();
     EXPECT_EQ(composer.Display().limit, 900);
     EXPECT_EQ(composer.TypeState().CurrentFixedLength, 55);
 
-    composer.TypeBoxChanged(10); // outside the table: no selection
-    EXPECT_EQ(composer.TypeBoxIndex(), -1);
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, -1);
+    composer.TypeBoxChanged(TerminalTypeFromNumber(10)); // outside the table: no selection
+    EXPECT_EQ(composer.TypeBox(), Unspecified);
+    EXPECT_EQ(composer.TypeState().CurrentTerminalType, Unspecified);
 
 
     settings.AssumeSingleByteAtEnds = false;
     settings.CountFinalLineBreakShift = false;
-    composer.TypeBoxChanged(0);
+    composer.TypeBoxChanged(VodafoneLongMail);
     composer.SenderChanged("abcdefg@xyz.com"); // 15 bytes
     composer.SetSubject(Text("Hi"));
     composer.SetBody(Text(Sj("あいうえお") + "abc"));
     EXPECT_EQ(composer.Display(), (CountDisplay{88, 6000, false, 6000, 88}));
 
     // The recipient and the PIN are not counted, but the sender is taken anew.
-    settings.SenderAddress = "someone@example.jp";
+    composer.SetSender("someone@example.jp");
     composer.SetDirectAddress(Text("to@example.jp"));
     EXPECT_EQ(composer.Display().count, 88 + 3);
     composer.SetPin(Text("1234"));
@@ -163,7 +165,7 @@ TEST_F(ComposerTest, CountDisplayOfTheWholeMessageWithTheLimitsOfTheAppliedType)
 
     // A limit of zero or below keeps the gauge in range.
     settings.TypeMaxLengths[7] = 0;
-    composer.TypeBoxChanged(7);
+    composer.TypeBoxChanged(EZweb);
     composer.SetSubject(Text(""));
     composer.SetBody(Text("x"));
     EXPECT_EQ(composer.Display(), (CountDisplay{30 + 18 + 1, 0, true, 0, 0}));
@@ -174,7 +176,7 @@ TEST_F(ComposerTest, UnreadableAttachmentKeepsTheDisplayAndSaysWhy)
     const std::filesystem::path file = std::filesystem::temp_directory_path() / "kitemail_composer_attach.bin";
     std::ofstream(file, std::ios::binary) << std::string(1000, 'x');
 
-    composer.TypeBoxChanged(9);
+    composer.TypeBoxChanged(TerminalType::IModeFoma);
     composer.SetAttachments({file.string()});
     const std::int32_t withFile = 1000 + static_cast<std::int32_t>(file.string().size()) + 20;
     EXPECT_EQ(composer.Display().count, withFile);
@@ -191,7 +193,7 @@ TEST_F(ComposerTest, UnreadableAttachmentKeepsTheDisplayAndSaysWhy)
 
 TEST_F(ComposerTest, UnmappableCharactersAreReportedOnceEachAndCounted)
 {
-    composer.TypeBoxChanged(3);
+    composer.TypeBoxChanged(TerminalType::IMode);
     composer.SetBody({"a" + std::string(kUnmappablePlaceholder) + "b", {0x1F600}});
     EXPECT_EQ(composer.Display().count, 4);
     EXPECT_EQ(LastStatus(), Sj("本文：Shift_JISにない文字があります（U+1F600）。送信前に別の文字に置き換えてください。"));

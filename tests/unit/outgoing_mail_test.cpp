@@ -21,10 +21,10 @@ TEST(OutgoingMail, SenderSubjectHeadersEightBitCharactersAndLineLengths)
     EXPECT_EQ(SplitSender("a@x.jp,b@y.jp,c").replyTo, "b@y.jp,c");
     EXPECT_EQ(SplitSender("a@x.jp").replyTo, "a@x.jp");
     // The PIN type sends "#" and the PIN in place of a Subject; nothing at all is one space.
-    EXPECT_EQ(RunSubject(2, "1234", Sj("無視")), "#1234");
-    EXPECT_EQ(RunSubject(2, "", "x"), " ");
-    EXPECT_EQ(RunSubject(0, "1234", ""), " ");
-    EXPECT_EQ(RunSubject(3, "", "Hi"), "Hi");
+    EXPECT_EQ(RunSubject(TerminalType::SkyWalker, "1234", Sj("無視")), "#1234");
+    EXPECT_EQ(RunSubject(TerminalType::SkyWalker, "", "x"), " ");
+    EXPECT_EQ(RunSubject(TerminalType::VodafoneLongMail, "1234", ""), " ");
+    EXPECT_EQ(RunSubject(TerminalType::IMode, "", "Hi"), "Hi");
     EXPECT_EQ(MailHeaders("20040305140709.00000001_a@x.jp", "b@y.jp"),
               (std::vector<std::string>{"X-Mailer: Kitemail Pro Version 0.50",
                                         "Message-ID: <20040305140709.00000001_a@x.jp>", "Reply-To: b@y.jp"}));
@@ -53,7 +53,7 @@ struct RefusedValue {
 std::optional<Refusal> MailValues(std::string to, std::string sender = "me@example.jp,r@example.jp",
                             std::string subject = "s", std::vector<std::string> attachments = {})
 {
-    return CheckMailValues({std::move(to), 0, "", std::move(sender)}, subject, attachments);
+    return CheckMailValues({std::move(to), TerminalType::VodafoneLongMail, "", std::move(sender)}, subject, attachments);
 }
 
 std::optional<Refusal> TypedText(const std::string& body, const std::string& subject = "s")
@@ -110,9 +110,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "本文にNUL文字（0x00）が含まれています。削除してください。"},
         RefusedValue{"VendorCharacterInTheSubject", [] { return TypedText("ok", "\xfb\xfc"); },
                      "ISO-2022-JPで送れない文字が含まれています: 髙 (U+9AD9)"},
-        RefusedValue{"ShortPin", [] { return CheckRecipient({"x@example.jp", 2, "123", "me@example.jp"}); },
+        RefusedValue{"ShortPin", [] { return CheckRecipient({"x@example.jp", TerminalType::SkyWalker, "123", "me@example.jp"}); },
                      "PINコードが正しくありません。"},
-        RefusedValue{"NoAddress", [] { return CheckRecipient({"", 0, "", "me@example.jp"}); }, "宛先を設定してください。"},
+        RefusedValue{"NoAddress", [] { return CheckRecipient({"", TerminalType::VodafoneLongMail, "", "me@example.jp"}); }, "宛先を設定してください。"},
         RefusedValue{"ParameterInTheAddress", [] { return MailValues("a@b.jp> NOTIFY=NEVER"); }, "宛先アドレス" + kEnvelope},
         RefusedValue{"LineBreakInTheAddress", [] { return MailValues("a@b.jp\r\nRCPT TO:<c@d.jp>"); },
                      "宛先アドレス" + kEnvelope},
@@ -142,10 +142,10 @@ TEST(SendChecksPass, WhatGoesOutAsTyped)
 {
     EXPECT_FALSE(TypedText(std::string(990, 'a')));
     EXPECT_FALSE(MailValues("x@example.jp"));
-    EXPECT_FALSE(CheckRecipient({"x@example.jp", 2, "1234", ""}));
+    EXPECT_FALSE(CheckRecipient({"x@example.jp", TerminalType::SkyWalker, "1234", ""}));
     EXPECT_FALSE(CheckCommandValues(Sj("送信者"), "127.0.0.1"));
     // A type that sends no attachments does not look at them.
-    EXPECT_FALSE(CheckMailValues({"x@example.jp", 3, "", "me@example.jp"}, "s", {"/tmp/a\nb.jpg"}));
+    EXPECT_FALSE(CheckMailValues({"x@example.jp", TerminalType::IMode, "", "me@example.jp"}, "s", {"/tmp/a\nb.jpg"}));
 }
 
 } // namespace

@@ -254,7 +254,7 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
                               .SignatureA = Sj("−−山田"), .SignatureB = "  spaced  ", .POP3USER = "taro",
                               .POP3PASS = Sj("秘密pass"), .POP3Server = "pop.example.jp", .POP3Port = 995,
                               .MaxLen = 1000, .FixLen = 30, .CountShiftBytes = true, .FontSize = 12, .Interval = 5,
-                              .POPInterval = 3, .DefaultType = 9, .TypeMaxLengths = {1, 2, 3, 4, 5, 6, 7, 8, 9, 4321},
+                              .POPInterval = 3, .DefaultType = TerminalType::IModeFoma, .TypeMaxLengths = {1, 2, 3, 4, 5, 6, 7, 8, 9, 4321},
                               .ReplyTimeout = 120, .Security = SmtpSecurity::StartTls, .AuthMethod = SmtpAuth::Login,
                               .AuthUser = "taro@example.jp", .AuthPass = Sj("送信pass"),
                               .CAFile = Sj("/home/太郎/ca.pem"), .POP3Security = Pop3Security::Tls,
@@ -263,8 +263,7 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
                               .SignatureText = Sj("山田\r\n090-0000-0000")},
                WindowLayout{.VCount = 15, .PLeft = -20, .PTop = 40, .Left = 10, .Top = 20, .Width = 800,
                             .Height = 480, .MenuTop = 3, .MenuLeft = 4, .ToolTop = 5, .ToolLeft = 6, .FromTop = 7,
-                            .FromLeft = 8, .SubjectTop = 9, .SubjectLeft = 10, .DeveloperToolBar = true},
-               ""};
+                            .FromLeft = 8, .SubjectTop = 9, .SubjectLeft = 10, .DeveloperToolBar = true}};
     for (const OptionInfo& option : Options()) {
         s.*option.field = !option.defaultValue;
     }
@@ -274,17 +273,14 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
     ExpectGolden("settings", "full_save", ReadBytes(ini));
     EXPECT_EQ(ReadBytes(signature), s.SignatureText + "\r\n");
     s.DeveloperToolBar = false;
-    s.SenderAddress = s.SenderList.front();
 
     Settings back = LoadBoth();
     EXPECT_TRUE(startup.applyPosition && startup.applySize);
-    SelectFirstSender(back);
     EXPECT_EQ(back, s);
     EXPECT_EQ(LoadAllSettings(dir), s);
 
-    back.SenderList.clear();
-    SelectFirstSender(back);
-    EXPECT_EQ(back.SenderAddress, "");
+    EXPECT_EQ(FirstSender(back), s.SenderList.front());
+    EXPECT_EQ(FirstSender(ProgramOptions{}), "");
 }
 
 class SettingsEditorTest : public ::testing::Test {
@@ -297,21 +293,22 @@ protected:
             const bool selected = static_cast<std::int32_t>(i) == editor.SenderSelection();
             out += (selected ? "[" : "") + settings.SenderList[i] + (selected ? "]" : "") + " ";
         }
-        return out + "| " + settings.SenderAddress;
+        return out + "| " + sender.Sender();
     }
 
     Settings settings;
+    PlainSender sender;
     test::ScriptedUserInterface ui;
-    SettingsEditor editor{settings, ui};
+    SettingsEditor editor{settings, sender, ui};
 };
 
 TEST_F(SettingsEditorTest, OpeningChoosesTheFirstSenderAndTheButtonsEditTheList)
 {
-    settings.SenderAddress = "typed";
+    sender.SetSender("typed");
     editor.Opened(); // no senders: the entry box keeps its text
     EXPECT_EQ(Senders(), "| typed");
     settings.SenderList = {"a@x", "b@x,r@x", "c@x"};
-    settings.SenderAddress = "c@x";
+    sender.SetSender("c@x");
     editor.Opened();
     EXPECT_EQ(Senders(), "[a@x] b@x,r@x c@x | a@x");
 
@@ -349,12 +346,13 @@ TEST_F(SettingsEditorTest, LengthEditorDefaultsAndRangesOfTheBoxes)
     // with no type chosen it goes nowhere.
     settings.TypeMaxLengths[9] = -7; // shown as the box shows it
     editor.Opened();
-    EXPECT_EQ(std::pair(editor.LengthType(), editor.LengthOfChosenType()), std::pair(0, 6000));
-    editor.ChooseLengthType(9);
+    EXPECT_EQ(std::pair(editor.LengthType(), editor.LengthOfChosenType()),
+              std::pair(TerminalType::VodafoneLongMail, 6000));
+    editor.ChooseLengthType(TerminalType::IModeFoma);
     EXPECT_EQ(editor.LengthOfChosenType(), 0);
     editor.SetLengthOfChosenType(4444);
     EXPECT_EQ(settings.TypeMaxLengths[9], 4444);
-    editor.ChooseLengthType(-1);
+    editor.ChooseLengthType(TerminalType::Unspecified);
     editor.SetLengthOfChosenType(1);
     EXPECT_EQ(editor.LengthOfChosenType(), 0);
     TypeLimits expected = DefaultTypeMaxLengths();

@@ -11,7 +11,7 @@ namespace {
 SplitInputs Inputs(std::int32_t type, std::int32_t fixed, std::int32_t limit, std::string_view body)
 {
     SplitInputs in;
-    in.type = type;
+    in.type = TerminalTypeFromNumber(type);
     in.fixedLength = fixed;
     in.maxLength = limit;
     in.body = body;

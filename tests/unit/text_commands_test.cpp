@@ -138,8 +138,8 @@ TEST_F(CommandsTest, ClearAsksThenEmptiesEverythingButLeavesTheTypeToTheNextChan
 {
     settings.AddressBook = {"a,a@x,,3,-1", "b,b@x,,6,-1"};
     settings.SenderList = {"first@x", "second@x"};
-    settings.SenderAddress = "second@x";
-    settings.DefaultType = 3;
+    composer.SetSender("second@x");
+    settings.DefaultType = TerminalType::IMode;
     settings.AutoInsertSignature = true;
     settings.SignatureText = Sj("署名");
     const std::filesystem::path file = dir.Write("a.bin", "12345");
@@ -152,7 +152,7 @@ TEST_F(CommandsTest, ClearAsksThenEmptiesEverythingButLeavesTheTypeToTheNextChan
         composer.SetCheckListLines(settings.AddressBook);
         composer.SetTick(1, true);
         composer.FromCheckClicked(true);
-        composer.TypeBoxChanged(0);
+        composer.TypeBoxChanged(TerminalType::VodafoneLongMail);
         ui.Clear();
     };
 
@@ -168,9 +168,9 @@ TEST_F(CommandsTest, ClearAsksThenEmptiesEverythingButLeavesTheTypeToTheNextChan
     EXPECT_TRUE(composer.Attachments().empty());
     EXPECT_EQ(composer.CheckList(), (std::vector<CheckListEntry>{{"a,a@x,,3,-1", false}, {"b,b@x,,6,-1", false}}));
     EXPECT_FALSE(composer.FromChecked());
-    EXPECT_EQ(settings.SenderAddress, "first@x");
-    EXPECT_EQ(composer.TypeBoxIndex(), 3);
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, 0); // shown, not applied
+    EXPECT_EQ(composer.Sender(), "first@x");
+    EXPECT_EQ(composer.TypeBox(), TerminalType::IMode);
+    EXPECT_EQ(composer.TypeState().CurrentTerminalType, TerminalType::VodafoneLongMail); // shown, not applied
     // Type 0: F, the first sender, the signature with its shifts, and 2
     // for a body that ends double-byte.
     EXPECT_EQ(composer.Display().count, 55 + 7 + 4 + 6 + 2);
