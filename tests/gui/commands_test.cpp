@@ -42,11 +42,11 @@ class CommandsWindowTest : public ::testing::Test {
 protected:
     Program program;
 
-    QPlainTextEdit* Body() { return program.Find<QPlainTextEdit>(object_names::kBody); }
+    QPlainTextEdit* Body() { return program.Find<QPlainTextEdit>(kBody); }
     PreviewWindow* Preview() { return program.Windows().previewWindow.get(); }
     QString Shown() { return Preview()->View()->text(); }
-    QListWidget* Files() { return program.Find<QListWidget>(object_names::kAttachmentList); }
-    QString Count() { return program.Find<QLabel>(object_names::kCount)->text(); }
+    QListWidget* Files() { return program.Find<QListWidget>(kAttachmentList); }
+    QString Count() { return program.Find<QLabel>(kCount)->text(); }
     void Trigger(const char* action) { program.Find<QAction>(action)->trigger(); }
 
     // Triggers the action with every box answered from boxes.
@@ -72,7 +72,7 @@ protected:
     {
         HistoryViewer* viewer = program.Windows().historyViewer.get();
         InDialog(
-            viewer, [this] { Trigger(object_names::kHistory); }, [&] { walk(*viewer); }, boxes);
+            viewer, [this] { Trigger(kHistory); }, [&] { walk(*viewer); }, boxes);
     }
     template <typename T>
     static T* In(HistoryViewer& viewer, const char* name)
@@ -84,17 +84,241 @@ protected:
 };
 
 // What acts at start: every command but the empty signatures; the edit
-// commands follow the focus (below); the open command follows the type.
-TEST_F(CommandsWindowTest, WhatActsAtStart)
+// commands follow the focus; the open command follows the type. Then the
+// body's file commands, the password prompt, the diet dialog, the files
+// dropped on the attachment list, each opener and the exit button.
+TEST_F(CommandsWindowTest, CommandsDialogsAndAttachmentsInOneStart)
 {
     program.Start();
-    using namespace object_names;
     for (const char* name : {kSend, kOpenBody, kSaveBody, kOpenAttachment, kExit, kClear, kSignatureAuto, kInsertDate,
                              kInsertTel, kPreview, kDiet, kHistory, kSettings, kAbout, kSendButton, kClearButton,
                              kSettingsButton, kHistoryButton, kPreviewButton, kExitButton}) {
         EXPECT_TRUE(program.Find<QAction>(name)->isEnabled()) << name;
     }
     EXPECT_FALSE(program.Find<QAction>(kSignatureAItem)->isEnabled() || program.Find<QAction>(kSignatureBItem)->isEnabled());
+
+    // The focus, then whether the edit commands and the quoted paste act.
+    const std::tuple<const char*, bool, bool> focusRows[] = {
+        {kBody, true, true},           {kAddress, true, false}, {kTypeBox, false, false},
+        {kBookList, false, false}, {kBody, true, true},
+    };
+    for (const auto& [name, edits, quoted] : focusRows) {
+        program.Find<QWidget>(name)->setFocus();
+        for (const char* item : {kUndo, kCut, kCopy, kPaste, kSelectAll}) {
+            EXPECT_EQ(program.Find<QAction>(item)->isEnabled(), edits) << name << " " << item;
+        }
+        EXPECT_EQ(program.Find<QAction>(kQuotedPaste)->isEnabled(), quoted) << name;
+    }
+    // From the keyboard, no mouse: Alt+E takes the focus to the menu line
+    // and opens the menu with the items of the box that had the focus.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
+    QMenu* edit = program.Find<QMenuBar>(kMenuLine)->actions().at(1)->menu();
+    for (const auto& [name, enabled] : {std::pair{kBody, true}, std::pair{kTypeBox, false}}) {
+        program.Find<QWidget>(name)->setFocus();
+        QTest::keyClick(&program.Main(), Qt::Key_E, Qt::AltModifier);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return edit->isVisible(); }, 1000)) << name;
+        for (const char* item : {kUndo, kCut, kCopy, kPaste, kSelectAll, kQuotedPaste}) {
+            EXPECT_EQ(program.Find<QAction>(item)->isEnabled(), enabled) << name << " " << item;
+        }
+        edit->close();
+        QTest::keyClick(&program.Main(), Qt::Key_Escape); // leaves the menu line
+    }
+    Body()->setFocus();
+
+    // Three lines, one of them empty, with Ctrl+Q; undone in one step.
+    Commit(Body(), QStringLiteral("x"));
+    QApplication::clipboard()->setText(QStringLiteral("a\r\n\r\nb"));
+    QTest::keyClick(Body(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x> a\n> \n> b\n"));
+    Trigger(kUndo);
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
+    // An image is no text: nothing happens.
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QApplication::clipboard()->setImage(image);
+    Trigger(kQuotedPaste);
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
+    // Select all and cut act on the focused box only.
+    program.Find<QLineEdit>(kAddress)->setFocus();
+    Commit(program.Find<QLineEdit>(kAddress), QStringLiteral("addr"));
+    Trigger(kSelectAll);
+    Trigger(kCut);
+    EXPECT_TRUE(program.Find<QLineEdit>(kAddress)->text().isEmpty());
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("addr"));
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
+
+    // A UTF-8 body file is read on Yes; what was typed comes back in one
+    // step (the answer No is the engine's: unit/text_commands_test).
+    Body()->clear();
+    const std::filesystem::path file = File("utf8.txt", "こんにちは😀\n");
+    Commit(Body(), QStringLiteral("typed"));
+    Boxes question{{}, {true}};
+    {
+        ModalWatcher watcher([&](QWidget* modal) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+                Choose(dialog, file);
+            } else {
+                Answer(modal, question);
+            }
+        });
+        Trigger(kOpenBody);
+    }
+    const QString asked = question.texts.join(QLatin1Char('|'));
+    EXPECT_TRUE(asked.contains(QStringLiteral("UTF-8")) && asked.contains(QStringLiteral("U+1F600"))) << asked.toStdString();
+    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("こんにちは😀"));
+    EXPECT_TRUE(program.Status().contains(QStringLiteral("U+1F600"))) << program.Status().toStdString();
+    program.Main().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
+    Body()->setFocus();
+    Trigger(kUndo);
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("typed"));
+    // Saving writes the body as the file dialog names it.
+    {
+        ModalWatcher watcher([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (dialog == nullptr || dialog->acceptMode() != QFileDialog::AcceptSave) {
+                ADD_FAILURE() << "no save dialog";
+                modal->close();
+                return;
+            }
+            Choose(dialog, program.Dir() / "saved.txt");
+        });
+        Trigger(kSaveBody);
+    }
+    EXPECT_EQ(ReadSjisFile(program.Dir() / "saved.txt"), "typed\r\n");
+
+    // The password prompt keeps its box open for a character Shift_JIS cannot hold.
+    {
+        QString refusal;
+        bool stayedOpen = false;
+        ModalWatcher watcher([&](QWidget* modal) {
+            if (auto* prompt = qobject_cast<LinePrompt*>(modal)) {
+                prompt->Edit()->setText(QString::fromUtf8("pa😀"));
+                prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+                stayedOpen = prompt->isVisible();
+                prompt->Edit()->setText(QStringLiteral("secret"));
+                prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            } else {
+                Boxes boxes;
+                Answer(modal, boxes);
+                refusal = boxes.texts.value(0);
+            }
+        });
+        EXPECT_EQ(program.Main().PromptPassword({}), std::optional<std::string>("secret"));
+        EXPECT_TRUE(stayedOpen);
+        EXPECT_TRUE(refusal.contains(QStringLiteral("U+1F600"))) << refusal.toStdString();
+    }
+
+    // The diet refuses with a beep, stays open and keeps its ticks.
+    Body()->clear();
+    {
+        Commit(Body(), QStringLiteral("a \n\nb"));
+        const QSignalSpy beeps(&program.Main(), &MainWindow::beeped);
+        DietDialog* diet = program.Windows().dietDialog.get();
+        const auto box = [diet](const char* name) { return diet->findChild<QCheckBox*>(QString::fromLatin1(name)); };
+        const auto click = [diet](QDialogButtonBox::StandardButton which) {
+            diet->findChild<QDialogButtonBox*>()->button(which)->click();
+        };
+
+        Boxes boxes;
+        bool openAfterRefusal = false;
+        ModalWatcher watcher([&](QWidget* modal) {
+            if (modal != diet) {
+                Answer(modal, boxes);
+                return;
+            }
+            if (boxes.texts.isEmpty()) {
+                // Top to bottom, the order of processing, with the ticks at start.
+                const std::pair<const char*, bool> rows[] = {
+                    {kDietLeadingBlanks, false}, {kDietTrailingBlanks, true},
+                    {kDietInnerSpaces, false},   {kDietEmptyLines, true},
+                    {kDietJoinLines, false},
+                };
+                int above = -1;
+                for (const auto& [name, ticked] : rows) {
+                    EXPECT_EQ(box(name)->isChecked(), ticked) << name;
+                    EXPECT_GT(box(name)->y(), above) << name;
+                    above = box(name)->y();
+                }
+                for (const char* name : {kDietTrailingBlanks, kDietEmptyLines}) {
+                    box(name)->setChecked(false);
+                }
+                click(QDialogButtonBox::Ok);
+                openAfterRefusal = diet->isVisible();
+                box(kDietJoinLines)->setChecked(true);
+                click(QDialogButtonBox::Ok);
+            } else {
+                // Opened again: the ticks of last time; Cancel changes nothing.
+                EXPECT_TRUE(box(kDietJoinLines)->isChecked());
+                EXPECT_FALSE(box(kDietEmptyLines)->isChecked());
+                click(QDialogButtonBox::Cancel);
+            }
+        });
+        program.Find<QAction>(kDiet)->trigger();
+        EXPECT_TRUE(openAfterRefusal);
+        EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("いずれかのオプションを指定してください。")});
+        EXPECT_EQ(beeps.count(), 1); // whatever BeepOnMessage says
+        EXPECT_FALSE(diet->isVisible());
+        EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a b"));
+        EXPECT_EQ(program.Status(), QString::fromUtf8("ダイエット完了"));
+        EXPECT_EQ(program.Main().Composer().Text(TextArea::Body).bytes, "a b"); // recounted
+
+        program.Find<QAction>(kDiet)->trigger();
+        EXPECT_EQ(watcher.Seen(), 3);
+        EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a b"));
+    }
+
+    // Dropped files are checked, one message each; the list can be cleared.
+    {
+        const std::filesystem::path a = File("a.txt", "aaaa");
+        const std::filesystem::path c = File("c.txt", "cc");
+        std::filesystem::create_directory(program.Dir() / "folder");
+        const int empty = Count().toInt();
+
+        const QString refused = QString::fromUtf8("重複しているか、ファイルが存在しません。");
+        // One message for the missing one, one for the same file again, one for a folder.
+        const std::pair<std::vector<std::filesystem::path>, QStringList> drops[] = {
+            {{a, program.Dir() / "missing.txt", c}, {"a.txt", "c.txt"}},
+            {{a}, {"a.txt", "c.txt"}},
+            {{program.Dir() / "folder"}, {"a.txt", "c.txt"}},
+        };
+        for (const auto& [paths, listed] : drops) {
+            Boxes boxes;
+            {
+                ModalWatcher watcher([&](QWidget* modal) { Answer(modal, boxes); });
+                Drop(paths);
+            }
+            EXPECT_EQ(boxes.texts, QStringList{refused});
+            EXPECT_EQ(program.Status(), QString::fromUtf8("添付ファイル選択エラー"));
+            EXPECT_EQ(ListedNames(), listed);
+        }
+        EXPECT_EQ(Files()->item(0)->toolTip(), QString::fromStdString(a.native()));
+        EXPECT_GT(Count().toInt(), empty);
+
+        // The dialog adds without the duplicate check.
+        {
+            ModalWatcher choose([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                ASSERT_NE(dialog, nullptr);
+                Choose(dialog, a);
+            });
+            Trigger(kOpenAttachment);
+        }
+        EXPECT_EQ(ListedNames(), (QStringList{"a.txt", "c.txt", "a.txt"}));
+
+        Files()->setCurrentRow(1);
+        program.Find<QAction>(kAttachmentDelete)->trigger();
+        EXPECT_EQ(ListedNames(), (QStringList{"a.txt", "a.txt"}));
+
+        Boxes answers{{}, {false, true}};
+        ModalWatcher watcher([&](QWidget* modal) { Answer(modal, answers); });
+        program.Find<QPushButton>(kAttachmentClear)->click();
+        EXPECT_EQ(ListedNames().size(), 2);
+        program.Find<QPushButton>(kAttachmentClear)->click();
+        EXPECT_TRUE(ListedNames().isEmpty());
+        EXPECT_EQ(Count().toInt(), empty);
+    }
+
     program.Find<QComboBox>(kTypeBox)->setCurrentIndex(3);
     EXPECT_FALSE(program.Find<QAction>(kOpenAttachment)->isEnabled());
 
@@ -111,111 +335,56 @@ TEST_F(CommandsWindowTest, WhatActsAtStart)
     EXPECT_FALSE(program.Main().isVisible());
 }
 
-TEST_F(CommandsWindowTest, ClearAnsweredNoChangesNothingAndYesLeavesTheSignature)
+// The clear answered No changes nothing and Yes leaves the signature; the
+// inserts go in at the caret over the selection; vertical writing on the K
+// tool bar.
+TEST_F(CommandsWindowTest, ClearInsertsAndVerticalWriting)
 {
-    program.WriteIni("[Configuration]\nDefaultType=3\n22=1\n"
-                     "[MyAddress]\nHow=2\n0=first@example.jp\n1=second@example.jp\n[TEL]\nHow=1\n0=A,a@x,,6,-1\n");
+    program.WriteIni("[Configuration]\nDefaultType=3\n22=1\nSignatureA=Taro\n[Developer]\nklab=1\n"
+                     "[MyAddress]\nHow=2\n0=first@example.jp\n1=second@example.jp\n[TEL]\nHow=1\n0=太郎,taro@example.jp,,6,-1\n");
     WriteSjisFile(program.Dir() / "Signature.txt", "署名\n");
     program.Start();
     const QString signature = Body()->toPlainText();
     ASSERT_EQ(signature, QString::fromUtf8("署名"));
-    program.Find<QComboBox>(object_names::kTypeBox)->setCurrentIndex(0);
-    Commit(program.Find<QLineEdit>(object_names::kAddress), QStringLiteral("to@example.jp"));
-    Commit(program.Find<QLineEdit>(object_names::kSubject), QStringLiteral("subject"));
+    program.Find<QComboBox>(kTypeBox)->setCurrentIndex(0);
+    Commit(program.Find<QLineEdit>(kAddress), QStringLiteral("to@example.jp"));
+    Commit(program.Find<QLineEdit>(kSubject), QStringLiteral("subject"));
     Commit(Body(), QStringLiteral(" and more"));
-    program.Find<QListWidget>(object_names::kBookList)->item(0)->setCheckState(Qt::Checked);
-    program.Find<QCheckBox>(object_names::kFromCheck)->click();
-    program.Find<QComboBox>(object_names::kSenderBox)->setCurrentIndex(1);
+    program.Find<QListWidget>(kBookList)->item(0)->setCheckState(Qt::Checked);
+    program.Find<QCheckBox>(kFromCheck)->click();
+    program.Find<QComboBox>(kSenderBox)->setCurrentIndex(1);
     Drop({File("a.txt", "abc")});
     const QString typed = Body()->toPlainText();
 
     Boxes no{{}, {false}};
-    Answering(no, object_names::kClearButton);
+    Answering(no, kClearButton);
     EXPECT_EQ(no.texts, QStringList{QString::fromUtf8("クリアしますか？")});
     EXPECT_EQ(Body()->toPlainText(), typed);
     EXPECT_EQ(ListedNames(), QStringList{QStringLiteral("a.txt")});
 
     Boxes yes{{}, {true}};
-    Answering(yes, object_names::kClear);
+    Answering(yes, kClear);
     EXPECT_EQ(Body()->toPlainText(), signature);
-    for (const char* box : {object_names::kAddress, object_names::kSubject, object_names::kSubjectBarBox}) {
+    for (const char* box : {kAddress, kSubject, kSubjectBarBox}) {
         EXPECT_TRUE(program.Find<QLineEdit>(box)->text().isEmpty()) << box;
     }
     EXPECT_TRUE(ListedNames().isEmpty());
-    EXPECT_EQ(program.Find<QListWidget>(object_names::kBookList)->item(0)->checkState(), Qt::Unchecked);
-    EXPECT_FALSE(program.Find<QCheckBox>(object_names::kFromCheck)->isChecked());
-    EXPECT_EQ(program.Find<QComboBox>(object_names::kSenderBox)->currentIndex(), 0);
+    EXPECT_EQ(program.Find<QListWidget>(kBookList)->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_FALSE(program.Find<QCheckBox>(kFromCheck)->isChecked());
+    EXPECT_EQ(program.Find<QComboBox>(kSenderBox)->currentIndex(), 0);
     // The type box shows the default type (that the type waits for the next
     // change is the engine's: unit/text_commands_test).
-    EXPECT_EQ(program.Find<QComboBox>(object_names::kTypeBox)->currentIndex(), 3);
+    EXPECT_EQ(program.Find<QComboBox>(kTypeBox)->currentIndex(), 3);
     EXPECT_EQ(program.Status(), QString());
-}
 
-TEST_F(CommandsWindowTest, EditMenuFollowsTheFocusAndQuotedPasteTakesOnlyText)
-{
-    program.Start();
-    // The focus, then whether the edit commands and the quoted paste act.
-    const std::tuple<const char*, bool, bool> rows[] = {
-        {object_names::kBody, true, true},           {object_names::kAddress, true, false}, {object_names::kTypeBox, false, false},
-        {object_names::kBookList, false, false}, {object_names::kBody, true, true},
-    };
-    for (const auto& [name, edits, quoted] : rows) {
-        program.Find<QWidget>(name)->setFocus();
-        for (const char* item : {object_names::kUndo, object_names::kCut, object_names::kCopy, object_names::kPaste, object_names::kSelectAll}) {
-            EXPECT_EQ(program.Find<QAction>(item)->isEnabled(), edits) << name << " " << item;
-        }
-        EXPECT_EQ(program.Find<QAction>(object_names::kQuotedPaste)->isEnabled(), quoted) << name;
-    }
-    // From the keyboard, no mouse: Alt+E takes the focus to the menu line
-    // and opens the menu with the items of the box that had the focus.
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
-    QMenu* edit = program.Find<QMenuBar>(object_names::kMenuLine)->actions().at(1)->menu();
-    for (const auto& [name, enabled] : {std::pair{object_names::kBody, true}, std::pair{object_names::kTypeBox, false}}) {
-        program.Find<QWidget>(name)->setFocus();
-        QTest::keyClick(&program.Main(), Qt::Key_E, Qt::AltModifier);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return edit->isVisible(); }, 1000)) << name;
-        for (const char* item : {object_names::kUndo, object_names::kCut, object_names::kCopy, object_names::kPaste, object_names::kSelectAll, object_names::kQuotedPaste}) {
-            EXPECT_EQ(program.Find<QAction>(item)->isEnabled(), enabled) << name << " " << item;
-        }
-        edit->close();
-        QTest::keyClick(&program.Main(), Qt::Key_Escape); // leaves the menu line
-    }
-    Body()->setFocus();
-
-    // Three lines, one of them empty, with Ctrl+Q; undone in one step.
-    Commit(Body(), QStringLiteral("x"));
-    QApplication::clipboard()->setText(QStringLiteral("a\r\n\r\nb"));
-    QTest::keyClick(Body(), Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x> a\n> \n> b\n"));
-    Trigger(object_names::kUndo);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
-    // An image is no text: nothing happens.
-    QImage image(4, 4, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QApplication::clipboard()->setImage(image);
-    Trigger(object_names::kQuotedPaste);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
-    // Select all and cut act on the focused box only.
-    program.Find<QLineEdit>(object_names::kAddress)->setFocus();
-    Commit(program.Find<QLineEdit>(object_names::kAddress), QStringLiteral("addr"));
-    Trigger(object_names::kSelectAll);
-    Trigger(object_names::kCut);
-    EXPECT_TRUE(program.Find<QLineEdit>(object_names::kAddress)->text().isEmpty());
-    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("addr"));
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
-}
-
-TEST_F(CommandsWindowTest, InsertsGoInAtTheCaretReplacingTheSelection)
-{
-    program.WriteIni("[Configuration]\nSignatureA=Taro\n[TEL]\nHow=1\n0=" + std::string("太郎,taro@example.jp,,3,-1\n"));
-    program.Start();
+    Body()->clear();
     SetClockForTesting([] { return LocalTime{2026, 6, 5, 0, 0, 0}; });
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     Commit(Body(), QStringLiteral("ac"));
     QTextCursor caret = Body()->textCursor();
     caret.setPosition(1);
     Body()->setTextCursor(caret);
-    Trigger(object_names::kInsertDate);
+    Trigger(kInsertDate);
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a2026/06/05c"));
     SetClockForTesting(nullptr);
     QLocale::setDefault(QLocale::system());
@@ -223,7 +392,7 @@ TEST_F(CommandsWindowTest, InsertsGoInAtTheCaretReplacingTheSelection)
     caret.setPosition(1);
     caret.setPosition(5, QTextCursor::KeepAnchor); // "2026"
     Body()->setTextCursor(caret);
-    Trigger(object_names::kSignatureAItem);
+    Trigger(kSignatureAItem);
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("aTaro/06/05c"));
 
     // The link box offers 090; OK takes it as it stands.
@@ -235,250 +404,17 @@ TEST_F(CommandsWindowTest, InsertsGoInAtTheCaretReplacingTheSelection)
         prompt->accept();
     });
     Body()->moveCursor(QTextCursor::End);
-    Trigger(object_names::kInsertTel);
+    Trigger(kInsertTel);
     EXPECT_EQ(caption, QString::fromUtf8("電話番号リンク 090"));
-    program.Find<QListWidget>(object_names::kBookList)->setCurrentRow(0);
-    Trigger(object_names::kInsertEntry);
+    program.Find<QListWidget>(kBookList)->setCurrentRow(0);
+    Trigger(kInsertEntry);
     EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("aTaro/06/05ctel:090taro@example.jp <太郎>"));
-}
 
-TEST_F(CommandsWindowTest, DroppedFilesAreCheckedOneMessageEachAndTheListCanBeCleared)
-{
-    program.Start();
-    const std::filesystem::path a = File("a.txt", "aaaa");
-    const std::filesystem::path c = File("c.txt", "cc");
-    std::filesystem::create_directory(program.Dir() / "folder");
-    const int empty = Count().toInt();
-
-    const QString refused = QString::fromUtf8("重複しているか、ファイルが存在しません。");
-    // One message for the missing one, one for the same file again, one for a folder.
-    const std::pair<std::vector<std::filesystem::path>, QStringList> drops[] = {
-        {{a, program.Dir() / "missing.txt", c}, {"a.txt", "c.txt"}},
-        {{a}, {"a.txt", "c.txt"}},
-        {{program.Dir() / "folder"}, {"a.txt", "c.txt"}},
-    };
-    for (const auto& [paths, listed] : drops) {
-        Boxes boxes;
-        {
-            ModalWatcher watcher([&](QWidget* modal) { Answer(modal, boxes); });
-            Drop(paths);
-        }
-        EXPECT_EQ(boxes.texts, QStringList{refused});
-        EXPECT_EQ(program.Status(), QString::fromUtf8("添付ファイル選択エラー"));
-        EXPECT_EQ(ListedNames(), listed);
-    }
-    EXPECT_EQ(Files()->item(0)->toolTip(), QString::fromStdString(a.native()));
-    EXPECT_GT(Count().toInt(), empty);
-
-    // The dialog adds without the duplicate check.
-    {
-        ModalWatcher choose([&](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            ASSERT_NE(dialog, nullptr);
-            Choose(dialog, a);
-        });
-        Trigger(object_names::kOpenAttachment);
-    }
-    EXPECT_EQ(ListedNames(), (QStringList{"a.txt", "c.txt", "a.txt"}));
-
-    Files()->setCurrentRow(1);
-    program.Find<QAction>(object_names::kAttachmentDelete)->trigger();
-    EXPECT_EQ(ListedNames(), (QStringList{"a.txt", "a.txt"}));
-
-    Boxes answers{{}, {false, true}};
-    ModalWatcher watcher([&](QWidget* modal) { Answer(modal, answers); });
-    program.Find<QPushButton>(object_names::kAttachmentClear)->click();
-    EXPECT_EQ(ListedNames().size(), 2);
-    program.Find<QPushButton>(object_names::kAttachmentClear)->click();
-    EXPECT_TRUE(ListedNames().isEmpty());
-    EXPECT_EQ(Count().toInt(), empty);
-}
-
-// The answer No is the engine's (unit/text_commands_test).
-TEST_F(CommandsWindowTest, AUtf8BodyFileIsReadOnYesAndWhatWasTypedComesBackInOneStep)
-{
-    program.Start();
-    const std::filesystem::path file = File("utf8.txt", "こんにちは😀\n");
-    Commit(Body(), QStringLiteral("typed"));
-    Boxes boxes{{}, {true}};
-    {
-        ModalWatcher watcher([&](QWidget* modal) {
-            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-                Choose(dialog, file);
-            } else {
-                Answer(modal, boxes);
-            }
-        });
-        Trigger(object_names::kOpenBody);
-    }
-    const QString question = boxes.texts.join(QLatin1Char('|'));
-    EXPECT_TRUE(question.contains(QStringLiteral("UTF-8")) && question.contains(QStringLiteral("U+1F600")))
-        << question.toStdString();
-    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("こんにちは😀"));
-    EXPECT_TRUE(program.Status().contains(QStringLiteral("U+1F600"))) << program.Status().toStdString();
-    program.Main().activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
-    Body()->setFocus();
-    Trigger(object_names::kUndo);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("typed"));
-    // Saving writes the body as the file dialog names it.
-    {
-        ModalWatcher watcher([&](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            if (dialog == nullptr || dialog->acceptMode() != QFileDialog::AcceptSave) {
-                ADD_FAILURE() << "no save dialog";
-                modal->close();
-                return;
-            }
-            Choose(dialog, program.Dir() / "saved.txt");
-        });
-        Trigger(object_names::kSaveBody);
-    }
-    EXPECT_EQ(ReadSjisFile(program.Dir() / "saved.txt"), "typed\r\n");
-}
-
-TEST_F(CommandsWindowTest, PasswordPromptKeepsItsBoxOpenForACharacterShiftJisCannotHold)
-{
-    program.Start();
-    QString refusal;
-    bool stayedOpen = false;
-    ModalWatcher watcher([&](QWidget* modal) {
-        if (auto* prompt = qobject_cast<LinePrompt*>(modal)) {
-            prompt->Edit()->setText(QString::fromUtf8("pa😀"));
-            prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-            stayedOpen = prompt->isVisible();
-            prompt->Edit()->setText(QStringLiteral("secret"));
-            prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-        } else {
-            Boxes boxes;
-            Answer(modal, boxes);
-            refusal = boxes.texts.value(0);
-        }
-    });
-    EXPECT_EQ(program.Main().PromptPassword({}), std::optional<std::string>("secret"));
-    EXPECT_TRUE(stayedOpen);
-    EXPECT_TRUE(refusal.contains(QStringLiteral("U+1F600"))) << refusal.toStdString();
-}
-
-// ------------------------------------------------------------ the text tools
-
-TEST_F(CommandsWindowTest, DietRefusesWithABeepStaysOpenAndKeepsItsTicks)
-{
-    program.Start();
-    Commit(Body(), QStringLiteral("a \n\nb"));
-    const QSignalSpy beeps(&program.Main(), &MainWindow::beeped);
-    DietDialog* diet = program.Windows().dietDialog.get();
-    const auto box = [diet](const char* name) { return diet->findChild<QCheckBox*>(QString::fromLatin1(name)); };
-    const auto click = [diet](QDialogButtonBox::StandardButton which) {
-        diet->findChild<QDialogButtonBox*>()->button(which)->click();
-    };
-
-    Boxes boxes;
-    bool openAfterRefusal = false;
-    ModalWatcher watcher([&](QWidget* modal) {
-        if (modal != diet) {
-            Answer(modal, boxes);
-            return;
-        }
-        if (boxes.texts.isEmpty()) {
-            // Top to bottom, the order of processing, with the ticks at start.
-            const std::pair<const char*, bool> rows[] = {
-                {object_names::kDietLeadingBlanks, false}, {object_names::kDietTrailingBlanks, true},
-                {object_names::kDietInnerSpaces, false},   {object_names::kDietEmptyLines, true},
-                {object_names::kDietJoinLines, false},
-            };
-            int above = -1;
-            for (const auto& [name, ticked] : rows) {
-                EXPECT_EQ(box(name)->isChecked(), ticked) << name;
-                EXPECT_GT(box(name)->y(), above) << name;
-                above = box(name)->y();
-            }
-            for (const char* name : {object_names::kDietTrailingBlanks, object_names::kDietEmptyLines}) {
-                box(name)->setChecked(false);
-            }
-            click(QDialogButtonBox::Ok);
-            openAfterRefusal = diet->isVisible();
-            box(object_names::kDietJoinLines)->setChecked(true);
-            click(QDialogButtonBox::Ok);
-        } else {
-            // Opened again: the ticks of last time; Cancel changes nothing.
-            EXPECT_TRUE(box(object_names::kDietJoinLines)->isChecked());
-            EXPECT_FALSE(box(object_names::kDietEmptyLines)->isChecked());
-            click(QDialogButtonBox::Cancel);
-        }
-    });
-    program.Find<QAction>(object_names::kDiet)->trigger();
-    EXPECT_TRUE(openAfterRefusal);
-    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("いずれかのオプションを指定してください。")});
-    EXPECT_EQ(beeps.count(), 1); // whatever BeepOnMessage says
-    EXPECT_FALSE(diet->isVisible());
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a b"));
-    EXPECT_EQ(program.Status(), QString::fromUtf8("ダイエット完了"));
-    EXPECT_EQ(program.Main().Composer().Text(TextArea::Body).bytes, "a b"); // recounted
-
-    program.Find<QAction>(object_names::kDiet)->trigger();
-    EXPECT_EQ(watcher.Seen(), 3);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a b"));
-}
-
-TEST_F(CommandsWindowTest, VerticalWritingIsOnTheKToolBar)
-{
-    program.WriteIni("[Developer]\nklab=1\n");
-    program.Start();
-    EXPECT_FALSE(program.Find<QWidget>(object_names::kKlabBar)->isHidden());
-    Commit(Body(), QString::fromUtf8("ab\n字"));
-    Trigger(object_names::kVerticalWriting);
-    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("a\nb\n\n字"));
-}
-
-TEST_F(CommandsWindowTest, PreviewFollowsTheBodyAndItsColumnCountSetsItsWidth)
-{
-    program.Start();
-    QAction* item = program.Find<QAction>(object_names::kPreview);
-    QAction* button = program.Find<QAction>(object_names::kPreviewButton);
-    const auto marks = [&] { return std::make_pair(item->isChecked(), button->isChecked()); };
-    EXPECT_TRUE(item->isCheckable() && button->isCheckable());
-    const auto repeat = [](int n) { return QString::fromUtf8("字").repeated(n); };
-    Commit(Body(), "a" + repeat(12));
-
-    button->trigger();
-    ASSERT_TRUE(Preview()->isVisible());
-    EXPECT_EQ(marks(), std::make_pair(true, true));
-    EXPECT_EQ(Shown(), "a" + repeat(9) + "\n" + repeat(3) + "\n");
-    // Every recount refreshes while "自動更新" is ticked, with the text as sent.
-    Commit(Body(), QString::fromUtf8("ｶﾞ"));
-    EXPECT_EQ(Shown(), "a" + repeat(9) + "\n" + repeat(3) + QString::fromUtf8("ガ\n"));
-    auto* automatic = Preview()->findChild<QCheckBox*>(object_names::kPreviewAutoUpdate);
-    automatic->click();
     Body()->clear();
-    EXPECT_TRUE(Shown().startsWith(QStringLiteral("a")));
-    automatic->click();
-    EXPECT_EQ(Shown(), QString());
-
-    // From 10 columns to 6: the view narrows by four full-width characters,
-    // the window with it, and the rows are 12 bytes.
-    Body()->setPlainText(repeat(7));
-    auto* columns = Preview()->findChild<QSpinBox*>(object_names::kPreviewColumns);
-    EXPECT_EQ(columns->value(), 10);
-    EXPECT_EQ(std::make_pair(columns->minimum(), columns->maximum()), std::make_pair(6, 20));
-    const int view = Preview()->ViewBox()->width();
-    const int window = Preview()->width();
-    columns->setValue(6);
-    const int fourColumns = QFontMetrics(Preview()->View()->font()).horizontalAdvance(QString(8, QLatin1Char(' ')));
-    EXPECT_EQ(Preview()->ViewBox()->width(), view - fourColumns);
-    EXPECT_EQ(Preview()->width(), window - fourColumns);
-    EXPECT_EQ(Shown(), repeat(6) + "\n" + repeat(1) + "\n");
-
-    // The menu item hides it and releases both marks; where it stood and its
-    // column count come back at the next start.
-    Preview()->move(37, 41);
-    item->trigger();
-    EXPECT_FALSE(Preview()->isVisible());
-    EXPECT_EQ(marks(), std::make_pair(false, false));
-    program.Restart();
-    EXPECT_EQ(Preview()->findChild<QSpinBox*>(object_names::kPreviewColumns)->value(), 6);
-    EXPECT_EQ(Preview()->pos(), QPoint(37, 41));
-    EXPECT_FALSE(Preview()->isVisible());
+    EXPECT_FALSE(program.Find<QWidget>(kKlabBar)->isHidden());
+    Commit(Body(), QString::fromUtf8("ab\n字"));
+    Trigger(kVerticalWriting);
+    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("a\nb\n\n字"));
 }
 
 // ------------------------------------------------------------ the history window
@@ -490,7 +426,10 @@ void Choose(QComboBox* box, int index)
     emit box->activated(index);
 }
 
-TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirst)
+// The history window's list, filter and deletes; then the preview window
+// following the body, its column count setting its width, and where it
+// stood kept over a restart.
+TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirstAndThePreviewFollowsTheBody)
 {
     const fs::path mail = program.Dir() / "mail";
     fs::create_directory(mail);
@@ -509,11 +448,11 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirst)
     boxes.answers = {false, true, true};
     OpenHistory(
         [&](HistoryViewer& viewer) {
-            auto* list = In<QListWidget>(viewer, object_names::kHistoryList);
-            auto* label = In<QLabel>(viewer, object_names::kHistoryPosition);
-            auto* text = In<QPlainTextEdit>(viewer, object_names::kHistoryText);
-            auto* filter = In<QComboBox>(viewer, object_names::kHistoryFilter);
-            auto* note = In<QLabel>(viewer, object_names::kHistoryDecodeNote);
+            auto* list = In<QListWidget>(viewer, kHistoryList);
+            auto* label = In<QLabel>(viewer, kHistoryPosition);
+            auto* text = In<QPlainTextEdit>(viewer, kHistoryText);
+            auto* filter = In<QComboBox>(viewer, kHistoryFilter);
+            auto* note = In<QLabel>(viewer, kHistoryDecodeNote);
             EXPECT_EQ(Rows(list->model()), QStringList({"1:To: a@x.jp", "2:To: b@x.jp", "3:To: a@x.jp"}));
             EXPECT_EQ(list->currentRow(), 2) << "the newest shown";
             EXPECT_EQ(label->text(), QString::fromUtf8("表示メール：3/3"));
@@ -543,7 +482,7 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirst)
 
             // Deleting the one shown: No keeps it, Yes deletes it and the
             // window starts over with every recipient.
-            auto* deleteOne = In<QPushButton>(viewer, object_names::kHistoryDeleteOne);
+            auto* deleteOne = In<QPushButton>(viewer, kHistoryDeleteOne);
             deleteOne->click();
             EXPECT_TRUE(fs::exists(mail / "2026010100000100.eml"));
             deleteOne->click();
@@ -552,7 +491,7 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirst)
             EXPECT_EQ(Rows(list->model()), QStringList({"1:To: a@x.jp", "2:To: a@x.jp"}));
             EXPECT_EQ(label->text(), QString::fromUtf8("表示メール：2/2"));
 
-            In<QPushButton>(viewer, object_names::kHistoryClear)->click();
+            In<QPushButton>(viewer, kHistoryClear)->click();
             EXPECT_EQ(list->count(), 0);
             EXPECT_EQ(text->toPlainText(), QString());
             EXPECT_EQ(label->text(), QStringLiteral("0/0"));
@@ -563,6 +502,52 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirst)
                                         QString::fromUtf8("すべての履歴を削除しますか？")}));
     EXPECT_EQ(ListHistoryFiles(mail).size(), 0U);
     EXPECT_TRUE(fs::exists(mail / "notes.txt"));
+
+    QAction* item = program.Find<QAction>(kPreview);
+    QAction* button = program.Find<QAction>(kPreviewButton);
+    const auto marks = [&] { return std::make_pair(item->isChecked(), button->isChecked()); };
+    EXPECT_TRUE(item->isCheckable() && button->isCheckable());
+    const auto repeat = [](int n) { return QString::fromUtf8("字").repeated(n); };
+    Commit(Body(), "a" + repeat(12));
+
+    button->trigger();
+    ASSERT_TRUE(Preview()->isVisible());
+    EXPECT_EQ(marks(), std::make_pair(true, true));
+    EXPECT_EQ(Shown(), "a" + repeat(9) + "\n" + repeat(3) + "\n");
+    // Every recount refreshes while "自動更新" is ticked, with the text as sent.
+    Commit(Body(), QString::fromUtf8("ｶﾞ"));
+    EXPECT_EQ(Shown(), "a" + repeat(9) + "\n" + repeat(3) + QString::fromUtf8("ガ\n"));
+    auto* automatic = Preview()->findChild<QCheckBox*>(kPreviewAutoUpdate);
+    automatic->click();
+    Body()->clear();
+    EXPECT_TRUE(Shown().startsWith(QStringLiteral("a")));
+    automatic->click();
+    EXPECT_EQ(Shown(), QString());
+
+    // From 10 columns to 6: the view narrows by four full-width characters,
+    // the window with it, and the rows are 12 bytes.
+    Body()->setPlainText(repeat(7));
+    auto* columns = Preview()->findChild<QSpinBox*>(kPreviewColumns);
+    EXPECT_EQ(columns->value(), 10);
+    EXPECT_EQ(std::make_pair(columns->minimum(), columns->maximum()), std::make_pair(6, 20));
+    const int view = Preview()->ViewBox()->width();
+    const int window = Preview()->width();
+    columns->setValue(6);
+    const int fourColumns = QFontMetrics(Preview()->View()->font()).horizontalAdvance(QString(8, QLatin1Char(' ')));
+    EXPECT_EQ(Preview()->ViewBox()->width(), view - fourColumns);
+    EXPECT_EQ(Preview()->width(), window - fourColumns);
+    EXPECT_EQ(Shown(), repeat(6) + "\n" + repeat(1) + "\n");
+
+    // The menu item hides it and releases both marks; where it stood and its
+    // column count come back at the next start.
+    Preview()->move(37, 41);
+    item->trigger();
+    EXPECT_FALSE(Preview()->isVisible());
+    EXPECT_EQ(marks(), std::make_pair(false, false));
+    program.Restart();
+    EXPECT_EQ(Preview()->findChild<QSpinBox*>(kPreviewColumns)->value(), 6);
+    EXPECT_EQ(Preview()->pos(), QPoint(37, 41));
+    EXPECT_FALSE(Preview()->isVisible());
 }
 
 } // namespace

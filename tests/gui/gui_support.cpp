@@ -121,6 +121,58 @@ QString Program::Status()
     return Find<QLabel>(object_names::kStatusLabel)->text();
 }
 
+QString Program::Count()
+{
+    return Find<QLabel>(object_names::kCount)->text();
+}
+
+QString Program::Limit()
+{
+    return Find<QLabel>(object_names::kLimit)->text();
+}
+
+QPlainTextEdit* Program::Body()
+{
+    return Find<QPlainTextEdit>(object_names::kBody);
+}
+
+void Program::FillMail(const QString& body)
+{
+    Type(object_names::kAddress, QStringLiteral("you@example.jp"));
+    Type(object_names::kSubject, QString::fromUtf8("件名"));
+    Type(object_names::kBody, body);
+}
+
+std::string SendingIni(int port, const std::string& options)
+{
+    return "[Configuration]\nServer=127.0.0.1\nPort=" + std::to_string(port) + "\n1=0\n" + options +
+           "[MyAddress]\nHow=1\n0=me@example.jp\n";
+}
+
+QString Shown(const QWidget* widget)
+{
+    if (const auto* line = qobject_cast<const QLineEdit*>(widget)) {
+        return line->text();
+    }
+    if (const auto* text = qobject_cast<const QPlainTextEdit*>(widget)) {
+        return text->toPlainText();
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+        return label->text();
+    }
+    if (const auto* number = qobject_cast<const QSpinBox*>(widget)) {
+        return QString::number(number->value());
+    }
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
+        return QString::number(combo->currentIndex());
+    }
+    if (const auto* check = qobject_cast<const QAbstractButton*>(widget)) {
+        return check->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    }
+    ADD_FAILURE() << "no value to show in " << widget->objectName().toStdString();
+    return {};
+}
+
 void Answer(QWidget* modal, Boxes& boxes)
 {
     auto* box = qobject_cast<QMessageBox*>(modal);
@@ -148,6 +200,17 @@ void Answer(QWidget* modal, Boxes& boxes)
             return;
         }
     }
+}
+
+QStringList Answering(const std::function<void()>& act, std::deque<bool> answers)
+{
+    Boxes boxes{{}, std::move(answers)};
+    {
+        ModalWatcher watcher([&boxes](QWidget* modal) { Answer(modal, boxes); });
+        act();
+    }
+    EXPECT_TRUE(boxes.answers.empty()) << "answers left";
+    return boxes.texts;
 }
 
 void DropFiles(Program& program, const std::vector<std::filesystem::path>& paths)

@@ -41,6 +41,10 @@
 
 namespace kitemail::test {
 
+// Every window test finds widgets by these names (kitemail's own constants
+// of the same name, the standard ports, need the prefix).
+using namespace object_names;
+
 // Writes text given in UTF-8 as a Shift_JIS file with CR LF line ends.
 void WriteSjisFile(const std::filesystem::path& path, const std::string& utf8);
 // Reads a Shift_JIS file back as UTF-8.
@@ -95,8 +99,16 @@ public:
 
     [[nodiscard]] ProgramWindows& Windows() { return *windows_; }
     [[nodiscard]] MainWindow& Main();
-    // The status line's text.
+    // The status line's text, the count and the limit beside it.
     [[nodiscard]] QString Status();
+    [[nodiscard]] QString Count();
+    [[nodiscard]] QString Limit();
+    [[nodiscard]] QPlainTextEdit* Body();
+    void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
+    // Types text into the main window's widget of that name.
+    void Type(const char* name, const QString& text) { Commit(Find<QWidget>(name), text); }
+    // Fills in a mail to you@example.jp with the subject "件名" and this body.
+    void FillMail(const QString& body);
     // A widget or action of the main window by its object name.
     template <typename T>
     [[nodiscard]] T* Find(const char* name)
@@ -120,6 +132,21 @@ private:
     std::unique_ptr<ProgramWindows> windows_;
 };
 
+// A window test: the program in a fresh data directory.
+class WindowTest : public ::testing::Test {
+protected:
+    Program program;
+};
+
+// [Configuration] and [MyAddress] sending from me@example.jp to a loopback
+// port, without the box after each send; options add lines to [Configuration].
+[[nodiscard]] std::string SendingIni(int port, const std::string& options = {});
+
+// What a widget shows, as text for tables of expectations: the text of a
+// line, text box or label, a number box's value, a combo box's index, a
+// check box's tick as "1" or "0".
+[[nodiscard]] QString Shown(const QWidget* widget);
+
 // The message boxes met while a settings dialog walk runs: their texts, and
 // the answers to give to questions (true for "はい(&Y)"), taken in order.
 struct Boxes {
@@ -130,6 +157,10 @@ struct Boxes {
 // Logs a message box's text in boxes and closes it, a question with the
 // next answer; any other window fails the test.
 void Answer(QWidget* modal, Boxes& boxes);
+
+// Runs act with every box on the way logged and answered in order from
+// answers; returns the boxes' texts.
+QStringList Answering(const std::function<void()>& act, std::deque<bool> answers = {});
 
 // Drops files on the attachment list as the file manager does, the
 // "File :" page brought to view first.

@@ -26,14 +26,11 @@ namespace {
 
 class WindowSendTest : public SmtpSinkSuite {
 protected:
-    // Without the box after each send; options add lines to [Configuration].
-    void StartWith(int port, const std::string& options = {})
+    void StartWith(int port, const QString& body, const std::string& options = {})
     {
-        program.WriteIni("[Configuration]\nServer=127.0.0.1\nPort=" + std::to_string(port) + "\n1=0\n" + options
-                         + "[MyAddress]\nHow=1\n0=me@example.jp\n");
+        program.WriteIni(SendingIni(port, options));
         program.Start();
-        Commit(program.Find<QLineEdit>(object_names::kAddress), QStringLiteral("you@example.jp"));
-        Commit(program.Find<QLineEdit>(object_names::kSubject), QStringLiteral("件名"));
+        program.FillMail(body);
     }
 
     int Stored() const { return sink_->WaitForMessages(0, std::chrono::milliseconds(0)); }
@@ -54,33 +51,32 @@ TEST_F(WindowSendTest, AbortButtonOrEscStopsAMailInFlight)
         // message has gone out it would be unconfirmed instead.)
         ScriptedPeer peer({"S: 220 hi", "C: HELO*", "S: 250 ok", "C: MAIL FROM:<me@example.jp>", "S: 250 ok",
                            "C: RCPT TO:<you@example.jp>", "S: 250 ok", "C: DATA", "SLEEP 800"});
-        StartWith(peer.Port());
+        StartWith(peer.Port(), QStringLiteral("body"));
         ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
-        Commit(program.Find<QPlainTextEdit>(object_names::kBody), QStringLiteral("body"));
 
         QString messageSeen;
         bool panelLockedWhileSending = false;
         QStringList enabledWhileSending; // tool buttons and menus shown usable
         const auto usable = [&] {
             QStringList names;
-            for (const QToolButton* b : program.Find<QWidget>(object_names::kToolBar)->findChildren<QToolButton*>()) {
+            for (const QToolButton* b : program.Find<QWidget>(kToolBar)->findChildren<QToolButton*>()) {
                 if (b->isVisible() && b->isEnabled() && b->defaultAction() != nullptr) {
                     names << b->defaultAction()->objectName();
                 }
             }
-            if (program.Find<QWidget>(object_names::kMenuLine)->isEnabled()) {
-                names << object_names::kMenuLine;
+            if (program.Find<QWidget>(kMenuLine)->isEnabled()) {
+                names << kMenuLine;
             }
             return names;
         };
         QTimer presser;
         presser.setInterval(10);
         QObject::connect(&presser, &QTimer::timeout, [&] {
-            auto* abort = program.Find<QPushButton>(object_names::kAbortButton);
+            auto* abort = program.Find<QPushButton>(kAbortButton);
             if (!abort->isHidden() && QApplication::activeModalWidget() == nullptr) {
                 // Once: until the cancelled mail has ended the button stays, over a locked panel.
                 presser.stop();
-                panelLockedWhileSending = !program.Find<QWidget>(object_names::kMainPanel)->isEnabled();
+                panelLockedWhileSending = !program.Find<QWidget>(kMainPanel)->isEnabled();
                 enabledWhileSending = usable();
                 press(abort);
             }
@@ -92,58 +88,50 @@ TEST_F(WindowSendTest, AbortButtonOrEscStopsAMailInFlight)
             }
             modal->close();
         });
-        program.Find<QAction>(object_names::kSend)->trigger();
+        program.Trigger(kSend);
         presser.stop();
         EXPECT_TRUE(panelLockedWhileSending);
         EXPECT_EQ(enabledWhileSending, QStringList());
         EXPECT_EQ(messageSeen, QStringLiteral("処理を中止しました。"));
         EXPECT_EQ(program.Status(), QStringLiteral("送信中止：ユーザーにより、処理を中断しました。"));
-        EXPECT_TRUE(program.Find<QWidget>(object_names::kMainPanel)->isEnabled());
-        EXPECT_TRUE(program.Find<QPushButton>(object_names::kAbortButton)->isHidden());
+        EXPECT_TRUE(program.Find<QWidget>(kMainPanel)->isEnabled());
+        EXPECT_TRUE(program.Find<QPushButton>(kAbortButton)->isHidden());
         EXPECT_EQ(usable().size(), 7) << usable().join(u' ').toStdString(); // six buttons, the menu line
         EXPECT_TRUE(program.Close()); // nothing in flight any more
     }
 }
 
 // Files dropped on the list go out with the mail; the clear after sending
-// is the whole clear, with its question.
-TEST_F(WindowSendTest, DroppedFilesAreSentAndTheClearAfterSendingIsTheFullOne)
+// is the whole clear, with its question. Then the split viewer shows the
+// parts, and its Cancel sends nothing.
+TEST_F(WindowSendTest, DroppedFilesAreSentTheClearAfterSendingIsTheFullOneAndTheSplitViewerCancels)
 {
-    StartWith(sink_->Port(), "20=1\n");
-    Commit(program.Find<QPlainTextEdit>(object_names::kBody), QStringLiteral("本文"));
+    StartWith(sink_->Port(), QString::fromUtf8("本文"), "20=1\n");
     const std::filesystem::path file = program.Dir() / "photo.jpg";
     std::ofstream(file, std::ios::binary) << std::string("\xFF\xD8 picture \x00 bytes", 18);
     DropFiles(program, {file});
-    ASSERT_EQ(program.Find<QListWidget>(object_names::kAttachmentList)->count(), 1);
+    ASSERT_EQ(program.Find<QListWidget>(kAttachmentList)->count(), 1);
 
-    Boxes boxes{{}, {true}};
     const int before = Stored();
-    {
-        ModalWatcher watcher([&](QWidget* modal) { Answer(modal, boxes); });
-        program.Find<QAction>(object_names::kSend)->trigger();
-    }
+    const QStringList boxes = Answering([&] { program.Trigger(kSend); }, {true});
     ASSERT_EQ(sink_->WaitForMessages(before + 1, std::chrono::seconds(5)), before + 1);
     const QJsonArray parts = ParseStoredMail(sink_->MessagePath(before + 1))["parts"].toArray();
     ASSERT_EQ(parts.size(), 1);
     EXPECT_EQ(parts[0].toObject()["filename"].toString(), QStringLiteral("photo.jpg"));
     EXPECT_EQ(DecodedBytes(parts[0].toObject(), "payload_b64"), std::string("\xFF\xD8 picture \x00 bytes", 18));
 
-    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("クリアしますか？")});
-    EXPECT_EQ(program.Find<QListWidget>(object_names::kAttachmentList)->count(), 0);
-    for (const char* box : {object_names::kAddress, object_names::kSubject}) {
+    EXPECT_EQ(boxes, QStringList{QString::fromUtf8("クリアしますか？")});
+    EXPECT_EQ(program.Find<QListWidget>(kAttachmentList)->count(), 0);
+    for (const char* box : {kAddress, kSubject}) {
         EXPECT_TRUE(program.Find<QLineEdit>(box)->text().isEmpty()) << box;
     }
-    EXPECT_TRUE(program.Find<QPlainTextEdit>(object_names::kBody)->toPlainText().isEmpty());
-}
+    EXPECT_TRUE(program.Find<QPlainTextEdit>(kBody)->toPlainText().isEmpty());
 
-TEST_F(WindowSendTest, SplitViewerShowsThePartsAndCancelSendsNothing)
-{
-    StartWith(sink_->Port());
     QString body;
     for (int i = 0; i < 25; ++i) {
         body += QString(40, QChar(u'a' + i)) + u'\n';
     }
-    Commit(program.Find<QPlainTextEdit>(object_names::kBody), body);
+    program.FillMail(body);
     program.Main().Composer().TypeBoxChanged(TerminalType::IMode); // 500 bytes
 
     std::vector<bool> enabled;
@@ -171,14 +159,13 @@ TEST_F(WindowSendTest, SplitViewerShowsThePartsAndCancelSendsNothing)
             modal->close();
         }
     });
-    const int before = Stored();
-    program.Find<QAction>(object_names::kSend)->trigger();
+    program.Trigger(kSend);
     ASSERT_EQ(enabled.size(), 9u);
     EXPECT_EQ(enabled, (std::vector<bool>{true, true, true, false, false, false, false, false, false}));
     EXPECT_TRUE(resultBefore.isEmpty());
     EXPECT_TRUE(part2.startsWith(QStringLiteral("[2/3]"))) << part2.toStdString();
     EXPECT_EQ(source, body);
-    EXPECT_EQ(Stored(), before);
+    EXPECT_EQ(Stored(), before + 1);
     EXPECT_TRUE(program.Main().Workflow().Aborted());
     // How it ended, not the splitter's last step.
     EXPECT_EQ(program.Status(), QString::fromUtf8("送信中止：ユーザーにより、処理を中断しました。"));
@@ -192,35 +179,35 @@ TEST_F(WindowSendTest, ANewUserSetsUpAndSendsDirectlyAndToTickedEntries)
     program.Start();
     const auto dialogLine = [&](const char* name) { return program.InDialog<QLineEdit>(name); };
     InSettingsDialog(program, [&] {
-        QTest::keyClicks(dialogLine(object_names::kServer), QStringLiteral("127.0.0.1"));
-        program.InDialog<QSpinBox>(object_names::kPort)->setValue(sink_->Port());
-        QTest::keyClicks(dialogLine(object_names::kSenderEntry), QStringLiteral("me@example.jp"));
-        program.InDialog<QAbstractButton>(object_names::kSenderAdd)->click();
+        QTest::keyClicks(dialogLine(kServer), QStringLiteral("127.0.0.1"));
+        program.InDialog<QSpinBox>(kPort)->setValue(sink_->Port());
+        QTest::keyClicks(dialogLine(kSenderEntry), QStringLiteral("me@example.jp"));
+        program.InDialog<QAbstractButton>(kSenderAdd)->click();
     });
-    Commit(program.Find<QLineEdit>(object_names::kAddress), QStringLiteral("taro@example.jp"));
-    program.Find<QComboBox>(object_names::kTypeBox)->setCurrentIndex(3);
+    program.Type(kAddress, QStringLiteral("taro@example.jp"));
+    program.Find<QComboBox>(kTypeBox)->setCurrentIndex(3);
     InSettingsDialog(
         program,
         [&] {
             EXPECT_EQ(program.Windows().settingsDialog->Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage);
-            EXPECT_EQ(dialogLine(object_names::kEntryAddress)->text(), QStringLiteral("taro@example.jp"));
-            EXPECT_EQ(program.InDialog<QComboBox>(object_names::kEntryType)->currentText(), QStringLiteral("i-mode"));
-            Commit(dialogLine(object_names::kEntryName), QString::fromUtf8("太郎"));
-            program.InDialog<QPushButton>(object_names::kEntryAdd)->click();
+            EXPECT_EQ(dialogLine(kEntryAddress)->text(), QStringLiteral("taro@example.jp"));
+            EXPECT_EQ(program.InDialog<QComboBox>(kEntryType)->currentText(), QStringLiteral("i-mode"));
+            Commit(dialogLine(kEntryName), QString::fromUtf8("太郎"));
+            program.InDialog<QPushButton>(kEntryAdd)->click();
         },
-        nullptr, [&] { program.Find<QAction>(object_names::kAddToAddressBook)->trigger(); });
+        nullptr, [&] { program.Trigger(kAddToAddressBook); });
 
     // "送信完了しました。" follows each send.
-    QPlainTextEdit* body = program.Find<QPlainTextEdit>(object_names::kBody);
+    QPlainTextEdit* body = program.Find<QPlainTextEdit>(kBody);
     const auto send = [&](const std::function<void()>& press) {
         ModalWatcher okEveryBox([](QWidget* modal) { modal->close(); });
         press();
         EXPECT_EQ(okEveryBox.Seen(), 1);
         EXPECT_EQ(program.Status(), QStringLiteral("送信完了：エラーはありません。"));
-        EXPECT_TRUE(program.Find<QWidget>(object_names::kMainPanel)->isEnabled());
+        EXPECT_TRUE(program.Find<QWidget>(kMainPanel)->isEnabled());
         EXPECT_FALSE(program.Main().Workflow().Busy());
     };
-    Commit(program.Find<QLineEdit>(object_names::kSubject), QString::fromUtf8("件名"));
+    program.Type(kSubject, QString::fromUtf8("件名"));
     Commit(body, QString::fromUtf8("本文"));
     const int before = Stored();
     send([&] {
@@ -236,20 +223,20 @@ TEST_F(WindowSendTest, ANewUserSetsUpAndSendsDirectlyAndToTickedEntries)
     EXPECT_NE(ReadSjisFile(history.front()).find("X-ktml-PhoneType: i-mode\r\n"), std::string::npos);
 
     InSettingsDialog(program, [&] {
-        program.InDialog<QPushButton>(object_names::kEntryNew)->click();
-        Commit(dialogLine(object_names::kEntryName), QString::fromUtf8("花子"));
-        dialogLine(object_names::kEntryAddress)->setText(QStringLiteral("hanako@example.jp"));
-        program.InDialog<QComboBox>(object_names::kEntryType)->setCurrentIndex(6);
-        program.InDialog<QPushButton>(object_names::kEntryAdd)->click();
+        program.InDialog<QPushButton>(kEntryNew)->click();
+        Commit(dialogLine(kEntryName), QString::fromUtf8("花子"));
+        dialogLine(kEntryAddress)->setText(QStringLiteral("hanako@example.jp"));
+        program.InDialog<QComboBox>(kEntryType)->setCurrentIndex(6);
+        program.InDialog<QPushButton>(kEntryAdd)->click();
     });
-    QTest::mouseClick(program.Find<QRadioButton>(object_names::kBookMode), Qt::LeftButton);
-    auto* ticks = program.Find<QListWidget>(object_names::kBookList);
+    QTest::mouseClick(program.Find<QRadioButton>(kBookMode), Qt::LeftButton);
+    auto* ticks = program.Find<QListWidget>(kBookList);
     ASSERT_EQ(Rows(ticks->model()), (QStringList{QString::fromUtf8("花子,hanako@example.jp,,6,-1"),
                                                  QString::fromUtf8("太郎,taro@example.jp,,3,-1")}));
     for (int i = 0; i < ticks->count(); ++i) {
         ticks->item(i)->setCheckState(Qt::Checked);
     }
-    send([this] { program.Find<QAction>(object_names::kSend)->trigger(); });
+    send([this] { program.Trigger(kSend); });
     EXPECT_EQ(Stored(), before + 3);
 }
 
@@ -265,21 +252,16 @@ protected:
         program.WriteIni("[Developer]\nToolBar=1\n[Network]\nReplyTimeout=" + std::to_string(replyTimeout) +
                          "\n[MyAddress]\nHow=1\n0=me@example.jp\n" + more);
         program.Start();
-        Commit(program.Find<QLineEdit>(object_names::kAddress), QStringLiteral("you@example.jp"));
-        Commit(program.Find<QLineEdit>(object_names::kSubject), QString::fromUtf8("件名"));
-        Commit(program.Find<QPlainTextEdit>(object_names::kBody), QString::fromUtf8("本文\n.dot"));
+        program.FillMail(QString::fromUtf8("本文\n.dot"));
     }
     // Presses the button; boxes on the way are logged and closed.
     QStringList Press(const char* button, std::uint16_t port, const std::function<void()>& during = {})
     {
         program.Main().Developer().SmtpTest().Port = port;
-        Boxes boxes;
-        ModalWatcher watcher([&boxes](QWidget* modal) { Answer(modal, boxes); });
         if (during) {
             QTimer::singleShot(300, &program.Main(), during);
         }
-        program.Find<QAction>(button)->trigger();
-        return boxes.texts;
+        return Answering([&] { program.Trigger(button); });
     }
 
     Program program;
@@ -290,7 +272,7 @@ protected:
 TEST_F(DeveloperToolBarTest, SmtpTestSendsTheBoxesAndSaysOnlyFailures)
 {
     Start();
-    EXPECT_TRUE(program.Find<QWidget>(object_names::kDeveloperBar)->isVisible());
+    EXPECT_TRUE(program.Find<QWidget>(kDeveloperBar)->isVisible());
     EXPECT_EQ(program.Main().Developer().SmtpTest().ServerName, "127.0.0.1");
     EXPECT_EQ(program.Main().Developer().SmtpTest().Port, 25);
     const struct {
@@ -308,9 +290,9 @@ TEST_F(DeveloperToolBarTest, SmtpTestSendsTheBoxesAndSaysOnlyFailures)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         ScriptedPeer peer(row.script);
-        EXPECT_EQ(Press(object_names::kSmtpTestButton, peer.Port()), row.boxes);
+        EXPECT_EQ(Press(kSmtpTestButton, peer.Port()), row.boxes);
         EXPECT_FALSE(program.Main().Developer().SmtpTest().Running());
-        EXPECT_TRUE(program.Find<QPushButton>(object_names::kAbortButton)->isHidden());
+        EXPECT_TRUE(program.Find<QPushButton>(kAbortButton)->isHidden());
         peer.Join();
         EXPECT_EQ(peer.Failures(), std::vector<std::string>());
         if (std::string(row.name) == "Delivered") {
@@ -318,7 +300,7 @@ TEST_F(DeveloperToolBarTest, SmtpTestSendsTheBoxesAndSaysOnlyFailures)
                                        "\r\n..dot\r\n");
         }
     }
-    EXPECT_EQ(Press(object_names::kSmtpTestButton, ClosedLoopbackPort()), QStringList({"smtp connection error."}));
+    EXPECT_EQ(Press(kSmtpTestButton, ClosedLoopbackPort()), QStringList({"smtp connection error."}));
 }
 
 // A server that takes the connection and says nothing: "中止" ends the
@@ -329,14 +311,14 @@ TEST_F(DeveloperToolBarTest, AbortEndsASilentServersWaitAndASecondPressIsRefused
     ScriptedPeer peer({"SLEEP 3000"});
     QElapsedTimer clock;
     clock.start();
-    const QStringList boxes = Press(object_names::kSmtpTestButton, peer.Port(), [this] {
-        EXPECT_FALSE(program.Find<QPushButton>(object_names::kAbortButton)->isHidden());
-        program.Find<QAction>(object_names::kSmtpTestButton)->trigger();
-        program.Find<QPushButton>(object_names::kAbortButton)->click();
+    const QStringList boxes = Press(kSmtpTestButton, peer.Port(), [this] {
+        EXPECT_FALSE(program.Find<QPushButton>(kAbortButton)->isHidden());
+        program.Trigger(kSmtpTestButton);
+        program.Find<QPushButton>(kAbortButton)->click();
     });
     EXPECT_LT(clock.elapsed(), 2800);
     EXPECT_EQ(boxes, QStringList({"My SMTP access is now running."}));
-    EXPECT_TRUE(program.Find<QPushButton>(object_names::kAbortButton)->isHidden());
+    EXPECT_TRUE(program.Find<QPushButton>(kAbortButton)->isHidden());
     EXPECT_TRUE(program.Main().close()) << "nothing left running";
 }
 
@@ -347,24 +329,19 @@ TEST_F(DeveloperToolBarTest, PopLoginAloneTestSwitchAndTheInertButton)
     Start(1, "[Configuration]\nServer=127.0.0.1\nPort=" + std::to_string(ClosedLoopbackPort()) +
           "\nPOP3USER=alice\nPOP3Server=127.0.0.1\nPOP3Port=" + std::to_string(pop.Port()) +
           "\nPOP3PASS=" + EncodePop3Password("secret") + "\n");
-    auto* status = program.Find<QLabel>(object_names::kStatusLabel);
-    EXPECT_EQ(Press(object_names::kPopAuthButton, 0), QStringList());
+    auto* status = program.Find<QLabel>(kStatusLabel);
+    EXPECT_EQ(Press(kPopAuthButton, 0), QStringList());
     EXPECT_EQ(status->text(), QString::fromUtf8("POP before SMTP 認証完了"));
-    EXPECT_TRUE(program.Find<QAction>(object_names::kPopAuthButton)->isEnabled());
+    EXPECT_TRUE(program.Find<QAction>(kPopAuthButton)->isEnabled());
     pop.Join();
     EXPECT_EQ(pop.Failures(), std::vector<std::string>());
 
     // "Test": every step but the mail component; the closed port would fail a real send.
-    program.Find<QCheckBox>(object_names::kTestCheck)->setChecked(true);
-    Boxes boxes;
-    {
-        ModalWatcher watcher([&boxes](QWidget* modal) { Answer(modal, boxes); });
-        program.Find<QAction>(object_names::kSend)->trigger();
-    }
-    EXPECT_EQ(boxes.texts, QStringList({QString::fromUtf8("送信完了しました。")}));
+    program.Find<QCheckBox>(kTestCheck)->setChecked(true);
+    EXPECT_EQ(Answering([&] { program.Trigger(kSend); }), QStringList({QString::fromUtf8("送信完了しました。")}));
     EXPECT_EQ(status->text(), QString::fromUtf8("送信完了：エラーはありません。"));
 
-    EXPECT_EQ(Press(object_names::kForTestButton, 0), QStringList());
+    EXPECT_EQ(Press(kForTestButton, 0), QStringList());
 }
 
 } // namespace

@@ -60,63 +60,89 @@ protected:
 TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
 {
     program.Start();
-    auto* body = program.Find<QPlainTextEdit>(object_names::kBody);
     InSettingsDialog(program, [&] {
         SettingsDialog& d = Dialog();
         EXPECT_EQ(d.Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage);
 
         // Number boxes: out of range when left, stepped past the end, not a number.
         Page("送信設定 1");
-        auto* port = In<QSpinBox>(object_names::kPort);
+        auto* port = In<QSpinBox>(kPort);
         TypeAndLeave(port, QStringLiteral("99999"));
         EXPECT_EQ(port->value(), 65535);
-        In<QPushButton>(object_names::kStandardPort)->click();
+        In<QPushButton>(kStandardPort)->click();
         EXPECT_EQ(port->value(), 25);
-        auto* interval = In<QSpinBox>(object_names::kInterval);
+        auto* interval = In<QSpinBox>(kInterval);
         TypeAndLeave(interval, QStringLiteral("10"));
         interval->stepUp();
         EXPECT_EQ(interval->value(), 10);
-        QTest::keyClicks(In<QLineEdit>(object_names::kServer), QStringLiteral("smtp.example.jp"));
-        In<QComboBox>(object_names::kDefaultType)->setCurrentIndex(3);
-        Commit(In<QLineEdit>(object_names::kFromUser), QString::fromUtf8("山田"));
+        QTest::keyClicks(In<QLineEdit>(kServer), QStringLiteral("smtp.example.jp"));
+        In<QComboBox>(kDefaultType)->setCurrentIndex(3);
+        Commit(In<QLineEdit>(kFromUser), QString::fromUtf8("山田"));
 
         Page("送信設定 2");
-        In<QCheckBox>(object_names::kUsePopBeforeSmtp)->click();
-        QTest::keyClicks(In<QLineEdit>(object_names::kPop3User), QStringLiteral("alice"));
-        EXPECT_EQ(In<QLineEdit>(object_names::kPop3Password)->echoMode(), QLineEdit::Password);
-        QTest::keyClicks(In<QLineEdit>(object_names::kPop3Password), QStringLiteral("s3cret"));
-        TypeAndLeave(In<QSpinBox>(object_names::kPop3Port), QStringLiteral("995"));
+        In<QCheckBox>(kUsePopBeforeSmtp)->click();
+        QTest::keyClicks(In<QLineEdit>(kPop3User), QStringLiteral("alice"));
+        QTest::keyClicks(In<QLineEdit>(kPop3Password), QStringLiteral("s3cret"));
+        TypeAndLeave(In<QSpinBox>(kPop3Port), QStringLiteral("995"));
         In<QPushButton>(object_names::kStandardPop3Port)->click();
+        EXPECT_EQ(In<QSpinBox>(kPop3Port)->value(), 110);
+
+        // The security decides the standard ports; the port is one setting,
+        // shown on both pages.
+        Page("セキュリティ");
+        auto* security = In<QComboBox>(kSecurity);
+        EXPECT_EQ(security->count(), 3);
+        for (const auto& [choice, standard] : {std::pair(1, 587), std::pair(2, 465), std::pair(0, 25), std::pair(1, 587)}) {
+            security->setCurrentIndex(choice);
+            In<QPushButton>(object_names::kStandardSubmissionPort)->click();
+            EXPECT_EQ(In<QSpinBox>(kSubmissionPort)->value(), standard) << choice;
+        }
+        In<QComboBox>(kAuthMethod)->setCurrentIndex(1);
+        QTest::keyClicks(In<QLineEdit>(kAuthUser), QStringLiteral("taro@example.jp"));
+        QTest::keyClicks(In<QLineEdit>(kAuthPass), QStringLiteral("s3cret"));
+        QTest::keyClicks(In<QLineEdit>(kCaFile), QStringLiteral("/etc/kitemail/ca.pem"));
+        In<QComboBox>(kPop3Security)->setCurrentIndex(2);
+        In<QPushButton>(object_names::kStandardPop3sPort)->click();
+        EXPECT_EQ(In<QSpinBox>(kPop3sPort)->value(), 995);
+        Page("送信設定 1");
+        EXPECT_EQ(port->value(), 587);
+        Page("送信設定 2");
+        EXPECT_EQ(In<QSpinBox>(kPop3Port)->value(), 995);
+        In<QPushButton>(object_names::kStandardPop3Port)->click(); // by the POP3 security here too
+        EXPECT_EQ(In<QSpinBox>(kPop3Port)->value(), 995);
+        for (const char* password : {kPop3Password, kAuthPass}) {
+            EXPECT_EQ(In<QLineEdit>(password)->echoMode(), QLineEdit::Password) << password;
+        }
 
         // A character Shift_JIS cannot hold is refused where it is typed.
         Page("署名");
-        Commit(In<QLineEdit>(object_names::kSignatureA), QString::fromUtf8("よろしく😀"));
-        EXPECT_EQ(In<QLineEdit>(object_names::kSignatureA)->text(), QString());
-        Commit(In<QLineEdit>(object_names::kSignatureA), QString::fromUtf8("よろしく"));
-        In<QCheckBox>(object_names::kAutoInsertSignature)->click();
-        auto* signature = In<QPlainTextEdit>(object_names::kSignatureText);
+        Commit(In<QLineEdit>(kSignatureA), QString::fromUtf8("よろしく😀"));
+        EXPECT_EQ(In<QLineEdit>(kSignatureA)->text(), QString());
+        Commit(In<QLineEdit>(kSignatureA), QString::fromUtf8("よろしく"));
+        In<QCheckBox>(kAutoInsertSignature)->click();
+        auto* signature = In<QPlainTextEdit>(kSignatureText);
         Commit(signature, QString::fromUtf8("署名😀\nです"));
         EXPECT_EQ(signature->toPlainText(), QString::fromUtf8("署名\nです"));
 
         Page("環境設定 1");
-        In<QCheckBox>(object_names::kAutoSplitOnOverflow)->click();
-        EXPECT_TRUE(In<QCheckBox>(object_names::kShowSplitResult)->isChecked());
-        EXPECT_FALSE(In<QCheckBox>(object_names::kShowSplitResult)->isEnabled());
+        In<QCheckBox>(kAutoSplitOnOverflow)->click();
+        EXPECT_TRUE(In<QCheckBox>(kShowSplitResult)->isChecked());
+        EXPECT_FALSE(In<QCheckBox>(kShowSplitResult)->isEnabled());
 
         // The font size, the tab highlighting and the bars act before the dialog closes.
         Page("環境設定 2");
-        auto* fontSize = In<QSpinBox>(object_names::kFontSize);
+        auto* fontSize = In<QSpinBox>(kFontSize);
         TypeAndLeave(fontSize, QString());
         EXPECT_EQ(fontSize->value(), 1);
         TypeAndLeave(fontSize, QStringLiteral("14"));
-        EXPECT_EQ(body->font().pointSize(), 14);
-        In<QCheckBox>(object_names::kHighlightTabs)->click();
-        EXPECT_FALSE(program.Find<QTabWidget>(object_names::kPages)->tabBar()->styleSheet().isEmpty());
-        Bar* menuBar = program.Find<Bar>(object_names::kMenuBar);
-        Bar* toolBar = program.Find<Bar>(object_names::kToolBarBar);
+        EXPECT_EQ(program.Body()->font().pointSize(), 14);
+        In<QCheckBox>(kHighlightTabs)->click();
+        EXPECT_FALSE(program.Find<QTabWidget>(kPages)->tabBar()->styleSheet().isEmpty());
+        Bar* menuBar = program.Find<Bar>(kMenuBar);
+        Bar* toolBar = program.Find<Bar>(kToolBarBar);
         menuBar->SetPosition({300, 26});
         const int toolWidth = toolBar->width();
-        In<QPushButton>(object_names::kRestoreBarLayout)->click();
+        In<QPushButton>(kRestoreBarLayout)->click();
         EXPECT_EQ(menuBar->Position(), QPoint(11, 2));
         EXPECT_EQ(toolBar->Position(), QPoint(11, 26));
         EXPECT_LE(toolBar->width(), toolWidth);
@@ -124,47 +150,44 @@ TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
         // The limit of a type is written as it is typed; the unspecified
         // type's pair is put right when the dialog closes.
         Page("文字数制限設定");
-        TypeAndLeave(In<QSpinBox>(object_names::kMaxLen), QStringLiteral("40"));
-        In<QComboBox>(object_names::kLengthType)->setCurrentIndex(9);
-        EXPECT_EQ(In<QSpinBox>(object_names::kLengthBox)->value(), 5000);
-        TypeAndLeave(In<QSpinBox>(object_names::kLengthBox), QStringLiteral("4444"));
+        TypeAndLeave(In<QSpinBox>(kMaxLen), QStringLiteral("40"));
+        In<QComboBox>(kLengthType)->setCurrentIndex(9);
+        EXPECT_EQ(In<QSpinBox>(kLengthBox)->value(), 5000);
+        TypeAndLeave(In<QSpinBox>(kLengthBox), QStringLiteral("4444"));
         EXPECT_EQ(program.Main().LiveSettings().TypeMaxLengths[9], 4444);
 
         Page("システム設定");
-        In<QCheckBox>(object_names::kCountFinalLineBreakShift)->click();
-        In<QPushButton>(object_names::kRestoreSystemDefaults)->click();
-        EXPECT_TRUE(In<QCheckBox>(object_names::kCountFinalLineBreakShift)->isChecked());
-        EXPECT_EQ(In<QSpinBox>(object_names::kMaxLen)->value(), 40);
+        In<QCheckBox>(kCountFinalLineBreakShift)->click();
+        In<QPushButton>(kRestoreSystemDefaults)->click();
+        EXPECT_TRUE(In<QCheckBox>(kCountFinalLineBreakShift)->isChecked());
+        EXPECT_EQ(In<QSpinBox>(kMaxLen)->value(), 40);
         QTest::keyClick(&d, Qt::Key_Escape); // a close like any other
     });
-    EXPECT_EQ(In<QSpinBox>(object_names::kMaxLen)->value(), 384);
-    EXPECT_EQ(program.Find<QAction>(object_names::kSignatureA)->text(), QString::fromUtf8("TypeA(&A) : よろしく"));
+    EXPECT_EQ(In<QSpinBox>(kMaxLen)->value(), 384);
+    EXPECT_EQ(program.Find<QAction>(kSignatureA)->text(), QString::fromUtf8("TypeA(&A) : よろしく"));
+    const std::string ini = ReadBytes(program.Ini());
+    EXPECT_NE(ini.find("[Submission]\r\nSecurity=1\r\nAuthMethod=1\r\nAuthUser=taro@example.jp\r\nAuthPass=" +
+                       EncodePop3Password("s3cret") + "\r\nCAFile=/etc/kitemail/ca.pem\r\nPOP3Security=2\r\n"),
+              std::string::npos)
+        << ini;
 
     // Everything is there again after a restart.
     program.Restart();
-    body = program.Find<QPlainTextEdit>(object_names::kBody);
-    EXPECT_EQ(body->font().pointSize(), 14);
-    EXPECT_EQ(body->toPlainText(), QString::fromUtf8("署名\nです"));
+    EXPECT_EQ(program.Body()->font().pointSize(), 14);
+    EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("署名\nです"));
     InSettingsDialog(program, [&] {
-        const std::pair<const char*, QString> texts[] = {
-            {object_names::kServer, "smtp.example.jp"}, {object_names::kFromUser, QString::fromUtf8("山田")}, {object_names::kPop3User, "alice"},
-            {object_names::kPop3Password, "s3cret"},        {object_names::kSignatureA, QString::fromUtf8("よろしく")}};
-        for (const auto& [name, text] : texts) {
-            EXPECT_EQ(In<QLineEdit>(name)->text(), text) << name;
+        const std::pair<const char*, const char*> rows[] = {
+            {kServer, "smtp.example.jp"}, {kFromUser, "山田"}, {kPop3User, "alice"}, {kPop3Password, "s3cret"},
+            {kSignatureA, "よろしく"}, {kPort, "587"}, {kPop3Port, "995"}, {kInterval, "10"}, {kFontSize, "14"},
+            {kMaxLen, "384"}, {kFixLen, "55"}, {kDefaultType, "3"}, {kSignatureText, "署名\nです"},
+            {kUsePopBeforeSmtp, "1"}, {kAutoInsertSignature, "1"}, {kAutoSplitOnOverflow, "1"}, {kHighlightTabs, "1"},
+            {kSecurity, "1"}, {kAuthMethod, "1"}, {kPop3Security, "2"}, {kAuthPass, "s3cret"}, {kSubmissionPort, "587"}};
+        for (const auto& [name, value] : rows) {
+            EXPECT_EQ(Shown(In<QWidget>(name)), QString::fromUtf8(value)) << name;
         }
-        const std::pair<const char*, int> numbers[] = {{object_names::kPort, 25},    {object_names::kPop3Port, 110}, {object_names::kInterval, 10},
-                                                        {object_names::kFontSize, 14}, {object_names::kMaxLen, 384},  {object_names::kFixLen, 55}};
-        for (const auto& [name, value] : numbers) {
-            EXPECT_EQ(In<QSpinBox>(name)->value(), value) << name;
-        }
-        EXPECT_EQ(In<QComboBox>(object_names::kDefaultType)->currentIndex(), 3);
-        EXPECT_EQ(In<QPlainTextEdit>(object_names::kSignatureText)->toPlainText(), QString::fromUtf8("署名\nです"));
-        for (const char* name : {object_names::kUsePopBeforeSmtp, object_names::kAutoInsertSignature, object_names::kAutoSplitOnOverflow, object_names::kHighlightTabs}) {
-            EXPECT_TRUE(In<QCheckBox>(name)->isChecked()) << name;
-        }
-        EXPECT_FALSE(In<QCheckBox>(object_names::kShowSplitResult)->isEnabled());
-        In<QComboBox>(object_names::kLengthType)->setCurrentIndex(9);
-        EXPECT_EQ(In<QSpinBox>(object_names::kLengthBox)->value(), 4444);
+        EXPECT_FALSE(In<QCheckBox>(kShowSplitResult)->isEnabled());
+        In<QComboBox>(kLengthType)->setCurrentIndex(9);
+        EXPECT_EQ(In<QSpinBox>(kLengthBox)->value(), 4444);
     });
 
     // A save the system refuses is reported, and the dialog closes all the same.
@@ -210,57 +233,11 @@ TEST_F(SettingsDialogTest, EveryControlIsWholeOnEveryPage)
             }
         }
         d.Pages()->Tab(SettingsDialog::kAddressBookPage)->click();
-        auto* up = In<QPushButton>(object_names::kEntryUp);
-        auto* down = In<QPushButton>(object_names::kEntryDown);
+        auto* up = In<QPushButton>(kEntryUp);
+        auto* down = In<QPushButton>(kEntryDown);
         EXPECT_FALSE(up->isHidden());
         EXPECT_EQ(up->size(), down->size());
         EXPECT_GE(up->width(), up->fontMetrics().horizontalAdvance(up->text()) + 4);
-    });
-}
-
-TEST_F(SettingsDialogTest, SecurityPageChoosesEncryptionAndLoginAndTheirStandardPorts)
-{
-    program.Start();
-    InSettingsDialog(program, [&] {
-        Page("セキュリティ");
-        auto* security = In<QComboBox>(object_names::kSecurity);
-        EXPECT_EQ(security->count(), 3);
-        auto* port = In<QSpinBox>(object_names::kSubmissionPort);
-        for (const auto& [choice, standard] : {std::pair(1, 587), std::pair(2, 465), std::pair(0, 25), std::pair(1, 587)}) {
-            security->setCurrentIndex(choice);
-            In<QPushButton>(object_names::kStandardSubmissionPort)->click();
-            EXPECT_EQ(port->value(), standard) << choice;
-        }
-        In<QComboBox>(object_names::kAuthMethod)->setCurrentIndex(1);
-        QTest::keyClicks(In<QLineEdit>(object_names::kAuthUser), QStringLiteral("taro@example.jp"));
-        EXPECT_EQ(In<QLineEdit>(object_names::kAuthPass)->echoMode(), QLineEdit::Password);
-        QTest::keyClicks(In<QLineEdit>(object_names::kAuthPass), QStringLiteral("s3cret"));
-        QTest::keyClicks(In<QLineEdit>(object_names::kCaFile), QStringLiteral("/etc/kitemail/ca.pem"));
-        In<QComboBox>(object_names::kPop3Security)->setCurrentIndex(2);
-        In<QPushButton>(object_names::kStandardPop3sPort)->click();
-        EXPECT_EQ(In<QSpinBox>(object_names::kPop3sPort)->value(), 995);
-        // One setting, shown on both pages.
-        Page("送信設定 1");
-        EXPECT_EQ(In<QSpinBox>(object_names::kPort)->value(), 587);
-        Page("送信設定 2");
-        EXPECT_EQ(In<QSpinBox>(object_names::kPop3Port)->value(), 995);
-        In<QPushButton>(object_names::kStandardPop3Port)->click(); // by the POP3 security here too
-        EXPECT_EQ(In<QSpinBox>(object_names::kPop3Port)->value(), 995);
-        QTest::keyClick(&Dialog(), Qt::Key_Escape);
-    });
-    const std::string ini = ReadBytes(program.Ini());
-    EXPECT_NE(ini.find("[Submission]\r\nSecurity=1\r\nAuthMethod=1\r\nAuthUser=taro@example.jp\r\nAuthPass="
-                       + EncodePop3Password("s3cret") + "\r\nCAFile=/etc/kitemail/ca.pem\r\nPOP3Security=2\r\n"),
-              std::string::npos)
-        << ini;
-
-    program.Restart();
-    InSettingsDialog(program, [&] {
-        EXPECT_EQ(In<QComboBox>(object_names::kSecurity)->currentIndex(), 1);
-        EXPECT_EQ(In<QComboBox>(object_names::kAuthMethod)->currentIndex(), 1);
-        EXPECT_EQ(In<QComboBox>(object_names::kPop3Security)->currentIndex(), 2);
-        EXPECT_EQ(In<QLineEdit>(object_names::kAuthPass)->text(), QStringLiteral("s3cret"));
-        EXPECT_EQ(In<QSpinBox>(object_names::kSubmissionPort)->value(), 587);
     });
 }
 
@@ -269,16 +246,16 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
     program.WriteIni("[Configuration]\n16=0\n[MyAddress]\nHow=2\n0=a@x\n1=b@x,r@x\n"
                      "[TEL]\nHow=3\n0=A,a@y,,4,-1\n1=B,b@y,,3,1\n2=C,c@y,,9,-1\n");
     program.Start();
-    auto* senderBox = program.Find<QComboBox>(object_names::kSenderBox);
+    auto* senderBox = program.Find<QComboBox>(kSenderBox);
     InSettingsDialog(
         program,
         [&] {
             // The sender list: opening copies the first one; each button acts.
             Page("送信設定 1");
-            auto* senders = In<QListWidget>(object_names::kSenderList);
-            auto* entry = In<QLineEdit>(object_names::kSenderEntry);
+            auto* senders = In<QListWidget>(kSenderList);
+            auto* entry = In<QLineEdit>(kSenderEntry);
             EXPECT_EQ(std::pair(senders->currentRow(), entry->text()), std::pair(0, QStringLiteral("a@x")));
-            In<QToolButton>(object_names::kSenderDown)->click();
+            In<QToolButton>(kSenderDown)->click();
             EXPECT_EQ(std::pair(senders->item(1)->text(), senders->currentRow()), std::pair(QStringLiteral("a@x"), 1));
             QTest::mouseClick(senders->viewport(), Qt::LeftButton, {},
                               senders->visualItemRect(senders->item(0)).center());
@@ -286,47 +263,47 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
             entry->clear();
             QTest::keyClicks(entry, QStringLiteral("c@x"));
             EXPECT_EQ(program.Main().Composer().Sender(), "c@x");
-            In<QToolButton>(object_names::kSenderAdd)->click();
-            In<QToolButton>(object_names::kSenderDelete)->click();
+            In<QToolButton>(kSenderAdd)->click();
+            In<QToolButton>(kSenderDelete)->click();
             EXPECT_EQ(Rows(senders->model()), (QStringList{"a@x", "c@x"}));
             // Nothing is selected now, nor by the list taking the focus.
             QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
             QApplication::sendEvent(senders, &focus);
             EXPECT_EQ(entry->text(), QStringLiteral("c@x"));
-            In<QToolButton>(object_names::kSenderUp)->click();
+            In<QToolButton>(kSenderUp)->click();
 
             // The address-book page: a click loads an entry, the buttons edit
             // it. The list taking the focus loads nothing.
             Page("アドレス帳");
-            auto* list = In<QListView>(object_names::kEntryList);
+            auto* list = In<QListView>(kEntryList);
             QApplication::sendEvent(list, &focus);
-            EXPECT_EQ(In<QLineEdit>(object_names::kEntryName)->text(), QString());
+            EXPECT_EQ(In<QLineEdit>(kEntryName)->text(), QString());
             const auto click = [&](int row) {
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                                   list->visualRect(list->model()->index(row, 0)).center());
             };
             click(1);
-            EXPECT_EQ(In<QLineEdit>(object_names::kEntryName)->text(), QStringLiteral("B"));
-            EXPECT_EQ(In<QComboBox>(object_names::kEntryType)->currentText(), QStringLiteral("i-mode"));
-            EXPECT_TRUE(In<QCheckBox>(object_names::kEntrySenderCheck)->isChecked());
-            EXPECT_EQ(In<QComboBox>(object_names::kEntrySender)->currentText(), QStringLiteral("c@x"));
-            In<QCheckBox>(object_names::kEntrySenderCheck)->click();
-            EXPECT_FALSE(In<QComboBox>(object_names::kEntrySender)->isEnabled());
-            Commit(In<QLineEdit>(object_names::kEntryPin), QStringLiteral("12345"));
-            In<QPushButton>(object_names::kEntryReplace)->click();
-            In<QPushButton>(object_names::kEntryNew)->click();
+            EXPECT_EQ(In<QLineEdit>(kEntryName)->text(), QStringLiteral("B"));
+            EXPECT_EQ(In<QComboBox>(kEntryType)->currentText(), QStringLiteral("i-mode"));
+            EXPECT_TRUE(In<QCheckBox>(kEntrySenderCheck)->isChecked());
+            EXPECT_EQ(In<QComboBox>(kEntrySender)->currentText(), QStringLiteral("c@x"));
+            In<QCheckBox>(kEntrySenderCheck)->click();
+            EXPECT_FALSE(In<QComboBox>(kEntrySender)->isEnabled());
+            Commit(In<QLineEdit>(kEntryPin), QStringLiteral("12345"));
+            In<QPushButton>(kEntryReplace)->click();
+            In<QPushButton>(kEntryNew)->click();
             EXPECT_EQ(list->currentIndex().row(), -1);
-            Commit(In<QLineEdit>(object_names::kEntryName), QString::fromUtf8("太郎"));
-            Commit(In<QLineEdit>(object_names::kEntryAddress), QStringLiteral("t@y"));
-            In<QComboBox>(object_names::kEntryType)->setCurrentIndex(6);
-            In<QPushButton>(object_names::kEntryAdd)->click();
+            Commit(In<QLineEdit>(kEntryName), QString::fromUtf8("太郎"));
+            Commit(In<QLineEdit>(kEntryAddress), QStringLiteral("t@y"));
+            In<QComboBox>(kEntryType)->setCurrentIndex(6);
+            In<QPushButton>(kEntryAdd)->click();
             const QString taro = QString::fromUtf8("太郎,t@y,,6,-1");
             EXPECT_EQ(Rows(list->model()), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", "C,c@y,,9,-1", taro}));
 
             // Arrows, a drag down, a drop below the last entry, delete asked twice.
             click(0);
-            In<QPushButton>(object_names::kEntryDown)->click();
-            RowDrag* drag = In<RowDrag>(object_names::kEntryListDrag);
+            In<QPushButton>(kEntryDown)->click();
+            RowDrag* drag = In<RowDrag>(kEntryListDrag);
             const QPoint first = list->visualRect(list->model()->index(0, 0)).center();
             QTest::mousePress(list->viewport(), Qt::LeftButton, {}, first);
             QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, first);
@@ -336,20 +313,20 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
             EXPECT_FALSE(list->selectionModel()->hasSelection());
             boxes.answers = {false, true};
             click(3);
-            In<QPushButton>(object_names::kEntryDelete)->click();
+            In<QPushButton>(kEntryDelete)->click();
             click(1);
-            In<QPushButton>(object_names::kEntryDelete)->click();
+            In<QPushButton>(kEntryDelete)->click();
             EXPECT_EQ(Rows(list->model()), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", taro}));
 
             // Sorting hides the arrows; automatic replacement hides "置換".
-            In<QCheckBox>(object_names::kEntrySort)->click();
-            EXPECT_TRUE(In<QPushButton>(object_names::kEntryUp)->isHidden());
+            In<QCheckBox>(kEntrySort)->click();
+            EXPECT_TRUE(In<QPushButton>(kEntryUp)->isHidden());
             Page("環境設定 1");
-            In<QCheckBox>(object_names::kAutoReplaceOnInput)->click();
+            In<QCheckBox>(kAutoReplaceOnInput)->click();
             Page("アドレス帳");
-            EXPECT_TRUE(In<QPushButton>(object_names::kEntryReplace)->isHidden());
+            EXPECT_TRUE(In<QPushButton>(kEntryReplace)->isHidden());
             click(0);
-            Commit(In<QLineEdit>(object_names::kEntryAddress), QStringLiteral("z"));
+            Commit(In<QLineEdit>(kEntryAddress), QStringLiteral("z"));
             EXPECT_EQ(Rows(list->model()).front(), QStringLiteral("A,a@yz,,4,-1"));
         },
         &boxes);
@@ -357,7 +334,7 @@ TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAn
     EXPECT_EQ(boxes.texts, (QStringList{QString::fromUtf8("選択してください。"), sure, sure}));
 
     // Closing brought the book and the senders to the main window.
-    auto* checkList = program.Find<QListWidget>(object_names::kBookList);
+    auto* checkList = program.Find<QListWidget>(kBookList);
     EXPECT_EQ(Rows(checkList->model()),
               (QStringList{"A,a@yz,,4,-1", "B,b@y,1234,3,-1", QString::fromUtf8("太郎,t@y,,6,-1")}));
     EXPECT_EQ(std::pair(senderBox->count(), senderBox->currentText()), std::pair(2, QStringLiteral("a@x")));
@@ -386,17 +363,17 @@ TEST_F(SettingsDialogTest, PopTestLogsInWithThePageValuesAgainstARealServer)
         program,
         [&] {
             Page("送信設定 2");
-            QTest::keyClicks(In<QLineEdit>(object_names::kPop3User), QStringLiteral("alice"));
-            QTest::keyClicks(In<QLineEdit>(object_names::kPop3Password), QStringLiteral("secret"));
-            QTest::keyClicks(In<QLineEdit>(object_names::kPop3Server), QStringLiteral("127.0.0.1"));
-            TypeAndLeave(In<QSpinBox>(object_names::kPop3Port), QString::number(dovecot.Port()));
-            auto* test = In<QPushButton>(object_names::kPopTest);
+            QTest::keyClicks(In<QLineEdit>(kPop3User), QStringLiteral("alice"));
+            QTest::keyClicks(In<QLineEdit>(kPop3Password), QStringLiteral("secret"));
+            QTest::keyClicks(In<QLineEdit>(kPop3Server), QStringLiteral("127.0.0.1"));
+            TypeAndLeave(In<QSpinBox>(kPop3Port), QString::number(dovecot.Port()));
+            auto* test = In<QPushButton>(kPopTest);
             QTimer probe; // the button while the login runs
             QObject::connect(&probe, &QTimer::timeout, [&] { disabledMeanwhile |= !test->isEnabled(); });
             probe.start(1);
             test->click();
             statuses << program.Status();
-            QTest::keyClicks(In<QLineEdit>(object_names::kPop3Password), QStringLiteral("!"));
+            QTest::keyClicks(In<QLineEdit>(kPop3Password), QStringLiteral("!"));
             test->click();
             statuses << program.Status();
             EXPECT_TRUE(test->isEnabled());

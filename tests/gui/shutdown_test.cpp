@@ -124,7 +124,7 @@ TEST(SignalCloseTest, ASignalClosesTheWindowOverADialogOrAMailInFlight)
          [](Program& program, SignalClose& signalClose) {
              StartWatched(program, signalClose);
              ModalWatcher raiser([](QWidget*) { ::raise(SIGTERM); });
-             program.Find<QAction>(object_names::kSettings)->trigger();
+             program.Trigger(kSettings);
              EXPECT_EQ(raiser.Seen(), 1);
          }},
         {"mail in flight",
@@ -134,22 +134,19 @@ TEST(SignalCloseTest, ASignalClosesTheWindowOverADialogOrAMailInFlight)
              ScriptedPeer peer({"S: 220 hi", "C: HELO*", "S: 250 ok", "C: MAIL FROM:<me@example.jp>", "S: 250 ok",
                                 "C: RCPT TO:<you@example.jp>", "S: 250 ok", "C: DATA", "S: 354 go", "DATA",
                                 "SLEEP 2500"});
-             program.WriteIni("[Configuration]\nServer=127.0.0.1\nPort=" + std::to_string(peer.Port())
-                              + "\n1=0\n[MyAddress]\nHow=1\n0=me@example.jp\n");
+             program.WriteIni(SendingIni(peer.Port()));
              StartWatched(program, signalClose);
-             Commit(program.Find<QLineEdit>(object_names::kAddress), QStringLiteral("you@example.jp"));
-             Commit(program.Find<QLineEdit>(object_names::kSubject), QStringLiteral("件名"));
-             Commit(program.Find<QPlainTextEdit>(object_names::kBody), QStringLiteral("body"));
+             program.FillMail(QStringLiteral("body"));
              QTimer raiser;
              raiser.setInterval(10);
              QObject::connect(&raiser, &QTimer::timeout, [&] {
-                 if (!program.Find<QPushButton>(object_names::kAbortButton)->isHidden()) {
+                 if (!program.Find<QPushButton>(kAbortButton)->isHidden()) {
                      raiser.stop();
                      ::raise(SIGTERM);
                  }
              });
              raiser.start();
-             program.Find<QAction>(object_names::kSend)->trigger();
+             program.Trigger(kSend);
              EXPECT_FALSE(raiser.isActive());
              EXPECT_FALSE(program.Main().Workflow().Busy());
          }},

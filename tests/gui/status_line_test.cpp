@@ -62,18 +62,6 @@ TEST_F(StatusLineWidget, LongTextScrollsOnlyWhenOnAndAClickOrANewTextPutsItBack)
     EXPECT_TRUE(clock.contains(QStringLiteral("2026")) && clock.contains(QStringLiteral("07"))) << clock.toStdString();
 }
 
-TEST_F(StatusLineWidget, TimerMovesTheTextInTheRunningWindow)
-{
-    Program program;
-    program.Start();
-    QLabel* label = program.Find<QLabel>(object_names::kStatusLabel);
-    program.Main().SetStatusText(std::string(300, 'y'));
-    // Two ticks of 200 ms.
-    QTest::qWait(450);
-    EXPECT_LE(label->x(), -10);
-    EXPECT_EQ(label->x() % 10, 0);
-}
-
 TEST_F(StatusLineWidget, ZeroLimitGaugeAndTheAbortButtonOverTheCount)
 {
     auto* count = line.findChild<QLabel*>(object_names::kCount);
