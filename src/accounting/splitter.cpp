@@ -112,9 +112,15 @@ std::size_t BodyBytesThatFit(const SplitInputs& in)
     std::int32_t inner = 0; // changes between neighbouring marks
     int first = 0;
     int last = 0;
+    const auto fitsWith = [&](std::int64_t moreBytes, int mark, bool endsDoubleByte) {
+        const std::int32_t shifts = inner + (last != 0 && last != mark ? 1 : 0)
+            + (in.assumeSingleByteAtEnds ? ((first == 0 ? mark : first) == 2 ? 1 : 0) + (mark == 2 ? 1 : 0) : 0);
+        return w.overhead + PartWeight(w, bytes + moreBytes, shifts, endsDoubleByte) < limit;
+    };
     std::size_t fits = 0;
     std::size_t i = 0;
     while (i < body.size() && w.overhead + bytes < limit) {
+        const std::size_t start = i;
         int mark = 1;
         if (sjis::IsHankakuKana(body[i])) {
             (void)HankakuToJis(body, i);
@@ -125,14 +131,19 @@ std::size_t BodyBytesThatFit(const SplitInputs& in)
         } else {
             ++i;
         }
+        // The search also tries a length that ends inside a double-byte
+        // character (the lead byte weighed as a single-byte one) and, when
+        // that fits, cuts before the character.
+        if (mark == 2 && fitsWith(1, 1, false)) {
+            fits = start;
+        }
+        if (fitsWith(mark, mark, mark == 2)) {
+            fits = i;
+        }
         bytes += mark;
         inner += last != 0 && last != mark ? 1 : 0;
         first = first == 0 ? mark : first;
         last = mark;
-        const std::int32_t atEnds = in.assumeSingleByteAtEnds ? (first == 2 ? 1 : 0) + (last == 2 ? 1 : 0) : 0;
-        if (w.overhead + PartWeight(w, bytes, inner + atEnds, last == 2) < limit) {
-            fits = i;
-        }
     }
     return fits;
 }
