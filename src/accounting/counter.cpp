@@ -16,14 +16,6 @@
 namespace kitemail {
 namespace {
 
-// What the counter needs to know of N(x), the text after the trip to
-// ISO-2022-JP and back.
-struct Measure {
-    std::int64_t length = 0;
-    std::int32_t shifts = 0;
-    bool endsWithDoubleByte = false;
-};
-
 bool IsCleanTrail(unsigned char t) noexcept
 {
     return t >= 0x40 && t <= 0xFC && t != 0x7F;
@@ -58,12 +50,35 @@ private:
     std::int32_t count_ = 0;
 };
 
+// A half-width katakana at text[i], with the sound mark it absorbs: one
+// double-byte character in N(x). Moves i past it.
+void WidenKana(std::string_view text, std::size_t& i, TextMeasure& m) noexcept
+{
+    const std::size_t start = i;
+    (void)HankakuToJis(text, i);
+    m.widenedKana += static_cast<std::int32_t>(i - start);
+    m.widenedBytes += 2 - static_cast<std::int64_t>(i - start);
+}
+
 // The literal definition: convert there and back, then mark N(x).
-Measure MeasureByConversion(std::string_view text, bool singleAtEnds)
+TextMeasure MeasureByConversion(std::string_view text, bool singleAtEnds)
 {
     const std::string normalized = NormalizeText(text);
-    return {static_cast<std::int64_t>(normalized.size()), CountShiftSequences(normalized, singleAtEnds),
-            sjis::EndsWithDoubleByte(normalized)};
+    TextMeasure m;
+    m.bytes = static_cast<std::int64_t>(normalized.size());
+    m.shifts = CountShiftSequences(normalized, singleAtEnds);
+    m.endsWithDoubleByte = sjis::EndsWithDoubleByte(normalized);
+    // Which half-width kana became full-width, as the characters are walked.
+    for (std::size_t i = 0; i < text.size();) {
+        if (sjis::IsLeadByte(text[i])) {
+            i += 2;
+        } else if (sjis::IsHankakuKana(text[i])) {
+            WidenKana(text, i, m);
+        } else {
+            ++i;
+        }
+    }
+    return m;
 }
 
 // The same result in one pass without building N(x). For well-formed text the
@@ -71,12 +86,12 @@ Measure MeasureByConversion(std::string_view text, bool singleAtEnds)
 // half-width katakana (with a sound mark it absorbs) into one double-byte
 // character. Anything else (stray bytes, broken pairs, ESC) takes the literal
 // road.
-Measure MeasureNormalized(std::string_view text, bool singleAtEnds)
+TextMeasure MeasureNormalized(std::string_view text, bool singleAtEnds)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     TransitionCounter marks(singleAtEnds);
-    Measure m;
+    TextMeasure m;
     std::size_t i = 0;
     int lastMark = 0;
     while (i < n) {
@@ -93,14 +108,12 @@ Measure MeasureNormalized(std::string_view text, bool singleAtEnds)
             }
             marks.Mark(1);
             lastMark = 1;
-            m.length += static_cast<std::int64_t>(j - i);
+            m.bytes += static_cast<std::int64_t>(j - i);
             i = j;
             continue;
         }
         if (sjis::IsHankakuKana(c)) {
-            std::size_t pos = i;
-            (void)HankakuToJis(text, pos);
-            i = pos;
+            WidenKana(text, i, m);
         } else if (sjis::IsLeadByte(c) && i + 1 < n && IsCleanTrail(p[i + 1])) {
             i += 2;
         } else {
@@ -108,7 +121,7 @@ Measure MeasureNormalized(std::string_view text, bool singleAtEnds)
         }
         marks.Mark(2);
         lastMark = 2;
-        m.length += 2;
+        m.bytes += 2;
     }
     m.shifts = marks.Finish();
     m.endsWithDoubleByte = lastMark == 2;
@@ -120,23 +133,14 @@ bool IsSingleByteCharacter(std::string_view text, std::size_t i) noexcept
     return !sjis::IsLeadByte(text[i]) || i + 1 >= text.size();
 }
 
-std::int64_t ShiftBytesOf(const Measure& m)
-{
-    return 3 * static_cast<std::int64_t>(m.shifts);
-}
-
 std::int32_t Saturate(std::int64_t v) noexcept
 {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(
         v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
-struct AttachmentTotals {
-    std::int64_t sizes = 0;      // file sizes alone
-    std::int64_t withPaths = 0;  // size + path length + 20 each
-};
-
-bool SumAttachments(std::span<const std::string> paths, AttachmentTotals& totals, CountResult& result)
+bool MeasureAttachments(std::span<const std::string> paths, AttachmentTerm rule, MessageTerms& terms,
+                        CountResult& result)
 {
     for (const std::string& path : paths) {
         std::int64_t size = 0;
@@ -147,8 +151,9 @@ bool SumAttachments(std::span<const std::string> paths, AttachmentTotals& totals
             result.error = std::move(problem);
             return false;
         }
-        totals.sizes += size;
-        totals.withPaths += size + static_cast<std::int64_t>(path.size()) + 20;
+        const bool withPath = rule == AttachmentTerm::SizesAndPaths;
+        terms.attachments.push_back(
+            {path, size, withPath ? static_cast<std::int64_t>(path.size()) : 0, withPath ? 20 : 0});
     }
     return true;
 }
@@ -194,44 +199,59 @@ std::string AttachmentProblem(const std::string& sjisPath, std::int64_t* size)
     return reason.empty() ? reason : sjisPath + Sj(" を開けません: ") + reason;
 }
 
+std::int64_t MessageTerms::Sum() const noexcept
+{
+    std::int64_t sum = fixed + sender + subject + body.bytes + body.shiftBytes + finalBreak;
+    for (const AttachmentMeasure& a : attachments) {
+        sum += a.Term();
+    }
+    return sum;
+}
+
+// The count is the sum of its terms: one computation, so the two can never
+// tell different stories.
 CountResult CountMessageSize(const CountInputs& in)
 {
     CountResult result;
-    const CountTerms terms = TerminalTypeRow(in.type).counts;
+    MessageTerms& t = result.terms;
+    t.rules = TerminalTypeRow(in.type).counts;
     const bool ends = in.options.AssumeSingleByteAtEnds;
-    const Measure body = MeasureNormalized(in.body, ends);
-    const Measure subject = MeasureNormalized(in.subject, ends);
-    const bool shifts = terms.shiftBytes == ShiftBytes::Always
-        || (terms.shiftBytes == ShiftBytes::WhenCountShiftBytes && in.options.CountShiftBytes);
+    const bool shifts = t.rules.shiftBytes == ShiftBytes::Always
+        || (t.rules.shiftBytes == ShiftBytes::WhenCountShiftBytes && in.options.CountShiftBytes);
 
-    AttachmentTotals att;
-    if (terms.attachments != AttachmentTerm::None && !SumAttachments(in.attachments, att, result)) {
+    if (t.rules.attachments != AttachmentTerm::None
+        && !MeasureAttachments(in.attachments, t.rules.attachments, t, result)) {
         return result;
     }
 
-    std::int64_t count = in.fixedLength;
-    const auto senderLength = static_cast<std::int64_t>(in.sender.size());
-    switch (terms.sender) {
+    t.fixed = in.fixedLength;
+    t.senderLength = static_cast<std::int64_t>(in.sender.size());
+    switch (t.rules.sender) {
     case SenderTerm::None: break;
-    case SenderTerm::Whole: count += senderLength; break;
-    case SenderTerm::CappedAt55: count += std::min<std::int64_t>(senderLength, 55); break;
-    case SenderTerm::UpToAt: count += CmailSenderTerm(in.sender); break;
+    case SenderTerm::Whole: t.sender = t.senderLength; break;
+    case SenderTerm::CappedAt55: t.sender = std::min<std::int64_t>(t.senderLength, 55); break;
+    case SenderTerm::UpToAt: t.sender = CmailSenderTerm(in.sender); break;
     }
-    switch (terms.subject) {
+
+    t.subjectText = MeasureNormalized(in.subject, ends);
+    TextMeasure& subject = t.subjectText;
+    switch (t.rules.subject) {
     case SubjectTerm::None: break;
-    case SubjectTerm::Plain: count += subject.length + (shifts ? ShiftBytesOf(subject) : 0); break;
-    case SubjectTerm::CappedAt40: count += subject.length > 40 ? 40 : subject.length + ShiftBytesOf(subject); break;
+    case SubjectTerm::Plain:
+        subject.shiftBytes = shifts ? 3 * static_cast<std::int64_t>(subject.shifts) : 0;
+        t.subject = subject.bytes + subject.shiftBytes;
+        break;
+    case SubjectTerm::CappedAt40:
+        t.subjectFlat40 = subject.bytes > 40;
+        subject.shiftBytes = t.subjectFlat40 ? 0 : 3 * static_cast<std::int64_t>(subject.shifts);
+        t.subject = t.subjectFlat40 ? 40 : subject.bytes + subject.shiftBytes;
+        break;
     }
-    count += body.length + (shifts ? ShiftBytesOf(body) : 0);
-    switch (terms.attachments) {
-    case AttachmentTerm::None: break;
-    case AttachmentTerm::Sizes: count += att.sizes; break;
-    case AttachmentTerm::SizesAndPaths: count += att.withPaths; break;
-    }
-    if (in.options.CountFinalLineBreakShift && body.endsWithDoubleByte) {
-        count += 2;
-    }
-    result.count = Saturate(count);
+
+    t.body = MeasureNormalized(in.body, ends);
+    t.body.shiftBytes = shifts ? 3 * static_cast<std::int64_t>(t.body.shifts) : 0;
+    t.finalBreak = in.options.CountFinalLineBreakShift && t.body.endsWithDoubleByte ? 2 : 0;
+    result.count = Saturate(t.Sum());
     return result;
 }
 

@@ -23,36 +23,53 @@ std::int64_t AtPosition(std::string_view from)
     return at == std::string_view::npos ? 0 : static_cast<std::int64_t>(at + 1);
 }
 
-// The size of a trial part c by the cut search's own formula, close to the
-// counter's: the sender is the From address, uncapped; the subject is never
-// capped, and the unspecified type leaves it out; every part reserves room
-// for its numbering and, where shift bytes count, for one more shift.
-std::int64_t TrialTotal(const SplitInputs& in, std::string_view c, std::string_view subject)
+// What the cut search's formula adds to a trial part's own bytes. It is
+// close to the counter's: the sender is the From address, uncapped; the
+// subject is never capped, and the unspecified type leaves it out; every
+// part reserves room for its numbering and, where shift bytes count, for one
+// more shift.
+struct TrialWeights {
+    std::int64_t overhead = 0; // all but the part's bytes, shifts and final 2
+    bool shifts = false;       // the part's shift sequences count, 3 each
+};
+
+TrialWeights WeightsOf(const SplitInputs& in, std::string_view subject)
 {
-    const bool ends = in.assumeSingleByteAtEnds;
     const CountTerms terms = TerminalTypeRow(in.type).counts;
-    const bool shifts = terms.shiftBytes == ShiftBytes::Always
+    TrialWeights w;
+    w.shifts = terms.shiftBytes == ShiftBytes::Always
         || (terms.shiftBytes == ShiftBytes::WhenCountShiftBytes && in.countShiftBytes);
-    const auto shiftBytes = [ends](std::string_view text) {
-        return 3 * static_cast<std::int64_t>(CountShiftSequences(text, ends));
-    };
-    std::int64_t total = Len(c) + in.fixedLength + kNumberingReserve;
+    w.overhead = in.fixedLength + kNumberingReserve;
     switch (terms.sender) {
     case SenderTerm::None: break;
     case SenderTerm::Whole:
-    case SenderTerm::CappedAt55: total += Len(in.from); break;
-    case SenderTerm::UpToAt: total += AtPosition(in.from); break;
+    case SenderTerm::CappedAt55: w.overhead += Len(in.from); break;
+    case SenderTerm::UpToAt: w.overhead += AtPosition(in.from); break;
     }
     if (terms.subject != SubjectTerm::None && in.type != TerminalType::Unspecified) {
-        total += Len(subject) + (shifts ? shiftBytes(subject) : 0);
+        w.overhead += Len(subject);
+        if (w.shifts) {
+            w.overhead += 3 * static_cast<std::int64_t>(CountShiftSequences(subject, in.assumeSingleByteAtEnds));
+        }
     }
-    if (shifts) {
-        total += kShiftReserve + shiftBytes(c);
+    if (w.shifts) {
+        w.overhead += kShiftReserve;
     }
-    if (sjis::EndsWithDoubleByte(c)) {
-        total += 2;
-    }
-    return total;
+    return w;
+}
+
+// The part-dependent rest: its bytes, its shifts, and 2 when it ends with a
+// double-byte character.
+std::int64_t PartWeight(const TrialWeights& w, std::int64_t bytes, std::int32_t shifts, bool endsDoubleByte)
+{
+    return bytes + (w.shifts ? 3 * static_cast<std::int64_t>(shifts) : 0) + (endsDoubleByte ? 2 : 0);
+}
+
+std::int64_t TrialTotal(const SplitInputs& in, std::string_view c, std::string_view subject)
+{
+    const TrialWeights w = WeightsOf(in, subject);
+    return w.overhead
+        + PartWeight(w, Len(c), CountShiftSequences(c, in.assumeSingleByteAtEnds), sjis::EndsWithDoubleByte(c));
 }
 
 std::string SearchStatus(std::size_t part, std::int64_t len, std::int64_t total)
@@ -77,6 +94,59 @@ std::string Numbering(std::size_t i, std::string_view n)
 }
 
 } // namespace
+
+std::int64_t TrialPartSize(const SplitInputs& in, std::string_view part, std::string_view subject)
+{
+    return TrialTotal(in, part, subject);
+}
+
+std::size_t BodyBytesThatFit(const SplitInputs& in)
+{
+    const TrialWeights w = WeightsOf(in, NormalizeText(in.subject));
+    const std::int64_t limit = in.maxLength;
+    const std::string_view body = in.body;
+    // Walk the body as given a character at a time, keeping what the formula
+    // needs of the normalised beginning so far: a half-width kana (with the
+    // sound mark it absorbs) is one double-byte character there.
+    std::int64_t bytes = 0;
+    std::int32_t inner = 0; // changes between neighbouring marks
+    int first = 0;
+    int last = 0;
+    const auto fitsWith = [&](std::int64_t moreBytes, int mark, bool endsDoubleByte) {
+        const std::int32_t shifts = inner + (last != 0 && last != mark ? 1 : 0)
+            + (in.assumeSingleByteAtEnds ? ((first == 0 ? mark : first) == 2 ? 1 : 0) + (mark == 2 ? 1 : 0) : 0);
+        return w.overhead + PartWeight(w, bytes + moreBytes, shifts, endsDoubleByte) < limit;
+    };
+    std::size_t fits = 0;
+    std::size_t i = 0;
+    while (i < body.size() && w.overhead + bytes < limit) {
+        const std::size_t start = i;
+        int mark = 1;
+        if (sjis::IsHankakuKana(body[i])) {
+            (void)HankakuToJis(body, i);
+            mark = 2;
+        } else if (sjis::IsLeadByte(body[i]) && i + 1 < body.size()) {
+            i += 2;
+            mark = 2;
+        } else {
+            ++i;
+        }
+        // The search also tries a length that ends inside a double-byte
+        // character (the lead byte weighed as a single-byte one) and, when
+        // that fits, cuts before the character.
+        if (mark == 2 && fitsWith(1, 1, false)) {
+            fits = start;
+        }
+        if (fitsWith(mark, mark, mark == 2)) {
+            fits = i;
+        }
+        bytes += mark;
+        inner += last != 0 && last != mark ? 1 : 0;
+        first = first == 0 ? mark : first;
+        last = mark;
+    }
+    return fits;
+}
 
 std::string SplitResult::PartSubject(std::size_t i) const
 {

@@ -48,4 +48,14 @@ using SplitProgress = std::function<void(const std::string& statusText)>;
 
 [[nodiscard]] SplitResult SplitMessage(const SplitInputs& in, const SplitProgress& progress = {});
 
+// The size the cut search weighs a trial part by; part and subject are
+// normalised. A part fits when this is below the limit.
+[[nodiscard]] std::int64_t TrialPartSize(const SplitInputs& in, std::string_view part, std::string_view subject);
+
+// How many bytes of the body, as given, a first part can hold: the longest
+// beginning of whole characters that fits, so the rest can be marked as past
+// the limit. The whole body when it all fits; 0 when no character does. One
+// pass over at most the first limit's worth of the body.
+[[nodiscard]] std::size_t BodyBytesThatFit(const SplitInputs& in);
+
 } // namespace kitemail
