@@ -69,7 +69,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${KITEMAIL_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6, libstdc++6, libqt6core6 (>= 6.4), libqt6network6 (>= 6.4), libssl3")
+    "libc6, libstdc++6, libqt6core6 (>= 6.4), libqt6network6 (>= 6.4), libssl3, libqt6keychain1")
 if(KITEMAIL_BUILD_GUI)
   # Qt's translations: its dialogs and standard buttons in the desktop's language.
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS

@@ -26,6 +26,9 @@ packages=(
   xvfb xauth imagemagick fonts-ipafont-gothic libxtst6
   # Qt's own translations, loaded by the window (its dialogs in Japanese)
   qt6-translations-l10n
+  # passwords in the desktop's keyring (QtKeychain on the Secret Service);
+  # the keyring test runs gnome-keyring-daemon in a private D-Bus session
+  qtkeychain-qt6-dev gnome-keyring dbus
   # the package test's checks of the .deb and its AppStream metadata
   lintian appstream
 )

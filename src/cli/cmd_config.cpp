@@ -5,10 +5,15 @@
 #include "cli/command.h"
 #include "cli/settings_store.h"
 #include "cli/user_input.h"
+#include "platform/data_dir.h"
 #include "platform/file_io.h"
 #include "platform/profile.h"
+#include "platform/secret_store.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
+#include "settings/keyring_passwords.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <cstdio>
@@ -79,7 +84,7 @@ const std::vector<Key>& Keys()
             Text(kConfig, "POP3Server", &Settings::POP3Server),
             Number(kConfig, "POP3Port", &Settings::POP3Port, RangeOf(&Settings::POP3Port)),
             Text(kConfig, "POP3USER", &Settings::POP3USER),
-            Text(kConfig, "POP3PASS", &Settings::POP3PASS, Kind::Password),
+            {kConfig, "POP3PASS", Kind::Password, &Settings::POP3PASS, nullptr, &Settings::POP3PassInKeyring},
             Number(kConfig, "POPInterval", &Settings::POPInterval, RangeOf(&Settings::POPInterval)),
             Text(kConfig, "SignatureA", &Settings::SignatureA),
             Text(kConfig, "SignatureB", &Settings::SignatureB),
@@ -99,7 +104,7 @@ const std::vector<Key>& Keys()
         k.push_back(Choice<&Settings::Security>(submission, "Security", SmtpSecurity::Tls));
         k.push_back(Choice<&Settings::AuthMethod>(submission, "AuthMethod", SmtpAuth::Login));
         k.push_back(Text(submission, "AuthUser", &Settings::AuthUser));
-        k.push_back(Text(submission, "AuthPass", &Settings::AuthPass, Kind::Password));
+        k.push_back({submission, "AuthPass", Kind::Password, &Settings::AuthPass, nullptr, &Settings::AuthPassInKeyring});
         k.push_back(Text(submission, "CAFile", &Settings::CAFile));
         k.push_back(Choice<&Settings::POP3Security>(submission, "POP3Security", Pop3Security::Tls));
         const std::string_view network = "Network";
@@ -131,7 +136,7 @@ std::string Shown(Settings& s, const Key& k)
 {
     switch (k.kind) {
     case Kind::Text: return SjisToUtf8(s.*k.text);
-    case Kind::Password: return (s.*k.text).empty() ? "" : "(set)";
+    case Kind::Password: return s.*k.flag ? "(keyring)" : (s.*k.text).empty() ? "" : "(set)";
     case Kind::Number: return std::to_string(NumberOf(s, k));
     case Kind::Choice: return std::to_string(k.choice(s));
     case Kind::Flag: return s.*k.flag ? "1" : "0";
@@ -242,6 +247,9 @@ void Unset(Settings& s, const Key& k)
     static Settings defaults;
     if (k.kind == Kind::Text || k.kind == Kind::Password) {
         (s.*k.text).clear();
+        if (k.kind == Kind::Password) {
+            s.*k.flag = false; // the keyring's copy goes after the save
+        }
     } else if (k.kind == Kind::Flag) {
         s.*k.flag = defaults.*k.flag;
     } else if (k.kind == Kind::Choice) {
@@ -265,6 +273,17 @@ std::string List(Settings& s, std::optional<std::string_view> section)
         }
     }
     return out;
+}
+
+// A keyring failure as the command line reports it: our words, then the
+// keyring's own.
+std::string KeyringFailureText(const std::string& sjis, const SecretResult& result)
+{
+    std::string text = SjisToUtf8(sjis);
+    if (!result.detail.empty()) {
+        text += " (" + result.detail + ")";
+    }
+    return text;
 }
 
 // The password from the terminal without echo, else one line of standard input.
@@ -291,7 +310,21 @@ std::string ReadPassword(std::string_view which)
 int RunConfig(const CommandContext& context)
 {
     ArgReader args(context.args);
-    const std::vector<std::string_view> operands = Operands(args, [](ArgReader&) { return false; });
+    std::optional<bool> toKeyring; // config password: --keyring or --file
+    const std::vector<std::string_view> operands = Operands(args, [&](ArgReader& a) {
+        const bool keyring = a.Flag("--keyring");
+        if (!keyring && !a.Flag("--file")) {
+            return false;
+        }
+        if (toKeyring) {
+            throw CommandError::Usage("give --keyring or --file once");
+        }
+        toKeyring = keyring;
+        return true;
+    });
+    if (toKeyring && (operands.empty() || operands[0] != "password")) {
+        throw CommandError::Usage("--keyring and --file go with config password");
+    }
     if (operands.empty()) {
         throw CommandError::Usage("give list, get, set, unset or password");
     }
@@ -302,13 +335,37 @@ int RunConfig(const CommandContext& context)
         }
     };
     // Typed before the lock is taken: nobody waits for the user's typing.
+    // The keyring answers through the event loop.
+    static int argc = 1;
+    static char name[] = "kitemail-cli";
+    static char* argv[] = {name, nullptr};
+    std::optional<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) {
+        app.emplace(argc, argv);
+    }
     std::optional<std::string> password;
+    const StoredPassword which = operands.size() > 1 && operands[1] == "pop3" ? StoredPassword::Pop3 : StoredPassword::Smtp;
+    const PasswordSlot slot = SlotOf(which);
+    const std::unique_ptr<SecretStore> keyring = DesktopKeyring(DataDirectory(context.dataDir));
     if (verb == "password") {
-        expect(2, "password pop3|smtp");
+        expect(2, "password pop3|smtp [--keyring|--file]");
         if (operands[1] != "pop3" && operands[1] != "smtp") {
             throw CommandError::Usage("config password takes pop3 or smtp, not '" + std::string(operands[1]) + "'");
         }
         password = ReadPassword(operands[1] == "pop3" ? "POP3" : "SMTP");
+        if (!toKeyring) {
+            toKeyring = SettingsStore(context.dataDir, SettingsStore::Access::Read).Values().*slot.inKeyring;
+        }
+        if (*toKeyring && password->empty()) {
+            throw CommandError::Usage("an empty password is asked for at each send; it is not kept in the keyring");
+        }
+        // Also before the lock: the keyring may ask the user to unlock it.
+        if (*toKeyring) {
+            if (const SecretResult stored = keyring->Store(slot.keyringName, *password); !stored.ok()) {
+                throw CommandError::Failure(KeyringFailureText(KeyringStoreFailure(stored.error), stored));
+            }
+            password->clear();
+        }
     }
     const bool changes = verb == "set" || verb == "unset" || verb == "password";
     SettingsStore store(context.dataDir, changes ? SettingsStore::Access::Change : SettingsStore::Access::Read);
@@ -321,8 +378,13 @@ int RunConfig(const CommandContext& context)
         return kExitOk;
     }
     if (verb == "password") {
-        (operands[1] == "pop3" ? s.POP3PASS : s.AuthPass) = *password;
+        const bool wasInKeyring = s.*slot.inKeyring;
+        s.*slot.password = std::move(*password);
+        s.*slot.inKeyring = *toKeyring;
         store.Save();
+        if (wasInKeyring && !*toKeyring) {
+            ForgetKeyringCopy(which, *keyring);
+        }
         return kExitOk;
     }
     if (verb != "get" && verb != "set" && verb != "unset") {
@@ -336,6 +398,8 @@ int RunConfig(const CommandContext& context)
         WriteAll(STDOUT_FILENO, value + "\n");
         return kExitOk;
     }
+    // A password unset leaves the keyring too.
+    const bool forget = target.key && target.key->kind == Kind::Password && verb == "unset" && s.*target.key->flag;
     if (target.key) {
         verb == "set" ? Set(s, *target.key, operands[2]) : Unset(s, *target.key);
         // Sorting on sorts the book as the settings window does; a file
@@ -356,6 +420,10 @@ int RunConfig(const CommandContext& context)
         senders.erase(senders.begin() + static_cast<std::ptrdiff_t>(*target.sender));
     }
     store.Save();
+    if (forget) {
+        ForgetKeyringCopy(target.key->flag == &Settings::POP3PassInKeyring ? StoredPassword::Pop3 : StoredPassword::Smtp,
+                          *keyring);
+    }
     return kExitOk;
 }
 
@@ -369,7 +437,7 @@ const Command kConfigCommand = {
     "       kitemail-cli [--data-dir DIR] config get SECTION/KEY\n"
     "       kitemail-cli [--data-dir DIR] config set SECTION/KEY VALUE\n"
     "       kitemail-cli [--data-dir DIR] config unset SECTION/KEY\n"
-    "       kitemail-cli [--data-dir DIR] config password pop3|smtp\n"
+    "       kitemail-cli [--data-dir DIR] config password pop3|smtp [--keyring|--file]\n"
     "\n"
     "Reads and changes Kiteml.ini in the data folder as the settings dialog does:\n"
     "the same ranges (a value outside is refused, with the range), the same file,\n"
@@ -403,7 +471,12 @@ const Command kConfigCommand = {
     "Passwords are never given as arguments: 'config password pop3' (POP3PASS)\n"
     "and 'config password smtp' (Submission/AuthPass) read one from the terminal\n"
     "without echo, or the first line of standard input; an empty one is asked\n"
-    "for at each send. The address book is the book command's.\n"
+    "for at each send. --keyring keeps it in the desktop's keyring (the Secret\n"
+    "Service: GNOME Keyring, KWallet) and leaves the file's value empty, with\n"
+    "POP3PassIn=keyring (Submission/AuthPassIn=keyring) saying where it is;\n"
+    "--file puts it back into the file; without either it goes where the\n"
+    "password is kept now. 'get' shows such a password as (keyring); 'unset'\n"
+    "removes it from the keyring too. The address book is the book command's.\n"
     "\n"
     "Exit status: 0 when done; 1 when the file could not be written (read-only,\n"
     "or its lock held by another program for ten seconds); 2 for bad\n"

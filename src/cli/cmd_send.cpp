@@ -5,6 +5,7 @@
 #include "cli/command.h"
 #include "cli/user_input.h"
 #include "platform/data_dir.h"
+#include "platform/secret_store.h"
 #include "platform/text_codec.h"
 #include "platform/user_interface.h"
 #include "send/message_composer.h"
@@ -406,6 +407,8 @@ int RunSend(const CommandContext& context)
     }
 
     SendWorkflow workflow(settings, composer, ui, ui, HistoryDirPath(dataDir));
+    const std::unique_ptr<SecretStore> keyring = DesktopKeyring(dataDir);
+    workflow.UseKeyring(keyring.get());
     workflow.Send();
     if (const int err = Out().Error(); err != 0) {
         Err().Write(std::string(kToolName) + ": cannot write output: " + std::strerror(err)

@@ -3,6 +3,7 @@
 #include "mail/pop_dialogue.h"
 #include "platform/event_loop.h"
 #include "platform/text_codec.h"
+#include "settings/keyring_passwords.h"
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -139,7 +140,7 @@ PopLoginResult PopBeforeSmtp(const ProgramOptions& settings, UserInterface& ui, 
     EnableCommand(options, false);
     ui.SetStatusText(Sj("POP before SMTP 認証中..."));
 
-    std::string password = settings.POP3PASS;
+    std::string password = PasswordForLogin(settings, StoredPassword::Pop3, options.keyring, ui);
     if (password.empty()) {
         std::optional<std::string> typed = ui.PromptPassword(Sj("パスワードを入力して下さい。"));
         if (!typed) {

@@ -5,6 +5,7 @@
 
 #include "mail/security_choices.h"
 #include "net/ktcp.h"
+#include "platform/secret_store.h"
 #include "platform/user_interface.h"
 
 #include <chrono>
@@ -26,6 +27,9 @@ struct PopBeforeSmtpOptions {
     // Enables or disables the command that started the login (the developer
     // toolbar's "POP3認証" button) while it runs.
     std::function<void(bool enabled)> enableCommand;
+    // Where PopBeforeSmtp reads a password kept in the keyring; none: the
+    // keyring cannot be reached, and the password is asked for.
+    SecretStore* keyring = nullptr;
     // The settings' POP3Security and CAFile, when PopBeforeSmtp runs the
     // login.
     Pop3Security security = Pop3Security::None;

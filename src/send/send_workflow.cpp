@@ -9,6 +9,7 @@
 #include "platform/user_interface.h"
 #include "send/attachment_commands.h"
 #include "send/history_record.h"
+#include "settings/keyring_passwords.h"
 #include "send/message_composer.h"
 #include "settings/address_book.h"
 #include "settings/settings.h"
@@ -77,8 +78,12 @@ void SendWorkflow::SessionStep(SendMailInfo info)
 
 bool SendWorkflow::AskSmtpPassword()
 {
-    smtpPassword_ = settings_.AuthPass;
-    if (settings_.AuthMethod == SmtpAuth::None || !smtpPassword_.empty()) {
+    if (settings_.AuthMethod == SmtpAuth::None) {
+        smtpPassword_.clear();
+        return true;
+    }
+    smtpPassword_ = PasswordForLogin(settings_, StoredPassword::Smtp, keyring_, ui_);
+    if (!smtpPassword_.empty()) {
         return true;
     }
     std::optional<std::string> typed = ui_.PromptSmtpPassword(Sj("SMTPサーバーのパスワードを入力して下さい。"));
@@ -185,6 +190,7 @@ void SendWorkflow::Send()
     if (settings_.UsePopBeforeSmtp) {
         PopBeforeSmtpOptions options;
         options.showAbortButton = [this](bool visible) { view_.SetAbortButtonVisible(visible); };
+        options.keyring = keyring_;
         popLogin_ = PopBeforeSmtp(settings_, ui_, tcp_, aborted_, options);
         // The send goes on after a login that did not succeed, and the
         // final status keeps saying so: the server may yet refuse the mail.

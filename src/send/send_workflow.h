@@ -23,6 +23,7 @@ namespace kitemail {
 
 class MessageComposer;
 class UserInterface;
+class SecretStore;
 struct Settings;
 struct TerminalTypeState;
 
@@ -92,6 +93,9 @@ public:
     SendWorkflow(const SendWorkflow&) = delete;
     SendWorkflow& operator=(const SendWorkflow&) = delete;
 
+    // Where passwords kept in the keyring are read; none: they are asked for.
+    void UseKeyring(SecretStore* keyring) noexcept { keyring_ = keyring; }
+
     // "送信" / Ctrl+G.
     void Send();
     // One mail through the mail component; returns when it has ended or was aborted.
@@ -149,6 +153,7 @@ private:
     std::string sendingStatus_; // the status of the mail in flight
     MailOutcome outcome_;       // of the mail in flight
     std::string smtpPassword_;  // of the running command; a typed one is never stored
+    SecretStore* keyring_ = nullptr;
     std::int32_t historyFailures_ = 0;          // records of the command that could not be written
     std::optional<PopLoginResult> popLogin_;    // of the command, when a login ran
     std::string popNote_;                       // the login's failure for the final status; empty when it succeeded

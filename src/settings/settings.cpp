@@ -3,6 +3,7 @@
 #include "platform/data_dir.h"
 #include "platform/file_io.h"
 #include "platform/program_version.h"
+#include "platform/sjis.h"
 #include "platform/text_codec.h"
 #include "settings/address_book.h"
 
@@ -135,6 +136,21 @@ void WriteNetwork(Profile& p, const Settings& s)
     }
 }
 
+// Where a password is: "keyring", or in the file as always (the key
+// missing, or "file" once it has been in the keyring).
+bool ReadInKeyring(const Profile& p, std::string_view section, std::string_view key)
+{
+    return sjis::EqualsIgnoringAsciiCase(p.ReadString(section, key, "file"), "keyring");
+}
+
+// A file that never kept a password in the keyring stays as it was.
+void WriteInKeyring(Profile& p, std::string_view section, std::string_view key, bool inKeyring)
+{
+    if (inKeyring || p.HasKey(section, key)) {
+        p.WriteString(section, key, inKeyring ? "keyring" : "file");
+    }
+}
+
 // A value outside its choices reads as 0: the plain connection of old.
 template <typename Choice>
 Choice ReadChoice(const Profile& p, std::string_view key, Choice last)
@@ -153,7 +169,9 @@ void ReadSubmission(const Profile& p, Settings& s)
     s.Security = ReadChoice(p, "Security", SmtpSecurity::Tls);
     s.AuthMethod = ReadChoice(p, "AuthMethod", SmtpAuth::Login);
     s.AuthUser = p.ReadString(kSubmission, "AuthUser", "");
-    s.AuthPass = DecodePop3Password(p.ReadString(kSubmission, "AuthPass", ""));
+    s.AuthPassInKeyring = ReadInKeyring(p, kSubmission, "AuthPassIn");
+    // While the keyring holds it, a value left in the file is not used.
+    s.AuthPass = s.AuthPassInKeyring ? std::string() : DecodePop3Password(p.ReadString(kSubmission, "AuthPass", ""));
     s.CAFile = p.ReadString(kSubmission, "CAFile", "");
     s.POP3Security = ReadChoice(p, "POP3Security", Pop3Security::Tls);
 }
@@ -163,7 +181,7 @@ void ReadSubmission(const Profile& p, Settings& s)
 void WriteSubmission(Profile& p, const Settings& s)
 {
     const bool used = s.Security != SmtpSecurity::None || s.AuthMethod != SmtpAuth::None || !s.AuthUser.empty()
-        || !s.AuthPass.empty() || !s.CAFile.empty() || s.POP3Security != Pop3Security::None;
+        || !s.AuthPass.empty() || s.AuthPassInKeyring || !s.CAFile.empty() || s.POP3Security != Pop3Security::None;
     if (!used && p.SectionValues(kSubmission).empty()) {
         return;
     }
@@ -171,6 +189,7 @@ void WriteSubmission(Profile& p, const Settings& s)
     WriteChoice(p, "AuthMethod", s.AuthMethod);
     p.WriteString(kSubmission, "AuthUser", s.AuthUser);
     p.WriteString(kSubmission, "AuthPass", EncodePop3Password(s.AuthPass));
+    WriteInKeyring(p, kSubmission, "AuthPassIn", s.AuthPassInKeyring);
     p.WriteString(kSubmission, "CAFile", s.CAFile);
     WriteChoice(p, "POP3Security", s.POP3Security);
 }
@@ -361,7 +380,8 @@ void ReadDialogHalf(const Profile& p, Settings& s)
     s.SignatureA = p.ReadString(kConfig, "SignatureA", "");
     s.SignatureB = p.ReadString(kConfig, "SignatureB", "");
     s.POP3USER = p.ReadString(kConfig, "POP3USER", "");
-    s.POP3PASS = DecodePop3Password(p.ReadString(kConfig, "POP3PASS", ""));
+    s.POP3PassInKeyring = ReadInKeyring(p, kConfig, "POP3PassIn");
+    s.POP3PASS = s.POP3PassInKeyring ? std::string() : DecodePop3Password(p.ReadString(kConfig, "POP3PASS", ""));
     s.POP3Server = p.ReadString(kConfig, "POP3Server", "");
     s.POP3Port = ReadClamped(p, "POP3Port", 110, 0, kMaxPort);
     s.FromUser = p.ReadString(kConfig, "FromUser", "");
@@ -416,6 +436,7 @@ void WriteDialogHalf(Profile& p, const Settings& s)
     p.WriteString(kConfig, "SignatureB", s.SignatureB);
     p.WriteString(kConfig, "POP3USER", s.POP3USER);
     p.WriteString(kConfig, "POP3PASS", EncodePop3Password(s.POP3PASS));
+    WriteInKeyring(p, kConfig, "POP3PassIn", s.POP3PassInKeyring);
     p.WriteString(kConfig, "POP3Server", s.POP3Server);
     p.WriteInt(kConfig, "POP3Port", s.POP3Port);
     p.WriteString(kConfig, "FromUser", s.FromUser);

@@ -35,6 +35,7 @@ struct ProgramOptions {
     std::string SignatureB;
     std::string POP3USER;
     std::string POP3PASS; // the plain password; stored encoded
+    bool POP3PassInKeyring = false; // key POP3PassIn=keyring: POP3PASS is empty, the keyring holds it
     std::string POP3Server;
     std::int32_t POP3Port = 110;
     std::int32_t MaxLen = 384;
@@ -87,6 +88,7 @@ struct ProgramOptions {
     SmtpAuth AuthMethod = SmtpAuth::None;
     std::string AuthUser;
     std::string AuthPass; // the plain password, empty: asked for; stored encoded as POP3PASS
+    bool AuthPassInKeyring = false; // key AuthPassIn=keyring, as POP3PassIn
     std::string CAFile;   // a PEM file of certificates to trust besides the system's
     Pop3Security POP3Security = Pop3Security::None;
 

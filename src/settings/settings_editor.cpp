@@ -74,6 +74,32 @@ SaveResult SettingsEditor::Save(SettingsFile& file)
     return file.Save(settings_, SettingsHalf::Dialog);
 }
 
+std::optional<std::string> SettingsEditor::KeepInKeyring(StoredPassword which, bool on, SecretStore* keyring,
+                                                         SettingsFile& file)
+{
+    if (keyring == nullptr) {
+        return on ? KeyringStoreFailure(SecretError::NoService) : KeyringReadFailure(SecretError::NoService);
+    }
+    const PasswordSlot slot = SlotOf(which);
+    const std::string before = settings_.*slot.password;
+    if (std::optional<std::string> failure = MovePassword(settings_, which, on, *keyring)) {
+        return failure;
+    }
+    if (SaveResult saved = Save(file); !saved.ok()) {
+        // The file still holds the password where it was.
+        if (on) {
+            ForgetKeyringCopy(which, *keyring);
+        }
+        settings_.*slot.password = before;
+        settings_.*slot.inKeyring = !on;
+        return saved.message;
+    }
+    if (!on) {
+        ForgetKeyringCopy(which, *keyring);
+    }
+    return std::nullopt;
+}
+
 void KeepNumbersInRange(Settings& settings) noexcept
 {
     for (const NumberSetting& n : kNumberSettings) {

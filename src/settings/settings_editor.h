@@ -10,10 +10,12 @@
 #include "platform/profile.h"
 #include "platform/user_interface.h"
 #include "settings/address_book.h"
+#include "settings/keyring_passwords.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -113,6 +115,13 @@ public:
     // ---- "< 標準": the port of the chosen security
     void UseStandardPort();
     void UseStandardPop3Port();
+
+    // ---- "キーリングに保存": the password into the keyring (on) or back,
+    // and the settings file saved at once, so that the file never holds a
+    // password the keyring has, nor loses one. Nothing changes on failure;
+    // the message (code page 932) says why. No keyring: none runs.
+    [[nodiscard]] std::optional<std::string> KeepInKeyring(StoredPassword which, bool on, SecretStore* keyring,
+                                                           SettingsFile& file);
 
     // ---- options
     // ShowSplitResult has no say while splitting is automatic.

@@ -133,6 +133,8 @@ MainWindow::MainWindow(Settings& settings, SettingsFile& settingsFile, QWidget* 
     escape_->setEnabled(false);
     connect(escape_, &QShortcut::activated, statusLine_->AbortButton(), &QPushButton::click);
     workflow_ = std::make_unique<SendWorkflow>(settings_, composer_, *this, *this, HistoryDirPath(dataDir_));
+    desktopKeyring_ = DesktopKeyring(dataDir_);
+    UseKeyring(desktopKeyring_.get());
     splitViewer_ = new SplitResultViewer(this);
     passwordPrompt_ = NewPasswordPrompt(this);
     smtpPasswordPrompt_ = NewSmtpPasswordPrompt(this);
@@ -158,6 +160,12 @@ MainWindow::MainWindow(Settings& settings, SettingsFile& settingsFile, QWidget* 
     ApplyStartupLayout();
     SyncAll();
     statusLine_->Tick(settings_.ScrollLongStatusHints, QDateTime::currentDateTime());
+}
+
+void MainWindow::UseKeyring(SecretStore* keyring)
+{
+    keyring_ = keyring;
+    workflow_->UseKeyring(keyring);
 }
 
 MainWindow::~MainWindow()

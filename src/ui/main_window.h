@@ -7,6 +7,7 @@
 // UserInterface and SendView methods in main_window_adapters.cpp; the To page
 // is a RecipientPage.
 
+#include "platform/secret_store.h"
 #include "send/attachment_commands.h"
 #include "send/message_composer.h"
 #include "send/send_workflow.h"
@@ -95,6 +96,9 @@ public:
     void SetBodyText(const std::string& sjis) override;
     void SetAddressBookEditor(AddressBookEditor* editor) override;
     void RestoreBarLayout() override;
+    [[nodiscard]] SecretStore* Keyring() override { return keyring_; }
+    // The desktop's keyring unless told otherwise (tests give a fake).
+    void UseKeyring(SecretStore* keyring);
 
     // ApplySettings after another program's save: ticked entries still
     // listed stay ticked, the chosen sender stays chosen while it is listed.
@@ -183,6 +187,8 @@ private:
     TextCommands textCommands_;
     AttachmentCommands attachmentCommands_;
     std::unique_ptr<SendWorkflow> workflow_;
+    std::unique_ptr<SecretStore> desktopKeyring_;
+    SecretStore* keyring_ = nullptr;
     SplitResultViewer* splitViewer_ = nullptr;
     LinePrompt* passwordPrompt_ = nullptr;
     LinePrompt* smtpPasswordPrompt_ = nullptr;

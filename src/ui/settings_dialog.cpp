@@ -364,7 +364,8 @@ QWidget* SettingsDialog::BuildSendPage2()
     password->setEchoMode(QLineEdit::Password);
     QLineEdit* server = Text(&Settings::POP3Server, object_names::kPop3Server);
     SetImeOff(server);
-    AddRows(grid, {{"ユーザー名", Text(&Settings::POP3USER, object_names::kPop3User)}, {"パスワード", password},
+    AddRows(grid, {{"ユーザー名", Text(&Settings::POP3USER, object_names::kPop3User)},
+                   {"パスワード", KeyringRow(password, StoredPassword::Pop3, object_names::kPop3PassInKeyring)},
                    {"POP3サーバー名", server}},
             3);
     popTest_ = Button("テスト", object_names::kPopTest, [this] { TestPopLogin(); });
@@ -409,7 +410,7 @@ QWidget* SettingsDialog::BuildSecurityPage()
                                 new QLabel(Q("ユーザー名")), user});
     login->setStretchFactor(user, 1);
     grid->addLayout(login, 1, 1);
-    AddRows(grid, {{"パスワード", password}});
+    AddRows(grid, {{"パスワード", KeyringRow(password, StoredPassword::Smtp, object_names::kAuthPassInKeyring)}});
     QLabel* note = Highlighted("※SMTPパスワードは、設定ファイルに保存されます。設定ファイルの取り扱いには十分ご注意"
                                "ください。なお、空欄にしておけば認証時に入力できます。");
     note->setObjectName(QStringLiteral("AuthPasswordNote"));
@@ -610,6 +611,32 @@ void SettingsDialog::ShowLengthEditor()
     lengthBox_->setValue(editor_.LengthOfChosenType());
 }
 
+// While the keyring holds the password the box is empty and closed: the
+// password is changed by moving it back, editing it, moving it again.
+QWidget* SettingsDialog::KeyringRow(QLineEdit* password, StoredPassword which, const char* objectName)
+{
+    auto* box = new QCheckBox(Q("キーリングに保存"));
+    box->setObjectName(QString::fromLatin1(objectName));
+    const PasswordSlot slot = SlotOf(which);
+    showValue_.push_back([this, box, password, slot] {
+        const QSignalBlocker block(box);
+        box->setChecked(settings_.*slot.inKeyring);
+        password->setEnabled(!(settings_.*slot.inKeyring));
+    });
+    connect(box, &QCheckBox::clicked, this, [this, which](bool on) {
+        if (std::optional<std::string> failure = editor_.KeepInKeyring(which, on, host_.Keyring(), settingsFile_)) {
+            Notify(*this, settings_.BeepOnMessage, *failure);
+        }
+        ShowValues();
+    });
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(password, 1);
+    layout->addWidget(box);
+    return row;
+}
+
 // ---------------------------------------------------------------- actions
 
 void SettingsDialog::TestPopLogin()
@@ -620,7 +647,9 @@ void SettingsDialog::TestPopLogin()
     popTestRunning_ = true;
     popTestStopped_ = false;
     popTest_->setEnabled(false);
-    (void)PopBeforeSmtp(settings_, *this, popTestAborted_);
+    PopBeforeSmtpOptions options;
+    options.keyring = host_.Keyring();
+    (void)PopBeforeSmtp(settings_, *this, popTestAborted_, options);
     // Closing the dialog ended the wait: there is nothing left to report on.
     if (!popTestStopped_) {
         Notify(*this, settings_.BeepOnMessage, Sj("試験完了。結果は左下のステータスバーをご覧ください。"));

@@ -102,6 +102,8 @@ private:
     void ShowSenders();
     void ShowLengthEditor();
     void TestPopLogin();
+    // The password box with its "キーリングに保存" beside it.
+    QWidget* KeyringRow(QLineEdit* password, StoredPassword which, const char* objectName);
 
     Settings& settings_;
     SenderChoice& sender_;

@@ -10,6 +10,7 @@
 namespace kitemail {
 
 class AddressBookEditor;
+class SecretStore;
 
 class SettingsDialogHost : public UserInterface {
 public:
@@ -27,6 +28,8 @@ public:
     virtual void SetAddressBookEditor(AddressBookEditor* editor) = 0;
     // "ツールバーの配置を復元": the bars back to their designed places.
     virtual void RestoreBarLayout() = 0;
+    // Where passwords kept in the keyring are; none: no keyring can be used.
+    [[nodiscard]] virtual SecretStore* Keyring() { return nullptr; }
 };
 
 } // namespace kitemail

@@ -5,6 +5,7 @@
 #include "gui_support.h"
 
 #include "dovecot_server.h"
+#include "fake_keyring.h"
 #include "file_bytes.h"
 #include "settings/settings.h"
 #include "ui/address_book_page.h"
@@ -386,6 +387,51 @@ TEST_F(SettingsDialogTest, PopTestLogsInWithThePageValuesAgainstARealServer)
                                         QString::fromUtf8("POP before SMTP 認証出来ませんでした。"), done}));
     EXPECT_EQ(beeps, 4);
     EXPECT_EQ(dovecot.LoginCount(), 1);
+}
+
+TEST_F(SettingsDialogTest, KeyringBoxesMoveThePasswordAndAFailureLeavesItInTheFile)
+{
+    program.Start();
+    FakeKeyring keyring;
+    program.Main().UseKeyring(&keyring);
+    const auto file = [&] { return ReadSjisFile(program.Ini()); };
+    InSettingsDialog(
+        program,
+        [&] {
+            Page("送信設定 2");
+            auto* password = In<QLineEdit>(kPop3Password);
+            auto* box = In<QCheckBox>(kPop3PassInKeyring);
+            QTest::keyClicks(password, QStringLiteral("s3cret"));
+            keyring.failure = SecretError::Refused;
+            box->click();
+            EXPECT_FALSE(box->isChecked());
+            EXPECT_EQ(password->text(), QStringLiteral("s3cret"));
+
+            keyring.failure = SecretError::None;
+            box->click();
+            EXPECT_TRUE(box->isChecked());
+            EXPECT_FALSE(password->isEnabled());
+            EXPECT_EQ(password->text(), QString());
+            EXPECT_EQ(keyring.secrets.at("POP3PASS"), "s3cret");
+            EXPECT_NE(file().find("POP3PASS=\r\n"), std::string::npos) << file();
+            EXPECT_NE(file().find("POP3PassIn=keyring\r\n"), std::string::npos);
+
+            box->click();
+            EXPECT_FALSE(box->isChecked());
+            EXPECT_EQ(password->text(), QStringLiteral("s3cret"));
+            EXPECT_TRUE(keyring.secrets.empty());
+            EXPECT_NE(file().find("POP3PASS=" + EncodePop3Password("s3cret") + "\r\n"), std::string::npos);
+
+            Page("セキュリティ");
+            QTest::keyClicks(In<QLineEdit>(kAuthPass), QStringLiteral("smtp"));
+            In<QCheckBox>(kAuthPassInKeyring)->click();
+            EXPECT_EQ(keyring.secrets.at("AuthPass"), "smtp");
+        },
+        &boxes);
+    EXPECT_EQ(boxes.texts,
+              QStringList{QString::fromUtf8("パスワードをキーリングに保存できません（キーリングに拒否されました）。")});
+    EXPECT_NE(file().find("AuthPassIn=keyring\r\n"), std::string::npos);
+    EXPECT_NE(file().find("AuthPass=\r\n"), std::string::npos);
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 // The settings file and the settings dialog's editor without widgets.
 
+#include "settings/keyring_passwords.h"
 #include "settings/settings.h"
 #include "settings/settings_editor.h"
 #include "settings/settings_file.h"
 
+#include "fake_keyring.h"
 #include "file_bytes.h"
 #include "golden.h"
 #include "platform/data_dir.h"
@@ -495,6 +497,71 @@ TEST_F(SettingsFileTest, ReadOnlyFileIsNotReplacedAndLeftoversGoWhileNobodyWrite
     EXPECT_EQ(ReadBytes(ini), "[Configuration]\r\nFromUser=kept\r\n");
     EXPECT_EQ(fs::status(ini).permissions() & fs::perms::all, fs::perms::owner_read);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4); // nothing left behind
+}
+
+TEST_F(SettingsFileTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothingIsLostOnAFailure)
+{
+    WriteBytes(ini, "[Configuration]\r\nPOP3PASS=" + EncodePop3Password("pop") + "\r\n[Submission]\r\nAuthUser=taro\r\n"
+                        + "AuthPass=" + EncodePop3Password("smtp") + "\r\n");
+    SettingsFile file(dir);
+    Settings s;
+    PlainSender sender;
+    ScriptedUserInterface ui;
+    SettingsEditor editor(s, sender, ui);
+    ASSERT_TRUE(editor.Load(file));
+    FakeKeyring keyring;
+
+    // Refused, or no keyring at all: the password stays in the file.
+    const std::string before = ReadBytes(ini);
+    for (const SecretError error : {SecretError::Refused, SecretError::NoService}) {
+        keyring.failure = error;
+        EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, true, &keyring, file), KeyringStoreFailure(error));
+    }
+    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, true, nullptr, file),
+              Sj("パスワードをキーリングに保存できません（キーリングのサービスが動いていません）。"));
+    EXPECT_EQ(ReadBytes(ini), before);
+    EXPECT_EQ(s.AuthPass, "smtp");
+    EXPECT_FALSE(s.AuthPassInKeyring);
+
+    // Stored: the file's value empty and the place beside it, in one save.
+    keyring.failure = SecretError::None;
+    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, true, &keyring, file), std::nullopt);
+    EXPECT_EQ(keyring.secrets.at("AuthPass"), "smtp");
+    EXPECT_NE(ReadBytes(ini).find("AuthUser=taro\r\nAuthPass=\r\n"), std::string::npos) << ReadBytes(ini);
+    EXPECT_NE(ReadBytes(ini).find("AuthPassIn=keyring\r\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(ini).find("POP3PASS=" + EncodePop3Password("pop") + "\r\n"), std::string::npos);
+    Settings loaded = LoadAllSettings(dir);
+    EXPECT_TRUE(loaded.AuthPassInKeyring);
+    EXPECT_EQ(loaded.AuthPass, "");
+
+    // A login reads it there; a keyring that cannot give it says so once
+    // and leaves the password to be asked for.
+    EXPECT_EQ(PasswordForLogin(loaded, StoredPassword::Smtp, &keyring, ui), "smtp");
+    EXPECT_EQ(PasswordForLogin(loaded, StoredPassword::Pop3, nullptr, ui), "pop");
+    EXPECT_TRUE(ui.messages.empty());
+    keyring.failure = SecretError::Refused;
+    EXPECT_EQ(PasswordForLogin(loaded, StoredPassword::Smtp, &keyring, ui), "");
+    EXPECT_EQ(PasswordForLogin(loaded, StoredPassword::Smtp, nullptr, ui), "");
+    EXPECT_EQ(ui.messages, (Lines{Sj("キーリングからパスワードを読めません（キーリングに拒否されました）。"),
+                                  Sj("キーリングからパスワードを読めません（キーリングのサービスが動いていません）。")}));
+
+    // Back into the file only when the keyring gives it; then its copy goes.
+    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, false, &keyring, file),
+              KeyringReadFailure(SecretError::Refused));
+    EXPECT_TRUE(s.AuthPassInKeyring);
+    keyring.failure = SecretError::None;
+    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, false, &keyring, file), std::nullopt);
+    EXPECT_TRUE(keyring.secrets.empty());
+    EXPECT_NE(ReadBytes(ini).find("AuthPass=" + EncodePop3Password("smtp") + "\r\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(ini).find("AuthPassIn=file\r\n"), std::string::npos);
+
+    // A password the keyring lost comes back empty: asked for at each login.
+    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Pop3, true, &keyring, file), std::nullopt);
+    keyring.secrets.clear();
+    EXPECT_EQ(PasswordForLogin(s, StoredPassword::Pop3, &keyring, ui), "");
+    EXPECT_EQ(ui.messages.back(), Sj("キーリングからパスワードを読めません（キーリングに保存されていません）。"));
+    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Pop3, false, &keyring, file), std::nullopt);
+    EXPECT_EQ(LoadAllSettings(dir).POP3PASS, "");
 }
 
 } // namespace
