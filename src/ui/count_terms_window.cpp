@@ -7,16 +7,20 @@
 #include "ui/utf8_text.h"
 #include "ui/window_placement.h"
 
+#include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QShortcut>
 #include <QTextCursor>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace kitemail {
 namespace {
+
+constexpr int kSplitPause = 300; // ms without a recount before the split is redone
 
 QString N(std::int64_t v)
 {
@@ -147,38 +151,71 @@ qsizetype PositionAfterBytes(QStringView text, std::string_view sjis, std::size_
 
 CountTermsWindow::CountTermsWindow(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      table_(new QLabel(this))
+      grid_(new QGridLayout(this))
 {
     setObjectName(QStringLiteral("CountTermsWindow"));
     setWindowTitle(Q("容量の内訳"));
-    table_->setObjectName(QStringLiteral("CountTermsTable"));
-    table_->setTextFormat(Qt::RichText);
-    table_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    table_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(table_);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    grid_->setHorizontalSpacing(12);
+    grid_->setVerticalSpacing(2);
+    grid_->setSizeConstraint(QLayout::SetFixedSize);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
 }
 
 void CountTermsWindow::ShowRows(std::vector<TermsRow> rows)
 {
-    if (rows == rows_) {
-        return;
+    // Plain labels, only those whose text changed set again: the window
+    // follows every keystroke.
+    const auto sameLines = [&] {
+        return rows.size() == rows_.size()
+            && std::equal(rows.begin(), rows.end(), rows_.begin(),
+                          [](const TermsRow& a, const TermsRow& b) { return a.label == b.label; });
+    };
+    if (!sameLines()) {
+        for (const auto& row : cells_) {
+            for (QLabel* cell : row) {
+                delete cell;
+            }
+        }
+        cells_.clear();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            std::array<QLabel*, 3> row{new QLabel(this), new QLabel(this), new QLabel(this)};
+            row[1]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            for (int c = 0; c < 3; ++c) {
+                row[c]->setTextFormat(Qt::PlainText);
+                grid_->addWidget(row[c], static_cast<int>(i), c);
+            }
+            row[0]->setText(rows[i].label);
+            cells_.push_back(row);
+        }
+        rows_.assign(rows.size(), TermsRow{});
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].value != rows_[i].value) {
+            cells_[i][1]->setText(rows[i].value);
+        }
+        if (rows[i].note != rows_[i].note) {
+            cells_[i][2]->setText(rows[i].note);
+        }
     }
     rows_ = std::move(rows);
-    table_->setText(RowsHtml(rows_));
 }
 
 CountExplainer::CountExplainer(const MessageComposer& composer, QPlainTextEdit* body, StatusLine* status,
                                QWidget* window)
-    : QObject(window), composer_(composer), body_(body), parentWindow_(window)
+    : QObject(window), composer_(composer), body_(body), parentWindow_(window), splitTimer_(new QTimer(this))
 {
+    splitTimer_->setSingleShot(true);
+    splitTimer_->setInterval(kSplitPause);
+    connect(splitTimer_, &QTimer::timeout, this, [this] {
+        if (window_ != nullptr && window_->isVisible()) {
+            RefreshWindow(true);
+        }
+    });
     status->SetCountToolTip([this] { return RowsHtml(TermsRows(composer_.Terms(), composer_.Display().count)); });
     connect(status, &StatusLine::countClicked, this, &CountExplainer::OpenWindow);
 }
 
-std::optional<std::size_t> CountExplainer::FollowMark()
+void CountExplainer::FollowMark()
 {
     std::optional<std::size_t> fits;
     qsizetype start = -1;
@@ -192,23 +229,23 @@ std::optional<std::size_t> CountExplainer::FollowMark()
         }
     }
     SetMark(start);
-    return fits;
+    fits_ = fits;
 }
 
 void CountExplainer::Follow()
 {
-    const std::optional<std::size_t> fits = FollowMark();
+    FollowMark();
     if (window_ != nullptr && window_->isVisible()) {
-        RefreshWindow(fits);
+        RefreshWindow(false);
     }
 }
 
 void CountExplainer::OpenWindow()
 {
-    const std::optional<std::size_t> fits = FollowMark();
+    FollowMark();
     if (window_ == nullptr) {
         window_ = new CountTermsWindow(parentWindow_);
-        RefreshWindow(fits);
+        RefreshWindow(true);
         window_->adjustSize();
         // Over the main window's bottom right corner, then beside it where
         // the screen has room, next to the count it explains.
@@ -216,7 +253,7 @@ void CountExplainer::OpenWindow()
         window_->move(main.right() - window_->width(), main.bottom() - window_->height());
         KeepBeside(window_, parentWindow_);
     } else {
-        RefreshWindow(fits);
+        RefreshWindow(true);
     }
     window_->show();
     window_->raise();
@@ -241,20 +278,25 @@ void CountExplainer::SetMark(qsizetype start)
     body_->setExtraSelections(marks);
 }
 
-void CountExplainer::RefreshWindow(std::optional<std::size_t> fits)
+void CountExplainer::RefreshWindow(bool splitNow)
 {
     const CountDisplay& d = composer_.Display();
     std::optional<SplitOutlook> outlook;
-    if (d.over) {
-        outlook.emplace();
-        outlook->attachments = !composer_.Attachments().empty();
-        if (!outlook->attachments) {
+    if (!d.over) {
+        split_.reset();
+        splitTimer_->stop();
+    } else if (!composer_.Attachments().empty()) {
+        outlook = SplitOutlook{.attachments = true};
+    } else {
+        if (splitNow || !split_) {
             const SplitResult split = composer_.SplitForCurrentType();
-            outlook->ok = split.ok;
-            outlook->parts = split.parts.size();
-            outlook->unsentBytes = split.unsentBytes;
-            outlook->bodyFits = fits && *fits >= composer_.Text(TextArea::Body).bytes.size();
+            split_ = SplitOutlook{.ok = split.ok, .parts = split.parts.size(), .unsentBytes = split.unsentBytes};
+            splitTimer_->stop();
+        } else {
+            splitTimer_->start();
         }
+        outlook = split_;
+        outlook->bodyFits = fits_ && *fits_ >= composer_.Text(TextArea::Body).bytes.size();
     }
     window_->ShowRows(ExplanationRows(composer_.Terms(), d.count, d.limit, outlook));
 }

@@ -10,14 +10,17 @@
 #include <QStringView>
 #include <QWidget>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+class QGridLayout;
 class QLabel;
 class QPlainTextEdit;
+class QTimer;
 
 namespace kitemail {
 
@@ -70,7 +73,8 @@ public:
     [[nodiscard]] const std::vector<TermsRow>& Rows() const noexcept { return rows_; }
 
 private:
-    QLabel* table_;
+    QGridLayout* grid_;
+    std::vector<std::array<QLabel*, 3>> cells_;
     std::vector<TermsRow> rows_;
 };
 
@@ -89,17 +93,22 @@ public:
     [[nodiscard]] qsizetype MarkStart() const noexcept { return markStart_; }
 
 private:
-    // The mark put where it belongs now; the body bytes that fit when they
-    // were needed for it.
-    std::optional<std::size_t> FollowMark();
+    // The mark put where it belongs now.
+    void FollowMark();
     void SetMark(qsizetype start);
-    void RefreshWindow(std::optional<std::size_t> fits);
+    // The split is redone at once when splitNow, else after a pause in
+    // typing (it takes milliseconds on a long body); the last one shows
+    // meanwhile.
+    void RefreshWindow(bool splitNow);
 
     const MessageComposer& composer_;
     QPlainTextEdit* body_;
     QWidget* parentWindow_;
     CountTermsWindow* window_ = nullptr;
+    QTimer* splitTimer_;
     qsizetype markStart_ = -1;
+    std::optional<std::size_t> fits_; // of the last recount, when over the limit
+    std::optional<SplitOutlook> split_; // the last split, while over the limit
 };
 
 } // namespace kitemail
