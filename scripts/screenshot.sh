@@ -2,8 +2,9 @@
 # Starts the program on a virtual display with a small sample address book
 # and body, and saves pictures of the main window (docs/main-window.png), of
 # the settings dialog as "/setup" opens it (docs/settings-dialog.png) and of
-# the main window with the preview window beside it (docs/preview.png) and of
-# the history window over three sample records (docs/history-window.png).
+# the main window with the preview window beside it (docs/preview.png), of
+# the history window over three sample records (docs/history-window.png) and
+# of the terms window beside a body marked past the limit (docs/count-terms.png).
 #   scripts/screenshot.sh [OUTPUT_DIR]
 # KITEMAIL_BIN names an already built window program; otherwise it is built
 # (Release, build/release) as scripts/run.sh does.
@@ -28,8 +29,10 @@ fi
 work=$(mktemp -d)
 xvfb_pid=
 app_pid=
+wm_pid=
 cleanup() {
   if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
+  if [ -n "$wm_pid" ]; then kill "$wm_pid" 2>/dev/null || true; wait "$wm_pid" 2>/dev/null || true; fi
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
@@ -73,14 +76,19 @@ record 2026060518305500 taro@docomo.ne.jp "Fri, 05 June 2026 18:30:55" 遅れま
 # A display of the main window's own designed height, with room for the
 # preview window on its right; black where no window is, cut off from the
 # pictures. No window manager, so windows sit without a frame.
-fifo=$work/display
-Xvfb -displayfd 3 -screen 0 900x403x24 -br -nolisten tcp 3>"$fifo" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 50); do
-  [ -s "$fifo" ] && break
-  sleep 0.1
-done
-display=:$(head -n 1 "$fifo")
+start_display() { # SIZE
+  local fifo=$work/display
+  rm -f "$fifo"
+  Xvfb -displayfd 3 -screen 0 "$1x24" -br -nolisten tcp 3>"$fifo" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  for _ in $(seq 50); do
+    [ -s "$fifo" ] && break
+    sleep 0.1
+  done
+  display=:$(head -n 1 "$fifo")
+}
+start_display 900x403
+data=$work/data
 mkdir -p "$out"
 
 # click X Y: a left click on the virtual display, through its XTEST
@@ -105,7 +113,7 @@ PY
 capture() {
   local picture=$1 action=$2
   shift 2
-  DISPLAY=$display QT_QPA_PLATFORM=xcb "$bin" --data-dir "$work/data" "$@" >"$work/app.log" 2>&1 &
+  DISPLAY=$display QT_QPA_PLATFORM=xcb "$bin" --data-dir "$data" "$@" >"$work/app.log" 2>&1 &
   app_pid=$!
   sleep 2
   $action
@@ -156,3 +164,22 @@ capture "$out/settings-dialog.png" true /setup
 capture "$out/preview.png" "click 157 36"
 # The history window from the Tools menu, centred over the main window.
 capture "$out/history-window.png" "keys Alt_L+t l"
+
+# The terms window ("ツール" > "容量の内訳"), placed beside the main window,
+# over a body past vodafone long mail's limit held to 140 bytes: on a wider
+# display with a window manager, so both windows show their frames.
+kill "$xvfb_pid" 2>/dev/null || true
+wait "$xvfb_pid" 2>/dev/null || true
+start_display 1010x460
+DISPLAY=$display openbox >"$work/wm.log" 2>&1 &
+wm_pid=$!
+sleep 1
+cp -r "$work/data" "$work/terms"
+# The earlier runs saved the settings, [Length] among them, with 0=6000.
+if grep -q '^\[Length\]' "$work/terms/Kiteml.ini"; then
+  sed -i 's/^0=6000\r$/0=140\r/' "$work/terms/Kiteml.ini"
+else
+  printf '[Length]\r\n0=140\r\n' >>"$work/terms/Kiteml.ini"
+fi
+data=$work/terms
+capture "$out/count-terms.png" "keys Alt_L+t b"

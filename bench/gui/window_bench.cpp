@@ -1,7 +1,8 @@
 // The windows with a large address book, on the offscreen platform:
 // start-up to the first shown main window (target: under 300 ms with 500
 // entries in a Release build), and the settings dialog opening, sorting and
-// saving with 5000 entries, which must not make the user wait.
+// saving with 5000 entries, which must not make the user wait; and a
+// keystroke in a long body, with the text past the limit marked.
 
 #include "platform/data_dir.h"
 #include "platform/text_codec.h"
@@ -13,13 +14,16 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QWindow>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -103,6 +107,53 @@ void BM_SettingsDialogSortsTheBook(benchmark::State& state)
     dialog.hide();
 }
 BENCHMARK(BM_SettingsDialogSortsTheBook)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+// Two keystrokes at the end of a body of about `bytes` bytes (H"Link), a
+// character typed and taken back, each followed by the repaint: the count with its terms,
+// and, when `over`, the bytes that fit and the mark (limit half the body);
+// `window` shows "容量の内訳" too (its split waits for a pause in typing).
+void BM_BodyKeystroke(benchmark::State& state)
+{
+    const auto bytes = static_cast<std::size_t>(state.range(0));
+    const bool over = state.range(1) != 0;
+    QTemporaryDir dir;
+    std::ofstream(std::filesystem::path(dir.path().toStdString()) / "Kiteml.ini")
+        << "[Configuration]\r\nDefaultType=4\r\n[MyAddress]\r\nHow=1\r\n0=me@example.jp\r\n[Length]\r\n4="
+        << (over ? bytes / 2 : 10 * bytes) << "\r\n";
+    auto windows = CreateProgramWindows(dir.path().toStdString(), {}, FirstStart::Skip);
+    ShowAndWait(*windows->mainWindow);
+    auto* body = windows->mainWindow->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
+    const QString line = QString::fromUtf8("今日は、東京駅で10時に待ち合わせ。OK? ｶﾀｶﾅもあり。\n");
+    QString text;
+    while (static_cast<std::size_t>(EncodeSjis(text).bytes.size()) < bytes) {
+        text += line;
+    }
+    body->setPlainText(text);
+    body->moveCursor(QTextCursor::End);
+    if (state.range(2) != 0) {
+        windows->mainWindow->findChild<QAction*>(QStringLiteral("CountTerms1"))->trigger();
+    }
+    QApplication::processEvents();
+    if (windows->mainWindow->Composer().Display().over != over || (over && body->extraSelections().size() != 1)) {
+        state.SkipWithError("the limit is not where the benchmark put it");
+        return;
+    }
+    for (auto _ : state) {
+        body->insertPlainText(QStringLiteral("a"));
+        QApplication::processEvents();
+        body->textCursor().deletePreviousChar();
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_BodyKeystroke)
+    ->ArgNames({"bytes", "over", "window"})
+    ->Args({20000, 0, 0})
+    ->Args({20000, 1, 0})
+    ->Args({20000, 1, 1})
+    ->Args({100000, 0, 0})
+    ->Args({100000, 1, 0})
+    ->Args({100000, 1, 1})
+    ->Unit(benchmark::kMicrosecond);
 
 // The offscreen platform reports what it cannot do for every window.
 void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)

@@ -2,6 +2,7 @@
 
 #include "accounting/counter.h"
 #include "platform/text_codec.h"
+#include "send/outgoing_mail.h"
 #include "settings/address_book.h"
 #include "settings/settings.h"
 
@@ -357,7 +358,7 @@ CountResult MessageComposer::CountFor(std::string_view sender, const TerminalTyp
 
 bool MessageComposer::Recount()
 {
-    const CountResult result = CountFor(sender_, type_);
+    CountResult result = CountFor(sender_, type_);
     if (!result.ok) {
         ui_.SetStatusText(result.error);
         return false;
@@ -367,7 +368,22 @@ bool MessageComposer::Recount()
     display_.over = result.count > type_.CurrentMaxLength;
     display_.gaugeMax = std::max(type_.CurrentMaxLength, 0);
     display_.gaugeProgress = std::clamp(result.count, 0, display_.gaugeMax);
+    terms_ = std::move(result.terms);
     return true;
+}
+
+std::size_t MessageComposer::FirstPartBodyBytes() const
+{
+    const std::string from = SplitSender(sender_).from;
+    const std::string subject = RunSubject(type_.CurrentTerminalType, pin_.bytes, subject_.bytes);
+    return BodyBytesThatFit(SendSplitInputs(settings_, type_, body_.bytes, from, subject));
+}
+
+SplitResult MessageComposer::SplitForCurrentType() const
+{
+    const std::string from = SplitSender(sender_).from;
+    const std::string subject = RunSubject(type_.CurrentTerminalType, pin_.bytes, subject_.bytes);
+    return SplitMessage(SendSplitInputs(settings_, type_, body_.bytes, from, subject));
 }
 
 } // namespace kitemail

@@ -5,6 +5,7 @@
 // and forwards the user's actions to it.
 
 #include "accounting/counter.h"
+#include "accounting/splitter.h"
 #include "accounting/terminal_type.h"
 #include "platform/user_interface.h"
 #include "settings/settings_editor.h"
@@ -155,6 +156,13 @@ public:
     // why, and false is returned.
     bool Recount();
     [[nodiscard]] const CountDisplay& Display() const noexcept { return display_; }
+    // The terms of the count shown, from the last recount that succeeded.
+    [[nodiscard]] const MessageTerms& Terms() const noexcept { return terms_; }
+    // How many bytes of the body a first part holds when a send to the
+    // current type cuts it; the whole body when it all fits.
+    [[nodiscard]] std::size_t FirstPartBodyBytes() const;
+    // The body cut as a send to the current type would cut it.
+    [[nodiscard]] SplitResult SplitForCurrentType() const;
     // The count of this message from sender to a terminal of the given type.
     [[nodiscard]] CountResult CountFor(std::string_view sender, const TerminalTypeState& type) const;
 
@@ -183,6 +191,7 @@ private:
     std::string sender_;
     bool fromChecked_ = false;
     CountDisplay display_;
+    MessageTerms terms_;
 };
 
 // "本文：" style status text naming the characters of an area that

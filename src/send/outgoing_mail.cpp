@@ -1,6 +1,7 @@
 #include "send/outgoing_mail.h"
 
 #include "accounting/terminal_type.h"
+#include "settings/settings.h"
 
 namespace kitemail {
 
@@ -18,6 +19,22 @@ std::string RunSubject(TerminalType type, std::string_view pin, std::string_view
     std::string result = TerminalTypeRow(type).pinAsSubject ? (pin.empty() ? std::string() : "#" + std::string(pin))
                                                             : std::string(subject);
     return result.empty() ? " " : result;
+}
+
+SplitInputs SendSplitInputs(const Settings& settings, const TerminalTypeState& type, std::string_view body,
+                            std::string_view from, std::string_view runSubject)
+{
+    SplitInputs in;
+    in.body = body;
+    in.subject = runSubject;
+    in.from = from;
+    in.type = type.CurrentTerminalType;
+    in.fixedLength = type.CurrentFixedLength;
+    in.maxLength = type.CurrentMaxLength;
+    in.countShiftBytes = settings.CountShiftBytes;
+    in.assumeSingleByteAtEnds = settings.AssumeSingleByteAtEnds;
+    in.partNumberInSubject = settings.PartNumberInSubject;
+    return in;
 }
 
 } // namespace kitemail

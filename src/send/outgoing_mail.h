@@ -2,6 +2,7 @@
 // What the send run derives from the message and its recipient before it
 // makes each mail's value (mail/outgoing_mail.h).
 
+#include "accounting/splitter.h"
 #include "accounting/terminal_type.h"
 
 #include <cstdint>
@@ -9,6 +10,8 @@
 #include <string_view>
 
 namespace kitemail {
+
+struct Settings;
 
 // One recipient of the send run: the direct-address box with the type and
 // PIN boxes, or an address-book entry's own values.
@@ -30,5 +33,11 @@ struct SenderParts {
 // A type that sends its PIN in place of a Subject sends "#" + PIN; an
 // empty result is " ".
 [[nodiscard]] std::string RunSubject(TerminalType type, std::string_view pin, std::string_view subject);
+
+// What the send run hands the splitter for this body to a terminal of this
+// type, from From (without its reply-to part) with the run's Subject; the
+// result views the strings given.
+[[nodiscard]] SplitInputs SendSplitInputs(const Settings& settings, const TerminalTypeState& type,
+                                          std::string_view body, std::string_view from, std::string_view runSubject);
 
 } // namespace kitemail

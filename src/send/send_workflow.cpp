@@ -407,16 +407,7 @@ void SendWorkflow::FinalStatus()
 SplitResult SendWorkflow::CutIntoParts(const std::string& from, const std::string& subject,
                                        const TerminalTypeState& type)
 {
-    SplitInputs in;
-    in.body = composer_.Text(TextArea::Body).bytes;
-    in.subject = subject;
-    in.from = from;
-    in.type = type.CurrentTerminalType;
-    in.fixedLength = type.CurrentFixedLength;
-    in.maxLength = type.CurrentMaxLength;
-    in.countShiftBytes = settings_.CountShiftBytes;
-    in.assumeSingleByteAtEnds = settings_.AssumeSingleByteAtEnds;
-    in.partNumberInSubject = settings_.PartNumberInSubject;
+    const SplitInputs in = SendSplitInputs(settings_, type, composer_.Text(TextArea::Body).bytes, from, subject);
     return SplitMessage(in, [this](const std::string& status) {
         ui_.SetStatusText(status);
         PumpEvents();

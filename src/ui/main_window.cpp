@@ -6,6 +6,7 @@
 #include "settings/address_book.h"
 #include "ui/attachment_page.h"
 #include "ui/bar_area.h"
+#include "ui/count_terms_window.h"
 #include "ui/developer_tools.h"
 #include "ui/line_prompt.h"
 #include "ui/main_window_parts.h"
@@ -114,6 +115,7 @@ MainWindow::MainWindow(Settings& settings, SettingsFile& settingsFile, QWidget* 
     layout->addWidget(mainPanel_, 1);
     layout->addWidget(statusLine_);
 
+    countExplainer_ = new CountExplainer(composer_, bodyBox_, statusLine_, this);
     connect(bodyBox_, &QPlainTextEdit::textChanged, this, &MainWindow::BodyChanged);
     connect(subjectBox_, &QLineEdit::textChanged, this, &MainWindow::SubjectChanged);
     connect(pinBox_, &QLineEdit::textChanged, this, &MainWindow::PinChanged);
@@ -383,6 +385,7 @@ void MainWindow::RunOpener(Opener which)
 void MainWindow::SyncCount()
 {
     statusLine_->ShowCount(composer_.Display());
+    countExplainer_->Follow();
     emit recounted();
 }
 

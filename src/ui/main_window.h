@@ -44,6 +44,7 @@ class AddressBookEditor;
 class AttachmentPage;
 class Bar;
 class BarArea;
+class CountExplainer;
 class DeveloperTools;
 class RecipientPage;
 class SplitResultViewer;
@@ -232,6 +233,7 @@ private:
     QComboBox* senderBox_ = nullptr; // on the sender bar
     QLineEdit* subjectBarBox_ = nullptr; // on the Subject bar, a copy of the tab's box
     StatusLine* statusLine_ = nullptr;
+    CountExplainer* countExplainer_ = nullptr; // the terms window and the over-limit mark
     QShortcut* escape_ = nullptr; // presses "中止"
     QTimer* timer_ = nullptr;
 

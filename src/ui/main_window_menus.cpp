@@ -8,6 +8,7 @@
 #include "platform/text_codec.h"
 #include "ui/attachment_page.h"
 #include "ui/bar_area.h"
+#include "ui/count_terms_window.h"
 #include "ui/developer_tools.h"
 #include "ui/main_window_parts.h"
 #include "ui/object_names.h"
@@ -127,6 +128,7 @@ void MainWindow::BuildMenus()
     opener(tools, "プレビュー(&P)...", object_names::kPreview, Opener::Preview);
     opener(tools, "ダイエット(&D)...", object_names::kDiet, Opener::Diet);
     opener(tools, "送信履歴(&L)", object_names::kHistory, Opener::History);
+    AddMenuAction(tools, Q("容量の内訳(&B)..."), object_names::kCountTerms, [this] { countExplainer_->OpenWindow(); });
     tools->addSeparator();
     opener(tools, "設定(&S)...", object_names::kSettings, Opener::Settings);
 

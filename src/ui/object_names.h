@@ -72,6 +72,7 @@ inline constexpr char kInsertTel[] = "InsertTel";
 inline constexpr char kPreview[] = "Preview1";
 inline constexpr char kDiet[] = "Diet1";
 inline constexpr char kHistory[] = "History1";
+inline constexpr char kCountTerms[] = "CountTerms1";
 inline constexpr char kSettings[] = "Settings1";
 inline constexpr char kAbout[] = "About1";
 

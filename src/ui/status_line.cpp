@@ -4,10 +4,12 @@
 #include "ui/object_names.h"
 
 #include <QEvent>
+#include <QHelpEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -98,6 +100,10 @@ StatusLine::StatusLine(QWidget* parent)
     countLayout->addWidget(count_, 1);
     countLayout->addWidget(limit_);
     abort_->hide();
+    countBox_->setCursor(Qt::PointingHandCursor);
+    for (QWidget* w : {countBox_, static_cast<QWidget*>(count_), static_cast<QWidget*>(limit_)}) {
+        w->installEventFilter(this);
+    }
     connect(abort_, &QPushButton::clicked, this, &StatusLine::abortClicked);
 
     auto* layout = new QHBoxLayout(this);
@@ -166,8 +172,22 @@ void StatusLine::SetAbortVisible(bool visible)
     }
 }
 
+void StatusLine::SetCountToolTip(std::function<QString()> text)
+{
+    countToolTip_ = std::move(text);
+}
+
 bool StatusLine::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == countBox_ || watched == count_ || watched == limit_) {
+        if (event->type() == QEvent::ToolTip && countToolTip_) {
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), countToolTip_(), countBox_);
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease) {
+            emit countClicked();
+        }
+    }
     if ((watched == area_ || watched == label_) && event->type() == QEvent::MouseButtonPress) {
         ResetScroll();
     }

@@ -8,6 +8,8 @@
 #include <QDateTime>
 #include <QFrame>
 
+#include <functional>
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -38,6 +40,8 @@ public:
     void Tick(bool scrollOn, const QDateTime& now);
     void ShowCount(const CountDisplay& display);
     void SetAbortVisible(bool visible);
+    // The count display's tooltip, made when it is about to show.
+    void SetCountToolTip(std::function<QString()> text);
 
     [[nodiscard]] QLabel* StatusLabel() const noexcept { return label_; }
     [[nodiscard]] QWidget* StatusArea() const noexcept { return area_; }
@@ -45,6 +49,7 @@ public:
 
 signals:
     void abortClicked();
+    void countClicked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,6 +66,7 @@ private:
     QLabel* count_;
     QLabel* limit_;
     QPushButton* abort_;
+    std::function<QString()> countToolTip_;
 };
 
 } // namespace kitemail

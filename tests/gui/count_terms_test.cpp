@@ -1,0 +1,174 @@
+// The count explained: the terms table, the body past the limit marked as
+// you type, and the terms window following the count.
+
+#include "gui_support.h"
+
+#include "accounting/counter.h"
+#include "platform/text_codec.h"
+#include "ui/count_terms_window.h"
+#include "ui/sjis_field.h"
+
+#include <QFile>
+#include <QHelpEvent>
+#include <QToolTip>
+
+namespace kitemail::test {
+namespace {
+
+QString Lines(const std::vector<TermsRow>& rows)
+{
+    QStringList lines;
+    for (const TermsRow& r : rows) {
+        lines << r.label + u'|' + r.value + u'|' + r.note;
+    }
+    return lines.join(u'\n');
+}
+
+TEST(CountTerms, TableRowsAddUpToTheCount)
+{
+    const QTemporaryDir dir;
+    const std::string file = (dir.path() + QStringLiteral("/att.bin")).toStdString();
+    {
+        QFile f(QString::fromStdString(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(300, 'x'));
+    }
+    const std::string body = ComposeBody(QString::fromUtf8("あいうabcｶﾀｶﾅ\nend漢")).bytes;
+    const std::vector<std::string> attached{file};
+    const struct {
+        TerminalType type;
+        std::string subject, sender;
+        std::vector<std::string> attachments;
+        QString expected;
+    } rows[] = {
+        {TerminalType::VodafoneLongMail, std::string(45, 'x'), "a.very.long.sender.address.that.goes.past.fifty-five@example.jp",
+         attached,
+         QString::fromUtf8("固定分|55|\n送信元|55|55バイトまで\n件名|40|40バイト超は一律40\n本文|20|\nシフト|18|6回\n"
+                           "半角カナ→全角|4|4文字\n添付|%1|att.bin（サイズ300＋パス%2＋20）\n末尾改行|2|\n合計|%3|")
+             .arg(320 + file.size())
+             .arg(file.size())
+             .arg(514 + file.size())},
+        {TerminalType::Cmail, Sj("件名"), "me@example.jp", {},
+         QString::fromUtf8("固定分|13|\n送信元|3|@まで\n件名|4|\n本文|20|\nシフト|0|6回（数えない）\n"
+                           "半角カナ→全角|4|4文字\n末尾改行|2|\n合計|46|")},
+    };
+    for (const auto& r : rows) {
+        CountInputs in;
+        in.body = body;
+        in.subject = r.subject;
+        in.sender = r.sender;
+        in.attachments = r.attachments;
+        in.type = r.type;
+        in.fixedLength = TerminalTypeRow(r.type).fixedCount;
+        const CountResult count = CountMessageSize(in);
+        ASSERT_TRUE(count.ok);
+        const std::vector<TermsRow> terms = TermsRows(count.terms, count.count);
+        EXPECT_EQ(Lines(terms).toStdString(), r.expected.toStdString());
+        std::int64_t sum = 0;
+        for (std::size_t i = 0; i + 1 < terms.size(); ++i) {
+            sum += terms[i].value.toLongLong();
+        }
+        EXPECT_EQ(sum, count.count);
+    }
+
+    // The window adds the limit, what is left or over and, over it, the split.
+    const MessageTerms none;
+    const auto tail = [&](std::int32_t count, std::int32_t limit, std::optional<SplitOutlook> split) {
+        return Lines(ExplanationRows(none, count, limit, split)).section(u'\n', -3).toStdString();
+    };
+    EXPECT_EQ(tail(100, 100, std::nullopt), "合計|100|\n上限|100|\n残り|0|");
+    EXPECT_EQ(tail(130, 100, SplitOutlook{.parts = 9, .unsentBytes = 12}),
+              "上限|100|\n超過|30|\n分割|9通|9通に収まらず、最後の12バイトは送られません");
+    EXPECT_EQ(tail(130, 100, SplitOutlook{.attachments = true}),
+              "上限|100|\n超過|30|\n分割|不可|添付ファイル付きのメールは分割して送れません");
+    EXPECT_EQ(tail(130, 100, SplitOutlook{.parts = 1, .bodyFits = true}),
+              "上限|100|\n超過|30|\n分割|1通|分割の計算では本文がすべて1通目に入ります");
+
+    // Bytes to characters: a line break is CR LF, an emoji its two-byte stand-in.
+    const QString text = QString::fromUtf8("aあｶ\nb😀c");
+    const std::string sjis = ComposeBody(text).bytes;
+    const int positions[] = {0, 1, 1, 2, 3, 3, 4, 5, 5, 7, 8};
+    for (std::size_t bytes = 0; bytes < std::size(positions); ++bytes) {
+        EXPECT_EQ(PositionAfterBytes(text, sjis, bytes), positions[bytes]) << bytes;
+    }
+}
+
+class CountTermsWindowTest : public WindowTest {
+protected:
+    [[nodiscard]] QString Row(const char* label)
+    {
+        auto* window = program.Main().findChild<CountTermsWindow*>(QStringLiteral("CountTermsWindow"));
+        EXPECT_NE(window, nullptr);
+        if (window != nullptr) {
+            for (const TermsRow& r : window->Rows()) {
+                if (r.label == QString::fromUtf8(label)) {
+                    return r.value;
+                }
+            }
+        }
+        return {};
+    }
+};
+
+TEST_F(CountTermsWindowTest, MarkStartsWhereTheFirstPartEndsAndTheWindowFollows)
+{
+    // i-mode counts the body alone; a half-width kana weighs two bytes in the cut search.
+    program.WriteIni("[Configuration]\nDefaultType=3\n[Length]\n3=40\n");
+    program.Start();
+    QPlainTextEdit* body = program.Body();
+    const QString text = QString::fromUtf8("あいうえおabc😀ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿ\nend");
+    program.Type(kBody, text);
+    ASSERT_EQ(program.Count() + program.Limit(), QStringLiteral("50/ 40"));
+
+    const auto marked = [&] {
+        const QList<QTextEdit::ExtraSelection> marks = body->extraSelections();
+        return marks.isEmpty() ? -1 : marks.front().cursor.selectionStart();
+    };
+    const int start = marked();
+    const QChar atCut = start >= 0 ? text[start] : QChar();
+    EXPECT_TRUE(atCut >= QChar(0xFF61) && atCut <= QChar(0xFF9F)) << start;
+    EXPECT_EQ(ComposeBody(text.left(start)).bytes.size(), program.Main().Composer().FirstPartBodyBytes());
+    EXPECT_EQ(body->extraSelections().front().cursor.selectionEnd(), text.size());
+
+    // The type changes to one it fits and back: the mark goes and comes,
+    // the text, the caret and the undo history stay.
+    QTextCursor caret = body->textCursor();
+    caret.setPosition(3);
+    caret.setPosition(5, QTextCursor::KeepAnchor);
+    body->setTextCursor(caret);
+    const int undoSteps = body->document()->availableUndoSteps();
+    auto* typeBox = program.Find<QComboBox>(kTypeBox);
+    typeBox->setCurrentIndex(0);
+    EXPECT_EQ(marked(), -1);
+    typeBox->setCurrentIndex(3);
+    EXPECT_EQ(marked(), start);
+    EXPECT_EQ(body->toPlainText(), text);
+    EXPECT_EQ(body->textCursor().anchor(), 3);
+    EXPECT_EQ(body->textCursor().position(), 5);
+    EXPECT_EQ(body->document()->availableUndoSteps(), undoSteps);
+
+    // The tooltip and the window (a click on the count, the menu item: one window).
+    QLabel* count = program.Find<QLabel>(kCount);
+    QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), count->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(count, &help);
+    EXPECT_TRUE(QToolTip::text().contains(QString::fromUtf8("合計"))) << QToolTip::text().toStdString();
+    QTest::mouseClick(count, Qt::LeftButton);
+    program.Trigger(kCountTerms);
+    ASSERT_EQ(program.Main().findChildren<CountTermsWindow*>().size(), 1);
+    EXPECT_TRUE(program.Main().findChild<CountTermsWindow*>()->isVisible());
+    EXPECT_EQ(Row("合計") + u'/' + Row("超過") + u'/' + Row("分割"), QString::fromUtf8("50/10/2通"));
+
+    // Typing at the end follows; deleting to the limit takes the mark away.
+    body->moveCursor(QTextCursor::End);
+    TypeKey(body, QStringLiteral("x"));
+    EXPECT_EQ(Row("合計"), QStringLiteral("51"));
+    EXPECT_EQ(marked(), start);
+    while (program.Main().Composer().Display().over) {
+        QTest::keyClick(body, Qt::Key_Backspace);
+    }
+    EXPECT_EQ(marked(), -1);
+    EXPECT_EQ(Row("残り") + Row("超過") + Row("分割"), QStringLiteral("1"));
+}
+
+} // namespace
+} // namespace kitemail::test
