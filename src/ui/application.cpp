@@ -183,7 +183,12 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
         std::make_unique<HistoryViewer>(windows->settings, HistoryDirPath(dataDir), main, &main);
     HistoryViewer& history = *windows->historyViewer;
     main.SetOpener(Opener::History, [&history] { return history.exec() == QDialog::Accepted; });
+    history.SetResend([&main](const std::string& record) {
+        const std::vector<std::string> missing = main.LoadDraft(DraftFromRecord(record));
+        main.SetStatusText(Sj("送信履歴のメールを読み込みました。") + MissingAttachmentsText(missing));
+    });
     FollowSettingsFile(*windows);
+    main.KeepDraft(BeginRun(dataDir));
     return windows;
 }
 
