@@ -237,7 +237,7 @@ void HistoryViewer::DeleteOne()
     }
 }
 
-void HistoryViewer::SetResend(std::function<void(const std::string&)> resend)
+void HistoryViewer::SetResend(std::function<bool(const std::string&)> resend)
 {
     resendTo_ = std::move(resend);
     resend_->setEnabled(static_cast<bool>(resendTo_));
@@ -253,8 +253,9 @@ void HistoryViewer::Resend()
     if (!record) {
         return;
     }
-    resendTo_(*record);
-    accept();
+    if (resendTo_(*record)) {
+        accept();
+    }
 }
 
 void HistoryViewer::Clear()

@@ -31,8 +31,8 @@ public:
 
     [[nodiscard]] const HistoryBrowser& Browser() const noexcept { return browser_; }
     // "再送信": what takes the selected record (its whole text) to the main
-    // window; the window then closes. Greyed until given.
-    void SetResend(std::function<void(const std::string& record)> resend);
+    // window; when it did (true), this window closes. Greyed until given.
+    void SetResend(std::function<bool(const std::string& record)> resend);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -59,7 +59,7 @@ private:
     QLabel* decodeNote_ = nullptr;     // bytes of the record that are no Shift_JIS
     QComboBox* filter_ = nullptr;      // ToMask
     QAction* resend_ = nullptr;        // the button and the list's context menu
-    std::function<void(const std::string&)> resendTo_;
+    std::function<bool(const std::string&)> resendTo_;
 };
 
 } // namespace kitemail

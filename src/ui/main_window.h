@@ -132,6 +132,9 @@ public:
     // How long after the last change the draft is written.
     void SetDraftDelay(std::chrono::milliseconds delay);
     [[nodiscard]] Draft CurrentDraft() const;
+    // Whether the message differs from the one the window started or was
+    // cleared with (the caret aside).
+    [[nodiscard]] bool MessageInProgress() const;
     // The window shows the draft; attachments that can no longer be read
     // are left out and returned.
     std::vector<std::string> LoadDraft(Draft draft);

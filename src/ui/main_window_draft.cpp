@@ -135,6 +135,11 @@ std::vector<std::string> MainWindow::LoadDraft(Draft draft)
     return missing;
 }
 
+bool MainWindow::MessageInProgress() const
+{
+    return !SameMessage(CurrentDraft(), clearedDraft_);
+}
+
 void MainWindow::SaveDraft()
 {
     const Draft draft = CurrentDraft();

@@ -131,6 +131,21 @@ TEST_F(WindowTest, ResendFillsTheWindowFromAHistoryRecord)
     EXPECT_EQ(shown.body, "一つ目の部分\n二行目");
     EXPECT_EQ(shown.attachments, std::vector<std::string>{kept.string()});
     EXPECT_TRUE(program.Status().contains(QString::fromUtf8("/nowhere/gone, too.jpg"))) << program.Status().toStdString();
+
+    // Over a message being written it asks first; No keeps the message.
+    Commit(program.Body(), QStringLiteral(" and more"));
+    Boxes boxes;
+    boxes.answers = {false};
+    InDialog(
+        viewer, [&] { program.Trigger(kHistory); },
+        [&] {
+            viewer->findChild<QListWidget*>(QString::fromLatin1(kHistoryList))->setCurrentRow(0);
+            viewer->findChild<QPushButton*>(QString::fromLatin1(kHistoryResend))->click();
+            EXPECT_TRUE(viewer->isVisible());
+        },
+        &boxes);
+    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("作成中のメールを送信履歴のメールで置き換えますか？")});
+    EXPECT_TRUE(program.Body()->toPlainText().contains(QStringLiteral(" and more")));
 }
 
 } // namespace
