@@ -64,7 +64,6 @@ bool TakeSendOption(ArgReader& args, SendArguments& a)
 
 namespace {
 
-
 SendArguments ParseSendArguments(std::span<const std::string_view> argv)
 {
     SendArguments a;
@@ -86,8 +85,7 @@ SendArguments ParseSendArguments(std::span<const std::string_view> argv)
             a.attachments.emplace_back(*path);
         } else if (args.Flag("--sjis")) {
             a.sjis = true;
-        } else if (TakeSendOption(args, a)) {
-        } else {
+        } else if (!TakeSendOption(args, a)) {
             args.Unknown();
         }
     }
