@@ -111,6 +111,7 @@ const std::vector<Key>& Keys()
         k.push_back(Number(network, "ConnectTimeout", &Settings::ConnectTimeout, {1, kMaxNetworkSeconds}));
         k.push_back(Number(network, "ReplyTimeout", &Settings::ReplyTimeout, {1, kMaxNetworkSeconds}));
         k.push_back(Number(network, "DataTimeout", &Settings::DataTimeout, {1, kMaxNetworkSeconds}));
+        k.push_back({"Draft", "RestoreOnStart", Kind::Flag, nullptr, nullptr, &Settings::RestoreDraftOnStart});
         return k;
     }();
     return keys;

@@ -1,12 +1,15 @@
 // kitemail-cli history: the send history as the history window shows it,
 // with the same record numbers: list, show, delete one, delete all.
 
+#include "cli/cmd_send.h"
 #include "cli/command.h"
 #include "cli/user_input.h"
 #include "platform/data_dir.h"
 #include "platform/file_io.h"
 #include "platform/text_codec.h"
+#include "send/draft.h"
 #include "send/history_folder.h"
+#include "settings/settings.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -26,6 +29,7 @@ struct HistoryArguments {
     std::optional<std::string> to; // list --to
     bool sjis = false;
     bool yes = false;
+    SendArguments send; // resend
 };
 
 std::size_t RecordNumber(std::string_view text)
@@ -41,14 +45,14 @@ HistoryArguments ParseHistoryArguments(std::span<const std::string_view> argv)
 {
     HistoryArguments a;
     if (argv.empty()) {
-        throw CommandError::Usage("list, show N, delete N or clear --yes is required");
+        throw CommandError::Usage("list, show N, delete N, resend N or clear --yes is required");
     }
     if (argv.front().starts_with('-')) {
         ArgReader(argv).Unknown(); // --help, or an option before the action
     }
     a.action = argv.front();
     std::span<const std::string_view> rest = argv.subspan(1);
-    const bool numbered = a.action == "show" || a.action == "delete";
+    const bool numbered = a.action == "show" || a.action == "delete" || a.action == "resend";
     if (!numbered && a.action != "list" && a.action != "clear") {
         throw CommandError::Usage("unknown history action '" + std::string(a.action) + "'");
     }
@@ -63,10 +67,11 @@ HistoryArguments ParseHistoryArguments(std::span<const std::string_view> argv)
     while (!args.Done()) {
         if (const auto to = a.action == "list" ? args.Value("--to") : std::nullopt) {
             a.to = std::string(*to);
-        } else if (a.action != "delete" && a.action != "clear" && args.Flag("--sjis")) {
+        } else if (a.action != "delete" && a.action != "clear" && a.action != "resend" && args.Flag("--sjis")) {
             a.sjis = true;
         } else if (a.action == "clear" && args.Flag("--yes")) {
             a.yes = true;
+        } else if (a.action == "resend" && TakeSendOption(args, a.send)) {
         } else {
             args.Unknown();
         }
@@ -151,6 +156,39 @@ void Show(const HistoryBrowser& history, const HistoryArguments& a)
     WriteAll(STDOUT_FILENO, text);
 }
 
+// The record's mail through the send command: its recipient as a direct
+// address of the type the record names, its subject, body and the
+// attachments that are still there.
+int Resend(const HistoryBrowser& history, const HistoryArguments& a, const std::filesystem::path& dataDir)
+{
+    (void)FindRecord(history, a.number);
+    std::string reason;
+    const std::optional<std::string> record = ReadWholeFile(history.Files()[a.number - 1], reason);
+    if (!record) {
+        throw CommandError::Failure("cannot read record " + std::to_string(a.number) + ": " + reason);
+    }
+    const HistoryFields fields = ParseHistoryFields(*record);
+    if (fields.to.empty()) {
+        throw CommandError::BadInput("record " + std::to_string(a.number) + " names no recipient");
+    }
+    SendArguments send = a.send;
+    send.to = fields.to;
+    send.type = RecordTerminalType(fields.phoneType);
+    SendTexts texts;
+    texts.address = fields.to;
+    texts.subject = fields.subject;
+    texts.body = HistoryBody(*record);
+    if (!fields.attachments.empty()) {
+        texts.attachments = SplitCommaText(fields.attachments);
+    }
+    for (const std::string& path : TakeMissingAttachments(texts.attachments)) {
+        std::fprintf(stderr, "%s history: record %zu: %s is missing and is not sent\n", kToolName.data(), a.number,
+                     SjisToUtf8(path).c_str());
+    }
+    Settings settings = LoadSettings(dataDir);
+    return SendMail(dataDir, settings, send, std::move(texts));
+}
+
 int RunHistory(const CommandContext& context)
 {
     const HistoryArguments a = ParseHistoryArguments(context.args);
@@ -162,6 +200,8 @@ int RunHistory(const CommandContext& context)
         List(history, a);
     } else if (a.action == "show") {
         Show(history, a);
+    } else if (a.action == "resend") {
+        return Resend(history, a, DataDirectory(context.dataDir));
     } else if (a.action == "delete") {
         (void)FindRecord(history, a.number);
         std::string error;
@@ -189,6 +229,8 @@ const Command kHistoryCommand = {
     "Usage: kitemail-cli [--data-dir DIR] history list [--to ADDR] [--sjis]\n"
     "       kitemail-cli [--data-dir DIR] history show N [--sjis]\n"
     "       kitemail-cli [--data-dir DIR] history delete N\n"
+    "       kitemail-cli [--data-dir DIR] history resend N [--yes] [--split ANSWER]\n"
+    "           [--anime] [--from-override] [--dry-run] [--json]\n"
     "       kitemail-cli [--data-dir DIR] history clear --yes\n"
     "\n"
     "The records of the mail/ folder in the data folder, oldest first, numbered\n"
@@ -199,6 +241,10 @@ const Command kHistoryCommand = {
     "  --to ADDR   only the records sent to ADDR\n"
     "  show N      record N as stored (line ends as LF)\n"
     "  delete N    deletes record N\n"
+    "  resend N    sends record N again as 'send' does (see 'send --help' for the\n"
+    "              options and the exit status): to its recipient as direct\n"
+    "              input, with the type, subject, body and attachments it names;\n"
+    "              an attachment no longer there is named and left out\n"
     "  clear --yes deletes every .eml file of the folder; other files stay\n"
     "  --sjis      ADDR is given, and texts are printed, as Shift_JIS bytes\n"
     "\n"
@@ -206,7 +252,8 @@ const Command kHistoryCommand = {
     "on standard error.\n"
     "\n"
     "Exit status: 0 when done; 1 when a record cannot be read or deleted or the\n"
-    "folder cannot be made; 2 for bad arguments or a record number not in use.\n",
+    "folder cannot be made; 2 for bad arguments or a record number not in use;\n"
+    "resend N as 'send' (3: the server gave no reply after the whole mail).\n",
     RunHistory,
 };
 

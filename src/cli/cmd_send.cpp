@@ -2,6 +2,7 @@
 // command line with the settings of the data folder.
 
 #include "accounting/terminal_type.h"
+#include "cli/cmd_send.h"
 #include "cli/command.h"
 #include "cli/user_input.h"
 #include "platform/data_dir.h"
@@ -32,25 +33,37 @@
 #include <vector>
 
 namespace kitemail::cli {
-namespace {
 
-struct SendArguments {
-    std::optional<std::string> to;
-    std::optional<TerminalType> type;
-    std::vector<std::string> entries;
-    std::optional<std::string> subject;
-    std::optional<std::string> pin;
-    std::optional<std::string> bodyFile;
-    std::vector<std::string> attachments;
-    bool anime = false;
-    bool fromOverride = false;
-    bool sjis = false;
-    bool yes = false;
-    YesNoCancel split = YesNoCancel::Cancel;
-    bool truncate = false; // --split truncate: yes, even when nine parts cannot hold the body
-    bool dryRun = false;
-    bool json = false; // one JSON object per mail on standard output
-};
+bool TakeSendOption(ArgReader& args, SendArguments& a)
+{
+    if (const auto split = args.Value("--split")) {
+        if (*split == "yes" || *split == "truncate") {
+            a.split = YesNoCancel::Yes;
+            a.truncate = *split == "truncate";
+        } else if (*split == "no") {
+            a.split = YesNoCancel::No;
+        } else if (*split == "cancel") {
+            a.split = YesNoCancel::Cancel;
+        } else {
+            throw CommandError::Usage("--split takes yes, truncate, no or cancel, not '" + std::string(*split) + "'");
+        }
+    } else if (args.Flag("--anime")) {
+        a.anime = true;
+    } else if (args.Flag("--from-override")) {
+        a.fromOverride = true;
+    } else if (args.Flag("--yes")) {
+        a.yes = true;
+    } else if (args.Flag("--dry-run")) {
+        a.dryRun = true;
+    } else if (args.Flag("--json")) {
+        a.json = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+namespace {
 
 SendArguments ParseSendArguments(std::span<const std::string_view> argv)
 {
@@ -71,30 +84,9 @@ SendArguments ParseSendArguments(std::span<const std::string_view> argv)
             a.bodyFile = std::string(*body);
         } else if (const auto path = args.Value("--attach")) {
             a.attachments.emplace_back(*path);
-        } else if (const auto split = args.Value("--split")) {
-            if (*split == "yes" || *split == "truncate") {
-                a.split = YesNoCancel::Yes;
-                a.truncate = *split == "truncate";
-            } else if (*split == "no") {
-                a.split = YesNoCancel::No;
-            } else if (*split == "cancel") {
-                a.split = YesNoCancel::Cancel;
-            } else {
-                throw CommandError::Usage("--split takes yes, truncate, no or cancel, not '" + std::string(*split) + "'");
-            }
-        } else if (args.Flag("--anime")) {
-            a.anime = true;
-        } else if (args.Flag("--from-override")) {
-            a.fromOverride = true;
         } else if (args.Flag("--sjis")) {
             a.sjis = true;
-        } else if (args.Flag("--yes")) {
-            a.yes = true;
-        } else if (args.Flag("--dry-run")) {
-            a.dryRun = true;
-        } else if (args.Flag("--json")) {
-            a.json = true;
-        } else {
+        } else if (!TakeSendOption(args, a)) {
             args.Unknown();
         }
     }
@@ -354,18 +346,7 @@ int ExitStatus(const SendWorkflow& workflow)
 int RunSend(const CommandContext& context)
 {
     const SendArguments a = ParseSendArguments(context.args);
-    // A reader that goes away (| head -n1) makes a write fail, not the
-    // process end in the middle of a mail.
-    std::signal(SIGPIPE, SIG_IGN);
     const auto text = [&a](std::string_view given, std::string_view what) { return UserText(given, what, a.sjis); };
-
-    static int argc = 1;
-    static char name[] = "kitemail-cli";
-    static char* argv[] = {name, nullptr};
-    std::optional<QCoreApplication> app;
-    if (QCoreApplication::instance() == nullptr) {
-        app.emplace(argc, argv);
-    }
 
     const std::filesystem::path dataDir = DataDirectory(context.dataDir);
     Settings settings = LoadSettings(dataDir);
@@ -383,25 +364,43 @@ int RunSend(const CommandContext& context)
     for (const std::string& entry : a.entries) {
         ticked.push_back(FindEntry(settings.AddressBook, text(entry, "--entry")));
     }
+    return SendMail(dataDir, settings, a,
+                    {.address = address, .ticked = std::move(ticked), .subject = subject, .pin = pin, .body = body,
+                     .attachments = std::move(attachments)});
+}
 
+} // namespace
+
+int SendMail(const std::filesystem::path& dataDir, Settings& settings, const SendArguments& a, SendTexts texts)
+{
+    // A reader that goes away (| head -n1) makes a write fail, not the
+    // process end in the middle of a mail.
+    std::signal(SIGPIPE, SIG_IGN);
+    static int argc = 1;
+    static char name[] = "kitemail-cli";
+    static char* argv[] = {name, nullptr};
+    std::optional<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) {
+        app.emplace(argc, argv);
+    }
     CommandLineUi ui(a, FirstSender(settings));
     MessageComposer composer(settings, ui);
     composer.SelectFirstSender();
-    composer.SetBody(ComposedText{body, {}});
-    composer.SetSubject(ComposedText{subject, {}});
-    composer.SetPin(ComposedText{pin, {}});
-    composer.SetAttachments(std::move(attachments));
+    composer.SetBody(ComposedText{std::move(texts.body), {}});
+    composer.SetSubject(ComposedText{std::move(texts.subject), {}});
+    composer.SetPin(ComposedText{std::move(texts.pin), {}});
+    composer.SetAttachments(std::move(texts.attachments));
     if (a.fromOverride) {
         composer.FromCheckClicked(true);
     }
     if (a.to) {
         composer.SelectDirectMode();
-        composer.SetDirectAddress(ComposedText{address, {}});
+        composer.SetDirectAddress(ComposedText{std::move(texts.address), {}});
         composer.TypeBoxChanged(*a.type);
     } else {
         composer.SetCheckListLines(settings.AddressBook);
         composer.SelectAddressBookMode();
-        for (const std::int32_t index : ticked) {
+        for (const std::int32_t index : texts.ticked) {
             composer.SetTick(index, true);
         }
     }
@@ -416,8 +415,6 @@ int RunSend(const CommandContext& context)
     }
     return ExitStatus(workflow);
 }
-
-} // namespace
 
 extern const Command kSendCommand;
 const Command kSendCommand = {

@@ -160,6 +160,8 @@ HistoryFields ParseHistoryFields(std::string_view record)
         {"Date: ", &fields.date},
         {"Subject: ", &fields.subject},
         {"X-ktml-Result: ", &fields.result},
+        {"X-ktml-PhoneType: ", &fields.phoneType},
+        {"X-ktml-Attachments: ", &fields.attachments},
     };
     // The first line of each name counts, even an empty one: a later line
     // of the same name is no part of the record's header as written.
@@ -183,6 +185,73 @@ HistoryFields ParseHistoryFields(std::string_view record)
         record.remove_prefix(next);
     }
     return fields;
+}
+
+std::string HistoryBody(std::string_view record)
+{
+    std::size_t pos = 0;
+    while (pos < record.size()) {
+        const std::size_t end = record.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            return {};
+        }
+        const std::size_t next = record.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
+        if (end == pos) {
+            std::string_view body = record.substr(next);
+            if (body.ends_with("\r\n")) {
+                body.remove_suffix(2);
+            } else if (body.ends_with('\n')) {
+                body.remove_suffix(1);
+            }
+            return std::string(body);
+        }
+        pos = next;
+    }
+    return {};
+}
+
+TerminalType RecordTerminalType(std::string_view phoneType)
+{
+    for (const TerminalType t : kTerminalTypes) {
+        if (!phoneType.empty() && (phoneType == TypeBoxText(t) || phoneType == MainTypeBoxText(t))) {
+            return t;
+        }
+    }
+    return TerminalType::Unspecified;
+}
+
+std::vector<std::string> SplitCommaText(std::string_view text)
+{
+    std::vector<std::string> items;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::string item;
+        if (text[i] == '"') {
+            for (++i; i < text.size(); ++i) {
+                if (text[i] == '"') {
+                    if (i + 1 < text.size() && text[i + 1] == '"') {
+                        item += '"';
+                        ++i;
+                    } else {
+                        ++i;
+                        break;
+                    }
+                } else {
+                    item += text[i];
+                }
+            }
+            while (i < text.size() && text[i] != ',') {
+                ++i; // nothing the writer puts there
+            }
+        } else {
+            const std::size_t comma = std::min(text.find(',', i), text.size());
+            item = std::string(text.substr(i, comma - i));
+            i = comma;
+        }
+        items.push_back(std::move(item));
+        ++i; // the comma
+    }
+    return items;
 }
 
 bool EnsureHistoryFolder(const std::filesystem::path& folder)

@@ -4,6 +4,7 @@
 // them. The history window and the command line both work through
 // HistoryBrowser, so that a record number means the same record in each.
 
+#include "accounting/terminal_type.h"
 #include "platform/user_interface.h"
 
 #include <cstddef>
@@ -32,9 +33,20 @@ struct HistoryFields {
     std::string date;
     std::string subject;
     std::string result;
+    std::string phoneType;   // X-ktml-PhoneType
+    std::string attachments; // X-ktml-Attachments, as CommaText wrote it
 };
 // Reads "Name: value" lines up to the first empty line.
 [[nodiscard]] HistoryFields ParseHistoryFields(std::string_view record);
+
+// What follows the header's empty line, without the line end the writer
+// put after the body; empty when there is no empty line.
+[[nodiscard]] std::string HistoryBody(std::string_view record);
+// The type a record's X-ktml-PhoneType names; unspecified when it is
+// empty or names none.
+[[nodiscard]] TerminalType RecordTerminalType(std::string_view phoneType);
+// The items CommaText joined, quotes undone.
+[[nodiscard]] std::vector<std::string> SplitCommaText(std::string_view text);
 
 // Creates the folder when missing (0700: its owner's alone; its parents as
 // the umask has them); false when it neither exists nor can be made.

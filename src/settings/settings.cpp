@@ -29,6 +29,7 @@ constexpr std::string_view kMyAddress = "MyAddress";
 constexpr std::string_view kApplication = "Application";
 constexpr std::string_view kNetwork = "Network";
 constexpr std::string_view kSubmission = "Submission";
+constexpr std::string_view kDraft = "Draft";
 
 // A damaged or hand-edited count must not exhaust memory.
 constexpr std::int32_t kMaxListItems = 100000;
@@ -407,6 +408,7 @@ void ReadDialogHalf(const Profile& p, Settings& s)
     s.ReplyTimeout = seconds("ReplyTimeout", 300);
     s.DataTimeout = seconds("DataTimeout", 600);
     ReadSubmission(p, s);
+    s.RestoreDraftOnStart = p.ReadBool(kDraft, "RestoreOnStart", false);
 
     s.VCount = ReadClamped(p, "VCount", 10, 6, 20);
     s.PLeft = p.ReadInt(kConfig, "PLeft", 0);
@@ -460,6 +462,9 @@ void WriteDialogHalf(Profile& p, const Settings& s)
     p.WriteInt(kConfig, "DefaultType", TerminalTypeNumber(s.DefaultType));
     WriteSubmission(p, s);
     WriteNetwork(p, s);
+    if (s.RestoreDraftOnStart || p.HasKey(kDraft, "RestoreOnStart")) {
+        p.WriteBool(kDraft, "RestoreOnStart", s.RestoreDraftOnStart);
+    }
 }
 
 void WriteMainWindowHalf(Profile& p, const Settings& s)

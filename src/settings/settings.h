@@ -92,6 +92,11 @@ struct ProgramOptions {
     std::string CAFile;   // a PEM file of certificates to trust besides the system's
     Pop3Security POP3Security = Pop3Security::None;
 
+    // [Draft] RestoreOnStart: the draft a normal close leaves comes back
+    // at the next start (after a crash it always does). Saved only where
+    // the file names it or it is on.
+    bool RestoreDraftOnStart = false;
+
     std::vector<std::string> AddressBook; // [TEL]
     std::vector<std::string> SenderList;  // [MyAddress]
     std::string SignatureText;            // Signature.txt, CR LF line breaks

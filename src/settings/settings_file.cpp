@@ -69,6 +69,7 @@ std::vector<NumberKey> NumberKeys()
         {"Submission", "Security", 0, 2, nullptr, nullptr, &ChoiceValue<&Settings::Security>},
         {"Submission", "AuthMethod", 0, 3, nullptr, nullptr, &ChoiceValue<&Settings::AuthMethod>},
         {"Submission", "POP3Security", 0, 2, nullptr, nullptr, &ChoiceValue<&Settings::POP3Security>},
+        {"Draft", "RestoreOnStart", kIntMin, kIntMax, nullptr, &Settings::RestoreDraftOnStart},
     };
     for (const OptionInfo& option : Options()) {
         keys.push_back({c, option.key, kIntMin, kIntMax, nullptr, option.field});

@@ -183,7 +183,18 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
         std::make_unique<HistoryViewer>(windows->settings, HistoryDirPath(dataDir), main, &main);
     HistoryViewer& history = *windows->historyViewer;
     main.SetOpener(Opener::History, [&history] { return history.exec() == QDialog::Accepted; });
+    history.SetResend([&main](const std::string& record) {
+        // The message being written is not thrown away unasked.
+        if (main.MessageInProgress()
+            && !main.Confirm(Sj("作成中のメールを送信履歴のメールで置き換えますか？"), Sj("再送信"))) {
+            return false;
+        }
+        const std::vector<std::string> missing = main.LoadDraft(DraftFromRecord(record));
+        main.SetStatusText(Sj("送信履歴のメールを読み込みました。") + MissingAttachmentsText(missing));
+        return true;
+    });
     FollowSettingsFile(*windows);
+    main.KeepDraft(BeginRun(dataDir));
     return windows;
 }
 

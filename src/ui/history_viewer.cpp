@@ -6,6 +6,7 @@
 #include "ui/utf8_text.h"
 #include "ui/window_placement.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -82,6 +83,18 @@ HistoryViewer::HistoryViewer(const Settings& settings, std::filesystem::path fol
         buttons->addWidget(b);
     }
     leftLayout->addLayout(buttons);
+    resend_ = new QAction(Q("再送信"), this);
+    resend_->setEnabled(false);
+    auto* resend = new QPushButton(resend_->text());
+    resend->setObjectName(object_names::kHistoryResend);
+    resend->setAutoDefault(false);
+    resend->setEnabled(false);
+    connect(resend_, &QAction::changed, resend, [resend, this] { resend->setEnabled(resend_->isEnabled()); });
+    connect(resend, &QPushButton::clicked, resend_, &QAction::trigger);
+    connect(resend_, &QAction::triggered, this, &HistoryViewer::Resend);
+    buttons->addWidget(resend);
+    list_->addAction(resend_);
+    list_->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     auto* right = new QWidget;
     auto* rightLayout = new QVBoxLayout(right);
@@ -221,6 +234,27 @@ void HistoryViewer::DeleteOne()
     }
     if (browser_.DeleteOne(static_cast<std::size_t>(row), *this, settings_.BeepOnMessage)) {
         Rebuild();
+    }
+}
+
+void HistoryViewer::SetResend(std::function<bool(const std::string&)> resend)
+{
+    resendTo_ = std::move(resend);
+    resend_->setEnabled(static_cast<bool>(resendTo_));
+}
+
+void HistoryViewer::Resend()
+{
+    const int row = list_->currentRow();
+    if (!resendTo_ || row < 0 || list_->currentItem() == nullptr) {
+        return;
+    }
+    const std::optional<std::string> record = browser_.RecordText(static_cast<std::size_t>(row));
+    if (!record) {
+        return;
+    }
+    if (resendTo_(*record)) {
+        accept();
     }
 }
 

@@ -9,7 +9,10 @@
 #include <QDialog>
 
 #include <filesystem>
+#include <functional>
+#include <string>
 
+class QAction;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -27,6 +30,9 @@ public:
     ~HistoryViewer() override;
 
     [[nodiscard]] const HistoryBrowser& Browser() const noexcept { return browser_; }
+    // "再送信": what takes the selected record (its whole text) to the main
+    // window; when it did (true), this window closes. Greyed until given.
+    void SetResend(std::function<bool(const std::string& record)> resend);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -42,6 +48,7 @@ private:
     void FilterChanged(int index);
     void DeleteOne();
     void Clear();
+    void Resend();
     void EmptyView();
 
     const Settings& settings_;
@@ -51,6 +58,8 @@ private:
     QPlainTextEdit* text_ = nullptr;   // Memo2
     QLabel* decodeNote_ = nullptr;     // bytes of the record that are no Shift_JIS
     QComboBox* filter_ = nullptr;      // ToMask
+    QAction* resend_ = nullptr;        // the button and the list's context menu
+    std::function<bool(const std::string&)> resendTo_;
 };
 
 } // namespace kitemail

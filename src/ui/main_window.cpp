@@ -295,6 +295,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    EndDraft();
     StoreLayoutInto(settings_);
     const SaveResult saved = settingsFile_.Save(settings_, SettingsHalf::MainWindow);
     if (!saved.ok()) {
@@ -362,6 +363,11 @@ void MainWindow::RunClear()
     ApplySettings();
     SyncTexts();
     SyncAll();
+    if (draftTimer_ != nullptr) {
+        draftTimer_->stop();
+        clearedDraft_ = CurrentDraft();
+        RemoveDraft(dataDir_);
+    }
 }
 
 void MainWindow::RunOpener(Opener which)

@@ -9,6 +9,7 @@
 
 #include "platform/secret_store.h"
 #include "send/attachment_commands.h"
+#include "send/draft.h"
 #include "send/message_composer.h"
 #include "send/send_workflow.h"
 #include "settings/settings.h"
@@ -20,6 +21,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -127,6 +129,21 @@ public:
     // The bars' stored positions.
     void StoreLayoutInto(Settings& settings) const;
 
+    // ---- the draft (main_window_draft.cpp)
+    // From now on the message is kept in the data folder's draft; the one
+    // there comes back first when the previous run ended abnormally or the
+    // settings ask for it (a normal close leaves one only then).
+    void KeepDraft(bool previousRunEndedAbnormally);
+    // How long after the last change the draft is written.
+    void SetDraftDelay(std::chrono::milliseconds delay);
+    [[nodiscard]] Draft CurrentDraft() const;
+    // Whether the message differs from the one the window started or was
+    // cleared with (the caret aside).
+    [[nodiscard]] bool MessageInProgress() const;
+    // The window shows the draft; attachments that can no longer be read
+    // are left out and returned.
+    std::vector<std::string> LoadDraft(Draft draft);
+
 signals:
     void beeped();
     // The count display was brought up to date with the message.
@@ -174,6 +191,8 @@ private:
     void PinChanged();
     void SenderBoxChanged(int index);
     void TimerTick();
+    void SaveDraft();
+    void EndDraft();
 
     // the view follows the composer
     void SyncCount();
@@ -236,6 +255,8 @@ private:
     CountExplainer* countExplainer_ = nullptr; // the terms window and the over-limit mark
     QShortcut* escape_ = nullptr; // presses "中止"
     QTimer* timer_ = nullptr;
+    QTimer* draftTimer_ = nullptr; // null until KeepDraft
+    Draft clearedDraft_;           // the message as it starts or is cleared: no draft is kept of it
 
     // menus
     QAction* sendAction_ = nullptr;

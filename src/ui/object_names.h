@@ -115,6 +115,7 @@ inline constexpr char kHistoryPosition[] = "Label19";
 inline constexpr char kHistoryText[] = "Memo2";
 inline constexpr char kHistoryDecodeNote[] = "DecodeNote";
 inline constexpr char kHistoryFilter[] = "ToMask";
+inline constexpr char kHistoryResend[] = "ResendButton";
 
 // The settings dialog.
 inline constexpr char kSettingsDialog[] = "SettingsDialog";
@@ -155,6 +156,7 @@ inline constexpr char kSignatureText[] = "SignatureText";
 inline constexpr char kAutoInsertSignature[] = "AutoInsertSignature";
 inline constexpr char kAutoSplitOnOverflow[] = "AutoSplitOnOverflow";
 inline constexpr char kAutoReplaceOnInput[] = "AutoReplaceOnInput";
+inline constexpr char kRestoreDraftOnStart[] = "RestoreDraftOnStart";
 inline constexpr char kShowSplitResult[] = "ShowSplitResult";
 inline constexpr char kHighlightTabs[] = "HighlightTabs";
 inline constexpr char kFontSize[] = "FontSize";

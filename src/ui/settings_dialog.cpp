@@ -479,6 +479,9 @@ QWidget* SettingsDialog::BuildBehaviourPage()
     column->addWidget(Check(&Settings::CheckBeforeSend, "CheckBeforeSend"));
     column->addWidget(Check(&Settings::ClearAfterSend, "ClearAfterSend"));
     column->addWidget(Check(&Settings::AutoReplaceOnInput, object_names::kAutoReplaceOnInput));
+    QCheckBox* restoreDraft = Check(&Settings::RestoreDraftOnStart, object_names::kRestoreDraftOnStart);
+    restoreDraft->setText(QStringLiteral("終了時の下書きを次回に復元する"));
+    column->addWidget(restoreDraft);
     column->addStretch(1);
     return PageOf({group}, true);
 }

@@ -232,5 +232,38 @@ TEST_F(CliSendTest, AFailedPopLoginAndAMissingHistoryRecordAreSaidBesideTheResul
         << r.err;
 }
 
+// history resend: record 1 goes out again through send (its answers, its
+// output, a new record), with the subject and body the record holds.
+TEST_F(CliSendTest, HistoryResendSendsTheRecordAgainAsANewMail)
+{
+    ASSERT_EQ(SendToYou({"--subject", "件名"}).exitCode, 0);
+    ASSERT_EQ(NewMessages(), 1);
+    const auto resend = [this](std::vector<std::string> more) {
+        more.insert(more.begin(), {"history", "resend", "1"});
+        ProcessOptions options;
+        options.timeout = std::chrono::seconds(60);
+        options.setEnv.emplace_back("KITEMAIL_HOME", home_.string());
+        return RunCli(more, options);
+    };
+    ProcessResult r = resend({"--dry-run", "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"result\":\"dry-run\""), std::string::npos) << r.out;
+    EXPECT_EQ(NewMessages(), 1);
+
+    r = resend({"--yes"});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    ASSERT_EQ(NewMessages(), 2);
+    const QJsonObject first = ParseStoredMail(sink_->MessagePath(baseline_ + 1));
+    const QJsonObject again = ParseStoredMail(sink_->MessagePath(baseline_ + 2));
+    EXPECT_EQ(again["subject"], first["subject"]);
+    EXPECT_EQ(again["body"], first["body"]);
+    EXPECT_TRUE(again["body"].toString().startsWith(QStringLiteral("こんにちは"))) << again["body"].toString().toStdString();
+    EXPECT_EQ(sink_->Envelope(baseline_ + 2)["rcpt_tos"], sink_->Envelope(baseline_ + 1)["rcpt_tos"]);
+    EXPECT_EQ(HistoryRecords(), 2U);
+
+    EXPECT_EQ(resend({"--to", "x@example.jp"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"--data-dir", home_.string(), "history", "resend", "9"}).exitCode, 2);
+}
+
 } // namespace
 } // namespace kitemail::test

@@ -96,6 +96,8 @@ public:
     bool Close();
     // Close and start again in the same directory.
     void Restart();
+    // Ends the windows as a kill does: nothing is closed or saved.
+    void Abandon() { windows_.reset(); }
 
     [[nodiscard]] ProgramWindows& Windows() { return *windows_; }
     [[nodiscard]] MainWindow& Main();

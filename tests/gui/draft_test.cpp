@@ -1,0 +1,152 @@
+// The draft: kept while the user writes, back after the window process is
+// killed, gone after a clear, back after a normal close only when the
+// settings ask for it; and a history record sent again from the history
+// window.
+
+#include "gui_support.h"
+
+#include "send/draft.h"
+#include "ui/history_viewer.h"
+#include "ui/single_instance.h"
+
+#include <QLocalSocket>
+#include <QProcess>
+
+#include <csignal>
+#include <fstream>
+
+namespace kitemail::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool DraftIs(const fs::path& dir, const Draft& wanted)
+{
+    return QTest::qWaitFor([&] { return ReadDraft(dir) == wanted; }, 5000);
+}
+
+// The built program on the folder, up (its event loop answers), then
+// killed without a word: nothing of its close runs.
+void StartAndKillTheProgram(const fs::path& dir)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess window;
+    window.setProcessEnvironment(environment);
+    window.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    window.start(QStringLiteral(KITEMAIL_GUI_PATH), {QStringLiteral("--data-dir"), QString::fromStdString(dir)});
+    ASSERT_TRUE(window.waitForStarted());
+    const auto answers = [&] {
+        QLocalSocket socket;
+        socket.connectToServer(SingleInstance::ServerName(dir));
+        if (!socket.waitForConnected(1000)) {
+            return false;
+        }
+        socket.write("show\n");
+        return socket.waitForBytesWritten(1000) && socket.waitForReadyRead(5000) && socket.readAll() == "ok\n";
+    };
+    EXPECT_TRUE(QTest::qWaitFor(answers, 30000));
+    ::kill(static_cast<pid_t>(window.processId()), SIGKILL);
+    ASSERT_TRUE(window.waitForFinished(15000));
+    EXPECT_EQ(window.exitStatus(), QProcess::CrashExit);
+}
+
+TEST_F(WindowTest, TheDraftComesBackAfterAKillAndOnlyThen)
+{
+    const fs::path kept = program.Dir() / "a file, with blanks.txt";
+    const fs::path gone = program.Dir() / "gone.txt";
+    std::ofstream(kept) << "x";
+    std::ofstream(gone) << "y";
+    program.Start();
+    program.Main().SetDraftDelay(std::chrono::milliseconds(50));
+    program.Type(kAddress, QStringLiteral("you@example.jp"));
+    program.Find<QComboBox>(kTypeBox)->setCurrentIndex(6);
+    program.Type(kSubject, QString::fromUtf8("件名"));
+    DropFiles(program, {kept, gone});
+    // An emoji Shift_JIS cannot hold stays what it is.
+    Commit(program.Body(), QString::fromUtf8("本文\xF0\x9F\x98\x80\n二行目"));
+    const Draft typed = program.Main().CurrentDraft();
+    ASSERT_TRUE(DraftIs(program.Dir(), typed));
+    EXPECT_EQ(typed.attachments.size(), 2U);
+
+    program.Abandon();
+    fs::remove(gone);
+    StartAndKillTheProgram(program.Dir());
+    program.Start();
+    Draft expected = typed;
+    expected.attachments = {kept.string()};
+    EXPECT_EQ(program.Main().CurrentDraft(), expected);
+    EXPECT_TRUE(program.Status().startsWith(QString::fromUtf8("前回の下書きを復元しました。"))) << program.Status().toStdString();
+    EXPECT_TRUE(program.Status().contains(QStringLiteral("gone.txt"))) << program.Status().toStdString();
+
+    // The clear takes the draft away.
+    Answering([&] { program.Trigger(kClear); }, {true});
+    EXPECT_TRUE(program.Body()->toPlainText().isEmpty());
+    EXPECT_FALSE(fs::exists(DraftPath(program.Dir())));
+
+    // A normal close starts empty ...
+    program.Main().SetDraftDelay(std::chrono::milliseconds(50));
+    Commit(program.Body(), QStringLiteral("next"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(DraftPath(program.Dir())); }, 5000));
+    program.Restart();
+    EXPECT_TRUE(program.Body()->toPlainText().isEmpty());
+    EXPECT_FALSE(fs::exists(DraftPath(program.Dir())));
+
+    // ... unless the settings keep the draft for the next start.
+    Commit(program.Body(), QStringLiteral("kept over a close"));
+    program.Main().LiveSettings().RestoreDraftOnStart = true;
+    ASSERT_TRUE(program.Close());
+    program.Abandon();
+    program.WriteIni("[Draft]\nRestoreOnStart=1\n");
+    program.Start();
+    EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("kept over a close"));
+    EXPECT_EQ(program.Status(), QString::fromUtf8("前回の下書きを復元しました。"));
+}
+
+TEST_F(WindowTest, ResendFillsTheWindowFromAHistoryRecord)
+{
+    const fs::path kept = program.Dir() / "kept.txt";
+    std::ofstream(kept) << "x";
+    fs::create_directory(program.Dir() / "mail");
+    WriteSjisFile(program.Dir() / "mail" / "2026010100000000.eml",
+                  "To: you@example.jp\nDate: Thu, 01 Jan 2026 00:00:00\nSubject: 件名 (1/2)\nFrom: me@example.jp\n"
+                  "Message-ID: 20260101000000.1_me@example.jp\nX-ktml-PhoneType: EZweb\n"
+                  "X-ktml-Attachments: " + kept.string() + ",\"/nowhere/gone, too.jpg\"\nX-ktml-Result: Unconfirmed\n\n"
+                  "一つ目の部分\n二行目\n");
+    program.Start();
+    HistoryViewer* viewer = program.Windows().historyViewer.get();
+    InDialog(
+        viewer, [&] { program.Trigger(kHistory); },
+        [&] {
+            auto* list = viewer->findChild<QListWidget*>(QString::fromLatin1(kHistoryList));
+            list->setCurrentRow(0);
+            viewer->findChild<QPushButton*>(QString::fromLatin1(kHistoryResend))->click();
+        });
+    EXPECT_FALSE(viewer->isVisible());
+    const Draft shown = program.Main().CurrentDraft();
+    EXPECT_EQ(shown.mode, RecipientMode::Direct);
+    EXPECT_EQ(shown.address, "you@example.jp");
+    EXPECT_EQ(shown.type, TerminalType::EZweb);
+    EXPECT_EQ(shown.subject, "件名 (1/2)");
+    EXPECT_EQ(shown.body, "一つ目の部分\n二行目");
+    EXPECT_EQ(shown.attachments, std::vector<std::string>{kept.string()});
+    EXPECT_TRUE(program.Status().contains(QString::fromUtf8("/nowhere/gone, too.jpg"))) << program.Status().toStdString();
+
+    // Over a message being written it asks first; No keeps the message.
+    Commit(program.Body(), QStringLiteral(" and more"));
+    Boxes boxes;
+    boxes.answers = {false};
+    InDialog(
+        viewer, [&] { program.Trigger(kHistory); },
+        [&] {
+            viewer->findChild<QListWidget*>(QString::fromLatin1(kHistoryList))->setCurrentRow(0);
+            viewer->findChild<QPushButton*>(QString::fromLatin1(kHistoryResend))->click();
+            EXPECT_TRUE(viewer->isVisible());
+        },
+        &boxes);
+    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("作成中のメールを送信履歴のメールで置き換えますか？")});
+    EXPECT_TRUE(program.Body()->toPlainText().contains(QStringLiteral(" and more")));
+}
+
+} // namespace
+} // namespace kitemail::test

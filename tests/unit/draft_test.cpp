@@ -1,0 +1,109 @@
+// The draft file: every field back as it was written, in Shift_JIS while
+// the texts fit and in UTF-8 when one does not; the leftovers of killed
+// writes; a history record read back as a mail to send again.
+
+#include "platform/text_codec.h"
+#include "send/draft.h"
+#include "send/history_record.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace kitemail::test {
+namespace {
+
+Draft FullDraft()
+{
+    Draft d;
+    d.mode = RecipientMode::AddressBook;
+    d.address = "you@example.jp";
+    d.type = TerminalType::IMode;
+    d.ticked = {Sj("山田,yamada@example.jp,3,"), Sj("鈴木,suzuki@example.jp,6,")};
+    d.subject = "件名, それと空白";
+    d.pin = "1234";
+    d.body = "一行目\n\n三行目 ～ end\n";
+    d.attachments = {Sj("/tmp/a dir/写真, その1.jpg"), "/tmp/\"quoted\".txt"};
+    d.animation = true;
+    d.caret = 7;
+    return d;
+}
+
+TEST(DraftTest, EveryFieldRoundTripsInTheCharsetItNeeds)
+{
+    const struct {
+        const char* what;
+        std::function<void(Draft&)> change;
+        const char* charset;
+    } rows[] = {
+        {"Shift_JIS texts", [](Draft&) {}, "Charset: Shift_JIS\r\n"},
+        // An emoji and WAVE DASH (which Shift_JIS gives back as another
+        // character) are kept exactly: the file goes UTF-8.
+        {"emoji in the body", [](Draft& d) { d.body += "\xF0\x9F\x98\x80 end"; }, "Charset: UTF-8\r\n"},
+        {"wave dash in the subject", [](Draft& d) { d.subject += "\xE3\x80\x9C"; }, "Charset: UTF-8\r\n"},
+        {"empty", [](Draft& d) { d = Draft{}; }, "Charset: Shift_JIS\r\n"},
+        {"body without a final line end, CR kept", [](Draft& d) { d.body = "a\r\nb\rc"; }, "Charset: Shift_JIS\r\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Draft d = FullDraft();
+        row.change(d);
+        const std::string bytes = FormatDraft(d);
+        EXPECT_NE(bytes.find(row.charset), std::string::npos) << bytes;
+        const std::optional<Draft> back = ParseDraft(bytes);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(*back, d);
+
+        const TempDir dir;
+        ASSERT_FALSE(WriteDraft(dir.path(), d).has_value());
+        EXPECT_EQ(ReadDraft(dir.path()), d);
+    }
+    EXPECT_FALSE(ParseDraft("To: x\r\n\r\nbody").has_value());
+    EXPECT_FALSE(ParseDraft("Kitemail-Draft: 1\r\nSubject: cut short").has_value());
+}
+
+TEST(DraftTest, LeftoversAndTheRunMarker)
+{
+    const TempDir dir;
+    dir.Write(".Draft.txt.a1B2c3", "half");
+    dir.Write(".Draft.txt.toolong", "other");
+    dir.Write(".Kiteml.ini.a1B2c3", "the settings writer's");
+    EXPECT_EQ(RemoveDraftLeftovers(dir.path()), 1);
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / ".Draft.txt.toolong"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / ".Kiteml.ini.a1B2c3"));
+
+    EXPECT_FALSE(BeginRun(dir.path()));
+    EXPECT_TRUE(BeginRun(dir.path())); // never ended: the next start knows
+    EndRun(dir.path());
+    EXPECT_FALSE(BeginRun(dir.path()));
+}
+
+TEST(DraftTest, AHistoryRecordBecomesTheMailAgain)
+{
+    const TempDir dir;
+    const std::string kept = dir.Write("kept, file.txt", "x").string();
+    HistoryRecord r;
+    r.to = "you@example.jp";
+    r.subject = Sj("件名");
+    r.from = "me@example.jp";
+    r.messageId = "20260605064213.1_me@example.jp";
+    r.phoneType = TypeBoxText(TerminalType::EZweb);
+    r.attachments = {kept, "/nowhere/gone.jpg"};
+    r.body = Sj("本文\r\n二行目");
+    Draft d = DraftFromRecord(r.Format());
+    EXPECT_EQ(d.mode, RecipientMode::Direct);
+    EXPECT_EQ(d.address, "you@example.jp");
+    EXPECT_EQ(d.type, TerminalType::EZweb);
+    EXPECT_EQ(d.subject, "件名");
+    EXPECT_EQ(d.body, "本文\n二行目");
+    EXPECT_EQ(d.attachments, r.attachments);
+    EXPECT_EQ(TakeMissingAttachments(d.attachments), std::vector<std::string>{"/nowhere/gone.jpg"});
+    EXPECT_EQ(d.attachments, std::vector<std::string>{kept});
+
+    r.phoneType = "no such type";
+    EXPECT_EQ(DraftFromRecord(r.Format()).type, TerminalType::Unspecified);
+    r.phoneType.clear();
+    EXPECT_EQ(DraftFromRecord(r.Format()).type, TerminalType::Unspecified);
+}
+
+} // namespace
+} // namespace kitemail::test
