@@ -40,6 +40,7 @@ void DeveloperTools::RunPopLogin()
     PopBeforeSmtpOptions options;
     options.showAbortButton = [this](bool visible) { view_.SetAbortButtonVisible(visible); };
     options.enableCommand = [this](bool enabled) { popButton_->setEnabled(enabled); };
+    options.keyring = keyring_;
     (void)PopBeforeSmtp(settings_, ui_, popClient_, aborted_, options);
 }
 

@@ -38,6 +38,8 @@ public:
     void RunSmtpTest();
     // The abort button: ends the wait of the run in flight, if any.
     void Abort() noexcept { aborted_ = true; }
+    // Where "POP3認証" finds a password kept in the keyring.
+    void UseKeyring(SecretStore* keyring) noexcept { keyring_ = keyring; }
 
 private:
     Settings& settings_;
@@ -45,6 +47,7 @@ private:
     SendView& view_;
     const MessageComposer& composer_;
     bool aborted_ = false; // read by the run's wait
+    SecretStore* keyring_ = nullptr;
     QCheckBox* testCheck_ = nullptr;
     QAction* popButton_ = nullptr;
     TKTcpClient popClient_;

@@ -168,6 +168,7 @@ void MainWindow::UseKeyring(SecretStore* keyring)
 {
     keyring_ = keyring;
     workflow_->UseKeyring(keyring);
+    developerTools_->UseKeyring(keyring);
 }
 
 MainWindow::~MainWindow()

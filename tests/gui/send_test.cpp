@@ -1,6 +1,7 @@
 // Sending from the window: Ctrl+G, the abort button, the split viewer; the
 // developer tool bar's SMTP test and POP3 login.
 
+#include "fake_keyring.h"
 #include "gui_support.h"
 
 #include "platform/text_codec.h"
@@ -328,7 +329,11 @@ TEST_F(DeveloperToolBarTest, PopLoginAloneTestSwitchAndTheInertButton)
                       "CLOSE"});
     Start(1, "[Configuration]\nServer=127.0.0.1\nPort=" + std::to_string(ClosedLoopbackPort()) +
           "\nPOP3USER=alice\nPOP3Server=127.0.0.1\nPOP3Port=" + std::to_string(pop.Port()) +
-          "\nPOP3PASS=" + EncodePop3Password("secret") + "\n");
+          "\nPOP3PassIn=keyring\n");
+    // The button finds the password where the window keeps it.
+    FakeKeyring keyring;
+    keyring.secrets["POP3PASS"] = "secret";
+    program.Main().UseKeyring(&keyring);
     auto* status = program.Find<QLabel>(kStatusLabel);
     EXPECT_EQ(Press(kPopAuthButton, 0), QStringList());
     EXPECT_EQ(status->text(), QString::fromUtf8("POP before SMTP 認証完了"));
