@@ -8,7 +8,7 @@
 #include "cli/user_input.h"
 #include "platform/data_dir.h"
 #include "platform/text_codec.h"
-#include "send/outgoing_mail.h"
+#include "send/recipient.h"
 #include "settings/settings.h"
 
 #include <algorithm>

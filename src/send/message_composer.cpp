@@ -2,7 +2,7 @@
 
 #include "accounting/counter.h"
 #include "platform/text_codec.h"
-#include "send/outgoing_mail.h"
+#include "send/recipient.h"
 #include "settings/address_book.h"
 #include "settings/settings.h"
 

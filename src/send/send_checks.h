@@ -3,7 +3,7 @@
 // message or a mail that would not go out as typed. The command's checks
 // run once before anything connects, a mail's once when its value is made.
 
-#include "send/outgoing_mail.h"
+#include "send/recipient.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "send/outgoing_mail.h"
+#include "send/recipient.h"
 
 #include "accounting/terminal_type.h"
 #include "settings/settings.h"

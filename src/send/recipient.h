@@ -1,5 +1,5 @@
 #pragma once
-// What the send run derives from the message and its recipient before it
+// One recipient of the send run and what the run derives from it before it
 // makes each mail's value (mail/outgoing_mail.h).
 
 #include "accounting/splitter.h"
