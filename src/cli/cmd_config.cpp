@@ -337,13 +337,7 @@ int RunConfig(const CommandContext& context)
     };
     // Typed before the lock is taken: nobody waits for the user's typing.
     // The keyring answers through the event loop.
-    static int argc = 1;
-    static char name[] = "kitemail-cli";
-    static char* argv[] = {name, nullptr};
-    std::optional<QCoreApplication> app;
-    if (QCoreApplication::instance() == nullptr) {
-        app.emplace(argc, argv);
-    }
+    const std::unique_ptr<QCoreApplication> app = ApplicationIfNone();
     std::optional<std::string> password;
     const StoredPassword which = operands.size() > 1 && operands[1] == "pop3" ? StoredPassword::Pop3 : StoredPassword::Smtp;
     const PasswordSlot slot = SlotOf(which);

@@ -193,18 +193,8 @@ int RunCount(const CommandContext& context)
     if (a.explain) {
         // As the send run would cut it: From without the reply-to part, the
         // Subject it hands over.
-        const std::string from = SplitSender(sender).from;
-        const std::string runSubject = RunSubject(state.CurrentTerminalType, "", subject);
-        SplitInputs split;
-        split.body = body;
-        split.subject = runSubject;
-        split.from = from;
-        split.type = state.CurrentTerminalType;
-        split.fixedLength = state.CurrentFixedLength;
-        split.maxLength = limit;
-        split.countShiftBytes = settings.CountShiftBytes;
-        split.assumeSingleByteAtEnds = settings.AssumeSingleByteAtEnds;
-        fits = BodyBytesThatFit(split);
+        fits = BodyBytesThatFit(SendSplitInputs(settings, state, body, SplitSender(sender).from,
+                                                RunSubject(state.CurrentTerminalType, "", subject)));
     }
     std::string line;
     if (a.json) {

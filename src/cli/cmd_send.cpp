@@ -376,13 +376,7 @@ int SendMail(const std::filesystem::path& dataDir, Settings& settings, const Sen
     // A reader that goes away (| head -n1) makes a write fail, not the
     // process end in the middle of a mail.
     std::signal(SIGPIPE, SIG_IGN);
-    static int argc = 1;
-    static char name[] = "kitemail-cli";
-    static char* argv[] = {name, nullptr};
-    std::optional<QCoreApplication> app;
-    if (QCoreApplication::instance() == nullptr) {
-        app.emplace(argc, argv);
-    }
+    const std::unique_ptr<QCoreApplication> app = ApplicationIfNone();
     CommandLineUi ui(a, FirstSender(settings));
     MessageComposer composer(settings, ui);
     composer.SelectFirstSender();

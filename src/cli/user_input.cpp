@@ -9,6 +9,7 @@
 #include "settings/settings_file.h"
 #include "tools/text_commands.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringDecoder>
 
@@ -204,6 +205,14 @@ std::optional<std::string> ReadHiddenLine(const std::string& promptUtf8)
         return std::nullopt;
     }
     return line;
+}
+
+std::unique_ptr<QCoreApplication> ApplicationIfNone()
+{
+    static int argc = 1;
+    static char name[] = "kitemail-cli";
+    static char* argv[] = {name, nullptr};
+    return QCoreApplication::instance() == nullptr ? std::make_unique<QCoreApplication>(argc, argv) : nullptr;
 }
 
 } // namespace kitemail::cli

@@ -3,6 +3,7 @@
 // code page 932 bytes. Every failure is a CommandError naming what was wrong.
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,8 @@
 namespace kitemail {
 struct Settings;
 }
+
+class QCoreApplication;
 
 namespace kitemail::cli {
 
@@ -60,5 +63,10 @@ void WarnSettingsProblems(const std::vector<std::string>& problems);
 // A line typed on the terminal with echo off, after the prompt (UTF-8);
 // nullopt without a terminal.
 [[nodiscard]] std::optional<std::string> ReadHiddenLine(const std::string& promptUtf8);
+
+// The application object the event loop needs (the keyring and the servers
+// answer through it) when the process has none yet, as when the fuzz targets
+// run a command without main(); null when there is one.
+[[nodiscard]] std::unique_ptr<QCoreApplication> ApplicationIfNone();
 
 } // namespace kitemail::cli
