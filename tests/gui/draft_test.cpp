@@ -7,9 +7,7 @@
 
 #include "send/draft.h"
 #include "ui/history_viewer.h"
-#include "ui/single_instance.h"
 
-#include <QLocalSocket>
 #include <QProcess>
 
 #include <csignal>
@@ -29,23 +27,8 @@ bool DraftIs(const fs::path& dir, const Draft& wanted)
 // killed without a word: nothing of its close runs.
 void StartAndKillTheProgram(const fs::path& dir)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QProcess window;
-    window.setProcessEnvironment(environment);
-    window.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    window.start(QStringLiteral(KITEMAIL_GUI_PATH), {QStringLiteral("--data-dir"), QString::fromStdString(dir)});
-    ASSERT_TRUE(window.waitForStarted());
-    const auto answers = [&] {
-        QLocalSocket socket;
-        socket.connectToServer(SingleInstance::ServerName(dir));
-        if (!socket.waitForConnected(1000)) {
-            return false;
-        }
-        socket.write("show\n");
-        return socket.waitForBytesWritten(1000) && socket.waitForReadyRead(5000) && socket.readAll() == "ok\n";
-    };
-    EXPECT_TRUE(QTest::qWaitFor(answers, 30000));
+    ASSERT_TRUE(StartWindowProgram(window, dir));
     ::kill(static_cast<pid_t>(window.processId()), SIGKILL);
     ASSERT_TRUE(window.waitForFinished(15000));
     EXPECT_EQ(window.exitStatus(), QProcess::CrashExit);

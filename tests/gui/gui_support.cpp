@@ -4,8 +4,10 @@
 #include "platform/text_codec.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
+#include "ui/single_instance.h"
 
 #include <QDropEvent>
+#include <QLocalSocket>
 #include <QMimeData>
 #include <QUrl>
 #include <QInputMethodEvent>
@@ -261,6 +263,29 @@ void InSettingsDialog(Program& program, const std::function<void()>& walk, Boxes
     InDialog(
         program.Windows().settingsDialog.get(),
         open ? open : [&program] { program.Find<QAction>(object_names::kSettings)->trigger(); }, walk, boxes);
+}
+
+bool StartWindowProgram(QProcess& window, const std::filesystem::path& dir)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    window.setProcessEnvironment(environment);
+    window.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    window.start(QStringLiteral(KITEMAIL_GUI_PATH), {QStringLiteral("--data-dir"), QString::fromStdString(dir.string())});
+    if (!window.waitForStarted()) {
+        return false;
+    }
+    return QTest::qWaitFor(
+        [&] {
+            QLocalSocket socket;
+            socket.connectToServer(SingleInstance::ServerName(dir));
+            if (!socket.waitForConnected(1000)) {
+                return false;
+            }
+            socket.write("show\n");
+            return socket.waitForBytesWritten(1000) && socket.waitForReadyRead(5000) && socket.readAll() == "ok\n";
+        },
+        30000);
 }
 
 } // namespace kitemail::test

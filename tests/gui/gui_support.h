@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QString>
@@ -179,5 +180,10 @@ void InDialog(QDialog* dialog, const std::function<void()>& open, const std::fun
 // Message boxes on the way are logged in boxes and answered from it.
 void InSettingsDialog(Program& program, const std::function<void()>& walk, Boxes* boxes = nullptr,
                       const std::function<void()>& open = {});
+
+// The built window program started on dir under the offscreen platform;
+// true once it answers through its single-instance socket (its event loop
+// runs: it is up).
+[[nodiscard]] bool StartWindowProgram(QProcess& window, const std::filesystem::path& dir);
 
 } // namespace kitemail::test

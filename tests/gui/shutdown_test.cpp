@@ -176,24 +176,8 @@ TEST(WindowProcessTest, ASecondStartLeavesAndSigtermSavesTheLayout)
 {
     const QTemporaryDir dir;
     const std::filesystem::path path = dir.path().toStdString();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QProcess first;
-    first.setProcessEnvironment(environment);
-    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    first.start(QStringLiteral(KITEMAIL_GUI_PATH), {QStringLiteral("--data-dir"), dir.path()});
-    ASSERT_TRUE(first.waitForStarted());
-    // The window answers once its event loop runs: it is up.
-    const auto answers = [&] {
-        QLocalSocket socket;
-        socket.connectToServer(SingleInstance::ServerName(path));
-        if (!socket.waitForConnected(1000)) {
-            return false;
-        }
-        socket.write("show\n");
-        return socket.waitForBytesWritten(1000) && socket.waitForReadyRead(5000) && socket.readAll() == "ok\n";
-    };
-    EXPECT_TRUE(QTest::qWaitFor(answers, 30000));
+    ASSERT_TRUE(StartWindowProgram(first, path));
 
     ProcessOptions options;
     options.setEnv = {{"QT_QPA_PLATFORM", "offscreen"}};
