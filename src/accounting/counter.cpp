@@ -214,7 +214,7 @@ CountResult CountMessageSize(const CountInputs& in)
 {
     CountResult result;
     MessageTerms& t = result.terms;
-    t.rules = TerminalTypeRow(in.type).counts;
+    t.rules = in.types.Rules(in.type).counts;
     const bool ends = in.options.AssumeSingleByteAtEnds;
     const bool shifts = t.rules.shiftBytes == ShiftBytes::Always
         || (t.rules.shiftBytes == ShiftBytes::WhenCountShiftBytes && in.options.CountShiftBytes);
@@ -250,7 +250,7 @@ CountResult CountMessageSize(const CountInputs& in)
 
     t.body = MeasureNormalized(in.body, ends);
     t.body.shiftBytes = shifts ? 3 * static_cast<std::int64_t>(t.body.shifts) : 0;
-    t.finalBreak = in.options.CountFinalLineBreakShift && t.body.endsWithDoubleByte ? 2 : 0;
+    t.finalBreak = t.rules.finalLineBreak && in.options.CountFinalLineBreakShift && t.body.endsWithDoubleByte ? 2 : 0;
     result.count = Saturate(t.Sum());
     return result;
 }

@@ -23,6 +23,7 @@ struct CountInputs {
     std::string_view sender;                // the whole sender text chosen now
     std::span<const std::string> attachments; // full paths, code page 932
     TerminalType type = TerminalType::VodafoneLongMail; // CurrentTerminalType
+    TerminalTypes types;                    // the table type is looked up in
     std::int32_t fixedLength = 0;           // CurrentFixedLength
     CountOptions options;
 };

@@ -35,7 +35,7 @@ struct TrialWeights {
 
 TrialWeights WeightsOf(const SplitInputs& in, std::string_view subject)
 {
-    const CountTerms terms = TerminalTypeRow(in.type).counts;
+    const CountTerms terms = in.types.Rules(in.type).counts;
     TrialWeights w;
     w.shifts = terms.shiftBytes == ShiftBytes::Always
         || (terms.shiftBytes == ShiftBytes::WhenCountShiftBytes && in.countShiftBytes);
@@ -161,7 +161,7 @@ SplitResult SplitMessage(const SplitInputs& in, const SplitProgress& progress)
     SplitResult result;
     const std::string body = NormalizeText(in.body);
     result.subject = NormalizeText(in.subject);
-    result.numberInSubject = in.partNumberInSubject && !TerminalTypeRow(in.type).pinAsSubject;
+    result.numberInSubject = in.partNumberInSubject && !in.types.Rules(in.type).pinAsSubject;
     const std::int64_t limit = in.maxLength;
     const std::int64_t fullTrial = limit + kNumberingReserve;
 

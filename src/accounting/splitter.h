@@ -18,6 +18,7 @@ struct SplitInputs {
     std::string_view subject;  // the Subject handed to the splitter (" " when empty)
     std::string_view from;     // sender address without any reply-to part
     TerminalType type = TerminalType::VodafoneLongMail; // CurrentTerminalType
+    TerminalTypes types;          // the table type is looked up in
     std::int32_t fixedLength = 0; // CurrentFixedLength
     std::int32_t maxLength = 0;   // CurrentMaxLength
     bool countShiftBytes = false;

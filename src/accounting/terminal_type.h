@@ -1,12 +1,14 @@
 #pragma once
-// The ten receiving-terminal types: their limits, what each one counts,
-// what it sends and which input areas it offers.
+// The receiving-terminal types: the ten built in and those the user
+// defines, their limits, what each one counts, what it sends and which
+// input areas it offers.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace kitemail {
 
@@ -87,14 +89,15 @@ struct CountTerms {
     SubjectTerm subject;
     ShiftBytes shiftBytes;
     AttachmentTerm attachments;
+    // 2 more for a body that ends on a double-byte character (the closing
+    // shift before the final line break), where the 12th option asks for it.
+    bool finalLineBreak;
+    friend bool operator==(const CountTerms&, const CountTerms&) = default;
 };
 
-struct TerminalTypeInfo {
-    TerminalType type;
-    const char* typeBoxText;   // UTF-8; as every type box but the main window's lists it
-    const char* mainBoxText;   // UTF-8; the main window's type box ("i-mode(foma)")
-    const char* statusText;    // UTF-8; shown when the type is selected
-    const char* surveyText;    // UTF-8; the terminal survey's message
+// What the engine asks of a type: its limit, what it counts, what it sends
+// and what the main window offers for it.
+struct TypeRules {
     std::int32_t defaultLimit; // bytes; for Unspecified the MaxLen default
     std::int32_t fixedCount;   // F; for Unspecified the FixLen default
     InputAreas areas;
@@ -108,6 +111,15 @@ struct TerminalTypeInfo {
     std::int32_t noaAllowance;
 };
 
+struct TerminalTypeInfo {
+    TerminalType type;
+    const char* typeBoxText;   // UTF-8; as every type box but the main window's lists it
+    const char* mainBoxText;   // UTF-8; the main window's type box ("i-mode(foma)")
+    const char* statusText;    // UTF-8; shown when the type is selected
+    const char* surveyText;    // UTF-8; the terminal survey's message
+    TypeRules rules;
+};
+
 // One of the ten (not Unspecified, not a number that names no type).
 [[nodiscard]] bool IsTerminalType(TerminalType t) noexcept;
 // t when it is one of the ten, else Unspecified.
@@ -116,7 +128,7 @@ struct TerminalTypeInfo {
 // Unspecified row.
 [[nodiscard]] const TerminalTypeInfo& TerminalTypeRow(TerminalType t) noexcept;
 
-// The texts as the engine's code page 932 bytes.
+// The texts of the ten as the engine's code page 932 bytes.
 [[nodiscard]] std::string TypeBoxText(TerminalType t);
 [[nodiscard]] std::string MainTypeBoxText(TerminalType t);
 [[nodiscard]] std::string SelectionStatusText(TerminalType t);
@@ -131,6 +143,72 @@ using TypeLimits = std::array<std::int32_t, kTerminalTypeCount>;
     return static_cast<std::size_t>(t);
 }
 
+// A type the user describes for a service the ten do not name, from the
+// choices the ten use. Numbered from kFirstDefinedType on, so the address
+// book and the settings file store it as they store the ten.
+inline constexpr std::int32_t kFirstDefinedType = 10;
+inline constexpr std::int32_t kMaxDefinedTypes = 100; // numbers 10..109
+
+struct DefinedType {
+    TerminalType type = TerminalTypeFromNumber(kFirstDefinedType);
+    std::string name;           // code page 932, not empty
+    std::int32_t limit = 10000; // bytes
+    std::int32_t fixedCount = 0;
+    CountTerms counts{SenderTerm::None, SubjectTerm::Plain, ShiftBytes::Never, AttachmentTerm::None, true};
+    // The subject, PIN, attachment and animation-mode areas (noteLabel is
+    // the unspecified type's alone). Attachments offered are attachments
+    // sent; a PIN without a subject goes out as the Subject, as SkyWalker's.
+    InputAreas areas{true, false, false, false, false};
+    friend bool operator==(const DefinedType&, const DefinedType&) = default;
+};
+
+[[nodiscard]] constexpr bool IsDefinedTypeNumber(TerminalType t) noexcept
+{
+    const std::int32_t n = TerminalTypeNumber(t);
+    return n >= kFirstDefinedType && n < kFirstDefinedType + kMaxDefinedTypes;
+}
+
+[[nodiscard]] TypeRules RulesOf(const DefinedType& d) noexcept;
+
+// The table every lookup of a type goes through: the ten, then the defined
+// types in their list's order. A view: the list it was made from must
+// outlive it. Made empty, it knows the ten alone.
+class TerminalTypes {
+public:
+    TerminalTypes() noexcept = default;
+    explicit TerminalTypes(std::span<const DefinedType> defined) noexcept : defined_(defined) {}
+
+    // One of the ten or a defined type.
+    [[nodiscard]] bool Knows(TerminalType t) const noexcept;
+    // t when known, else Unspecified.
+    [[nodiscard]] TerminalType KnownOrUnspecified(TerminalType t) const noexcept;
+    // Unspecified's rules for Unspecified and any number that names no type.
+    [[nodiscard]] TypeRules Rules(TerminalType t) const noexcept;
+    // nullptr for the ten and unknown numbers.
+    [[nodiscard]] const DefinedType* Defined(TerminalType t) const noexcept;
+    [[nodiscard]] std::span<const DefinedType> DefinedTypes() const noexcept { return defined_; }
+
+    // Every type box's order: the ten, then the defined ones.
+    [[nodiscard]] std::vector<TerminalType> BoxOrder() const;
+    // Position in BoxOrder, -1 for Unspecified and unknown numbers; and back.
+    [[nodiscard]] int BoxIndexOf(TerminalType t) const noexcept;
+    [[nodiscard]] TerminalType TypeAtBoxIndex(int index) const noexcept;
+
+    // Code page 932. A defined type's name stands for all its texts but the
+    // selection status, which follows the ten's pattern.
+    [[nodiscard]] std::string BoxText(TerminalType t) const;
+    [[nodiscard]] std::string MainBoxText(TerminalType t) const;
+    [[nodiscard]] std::string StatusText(TerminalType t) const;
+    [[nodiscard]] std::string SurveyText(TerminalType t) const;
+
+    // The limit of t: the [Length] value for one of the ten, the defined
+    // type's own, unspecified's maxLen otherwise.
+    [[nodiscard]] std::int32_t Limit(TerminalType t, const TypeLimits& limits, std::int32_t maxLen) const noexcept;
+
+private:
+    std::span<const DefinedType> defined_;
+};
+
 // The main window's current type with its limit and fixed overhead.
 struct TerminalTypeState {
     TerminalType CurrentTerminalType = TerminalType::VodafoneLongMail;
@@ -138,12 +216,17 @@ struct TerminalTypeState {
     std::int32_t CurrentFixedLength = 55;
     TypeLimits TypeMaxLengths = DefaultTypeMaxLengths();
 
-    // Makes t current, with maxLen/fixLen (the MaxLen and FixLen settings
-    // at this moment) for the unspecified type. A number that names no type
-    // changes nothing and returns false.
-    bool ApplyTerminalType(TerminalType t, std::int32_t maxLen, std::int32_t fixLen) noexcept;
+    // CurrentTerminalType's, as they were when it was applied.
+    TypeRules CurrentRules = TerminalTypeRow(TerminalType::VodafoneLongMail).rules;
 
-    [[nodiscard]] InputAreas Areas() const noexcept { return TerminalTypeRow(CurrentTerminalType).areas; }
+    // Makes t current, with maxLen/fixLen (the MaxLen and FixLen settings
+    // at this moment) for the unspecified type; t may be one of types'
+    // defined ones. A number that names no type changes nothing and returns
+    // false.
+    bool ApplyTerminalType(TerminalType t, std::int32_t maxLen, std::int32_t fixLen,
+                           const TerminalTypes& types = {}) noexcept;
+
+    [[nodiscard]] InputAreas Areas() const noexcept { return CurrentRules.areas; }
 };
 
 // The type for a set of ticked address-book entries: the common type, or

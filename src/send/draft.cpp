@@ -241,13 +241,13 @@ std::string MissingAttachmentsText(const std::vector<std::string>& missing)
 
 namespace kitemail {
 
-Draft DraftFromRecord(std::string_view record)
+Draft DraftFromRecord(std::string_view record, const TerminalTypes& types)
 {
     const HistoryFields fields = ParseHistoryFields(record);
     Draft d;
     d.mode = RecipientMode::Direct;
     d.address = SjisToUtf8(fields.to);
-    d.type = RecordTerminalType(fields.phoneType);
+    d.type = RecordTerminalType(fields.phoneType, types);
     d.subject = SjisToUtf8(fields.subject);
     d.body = WithoutCrLf(SjisToUtf8(HistoryBody(record)));
     if (!fields.attachments.empty()) {

@@ -79,6 +79,6 @@ namespace kitemail {
 // A history record as a message to send again: the recipient as a direct
 // address with the type its X-ktml-PhoneType names (unspecified when
 // empty or unknown), the subject, the body and the attachments.
-[[nodiscard]] Draft DraftFromRecord(std::string_view record);
+[[nodiscard]] Draft DraftFromRecord(std::string_view record, const TerminalTypes& types = {});
 
 } // namespace kitemail

@@ -210,10 +210,10 @@ std::string HistoryBody(std::string_view record)
     return {};
 }
 
-TerminalType RecordTerminalType(std::string_view phoneType)
+TerminalType RecordTerminalType(std::string_view phoneType, const TerminalTypes& types)
 {
-    for (const TerminalType t : kTerminalTypes) {
-        if (!phoneType.empty() && (phoneType == TypeBoxText(t) || phoneType == MainTypeBoxText(t))) {
+    for (const TerminalType t : types.BoxOrder()) {
+        if (!phoneType.empty() && (phoneType == types.BoxText(t) || phoneType == types.MainBoxText(t))) {
             return t;
         }
     }

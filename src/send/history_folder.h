@@ -42,9 +42,9 @@ struct HistoryFields {
 // What follows the header's empty line, without the line end the writer
 // put after the body; empty when there is no empty line.
 [[nodiscard]] std::string HistoryBody(std::string_view record);
-// The type a record's X-ktml-PhoneType names; unspecified when it is
-// empty or names none.
-[[nodiscard]] TerminalType RecordTerminalType(std::string_view phoneType);
+// The type a record's X-ktml-PhoneType names among types; unspecified
+// when it is empty or names none.
+[[nodiscard]] TerminalType RecordTerminalType(std::string_view phoneType, const TerminalTypes& types = {});
 // The items CommaText joined, quotes undone.
 [[nodiscard]] std::vector<std::string> SplitCommaText(std::string_view text);
 

@@ -146,7 +146,7 @@ TerminalTypeState MessageComposer::TypeStateFor(TerminalType t) const
 {
     TerminalTypeState state;
     state.TypeMaxLengths = settings_.TypeMaxLengths;
-    (void)state.ApplyTerminalType(t, settings_.MaxLen, settings_.FixLen);
+    (void)state.ApplyTerminalType(t, settings_.MaxLen, settings_.FixLen, settings_.Types());
     return state;
 }
 
@@ -154,7 +154,7 @@ bool MessageComposer::ApplyTerminalType(TerminalType t)
 {
     // The limits are whatever the settings hold at this moment.
     type_.TypeMaxLengths = settings_.TypeMaxLengths;
-    return type_.ApplyTerminalType(t, settings_.MaxLen, settings_.FixLen);
+    return type_.ApplyTerminalType(t, settings_.MaxLen, settings_.FixLen, settings_.Types());
 }
 
 void MessageComposer::TypeBoxChanged(TerminalType type)
@@ -171,7 +171,7 @@ void MessageComposer::ClearTypeBox()
 
 void MessageComposer::SetTypeBox(TerminalType type) noexcept
 {
-    typeBox_ = KnownOrUnspecified(type);
+    typeBox_ = settings_.Types().KnownOrUnspecified(type);
 }
 
 // ---------------------------------------------------------------- modes
@@ -255,7 +255,7 @@ TerminalType MessageComposer::EntryType(std::int32_t index) const
     if (entryTypeLookup_) {
         return entryTypeLookup_(index);
     }
-    return TerminalTypeOfLine(checkList_[static_cast<std::size_t>(index)].line);
+    return TerminalTypeOfLine(checkList_[static_cast<std::size_t>(index)].line, settings_.Types());
 }
 
 void MessageComposer::ApplyTickedType()
@@ -269,7 +269,7 @@ void MessageComposer::ApplyTickedType()
     const TerminalType t = DeriveTypeFromTicks(tickedTypes);
     ApplyTerminalType(t);
     Recount();
-    ui_.SetStatusText(SelectionStatusText(t));
+    ui_.SetStatusText(settings_.Types().StatusText(t));
 }
 
 void MessageComposer::TickAll(bool ticked)
@@ -289,7 +289,7 @@ void MessageComposer::SurveyHighlighted()
     if (!ValidEntry(highlighted_)) {
         return;
     }
-    Notify(ui_, settings_.BeepOnMessage, SurveyText(EntryType(highlighted_)));
+    Notify(ui_, settings_.BeepOnMessage, settings_.Types().SurveyText(EntryType(highlighted_)));
 }
 
 void MessageComposer::DragBegin(std::int32_t index) noexcept
@@ -349,6 +349,7 @@ CountResult MessageComposer::CountFor(std::string_view sender, const TerminalTyp
     in.sender = sender;
     in.attachments = attachments_;
     in.type = type.CurrentTerminalType;
+    in.types = settings_.Types();
     in.fixedLength = type.CurrentFixedLength;
     in.options.CountShiftBytes = settings_.CountShiftBytes;
     in.options.AssumeSingleByteAtEnds = settings_.AssumeSingleByteAtEnds;
@@ -375,14 +376,14 @@ bool MessageComposer::Recount()
 std::size_t MessageComposer::FirstPartBodyBytes() const
 {
     const std::string from = SplitSender(sender_).from;
-    const std::string subject = RunSubject(type_.CurrentTerminalType, pin_.bytes, subject_.bytes);
+    const std::string subject = RunSubject(type_.CurrentTerminalType, pin_.bytes, subject_.bytes, settings_.Types());
     return BodyBytesThatFit(SendSplitInputs(settings_, type_, body_.bytes, from, subject));
 }
 
 SplitResult MessageComposer::SplitForCurrentType() const
 {
     const std::string from = SplitSender(sender_).from;
-    const std::string subject = RunSubject(type_.CurrentTerminalType, pin_.bytes, subject_.bytes);
+    const std::string subject = RunSubject(type_.CurrentTerminalType, pin_.bytes, subject_.bytes, settings_.Types());
     return SplitMessage(SendSplitInputs(settings_, type_, body_.bytes, from, subject));
 }
 

@@ -14,10 +14,10 @@ SenderParts SplitSender(std::string_view senderAddress)
     return {std::string(senderAddress.substr(0, comma)), std::string(senderAddress.substr(comma + 1))};
 }
 
-std::string RunSubject(TerminalType type, std::string_view pin, std::string_view subject)
+std::string RunSubject(TerminalType type, std::string_view pin, std::string_view subject, const TerminalTypes& types)
 {
-    std::string result = TerminalTypeRow(type).pinAsSubject ? (pin.empty() ? std::string() : "#" + std::string(pin))
-                                                            : std::string(subject);
+    std::string result = types.Rules(type).pinAsSubject ? (pin.empty() ? std::string() : "#" + std::string(pin))
+                                                        : std::string(subject);
     return result.empty() ? " " : result;
 }
 
@@ -29,6 +29,7 @@ SplitInputs SendSplitInputs(const Settings& settings, const TerminalTypeState& t
     in.subject = runSubject;
     in.from = from;
     in.type = type.CurrentTerminalType;
+    in.types = settings.Types();
     in.fixedLength = type.CurrentFixedLength;
     in.maxLength = type.CurrentMaxLength;
     in.countShiftBytes = settings.CountShiftBytes;

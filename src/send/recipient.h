@@ -32,7 +32,8 @@ struct SenderParts {
 
 // A type that sends its PIN in place of a Subject sends "#" + PIN; an
 // empty result is " ".
-[[nodiscard]] std::string RunSubject(TerminalType type, std::string_view pin, std::string_view subject);
+[[nodiscard]] std::string RunSubject(TerminalType type, std::string_view pin, std::string_view subject,
+                                     const TerminalTypes& types = {});
 
 // What the send run hands the splitter for this body to a terminal of this
 // type, from From (without its reply-to part) with the run's Subject; the

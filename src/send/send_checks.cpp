@@ -150,22 +150,22 @@ std::optional<Refusal> CheckPartLines(const std::vector<std::string>& parts)
     return std::nullopt;
 }
 
-std::optional<Refusal> CheckPin(TerminalType type, std::string_view pin)
+std::optional<Refusal> CheckPin(TerminalType type, std::string_view pin, const TerminalTypes& types)
 {
     const std::size_t n = CharacterCount(pin);
-    if (TerminalTypeRow(type).pinAsSubject && n != 0 && n != 4) {
+    if (types.Rules(type).pinAsSubject && n != 0 && n != 4) {
         return Refusal{Sj("PINコードエラー：PINコードを正確に入力するか、削除してください。"),
                        Sj("PINコードが正しくありません。")};
     }
     return std::nullopt;
 }
 
-std::optional<Refusal> CheckRecipient(const Recipient& recipient)
+std::optional<Refusal> CheckRecipient(const Recipient& recipient, const TerminalTypes& types)
 {
     if (recipient.address.empty()) {
         return Refusal{Sj("アドレスエラー：宛先を設定してください。"), Sj("宛先を設定してください。")};
     }
-    return CheckPin(recipient.type, recipient.pin);
+    return CheckPin(recipient.type, recipient.pin, types);
 }
 
 std::optional<Refusal> CheckCommandValues(std::string_view senderName, std::string_view server)
@@ -177,10 +177,11 @@ std::optional<Refusal> CheckCommandValues(std::string_view senderName, std::stri
 }
 
 std::optional<Refusal> CheckMailValues(const Recipient& recipient, std::string_view subject,
-                                       const std::vector<std::string>& attachments)
+                                       const std::vector<std::string>& attachments, const TerminalTypes& types)
 {
     const SenderParts sender = SplitSender(recipient.sender);
-    const bool pinAsSubject = TerminalTypeRow(recipient.type).pinAsSubject;
+    const TypeRules rules = types.Rules(recipient.type);
+    const bool pinAsSubject = rules.pinAsSubject;
     const std::optional<Refusal> refusals[] = {
         CheckValue("宛先アドレス", recipient.address, true),
         CheckValue("送信者アドレス", sender.from, true),
@@ -192,7 +193,7 @@ std::optional<Refusal> CheckMailValues(const Recipient& recipient, std::string_v
             return r;
         }
     }
-    if (!TerminalTypeRow(recipient.type).sendsAttachments) {
+    if (!rules.sendsAttachments) {
         return std::nullopt;
     }
     for (const std::string& path : attachments) {

@@ -53,9 +53,9 @@ inline constexpr std::size_t kMaxSubjectBytes = 4000;
 // may start mid-line.
 [[nodiscard]] std::optional<Refusal> CheckPartLines(const std::vector<std::string>& parts);
 // A PIN for a type that sends it: none, or four characters.
-[[nodiscard]] std::optional<Refusal> CheckPin(TerminalType type, std::string_view pin);
+[[nodiscard]] std::optional<Refusal> CheckPin(TerminalType type, std::string_view pin, const TerminalTypes& types = {});
 // A recipient's address (not empty) and PIN, in the send run's words.
-[[nodiscard]] std::optional<Refusal> CheckRecipient(const Recipient& recipient);
+[[nodiscard]] std::optional<Refusal> CheckRecipient(const Recipient& recipient, const TerminalTypes& types = {});
 // The command's own values: the sender name and the server, which would
 // add a header line or a history line.
 [[nodiscard]] std::optional<Refusal> CheckCommandValues(std::string_view senderName, std::string_view server);
@@ -63,6 +63,7 @@ inline constexpr std::size_t kMaxSubjectBytes = 4000;
 // line or a parameter), the subject as it goes out, and, for a type that
 // sends them, the attachments (their names, and files that can be read).
 [[nodiscard]] std::optional<Refusal> CheckMailValues(const Recipient& recipient, std::string_view subject,
-                                                     const std::vector<std::string>& attachments);
+                                                     const std::vector<std::string>& attachments,
+                                                     const TerminalTypes& types = {});
 
 } // namespace kitemail

@@ -121,6 +121,7 @@ bool SendWorkflow::RunChecks()
     const std::string& body = composer_.Text(TextArea::Body).bytes;
     const std::string& typedSubject = composer_.Text(TextArea::Subject).bytes;
     const bool direct = composer_.Mode() == RecipientMode::Direct;
+    const TerminalTypes types = settings_.Types();
     const Recipient recipient{composer_.Text(TextArea::DirectAddress).bytes,
                               composer_.TypeState().CurrentTerminalType, composer_.Text(TextArea::Pin).bytes,
                               composer_.Sender()};
@@ -136,7 +137,7 @@ bool SendWorkflow::RunChecks()
         Refuse(Sj("アドレスエラー：アドレスを入力してください。"), Sj("メールアドレスを入力してください。"));
         return false;
     }
-    if (direct && Refuse(CheckPin(recipient.type, recipient.pin))) {
+    if (direct && Refuse(CheckPin(recipient.type, recipient.pin, types))) {
         return false;
     }
     if (composer_.Sender().empty()) {
@@ -155,11 +156,11 @@ bool SendWorkflow::RunChecks()
         return false;
     }
     if (direct
-        && Refuse(CheckMailValues(recipient, RunSubject(recipient.type, recipient.pin, typedSubject),
-                                  composer_.Attachments()))) {
+        && Refuse(CheckMailValues(recipient, RunSubject(recipient.type, recipient.pin, typedSubject, types),
+                                  composer_.Attachments(), types))) {
         return false;
     }
-    if (!TerminalTypeRow(recipient.type).pinAsSubject && typedSubject.empty() && settings_.CheckBeforeSend) {
+    if (!types.Rules(recipient.type).pinAsSubject && typedSubject.empty() && settings_.CheckBeforeSend) {
         if (!Ask(ui_, settings_.BeepOnMessage, Sj("Subject が入力されていません。このまま送信しますか？"))) {
             return false;
         }
@@ -254,18 +255,20 @@ void SendWorkflow::SendToAddressBook()
         aborted_ = true;
         return;
     }
+    const TerminalTypes types = settings_.Types();
     for (const AddressBookEntry& entry : ticked) {
         const bool useBox = composer_.FromChecked() || entry.sender < 0
             || entry.sender >= static_cast<std::int32_t>(settings_.SenderList.size());
         // A type outside the list is sent as the unspecified one.
-        const Recipient recipient{entry.address, KnownOrUnspecified(entry.type), entry.pin,
+        const Recipient recipient{entry.address, types.KnownOrUnspecified(entry.type), entry.pin,
                                   useBox ? view_.SenderBoxText()
                                          : settings_.SenderList[static_cast<std::size_t>(entry.sender)]};
         ui_.SetStatusText({});
-        if (Refuse(CheckRecipient(recipient))
+        if (Refuse(CheckRecipient(recipient, types))
             || Refuse(CheckMailValues(recipient,
-                                      RunSubject(recipient.type, recipient.pin, composer_.Text(TextArea::Subject).bytes),
-                                      composer_.Attachments()))) {
+                                      RunSubject(recipient.type, recipient.pin, composer_.Text(TextArea::Subject).bytes,
+                                                 types),
+                                      composer_.Attachments(), types))) {
             aborted_ = true;
             return;
         }
@@ -289,13 +292,14 @@ OutgoingMail SendWorkflow::MakeMail(const Recipient& recipient, const SenderPart
     mail.senderName = settings_.FromUser;
     mail.subject = std::move(subject);
     mail.body = std::move(body);
-    if (TerminalTypeRow(recipient.type).sendsAttachments) {
+    const TerminalTypes types = settings_.Types();
+    if (types.Rules(recipient.type).sendsAttachments) {
         mail.attachments = composer_.Attachments();
         // The component keeps at most 256.
         mail.attachments.resize(std::min<std::size_t>(mail.attachments.size(), 256));
     }
     mail.animation = view_.AnimeMode();
-    mail.typeName = TypeBoxText(recipient.type);
+    mail.typeName = types.BoxText(recipient.type);
     mail.server = settings_.Server;
     // One instant for both: the history record's date is read from the stamp.
     const LocalTime now = LocalNow();
@@ -308,7 +312,8 @@ void SendWorkflow::SendToRecipient(const Recipient& recipient, const TerminalTyp
 {
     ui_.SetStatusText({});
     const SenderParts sender = SplitSender(recipient.sender);
-    const std::string subject = RunSubject(recipient.type, recipient.pin, composer_.Text(TextArea::Subject).bytes);
+    const std::string subject =
+        RunSubject(recipient.type, recipient.pin, composer_.Text(TextArea::Subject).bytes, settings_.Types());
     const std::string& to = recipient.address;
     const std::string& body = composer_.Text(TextArea::Body).bytes;
     const std::vector<std::string>& attachments = composer_.Attachments();
@@ -321,7 +326,7 @@ void SendWorkflow::SendToRecipient(const Recipient& recipient, const TerminalTyp
     }
     const std::int32_t limit = type.CurrentMaxLength;
 
-    const std::int32_t noaAllowance = TerminalTypeRow(recipient.type).noaAllowance;
+    const std::int32_t noaAllowance = type.CurrentRules.noaAllowance;
     if (noaAllowance > 0 && attachments.size() == 1 && HasNoaExtension(attachments.front())
         && static_cast<std::int64_t>(count.count) < static_cast<std::int64_t>(limit) + noaAllowance) {
         ShowSending(to + Sj("へ1/1を送信中...(Quillet特例)"));

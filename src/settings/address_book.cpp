@@ -90,9 +90,9 @@ AddressBookEntry ParseAddressBookEntry(std::string_view s)
     return entry;
 }
 
-TerminalType TerminalTypeOfLine(std::string_view line)
+TerminalType TerminalTypeOfLine(std::string_view line, const TerminalTypes& types)
 {
-    return KnownOrUnspecified(ParseAddressBookEntry(line).type);
+    return types.KnownOrUnspecified(ParseAddressBookEntry(line).type);
 }
 
 std::string FormatAddressBookEntry(std::string_view name, std::string_view address, std::string_view pin,
@@ -209,7 +209,7 @@ void AddressBookEditor::ShowEntry()
     fields_.name = entry.name;
     fields_.address = entry.address;
     fields_.pin = entry.pin;
-    fields_.type = KnownOrUnspecified(entry.type);
+    fields_.type = settings_.Types().KnownOrUnspecified(entry.type);
 
     const auto count = static_cast<std::int32_t>(senderItems_.size());
     if (count > entry.sender) {
@@ -402,7 +402,7 @@ void AddressBookEditor::SetPin(std::string text)
 
 void AddressBookEditor::SetType(TerminalType type)
 {
-    const TerminalType value = KnownOrUnspecified(type);
+    const TerminalType value = settings_.Types().KnownOrUnspecified(type);
     if (value != fields_.type) {
         fields_.type = value;
         FieldChanged();

@@ -31,9 +31,9 @@ struct AddressBookEntry {
 // number gives type 0 and sender -1.
 [[nodiscard]] AddressBookEntry ParseAddressBookEntry(std::string_view line);
 
-// The type of a line: its type field when that names a type (an empty
-// field counts as 0), else Unspecified.
-[[nodiscard]] TerminalType TerminalTypeOfLine(std::string_view line);
+// The type of a line: its type field when that names one of types (an
+// empty field counts as 0), else Unspecified.
+[[nodiscard]] TerminalType TerminalTypeOfLine(std::string_view line, const TerminalTypes& types = {});
 
 [[nodiscard]] std::string FormatAddressBookEntry(std::string_view name, std::string_view address,
                                                  std::string_view pin, TerminalType type, std::int32_t sender);

@@ -6,6 +6,7 @@
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
 #include "settings/address_book.h"
+#include "settings/defined_types.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -357,6 +358,7 @@ void ReadMainWindowHalf(const Profile& p, Settings& s)
     s.SubjectLeft = p.ReadInt(kSubjectBar, "SubjectLeft", 147);
 
     ReadLengthLimits(p, s);
+    s.DefinedTypes = ReadDefinedTypes(p);
     s.ShowSubjectBar = p.ReadBool(kConfig, "19", false);
     // The unspecified type needs these when DefaultType is not a type index.
     ReadUnspecifiedLimits(p, s);
@@ -454,6 +456,7 @@ void WriteDialogHalf(Profile& p, const Settings& s)
     for (std::size_t t = 0; t < s.TypeMaxLengths.size(); ++t) {
         p.WriteInt(kLength, std::to_string(t), s.TypeMaxLengths[t]);
     }
+    WriteDefinedTypes(p, s.DefinedTypes);
 
     p.WriteString(kApplication, "Ver", ProgramVersion);
     for (const OptionInfo& option : kOptions) {

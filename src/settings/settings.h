@@ -71,6 +71,10 @@ struct ProgramOptions {
 
     // [Length]
     TypeLimits TypeMaxLengths = DefaultTypeMaxLengths();
+    // [TerminalTypes] (settings/defined_types.h), in number order
+    std::vector<DefinedType> DefinedTypes{};
+    // The ten and the defined types; valid while DefinedTypes is unchanged.
+    [[nodiscard]] TerminalTypes Types() const noexcept { return TerminalTypes(DefinedTypes); }
 
     // [Network], in seconds (1..kMaxNetworkSeconds): how long a connect
     // (with its lookup) may take, how long the SMTP or POP3 server may take
@@ -161,7 +165,7 @@ struct OptionInfo {
 void ApplyLengthRule(std::int32_t& maxLen, std::int32_t& fixLen) noexcept;
 
 // The main window's half: bounds, developer bars, bar positions,
-// TypeMaxLengths, ShowSubjectBar and DefaultType. MaxLen and FixLen come
+// TypeMaxLengths, DefinedTypes, ShowSubjectBar and DefaultType. MaxLen and FixLen come
 // along (with their rule) so that an unspecified DefaultType can be applied
 // before the dialog's half is loaded. RememberWindowPosition and
 // RememberWindowSize are read as the window applies them at start-up,

@@ -199,25 +199,46 @@ void SettingsEditor::RestoreSystemDefaults()
 
 // ---------------------------------------------------------------- length editor
 
+namespace {
+
+// The limit the length page edits for type t: the [Length] slot of one of
+// the ten, a defined type's own; nullptr for none.
+template <typename S>
+auto* LengthSlot(S& settings, TerminalType t) noexcept
+{
+    decltype(&settings.TypeMaxLengths[0]) slot = nullptr;
+    if (IsTerminalType(t)) {
+        slot = &settings.TypeMaxLengths[TypeSlot(t)];
+    }
+    for (auto& d : settings.DefinedTypes) {
+        if (d.type == t) {
+            slot = &d.limit;
+        }
+    }
+    return slot;
+}
+
+} // namespace
+
 void SettingsEditor::ChooseLengthType(TerminalType type)
 {
-    lengthType_ = KnownOrUnspecified(type);
-    if (lengthType_ != TerminalType::Unspecified) {
+    lengthType_ = settings_.Types().KnownOrUnspecified(type);
+    if (std::int32_t* slot = LengthSlot(settings_, lengthType_)) {
         // What the box shows is what the slot holds.
-        auto& slot = settings_.TypeMaxLengths[TypeSlot(lengthType_)];
-        slot = kUnboundedRange.Clamp(slot);
+        *slot = kUnboundedRange.Clamp(*slot);
     }
 }
 
 std::int32_t SettingsEditor::LengthOfChosenType() const noexcept
 {
-    return lengthType_ == TerminalType::Unspecified ? 0 : settings_.TypeMaxLengths[TypeSlot(lengthType_)];
+    const std::int32_t* slot = LengthSlot(std::as_const(settings_), lengthType_);
+    return slot != nullptr ? *slot : 0;
 }
 
 void SettingsEditor::SetLengthOfChosenType(std::int32_t value)
 {
-    if (lengthType_ != TerminalType::Unspecified) {
-        settings_.TypeMaxLengths[TypeSlot(lengthType_)] = kUnboundedRange.Clamp(value);
+    if (std::int32_t* slot = LengthSlot(settings_, lengthType_)) {
+        *slot = kUnboundedRange.Clamp(value);
     }
 }
 

@@ -59,7 +59,7 @@ TEST(CountTerms, TableRowsAddUpToTheCount)
         in.sender = r.sender;
         in.attachments = r.attachments;
         in.type = r.type;
-        in.fixedLength = TerminalTypeRow(r.type).fixedCount;
+        in.fixedLength = TerminalTypeRow(r.type).rules.fixedCount;
         const CountResult count = CountMessageSize(in);
         ASSERT_TRUE(count.ok);
         const std::vector<TermsRow> terms = TermsRows(count.terms, count.count);

@@ -62,7 +62,7 @@ TEST_P(TermsTable, TermsOfEachTypeSumToTheCount)
     in.subject = r.subject;
     in.sender = r.sender;
     in.type = TerminalTypeFromNumber(r.type);
-    in.fixedLength = TerminalTypeRow(in.type).fixedCount;
+    in.fixedLength = TerminalTypeRow(in.type).rules.fixedCount;
     in.options = r.options;
     if (r.attach) {
         in.attachments = files;

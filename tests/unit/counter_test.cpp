@@ -27,7 +27,7 @@ std::int32_t Count(std::int32_t type, std::string_view body, std::string_view su
     in.subject = subject;
     in.sender = sender;
     in.type = TerminalTypeFromNumber(type);
-    in.fixedLength = type == -1 ? fixLen : TerminalTypeRow(in.type).fixedCount;
+    in.fixedLength = type == -1 ? fixLen : TerminalTypeRow(in.type).rules.fixedCount;
     in.options = options;
     const CountResult r = CountMessageSize(in);
     EXPECT_TRUE(r.ok);

@@ -53,7 +53,7 @@ TEST_F(ComposerTest, TicksByHandAndModesApplyTheirTypesAndTheSurveyNamesThem)
         EXPECT_EQ(composer.TypeState().CurrentTerminalType, type);
         EXPECT_EQ(LastStatus(), Sj(status));
         EXPECT_EQ(composer.Display().limit, type == Unspecified ? 700 : settings.TypeMaxLengths[TypeSlot(type)]);
-        EXPECT_EQ(composer.TypeState().CurrentFixedLength, type == Unspecified ? 21 : TerminalTypeRow(type).fixedCount);
+        EXPECT_EQ(composer.TypeState().CurrentFixedLength, type == Unspecified ? 21 : TerminalTypeRow(type).rules.fixedCount);
     }
 
     // Unticking the last entry leaves the type unspecified.

@@ -19,9 +19,9 @@ TEST(TerminalTypeTable, TextsLimitsAndAreas)
     // are asserted where the composer and the window show them.)
     EXPECT_EQ(TypeBoxText(IModeFoma), "i-mode(FOMA)");
     EXPECT_EQ(MainTypeBoxText(IModeFoma), "i-mode(foma)");
-    EXPECT_EQ(TerminalTypeRow(SkyWalker).areas, (InputAreas{false, true, false, false, false}));
-    EXPECT_EQ(TerminalTypeRow(Unspecified).areas, (InputAreas{true, true, true, false, true}));
-    EXPECT_EQ(TerminalTypeRow(VodafoneSuperMail).areas, (InputAreas{true, false, true, true, false}));
+    EXPECT_EQ(TerminalTypeRow(SkyWalker).rules.areas, (InputAreas{false, true, false, false, false}));
+    EXPECT_EQ(TerminalTypeRow(Unspecified).rules.areas, (InputAreas{true, true, true, false, true}));
+    EXPECT_EQ(TerminalTypeRow(VodafoneSuperMail).rules.areas, (InputAreas{true, false, true, true, false}));
     for (std::int32_t t = -1; t < kTerminalTypeCount; ++t) {
         const TerminalTypeInfo& row = TerminalTypeRow(TerminalTypeFromNumber(t));
         // Every text converts to the code page without loss.
@@ -29,9 +29,9 @@ TEST(TerminalTypeTable, TextsLimitsAndAreas)
         EXPECT_TRUE(Utf8ToSjis(row.surveyText).ok()) << t;
         // Attachments are sent exactly where they are offered, and counted
         // only there (EZweb@mail sends them uncounted).
-        EXPECT_EQ(row.sendsAttachments, row.areas.attachments) << t;
-        EXPECT_TRUE(row.areas.attachments || row.counts.attachments == AttachmentTerm::None) << t;
-        EXPECT_EQ(row.pinAsSubject, row.areas.pin && !row.areas.subject) << t;
+        EXPECT_EQ(row.rules.sendsAttachments, row.rules.areas.attachments) << t;
+        EXPECT_TRUE(row.rules.areas.attachments || row.rules.counts.attachments == AttachmentTerm::None) << t;
+        EXPECT_EQ(row.rules.pinAsSubject, row.rules.areas.pin && !row.rules.areas.subject) << t;
     }
 }
 
