@@ -1,7 +1,11 @@
 #include "settings/defined_types.h"
 
+#include "mail/mail_types.h"
 #include "platform/profile.h"
 #include "platform/sjis.h"
+#include "platform/text_codec.h"
+#include "settings/address_book.h"
+#include "settings/settings.h"
 
 #include <algorithm>
 #include <charconv>
@@ -115,6 +119,109 @@ void WriteDefinedTypes(Profile& p, const std::vector<DefinedType>& types)
         number("AttachmentBox", d.type, d.areas.attachments ? 1 : 0);
         number("AnimationBox", d.type, d.areas.animationMode ? 1 : 0);
     }
+}
+
+std::optional<std::string> DefinedTypeProblem(const Settings& settings, const DefinedType& d)
+{
+    // What a read gives back: enclosing blanks go.
+    if (d.name.empty() || d.name.front() == ' ' || d.name.back() == ' ' || d.name.front() == '"') {
+        return Sj("種別名を入力してください（前後に空白や引用符は使えません）。");
+    }
+    if (HasControlByte(d.name) || !IsSjisText(d.name)) {
+        return Sj("種別名に使えない文字があります。");
+    }
+    if (d.name.size() > kMaxDefinedTypeNameBytes) {
+        return Sj("種別名は ") + std::to_string(kMaxDefinedTypeNameBytes) + Sj(" byte 以内にしてください。");
+    }
+    for (const TerminalType t : kTerminalTypes) {
+        if (d.name == TypeBoxText(t) || d.name == MainTypeBoxText(t)) {
+            return Sj("その種別名は既に使われています。");
+        }
+    }
+    for (const DefinedType& other : settings.DefinedTypes) {
+        if (other.type != d.type && other.name == d.name) {
+            return Sj("その種別名は既に使われています。");
+        }
+    }
+    if (d.limit < 1) {
+        return Sj("文字数制限は 1 byte 以上にしてください。");
+    }
+    if (d.fixedCount < 0 || d.fixedCount >= d.limit) {
+        return Sj("固定長は 0 以上、文字数制限より小さくしてください。");
+    }
+    if (d.counts.attachments != AttachmentTerm::None && !d.areas.attachments) {
+        return Sj("添付ファイルを数える種別は、添付ファイル欄を使えるようにしてください。");
+    }
+    return std::nullopt;
+}
+
+std::optional<TerminalType> AddDefinedType(Settings& settings, DefinedType d)
+{
+    const TerminalTypes types = settings.Types();
+    for (std::int32_t n = kFirstDefinedType; n < kFirstDefinedType + kMaxDefinedTypes; ++n) {
+        const TerminalType t = TerminalTypeFromNumber(n);
+        if (types.Knows(t)) {
+            continue;
+        }
+        d.type = t;
+        if (DefinedTypeProblem(settings, d)) {
+            return std::nullopt;
+        }
+        auto& list = settings.DefinedTypes;
+        list.insert(std::upper_bound(list.begin(), list.end(), d,
+                                     [](const DefinedType& a, const DefinedType& b) {
+                                         return TerminalTypeNumber(a.type) < TerminalTypeNumber(b.type);
+                                     }),
+                    std::move(d));
+        return t;
+    }
+    return std::nullopt;
+}
+
+bool ReplaceDefinedType(Settings& settings, const DefinedType& d)
+{
+    for (DefinedType& old : settings.DefinedTypes) {
+        if (old.type == d.type) {
+            if (DefinedTypeProblem(settings, d)) {
+                return false;
+            }
+            old = d;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> EntriesUsingType(const Settings& settings, TerminalType t)
+{
+    std::vector<std::string> names;
+    for (const std::string& line : settings.AddressBook) {
+        const AddressBookEntry entry = ParseAddressBookEntry(line);
+        if (entry.type == t) {
+            names.push_back(entry.name);
+        }
+    }
+    return names;
+}
+
+bool DeleteDefinedType(Settings& settings, TerminalType t)
+{
+    auto& list = settings.DefinedTypes;
+    const auto it = std::find_if(list.begin(), list.end(), [t](const DefinedType& d) { return d.type == t; });
+    if (it == list.end()) {
+        return false;
+    }
+    list.erase(it);
+    for (std::string& line : settings.AddressBook) {
+        const AddressBookEntry e = ParseAddressBookEntry(line);
+        if (e.type == t) {
+            line = FormatAddressBookEntry(e.name, e.address, e.pin, TerminalType::Unspecified, e.sender);
+        }
+    }
+    if (settings.DefaultType == t) {
+        settings.DefaultType = TerminalType::Unspecified;
+    }
+    return true;
 }
 
 } // namespace kitemail

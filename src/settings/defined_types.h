@@ -18,13 +18,19 @@
 
 #include "accounting/terminal_type.h"
 
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace kitemail {
 
 class Profile;
+struct Settings;
 
 inline constexpr std::string_view kDefinedTypesSection = "TerminalTypes";
+// A name fits a type box and a history header line.
+inline constexpr std::size_t kMaxDefinedTypeNameBytes = 64;
 
 // The types the file names, in number order. A value out of its range
 // reads as the default a new type gets.
@@ -33,5 +39,26 @@ inline constexpr std::string_view kDefinedTypesSection = "TerminalTypes";
 // holds that the list does not (deleted), so that a save removes it and only
 // it. Writes nothing for an empty list on a file without the section.
 void WriteDefinedTypes(Profile& profile, const std::vector<DefinedType>& types);
+
+// The editing rules every editor of the list keeps (the settings dialog and
+// the command line); messages are code page 932, for the user.
+
+// Why d cannot stand in settings as it is, or nullopt. Its name must be
+// new among the ten's texts and the other defined names (the history names
+// a mail's type by it), a limit of at least 1 byte must be above the fixed
+// overhead, and attachments are counted only where they can be attached.
+// d.type is the number d has or will have.
+[[nodiscard]] std::optional<std::string> DefinedTypeProblem(const Settings& settings, const DefinedType& d);
+// Adds d under the lowest free number and returns it; nullopt (and no
+// change) when d has a problem or every number is taken.
+[[nodiscard]] std::optional<TerminalType> AddDefinedType(Settings& settings, DefinedType d);
+// Replaces the type of d's number; false (no change) when there is none or
+// d has a problem.
+[[nodiscard]] bool ReplaceDefinedType(Settings& settings, const DefinedType& d);
+// The names of the address-book entries whose type is t, in list order.
+[[nodiscard]] std::vector<std::string> EntriesUsingType(const Settings& settings, TerminalType t);
+// Removes t; the entries of type t and a DefaultType of t become
+// unspecified. False when t is not a defined type.
+bool DeleteDefinedType(Settings& settings, TerminalType t);
 
 } // namespace kitemail
