@@ -1,6 +1,7 @@
 #include "golden.h"
 
 #include "file_bytes.h"
+#include "platform/text_codec.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -90,6 +91,21 @@ std::vector<TableRow> ReadTable(std::string_view name)
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+std::string TableRow::Sjis(std::size_t i) const
+{
+    return IsUtf8Text(cells.at(i)) ? Sj(cells.at(i)) : cells.at(i);
+}
+
+std::vector<std::string> TableRow::List(std::size_t i, char separator) const
+{
+    std::vector<std::string> items;
+    std::istringstream in(cells.at(i));
+    for (std::string item; std::getline(in, item, separator);) {
+        items.push_back(item);
+    }
+    return items;
 }
 
 void PrintTo(const TableRow& row, std::ostream* os)
