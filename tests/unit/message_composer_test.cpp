@@ -7,11 +7,11 @@
 #include "send/close_query.h"
 #include "send/message_composer.h"
 #include "settings/settings.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 namespace kitemail {
 namespace {
@@ -171,8 +171,8 @@ TEST_F(ComposerTest, CountDisplayOfTheWholeMessageWithTheLimitsOfTheAppliedType)
 
 TEST_F(ComposerTest, UnreadableAttachmentKeepsTheDisplayAndSaysWhy)
 {
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "kitemail_composer_attach.bin";
-    std::ofstream(file, std::ios::binary) << std::string(1000, 'x');
+    const test::TempDir dir;
+    const std::filesystem::path file = dir.Write("attach.bin", std::string(1000, 'x'));
 
     composer.TypeBoxChanged(TerminalType::IModeFoma);
     composer.SetAttachments({file.string()});

@@ -6,10 +6,10 @@
 #include "mail/outgoing_mail.h"
 #include "platform/text_codec.h"
 #include "send/send_checks.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
 
 namespace kitemail {
@@ -67,12 +67,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, SendChecks, ::testing::ValuesIn(test::ReadTable("
 // An attachment that is no regular file is refused before the send starts.
 TEST(SendChecksOfFiles, AnAttachmentThatIsAPipe)
 {
-    const std::string pipe = (std::filesystem::temp_directory_path() / "kitemail_checks_pipe").string();
-    std::filesystem::remove(pipe);
+    const test::TempDir dir;
+    const std::string pipe = (dir.path() / "pipe").string();
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const std::optional<Refusal> refusal =
         CheckMailValues({"x@example.jp", TerminalType::VodafoneLongMail, "", "me@example.jp"}, "s", {pipe});
-    std::filesystem::remove(pipe);
     ASSERT_TRUE(refusal.has_value());
     EXPECT_EQ(SjisToUtf8(refusal->message), pipe + " を開けません: 通常のファイルではありません");
 }
