@@ -285,7 +285,7 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
     EXPECT_EQ(FirstSender(ProgramOptions{}), "");
 }
 
-class SettingsEditorTest : public ::testing::Test {
+class SettingsEditorTest : public SettingsFileTest {
 protected:
     // The sender list and which one is selected ("-" for none), then the entry box.
     std::string Senders() const
@@ -371,10 +371,8 @@ TEST_F(SettingsEditorTest, LengthEditorDefaultsAndRangesOfTheBoxes)
     EXPECT_EQ(settings, before);
 
     // What the boxes cannot show is brought into their ranges on loading.
-    QTemporaryDir dir;
-    const std::filesystem::path data(dir.path().toStdString());
-    test::WriteBytes(SettingsFilePath(data), "[Configuration]\r\nMaxLen=100\r\nFixLen=-5\r\nPort=70000\r\n");
-    SettingsFile file(data);
+    WriteBytes(ini, "[Configuration]\r\nMaxLen=100\r\nFixLen=-5\r\nPort=70000\r\n");
+    SettingsFile file(dir);
     EXPECT_TRUE(editor.Load(file));
     EXPECT_EQ(std::tuple(settings.MaxLen, settings.FixLen, settings.Port), std::tuple(100, 0, 65535));
 }
@@ -481,15 +479,11 @@ TEST_F(SettingsFileTest, ReadOnlyFileIsNotReplacedAndLeftoversGoWhileNobodyWrite
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4); // nothing left behind
 }
 
-TEST_F(SettingsFileTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothingIsLostOnAFailure)
+TEST_F(SettingsEditorTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothingIsLostOnAFailure)
 {
     WriteBytes(ini, "[Configuration]\r\nPOP3PASS=" + EncodePop3Password("pop") + "\r\n[Submission]\r\nAuthUser=taro\r\n"
                         + "AuthPass=" + EncodePop3Password("smtp") + "\r\n");
     SettingsFile file(dir);
-    Settings s;
-    PlainSender sender;
-    ScriptedUserInterface ui;
-    SettingsEditor editor(s, sender, ui);
     ASSERT_TRUE(editor.Load(file));
     FakeKeyring keyring;
 
@@ -502,8 +496,8 @@ TEST_F(SettingsFileTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothin
     EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, true, nullptr, file),
               Sj("パスワードをキーリングに保存できません（キーリングのサービスが動いていません）。"));
     EXPECT_EQ(ReadBytes(ini), before);
-    EXPECT_EQ(s.AuthPass, "smtp");
-    EXPECT_FALSE(s.AuthPassInKeyring);
+    EXPECT_EQ(settings.AuthPass, "smtp");
+    EXPECT_FALSE(settings.AuthPassInKeyring);
 
     // Stored: the file's value empty and the place beside it, in one save.
     keyring.failure = SecretError::None;
@@ -530,7 +524,7 @@ TEST_F(SettingsFileTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothin
     // Back into the file only when the keyring gives it; then its copy goes.
     EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, false, &keyring, file),
               KeyringReadFailure(SecretError::Refused));
-    EXPECT_TRUE(s.AuthPassInKeyring);
+    EXPECT_TRUE(settings.AuthPassInKeyring);
     keyring.failure = SecretError::None;
     EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, false, &keyring, file), std::nullopt);
     EXPECT_TRUE(keyring.secrets.empty());
@@ -540,7 +534,7 @@ TEST_F(SettingsFileTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothin
     // A password the keyring lost comes back empty: asked for at each login.
     EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Pop3, true, &keyring, file), std::nullopt);
     keyring.secrets.clear();
-    EXPECT_EQ(PasswordForLogin(s, StoredPassword::Pop3, &keyring, ui), "");
+    EXPECT_EQ(PasswordForLogin(settings, StoredPassword::Pop3, &keyring, ui), "");
     EXPECT_EQ(ui.messages.back(), Sj("キーリングからパスワードを読めません（キーリングに保存されていません）。"));
     EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Pop3, false, &keyring, file), std::nullopt);
     EXPECT_EQ(LoadAllSettings(dir).POP3PASS, "");
