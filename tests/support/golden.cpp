@@ -108,11 +108,14 @@ std::vector<std::string> TableRow::List(std::size_t i, char separator) const
     return items;
 }
 
+// Every row is printed as each test program starts (and ctest starts one
+// per row): long cells are cut, their head is enough to know them by.
 void PrintTo(const TableRow& row, std::ostream* os)
 {
+    constexpr std::size_t kShown = 40;
     *os << row.name;
     for (const std::string& cell : row.cells) {
-        *os << " | " << ::testing::PrintToString(cell);
+        *os << " | " << ::testing::PrintToString(cell.substr(0, kShown)) << (cell.size() > kShown ? "..." : "");
     }
 }
 
