@@ -1,6 +1,7 @@
 #include "golden.h"
 
 #include "file_bytes.h"
+#include "platform/text_codec.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -92,11 +93,29 @@ std::vector<TableRow> ReadTable(std::string_view name)
     return rows;
 }
 
+std::string TableRow::Sjis(std::size_t i) const
+{
+    return IsUtf8Text(cells.at(i)) ? Sj(cells.at(i)) : cells.at(i);
+}
+
+std::vector<std::string> TableRow::List(std::size_t i, char separator) const
+{
+    std::vector<std::string> items;
+    std::istringstream in(cells.at(i));
+    for (std::string item; std::getline(in, item, separator);) {
+        items.push_back(item);
+    }
+    return items;
+}
+
+// Every row is printed as each test program starts (and ctest starts one
+// per row): long cells are cut, their head is enough to know them by.
 void PrintTo(const TableRow& row, std::ostream* os)
 {
+    constexpr std::size_t kShown = 40;
     *os << row.name;
     for (const std::string& cell : row.cells) {
-        *os << " | " << ::testing::PrintToString(cell);
+        *os << " | " << ::testing::PrintToString(cell.substr(0, kShown)) << (cell.size() > kShown ? "..." : "");
     }
 }
 

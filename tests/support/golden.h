@@ -40,6 +40,11 @@ struct TableRow {
     std::vector<std::string> cells;
     [[nodiscard]] const std::string& operator[](std::size_t i) const { return cells.at(i); }
     [[nodiscard]] int Int(std::size_t i) const { return std::stoi(cells.at(i)); }
+    // The cell as code page 932: converted where it is UTF-8, else its bytes
+    // as written (a stray lead byte, say).
+    [[nodiscard]] std::string Sjis(std::size_t i) const;
+    // The cell's items between separators; none for an empty cell.
+    [[nodiscard]] std::vector<std::string> List(std::size_t i, char separator = ',') const;
 };
 
 [[nodiscard]] std::vector<TableRow> ReadTable(std::string_view name);

@@ -1,5 +1,5 @@
-// The count taken apart into its terms, and how much of a body a first part
-// of a split holds.
+// The count's terms against random messages, and how much of a body a first
+// part of a split holds (the terms of single messages: counter_test).
 
 #include "accounting/counter.h"
 #include "accounting/splitter.h"
@@ -16,6 +16,7 @@
 namespace kitemail::count_terms {
 namespace {
 
+<<<<<<< HEAD
 // The terms as one line: "fixed F | sender S | subject BYTES+SHIFTBYTES (or
 // 40 flat) | body BYTES | shifts N = BYTES | kana N +BYTES | final N", then
 // " | file SIZE+path+20" (path: the file's full path was counted) per file.
@@ -117,6 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "fixed 55 | sender 2 | subject 3+0 | body 4 | shifts 1 = 0 | kana 0 +0 | final 0", 64}),
     [](const auto& row) { return std::string(row.param.name); });
 
+=======
+>>>>>>> ratio-unit
 // Characters of a body as given: a half-width kana with the sound mark it
 // absorbs is one; the cut may fall only between characters.
 std::vector<std::size_t> Boundaries(std::string_view body)

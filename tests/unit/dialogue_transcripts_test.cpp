@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -69,16 +70,12 @@ TEST_P(SmtpTranscript, Plays)
     }
     const Transcript t = test::ReadTranscript(GetParam(), names);
     test::SmtpPlayer player;
-    const std::string security = t.Header("security", "none");
-    const std::string auth = t.Header("auth", "none");
-    player.mail.Submission = {security == "tls" ? SmtpSecurity::Tls
-                              : security == "starttls" ? SmtpSecurity::StartTls
-                                                       : SmtpSecurity::None,
-                              auth == "best" ? SmtpAuth::Best
-                              : auth == "plain" ? SmtpAuth::Plain
-                              : auth == "login" ? SmtpAuth::Login
-                                                : SmtpAuth::None,
-                              "taro", "secret", {}};
+    const std::map<std::string, SmtpSecurity> securities = {
+        {"none", SmtpSecurity::None}, {"starttls", SmtpSecurity::StartTls}, {"tls", SmtpSecurity::Tls}};
+    const std::map<std::string, SmtpAuth> auths = {
+        {"none", SmtpAuth::None}, {"best", SmtpAuth::Best}, {"plain", SmtpAuth::Plain}, {"login", SmtpAuth::Login}};
+    player.mail.Submission = {securities.at(t.Header("security", "none")), auths.at(t.Header("auth", "none")), "taro",
+                              "secret", {}};
     player.acceptAddress = t.Header("server", player.acceptAddress);
     player.acceptConnection = t.Header("connect") != "fails";
     player.mail.FROM_Address = t.Header("from", player.mail.FROM_Address);
@@ -106,17 +103,14 @@ TEST_P(SmtpTranscript, Plays)
     for (const std::string& text : shown) {
         EXPECT_EQ(text.find("c2VjcmV0"), std::string::npos) << "a password shown in progress: " << text;
     }
-    if (t.Has("progress")) {
-        EXPECT_EQ(SessionSteps(session), t.Header("progress"));
-    }
-    if (t.Has("detail")) {
-        EXPECT_EQ(player.mail.LastFailure().detail, t.Header("detail"));
-    }
-    if (t.Has("connects")) {
-        EXPECT_EQ(std::to_string(player.socket.connects), t.Header("connects"));
-    }
-    if (t.Has("server-line")) {
-        EXPECT_EQ(player.mail.LastFailure().serverLine, t.Header("server-line"));
+    const std::pair<const char*, std::string> checked[] = {{"progress", SessionSteps(session)},
+                                                            {"detail", player.mail.LastFailure().detail},
+                                                            {"connects", std::to_string(player.socket.connects)},
+                                                            {"server-line", player.mail.LastFailure().serverLine}};
+    for (const auto& [header, actual] : checked) {
+        if (t.Has(header)) {
+            EXPECT_EQ(actual, t.Header(header)) << header;
+        }
     }
 }
 

@@ -310,39 +310,26 @@ TEST_F(HistoryRecordFile, LeftoversGoOnlyWhenNoWriterHoldsTheLock)
     EXPECT_FALSE(fs::exists(root_ / "missing")) << "nothing made where there is nothing to sweep";
 }
 
-// The checks before a send refuse such values; this is the second defence.
-struct LineBreakRow {
-    const char* name;
-    std::string HistoryRecord::*field;
-    std::string value;
-};
-
-class HistoryLineBreak : public HistoryRecordFile, public ::testing::WithParamInterface<LineBreakRow> {};
+class HistoryLineBreak : public HistoryRecordFile, public ::testing::WithParamInterface<TableRow> {};
 
 TEST_P(HistoryLineBreak, IsRefusedNotWritten)
 {
     HistoryRecord r = Record();
-    r.*GetParam().field = GetParam().value;
+    const std::string& field = GetParam()[0];
+    const std::string& value = GetParam()[1];
+    if (field == "X-ktml-Attachments") {
+        r.attachments = {value};
+    } else {
+        (field == "To" ? r.to : field == "Subject" ? r.subject : field == "X-ktml-Server" ? r.server : r.resultText) =
+            value;
+    }
     const HistoryWriteResult w = WriteHistoryRecord(root_, r);
     EXPECT_FALSE(w.ok);
-    EXPECT_EQ(w.error, GetParam().name + Sj("に改行が含まれています"));
+    EXPECT_EQ(w.error, field + Sj("に改行が含まれています"));
     EXPECT_FALSE(fs::exists(root_) && std::distance(fs::directory_iterator(root_), {}) > 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, HistoryLineBreak,
-    ::testing::Values(LineBreakRow{"X-ktml-Server", &HistoryRecord::server, "127.0.0.1\rX-ktml-Result: Succeed"},
-                      LineBreakRow{"To", &HistoryRecord::to, "a@x.jp\nX-ktml-Result: Succeed"},
-                      LineBreakRow{"Subject", &HistoryRecord::subject, "s\r\n"},
-                      LineBreakRow{"X-ktml-Result", &HistoryRecord::resultText, "TLS Error: x\ny"}),
-    [](const auto& row) { return std::string(row.param.name[0] == 'X' ? row.param.name + 7 : row.param.name); });
-
-TEST_F(HistoryRecordFile, AnAttachmentWithALineBreakIsRefusedNotWritten)
-{
-    HistoryRecord r = Record();
-    r.attachments = {"/tmp/a\rb.jpg"};
-    EXPECT_EQ(WriteHistoryRecord(root_, r).error, "X-ktml-Attachments" + Sj("に改行が含まれています"));
-}
+INSTANTIATE_TEST_SUITE_P(Rows, HistoryLineBreak, ::testing::ValuesIn(ReadTable("history_line_break")), TableRowName());
 
 } // namespace
 } // namespace kitemail::test

@@ -1,17 +1,17 @@
 // The message being composed, without widgets: recipient modes, the type
 // they choose, the check list and the count display.
 
+#include "golden.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
 #include "send/close_query.h"
 #include "send/message_composer.h"
 #include "settings/settings.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <tuple>
 
 namespace kitemail {
 namespace {
@@ -32,30 +32,30 @@ protected:
 
 // ------------------------------------------------------------ the check list
 
-TEST_F(ComposerTest, TicksByHandAndModesApplyTheirTypesAndTheSurveyNamesThem)
+class CheckListType : public ComposerTest, public ::testing::WithParamInterface<test::TableRow> {};
+
+TEST_P(CheckListType, FollowsTheTicksByHand)
 {
-    // the lines, the ticked ones, the type and status text that follow
-    using enum TerminalType;
-    const std::tuple<Lines, std::vector<int>, TerminalType, const char*> rows[] = {
-        {{"a,x,,3,-1", "b,y,,9,-1", "c,z,,2,-1"}, {1}, IModeFoma, "i-mode(FOMA) 方式を選択"},
-        {{"a,x,,,-1"}, {0}, VodafoneLongMail, "vodafone ロングメール 方式を選択"}, // empty type field
-        {{"a,x,,12,-1", "b,y,,4,-1"}, {0, 1}, HLink, "H\"Link 方式を選択"}, // an invalid type first is passed over
-        {{"b,y,,4,-1", "a,x,,12,-1"}, {0, 1}, Unspecified, "方式を特定出来ません"}, // after a valid one it mixes
-    };
     settings.MaxLen = 700;
     settings.FixLen = 21;
-    for (const auto& [lines, ticked, type, status] : rows) {
-        SCOPED_TRACE(lines.front());
-        Book(lines);
-        for (const int i : ticked) {
-            composer.SetTick(i, true);
-        }
-        EXPECT_EQ(composer.TypeState().CurrentTerminalType, type);
-        EXPECT_EQ(LastStatus(), Sj(status));
-        EXPECT_EQ(composer.Display().limit, type == Unspecified ? 700 : settings.TypeMaxLengths[TypeSlot(type)]);
-        EXPECT_EQ(composer.TypeState().CurrentFixedLength, type == Unspecified ? 21 : TerminalTypeRow(type).rules.fixedCount);
+    Book(GetParam().List(0, ';'));
+    for (const std::string& i : GetParam().List(1)) {
+        composer.SetTick(std::stoi(i), true);
     }
+    const TerminalType type = TerminalTypeFromNumber(GetParam().Int(2));
+    EXPECT_EQ(composer.TypeState().CurrentTerminalType, type);
+    EXPECT_EQ(LastStatus(), GetParam().Sjis(3));
+    const bool none = type == TerminalType::Unspecified;
+    EXPECT_EQ(composer.Display().limit, none ? 700 : settings.TypeMaxLengths[TypeSlot(type)]);
+    EXPECT_EQ(composer.TypeState().CurrentFixedLength, none ? 21 : TerminalTypeRow(type).rules.fixedCount);
+}
 
+INSTANTIATE_TEST_SUITE_P(Rows, CheckListType, ::testing::ValuesIn(test::ReadTable("check_list_type")),
+                         test::TableRowName());
+
+TEST_F(ComposerTest, UntickingTickingAllModesAndTheSurvey)
+{
+    using enum TerminalType;
     // Unticking the last entry leaves the type unspecified.
     Book({"a,x,,3,-1"});
     composer.SetTick(0, true);
@@ -98,31 +98,29 @@ TEST_F(ComposerTest, TicksByHandAndModesApplyTheirTypesAndTheSurveyNamesThem)
     EXPECT_EQ(ui.messages, Lines{Sj("端末を特定出来ません")});
 }
 
-TEST_F(ComposerTest, DraggingMovesTheEntryAndTheAddressBook)
+class CheckListDrag : public ComposerTest, public ::testing::WithParamInterface<test::TableRow> {};
+
+// The window tests drive a move down, a drop below the last entry and a
+// press outside.
+TEST_P(CheckListDrag, MovesTheEntryAndTheAddressBook)
 {
-    // name, start, target, the order after it, the highlight after it; the window
-    // tests drive a move down, a drop below the last entry and a press outside.
-    const std::tuple<const char*, std::int32_t, std::int32_t, Lines, std::int32_t> cases[] = {
-        {"up", 3, 1, {"A", "D", "B", "C"}, 1},          {"to the end", 1, 3, {"A", "C", "D", "B"}, 3},
-        {"onto itself", 2, 2, {"A", "B", "C", "D"}, 2}, {"target beyond the list", 0, 9, {"A", "B", "C", "D"}, -1},
-    };
-    for (const auto& [name, start, target, order, highlighted] : cases) {
-        SCOPED_TRACE(name);
-        settings.AddressBook = {"A", "B", "C", "D"};
-        Book(settings.AddressBook);
-        composer.SetTick(1, true); // B carries its tick along
-        composer.DragBegin(start);
-        composer.DragOver(3);
-        EXPECT_EQ(composer.Highlighted(), 3);
-        composer.Drop(target);
-        EXPECT_EQ(composer.CheckListLines(), order);
-        EXPECT_EQ(settings.AddressBook, order);
-        EXPECT_EQ(composer.Highlighted(), highlighted);
-        for (const CheckListEntry& e : composer.CheckList()) {
-            EXPECT_EQ(e.ticked, e.line == "B") << e.line;
-        }
+    settings.AddressBook = {"A", "B", "C", "D"};
+    Book(settings.AddressBook);
+    composer.SetTick(1, true);
+    composer.DragBegin(GetParam().Int(0));
+    composer.DragOver(3);
+    EXPECT_EQ(composer.Highlighted(), 3);
+    composer.Drop(GetParam().Int(1));
+    EXPECT_EQ(composer.CheckListLines(), GetParam().List(2));
+    EXPECT_EQ(settings.AddressBook, GetParam().List(2));
+    EXPECT_EQ(composer.Highlighted(), GetParam().Int(3));
+    for (const CheckListEntry& e : composer.CheckList()) {
+        EXPECT_EQ(e.ticked, e.line == "B") << e.line;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, CheckListDrag, ::testing::ValuesIn(test::ReadTable("check_list_drag")),
+                         test::TableRowName());
 
 // ------------------------------------------------------------ count display
 
@@ -173,8 +171,8 @@ TEST_F(ComposerTest, CountDisplayOfTheWholeMessageWithTheLimitsOfTheAppliedType)
 
 TEST_F(ComposerTest, UnreadableAttachmentKeepsTheDisplayAndSaysWhy)
 {
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "kitemail_composer_attach.bin";
-    std::ofstream(file, std::ios::binary) << std::string(1000, 'x');
+    const test::TempDir dir;
+    const std::filesystem::path file = dir.Write("attach.bin", std::string(1000, 'x'));
 
     composer.TypeBoxChanged(TerminalType::IModeFoma);
     composer.SetAttachments({file.string()});

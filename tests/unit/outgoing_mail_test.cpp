@@ -2,14 +2,14 @@
 // (the body's wire form is in the golden pairs of mail_text), and the
 // checks that refuse a value that would not go out as typed.
 
+#include "golden.h"
 #include "mail/outgoing_mail.h"
 #include "platform/text_codec.h"
 #include "send/send_checks.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <functional>
 #include <sys/stat.h>
 
 namespace kitemail {
@@ -42,110 +42,38 @@ TEST(OutgoingMail, SenderSubjectHeadersEightBitCharactersAndLineLengths)
     EXPECT_EQ(LongestWireLine(Sj("漢") + "a"), 9u); // ESC $ B, two bytes, ESC ( J, a
 }
 
-// The bytes sent are the bytes typed, and no value adds a line or a
-// parameter: each is refused, naming its field (the message box's words).
-struct RefusedValue {
-    const char* name;
-    std::function<std::optional<Refusal>()> check;
-    std::string message; // UTF-8
-};
+// The rows are tests/data/tables/send_checks.tsv.
+class SendChecks : public ::testing::TestWithParam<test::TableRow> {};
 
-std::optional<Refusal> MailValues(std::string to, std::string sender = "me@example.jp,r@example.jp",
-                            std::string subject = "s", std::vector<std::string> attachments = {})
+TEST_P(SendChecks, RefuseNamingTheFieldOrPass)
 {
-    return CheckMailValues({std::move(to), TerminalType::VodafoneLongMail, "", std::move(sender)}, subject, attachments);
+    const test::TableRow& r = GetParam();
+    const std::string check = r[0];
+    const TerminalType type = r[1].empty() ? TerminalType::Unspecified : TerminalTypeFromNumber(r.Int(1));
+    const std::string first = r.Sjis(2), second = r.Sjis(3), third = r.Sjis(4);
+    const std::vector<std::string> attachments =
+        r[5].empty() ? std::vector<std::string>{} : std::vector<std::string>{r.Sjis(5)};
+    const std::optional<Refusal> refusal =
+        check == "text"        ? CheckMessageText(first, second, {})
+        : check == "part"      ? CheckPartLines({"ok", first})
+        : check == "recipient" ? CheckRecipient({first, type, second, third})
+        : check == "mail"      ? CheckMailValues({first, type, "", second}, third, attachments)
+                               : CheckCommandValues(first, second);
+    EXPECT_EQ(refusal ? SjisToUtf8(refusal->message) : "-", r[6]);
 }
 
-std::optional<Refusal> TypedText(const std::string& body, const std::string& subject = "s")
-{
-    return CheckMessageText(body, subject, {});
-}
+INSTANTIATE_TEST_SUITE_P(Rows, SendChecks, ::testing::ValuesIn(test::ReadTable("send_checks")), test::TableRowName());
 
-std::string Alternating() // 990 typed bytes, 4456 on the wire with an escape at each change
+// An attachment that is no regular file is refused before the send starts.
+TEST(SendChecksOfFiles, AnAttachmentThatIsAPipe)
 {
-    std::string s;
-    for (int i = 0; i < 495; ++i) {
-        s += "\xb1" "a";
-    }
-    return s;
-}
-
-std::string PipePath()
-{
-    return (std::filesystem::temp_directory_path() / "kitemail_checks_pipe").string();
-}
-
-std::optional<Refusal> AttachedPipe()
-{
-    std::filesystem::remove(PipePath());
-    EXPECT_EQ(::mkfifo(PipePath().c_str(), 0600), 0);
-    std::optional<Refusal> refusal = MailValues("x@example.jp", "me@example.jp", "s", {PipePath()});
-    std::filesystem::remove(PipePath());
-    return refusal;
-}
-
-class SendChecks : public ::testing::TestWithParam<RefusedValue> {};
-
-TEST_P(SendChecks, RefuseNamingTheField)
-{
-    const std::optional<Refusal> refusal = GetParam().check();
+    const test::TempDir dir;
+    const std::string pipe = (dir.path() / "pipe").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::optional<Refusal> refusal =
+        CheckMailValues({"x@example.jp", TerminalType::VodafoneLongMail, "", "me@example.jp"}, "s", {pipe});
     ASSERT_TRUE(refusal.has_value());
-    EXPECT_EQ(SjisToUtf8(refusal->message), GetParam().message);
-}
-
-const std::string kEnvelope = "に使えない文字（<、>、空白、制御文字）が含まれています。";
-const std::string kControl = "に改行などの制御文字が含まれています。";
-const std::string kOneMailbox = "がメールアドレス1つの形になっていません（カンマ、2つ目の@などは使えません）。";
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, SendChecks,
-    ::testing::Values(
-        RefusedValue{"LongTyped", [] { return TypedText(std::string(991, 'a')); },
-                     "本文に991Byte以上の行が存在します。適切に改行してください。"},
-        RefusedValue{"LongOnTheWire", [] { return TypedText(Alternating()); },
-                     "本文に991Byte以上の行が存在します。適切に改行してください。"},
-        RefusedValue{"LongPartOnTheWire", [] { return CheckPartLines({"ok", Alternating()}); },
-                     "本文に991Byte以上の行が存在します。適切に改行してください。"},
-        RefusedValue{"NulInTheBody", [] { return TypedText(std::string("before\0after", 12)); },
-                     "本文にNUL文字（0x00）が含まれています。削除してください。"},
-        RefusedValue{"VendorCharacterInTheSubject", [] { return TypedText("ok", "\xfb\xfc"); },
-                     "ISO-2022-JPで送れない文字が含まれています: 髙 (U+9AD9)"},
-        RefusedValue{"ShortPin", [] { return CheckRecipient({"x@example.jp", TerminalType::SkyWalker, "123", "me@example.jp"}); },
-                     "PINコードが正しくありません。"},
-        RefusedValue{"NoAddress", [] { return CheckRecipient({"", TerminalType::VodafoneLongMail, "", "me@example.jp"}); }, "宛先を設定してください。"},
-        RefusedValue{"ParameterInTheAddress", [] { return MailValues("a@b.jp> NOTIFY=NEVER"); }, "宛先アドレス" + kEnvelope},
-        RefusedValue{"LineBreakInTheAddress", [] { return MailValues("a@b.jp\r\nRCPT TO:<c@d.jp>"); },
-                     "宛先アドレス" + kEnvelope},
-        RefusedValue{"SpaceInTheSender", [] { return MailValues("x@example.jp", "me @example.jp"); },
-                     "送信者アドレス" + kEnvelope},
-        RefusedValue{"LineInTheReplyTo", [] { return MailValues("x@example.jp", "me@example.jp,r@example.jp\nBcc: x"); },
-                     "返信先アドレス" + kControl},
-        RefusedValue{"LineInTheSubject", [] { return MailValues("x@example.jp", "me@example.jp", "hi\r\nBcc: a@b.jp"); },
-                     "Subject" + kControl},
-        RefusedValue{"NulInTheSubject", [] { return MailValues("x@example.jp", "me@example.jp", std::string("a\0b", 3)); },
-                     "Subject" + kControl},
-        RefusedValue{"LineInTheSenderName", [] { return CheckCommandValues("Taro\nX-Evil: 1", "127.0.0.1"); },
-                     "差出人名" + kControl},
-        RefusedValue{"CarriageReturnInTheServer",
-                     [] { return CheckCommandValues("", "127.0.0.1\rX-ktml-Result: Succeed"); },
-                     "SMTPサーバー" + kControl},
-        RefusedValue{"LineInAnAttachmentName",
-                     [] { return MailValues("x@example.jp", "me@example.jp", "s", {"/tmp/a\nb.jpg"}); },
-                     "添付ファイル名" + kControl},
-        RefusedValue{"TwoAddressesInOne", [] { return MailValues("a@x.jp,b@y.jp"); }, "宛先アドレス" + kOneMailbox},
-        RefusedValue{"SecondAtInTheSender", [] { return MailValues("x@example.jp", "me@x@example.jp"); },
-                     "送信者アドレス" + kOneMailbox},
-        RefusedValue{"AttachmentThatIsAPipe", AttachedPipe, PipePath() + " を開けません: 通常のファイルではありません"}),
-    [](const auto& row) { return std::string(row.param.name); });
-
-TEST(SendChecksPass, WhatGoesOutAsTyped)
-{
-    EXPECT_FALSE(TypedText(std::string(990, 'a')));
-    EXPECT_FALSE(MailValues("x@example.jp"));
-    EXPECT_FALSE(CheckRecipient({"x@example.jp", TerminalType::SkyWalker, "1234", ""}));
-    EXPECT_FALSE(CheckCommandValues(Sj("送信者"), "127.0.0.1"));
-    // A type that sends no attachments does not look at them.
-    EXPECT_FALSE(CheckMailValues({"x@example.jp", TerminalType::IMode, "", "me@example.jp"}, "s", {"/tmp/a\nb.jpg"}));
+    EXPECT_EQ(SjisToUtf8(refusal->message), pipe + " を開けません: 通常のファイルではありません");
 }
 
 } // namespace

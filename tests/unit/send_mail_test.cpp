@@ -4,12 +4,12 @@
 // recipient lists, the socket's failures, a kept connection, the flow of a
 // large message, and the reading of reply lines.
 
+#include "golden.h"
 #include "mail/reply_accumulator.h"
 #include "mail/send_mail.h"
 #include "mail/smtp_dialogue.h"
 #include "net/ktcp_error.h"
 #include "platform/event_loop.h"
-#include "platform/text_codec.h"
 #include "smtp_player.h"
 #include "temp_dir.h"
 
@@ -88,42 +88,19 @@ TEST_F(SendMailTest, RecipientRunsOverEveryListAndARefusalIsSkipped)
     EXPECT_EQ(SplitRecipient("a@x.jp|" + std::string(1500, 'n')).name.size(), 999u);
 }
 
-// An envelope address is one mailbox, nothing more; the dots of the local
-// part are not held to the RFC, as Japanese carriers once gave out such
-// addresses.
-TEST(EnvelopeAddress, OneMailboxAndNothingElse)
+// The address rows are tests/data/tables/envelope_address.tsv.
+using EnvelopeAddress = ::testing::TestWithParam<test::TableRow>;
+
+TEST_P(EnvelopeAddress, IsOneMailboxAndNothingElse)
 {
-    const struct {
-        const char* address;
-        bool safe;
-    } rows[] = {
-        {"taro@example.jp", true},
-        {"a.b+c_d-e!#$%&'*/=?^`{|}~@x.jp", true},
-        {"taro..hanako.@docomo.ne.jp", true},
-        {"\"a b,c@d\"@x.jp", true},
-        {"u@[192.0.2.1]", true},
-        {"u@localhost", true},
-        {"a@x.jp,b@y.jp", false},
-        {"a@b@x.jp", false},
-        {"a@x.jp b@y.jp", false},
-        {"<a@x.jp>", false},
-        {"a@x.jp>", false},
-        {"a@x.jp\r\nRCPT TO:<b@y.jp>", false},
-        {"a\t@x.jp", false},
-        {"@x.jp", false},
-        {"a@", false},
-        {"ax.jp", false},
-        {"", false},
-        {"a@x..jp", false},
-        {"a@-x.jp", false},
-        {"a@x_y.jp", false},
-        {"a@[1.2.3.4", false},
-        {"\"a\"b\"@x.jp", false},
-        {"\x91\xbe\x98\x59@x.jp", false}, // 太郎 in Shift_JIS
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(IsSafeEnvelopeAddress(row.address), row.safe) << row.address;
-    }
+    EXPECT_EQ(IsSafeEnvelopeAddress(GetParam()[0]), GetParam()[1] == "1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, EnvelopeAddress, ::testing::ValuesIn(test::ReadTable("envelope_address")),
+                         test::TableRowName());
+
+TEST(ControlByte, TabAllowedOnlyWhenAskedAndDoubleByteTextIsNone)
+{
     EXPECT_TRUE(HasControlByte("a\tb"));
     EXPECT_FALSE(HasControlByte("a\tb", true));
     EXPECT_TRUE(HasControlByte("a\x7f"));
@@ -250,30 +227,29 @@ TEST(ReplyLines, PiecesAcrossReadsAndLinesTooLong)
     acc.Clear();
     EXPECT_EQ(acc.Feed(std::string(ReplyAccumulator::kMaxLineBytes, 'y') + "\n").front().size(),
               ReplyAccumulator::kMaxLineBytes);
-
-    const std::pair<const char*, std::optional<std::pair<int, bool>>> lines[] = {
-        {"250 ok", {{250, true}}}, {"250-more", {{250, false}}}, {"354", {{354, true}}}, {"220 ", {{220, true}}},
-        {"", std::nullopt},         {"25", std::nullopt},        {"250x", std::nullopt}, {"2500", std::nullopt},
-        {" 250", std::nullopt},     {"-250", std::nullopt},      {"abc def", std::nullopt},
-    };
-    for (const auto& [line, want] : lines) {
-        const auto got = ParseReplyLine(line);
-        EXPECT_EQ(got ? std::optional(std::pair(got->code, got->last)) : std::nullopt, want) << line;
-    }
 }
 
-TEST(TKWinSockError, TextsOfTheTableAndCodesOutsideIt)
+using ReplyLine = ::testing::TestWithParam<test::TableRow>;
+
+TEST_P(ReplyLine, GivesItsCodeAndWhetherItIsTheLast)
 {
-    // The table's first and last rows, a gap between rows, and codes outside it.
-    const std::pair<std::int32_t, const char*> rows[] = {
-        {10004, "WSAEINTR 中止命令により中断しました"}, {11004, "WSANO_DATA 見つかりません"},
-        {10061, "WSAECONNREFUSED 接続が拒否されました"}, {10072, "エラーコード: 10072"},
-        {12345, "エラーコード: 12345"}, {-1, "エラーコード: -1"}};
-    for (const auto& [code, text] : rows) {
-        EXPECT_EQ(SjisToUtf8(TKWinSockError(code).Message), text) << code;
-        EXPECT_EQ(TKWinSockError(code).Code, code);
-    }
+    const auto got = ParseReplyLine(GetParam()[0]);
+    EXPECT_EQ(got ? std::to_string(got->code) + (got->last ? " last" : " more") : "-", GetParam()[1]);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, ReplyLine, ::testing::ValuesIn(test::ReadTable("reply_line")), test::TableRowName());
+
+using WinSockErrorText = ::testing::TestWithParam<test::TableRow>;
+
+TEST_P(WinSockErrorText, OfTheTableOrTheCode)
+{
+    const std::int32_t code = GetParam().Int(0);
+    EXPECT_EQ(TKWinSockError(code).Message, GetParam().Sjis(1));
+    EXPECT_EQ(TKWinSockError(code).Code, code);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WinSockErrorText, ::testing::ValuesIn(test::ReadTable("winsock_error")),
+                         test::TableRowName());
 
 } // namespace
 } // namespace kitemail

@@ -285,7 +285,7 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
     EXPECT_EQ(FirstSender(ProgramOptions{}), "");
 }
 
-class SettingsEditorTest : public ::testing::Test {
+class SettingsEditorTest : public SettingsFileTest {
 protected:
     // The sender list and which one is selected ("-" for none), then the entry box.
     std::string Senders() const
@@ -371,10 +371,8 @@ TEST_F(SettingsEditorTest, LengthEditorDefaultsAndRangesOfTheBoxes)
     EXPECT_EQ(settings, before);
 
     // What the boxes cannot show is brought into their ranges on loading.
-    QTemporaryDir dir;
-    const std::filesystem::path data(dir.path().toStdString());
-    test::WriteBytes(SettingsFilePath(data), "[Configuration]\r\nMaxLen=100\r\nFixLen=-5\r\nPort=70000\r\n");
-    SettingsFile file(data);
+    WriteBytes(ini, "[Configuration]\r\nMaxLen=100\r\nFixLen=-5\r\nPort=70000\r\n");
+    SettingsFile file(dir);
     EXPECT_TRUE(editor.Load(file));
     EXPECT_EQ(std::tuple(settings.MaxLen, settings.FixLen, settings.Port), std::tuple(100, 0, 65535));
 }
@@ -430,41 +428,23 @@ TEST_F(SettingsFileTest, EachWriterSavesOnlyItsOwnChangesAndFollowsTheOthers)
 // of something else leaves it in the file as it was.
 TEST_F(SettingsFileTest, HandEditedValuesAreReportedByLineAndKeptBySaves)
 {
-    const std::string longValue(3000, 'x');
-    const std::string file = "[Configuration]\r\nPort=99999999999999999999\r\nFontSize=80\r\nLeft=abc\r\n"
-                             "Server=" + longValue + "\r\n[TEL]\r\nHow=-5\r\n0=a,a@example.jp,,3,-1\r\n"
-                             "[TEL]\r\n0=z,z@example.jp,,3,-1\r\n[MyAddress]\r\nHow=99999999\r\n0=me@example.jp\r\n"
-                             "[Network]\r\nReplyTimeout=7200\r\n";
-    WriteBytes(ini, file);
+    WriteBytes(ini, GoldenInput("settings", "hand_edited"));
     SettingsFile settingsFile(dir);
     Settings s;
     settingsFile.LoadMainWindowHalf(s);
     (void)settingsFile.LoadDialogHalf(s);
-    Lines problems;
+    std::string problems;
     for (const std::string& p : settingsFile.Problems()) {
-        problems.push_back(SjisToUtf8(p));
+        problems += SjisToUtf8(p) + "\n";
     }
-    EXPECT_EQ(problems, (Lines{
-        "Kiteml.ini の 5 行目 \"Server\": 値が長すぎるため、先頭の 2047 バイトだけを使います（ファイルには残します）。",
-        "Kiteml.ini の 9 行目 [TEL]: 同じ名前の節が前にあるため、この節は読みません（ファイルには残します）。",
-        "Kiteml.ini の 7 行目 [TEL]: \"How=-5\" が項目の数と合わないため、ファイルにある 1 件を読みます。",
-        "Kiteml.ini の 12 行目 [MyAddress]: \"How=99999999\" が項目の数と合わないため、ファイルにある 1 件を読みます。",
-        "Kiteml.ini の 2 行目 \"Port=99999999999999999999\": 0 から 65535 までの数ではないため、25 として扱います。",
-        "Kiteml.ini の 3 行目 \"FontSize=80\": 1 から 50 までの数ではないため、50 として扱います。",
-        "Kiteml.ini の 4 行目 \"Left=abc\": 数として読めないため、0 として扱います。",
-        "Kiteml.ini の 15 行目 \"ReplyTimeout=7200\": 1 から 3600 までの数ではないため、3600 として扱います。",
-    }));
+    ExpectGolden("settings", "hand_edited", problems);
     EXPECT_EQ(s.AddressBook, (Lines{"a,a@example.jp,,3,-1"}));
     EXPECT_EQ(s.SenderList, (Lines{"me@example.jp"}));
 
     s.FromUser = "me";
     ASSERT_TRUE(settingsFile.Save(s, SettingsHalf::Dialog).ok());
     ASSERT_TRUE(settingsFile.Save(s, SettingsHalf::MainWindow).ok());
-    const std::string saved = ReadBytes(ini);
-    for (const std::string& line : Lines{"Port=99999999999999999999\r\n", "Left=abc\r\n", "Server=" + longValue + "\r\n",
-                                   "[TEL]\r\n0=z,z@example.jp", "How=99999999\r\n", "FromUser=me\r\n"}) {
-        EXPECT_NE(saved.find(line), std::string::npos) << line.substr(0, 30);
-    }
+    ExpectGolden("settings", "hand_edited.saved", ReadBytes(ini));
     WriteBytes(ini, "[Configuration]\r\nPort=25\r\n[TEL]\r\nHow=1\r\n0=a\r\n1=hidden by How\r\n");
     (void)settingsFile.LoadDialogHalf(s);
     EXPECT_TRUE(settingsFile.Problems().empty());
@@ -499,15 +479,11 @@ TEST_F(SettingsFileTest, ReadOnlyFileIsNotReplacedAndLeftoversGoWhileNobodyWrite
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4); // nothing left behind
 }
 
-TEST_F(SettingsFileTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothingIsLostOnAFailure)
+TEST_F(SettingsEditorTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothingIsLostOnAFailure)
 {
     WriteBytes(ini, "[Configuration]\r\nPOP3PASS=" + EncodePop3Password("pop") + "\r\n[Submission]\r\nAuthUser=taro\r\n"
                         + "AuthPass=" + EncodePop3Password("smtp") + "\r\n");
     SettingsFile file(dir);
-    Settings s;
-    PlainSender sender;
-    ScriptedUserInterface ui;
-    SettingsEditor editor(s, sender, ui);
     ASSERT_TRUE(editor.Load(file));
     FakeKeyring keyring;
 
@@ -520,8 +496,8 @@ TEST_F(SettingsFileTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothin
     EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, true, nullptr, file),
               Sj("パスワードをキーリングに保存できません（キーリングのサービスが動いていません）。"));
     EXPECT_EQ(ReadBytes(ini), before);
-    EXPECT_EQ(s.AuthPass, "smtp");
-    EXPECT_FALSE(s.AuthPassInKeyring);
+    EXPECT_EQ(settings.AuthPass, "smtp");
+    EXPECT_FALSE(settings.AuthPassInKeyring);
 
     // Stored: the file's value empty and the place beside it, in one save.
     keyring.failure = SecretError::None;
@@ -548,7 +524,7 @@ TEST_F(SettingsFileTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothin
     // Back into the file only when the keyring gives it; then its copy goes.
     EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, false, &keyring, file),
               KeyringReadFailure(SecretError::Refused));
-    EXPECT_TRUE(s.AuthPassInKeyring);
+    EXPECT_TRUE(settings.AuthPassInKeyring);
     keyring.failure = SecretError::None;
     EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, false, &keyring, file), std::nullopt);
     EXPECT_TRUE(keyring.secrets.empty());
@@ -558,7 +534,7 @@ TEST_F(SettingsFileTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothin
     // A password the keyring lost comes back empty: asked for at each login.
     EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Pop3, true, &keyring, file), std::nullopt);
     keyring.secrets.clear();
-    EXPECT_EQ(PasswordForLogin(s, StoredPassword::Pop3, &keyring, ui), "");
+    EXPECT_EQ(PasswordForLogin(settings, StoredPassword::Pop3, &keyring, ui), "");
     EXPECT_EQ(ui.messages.back(), Sj("キーリングからパスワードを読めません（キーリングに保存されていません）。"));
     EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Pop3, false, &keyring, file), std::nullopt);
     EXPECT_EQ(LoadAllSettings(dir).POP3PASS, "");

@@ -3,6 +3,7 @@
 // text tools (diet, vertical writing, the preview's rows) as tables.
 
 #include "file_bytes.h"
+#include "golden.h"
 #include "platform/date_text.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
@@ -18,6 +19,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -27,22 +29,6 @@ namespace kitemail {
 namespace {
 
 using test::ReadBytes;
-
-// A row's name as a test's: its words run together, each capitalised.
-template <class Row>
-std::string CommandRowName(const ::testing::TestParamInfo<Row>& info)
-{
-    std::string name;
-    bool upper = true;
-    for (const char c : std::string_view(info.param.name)) {
-        const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (alnum) {
-            name.push_back(upper && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
-        }
-        upper = !alnum;
-    }
-    return name;
-}
 
 class CommandsTest : public ::testing::Test {
 protected:
@@ -58,55 +44,30 @@ protected:
 
 // ------------------------------------------------------------ texts for the body
 
-struct BreakRow {
-    const char* name;
-    std::string in;
-    std::string quoted;
-    std::string body;
-};
-
-using QuotedPasteAndFileLines = ::testing::TestWithParam<BreakRow>;
+using QuotedPasteAndFileLines = ::testing::TestWithParam<test::TableRow>;
 
 TEST_P(QuotedPasteAndFileLines, SplitAtEveryKindOfBreak)
 {
-    EXPECT_EQ(QuotedLines(GetParam().in), GetParam().quoted);
-    EXPECT_EQ(BodyLines(GetParam().in), GetParam().body);
+    EXPECT_EQ(QuotedLines(GetParam().Sjis(0)), GetParam().Sjis(1));
+    EXPECT_EQ(BodyLines(GetParam().Sjis(0)), GetParam().Sjis(2));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, QuotedPasteAndFileLines,
-    ::testing::Values(BreakRow{"three lines, one empty", "a\r\n\r\nb", "> a\r\n> \r\n> b\r\n", "a\r\n\r\nb"},
-                      BreakRow{"lone CR and lone LF", "a\rb\nc", "> a\r\n> b\r\n> c\r\n", "a\r\nb\r\nc"},
-                      BreakRow{"a final break starts no line", "a\n", "> a\r\n", "a"},
-                      BreakRow{"two final breaks keep one empty line", "a\r\n\r\n", "> a\r\n> \r\n", "a\r\n"},
-                      BreakRow{"a break alone", "\r\n", "> \r\n", ""}, BreakRow{"nothing", "", "", ""},
-                      // 0x5C as a trail byte is no break, nor anything else to split at.
-                      BreakRow{"Shift_JIS", Sj("表\nソ"), Sj("> 表\r\n> ソ\r\n"), Sj("表\r\nソ")}),
-    CommandRowName<BreakRow>);
+INSTANTIATE_TEST_SUITE_P(Rows, QuotedPasteAndFileLines, ::testing::ValuesIn(test::ReadTable("text_lines")),
+                         test::TableRowName());
 
-struct DateRow {
-    const char* name;
-    const char* locale;
-    LocalTime at;
-    const char* text; // UTF-8
-};
-
-using DateInsert = ::testing::TestWithParam<DateRow>;
+using DateInsert = ::testing::TestWithParam<test::TableRow>;
 
 TEST_P(DateInsert, InTheLocalesFormatsWithoutTheTimeAtMidnight)
 {
-    const DateRow& row = GetParam();
-    EXPECT_EQ(DateInsertText(row.at, QLocale(QString::fromLatin1(row.locale))), QString::fromUtf8(row.text));
+    LocalTime at;
+    ASSERT_EQ(std::sscanf(GetParam()[1].c_str(), "%d-%d-%d %d:%d:%d", &at.year, &at.month, &at.day, &at.hour,
+                          &at.minute, &at.second),
+              6);
+    EXPECT_EQ(DateInsertText(at, QLocale(QString::fromStdString(GetParam()[0]))),
+              QString::fromStdString(GetParam()[2]));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, DateInsert,
-                         ::testing::Values(DateRow{"ja evening", "ja_JP", {2026, 6, 5, 18, 42, 13}, "2026/06/05 18時42分13秒"},
-                                           DateRow{"ja midnight", "ja_JP", {2026, 6, 5, 0, 0, 0}, "2026/06/05"},
-                                           DateRow{"ja one second later", "ja_JP", {2026, 6, 5, 0, 0, 1},
-                                                   "2026/06/05 0時00分01秒"},
-                                           DateRow{"en evening", "en_US", {2026, 6, 5, 18, 42, 13}, "6/5/26 6:42:13 PM"},
-                                           DateRow{"de midnight", "de_DE", {2026, 6, 5, 0, 0, 0}, "05.06.26"}),
-                         CommandRowName<DateRow>);
+INSTANTIATE_TEST_SUITE_P(Rows, DateInsert, ::testing::ValuesIn(test::ReadTable("date_insert")), test::TableRowName());
 
 TEST_F(CommandsTest, SignaturesTelephoneLinkAndAnEntrysAddress)
 {
@@ -186,52 +147,33 @@ TEST_F(CommandsTest, ClearAsksThenEmptiesEverythingButLeavesTheTypeToTheNextChan
 
 // ------------------------------------------------------------ body files
 
-struct BodyFileRow {
-    const char* name;
-    std::string bytes; // kFolder: a folder, not a file
-    std::optional<bool> answer;
-    std::optional<std::string> text;
-    bool utf8;
-    const char* told; // UTF-8, a part of the question or message
-};
-const std::string kFolder = "<folder>";
-
-class BodyFileOpened : public CommandsTest, public ::testing::WithParamInterface<BodyFileRow> {};
+class BodyFileOpened : public CommandsTest, public ::testing::WithParamInterface<test::TableRow> {};
 
 TEST_P(BodyFileOpened, AsShiftJisOrOnAnswerUtf8)
 {
-    const BodyFileRow& row = GetParam();
+    const test::TableRow& row = GetParam();
     std::filesystem::path path = dir.path() / "dir";
-    if (row.bytes != kFolder) {
-        path = dir.Write("body.txt", row.bytes);
+    if (row[0] != "<folder>") {
+        path = dir.Write("body.txt", row[0]);
     } else {
         std::filesystem::create_directories(path);
     }
-    if (row.answer) {
-        ui.confirmAnswers = {*row.answer};
+    if (row[1] != "-") {
+        ui.confirmAnswers = {row[1] == "yes"};
     }
     const std::optional<BodyFileText> read = text.OpenBody(path);
-    ASSERT_EQ(read.has_value(), row.text.has_value());
+    ASSERT_EQ(read.has_value(), row[2] != "<none>");
     if (read) {
-        EXPECT_EQ(read->text, *row.text);
-        EXPECT_EQ(read->utf8, row.utf8);
+        EXPECT_EQ(read->text, row[3] == "1" ? row[2] : row.Sjis(2));
+        EXPECT_EQ(read->utf8, row[3] == "1");
     }
     const std::string told = ui.questions.empty() ? (ui.messages.empty() ? "" : ui.messages.front())
                                                   : ui.questions.front().text;
-    EXPECT_NE(told.find(Sj(row.told)), std::string::npos) << SjisToUtf8(told);
-    EXPECT_EQ(told.empty(), *row.told == '\0');
+    EXPECT_NE(told.find(row.Sjis(4)), std::string::npos) << SjisToUtf8(told);
+    EXPECT_EQ(told.empty(), row[4].empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, BodyFileOpened,
-    ::testing::Values(BodyFileRow{"Shift_JIS, LF breaks", Sj("あ\nい\n"), {}, Sj("あ\r\nい"), false, ""},
-                      BodyFileRow{"ASCII is both: no question", "a\r\nb\r\n", {}, "a\r\nb", false, ""},
-                      BodyFileRow{"UTF-8, answered Yes", "あ😀\n", true, "あ😀", true, "U+1F600"},
-                      BodyFileRow{"UTF-8, answered No", "あい\n", false, {}, false, "UTF-8として読み込みますか"},
-                      BodyFileRow{"UTF-8 with its mark", "\xEF\xBB\xBF" "abc", true, "abc", true, "UTF-8"},
-                      BodyFileRow{"neither", "\x82\xFF", {}, {}, false, "Shift_JISのテキストでもUTF-8のテキストでもない"},
-                      BodyFileRow{"a folder", kFolder, {}, {}, false, "通常のファイルではありません"}),
-    CommandRowName<BodyFileRow>);
+INSTANTIATE_TEST_SUITE_P(Rows, BodyFileOpened, ::testing::ValuesIn(test::ReadTable("body_file")), test::TableRowName());
 
 TEST_F(CommandsTest, BodyFilesSavedWithCrLfAndNothingIsLostWhenASaveFails)
 {
@@ -255,55 +197,35 @@ TEST_F(CommandsTest, BodyFilesSavedWithCrLfAndNothingIsLostWhenASaveFails)
 
 // ------------------------------------------------------------ text tools
 
-// The diet beeps whatever BeepOnMessage says; vertical writing follows it.
-// Neither takes a body whose characters would come back as placeholders.
-const ComposedText kUnmappable{"a " + std::string(kUnmappablePlaceholder), {U'😀'}};
-
-struct DietRow {
-    const char* name;
-    ComposedText body;
-    std::string ticks; // "" none, "d" the defaults
-    std::optional<std::string> diet;
-    const char* told;
-};
-
-class DietCommand : public CommandsTest, public ::testing::WithParamInterface<DietRow> {};
-
-TEST_P(DietCommand, RefusesWhatItWouldSpoil)
+// The diet's options by letter, in their order: Leading, Trailing, Inner,
+// Empty lines, Join.
+DietOptions Ticks(std::string_view letters)
 {
-    const DietRow& row = GetParam();
+    const auto has = [letters](char c) { return letters.find(c) != std::string_view::npos; };
+    return {has('L'), has('T'), has('I'), has('E'), has('J')};
+}
+
+class TextCommandOnTheBody : public CommandsTest, public ::testing::WithParamInterface<test::TableRow> {};
+
+TEST_P(TextCommandOnTheBody, RefusesWhatItWouldSpoil)
+{
+    const test::TableRow& row = GetParam();
     settings.BeepOnMessage = false;
-    composer.SetBody(row.body);
-    const DietOptions options = row.ticks.empty() ? DietOptions{false, false, false, false, false} : DietOptions{};
-    EXPECT_EQ(text.Diet(options), row.diet);
-    const bool refused = *row.told != '\0';
-    EXPECT_EQ(ui.beeps, refused ? 1 : 0);
-    ASSERT_EQ(ui.messages.size(), refused ? 1u : 0u);
-    if (refused) {
-        EXPECT_NE(ui.messages.front().find(Sj(row.told)), std::string::npos) << SjisToUtf8(ui.messages.front());
+    const SjisEncoding body = Utf8ToSjis(row[1]);
+    composer.SetBody({body.bytes, body.unmappable});
+    const std::optional<std::string> result = row[0] == "vertical" ? text.VerticalWriting()
+                                              : row[0] == "diet"   ? text.Diet(DietOptions{})
+                                                                   : text.Diet(Ticks(""));
+    EXPECT_EQ(result, row[2] == "<none>" ? std::nullopt : std::optional(row.Sjis(2)));
+    EXPECT_EQ(ui.beeps, row.Int(3));
+    ASSERT_EQ(ui.messages.size(), row[4].empty() ? 0u : 1u);
+    if (!row[4].empty()) {
+        EXPECT_NE(ui.messages.front().find(row.Sjis(4)), std::string::npos) << SjisToUtf8(ui.messages.front());
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, DietCommand,
-    ::testing::Values(DietRow{"no option", {"a ", {}}, "", std::nullopt, "いずれかのオプションを指定してください。"},
-                      DietRow{"an empty body", {}, "d", std::nullopt, "文章が空なので実行できません。"},
-                      DietRow{"a character Shift_JIS cannot hold", kUnmappable, "d", std::nullopt, "U+1F600"},
-                      DietRow{"the defaults", {"a \r\n\r\nb", {}}, "d", "a\r\nb", ""}),
-    CommandRowName<DietRow>);
-
-TEST_F(CommandsTest, VerticalWritingRefusesWhatItWouldSpoil)
-{
-    settings.BeepOnMessage = false;
-    composer.SetBody({"ab", {}});
-    EXPECT_EQ(text.VerticalWriting(), std::optional<std::string>("a\r\nb"));
-    ui.Clear();
-    composer.SetBody(kUnmappable);
-    EXPECT_EQ(text.VerticalWriting(), std::nullopt);
-    EXPECT_EQ(ui.beeps, 0);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_NE(ui.messages.front().find("U+1F600"), std::string::npos);
-}
+INSTANTIATE_TEST_SUITE_P(Rows, TextCommandOnTheBody, ::testing::ValuesIn(test::ReadTable("text_command_refusal")),
+                         test::TableRowName());
 
 // ------------------------------------------------------------ attachments
 
@@ -340,99 +262,35 @@ TEST_F(CommandsTest, AttachmentListRefusesWhatCannotBeSentAndRecountsEveryChange
 
 // ------------------------------------------------------------ the text tools' tables
 
-// The diet's options by letter, in their order: Leading, Trailing, Inner,
-// Empty lines, Join.
-DietOptions Ticks(std::string_view letters)
-{
-    const auto has = [letters](char c) { return letters.find(c) != std::string_view::npos; };
-    return {has('L'), has('T'), has('I'), has('E'), has('J')};
-}
-
-std::string Repeat(std::string_view s, int n)
-{
-    std::string out;
-    for (int i = 0; i < n; ++i) {
-        out += s;
-    }
-    return out;
-}
-
-// The diet applies its ticked options in order; vertical writing (no
-// ticks) puts every character on a line of its own.
-struct TextToolRow {
-    const char* name;
-    const char* ticks; // nullptr: vertical writing
-    std::string in;
-    std::string out;
-};
-
-using DietAndVerticalWriting = ::testing::TestWithParam<TextToolRow>;
+using DietAndVerticalWriting = ::testing::TestWithParam<test::TableRow>;
 
 TEST_P(DietAndVerticalWriting, Rows)
 {
-    const TextToolRow& row = GetParam();
-    EXPECT_EQ(row.ticks != nullptr ? DietText(row.in, Ticks(row.ticks)) : VerticalText(row.in), row.out);
+    const test::TableRow& row = GetParam();
+    const std::string in = row.Sjis(1);
+    EXPECT_EQ(row[0] == "V" ? VerticalText(in) : DietText(in, Ticks(row[0])), row.Sjis(2));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, DietAndVerticalWriting, ::testing::Values(
-    TextToolRow{"the full-width space is never a blank", "LTIE", Sj("あ　い"), Sj("あ　い")},
-    TextToolRow{"inner spaces, a run of them", "I", "a  b", "ab"},
-    TextToolRow{"a tab at a line's start", "L", "\tx\r\n\ty", "x\r\ny"},
-    TextToolRow{"control bytes at the edges, not inside", "LT", "\x01 a\tb\x1F\r\n", "a\tb\r\n"},
-    TextToolRow{"inner takes only the space", "I", " a\tb ", "a\tb"},
-    TextToolRow{"an empty line between two", "E", "x\r\n\r\ny", "x\r\ny"},
-    TextToolRow{"the last empty line stays", "E", "x\r\n\r\n", "x\r\n"},
-    TextToolRow{"two lines joined", "J", "ab\r\ncd", "abcd"},
-    TextToolRow{"defaults: a line of blanks disappears", "TE", "a \r\n \t \r\nb", "a\r\nb"},
-    TextToolRow{"end blanks alone leave the blank line empty", "T", "a\r\n  \r\nb", "a\r\n\r\nb"},
-    TextToolRow{"a line of spaces emptied inside goes", "IE", "a\r\n   \r\nb", "a\r\nb"},
-    TextToolRow{"a trail byte 0x5C before a blank", "T", Sj("ソ \r\n表　 "), Sj("ソ\r\n表　")},
-    TextToolRow{"every option", "LTIEJ", "  a b  \r\n\r\n c \r\n", "abc"},
-    TextToolRow{"a lone LF is no line break", "T", "a\nb\n", "a\nb"},
-    TextToolRow{"vertical: three letters", nullptr, "abc", "a\r\nb\r\nc"},
-    TextToolRow{"vertical: double-byte characters stay whole", nullptr, Sj("あい"), Sj("あ\r\nい")},
-    TextToolRow{"vertical: a trail byte that looks like a break's neighbour", nullptr, Sj("ソ表"), Sj("ソ\r\n表")},
-    TextToolRow{"vertical: half-width katakana are single bytes", nullptr, Sj("ｱｲ"), Sj("ｱ\r\nｲ")},
-    TextToolRow{"vertical: a line break becomes an empty line", nullptr, "ab\r\ncd", "a\r\nb\r\n\r\nc\r\nd"},
-    TextToolRow{"vertical: a final break ends in an empty line", nullptr, "ab\r\n", "a\r\nb\r\n\r\n"},
-    TextToolRow{"vertical twice: an empty line between all", nullptr, "a\r\nb", "a\r\n\r\nb"},
-    TextToolRow{"vertical: one character", nullptr, Sj("字"), Sj("字")},
-    TextToolRow{"vertical: nothing", nullptr, "", ""},
-    TextToolRow{"vertical: a lead byte with nothing after it", nullptr, "a\x82", "a\r\n\x82"}), CommandRowName<TextToolRow>);
+INSTANTIATE_TEST_SUITE_P(Rows, DietAndVerticalWriting, ::testing::ValuesIn(test::ReadTable("text_tools")),
+                         test::TableRowName());
 
 TEST(TextTools, DietOptionsAtStartAreTheDialogsTicks)
 {
     EXPECT_EQ(DietOptions{}, Ticks("TE"));
 }
 
-const std::string kKanji = Sj("字");
-
-struct PreviewRow {
-    const char* name;
-    std::int32_t columns;
-    std::string in;
-    std::vector<std::string> rows;
-};
-
-using PreviewCuts = ::testing::TestWithParam<PreviewRow>;
+using PreviewCuts = ::testing::TestWithParam<test::TableRow>;
 
 TEST_P(PreviewCuts, RowsWithoutSplittingACharacter)
 {
-    EXPECT_EQ(PreviewRows(GetParam().in, GetParam().columns), GetParam().rows);
+    std::string rows;
+    for (const std::string& row : PreviewRows(GetParam().Sjis(1), GetParam().Int(0))) {
+        rows += row + "|";
+    }
+    EXPECT_EQ(rows, GetParam().Sjis(2));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, PreviewCuts, ::testing::Values(
-    PreviewRow{"25 full-width at 10 columns", 10, Repeat(kKanji, 25), {Repeat(kKanji, 10), Repeat(kKanji, 10), Repeat(kKanji, 5)}},
-    PreviewRow{"a half-width letter first: 9 on the first row", 10, "a" + Repeat(kKanji, 12),
-               {"a" + Repeat(kKanji, 9), Repeat(kKanji, 3)}},
-    PreviewRow{"exactly 2 x columns bytes", 10, Repeat("x", 20), {Repeat("x", 20)}},
-    PreviewRow{"one byte more", 10, Repeat("x", 21), {Repeat("x", 20), "x"}},
-    PreviewRow{"6 columns: 12 bytes", 6, Repeat("x", 11) + Repeat(kKanji, 2), {Repeat("x", 11), Repeat(kKanji, 2)}},
-    PreviewRow{"breaks of every kind, none after the last", 10, "a\rb\nc\r\n", {"a", "b", "c"}},
-    PreviewRow{"empty lines stay", 10, "a\r\n\r\nb", {"a", "", "b"}},
-    PreviewRow{"nothing", 10, "", {}},
-    PreviewRow{"fewer columns than 6 count as 6", 1, Repeat("x", 13), {Repeat("x", 12), "x"}},
-    PreviewRow{"more than 20 count as 20", 99, Repeat("x", 41), {Repeat("x", 40), "x"}}), CommandRowName<PreviewRow>);
+INSTANTIATE_TEST_SUITE_P(Rows, PreviewCuts, ::testing::ValuesIn(test::ReadTable("preview_rows")), test::TableRowName());
 
 TEST(TextTools, PreviewIsTheTextAsItWillBeSent)
 {
