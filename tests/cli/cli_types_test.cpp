@@ -70,6 +70,8 @@ TEST_F(CliTypesTest, AddUseInTheBookCountSendResendAndDeleteWhileInUse)
     EXPECT_NE(ReadBytes(SettingsFilePath(tmp_.path())).find(Sj("Name11=ポケベル\r\nLimit11=60\r\nFixed11=5\r\n")),
               std::string::npos);
 
+    Out({"config", "set", "Configuration/DefaultType", "10"});
+    EXPECT_EQ(Cli({"config", "set", "Configuration/DefaultType", "12"}).exitCode, 2);
     Out({"book", "add", "太郎", "taro@example.jp", "--type", "10"});
     Out({"book", "add", "pager", "pager@example.jp", "--type", "11", "--pin", "1234"});
     Out({"book", "add", "花子", "hanako@example.jp", "--type", "10"});
@@ -117,7 +119,9 @@ TEST_F(CliTypesTest, AddUseInTheBookCountSendResendAndDeleteWhileInUse)
     EXPECT_EQ(ReadBytes(SettingsFilePath(tmp_.path())), settingsBefore);
     r = Cli({"types", "delete", "10", "--yes"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.err, "kitemail-cli types: now unspecified: 花子, 太郎\n");
+    EXPECT_EQ(r.err, "kitemail-cli types: now unspecified: 花子, 太郎\n"
+                     "kitemail-cli types: the default type (Configuration/DefaultType) is now unspecified\n");
+    EXPECT_EQ(Out({"config", "get", "Configuration/DefaultType"}), "-1\n");
     EXPECT_EQ(Out({"book", "list"}), "#0\tpager\tpager@example.jp\tポケベル\t-\n"
                                      "#1\t花子\thanako@example.jp\ttype -1\t-\n"
                                      "#2\t太郎\ttaro@example.jp\ttype -1\t-\n");
