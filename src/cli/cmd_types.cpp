@@ -393,8 +393,9 @@ const Command kTypesCommand = {
     "                       attachments offered are sent, a PIN without the\n"
     "                       subject goes out as the Subject\n"
     "\n"
-    "Exit status: 0 when done; 1 when the file could not be written or a type in\n"
-    "use was not deleted without --yes; 2 for bad arguments or a refused type.\n",
+    "Exit status: 0 when done; 1 when the file could not be written, or a type\n"
+    "in use was left because --yes was not given; 2 for bad arguments or a\n"
+    "type the rules refuse.\n",
     RunTypes,
 };
 
