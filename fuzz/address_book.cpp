@@ -13,6 +13,10 @@ namespace {
 
 using namespace kitemail;
 
+const std::vector<DefinedType> kDefinedList = {
+    {.type = TerminalTypeFromNumber(10), .name = "a"}, {.type = TerminalTypeFromNumber(57), .name = "b"}};
+const TerminalTypes kDefined(kDefinedList);
+
 // Sorting and comparing take time quadratic and cubic in the lines.
 constexpr std::size_t kMaxLines = 12;
 
@@ -50,6 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(ParseAddressBookEntry(formatted) == entry);
         const TerminalType type = TerminalTypeOfLine(line);
         FUZZ_CHECK(type == TerminalType::Unspecified || IsTerminalType(type));
+        // With defined types, their numbers too, and nothing else.
+        const TerminalType withDefined = TerminalTypeOfLine(line, kDefined);
+        FUZZ_CHECK(withDefined == type
+                   || (type == TerminalType::Unspecified && kDefined.Defined(withDefined) != nullptr));
     }
 
     const auto less = [](const std::string& a, const std::string& b) { return AddressBookLineLess(a, b); };

@@ -1,7 +1,8 @@
 // The command-line tool's commands that read and change the settings
-// (config, book) and send, run in-process on any arguments and standard
+// (config, types, book) and send, run in-process on any arguments and standard
 // input against the same data folder each time: a settings file with senders,
-// address-book entries of several types and a signature. send always runs
+// address-book entries of several types (a defined one among them) and a
+// signature. send always runs
 // with --dry-run, so nothing is sent and nothing waits.
 //
 // Properties: a command ends with exit 0, 1 or 2 and prints nothing but its
@@ -38,13 +39,17 @@ constexpr std::string_view kSettings =
     "MaxLen=384\r\nFixLen=55\r\nDefaultType=3\r\nInterval=3\r\n"
     "1=1\r\n6=1\r\n8=1\r\n12=1\r\n16=0\r\n"
     "[Length]\r\n0=6000\r\n3=500\r\n"
-    "[TEL]\r\nHow=4\r\n"
+    "[TEL]\r\nHow=5\r\n"
     "0=\x8E\x52\x93\x63\x91\xBE\x98\x59,taro@docomo.ne.jp,,3,-1\r\n"
     "1=Hanako,hanako@ezweb.ne.jp,1234,2,0\r\n"
     "2=Suzuki,ichiro@t.vodafone.ne.jp,,0,1\r\n"
     "3=\xCA\xDD\xB6\xB8,kana@example.jp,,9,\r\n"
+    "4=Pager,pager@example.jp,1234,11,-1\r\n"
     "[MyAddress]\r\nHow=2\r\n0=me@example.jp\r\n1=me@example.jp,reply@example.jp\r\n"
-    "[Submission]\r\nSecurity=0\r\nAuthMethod=0\r\n";
+    "[Submission]\r\nSecurity=0\r\nAuthMethod=0\r\n"
+    "[TerminalTypes]\r\nName10=docomo\r\nLimit10=10000\r\nFixed10=0\r\n"
+    "Name11=\x83\x7C\x83\x50\x83\x78\x83\x8B\r\nLimit11=60\r\nFixed11=5\r\nSender11=3\r\nSubject11=0\r\n"
+    "SubjectBox11=0\r\nPinBox11=1\r\n";
 constexpr std::string_view kSignature = "--\r\n\x8E\x52\x93\x63\r\n";
 
 std::string ReadAll(const std::filesystem::path& path)
@@ -97,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static QCoreApplication app(argc, argv);
 
     auto [args, stdinBytes] = fuzz::SplitCliInput(fuzz::Bytes(data, size));
-    const cli::Command* command = fuzz::FindCommand(args.front(), {"config", "book", "send"});
+    const cli::Command* command = fuzz::FindCommand(args.front(), {"config", "types", "book", "send"});
     const bool send = command != nullptr && command->name == "send";
     // Only send reads files: its body and attachments.
     if (command == nullptr || (send && fuzz::NamesAPath(args))) {

@@ -50,9 +50,28 @@ void CheckRanges(const Settings& s)
         FUZZ_CHECK(std::is_sorted(s.AddressBook.begin(), s.AddressBook.end(),
                                   [](const auto& a, const auto& b) { return AddressBookLineLess(a, b); }));
     }
+    // Defined types: numbered 10..109 in order, each once, named, their
+    // choices among the named ones.
+    for (std::size_t i = 0; i < s.DefinedTypes.size(); ++i) {
+        const DefinedType& d = s.DefinedTypes[i];
+        FUZZ_CHECK(IsDefinedTypeNumber(d.type) && !d.name.empty());
+        FUZZ_CHECK(i == 0 || value(s.DefinedTypes[i - 1].type) < value(d.type));
+        FUZZ_CHECK(d.limit >= 0 && d.fixedCount >= 0);
+        FUZZ_CHECK(value(d.counts.sender) >= 0 && d.counts.sender <= SenderTerm::UpToAt);
+        FUZZ_CHECK(value(d.counts.subject) >= 0 && d.counts.subject <= SubjectTerm::CappedAt40);
+        FUZZ_CHECK(value(d.counts.shiftBytes) >= 0 && d.counts.shiftBytes <= ShiftBytes::WhenCountShiftBytes);
+        FUZZ_CHECK(value(d.counts.attachments) >= 0 && d.counts.attachments <= AttachmentTerm::SizesAndPaths);
+        FUZZ_CHECK(!d.areas.noteLabel);
+    }
+    // An entry's type is one of the ten, a defined one, or unspecified; the
+    // ten alone read a defined one as unspecified.
+    const TerminalTypes types = s.Types();
     for (const std::string& line : s.AddressBook) {
-        const TerminalType type = TerminalTypeOfLine(line);
-        FUZZ_CHECK(type == TerminalType::Unspecified || IsTerminalType(type));
+        const TerminalType type = TerminalTypeOfLine(line, types);
+        FUZZ_CHECK(type == TerminalType::Unspecified || types.Knows(type));
+        const TerminalType withTheTen = TerminalTypeOfLine(line);
+        FUZZ_CHECK(withTheTen == TerminalType::Unspecified || IsTerminalType(withTheTen));
+        FUZZ_CHECK(withTheTen == type || (withTheTen == TerminalType::Unspecified && types.Defined(type) != nullptr));
     }
 }
 

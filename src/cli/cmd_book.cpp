@@ -71,9 +71,9 @@ std::int32_t EntryNumber(const std::vector<std::string>& book, std::string_view 
     return number;
 }
 
-std::string TypeName(TerminalType type)
+std::string TypeName(const TerminalTypes& types, TerminalType type)
 {
-    return IsTerminalType(type) ? SjisToUtf8(TypeBoxText(type)) : "type " + std::to_string(TerminalTypeNumber(type));
+    return types.Knows(type) ? SjisToUtf8(types.BoxText(type)) : "type " + std::to_string(TerminalTypeNumber(type));
 }
 
 // The sender an entry chose; empty for none (the first sender is used).
@@ -95,11 +95,11 @@ std::string List(const Settings& s, bool json)
             entries.append(QJsonObject{
                 {"number", static_cast<qint64>(i)}, {"name", DecodeSjis(e.name)},
                 {"address", DecodeSjis(e.address)}, {"pin", DecodeSjis(e.pin)}, {"type", TerminalTypeNumber(e.type)},
-                {"typeName", QString::fromStdString(TypeName(e.type))}, {"sender", e.sender},
+                {"typeName", QString::fromStdString(TypeName(s.Types(), e.type))}, {"sender", e.sender},
                 {"senderAddress", DecodeSjis(sender)}});
         } else {
             out += "#" + std::to_string(i) + "\t" + SjisToUtf8(e.name) + "\t" + SjisToUtf8(e.address) + "\t"
-                + TypeName(e.type) + "\t" + (sender.empty() ? "-" : SjisToUtf8(sender)) + "\n";
+                + TypeName(s.Types(), e.type) + "\t" + (sender.empty() ? "-" : SjisToUtf8(sender)) + "\n";
         }
     }
     return json ? QJsonDocument(entries).toJson(QJsonDocument::Compact).toStdString() + "\n" : out;
@@ -120,8 +120,9 @@ void FillFields(AddressBookEditor& editor, const Settings& s, const BookArgument
         editor.SetPin(pin);
     }
     if (a.type) {
-        if (!IsTerminalType(*a.type)) {
-            throw CommandError::BadInput("--type must be 0 to 9, not " + std::to_string(TerminalTypeNumber(*a.type)));
+        if (!s.Types().Knows(*a.type)) {
+            throw CommandError::BadInput("--type must be 0 to 9 or a type of 'kitemail-cli types list', not "
+                                         + std::to_string(TerminalTypeNumber(*a.type)));
         }
         editor.SetType(*a.type);
     }
@@ -222,7 +223,8 @@ const Command kBookCommand = {
     "                numbers are those 'send --entry #I' takes. --json: an array\n"
     "                of objects (number, name, address, pin, type, typeName,\n"
     "                sender, senderAddress)\n"
-    "  add           a new entry: --type N (0 to 9, see 'count --help'), --pin P\n"
+    "  add           a new entry: --type N (0 to 9 or a type of 'kitemail-cli\n"
+    "                types list', see 'count --help'), --pin P\n"
     "                (SkyWalker/SkyMessage, at most 4 characters), --sender I (a\n"
     "                number of 'config list MyAddress'); sorted into its place\n"
     "                while sorting is on, else added at the end\n"

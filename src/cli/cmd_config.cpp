@@ -223,7 +223,11 @@ void Set(Settings& s, const Key& k, std::string_view value)
     case Kind::Choice: break;
     }
     const std::int32_t number = ParseInt(name, value);
-    if (number < k.range.min || number > k.range.max) {
+    // A typed address may default to a type the user defined, as the
+    // dialog's type box offers it.
+    const bool definedType = k.section == kConfig && k.key == "DefaultType"
+        && s.Types().Defined(TerminalTypeFromNumber(number)) != nullptr;
+    if (!definedType && (number < k.range.min || number > k.range.max)) {
         throw CommandError::BadInput(name + ": " + std::to_string(number) + " is out of range "
                                      + std::to_string(k.range.min) + ".." + std::to_string(k.range.max));
     }
@@ -449,7 +453,8 @@ const Command kConfigCommand = {
     "                                    number after the last adds one, unset\n"
     "                                    removes one\n"
     "  Configuration/Interval            seconds between split parts (0..10)\n"
-    "  Configuration/DefaultType         the terminal type of a typed address (0..9)\n"
+    "  Configuration/DefaultType         the terminal type of a typed address (0..9,\n"
+    "                                    or a type of 'kitemail-cli types list')\n"
     "  Configuration/1 .. 23             the options, 1 (on) or 0 (off); 21 is\n"
     "                                    POP before SMTP, 6 the send history\n"
     "  Configuration/POP3Server, POP3Port, POP3USER, POPInterval\n"

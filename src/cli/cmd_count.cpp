@@ -63,11 +63,7 @@ CountArguments ParseCountArguments(std::span<const std::string_view> argv)
         }
     }
     if (!a.type) {
-        throw CommandError::Usage("--type is required (-1 for unspecified, 0 to 9)");
-    }
-    if (*a.type != TerminalType::Unspecified && !IsTerminalType(*a.type)) {
-        throw CommandError::Usage("--type must be -1 (unspecified) or 0 to 9, not "
-                                  + std::to_string(TerminalTypeNumber(*a.type)));
+        throw CommandError::Usage("--type is required (-1 for unspecified, 0 to 9, or a defined type)");
     }
     return a;
 }
@@ -161,6 +157,8 @@ int RunCount(const CommandContext& context)
     const std::string subject = a.subject ? text(*a.subject, "the subject") : std::string();
 
     const Settings settings = LoadSettings(DataDirectory(context.dataDir));
+    CheckTypeOption(settings, *a.type);
+    const TerminalTypes types = settings.Types();
     const std::string sender = a.sender ? text(*a.sender, "the sender") : FirstSender(settings);
 
     std::vector<std::string> attachments;
@@ -171,7 +169,7 @@ int RunCount(const CommandContext& context)
 
     TerminalTypeState state;
     state.TypeMaxLengths = settings.TypeMaxLengths;
-    (void)state.ApplyTerminalType(*a.type, settings.MaxLen, settings.FixLen);
+    (void)state.ApplyTerminalType(*a.type, settings.MaxLen, settings.FixLen, types);
 
     CountInputs in;
     in.body = body;
@@ -179,6 +177,7 @@ int RunCount(const CommandContext& context)
     in.sender = sender;
     in.attachments = attachments;
     in.type = state.CurrentTerminalType;
+    in.types = types;
     in.fixedLength = state.CurrentFixedLength;
     in.options.CountShiftBytes = settings.CountShiftBytes;
     in.options.AssumeSingleByteAtEnds = settings.AssumeSingleByteAtEnds;
@@ -194,7 +193,7 @@ int RunCount(const CommandContext& context)
         // As the send run would cut it: From without the reply-to part, the
         // Subject it hands over.
         fits = BodyBytesThatFit(SendSplitInputs(settings, state, body, SplitSender(sender).from,
-                                                RunSubject(state.CurrentTerminalType, "", subject)));
+                                                RunSubject(state.CurrentTerminalType, "", subject, types)));
     }
     std::string line;
     if (a.json) {
@@ -229,7 +228,8 @@ const Command kCountCommand = {
     "\n"
     "  --type N          -1 unspecified, 0 vodafone long mail, 1 vodafone free range,\n"
     "                    2 SkyWalker/SkyMessage, 3 i-mode, 4 H\"Link, 5 Cmail,\n"
-    "                    6 EZweb@mail, 7 EZweb, 8 vodafone super mail, 9 i-mode(FOMA)\n"
+    "                    6 EZweb@mail, 7 EZweb, 8 vodafone super mail, 9 i-mode(FOMA),\n"
+    "                    10 and on: the types you define ('kitemail-cli types')\n"
     "  --body-file FILE  the body (- for standard input); LF, CR and CR LF line\n"
     "                    breaks all count as CR LF\n"
     "  --subject TEXT    the subject\n"

@@ -171,9 +171,10 @@ int Resend(const HistoryBrowser& history, const HistoryArguments& a, const std::
     if (fields.to.empty()) {
         throw CommandError::BadInput("record " + std::to_string(a.number) + " names no recipient");
     }
+    Settings settings = LoadSettings(dataDir);
     SendArguments send = a.send;
     send.to = fields.to;
-    send.type = RecordTerminalType(fields.phoneType);
+    send.type = RecordTerminalType(fields.phoneType, settings.Types());
     SendTexts texts;
     texts.address = fields.to;
     texts.subject = fields.subject;
@@ -185,7 +186,6 @@ int Resend(const HistoryBrowser& history, const HistoryArguments& a, const std::
         std::fprintf(stderr, "%s history: record %zu: %s is missing and is not sent\n", kToolName.data(), a.number,
                      SjisToUtf8(path).c_str());
     }
-    Settings settings = LoadSettings(dataDir);
     return SendMail(dataDir, settings, send, std::move(texts));
 }
 

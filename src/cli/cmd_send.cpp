@@ -97,14 +97,10 @@ SendArguments ParseSendArguments(std::span<const std::string_view> argv)
         throw CommandError::Usage("--to ADDR --type N or --entry NAME|#INDEX is required");
     }
     if (a.to && !a.type) {
-        throw CommandError::Usage("--to needs --type (-1 for unspecified, 0 to 9)");
+        throw CommandError::Usage("--to needs --type (-1 for unspecified, 0 to 9, or a defined type)");
     }
     if (!a.to && a.type) {
         throw CommandError::Usage("--type goes with --to; an address-book entry carries its own type");
-    }
-    if (a.type && *a.type != TerminalType::Unspecified && !IsTerminalType(*a.type)) {
-        throw CommandError::Usage("--type must be -1 (unspecified) or 0 to 9, not "
-                                  + std::to_string(TerminalTypeNumber(*a.type)));
     }
     return a;
 }
@@ -350,6 +346,9 @@ int RunSend(const CommandContext& context)
 
     const std::filesystem::path dataDir = DataDirectory(context.dataDir);
     Settings settings = LoadSettings(dataDir);
+    if (a.type) {
+        CheckTypeOption(settings, *a.type);
+    }
     // Every input is read and checked before the composer reports anything:
     // a bad one is an error with nothing printed.
     const std::string body = a.bodyFile ? ReadBodyFile(*a.bodyFile, a.sjis) : std::string();
@@ -425,12 +424,14 @@ const Command kSendCommand = {
     "Status texts go to standard output, message texts to standard error.\n"
     "\n"
     "  --to ADDR          send to this address (direct input) ...\n"
-    "  --type N           ... counted as terminal type N (-1 to 9, see 'count --help')\n"
+    "  --type N           ... counted as terminal type N (-1 to 9 or a type of\n"
+    "                     'kitemail-cli types list', see 'count --help')\n"
     "  --entry NAME|#I    send to the address-book entry with this name, or to\n"
     "                     number I of 'kitemail-cli book list'; may be given more\n"
     "                     than once\n"
     "  --subject TEXT     the subject\n"
-    "  --pin PIN          the 4-digit PIN (SkyWalker/SkyMessage, type 2)\n"
+    "  --pin PIN          the 4-digit PIN (SkyWalker/SkyMessage, type 2, and\n"
+    "                     defined types that offer it)\n"
     "  --body-file FILE   the body (- for standard input)\n"
     "  --attach PATH      an attachment; may be given more than once\n"
     "  --anime            send attachments as image/mtn\n"

@@ -13,13 +13,14 @@ extern const Command kDietCommand;
 extern const Command kPreviewCommand;
 extern const Command kHistoryCommand;
 extern const Command kSendCommand;
+extern const Command kTypesCommand;
 extern const Command kVerticalCommand;
 
 std::span<const Command> Commands() noexcept
 {
     static const std::array table = {kConvertCommand,  kCountCommand,   kSendCommand,   kDietCommand,
-                                     kVerticalCommand, kPreviewCommand, kConfigCommand, kBookCommand,
-                                     kHistoryCommand};
+                                     kVerticalCommand, kPreviewCommand, kConfigCommand, kTypesCommand,
+                                     kBookCommand,     kHistoryCommand};
     return table;
 }
 

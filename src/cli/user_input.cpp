@@ -215,4 +215,12 @@ std::unique_ptr<QCoreApplication> ApplicationIfNone()
     return QCoreApplication::instance() == nullptr ? std::make_unique<QCoreApplication>(argc, argv) : nullptr;
 }
 
+void CheckTypeOption(const Settings& settings, TerminalType type)
+{
+    if (type != TerminalType::Unspecified && !settings.Types().Knows(type)) {
+        throw CommandError::Usage("--type must be -1 (unspecified), 0 to 9 or a type of 'kitemail-cli types list', not "
+                                  + std::to_string(TerminalTypeNumber(type)));
+    }
+}
+
 } // namespace kitemail::cli

@@ -2,6 +2,8 @@
 // Texts, files and paths the user hands the command line, as the engine's
 // code page 932 bytes. Every failure is a CommandError naming what was wrong.
 
+#include "accounting/terminal_type.h"
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -59,6 +61,10 @@ void WarnSettingsProblems(const std::vector<std::string>& problems);
 // Both halves of the settings of the data folder, as the windows load them,
 // after CheckSettingsFile, its problems warned of.
 [[nodiscard]] Settings LoadSettings(const std::filesystem::path& dataDir);
+
+// A --type option's type: Unspecified (-1), one of the ten or a type the
+// settings define; a usage error otherwise.
+void CheckTypeOption(const Settings& settings, TerminalType type);
 
 // A line typed on the terminal with echo off, after the prompt (UTF-8);
 // nullopt without a terminal.

@@ -3,6 +3,7 @@
 #include "platform/data_dir.h"
 #include "platform/sjis.h"
 #include "platform/text_codec.h"
+#include "settings/defined_types.h"
 #include "settings/settings_editor.h"
 
 #include <algorithm>
@@ -136,6 +137,36 @@ void CheckList(const Profile& p, const std::filesystem::path& file, std::string_
     problems.push_back(text + Sj("、ファイルにある ") + std::to_string(read) + Sj(" 件を読みます。"));
 }
 
+// Each defined type's numbers as CheckNumber checks the others, then what
+// the editing rules would refuse in the type as read.
+void CheckDefinedTypes(const Profile& p, const std::filesystem::path& file, const Settings& s,
+                       std::vector<std::string>& problems)
+{
+    const auto value = [](auto choice) { return static_cast<std::int32_t>(choice); };
+    for (const DefinedType& d : s.DefinedTypes) {
+        const std::string n = std::to_string(TerminalTypeNumber(d.type));
+        const auto check = [&](std::string_view field, std::int32_t min, std::int32_t max, std::int32_t used) {
+            CheckNumber(p, file, kDefinedTypesSection, std::string(field) + n, min, max, used, problems);
+        };
+        check("Limit", 0, kIntMax, d.limit);
+        check("Fixed", 0, kIntMax, d.fixedCount);
+        check("Sender", 0, value(SenderTerm::UpToAt), value(d.counts.sender));
+        check("Subject", 0, value(SubjectTerm::CappedAt40), value(d.counts.subject));
+        check("Shifts", 0, value(ShiftBytes::WhenCountShiftBytes), value(d.counts.shiftBytes));
+        check("Attachments", 0, value(AttachmentTerm::SizesAndPaths), value(d.counts.attachments));
+        check("FinalBreak", kIntMin, kIntMax, d.counts.finalLineBreak ? 1 : 0);
+        check("SubjectBox", kIntMin, kIntMax, d.areas.subject ? 1 : 0);
+        check("PinBox", kIntMin, kIntMax, d.areas.pin ? 1 : 0);
+        check("AttachmentBox", kIntMin, kIntMax, d.areas.attachments ? 1 : 0);
+        check("AnimationBox", kIntMin, kIntMax, d.areas.animationMode ? 1 : 0);
+        if (const std::optional<std::string> problem = DefinedTypeProblem(s, d)) {
+            const std::string key = "Name" + n;
+            problems.push_back(LinePrefix(file, p.LineOf(kDefinedTypesSection, key)) + " \"" + key + "="
+                               + Shown(d.name) + "\": " + *problem);
+        }
+    }
+}
+
 // Applies to out what current changed against baseline in the half, as
 // the half's writer puts it in a file like disk; with fillMissing, also
 // every value disk does not name yet.
@@ -223,6 +254,7 @@ std::vector<std::string> SettingsProblems(const Profile& p, const std::filesyste
     for (std::size_t t = 0; t < s.TypeMaxLengths.size(); ++t) {
         CheckNumber(p, file, "Length", std::to_string(t), kIntMin, kIntMax, s.TypeMaxLengths[t], problems);
     }
+    CheckDefinedTypes(p, file, s, problems);
     return problems;
 }
 

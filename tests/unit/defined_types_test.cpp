@@ -1,0 +1,334 @@
+// Terminal types the user defines: counted and split exactly as a built-in
+// type with the same choices, the combinations the ten lack, the editing
+// rules, and the [TerminalTypes] section through a load and a save.
+
+#include "accounting/counter.h"
+#include "accounting/splitter.h"
+#include "accounting/terminal_type.h"
+#include "file_bytes.h"
+#include "golden.h"
+#include "platform/data_dir.h"
+#include "platform/profile.h"
+#include "platform/text_codec.h"
+#include "settings/address_book.h"
+#include "settings/defined_types.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+
+namespace kitemail {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+using test::ReadBytes;
+
+// The defined type that makes every choice as built-in type t does.
+DefinedType CopyOf(TerminalType t, std::int32_t number)
+{
+    const TypeRules& r = TerminalTypeRow(t).rules;
+    DefinedType d;
+    d.type = TerminalTypeFromNumber(number);
+    d.name = "copy" + std::to_string(TerminalTypeNumber(t));
+    d.limit = r.defaultLimit;
+    d.fixedCount = r.fixedCount;
+    d.counts = r.counts;
+    d.areas = {r.areas.subject, r.areas.pin, r.areas.attachments, r.areas.animationMode, false};
+    return d;
+}
+
+std::string RandomText(std::mt19937& rng, std::size_t maxPieces)
+{
+    static const std::string pieces[] = {"a", "Z ", "\r\n", Sj("漢"), Sj("あい"), Sj("ソ"), "\xb6", "\xb6\xde",
+                                         "\xca\xdf", "@", ",", "0123456789", Sj("ｱｲｳ"), "\x81\x40"};
+    std::string s;
+    for (auto n = rng() % (maxPieces + 1); n > 0; --n) {
+        s += pieces[rng() % std::size(pieces)];
+    }
+    return s;
+}
+
+// For every row of the ten, its copy counts and splits every random
+// message exactly as the row itself: same terms, same parts.
+TEST(DefinedType, ACopyOfEachBuiltInRowCountsAndSplitsEveryMessageAsThatRow)
+{
+    test::TempDir dir;
+    const std::vector<std::string> files = {dir.Write("small.bin", std::string(37, 's')).string(),
+                                            Sj(dir.Write("大きい.noa", std::string(4000, 'b')).string())};
+    std::mt19937 rng(27);
+    for (const TerminalType t : kTerminalTypes) {
+        const std::vector<DefinedType> list = {CopyOf(t, 10 + static_cast<std::int32_t>(rng() % 100))};
+        const TerminalTypes types(list);
+        const TerminalType copy = list.front().type;
+        ASSERT_TRUE(types.Knows(copy));
+        const TypeRules row = TerminalTypeRow(t).rules;
+        const TypeRules rules = types.Rules(copy);
+        EXPECT_EQ(rules.areas, row.areas);
+        EXPECT_EQ(rules.sendsAttachments, row.sendsAttachments) << TerminalTypeNumber(t);
+        EXPECT_EQ(rules.pinAsSubject, row.pinAsSubject) << TerminalTypeNumber(t);
+        for (int round = 0; round < 400; ++round) {
+            const std::string body = RandomText(rng, 30);
+            const std::string subject = RandomText(rng, 8);
+            const std::string sender = RandomText(rng, 10);
+            const std::vector<std::string> attachments(files.begin(),
+                                                       files.begin() + static_cast<std::ptrdiff_t>(rng() % 3));
+            const CountOptions options{(rng() & 1) != 0, (rng() & 2) != 0, (rng() & 4) != 0};
+
+            CountInputs in{.body = body, .subject = subject, .sender = sender, .attachments = attachments,
+                           .type = t, .types = {}, .fixedLength = row.fixedCount, .options = options};
+            const CountResult builtIn = CountMessageSize(in);
+            in.type = copy;
+            in.types = types;
+            const CountResult defined = CountMessageSize(in);
+            ASSERT_EQ(defined.count, builtIn.count) << TerminalTypeNumber(t) << " " << ::testing::PrintToString(body);
+            ASSERT_EQ(defined.terms.Sum(), builtIn.terms.Sum());
+            ASSERT_EQ(defined.terms.rules, builtIn.terms.rules);
+
+            const std::int32_t limit = row.fixedCount + 1 + static_cast<std::int32_t>(rng() % 200);
+            SplitInputs split{.body = body, .subject = subject, .from = sender, .type = t, .types = {},
+                              .fixedLength = row.fixedCount, .maxLength = limit,
+                              .countShiftBytes = options.CountShiftBytes,
+                              .assumeSingleByteAtEnds = options.AssumeSingleByteAtEnds,
+                              .partNumberInSubject = (rng() & 1) != 0};
+            const SplitResult builtInParts = SplitMessage(split);
+            const std::size_t builtInFits = BodyBytesThatFit(split);
+            split.type = copy;
+            split.types = types;
+            const SplitResult definedParts = SplitMessage(split);
+            ASSERT_EQ(definedParts.ok, builtInParts.ok);
+            ASSERT_EQ(definedParts.parts, builtInParts.parts) << TerminalTypeNumber(t) << " limit " << limit;
+            ASSERT_EQ(definedParts.unsentBytes, builtInParts.unsentBytes);
+            ASSERT_EQ(definedParts.subject, builtInParts.subject);
+            ASSERT_EQ(definedParts.numberInSubject, builtInParts.numberInSubject);
+            ASSERT_EQ(BodyBytesThatFit(split), builtInFits);
+        }
+    }
+}
+
+// Rows of tables/defined_type_count.tsv: the choices (sender, subject,
+// shifts, attachments as the file stores them), how many 1000-byte files
+// are attached, the final-break choice, the fixed overhead, the options,
+// the count without the attachments' path bytes, then body, subject, sender.
+class DefinedTypeCountTable : public ::testing::TestWithParam<test::TableRow> {};
+
+TEST_P(DefinedTypeCountTable, CountsAsItsChoicesSay)
+{
+    const test::TableRow& r = GetParam();
+    test::TempDir dir;
+    const std::string file = dir.Write("k.bin", std::string(1000, 'k')).string();
+    DefinedType d;
+    d.type = TerminalTypeFromNumber(42);
+    d.name = "row";
+    d.counts = {static_cast<SenderTerm>(r.Int(0)), static_cast<SubjectTerm>(r.Int(1)),
+                static_cast<ShiftBytes>(r.Int(2)), static_cast<AttachmentTerm>(r.Int(3)), r[5] == "1"};
+    d.areas.attachments = true;
+    d.fixedCount = r.Int(6);
+    const std::vector<DefinedType> list = {d};
+    // P all off, E the ends taken as single-byte, F the final line break's
+    // shift, S the 3Byte setting, D the defaults (E, F).
+    const std::map<std::string, CountOptions> options = {{"P", {false, false, false}}, {"E", {false, true, false}},
+                                                         {"F", {false, false, true}}, {"S", {true, false, false}},
+                                                         {"D", {}}};
+    const std::vector<std::string> attachments(static_cast<std::size_t>(r.Int(4)), file);
+    const std::string body = Sj(r[9]);
+    const std::string subject = Sj(r[10]);
+    const std::string sender = Sj(r[11]);
+    CountInputs in{.body = body, .subject = subject, .sender = sender, .attachments = attachments, .type = d.type,
+                   .types = TerminalTypes(list), .fixedLength = d.fixedCount, .options = options.at(r[7])};
+    const CountResult result = CountMessageSize(in);
+    ASSERT_TRUE(result.ok);
+    const std::size_t pathBytes = d.counts.attachments == AttachmentTerm::SizesAndPaths ? file.size() : 0;
+    EXPECT_EQ(result.count, r.Int(8) + static_cast<std::int32_t>(attachments.size() * pathBytes));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DefinedTypeCountTable, ::testing::ValuesIn(test::ReadTable("defined_type_count")),
+                         test::TableRowName());
+
+// The editing rules, step by step on one settings value: each step's
+// result, and the list, the book and the default type after it.
+TEST(DefinedTypeEditing, ProblemsLowestFreeNumberAndDeletingMakesEntriesUnspecified)
+{
+    Settings s;
+    s.AddressBook = {"A,a@example.jp,,10,-1", "B,b@example.jp,,11,0", "C,c@example.jp,,3,-1", "D,d@example.jp,,11,-1"};
+    s.DefaultType = TerminalTypeFromNumber(11);
+    const auto named = [](std::string name, const std::function<void(DefinedType&)>& change = {}) {
+        DefinedType d;
+        d.name = Sj(name);
+        if (change) {
+            change(d);
+        }
+        return d;
+    };
+    const auto add = [&s](const DefinedType& d) {
+        const std::optional<TerminalType> t = AddDefinedType(s, d);
+        return t ? std::to_string(TerminalTypeNumber(*t)) : "refused";
+    };
+    const auto problem = [&s](DefinedType d, std::int32_t number = 99) {
+        d.type = TerminalTypeFromNumber(number);
+        const std::optional<std::string> p = DefinedTypeProblem(s, d);
+        return p ? SjisToUtf8(*p) : "";
+    };
+    const auto numbers = [&s] {
+        std::string out;
+        for (const DefinedType& d : s.DefinedTypes) {
+            out += std::to_string(TerminalTypeNumber(d.type)) + "=" + SjisToUtf8(d.name) + " ";
+        }
+        return out;
+    };
+    const std::string taken = "その種別名は既に使われています。";
+    struct Step {
+        std::function<std::string()> run;
+        std::string result;
+        std::string listAfter;
+    };
+    const std::vector<Step> steps = {
+        {[&] { return add(named("docomo")); }, "10", "10=docomo "},
+        {[&] { return add(named("au メール")); }, "11", "10=docomo 11=au メール "},
+        {[&] { return problem(named("")); }, "種別名を入力してください（前後に空白や引用符は使えません）。", ""},
+        {[&] { return problem(named(" x")); }, "種別名を入力してください（前後に空白や引用符は使えません）。", ""},
+        {[&] { return problem(named("\"x")); }, "種別名を入力してください（前後に空白や引用符は使えません）。", ""},
+        {[&] { return problem(named("a\tb")); }, "種別名に使えない文字があります。", ""},
+        {[&] { return problem(named(std::string(65, 'n'))); }, "種別名は 64 byte 以内にしてください。", ""},
+        {[&] { return problem(named(std::string(64, 'n'))); }, "", ""},
+        // Any of the ten's texts, as every box or the main window's box shows it.
+        {[&] { return problem(named("i-mode")); }, taken, ""},
+        {[&] { return problem(named("i-mode(foma)")); }, taken, ""},
+        {[&] { return problem(named("docomo")); }, taken, ""},
+        {[&] { return problem(named("docomo"), 10); }, "", ""}, // its own name
+        {[&] { return problem(named("x", [](DefinedType& d) { d.limit = 0; })); },
+         "文字数制限は 1 byte 以上にしてください。", ""},
+        {[&] { return problem(named("x", [](DefinedType& d) { d.fixedCount = d.limit; })); },
+         "固定長は 0 以上、文字数制限より小さくしてください。", ""},
+        {[&] { return problem(named("x", [](DefinedType& d) { d.fixedCount = -1; })); },
+         "固定長は 0 以上、文字数制限より小さくしてください。", ""},
+        {[&] { return problem(named("x", [](DefinedType& d) { d.counts.attachments = AttachmentTerm::Sizes; })); },
+         "添付ファイルを数える種別は、添付ファイル欄を使えるようにしてください。", ""},
+        {[&] { return add(named("docomo")); }, "refused", "10=docomo 11=au メール "},
+        {[&] { return std::to_string(EntriesUsingType(s, TerminalTypeFromNumber(11)).size()); }, "2", ""},
+        // Deleting 10: its entry becomes unspecified, the rest stay.
+        {[&] { return DeleteDefinedType(s, TerminalTypeFromNumber(10)) ? std::string("deleted") : "no"; }, "deleted",
+         "11=au メール "},
+        {[&] { return add(named("softbank")); }, "10", "10=softbank 11=au メール "},
+        {[&] { return ReplaceDefinedType(s, named("docomo", [](DefinedType& d) { d.type = TerminalTypeFromNumber(50); }))
+                          ? std::string("replaced") : "no"; },
+         "no", "10=softbank 11=au メール "},
+        {[&] { return ReplaceDefinedType(s, named("au メール", [](DefinedType& d) { d.type = TerminalTypeFromNumber(10); }))
+                          ? std::string("replaced") : "no"; },
+         "no", "10=softbank 11=au メール "},
+        {[&] { return ReplaceDefinedType(s, named("rakumail", [](DefinedType& d) { d.type = TerminalTypeFromNumber(10); d.limit = 2000; }))
+                          ? std::string("replaced") : "no"; },
+         "replaced", "10=rakumail 11=au メール "},
+        {[&] { return DeleteDefinedType(s, TerminalTypeFromNumber(11)) ? std::string("deleted") : "no"; }, "deleted",
+         "10=rakumail "},
+        {[&] { return DeleteDefinedType(s, TerminalTypeFromNumber(11)) ? std::string("deleted") : "no"; }, "no",
+         "10=rakumail "},
+        {[&] { return DeleteDefinedType(s, TerminalType::IMode) ? std::string("deleted") : "no"; }, "no",
+         "10=rakumail "},
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const std::string before = numbers();
+        EXPECT_EQ(steps[i].run(), steps[i].result) << "step " << i;
+        EXPECT_EQ(numbers(), steps[i].listAfter.empty() ? before : steps[i].listAfter) << "step " << i;
+    }
+    EXPECT_EQ(s.AddressBook, (Lines{"A,a@example.jp,,-1,-1", "B,b@example.jp,,-1,0", "C,c@example.jp,,3,-1",
+                                    "D,d@example.jp,,-1,-1"}));
+    EXPECT_EQ(s.DefaultType, TerminalType::Unspecified);
+    EXPECT_EQ(s.DefinedTypes.front().limit, 2000);
+
+    // Numbers 10 to 109, then no more.
+    for (int i = 1; i < kMaxDefinedTypes; ++i) {
+        ASSERT_NE(add(named("t" + std::to_string(i))), "refused") << i;
+    }
+    EXPECT_EQ(s.DefinedTypes.back().type, TerminalTypeFromNumber(kFirstDefinedType + kMaxDefinedTypes - 1));
+    EXPECT_EQ(add(named("one more")), "refused");
+    EXPECT_EQ(s.DefinedTypes.size(), static_cast<std::size_t>(kMaxDefinedTypes));
+}
+
+class DefinedTypesFileTest : public ::testing::Test {
+protected:
+    test::TempDir tmp;
+    fs::path ini = SettingsFilePath(tmp.path());
+    fs::path signature = SignaturePath(tmp.path());
+
+    // Loaded whole, then both halves saved as the program saves them.
+    Settings LoadAndSave()
+    {
+        Settings s = LoadAllSettings(tmp.path());
+        EXPECT_TRUE(SaveDialogSettings(ini, signature, s).ok());
+        EXPECT_TRUE(SaveMainWindowSettings(ini, s).ok());
+        return s;
+    }
+};
+
+// A file as the program writes it with two types (one with every choice
+// away from its default, one deleted): loaded and saved, the same bytes.
+// Without the section, the same bytes as before and no section made.
+TEST_F(DefinedTypesFileTest, TheSectionIsLoadedAndSavedByteForByteAndAFileWithoutItGainsNothing)
+{
+    const std::string without = ReadBytes(test::GoldenPath("settings", "full_save.expected"));
+    ASSERT_EQ(without.find("TerminalTypes"), std::string::npos);
+    test::WriteBytes(ini, without);
+    EXPECT_TRUE(LoadAndSave().DefinedTypes.empty());
+    EXPECT_EQ(ReadBytes(ini), without);
+
+    const std::string section = "[TerminalTypes]\r\n"
+                                "Name10=" + Sj("ドコモ") + "\r\nLimit10=10000\r\nFixed10=0\r\nSender10=0\r\nSubject10=1\r\n"
+                                "Shifts10=0\r\nAttachments10=0\r\nFinalBreak10=1\r\nSubjectBox10=1\r\nPinBox10=0\r\n"
+                                "AttachmentBox10=0\r\nAnimationBox10=0\r\n"
+                                "Name11=\r\nLimit11=500\r\n"
+                                "Name57=pager\r\nLimit57=120\r\nFixed57=8\r\nSender57=3\r\nSubject57=2\r\n"
+                                "Shifts57=2\r\nAttachments57=2\r\nFinalBreak57=0\r\nSubjectBox57=0\r\nPinBox57=1\r\n"
+                                "AttachmentBox57=1\r\nAnimationBox57=1\r\n";
+    const std::string with = without + section;
+    test::WriteBytes(ini, with);
+    const Settings loaded = LoadAndSave();
+    EXPECT_EQ(ReadBytes(ini), with);
+    ASSERT_EQ(loaded.DefinedTypes.size(), 2U);
+    const DefinedType& pager = loaded.DefinedTypes[1];
+    EXPECT_EQ(pager.type, TerminalTypeFromNumber(57));
+    EXPECT_EQ(pager.limit, 120);
+    EXPECT_EQ(pager.fixedCount, 8);
+    EXPECT_EQ(pager.counts, (CountTerms{SenderTerm::UpToAt, SubjectTerm::CappedAt40, ShiftBytes::WhenCountShiftBytes,
+                                        AttachmentTerm::SizesAndPaths, false}));
+    EXPECT_EQ(pager.areas, (InputAreas{false, true, true, true, false}));
+    EXPECT_EQ(loaded.DefinedTypes[0], (DefinedType{.type = TerminalTypeFromNumber(10), .name = Sj("ドコモ")}));
+
+    // Deleting one writes its name empty and leaves the rest of the file.
+    Settings s = loaded;
+    ASSERT_TRUE(DeleteDefinedType(s, TerminalTypeFromNumber(57)));
+    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
+    std::string expected = with;
+    expected.replace(expected.find("Name57=pager"), 12, "Name57=");
+    EXPECT_EQ(ReadBytes(ini), expected);
+    EXPECT_EQ(LoadAllSettings(tmp.path()).DefinedTypes, s.DefinedTypes);
+}
+
+// Values the reader cannot use are told with their line, as the rest of the
+// file's; a type the editing rules would refuse, with the rule.
+TEST_F(DefinedTypesFileTest, BadValuesOfTheSectionAreReportedByLine)
+{
+    test::WriteBytes(ini, "[TerminalTypes]\r\nName10=a\r\nLimit10=-5\r\nSender10=4\r\nShifts10=x\r\nPinBox10=on\r\n"
+                          "Name11=b\r\nLimit11=100\r\nFixed11=100\r\nName12=i-mode\r\n");
+    Lines problems;
+    for (const std::string& p : SettingsProblems(Profile(ini), ini)) {
+        problems.push_back(SjisToUtf8(p));
+    }
+    EXPECT_EQ(problems, (Lines{
+        "Kiteml.ini の 3 行目 \"Limit10=-5\": 0 から 2147483647 までの数ではないため、10000 として扱います。",
+        "Kiteml.ini の 4 行目 \"Sender10=4\": 0 から 3 までの数ではないため、0 として扱います。",
+        "Kiteml.ini の 5 行目 \"Shifts10=x\": 0 から 2 までの数ではないため、0 として扱います。",
+        "Kiteml.ini の 6 行目 \"PinBox10=on\": 数として読めないため、0 として扱います。",
+        "Kiteml.ini の 7 行目 \"Name11=b\": 固定長は 0 以上、文字数制限より小さくしてください。",
+        "Kiteml.ini の 10 行目 \"Name12=i-mode\": その種別名は既に使われています。",
+    }));
+}
+
+} // namespace
+} // namespace kitemail
