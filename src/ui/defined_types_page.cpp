@@ -70,7 +70,8 @@ DefinedTypesPage::DefinedTypesPage(DefinedTypesEditor& editor, QWidget* parent) 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(4);
-    layout->addWidget(list_, 2);
+    // The names need the room more than the choices do.
+    layout->addWidget(list_, 3);
     layout->addWidget(BuildFields(), 5);
 
     // A click loads the type, also the one already selected; so do the
@@ -127,13 +128,16 @@ QWidget* DefinedTypesPage::BuildFields()
                         "本文と件名の全角・半角間の3Byte。「3Byte設定に従う」は「文字数制限設定」の"
                         "「全角・半角間の3Byteを計算する」に従います。");
     attachments_ = ChoiceBox(object_names::kTypeAttachments, {"数えない", "サイズ", "サイズ+パス+20"});
-    finalBreak_ = Tick("本文の最後が全角の時の改行を数える", object_names::kTypeFinalBreak);
-    finalBreak_->setToolTip(Q("「システム設定」の「本文の最後が全角の時の改行コードの挿入を考慮する」が"
-                              "オンの時に数えます。"));
+    finalBreak_ = Tick("末尾改行を数える", object_names::kTypeFinalBreak);
+    finalBreak_->setToolTip(Q("本文の最後が全角の時の改行を2 byteと数えます（「システム設定」の"
+                              "「本文の最後が全角の時の改行コードの挿入を考慮する」がオンの時）。"));
     subjectBox_ = Tick("件名", object_names::kTypeSubjectBox);
-    pinBox_ = Tick("PINコード", object_names::kTypePinBox);
-    attachmentBox_ = Tick("添付ファイル", object_names::kTypeAttachmentBox);
-    animationBox_ = Tick("アニメモード", object_names::kTypeAnimationBox);
+    pinBox_ = Tick("PIN", object_names::kTypePinBox);
+    pinBox_->setToolTip(Q("PINコード。件名なしでは、PINコードを件名として送ります。"));
+    attachmentBox_ = Tick("添付", object_names::kTypeAttachmentBox);
+    attachmentBox_->setToolTip(Q("添付ファイル"));
+    animationBox_ = Tick("アニメ", object_names::kTypeAnimationBox);
+    animationBox_->setToolTip(Q("アニメモード"));
 
     auto* fields = new QWidget;
     auto* column = new QVBoxLayout(fields);
@@ -157,7 +161,7 @@ QWidget* DefinedTypesPage::BuildFields()
     grid->setContentsMargins(6, 2, 6, 4);
     grid->setSpacing(2);
     const std::pair<const char*, QComboBox*> rows[] = {
-        {"送信元", sender_}, {"件名", subject_}, {"3Byte", shifts_}, {"添付ファイル", attachments_}};
+        {"送信元", sender_}, {"件名", subject_}, {"3Byte", shifts_}, {"添付", attachments_}};
     int row = 0;
     for (const auto& [caption, box] : rows) {
         grid->addWidget(new QLabel(Q(caption)), row / 2, (row % 2) * 2);
