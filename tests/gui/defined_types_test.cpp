@@ -5,6 +5,9 @@
 
 #include "gui_support.h"
 
+#include "platform/text_codec.h"
+#include "settings/defined_types.h"
+#include "settings/settings_file.h"
 #include "ui/page_tabs.h"
 
 #include <QListView>
@@ -165,8 +168,32 @@ TEST_F(DefinedTypesTest, WrittenOnItsPageListedEverywhereCountedAsABuiltInAndDel
     EXPECT_EQ(program.Main().Composer().TypeState().CurrentTerminalType, TerminalType::Unspecified);
     EXPECT_TRUE(Shown().startsWith(QStringLiteral("++++-+ "))) << Shown().toStdString();
 
+    // Another program saves a type: the main window's box follows, and the
+    // dialog's boxes as it opens.
+    const QString other = QString::fromUtf8("auメール");
+    {
+        SettingsFile file(program.Dir());
+        Settings settings;
+        file.LoadMainWindowHalf(settings);
+        ASSERT_TRUE(file.LoadDialogHalf(settings));
+        DefinedType d;
+        d.name = Sj("auメール");
+        ASSERT_EQ(AddDefinedType(settings, d), TerminalTypeFromNumber(10));
+        ASSERT_TRUE(file.Save(settings, SettingsHalf::Dialog).ok());
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return typeBox->count() == 11; }, 5000));
+    EXPECT_EQ(typeBox->itemText(10), other);
+    InSettingsDialog(program, [&] {
+        for (const QStringList& items : TypeBoxes()) {
+            EXPECT_EQ(items.size(), 11);
+            EXPECT_EQ(items.back(), other);
+        }
+        Page("端末タイプ定義");
+        EXPECT_EQ(Rows(In<QListWidget>(kTypeList)->model()), QStringList{other});
+    });
+
     program.Restart();
-    EXPECT_EQ(Rows(program.Find<QComboBox>(kTypeBox)->model()), ten);
+    EXPECT_EQ(Rows(program.Find<QComboBox>(kTypeBox)->model()), ten + QStringList{other});
     EXPECT_EQ(Rows(program.Find<QListWidget>(kBookList)->model()).front(), QStringLiteral("A,a@x,,-1,-1"));
 }
 
