@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <functional>
 #include <initializer_list>
 #include <utility>
 
@@ -95,15 +96,15 @@ DefinedTypesPage::DefinedTypesPage(DefinedTypesEditor& editor, QWidget* parent) 
     for (QCheckBox* box : {finalBreak_, subjectBox_, pinBox_, attachmentBox_, animationBox_}) {
         connect(box, &QCheckBox::toggled, this, &DefinedTypesPage::FieldsEdited);
     }
-    const std::pair<QPushButton*, void (DefinedTypesEditor::*)()> buttons[] = {
-        {add_, &DefinedTypesEditor::Add},
-        {replace_, &DefinedTypesEditor::Replace},
-        {delete_, &DefinedTypesEditor::Delete},
-        {new_, &DefinedTypesEditor::New},
+    const std::pair<QPushButton*, std::function<void()>> buttons[] = {
+        {add_, [this] { editor_.Add(); }},
+        {replace_, [this] { editor_.Replace(); }},
+        {delete_, [this] { editor_.Delete(); }},
+        {new_, [this] { editor_.New(); }},
     };
     for (const auto& [button, action] : buttons) {
         connect(button, &QPushButton::clicked, this, [this, action] {
-            Act([&] { (editor_.*action)(); });
+            Act(action);
             emit typesChanged();
         });
     }
