@@ -3,8 +3,10 @@
 # and body, and saves pictures of the main window (docs/main-window.png), of
 # the settings dialog as "/setup" opens it (docs/settings-dialog.png) and of
 # the main window with the preview window beside it (docs/preview.png), of
-# the history window over three sample records (docs/history-window.png) and
-# of the terms window beside a body marked past the limit (docs/count-terms.png).
+# the history window over three sample records (docs/history-window.png), of
+# the terms window beside a body marked past the limit (docs/count-terms.png)
+# and of the settings dialog's page of defined terminal types
+# (docs/settings-types.png).
 #   scripts/screenshot.sh [OUTPUT_DIR]
 # KITEMAIL_BIN names an already built window program; otherwise it is built
 # (Release, build/release) as scripts/run.sh does.
@@ -56,6 +58,31 @@ How=1
 VCount=10
 PLeft=650
 PTop=0
+[TerminalTypes]
+Name10=ドコモメール
+Limit10=10000
+Fixed10=0
+Sender10=0
+Subject10=1
+Shifts10=0
+Attachments10=1
+FinalBreak10=1
+SubjectBox10=1
+PinBox10=0
+AttachmentBox10=1
+AnimationBox10=0
+Name11=社内ページャー
+Limit11=200
+Fixed11=20
+Sender11=3
+Subject11=0
+Shifts11=1
+Attachments11=0
+FinalBreak11=0
+SubjectBox11=0
+PinBox11=1
+AttachmentBox11=0
+AnimationBox11=0
 INI
 sjis >"$work/data/Signature.txt" <<'SIG'
 こんにちは。今夜の待ち合わせは
@@ -183,3 +210,9 @@ else
 fi
 data=$work/terms
 capture "$out/count-terms.png" "keys Alt_L+t b"
+
+# The settings dialog, centred on the same display, on "端末タイプ定義"
+# with the second defined type chosen.
+data=$work/data
+types_page() { click 509 118; sleep 1; click 339 154; }
+capture "$out/settings-types.png" types_page /setup

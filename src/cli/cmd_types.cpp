@@ -202,7 +202,7 @@ void ApplyOptions(DefinedType& d, const TypesArguments& a)
     }
 }
 
-std::string List(const Settings& s, bool json)
+std::string TypesListing(const Settings& s, bool json)
 {
     std::string out;
     QJsonArray array;
@@ -284,7 +284,7 @@ int RunTypes(const CommandContext& context)
     SettingsStore store(context.dataDir, verb == "list" ? SettingsStore::Access::Read : SettingsStore::Access::Change);
     Settings& s = store.Values();
     if (verb == "list") {
-        WriteAll(STDOUT_FILENO, List(s, a.json));
+        WriteAll(STDOUT_FILENO, TypesListing(s, a.json));
         return kExitOk;
     }
     if (verb == "add") {

@@ -174,6 +174,36 @@ void MessageComposer::SetTypeBox(TerminalType type) noexcept
     typeBox_ = settings_.Types().KnownOrUnspecified(type);
 }
 
+TerminalTypes MessageComposer::Types() const noexcept
+{
+    return settings_.Types();
+}
+
+bool MessageComposer::FollowDefinedTypes()
+{
+    const TerminalTypes types = settings_.Types();
+    typeBox_ = types.KnownOrUnspecified(typeBox_);
+    const TerminalType current = type_.CurrentTerminalType;
+    if (!IsDefinedTypeNumber(current)) {
+        return false; // the ten's limits wait for the next application
+    }
+    if (types.Knows(current)) {
+        const TypeRules now = types.Rules(current);
+        const TypeRules& applied = type_.CurrentRules;
+        if (now.fixedCount == applied.fixedCount && now.areas == applied.areas && now.counts == applied.counts
+            && now.sendsAttachments == applied.sendsAttachments && now.pinAsSubject == applied.pinAsSubject) {
+            return false;
+        }
+    }
+    if (mode_ == RecipientMode::Direct) {
+        ApplyTerminalType(typeBox_);
+        Recount();
+    } else {
+        ApplyTickedType();
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------- modes
 
 void MessageComposer::SelectDirectMode()

@@ -100,6 +100,13 @@ public:
     void ClearTypeBox();
     // Sets the box without applying it (start-up does apply it separately).
     void SetTypeBox(TerminalType type) noexcept;
+    // The ten and the defined types, as the settings hold them now.
+    [[nodiscard]] TerminalTypes Types() const noexcept;
+    // After the defined types changed: the box loses a type that is gone,
+    // and a current defined type that is gone or counts otherwise now is
+    // applied again (the selection as it stands) and recounted. True when
+    // the current type changed.
+    bool FollowDefinedTypes();
 
     // ---- recipient mode
     [[nodiscard]] RecipientMode Mode() const noexcept { return mode_; }

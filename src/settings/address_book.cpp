@@ -248,9 +248,16 @@ bool AddressBookEditor::RefuseTooLong()
     return false;
 }
 
+TerminalTypes AddressBookEditor::Types() const noexcept
+{
+    return settings_.Types();
+}
+
+// A type deleted since it was chosen counts as none: its number may name
+// another type later.
 bool AddressBookEditor::RefuseMissingType()
 {
-    if (fields_.type == TerminalType::Unspecified) {
+    if (!settings_.Types().Knows(fields_.type)) {
         Message(Sj("端末タイプを指定してください。"));
         return true;
     }

@@ -73,6 +73,8 @@ public:
     [[nodiscard]] bool ReplaceButtonVisible() const noexcept;
     [[nodiscard]] bool DeleteEnabled() const noexcept { return SelectedIndex() >= 0; }
     [[nodiscard]] bool SenderBoxEnabled() const noexcept { return fields_.senderChecked; }
+    // The types the type box lists.
+    [[nodiscard]] TerminalTypes Types() const noexcept;
 
     // The page became visible: sender items from the SenderList, and the
     // selected entry loaded again.

@@ -60,7 +60,7 @@ std::int32_t StandardPop3Port(Pop3Security security) noexcept
 }
 
 SettingsEditor::SettingsEditor(Settings& settings, SenderChoice& sender, UserInterface& ui)
-    : settings_(settings), sender_(sender), ui_(ui), book_(settings, ui)
+    : settings_(settings), sender_(sender), ui_(ui), book_(settings, ui), typeDefinitions_(settings, ui)
 {
 }
 

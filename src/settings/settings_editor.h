@@ -10,6 +10,7 @@
 #include "platform/profile.h"
 #include "platform/user_interface.h"
 #include "settings/address_book.h"
+#include "settings/defined_types_editor.h"
 #include "settings/keyring_passwords.h"
 
 #include <cstdint>
@@ -92,6 +93,8 @@ public:
     SettingsEditor(Settings& settings, SenderChoice& sender, UserInterface& ui);
 
     [[nodiscard]] AddressBookEditor& Book() noexcept { return book_; }
+    // The page of the types the user defines.
+    [[nodiscard]] DefinedTypesEditor& TypeDefinitions() noexcept { return typeDefinitions_; }
 
     // The dialog's half of the settings file, with every number in its
     // box's range. False when Signature.txt exists but could not be read.
@@ -142,6 +145,7 @@ private:
     SenderChoice& sender_;
     UserInterface& ui_;
     AddressBookEditor book_;
+    DefinedTypesEditor typeDefinitions_;
     std::int32_t senderSelection_ = -1;
     TerminalType lengthType_ = TerminalType::Unspecified;
 };

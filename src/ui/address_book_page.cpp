@@ -243,7 +243,8 @@ void AddressBookPage::Connect()
             [this](const QString& text) { Act([&] { editor_.SetAddress(ComposeSjis(text).bytes); }); });
     connect(pin_, &QLineEdit::textChanged, this,
             [this](const QString& text) { Act([&] { editor_.SetPin(ComposeSjis(text).bytes); }); });
-    connect(type_, &QComboBox::currentIndexChanged, this, [this](int i) { Act([&] { editor_.SetType(TypeAtBoxIndex(i)); }); });
+    connect(type_, &QComboBox::currentIndexChanged, this,
+            [this](int i) { Act([&] { editor_.SetType(editor_.Types().TypeAtBoxIndex(i)); }); });
     connect(sender_, &QComboBox::currentIndexChanged, this,
             [this](int i) { Act([&] { editor_.SetSenderIndex(i); }); });
     connect(senderCheck_, &QCheckBox::clicked, this, [this](bool on) { Act([&] { editor_.SenderCheckClicked(on); }); });
@@ -291,7 +292,7 @@ void AddressBookPage::SyncFields()
     ShowText(name_, fields.name);
     ShowText(address_, fields.address);
     ShowText(pin_, fields.pin);
-    type_->setCurrentIndex(BoxIndexOf(fields.type));
+    ShowTypeBox(type_, editor_.Types(), fields.type);
     if (senderItems_ != editor_.SenderItems()) {
         senderItems_ = editor_.SenderItems();
         sender_->clear();

@@ -189,7 +189,7 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(const std::filesystem::path
             && !main.Confirm(Sj("作成中のメールを送信履歴のメールで置き換えますか？"), Sj("再送信"))) {
             return false;
         }
-        const std::vector<std::string> missing = main.LoadDraft(DraftFromRecord(record));
+        const std::vector<std::string> missing = main.LoadDraft(DraftFromRecord(record, main.LiveSettings().Types()));
         main.SetStatusText(Sj("送信履歴のメールを読み込みました。") + MissingAttachmentsText(missing));
         return true;
     });

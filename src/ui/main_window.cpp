@@ -208,7 +208,11 @@ void MainWindow::ApplySettings()
     }
     subjectBar_->setVisible(settings_.ShowSubjectBar);
     barArea_->updateGeometry();
-    recipientPage_->SyncCheckList();
+    // The defined types may have changed: the type box lists them as they
+    // are, and the areas follow a current one that changed.
+    composer_.FollowDefinedTypes();
+    recipientPage_->Sync();
+    SyncAreas();
     // The sender counts on most types: keep the shown count true to it.
     composer_.Recount();
     SyncCount();

@@ -185,4 +185,23 @@ inline constexpr char kEntryUp[] = "EntryUp";
 inline constexpr char kEntryDown[] = "EntryDown";
 inline constexpr char kEntrySort[] = "EntrySort";
 
+// The settings dialog's page of defined terminal types.
+inline constexpr char kTypeList[] = "TypeList";
+inline constexpr char kTypeName[] = "TypeName";
+inline constexpr char kTypeLimit[] = "TypeLimit";
+inline constexpr char kTypeFixed[] = "TypeFixed";
+inline constexpr char kTypeSender[] = "TypeSender";
+inline constexpr char kTypeSubject[] = "TypeSubject";
+inline constexpr char kTypeShifts[] = "TypeShifts";
+inline constexpr char kTypeAttachments[] = "TypeAttachments";
+inline constexpr char kTypeFinalBreak[] = "TypeFinalBreak";
+inline constexpr char kTypeSubjectBox[] = "TypeSubjectBox";
+inline constexpr char kTypePinBox[] = "TypePinBox";
+inline constexpr char kTypeAttachmentBox[] = "TypeAttachmentBox";
+inline constexpr char kTypeAnimationBox[] = "TypeAnimationBox";
+inline constexpr char kTypeAdd[] = "TypeAdd";
+inline constexpr char kTypeReplace[] = "TypeReplace";
+inline constexpr char kTypeDelete[] = "TypeDelete";
+inline constexpr char kTypeNew[] = "TypeNew";
+
 } // namespace kitemail::object_names

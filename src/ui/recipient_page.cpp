@@ -102,7 +102,7 @@ RecipientPage::RecipientPage(MessageComposer& composer, QWidget* parent) : QWidg
         emit addressEdited();
     });
     connect(typeBox_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        composer_.TypeBoxChanged(TypeAtBoxIndex(index));
+        composer_.TypeBoxChanged(composer_.Types().TypeAtBoxIndex(index));
         emit typeChosen();
     });
     connect(directModeButton_, &QRadioButton::clicked, this, [this] { SelectMode(true); });
@@ -235,10 +235,7 @@ void RecipientPage::Sync()
     SetInputColour(addressBox_, direct);
     SetInputColour(typeBox_, direct);
     SetInputColour(bookList_, !direct);
-    {
-        const QSignalBlocker block(typeBox_);
-        typeBox_->setCurrentIndex(BoxIndexOf(composer_.TypeBox()));
-    }
+    ShowTypeBox(typeBox_, composer_.Types(), composer_.TypeBox());
     SyncCheckList();
 }
 

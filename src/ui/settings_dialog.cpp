@@ -5,6 +5,7 @@
 #include "platform/text_codec.h"
 #include "send/pop_before_smtp.h"
 #include "ui/address_book_page.h"
+#include "ui/defined_types_page.h"
 #include "ui/number_box.h"
 #include "ui/object_names.h"
 #include "ui/page_tabs.h"
@@ -124,6 +125,7 @@ const SettingsDialog::PageRow SettingsDialog::kPages[] = {
     {"環境設定 1", &SettingsDialog::BuildBehaviourPage},
     {"環境設定 2", &SettingsDialog::BuildDisplayPage},
     {"文字数制限設定", &SettingsDialog::BuildLengthPage},
+    {"端末タイプ定義", &SettingsDialog::BuildDefinedTypesPage},
     {"システム設定", &SettingsDialog::BuildSystemPage},
 };
 
@@ -147,6 +149,9 @@ SettingsDialog::SettingsDialog(Settings& settings, SenderChoice& sender, Setting
     connect(pages_, &PageTabs::currentChanged, this, [this](int index) {
         if (index == kAddressBookPage) {
             bookPage_->Shown();
+        }
+        if (pages_->Page(index) == typesPage_) {
+            typesPage_->Shown();
         }
         ShowValues(); // the ports show on two pages each
     });
@@ -258,6 +263,7 @@ void SettingsDialog::ShowValues()
     showSplitResult_->setEnabled(editor_.ShowSplitResultEnabled());
     ShowSenders();
     ShowLengthEditor();
+    typesPage_->Sync();
 }
 
 // ---------------------------------------------------------------- pages
@@ -337,12 +343,10 @@ QWidget* SettingsDialog::BuildSendPage1()
     servers->addLayout(Row("分割送信インターバル", {Number(&Settings::Interval, object_names::kInterval), new QLabel(Q("秒"))}));
     servers->addWidget(new QLabel(Q("送信先端末タイプデフォルト設定")));
     QComboBox* defaultType = NewTypeBox(object_names::kDefaultType);
-    showValue_.push_back([this, defaultType] {
-        const QSignalBlocker block(defaultType);
-        defaultType->setCurrentIndex(BoxIndexOf(settings_.DefaultType));
-    });
+    showValue_.push_back(
+        [this, defaultType] { ShowTypeBox(defaultType, settings_.Types(), settings_.DefaultType); });
     connect(defaultType, &QComboBox::currentIndexChanged, this,
-            [this](int i) { settings_.DefaultType = TypeAtBoxIndex(i); });
+            [this](int i) { settings_.DefaultType = settings_.Types().TypeAtBoxIndex(i); });
     servers->addWidget(defaultType);
     servers->addWidget(new QLabel(Q("名前")));
     servers->addWidget(Text(&Settings::FromUser, object_names::kFromUser));
@@ -533,7 +537,7 @@ QWidget* SettingsDialog::BuildLengthPage()
     lengthBox_ = new NumberBox(kUnboundedRange);
     lengthBox_->setObjectName(object_names::kLengthBox);
     connect(lengthType_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        editor_.ChooseLengthType(TypeAtBoxIndex(index));
+        editor_.ChooseLengthType(settings_.Types().TypeAtBoxIndex(index));
         ShowLengthEditor();
     });
     connect(lengthBox_, &QSpinBox::valueChanged, this, [this](int value) { editor_.SetLengthOfChosenType(value); });
@@ -541,6 +545,20 @@ QWidget* SettingsDialog::BuildLengthPage()
     rows->setColumnStretch(2, 1);
 
     return PageOf({unspecified, perType});
+}
+
+// The types the user defines: a page of their own, a list beside an
+// editor as on "アドレス帳"; the length page keeps its two groups.
+QWidget* SettingsDialog::BuildDefinedTypesPage()
+{
+    typesPage_ = new DefinedTypesPage(editor_.TypeDefinitions());
+    connect(typesPage_, &DefinedTypesPage::typesChanged, this, [this] {
+        // Every type box of the dialog lists them as they are now; a
+        // delete may have made address-book entries unspecified.
+        bookPage_->Sync();
+        ShowValues();
+    });
+    return typesPage_;
 }
 
 QWidget* SettingsDialog::BuildSystemPage()
@@ -608,9 +626,10 @@ void SettingsDialog::ShowSenders()
 
 void SettingsDialog::ShowLengthEditor()
 {
-    const QSignalBlocker blockType(lengthType_);
+    // A deleted type is chosen no more.
+    editor_.ChooseLengthType(editor_.LengthType());
+    ShowTypeBox(lengthType_, settings_.Types(), editor_.LengthType());
     const QSignalBlocker blockBox(lengthBox_);
-    lengthType_->setCurrentIndex(BoxIndexOf(editor_.LengthType()));
     lengthBox_->setValue(editor_.LengthOfChosenType());
 }
 

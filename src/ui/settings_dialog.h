@@ -32,6 +32,7 @@ class QPushButton;
 namespace kitemail {
 
 class AddressBookPage;
+class DefinedTypesPage;
 class NumberBox;
 class PageTabs;
 
@@ -53,6 +54,7 @@ public:
     [[nodiscard]] SettingsEditor& Editor() noexcept { return editor_; }
     [[nodiscard]] PageTabs* Pages() const noexcept { return pages_; }
     [[nodiscard]] AddressBookPage* BookPage() const noexcept { return bookPage_; }
+    [[nodiscard]] DefinedTypesPage* TypesPage() const noexcept { return typesPage_; }
 
     // The address-book page comes first and is shown at every opening;
     // the first start opens on the server and sender page instead.
@@ -85,6 +87,7 @@ private:
     QWidget* BuildBehaviourPage();
     QWidget* BuildDisplayPage();
     QWidget* BuildLengthPage();
+    QWidget* BuildDefinedTypesPage();
     QWidget* BuildSystemPage();
 
     // widgets bound to one setting each: they show it and write it back
@@ -115,6 +118,7 @@ private:
     PageTabs* pages_ = nullptr;
     int openingPage_ = kAddressBookPage;
     AddressBookPage* bookPage_ = nullptr;
+    DefinedTypesPage* typesPage_ = nullptr;
     std::vector<std::function<void()>> showValue_;
 
     QListWidget* senderList_ = nullptr;
