@@ -30,11 +30,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Chooses a file in a file dialog, as a double click on it would.
-void Choose(QFileDialog* dialog, const std::filesystem::path& file)
+// Triggers the action and chooses file in the file dialog of that mode, as
+// a double click on it would; boxes on the way are answered in order from
+// answers. Returns their texts.
+QStringList ChoosingFile(Program& program, const char* action, QFileDialog::AcceptMode mode,
+                         const std::filesystem::path& file, std::deque<bool> answers = {})
 {
-    dialog->selectFile(QString::fromStdString(file.native()));
-    static_cast<QDialog*>(dialog)->accept();
+    Boxes boxes{{}, std::move(answers)};
+    {
+        ModalWatcher watcher([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (dialog == nullptr) {
+                Answer(modal, boxes);
+                return;
+            }
+            EXPECT_EQ(dialog->acceptMode(), mode) << action;
+            dialog->selectFile(QString::fromStdString(file.native()));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        program.Trigger(action);
+    }
+    EXPECT_TRUE(boxes.answers.empty()) << "answers left";
+    return boxes.texts;
 }
 
 class CommandsWindowTest : public WindowTest {
@@ -114,18 +131,7 @@ TEST_F(CommandsWindowTest, CommandsDialogsAndAttachmentsInOneStart)
     program.Body()->clear();
     const std::filesystem::path file = program.File("utf8.txt", "こんにちは😀\n");
     Commit(program.Body(), QStringLiteral("typed"));
-    Boxes question{{}, {true}};
-    {
-        ModalWatcher watcher([&](QWidget* modal) {
-            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-                Choose(dialog, file);
-            } else {
-                Answer(modal, question);
-            }
-        });
-        program.Trigger(kOpenBody);
-    }
-    const QString asked = question.texts.join(QLatin1Char('|'));
+    const QString asked = ChoosingFile(program, kOpenBody, QFileDialog::AcceptOpen, file, {true}).join(u'|');
     EXPECT_TRUE(asked.contains(QStringLiteral("UTF-8")) && asked.contains(QStringLiteral("U+1F600"))) << asked.toStdString();
     EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("こんにちは😀"));
     EXPECT_TRUE(program.Status().contains(QStringLiteral("U+1F600"))) << program.Status().toStdString();
@@ -135,18 +141,7 @@ TEST_F(CommandsWindowTest, CommandsDialogsAndAttachmentsInOneStart)
     program.Trigger(kUndo);
     EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("typed"));
     // Saving writes the body as the file dialog names it.
-    {
-        ModalWatcher watcher([&](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            if (dialog == nullptr || dialog->acceptMode() != QFileDialog::AcceptSave) {
-                ADD_FAILURE() << "no save dialog";
-                modal->close();
-                return;
-            }
-            Choose(dialog, program.Dir() / "saved.txt");
-        });
-        program.Trigger(kSaveBody);
-    }
+    EXPECT_EQ(ChoosingFile(program, kSaveBody, QFileDialog::AcceptSave, program.Dir() / "saved.txt"), QStringList());
     EXPECT_EQ(ReadSjisFile(program.Dir() / "saved.txt"), "typed\r\n");
 
     // The password prompt keeps its box open for a character Shift_JIS cannot hold.
@@ -253,14 +248,7 @@ TEST_F(CommandsWindowTest, CommandsDialogsAndAttachmentsInOneStart)
         EXPECT_GT(program.Count().toInt(), empty);
 
         // The dialog adds without the duplicate check.
-        {
-            ModalWatcher choose([&](QWidget* modal) {
-                auto* dialog = qobject_cast<QFileDialog*>(modal);
-                ASSERT_NE(dialog, nullptr);
-                Choose(dialog, a);
-            });
-            program.Trigger(kOpenAttachment);
-        }
+        EXPECT_EQ(ChoosingFile(program, kOpenAttachment, QFileDialog::AcceptOpen, a), QStringList());
         EXPECT_EQ(ListedNames(), (QStringList{"a.txt", "c.txt", "a.txt"}));
 
         Files()->setCurrentRow(1);

@@ -211,18 +211,15 @@ TEST_F(MainWindowTest, BarsStatusTimerAndWhatEachCloseKeeps)
     int sent = 0;
     QObject::connect(program.Find<QAction>(kSend), &QAction::triggered, [&sent] { ++sent; });
     program.Main().SetSending(true);
-    {
-        ModalWatcher noBoxes([](QWidget* w) {
-            ADD_FAILURE() << "unexpected box " << w->objectName().toStdString();
-            w->close();
-        });
+    const QStringList noBoxes = Answering([&] {
         QTest::keyClick(&program.Main(), Qt::Key_G, Qt::ControlModifier);
-        EXPECT_EQ(sent, 0);
         EXPECT_FALSE(program.Close());
-        EXPECT_TRUE(program.Main().isVisible());
-        EXPECT_EQ(program.Status(), QString::fromUtf8("送信中：終了できません。完了or中止してから終了してください。"));
-        EXPECT_EQ(ReadSjisFile(program.Ini()), "[Configuration]\r\n19=1\r\n") << "nothing saved";
-    }
+    });
+    EXPECT_EQ(noBoxes, QStringList());
+    EXPECT_EQ(sent, 0);
+    EXPECT_TRUE(program.Main().isVisible());
+    EXPECT_EQ(program.Status(), QString::fromUtf8("送信中：終了できません。完了or中止してから終了してください。"));
+    EXPECT_EQ(ReadSjisFile(program.Ini()), "[Configuration]\r\n19=1\r\n") << "nothing saved";
     program.Main().SetSending(false);
 
     // Without option 9 the stored size is written but not applied.
@@ -413,13 +410,7 @@ TEST_F(RecipientTest, CheckListMenuDraggingFromCheckAndAddressMenu)
         EXPECT_EQ(survey->isEnabled(), row == 2);
         program.Find<QMenu>(kCheckListMenu)->close();
     }
-    ModalWatcher watcher([](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        EXPECT_EQ(box ? box->text() : QString(), QString::fromUtf8("DDI Pocket H\"Link 対応端末"));
-        modal->close();
-    });
-    survey->trigger();
-    EXPECT_EQ(watcher.Seen(), 1);
+    EXPECT_EQ(Answering([survey] { survey->trigger(); }), QStringList{QString::fromUtf8("DDI Pocket H\"Link 対応端末")});
 
     // The From check says which sender wins.
     for (const char* status : {"ここでの設定優先", "アドレス帳の設定優先"}) {
