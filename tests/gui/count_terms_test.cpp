@@ -11,6 +11,8 @@
 #include <QHelpEvent>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace kitemail::test {
 namespace {
 
@@ -89,18 +91,13 @@ TEST(CountTerms, TableRowsAddUpToTheCount)
 
 class CountTermsWindowTest : public WindowTest {
 protected:
+    // The value of the terms window's row of that label.
     [[nodiscard]] QString Row(const char* label)
     {
-        auto* window = program.Main().findChild<CountTermsWindow*>(QStringLiteral("CountTermsWindow"));
-        EXPECT_NE(window, nullptr);
-        if (window != nullptr) {
-            for (const TermsRow& r : window->Rows()) {
-                if (r.label == QString::fromUtf8(label)) {
-                    return r.value;
-                }
-            }
-        }
-        return {};
+        const auto* window = Child<CountTermsWindow>(&program.Main(), "CountTermsWindow");
+        const std::vector<TermsRow> rows = window != nullptr ? window->Rows() : std::vector<TermsRow>();
+        const auto row = std::ranges::find(rows, QString::fromUtf8(label), &TermsRow::label);
+        return row != rows.end() ? row->value : QString();
     }
 };
 

@@ -88,7 +88,6 @@ TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
         // shown on both pages.
         Page("セキュリティ");
         auto* security = In<QComboBox>(kSecurity);
-        EXPECT_EQ(security->count(), 3);
         for (const auto& [choice, standard] : {std::pair(1, 587), std::pair(2, 465), std::pair(0, 25), std::pair(1, 587)}) {
             security->setCurrentIndex(choice);
             In<QPushButton>(object_names::kStandardSubmissionPort)->click();
