@@ -23,7 +23,6 @@
 #include <QScrollArea>
 #include <QSignalSpy>
 
-#include <filesystem>
 #include <fstream>
 
 namespace kitemail::test {
@@ -31,56 +30,36 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Chooses a file in a file dialog, as a double click on it would.
-void Choose(QFileDialog* dialog, const std::filesystem::path& file)
+// Triggers the action and chooses file in the file dialog of that mode, as
+// a double click on it would; boxes on the way are answered in order from
+// answers. Returns their texts.
+QStringList ChoosingFile(Program& program, const char* action, QFileDialog::AcceptMode mode,
+                         const std::filesystem::path& file, std::deque<bool> answers = {})
 {
-    dialog->selectFile(QString::fromStdString(file.native()));
-    static_cast<QDialog*>(dialog)->accept();
+    Boxes boxes{{}, std::move(answers)};
+    {
+        ModalWatcher watcher([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (dialog == nullptr) {
+                Answer(modal, boxes);
+                return;
+            }
+            EXPECT_EQ(dialog->acceptMode(), mode) << action;
+            dialog->selectFile(QString::fromStdString(file.native()));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        program.Trigger(action);
+    }
+    EXPECT_TRUE(boxes.answers.empty()) << "answers left";
+    return boxes.texts;
 }
 
-class CommandsWindowTest : public ::testing::Test {
+class CommandsWindowTest : public WindowTest {
 protected:
-    Program program;
-
-    QPlainTextEdit* Body() { return program.Find<QPlainTextEdit>(kBody); }
     PreviewWindow* Preview() { return program.Windows().previewWindow.get(); }
-    QString Shown() { return Preview()->View()->text(); }
+    QString Previewed() { return Preview()->View()->text(); }
     QListWidget* Files() { return program.Find<QListWidget>(kAttachmentList); }
-    QString Count() { return program.Find<QLabel>(kCount)->text(); }
-    void Trigger(const char* action) { program.Find<QAction>(action)->trigger(); }
-
-    // Triggers the action with every box answered from boxes.
-    void Answering(Boxes& boxes, const char* action)
-    {
-        ModalWatcher watcher([&](QWidget* modal) { Answer(modal, boxes); });
-        Trigger(action);
-    }
-
     QStringList ListedNames() { return Rows(Files()->model()); }
-
-    void Drop(const std::vector<std::filesystem::path>& paths) { DropFiles(program, paths); }
-
-    std::filesystem::path File(const char* name, const std::string& bytes)
-    {
-        const std::filesystem::path path = program.Dir() / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-
-    // Opens the history window, runs walk inside it and closes it.
-    void OpenHistory(const std::function<void(HistoryViewer&)>& walk, Boxes* boxes = nullptr)
-    {
-        HistoryViewer* viewer = program.Windows().historyViewer.get();
-        InDialog(
-            viewer, [this] { Trigger(kHistory); }, [&] { walk(*viewer); }, boxes);
-    }
-    template <typename T>
-    static T* In(HistoryViewer& viewer, const char* name)
-    {
-        T* found = viewer.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
 };
 
 // What acts at start: every command but the empty signatures; the edit
@@ -123,68 +102,46 @@ TEST_F(CommandsWindowTest, CommandsDialogsAndAttachmentsInOneStart)
         edit->close();
         QTest::keyClick(&program.Main(), Qt::Key_Escape); // leaves the menu line
     }
-    Body()->setFocus();
+    program.Body()->setFocus();
 
     // Three lines, one of them empty, with Ctrl+Q; undone in one step.
-    Commit(Body(), QStringLiteral("x"));
+    Commit(program.Body(), QStringLiteral("x"));
     QApplication::clipboard()->setText(QStringLiteral("a\r\n\r\nb"));
-    QTest::keyClick(Body(), Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x> a\n> \n> b\n"));
-    Trigger(kUndo);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
+    QTest::keyClick(program.Body(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("x> a\n> \n> b\n"));
+    program.Trigger(kUndo);
+    EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("x"));
     // An image is no text: nothing happens.
     QImage image(4, 4, QImage::Format_RGB32);
     image.fill(Qt::red);
     QApplication::clipboard()->setImage(image);
-    Trigger(kQuotedPaste);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
+    program.Trigger(kQuotedPaste);
+    EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("x"));
     // Select all and cut act on the focused box only.
     program.Find<QLineEdit>(kAddress)->setFocus();
     Commit(program.Find<QLineEdit>(kAddress), QStringLiteral("addr"));
-    Trigger(kSelectAll);
-    Trigger(kCut);
+    program.Trigger(kSelectAll);
+    program.Trigger(kCut);
     EXPECT_TRUE(program.Find<QLineEdit>(kAddress)->text().isEmpty());
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("addr"));
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("x"));
+    EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("x"));
 
     // A UTF-8 body file is read on Yes; what was typed comes back in one
     // step (the answer No is the engine's: unit/text_commands_test).
-    Body()->clear();
-    const std::filesystem::path file = File("utf8.txt", "こんにちは😀\n");
-    Commit(Body(), QStringLiteral("typed"));
-    Boxes question{{}, {true}};
-    {
-        ModalWatcher watcher([&](QWidget* modal) {
-            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-                Choose(dialog, file);
-            } else {
-                Answer(modal, question);
-            }
-        });
-        Trigger(kOpenBody);
-    }
-    const QString asked = question.texts.join(QLatin1Char('|'));
+    program.Body()->clear();
+    const std::filesystem::path file = program.File("utf8.txt", "こんにちは😀\n");
+    Commit(program.Body(), QStringLiteral("typed"));
+    const QString asked = ChoosingFile(program, kOpenBody, QFileDialog::AcceptOpen, file, {true}).join(u'|');
     EXPECT_TRUE(asked.contains(QStringLiteral("UTF-8")) && asked.contains(QStringLiteral("U+1F600"))) << asked.toStdString();
-    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("こんにちは😀"));
+    EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("こんにちは😀"));
     EXPECT_TRUE(program.Status().contains(QStringLiteral("U+1F600"))) << program.Status().toStdString();
     program.Main().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
-    Body()->setFocus();
-    Trigger(kUndo);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("typed"));
+    program.Body()->setFocus();
+    program.Trigger(kUndo);
+    EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("typed"));
     // Saving writes the body as the file dialog names it.
-    {
-        ModalWatcher watcher([&](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            if (dialog == nullptr || dialog->acceptMode() != QFileDialog::AcceptSave) {
-                ADD_FAILURE() << "no save dialog";
-                modal->close();
-                return;
-            }
-            Choose(dialog, program.Dir() / "saved.txt");
-        });
-        Trigger(kSaveBody);
-    }
+    EXPECT_EQ(ChoosingFile(program, kSaveBody, QFileDialog::AcceptSave, program.Dir() / "saved.txt"), QStringList());
     EXPECT_EQ(ReadSjisFile(program.Dir() / "saved.txt"), "typed\r\n");
 
     // The password prompt keeps its box open for a character Shift_JIS cannot hold.
@@ -210,9 +167,9 @@ TEST_F(CommandsWindowTest, CommandsDialogsAndAttachmentsInOneStart)
     }
 
     // The diet refuses with a beep, stays open and keeps its ticks.
-    Body()->clear();
+    program.Body()->clear();
     {
-        Commit(Body(), QStringLiteral("a \n\nb"));
+        Commit(program.Body(), QStringLiteral("a \n\nb"));
         const QSignalSpy beeps(&program.Main(), &MainWindow::beeped);
         DietDialog* diet = program.Windows().dietDialog.get();
         const auto box = [diet](const char* name) { return diet->findChild<QCheckBox*>(QString::fromLatin1(name)); };
@@ -259,21 +216,21 @@ TEST_F(CommandsWindowTest, CommandsDialogsAndAttachmentsInOneStart)
         EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("いずれかのオプションを指定してください。")});
         EXPECT_EQ(beeps.count(), 1); // whatever BeepOnMessage says
         EXPECT_FALSE(diet->isVisible());
-        EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a b"));
+        EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("a b"));
         EXPECT_EQ(program.Status(), QString::fromUtf8("ダイエット完了"));
         EXPECT_EQ(program.Main().Composer().Text(TextArea::Body).bytes, "a b"); // recounted
 
         program.Find<QAction>(kDiet)->trigger();
         EXPECT_EQ(watcher.Seen(), 3);
-        EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a b"));
+        EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("a b"));
     }
 
     // Dropped files are checked, one message each; the list can be cleared.
     {
-        const std::filesystem::path a = File("a.txt", "aaaa");
-        const std::filesystem::path c = File("c.txt", "cc");
+        const std::filesystem::path a = program.File("a.txt", "aaaa");
+        const std::filesystem::path c = program.File("c.txt", "cc");
         std::filesystem::create_directory(program.Dir() / "folder");
-        const int empty = Count().toInt();
+        const int empty = program.Count().toInt();
 
         const QString refused = QString::fromUtf8("重複しているか、ファイルが存在しません。");
         // One message for the missing one, one for the same file again, one for a folder.
@@ -283,55 +240,41 @@ TEST_F(CommandsWindowTest, CommandsDialogsAndAttachmentsInOneStart)
             {{program.Dir() / "folder"}, {"a.txt", "c.txt"}},
         };
         for (const auto& [paths, listed] : drops) {
-            Boxes boxes;
-            {
-                ModalWatcher watcher([&](QWidget* modal) { Answer(modal, boxes); });
-                Drop(paths);
-            }
-            EXPECT_EQ(boxes.texts, QStringList{refused});
+            EXPECT_EQ(Answering([&] { DropFiles(program, paths); }), QStringList{refused});
             EXPECT_EQ(program.Status(), QString::fromUtf8("添付ファイル選択エラー"));
             EXPECT_EQ(ListedNames(), listed);
         }
         EXPECT_EQ(Files()->item(0)->toolTip(), QString::fromStdString(a.native()));
-        EXPECT_GT(Count().toInt(), empty);
+        EXPECT_GT(program.Count().toInt(), empty);
 
         // The dialog adds without the duplicate check.
-        {
-            ModalWatcher choose([&](QWidget* modal) {
-                auto* dialog = qobject_cast<QFileDialog*>(modal);
-                ASSERT_NE(dialog, nullptr);
-                Choose(dialog, a);
-            });
-            Trigger(kOpenAttachment);
-        }
+        EXPECT_EQ(ChoosingFile(program, kOpenAttachment, QFileDialog::AcceptOpen, a), QStringList());
         EXPECT_EQ(ListedNames(), (QStringList{"a.txt", "c.txt", "a.txt"}));
 
         Files()->setCurrentRow(1);
         program.Find<QAction>(kAttachmentDelete)->trigger();
         EXPECT_EQ(ListedNames(), (QStringList{"a.txt", "a.txt"}));
 
-        Boxes answers{{}, {false, true}};
-        ModalWatcher watcher([&](QWidget* modal) { Answer(modal, answers); });
-        program.Find<QPushButton>(kAttachmentClear)->click();
+        auto* clear = program.Find<QPushButton>(kAttachmentClear);
+        (void)Answering([clear] { clear->click(); }, {false});
         EXPECT_EQ(ListedNames().size(), 2);
-        program.Find<QPushButton>(kAttachmentClear)->click();
+        (void)Answering([clear] { clear->click(); }, {true});
         EXPECT_TRUE(ListedNames().isEmpty());
-        EXPECT_EQ(Count().toInt(), empty);
+        EXPECT_EQ(program.Count().toInt(), empty);
     }
 
     program.Find<QComboBox>(kTypeBox)->setCurrentIndex(3);
     EXPECT_FALSE(program.Find<QAction>(kOpenAttachment)->isEnabled());
 
-    // Each opener opens its own window; the exit button closes.
+    // Each opener opens its own window (the menu items of the settings, the
+    // history and the diet are walked elsewhere); the exit button closes.
     ProgramWindows& w = program.Windows();
     const std::pair<const char*, QDialog*> openers[] = {
-        {kSettingsButton, w.settingsDialog.get()}, {kSettings, w.settingsDialog.get()},
-        {kHistoryButton, w.historyViewer.get()},   {kHistory, w.historyViewer.get()},
-        {kAbout, w.aboutBox.get()}, {kDiet, w.dietDialog.get()}};
+        {kSettingsButton, w.settingsDialog.get()}, {kHistoryButton, w.historyViewer.get()}, {kAbout, w.aboutBox.get()}};
     for (const auto& [name, window] : openers) {
-        InDialog(window, [&] { Trigger(name); }, [] {});
+        InDialog(window, [&] { program.Trigger(name); }, [] {});
     }
-    Trigger(kExitButton);
+    program.Trigger(kExitButton);
     EXPECT_FALSE(program.Main().isVisible());
 }
 
@@ -344,27 +287,24 @@ TEST_F(CommandsWindowTest, ClearInsertsAndVerticalWriting)
                      "[MyAddress]\nHow=2\n0=first@example.jp\n1=second@example.jp\n[TEL]\nHow=1\n0=太郎,taro@example.jp,,6,-1\n");
     WriteSjisFile(program.Dir() / "Signature.txt", "署名\n");
     program.Start();
-    const QString signature = Body()->toPlainText();
+    const QString signature = program.Body()->toPlainText();
     ASSERT_EQ(signature, QString::fromUtf8("署名"));
     program.Find<QComboBox>(kTypeBox)->setCurrentIndex(0);
     Commit(program.Find<QLineEdit>(kAddress), QStringLiteral("to@example.jp"));
     Commit(program.Find<QLineEdit>(kSubject), QStringLiteral("subject"));
-    Commit(Body(), QStringLiteral(" and more"));
+    Commit(program.Body(), QStringLiteral(" and more"));
     program.Find<QListWidget>(kBookList)->item(0)->setCheckState(Qt::Checked);
     program.Find<QCheckBox>(kFromCheck)->click();
     program.Find<QComboBox>(kSenderBox)->setCurrentIndex(1);
-    Drop({File("a.txt", "abc")});
-    const QString typed = Body()->toPlainText();
+    DropFiles(program, {program.File("a.txt", "abc")});
+    const QString typed = program.Body()->toPlainText();
 
-    Boxes no{{}, {false}};
-    Answering(no, kClearButton);
-    EXPECT_EQ(no.texts, QStringList{QString::fromUtf8("クリアしますか？")});
-    EXPECT_EQ(Body()->toPlainText(), typed);
+    EXPECT_EQ(Answering([&] { program.Trigger(kClearButton); }, {false}), QStringList{QString::fromUtf8("クリアしますか？")});
+    EXPECT_EQ(program.Body()->toPlainText(), typed);
     EXPECT_EQ(ListedNames(), QStringList{QStringLiteral("a.txt")});
 
-    Boxes yes{{}, {true}};
-    Answering(yes, kClear);
-    EXPECT_EQ(Body()->toPlainText(), signature);
+    (void)Answering([&] { program.Trigger(kClear); }, {true});
+    EXPECT_EQ(program.Body()->toPlainText(), signature);
     for (const char* box : {kAddress, kSubject, kSubjectBarBox}) {
         EXPECT_TRUE(program.Find<QLineEdit>(box)->text().isEmpty()) << box;
     }
@@ -377,23 +317,23 @@ TEST_F(CommandsWindowTest, ClearInsertsAndVerticalWriting)
     EXPECT_EQ(program.Find<QComboBox>(kTypeBox)->currentIndex(), 3);
     EXPECT_EQ(program.Status(), QString());
 
-    Body()->clear();
+    program.Body()->clear();
     SetClockForTesting([] { return LocalTime{2026, 6, 5, 0, 0, 0}; });
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    Commit(Body(), QStringLiteral("ac"));
-    QTextCursor caret = Body()->textCursor();
+    Commit(program.Body(), QStringLiteral("ac"));
+    QTextCursor caret = program.Body()->textCursor();
     caret.setPosition(1);
-    Body()->setTextCursor(caret);
-    Trigger(kInsertDate);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("a2026/06/05c"));
+    program.Body()->setTextCursor(caret);
+    program.Trigger(kInsertDate);
+    EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("a2026/06/05c"));
     SetClockForTesting(nullptr);
     QLocale::setDefault(QLocale::system());
 
     caret.setPosition(1);
     caret.setPosition(5, QTextCursor::KeepAnchor); // "2026"
-    Body()->setTextCursor(caret);
-    Trigger(kSignatureAItem);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("aTaro/06/05c"));
+    program.Body()->setTextCursor(caret);
+    program.Trigger(kSignatureAItem);
+    EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("aTaro/06/05c"));
 
     // The link box offers 090; OK takes it as it stands.
     QString caption;
@@ -403,18 +343,18 @@ TEST_F(CommandsWindowTest, ClearInsertsAndVerticalWriting)
         caption = prompt->windowTitle() + " " + prompt->Edit()->text();
         prompt->accept();
     });
-    Body()->moveCursor(QTextCursor::End);
-    Trigger(kInsertTel);
+    program.Body()->moveCursor(QTextCursor::End);
+    program.Trigger(kInsertTel);
     EXPECT_EQ(caption, QString::fromUtf8("電話番号リンク 090"));
     program.Find<QListWidget>(kBookList)->setCurrentRow(0);
-    Trigger(kInsertEntry);
-    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("aTaro/06/05ctel:090taro@example.jp <太郎>"));
+    program.Trigger(kInsertEntry);
+    EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("aTaro/06/05ctel:090taro@example.jp <太郎>"));
 
-    Body()->clear();
+    program.Body()->clear();
     EXPECT_FALSE(program.Find<QWidget>(kKlabBar)->isHidden());
-    Commit(Body(), QString::fromUtf8("ab\n字"));
-    Trigger(kVerticalWriting);
-    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("a\nb\n\n字"));
+    Commit(program.Body(), QString::fromUtf8("ab\n字"));
+    program.Trigger(kVerticalWriting);
+    EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("a\nb\n\n字"));
 }
 
 // ------------------------------------------------------------ the history window
@@ -435,10 +375,8 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirstAndThe
     fs::create_directory(mail);
     WriteSjisFile(mail / "2026010100000000.eml", "To: a@x.jp\nSubject: 一通目\n\n本文\n");
     // A byte that is no Shift_JIS: shown as U+FFFD and named under the text.
-    WriteSjisFile(mail / "2026010100000100.eml", "To: b@x.jp\nSubject: 二通目\n\n");
-    {
-        std::ofstream(mail / "2026010100000100.eml", std::ios::app | std::ios::binary) << "x\x85\x40y\r\n";
-    }
+    std::ofstream(mail / "2026010100000100.eml", std::ios::binary) << "To: b@x.jp\r\nSubject: " << Sj("二通目")
+                                                                  << "\r\n\r\nx\x85\x40y\r\n";
     WriteSjisFile(mail / "2026010100000200.eml", "To: a@x.jp\nSubject: 三通目\n\n");
     WriteSjisFile(mail / "notes.txt", "not a record\n");
     program.WriteIni("[Configuration]\nFontSize=14\n");
@@ -446,13 +384,15 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirstAndThe
 
     Boxes boxes;
     boxes.answers = {false, true, true};
-    OpenHistory(
-        [&](HistoryViewer& viewer) {
-            auto* list = In<QListWidget>(viewer, kHistoryList);
-            auto* label = In<QLabel>(viewer, kHistoryPosition);
-            auto* text = In<QPlainTextEdit>(viewer, kHistoryText);
-            auto* filter = In<QComboBox>(viewer, kHistoryFilter);
-            auto* note = In<QLabel>(viewer, kHistoryDecodeNote);
+    HistoryViewer& viewer = *program.Windows().historyViewer;
+    InDialog(
+        &viewer, [this] { program.Trigger(kHistory); },
+        [&] {
+            auto* list = Child<QListWidget>(&viewer, kHistoryList);
+            auto* label = Child<QLabel>(&viewer, kHistoryPosition);
+            auto* text = Child<QPlainTextEdit>(&viewer, kHistoryText);
+            auto* filter = Child<QComboBox>(&viewer, kHistoryFilter);
+            auto* note = Child<QLabel>(&viewer, kHistoryDecodeNote);
             EXPECT_EQ(Rows(list->model()), QStringList({"1:To: a@x.jp", "2:To: b@x.jp", "3:To: a@x.jp"}));
             EXPECT_EQ(list->currentRow(), 2) << "the newest shown";
             EXPECT_EQ(label->text(), QString::fromUtf8("表示メール：3/3"));
@@ -482,7 +422,7 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirstAndThe
 
             // Deleting the one shown: No keeps it, Yes deletes it and the
             // window starts over with every recipient.
-            auto* deleteOne = In<QPushButton>(viewer, kHistoryDeleteOne);
+            auto* deleteOne = Child<QPushButton>(&viewer, kHistoryDeleteOne);
             deleteOne->click();
             EXPECT_TRUE(fs::exists(mail / "2026010100000100.eml"));
             deleteOne->click();
@@ -491,7 +431,7 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirstAndThe
             EXPECT_EQ(Rows(list->model()), QStringList({"1:To: a@x.jp", "2:To: a@x.jp"}));
             EXPECT_EQ(label->text(), QString::fromUtf8("表示メール：2/2"));
 
-            In<QPushButton>(viewer, kHistoryClear)->click();
+            Child<QPushButton>(&viewer, kHistoryClear)->click();
             EXPECT_EQ(list->count(), 0);
             EXPECT_EQ(text->toPlainText(), QString());
             EXPECT_EQ(label->text(), QStringLiteral("0/0"));
@@ -508,25 +448,25 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirstAndThe
     const auto marks = [&] { return std::make_pair(item->isChecked(), button->isChecked()); };
     EXPECT_TRUE(item->isCheckable() && button->isCheckable());
     const auto repeat = [](int n) { return QString::fromUtf8("字").repeated(n); };
-    Commit(Body(), "a" + repeat(12));
+    Commit(program.Body(), "a" + repeat(12));
 
     button->trigger();
     ASSERT_TRUE(Preview()->isVisible());
     EXPECT_EQ(marks(), std::make_pair(true, true));
-    EXPECT_EQ(Shown(), "a" + repeat(9) + "\n" + repeat(3) + "\n");
+    EXPECT_EQ(Previewed(), "a" + repeat(9) + "\n" + repeat(3) + "\n");
     // Every recount refreshes while "自動更新" is ticked, with the text as sent.
-    Commit(Body(), QString::fromUtf8("ｶﾞ"));
-    EXPECT_EQ(Shown(), "a" + repeat(9) + "\n" + repeat(3) + QString::fromUtf8("ガ\n"));
+    Commit(program.Body(), QString::fromUtf8("ｶﾞ"));
+    EXPECT_EQ(Previewed(), "a" + repeat(9) + "\n" + repeat(3) + QString::fromUtf8("ガ\n"));
     auto* automatic = Preview()->findChild<QCheckBox*>(kPreviewAutoUpdate);
     automatic->click();
-    Body()->clear();
-    EXPECT_TRUE(Shown().startsWith(QStringLiteral("a")));
+    program.Body()->clear();
+    EXPECT_TRUE(Previewed().startsWith(QStringLiteral("a")));
     automatic->click();
-    EXPECT_EQ(Shown(), QString());
+    EXPECT_EQ(Previewed(), QString());
 
     // From 10 columns to 6: the view narrows by four full-width characters,
     // the window with it, and the rows are 12 bytes.
-    Body()->setPlainText(repeat(7));
+    program.Body()->setPlainText(repeat(7));
     auto* columns = Preview()->findChild<QSpinBox*>(kPreviewColumns);
     EXPECT_EQ(columns->value(), 10);
     EXPECT_EQ(std::make_pair(columns->minimum(), columns->maximum()), std::make_pair(6, 20));
@@ -536,7 +476,7 @@ TEST_F(CommandsWindowTest, HistoryFilterKeepsNumbersDeleteAndClearAskFirstAndThe
     const int fourColumns = QFontMetrics(Preview()->View()->font()).horizontalAdvance(QString(8, QLatin1Char(' ')));
     EXPECT_EQ(Preview()->ViewBox()->width(), view - fourColumns);
     EXPECT_EQ(Preview()->width(), window - fourColumns);
-    EXPECT_EQ(Shown(), repeat(6) + "\n" + repeat(1) + "\n");
+    EXPECT_EQ(Previewed(), repeat(6) + "\n" + repeat(1) + "\n");
 
     // The menu item hides it and releases both marks; where it stood and its
     // column count come back at the next start.

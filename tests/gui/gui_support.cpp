@@ -1,9 +1,5 @@
 #include "gui_support.h"
 
-#include "file_bytes.h"
-#include "platform/text_codec.h"
-#include "ui/main_window.h"
-#include "ui/settings_dialog.h"
 #include "ui/single_instance.h"
 
 #include <QDropEvent>
@@ -77,33 +73,11 @@ void ModalWatcher::Tick()
     });
 }
 
-ModalWatcher::~ModalWatcher() = default;
-
-Program::Program()
-{
-    EXPECT_TRUE(dir_.isValid());
-}
-
-Program::~Program()
-{
-    windows_.reset();
-}
-
-std::filesystem::path Program::Dir() const
-{
-    return std::filesystem::path(dir_.path().toStdString());
-}
-
 void Program::Start(const QString& firstArgument, FirstStart firstStart)
 {
     windows_ = CreateProgramWindows(Dir(), firstArgument, firstStart);
     windows_->mainWindow->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(windows_->mainWindow.get()));
-}
-
-bool Program::Close()
-{
-    return windows_->mainWindow->close();
 }
 
 void Program::Restart()
@@ -113,29 +87,11 @@ void Program::Restart()
     Start();
 }
 
-MainWindow& Program::Main()
+std::filesystem::path Program::File(const char* name, const std::string& bytes) const
 {
-    return *windows_->mainWindow;
-}
-
-QString Program::Status()
-{
-    return Find<QLabel>(object_names::kStatusLabel)->text();
-}
-
-QString Program::Count()
-{
-    return Find<QLabel>(object_names::kCount)->text();
-}
-
-QString Program::Limit()
-{
-    return Find<QLabel>(object_names::kLimit)->text();
-}
-
-QPlainTextEdit* Program::Body()
-{
-    return Find<QPlainTextEdit>(object_names::kBody);
+    const std::filesystem::path path = Dir() / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
 }
 
 void Program::FillMail(const QString& body)
@@ -153,23 +109,12 @@ std::string SendingIni(int port, const std::string& options)
 
 QString Shown(const QWidget* widget)
 {
-    if (const auto* line = qobject_cast<const QLineEdit*>(widget)) {
-        return line->text();
-    }
-    if (const auto* text = qobject_cast<const QPlainTextEdit*>(widget)) {
-        return text->toPlainText();
-    }
-    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
-        return label->text();
-    }
-    if (const auto* number = qobject_cast<const QSpinBox*>(widget)) {
-        return QString::number(number->value());
-    }
-    if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
-        return QString::number(combo->currentIndex());
-    }
-    if (const auto* check = qobject_cast<const QAbstractButton*>(widget)) {
-        return check->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    // The first of these properties a widget has is what it shows.
+    for (const char* property : {"checked", "currentIndex", "value", "plainText", "text"}) {
+        const QVariant value = widget->property(property);
+        if (value.isValid()) {
+            return value.typeId() == QMetaType::Bool ? QString::number(value.toInt()) : value.toString();
+        }
     }
     ADD_FAILURE() << "no value to show in " << widget->objectName().toStdString();
     return {};

@@ -3,6 +3,8 @@
 // program's windows started in it, typing as an input method delivers
 // text, and answering modal boxes from inside their event loop.
 
+#include "file_bytes.h"
+#include "platform/text_codec.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
 #include "ui/object_names.h"
@@ -59,12 +61,20 @@ void Commit(QWidget* widget, const QString& text);
 // Types one key with its text, as a keyboard whose layout has the character.
 void TypeKey(QWidget* widget, const QString& text);
 
+// A child of parent by its object name.
+template <typename T>
+[[nodiscard]] T* Child(const QObject* parent, const char* name)
+{
+    T* found = parent->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
 // Acts on every modal widget that appears while it lives, from inside the
 // modal loop, so the test can read and close it.
 class ModalWatcher {
 public:
     explicit ModalWatcher(std::function<void(QWidget*)> act);
-    ~ModalWatcher();
     ModalWatcher(const ModalWatcher&) = delete;
     ModalWatcher& operator=(const ModalWatcher&) = delete;
     [[nodiscard]] int Seen() const noexcept { return seen_; }
@@ -83,30 +93,31 @@ private:
 // A temporary data directory and the program's windows started in it.
 class Program {
 public:
-    Program();
-    ~Program();
+    Program() { EXPECT_TRUE(dir_.isValid()); }
 
-    [[nodiscard]] std::filesystem::path Dir() const;
+    [[nodiscard]] std::filesystem::path Dir() const { return dir_.path().toStdString(); }
     [[nodiscard]] std::filesystem::path Ini() const { return Dir() / "Kiteml.ini"; }
     void WriteIni(const std::string& utf8) const { WriteSjisFile(Ini(), utf8); }
+    // Writes bytes to a file of that name in the directory.
+    std::filesystem::path File(const char* name, const std::string& bytes) const;
 
     // Creates the windows (firstArgument as the command line's first) and
     // shows the main window. A first start opens no dialog unless asked.
     void Start(const QString& firstArgument = {}, FirstStart firstStart = FirstStart::Skip);
     // Closes the main window as the user would; true when it closed.
-    bool Close();
+    bool Close() { return Main().close(); }
     // Close and start again in the same directory.
     void Restart();
     // Ends the windows as a kill does: nothing is closed or saved.
     void Abandon() { windows_.reset(); }
 
     [[nodiscard]] ProgramWindows& Windows() { return *windows_; }
-    [[nodiscard]] MainWindow& Main();
+    [[nodiscard]] MainWindow& Main() { return *windows_->mainWindow; }
     // The status line's text, the count and the limit beside it.
-    [[nodiscard]] QString Status();
-    [[nodiscard]] QString Count();
-    [[nodiscard]] QString Limit();
-    [[nodiscard]] QPlainTextEdit* Body();
+    [[nodiscard]] QString Status() { return Find<QLabel>(kStatusLabel)->text(); }
+    [[nodiscard]] QString Count() { return Find<QLabel>(kCount)->text(); }
+    [[nodiscard]] QString Limit() { return Find<QLabel>(kLimit)->text(); }
+    [[nodiscard]] QPlainTextEdit* Body() { return Find<QPlainTextEdit>(kBody); }
     void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
     // Types text into the main window's widget of that name.
     void Type(const char* name, const QString& text) { Commit(Find<QWidget>(name), text); }
@@ -116,18 +127,13 @@ public:
     template <typename T>
     [[nodiscard]] T* Find(const char* name)
     {
-        T* found = Main().findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return Child<T>(&Main(), name);
     }
-
     // A child of the settings dialog by its object name.
     template <typename T>
     [[nodiscard]] T* InDialog(const char* name)
     {
-        T* found = Windows().settingsDialog->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return Child<T>(Windows().settingsDialog.get(), name);
     }
 
 private:

@@ -2,6 +2,7 @@
 // reading what the window shows; the "To :" page's check list, its menu and
 // dragging, the carrier suffixes of the address box, and the From check.
 
+#include "golden.h"
 #include "gui_support.h"
 #include "process_runner.h"
 
@@ -17,6 +18,7 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <sstream>
 #include <tuple>
 
 namespace kitemail::test {
@@ -36,9 +38,6 @@ QString Look(const QWidget* w)
 
 class MainWindowTest : public WindowTest {
 protected:
-    QString Count() { return program.Count(); }
-    QString Limit() { return program.Limit(); }
-    QPlainTextEdit* Body() { return program.Body(); }
     QComboBox* TypeBox() { return program.Find<QComboBox>(kTypeBox); }
 };
 
@@ -50,8 +49,8 @@ TEST_F(MainWindowTest, SignatureAndBodyAreCountedAsTheyWillBeSent)
     WriteSjisFile(program.Dir() / "Signature.txt", "署名です\nabc\n");
     program.Start();
     // Each line of the file ends with CR LF; the last one ends the text.
-    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("署名です\nabc"));
-    EXPECT_EQ(Count(), "13"); // 8 + CR LF + 3
+    EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("署名です\nabc"));
+    EXPECT_EQ(program.Count(), "13"); // 8 + CR LF + 3
     EXPECT_EQ(program.Find<QAction>(kSignatureAItem)->text(), QStringLiteral("TypeA(&A) : Taro"));
     EXPECT_EQ(program.Find<QAction>(kSignatureBItem)->text(), QString::fromUtf8("TypeB(&B) : 設定されていません。"));
     EXPECT_FALSE(program.Find<Bar>(kDeveloperBar)->isHidden());
@@ -63,14 +62,14 @@ TEST_F(MainWindowTest, SignatureAndBodyAreCountedAsTheyWillBeSent)
     // Shift_JIS code: counted as its placeholder, named in the status.
     const std::pair<const char*, const char*> rows[] = {{"a\nb", "4"}, {"ｶﾞ", "4"}, {"〜−x", "5"}, {"a😀b", "4"}};
     for (const auto& [text, count] : rows) {
-        Body()->clear();
-        Commit(Body(), QString::fromUtf8(text));
-        EXPECT_EQ(Count(), count) << text;
+        program.Body()->clear();
+        Commit(program.Body(), QString::fromUtf8(text));
+        EXPECT_EQ(program.Count(), count) << text;
     }
     EXPECT_TRUE(program.Status().startsWith(QString::fromUtf8("本文：")) && program.Status().contains(QStringLiteral("U+1F600")))
         << program.Status().toStdString();
     // The text in the box is never touched.
-    EXPECT_EQ(Body()->toPlainText(), QString::fromUtf8("a😀b"));
+    EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("a😀b"));
 }
 
 // ------------------------------------------------------------ types and input areas
@@ -84,14 +83,14 @@ TEST_F(MainWindowTest, TypeBoxDecidesTheInputAreasAndTheLimit)
                      "[Length]\n3=10\n8=12001\n9=4444\n");
     program.Start();
     EXPECT_EQ(TypeBox()->currentIndex(), -1);
-    EXPECT_EQ(Count() + " " + Limit(), "20 / 700");
+    EXPECT_EQ(program.Count() + " " + program.Limit(), "20 / 700");
     auto* tabs = program.Find<QTabWidget>(kPages);
     // Subject (box and bar), PIN, attachment page, animation, note; the limit.
     const auto shown = [&] {
         return Look(program.Find<QLineEdit>(kSubject)) + Look(program.Find<QLineEdit>(kSubjectBarBox)) +
                Look(program.Find<QLineEdit>(kPin)) + (tabs->isTabVisible(2) ? "+" : "-") +
                (program.Find<QWidget>(kAnimeCheck)->isEnabled() ? "+" : "-") +
-               (program.Find<QLabel>(kNoteLabel)->isHidden() ? "- " : "+ ") + Limit();
+               (program.Find<QLabel>(kNoteLabel)->isHidden() ? "- " : "+ ") + program.Limit();
     };
     const std::pair<int, const char*> rows[] = {
         {0, "++-++- / 6000"}, {1, "++---- / 384"},  {2, "--+--- / 384"},   {3, "++---- / 10"},
@@ -111,14 +110,14 @@ TEST_F(MainWindowTest, TypeBoxDecidesTheInputAreasAndTheLimit)
     TypeBox()->setCurrentIndex(3);
     const auto count = [this] {
         auto* gauge = program.Find<QProgressBar>(kGauge);
-        return Count() + program.Find<QLabel>(kCount)->palette().color(QPalette::WindowText).name() + " " +
+        return program.Count() + program.Find<QLabel>(kCount)->palette().color(QPalette::WindowText).name() + " " +
                QString::number(gauge->value()) + "/" + QString::number(gauge->maximum());
     };
-    Commit(Body(), QString::fromUtf8("あいうえお"));
+    Commit(program.Body(), QString::fromUtf8("あいうえお"));
     EXPECT_EQ(count(), "10#000000 10/10");
-    TypeKey(Body(), QStringLiteral("a"));
+    TypeKey(program.Body(), QStringLiteral("a"));
     EXPECT_EQ(count(), "11#ff0000 10/10");
-    QTest::keyClick(Body(), Qt::Key_Backspace);
+    QTest::keyClick(program.Body(), Qt::Key_Backspace);
     EXPECT_EQ(count(), "10#000000 10/10");
 }
 
@@ -130,21 +129,21 @@ TEST_F(MainWindowTest, SenderListSubjectBarAndModes)
     program.Start();
     // Type 0 counts the whole sender text (34 bytes) on top of F = 55.
     program.Find<QComboBox>(kSenderBox)->setCurrentIndex(1);
-    EXPECT_EQ(Count(), "89");
+    EXPECT_EQ(program.Count(), "89");
 
     // The subject box and the subject bar mirror each other.
     auto* edit2 = program.Find<QLineEdit>(kSubject);
     auto* edit4 = program.Find<QLineEdit>(kSubjectBarBox);
     EXPECT_FALSE(program.Find<QWidget>(kSubjectBar)->isHidden());
-    const int before = Count().toInt();
+    const int before = program.Count().toInt();
     Commit(edit2, QString::fromUtf8("件名"));
     EXPECT_EQ(edit4->text(), QString::fromUtf8("件名"));
     // Type 0: 4 bytes and their two shift sequences.
-    EXPECT_EQ(Count().toInt(), before + 4 + 6);
+    EXPECT_EQ(program.Count().toInt(), before + 4 + 6);
     edit4->selectAll();
     Commit(edit4, QStringLiteral("Hi"));
     EXPECT_EQ(edit2->text(), QStringLiteral("Hi"));
-    EXPECT_EQ(Count().toInt(), before + 2);
+    EXPECT_EQ(program.Count().toInt(), before + 2);
 
     // Which type the ticks give is the composer's; this is the window's side.
     auto* list = program.Find<QListWidget>(kBookList);
@@ -153,16 +152,16 @@ TEST_F(MainWindowTest, SenderListSubjectBarAndModes)
 
     list->item(0)->setCheckState(Qt::Checked);
     list->item(1)->setCheckState(Qt::Checked);
-    EXPECT_EQ(program.Status() + " " + Limit(), QString::fromUtf8("i-mode Mail 方式を選択 / 500"));
+    EXPECT_EQ(program.Status() + " " + program.Limit(), QString::fromUtf8("i-mode Mail 方式を選択 / 500"));
     list->item(2)->setCheckState(Qt::Checked);
-    EXPECT_EQ(program.Status() + " " + Limit(), QString::fromUtf8("方式を特定出来ません / 384"));
+    EXPECT_EQ(program.Status() + " " + program.Limit(), QString::fromUtf8("方式を特定出来ません / 384"));
 
     // Typing in the address box does not switch back; a click does.
     Commit(program.Find<QLineEdit>(kAddress), QStringLiteral("x"));
     EXPECT_TRUE(byList->isChecked());
     QTest::mouseClick(program.Find<QLineEdit>(kAddress), Qt::LeftButton);
     EXPECT_TRUE(program.Find<QRadioButton>(kDirectMode)->isChecked());
-    EXPECT_EQ(program.Status() + " " + Limit(), QString::fromUtf8("直接入力：Emailアドレスを入力してください。 / 6000"));
+    EXPECT_EQ(program.Status() + " " + program.Limit(), QString::fromUtf8("直接入力：Emailアドレスを入力してください。 / 6000"));
 }
 
 // ------------------------------------------------------------ layout and close
@@ -212,18 +211,15 @@ TEST_F(MainWindowTest, BarsStatusTimerAndWhatEachCloseKeeps)
     int sent = 0;
     QObject::connect(program.Find<QAction>(kSend), &QAction::triggered, [&sent] { ++sent; });
     program.Main().SetSending(true);
-    {
-        ModalWatcher noBoxes([](QWidget* w) {
-            ADD_FAILURE() << "unexpected box " << w->objectName().toStdString();
-            w->close();
-        });
+    const QStringList noBoxes = Answering([&] {
         QTest::keyClick(&program.Main(), Qt::Key_G, Qt::ControlModifier);
-        EXPECT_EQ(sent, 0);
         EXPECT_FALSE(program.Close());
-        EXPECT_TRUE(program.Main().isVisible());
-        EXPECT_EQ(program.Status(), QString::fromUtf8("送信中：終了できません。完了or中止してから終了してください。"));
-        EXPECT_EQ(ReadSjisFile(program.Ini()), "[Configuration]\r\n19=1\r\n") << "nothing saved";
-    }
+    });
+    EXPECT_EQ(noBoxes, QStringList());
+    EXPECT_EQ(sent, 0);
+    EXPECT_TRUE(program.Main().isVisible());
+    EXPECT_EQ(program.Status(), QString::fromUtf8("送信中：終了できません。完了or中止してから終了してください。"));
+    EXPECT_EQ(ReadSjisFile(program.Ini()), "[Configuration]\r\n19=1\r\n") << "nothing saved";
     program.Main().SetSending(false);
 
     // Without option 9 the stored size is written but not applied.
@@ -250,96 +246,74 @@ TEST_F(MainWindowTest, BarsStatusTimerAndWhatEachCloseKeeps)
 
 // ------------------------------------------------------------ the setup switch
 
-TEST(SetupSwitch, OpensTheSettingsBeforeTheMainWindowShows)
+// The switch opens the settings before the main window shows; without
+// Kiteml.ini (a first start) the dialog opens, switch or not, on the page of
+// the server and the sender.
+class SetupSwitch : public ::testing::TestWithParam<TableRow> {};
+
+TEST_P(SetupSwitch, OpensTheSettingsBeforeTheMainWindowShows)
 {
-    // Without Kiteml.ini (a first start) the dialog opens, switch or not,
-    // on the page of the server and the sender.
-    struct Row {
-        const char* argument;
-        bool haveIni;
-        int page; // -1: no dialog
-    };
-    const Row rows[] = {{"/SeTuP", true, SettingsDialog::kAddressBookPage},
-                        {"-SETUP", true, SettingsDialog::kAddressBookPage},
-                        {"setup", true, -1},
-                        {"/setup2", true, -1},
-                        {"", true, -1},
-                        {"", false, SettingsDialog::kSendPage1},
-                        {"/setup", false, SettingsDialog::kSendPage1}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.argument) + (row.haveIni ? " with ini" : " first start"));
-        Program program;
-        if (row.haveIni) {
-            program.WriteIni("[Configuration]\n");
-        }
-        bool mainVisibleMeanwhile = true;
-        int page = -1;
-        std::unique_ptr<ProgramWindows> windows;
-        {
-            ModalWatcher watcher([&](QWidget* modal) {
-                EXPECT_EQ(modal->objectName(), kSettingsDialog);
-                mainVisibleMeanwhile = std::ranges::any_of(QApplication::topLevelWidgets(), [](QWidget* w) {
-                    return w->objectName() == kMainWindow && w->isVisible();
-                });
-                const auto* dialog = qobject_cast<SettingsDialog*>(modal);
-                page = dialog != nullptr ? dialog->Pages()->CurrentIndex() : -2;
-                modal->close();
+    const TableRow& row = GetParam();
+    const int wanted = row[2] == "book"    ? SettingsDialog::kAddressBookPage
+                       : row[2] == "send1" ? SettingsDialog::kSendPage1 : -1;
+    Program program;
+    if (row[1] == "ini") {
+        program.WriteIni("[Configuration]\n");
+    }
+    bool mainVisibleMeanwhile = true;
+    int page = -1;
+    std::unique_ptr<ProgramWindows> windows;
+    {
+        ModalWatcher watcher([&](QWidget* modal) {
+            EXPECT_EQ(modal->objectName(), kSettingsDialog);
+            mainVisibleMeanwhile = std::ranges::any_of(QApplication::topLevelWidgets(), [](QWidget* w) {
+                return w->objectName() == kMainWindow && w->isVisible();
             });
-            windows = CreateProgramWindows(program.Dir(), QString::fromUtf8(row.argument));
-        }
-        EXPECT_EQ(page, row.page);
-        EXPECT_EQ(mainVisibleMeanwhile, row.page < 0);
-        // Closing the dialog saved its half; the next opening is on the address book again.
-        const bool saved = std::filesystem::exists(program.Ini());
-        EXPECT_EQ(saved && ReadSjisFile(program.Ini()).find("Ver=0.50") != std::string::npos, row.page >= 0);
-        if (row.page >= 0) {
-            SettingsDialog* dialog = windows->settingsDialog.get();
-            InDialog(dialog, [dialog] { dialog->exec(); },
-                     [dialog] { EXPECT_EQ(dialog->Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage); });
-        }
+            const auto* dialog = qobject_cast<SettingsDialog*>(modal);
+            page = dialog != nullptr ? dialog->Pages()->CurrentIndex() : -2;
+            modal->close();
+        });
+        windows = CreateProgramWindows(program.Dir(), QString::fromStdString(row[0]));
+    }
+    EXPECT_EQ(page, wanted);
+    EXPECT_EQ(mainVisibleMeanwhile, wanted < 0);
+    // Closing the dialog saved its half; the next opening is on the address book again.
+    const bool saved = std::filesystem::exists(program.Ini());
+    EXPECT_EQ(saved && ReadSjisFile(program.Ini()).find("Ver=0.50") != std::string::npos, wanted >= 0);
+    if (wanted >= 0) {
+        SettingsDialog* dialog = windows->settingsDialog.get();
+        InDialog(dialog, [dialog] { dialog->exec(); },
+                 [dialog] { EXPECT_EQ(dialog->Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage); });
     }
 }
 
-// Two screens side by side, the second one lower and without a panel.
-TEST(WindowPlacement, FramesGoInsideTheAvailableAreaOfAScreen)
+INSTANTIATE_TEST_SUITE_P(Rows, SetupSwitch, ::testing::ValuesIn(ReadTable("setup_switch")), TableRowName());
+
+// "x y w h" (or "x y") as a rectangle.
+QRect RectOf(const std::string& cell)
+{
+    std::istringstream in(cell);
+    int x = 0;
+    int y = 0;
+    int w = 0;
+    int h = 0;
+    in >> x >> y >> w >> h;
+    return {x, y, w, h};
+}
+
+// Frames placed on two screens, alone or beside an anchor: the table says where.
+class WindowPlacement : public ::testing::TestWithParam<TableRow> {};
+
+TEST_P(WindowPlacement, FramesGoInsideTheAvailableAreaOfAScreen)
 {
     const QList<QRect> screens = {QRect(0, 0, 1920, 1040), QRect(1920, 100, 1280, 1024)};
-    const struct {
-        const char* what;
-        QRect frame;
-        QPoint placed;
-    } rows[] = {
-        {"inside the first", QRect(100, 50, 640, 430), QPoint(100, 50)},
-        {"on the second", QRect(2000, 200, 640, 430), QPoint(2000, 200)},
-        {"title bar above the top", QRect(100, -20, 640, 430), QPoint(100, 0)},
-        {"partly off the right, mostly on the first", QRect(1500, 900, 640, 430), QPoint(1280, 610)},
-        {"across both, mostly on the second", QRect(1800, 120, 640, 430), QPoint(1920, 120)},
-        {"off every screen: a monitor unplugged", QRect(4000, 300, 640, 430), QPoint(2560, 300)},
-        {"far above and left", QRect(-3000, -2000, 640, 430), QPoint(0, 0)},
-        {"larger than the screen keeps its title bar", QRect(-50, -50, 2000, 1200), QPoint(0, 0)},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(PlaceOnScreen(row.frame, screens).topLeft(), row.placed) << row.what;
-        EXPECT_EQ(PlaceOnScreen(row.frame, screens).size(), row.frame.size()) << row.what;
-    }
-    // Beside a main window: right where there is room, else left, else
-    // pushed to the screen's right edge; a window apart stays.
-    const QSize preview(340, 390);
-    const struct {
-        const char* what;
-        QPoint at;
-        QRect anchor;
-        QPoint placed;
-    } beside[] = {
-        {"room on the right", {0, 0}, QRect(0, 0, 640, 430), QPoint(640, 0)},
-        {"room on the left only", {1600, 0}, QRect(1500, 10, 420, 430), QPoint(1160, 10)},
-        {"no room either side", {0, 0}, QRect(0, 0, 1900, 1000), QPoint(1580, 0)},
-        {"not covering it", {0, 0}, QRect(600, 500, 640, 430), QPoint(0, 0)},
-    };
-    for (const auto& row : beside) {
-        EXPECT_EQ(PlaceBeside(QRect(row.at, preview), row.anchor, screens).topLeft(), row.placed) << row.what;
-    }
+    const TableRow& row = GetParam();
+    const QRect frame = RectOf(row[0]);
+    const QRect placed = row[1].empty() ? PlaceOnScreen(frame, screens) : PlaceBeside(frame, RectOf(row[1]), screens);
+    EXPECT_EQ(placed, QRect(RectOf(row[2]).topLeft(), frame.size()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, WindowPlacement, ::testing::ValuesIn(ReadTable("window_placement")), TableRowName());
 
 TEST(CommandLine, DataDirAnywhereAndTheFirstOtherArgument)
 {
@@ -355,10 +329,8 @@ TEST(CommandLine, DataDirAnywhereAndTheFirstOtherArgument)
 
 // ------------------------------------------------------------ the "To :" page and the sender bar
 
-class RecipientTest : public ::testing::Test {
+class RecipientTest : public WindowTest {
 protected:
-    Program program;
-
     void SetUp() override
     {
         program.WriteIni("[Configuration]\n16=0\n[TEL]\nHow=3\n0=A,a@x,,4,-1\n1=B,b@x,,3,-1\n2=C,c@x,,9,-1\n");
@@ -438,13 +410,7 @@ TEST_F(RecipientTest, CheckListMenuDraggingFromCheckAndAddressMenu)
         EXPECT_EQ(survey->isEnabled(), row == 2);
         program.Find<QMenu>(kCheckListMenu)->close();
     }
-    ModalWatcher watcher([](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        EXPECT_EQ(box ? box->text() : QString(), QString::fromUtf8("DDI Pocket H\"Link 対応端末"));
-        modal->close();
-    });
-    survey->trigger();
-    EXPECT_EQ(watcher.Seen(), 1);
+    EXPECT_EQ(Answering([survey] { survey->trigger(); }), QStringList{QString::fromUtf8("DDI Pocket H\"Link 対応端末")});
 
     // The From check says which sender wins.
     for (const char* status : {"ここでの設定優先", "アドレス帳の設定優先"}) {

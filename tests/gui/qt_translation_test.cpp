@@ -2,21 +2,13 @@
 // the desktop's language from the translations Qt is installed with; the
 // program's own dialog buttons are Japanese whatever the desktop's language.
 
-#include "ui/application.h"
+#include "gui_support.h"
+
 #include "ui/line_prompt.h"
 
-#include <QAction>
 #include <QDialogButtonBox>
-#include <QLineEdit>
 #include <QLocale>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTranslator>
-
-#include <memory>
-
-#include <gtest/gtest.h>
 
 namespace kitemail::test {
 namespace {

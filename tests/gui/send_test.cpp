@@ -4,23 +4,17 @@
 #include "fake_keyring.h"
 #include "gui_support.h"
 
-#include "platform/text_codec.h"
 #include "scripted_peer.h"
 #include "send/history_folder.h"
 #include "smtp_sink.h"
 #include "ui/developer_tools.h"
 #include "ui/page_tabs.h"
-#include "ui/settings_dialog.h"
 #include "ui/split_result_viewer.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QRadioButton>
 #include <QToolButton>
-
-#include <filesystem>
-#include <fstream>
-#include <functional>
 
 namespace kitemail::test {
 namespace {
@@ -55,7 +49,6 @@ TEST_F(WindowSendTest, AbortButtonOrEscStopsAMailInFlight)
         StartWith(peer.Port(), QStringLiteral("body"));
         ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
 
-        QString messageSeen;
         bool panelLockedWhileSending = false;
         QStringList enabledWhileSending; // tool buttons and menus shown usable
         const auto usable = [&] {
@@ -83,17 +76,10 @@ TEST_F(WindowSendTest, AbortButtonOrEscStopsAMailInFlight)
             }
         });
         presser.start();
-        ModalWatcher watcher([&](QWidget* modal) {
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                messageSeen = box->text();
-            }
-            modal->close();
-        });
-        program.Trigger(kSend);
+        EXPECT_EQ(Answering([&] { program.Trigger(kSend); }), QStringList{QStringLiteral("処理を中止しました。")});
         presser.stop();
         EXPECT_TRUE(panelLockedWhileSending);
         EXPECT_EQ(enabledWhileSending, QStringList());
-        EXPECT_EQ(messageSeen, QStringLiteral("処理を中止しました。"));
         EXPECT_EQ(program.Status(), QStringLiteral("送信中止：ユーザーにより、処理を中断しました。"));
         EXPECT_TRUE(program.Find<QWidget>(kMainPanel)->isEnabled());
         EXPECT_TRUE(program.Find<QPushButton>(kAbortButton)->isHidden());
@@ -108,9 +94,8 @@ TEST_F(WindowSendTest, AbortButtonOrEscStopsAMailInFlight)
 TEST_F(WindowSendTest, DroppedFilesAreSentTheClearAfterSendingIsTheFullOneAndTheSplitViewerCancels)
 {
     StartWith(sink_->Port(), QString::fromUtf8("本文"), "20=1\n");
-    const std::filesystem::path file = program.Dir() / "photo.jpg";
-    std::ofstream(file, std::ios::binary) << std::string("\xFF\xD8 picture \x00 bytes", 18);
-    DropFiles(program, {file});
+    const std::string photo("\xFF\xD8 picture \x00 bytes", 18);
+    DropFiles(program, {program.File("photo.jpg", photo)});
     ASSERT_EQ(program.Find<QListWidget>(kAttachmentList)->count(), 1);
 
     const int before = Stored();
@@ -119,7 +104,7 @@ TEST_F(WindowSendTest, DroppedFilesAreSentTheClearAfterSendingIsTheFullOneAndThe
     const QJsonArray parts = ParseStoredMail(sink_->MessagePath(before + 1))["parts"].toArray();
     ASSERT_EQ(parts.size(), 1);
     EXPECT_EQ(parts[0].toObject()["filename"].toString(), QStringLiteral("photo.jpg"));
-    EXPECT_EQ(DecodedBytes(parts[0].toObject(), "payload_b64"), std::string("\xFF\xD8 picture \x00 bytes", 18));
+    EXPECT_EQ(DecodedBytes(parts[0].toObject(), "payload_b64"), photo);
 
     EXPECT_EQ(boxes, QStringList{QString::fromUtf8("クリアしますか？")});
     EXPECT_EQ(program.Find<QListWidget>(kAttachmentList)->count(), 0);
@@ -139,6 +124,7 @@ TEST_F(WindowSendTest, DroppedFilesAreSentTheClearAfterSendingIsTheFullOneAndThe
     QString resultBefore;
     QString part2;
     QString source;
+    Boxes split{{}, {true}}; // the over-limit question: split
     ModalWatcher watcher([&](QWidget* modal) {
         if (auto* viewer = qobject_cast<SplitResultViewer*>(modal)) {
             for (int k = 1; k <= 9; ++k) {
@@ -149,15 +135,8 @@ TEST_F(WindowSendTest, DroppedFilesAreSentTheClearAfterSendingIsTheFullOneAndThe
             viewer->PartButton(2)->click();
             part2 = viewer->ResultMemo()->toPlainText();
             viewer->reject();
-        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            // The over-limit question: split.
-            for (QAbstractButton* b : box->buttons()) {
-                if (box->buttonRole(b) == QMessageBox::YesRole) {
-                    b->click();
-                }
-            }
         } else {
-            modal->close();
+            Answer(modal, split);
         }
     });
     program.Trigger(kSend);
@@ -201,9 +180,7 @@ TEST_F(WindowSendTest, ANewUserSetsUpAndSendsDirectlyAndToTickedEntries)
     // "送信完了しました。" follows each send.
     QPlainTextEdit* body = program.Find<QPlainTextEdit>(kBody);
     const auto send = [&](const std::function<void()>& press) {
-        ModalWatcher okEveryBox([](QWidget* modal) { modal->close(); });
-        press();
-        EXPECT_EQ(okEveryBox.Seen(), 1);
+        EXPECT_EQ(Answering(press), QStringList{QString::fromUtf8("送信完了しました。")});
         EXPECT_EQ(program.Status(), QStringLiteral("送信完了：エラーはありません。"));
         EXPECT_TRUE(program.Find<QWidget>(kMainPanel)->isEnabled());
         EXPECT_FALSE(program.Main().Workflow().Busy());
@@ -246,7 +223,7 @@ TEST_F(WindowSendTest, ANewUserSetsUpAndSendsDirectlyAndToTickedEntries)
 // "My SMTP test" against scripted peers (one that never answers among them,
 // ended by its deadline or by "中止"), "POP3認証" alone, the "Test" switch,
 // and "for test".
-class DeveloperToolBarTest : public ::testing::Test {
+class DeveloperToolBarTest : public WindowTest {
 protected:
     void Start(int replyTimeout = 1, const std::string& more = {})
     {
@@ -264,8 +241,6 @@ protected:
         }
         return Answering([&] { program.Trigger(button); });
     }
-
-    Program program;
 };
 
 // Each reply's handling is the dialogue's (unit/smtp_test_dialogue_test);
@@ -280,13 +255,15 @@ TEST_F(DeveloperToolBarTest, SmtpTestSendsTheBoxesAndSaysOnlyFailures)
         const char* name;
         std::vector<std::string> script;
         QStringList boxes;
+        std::string data; // the message the server was given
     } rows[] = {
         {"Delivered",
          {"S: 220 hi", "C: HELO 127.0.0.1", "S: 250 ok", "C: MAIL FROM: me@example.jp", "S: 250 ok",
           "C: RCPT TO:you@example.jp", "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "S: 250 queued", "C: QUIT",
           "S: 221 bye", "EXPECT_CLOSE"},
-         {}},
-        {"NeverAnswers", {"SLEEP 2500"}, {"smtp server did not answer in time."}},
+         {},
+         "From: me@example.jp\r\nSubject: " + Sj("件名") + "\r\n" + Sj("本文") + "\r\n..dot\r\n"},
+        {"NeverAnswers", {"SLEEP 2500"}, {"smtp server did not answer in time."}, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -296,10 +273,7 @@ TEST_F(DeveloperToolBarTest, SmtpTestSendsTheBoxesAndSaysOnlyFailures)
         EXPECT_TRUE(program.Find<QPushButton>(kAbortButton)->isHidden());
         peer.Join();
         EXPECT_EQ(peer.Failures(), std::vector<std::string>());
-        if (std::string(row.name) == "Delivered") {
-            EXPECT_EQ(peer.Data(), "From: me@example.jp\r\nSubject: " + Sj("件名") + "\r\n" + Sj("本文") +
-                                       "\r\n..dot\r\n");
-        }
+        EXPECT_EQ(peer.Data(), row.data);
     }
     EXPECT_EQ(Press(kSmtpTestButton, ClosedLoopbackPort()), QStringList({"smtp connection error."}));
 }

@@ -13,14 +13,11 @@
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
 #include <csignal>
 #include <cstring>
-#include <memory>
 
 #include <sys/socket.h>
 #include <sys/un.h>

@@ -1,6 +1,7 @@
 // The status line: scrolling of long texts, the click that resets it, the
 // clock, and the count display.
 
+#include "golden.h"
 #include "gui_support.h"
 
 #include "ui/status_line.h"
@@ -10,21 +11,15 @@
 namespace kitemail::test {
 namespace {
 
-TEST(StatusLine, NextLeftEdge)
+class StatusLeft : public ::testing::TestWithParam<TableRow> {};
+
+TEST_P(StatusLeft, NextLeftEdge)
 {
-    const struct { const char* name; int area, label, left; bool on; int next; } rows[] = {
-        {"fits_stays", 300, 120, 0, true, 0},
-        {"exactly_fits_stays", 300, 300, 0, true, 0},
-        {"fits_after_scrolling_goes_home", 300, 120, -50, true, 0},
-        {"too_wide_moves_10", 300, 500, -250, true, -260},
-        {"last_pixel_still_showing", 300, 500, -500, true, -510},
-        {"gone_re_enters_right", 300, 500, -501, true, 290},
-        {"option_off_stays_home", 300, 500, -250, false, 0},
-    };
-    for (const auto& r : rows) {
-        EXPECT_EQ(NextStatusLeft(r.area, r.label, r.left, r.on), r.next) << r.name;
-    }
+    const TableRow& r = GetParam();
+    EXPECT_EQ(NextStatusLeft(r.Int(0), r.Int(1), r.Int(2), r[3] == "1"), r.Int(4));
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, StatusLeft, ::testing::ValuesIn(ReadTable("status_left")), TableRowName());
 
 class StatusLineWidget : public ::testing::Test {
 protected:
