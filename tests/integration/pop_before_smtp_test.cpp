@@ -11,6 +11,7 @@
 #include "send/pop_before_smtp.h"
 #include "settings/settings.h"
 #include "test_certs.h"
+#include "transcript.h"
 
 #include <gtest/gtest.h>
 
@@ -21,21 +22,15 @@
 namespace kitemail {
 namespace {
 
-using namespace std::chrono_literals;
-
 using Texts = std::vector<std::string>;
 
 const std::string kFailed = "POP before SMTP 認証出来ませんでした。";
-const std::string kUnreachable = "POP3サーバー接続に失敗しました。";
 
 class PopLoginTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         test::EnsureCoreApplication();
-        settings.POP3USER = "alice";
-        settings.POP3PASS = "secret";
-        settings.POP3Server = "127.0.0.1";
         settings.BeepOnMessage = true;
         settings.ReplyTimeout = 5;
     }
@@ -58,80 +53,64 @@ protected:
     PopBeforeSmtpOptions options;
 };
 
-// What the user sees of each ending, in order: status texts, boxes, beeps,
-// the prompt and the abort button.
-TEST_F(PopLoginTest, EveryEndingShowsItsTextsInOrder)
+// The transcripts of tests/data/transcripts/pop_login/, played by a scripted
+// peer (its steps in scripted_peer.h; none: nothing listens). Headers: user,
+// password and server (instead of alice, secret and the peer; {none}: empty), beep (no:
+// none), reply-timeout (s), abort-after (ms: the abort button then),
+// min-wait and max-wait (ms), result, and shown: what the user sees, in
+// order, separated by " | " (status texts, boxes, beeps, the prompt and the
+// abort button).
+class PopLoginTranscript : public PopLoginTest, public ::testing::WithParamInterface<std::filesystem::path> {};
+
+TEST_P(PopLoginTranscript, ShowsItsTextsInOrderAndEndsInTime)
 {
-    const std::string busy = "status:POP before SMTP 認証中...", show = "abort:show", hide = "abort:hide",
-                      fail = "message:" + kFailed, failed = "status:" + kFailed;
-    using enum PopLoginResult;
-    const Texts user = {"S: +OK ready", "C: USER alice"}, pass = {"S: +OK", "C: PASS secret"},
-                quit = {"S: +OK", "C: QUIT"};
-    const auto join = [](std::initializer_list<Texts> parts) {
-        Texts all;
-        for (const Texts& p : parts) {
-            all.insert(all.end(), p.begin(), p.end());
-        }
-        return all;
-    };
-    const struct {
-        Texts server; // empty: nothing listens
-        std::string Settings::*field;
-        const char* value; // for the field
-        bool beep;
-        PopLoginResult result;
-        Texts shown;
-    } rows[] = {
-        {join({user, {"S: -ERR no", "EXPECT_CLOSE"}}), nullptr, "", true, Failed,
-         {busy, show, "beep", "message:ユーザー名が違います。", hide, "beep", fail, failed}},
-        // Which refusal says what is the dialogue's business (its transcripts).
-        {{"S: -ERR go away", "EXPECT_CLOSE"}, nullptr, "", false, Failed,
-         {busy, show, "message:POP3接続に失敗しました。", hide, fail, failed}},
-        // Closed before the greeting: no step text of its own.
-        {{"CLOSE"}, nullptr, "", true, Failed, {busy, show, hide, "beep", fail, failed}},
-        {join({user, pass, quit, {"S: +OK bye", "CLOSE"}}), nullptr, "", true, Succeeded,
-         {busy, show, hide, "status:POP before SMTP 認証完了"}},
-        // A refused port and an unknown host fail as connection failures.
-        {{}, nullptr, "", false, Failed, {busy, show, "message:" + kUnreachable, hide, fail, failed}},
-        {{}, &Settings::POP3Server, "no-such-pop-server.invalid", false, Failed,
-         {busy, show, "message:" + kUnreachable, hide, fail, failed}},
-        // None of these connects.
-        {{}, &Settings::POP3PASS, "", true, Cancelled,
-         {busy, "password:パスワードを入力して下さい。", "status:POP before SMTP 認証中止"}},
-        {{}, &Settings::POP3USER, "", true, NotConfigured, {"beep", "message:POP before SMTPの設定をしてください。"}},
-        {{}, &Settings::POP3Server, "", true, NotConfigured, {"beep", "message:POP before SMTPの設定をしてください。"}},
-    };
-    int mine = 0; // the caller's handler is put back every time
+    const test::Transcript t = test::ReadTranscript(GetParam(), {{"none", ""}});
+    std::optional<test::ScriptedPeer> peer;
+    if (!t.steps.empty()) {
+        peer.emplace(t.steps);
+    }
+    settings.POP3Port = peer ? peer->Port() : test::ClosedLoopbackPort();
+    settings.POP3USER = t.Header("user", "alice");
+    settings.POP3PASS = t.Header("password", "secret");
+    settings.POP3Server = t.Header("server", "127.0.0.1");
+    settings.BeepOnMessage = t.Header("beep") != "no";
+    settings.ReplyTimeout = std::stoi(t.Header("reply-timeout", "5"));
+    ui.passwordAnswers = {std::nullopt};
+    int mine = 0; // the caller's handler is put back
     client.OnRcvReady = [&] { ++mine; };
     bool enabled = true;
     options.enableCommand = [&](bool on) { enabled = on; };
     options.showAbortButton = [&](bool visible) { ui.events.push_back(visible ? "abort:show" : "abort:hide"); };
-    const Settings configured = settings;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(::testing::PrintToString(row.shown));
-        std::optional<test::ScriptedPeer> peer;
-        if (!row.server.empty()) {
-            peer.emplace(row.server);
-        }
-        settings = configured;
-        settings.POP3Port = peer ? peer->Port() : test::ClosedLoopbackPort();
-        settings.BeepOnMessage = row.beep;
-        if (row.field != nullptr) {
-            settings.*row.field = row.value;
-        }
-        ui.Clear();
-        ui.passwordAnswers = {std::nullopt};
-        EXPECT_EQ(Run(), row.result);
-        EXPECT_EQ(Utf8(ui.events), row.shown);
-        EXPECT_TRUE(!peer || peer->Join());
-        EXPECT_EQ(peer ? peer->Failures() : Texts{}, Texts{});
-        EXPECT_FALSE(client.Active());
-        EXPECT_FALSE(sendAborted);
-        EXPECT_TRUE(enabled);
+    LoopTimer press;
+    if (t.Has("abort-after")) {
+        const std::chrono::milliseconds after(std::stoi(t.Header("abort-after")));
+        press.Start(after, true, [this] { sendAborted = true; });
     }
+    const auto start = std::chrono::steady_clock::now();
+    const PopLoginResult result = Run();
+    const auto took = std::chrono::steady_clock::now() - start;
+    const char* const results[] = {"NotConfigured", "Cancelled", "Succeeded", "Failed"};
+    EXPECT_EQ(results[static_cast<int>(result)], t.Header("result"));
+    std::string shown;
+    for (const std::string& event : ui.events) {
+        shown += (shown.empty() ? "" : " | ") + event;
+    }
+    EXPECT_EQ(SjisToUtf8(shown), SjisToUtf8(t.Header("shown")));
+    EXPECT_GE(took, std::chrono::milliseconds(std::stoi(t.Header("min-wait", "0"))));
+    EXPECT_LE(took, std::chrono::milliseconds(std::stoi(t.Header("max-wait", "8000"))));
+    EXPECT_TRUE(!peer || peer->Join());
+    EXPECT_EQ(peer ? peer->Failures() : Texts{}, Texts{});
+    // What the network held when the client gave up, not gigabytes.
+    EXPECT_LT(peer ? peer->FloodBytes() : 0, 64u << 20);
+    EXPECT_FALSE(client.Active());
+    EXPECT_EQ(sendAborted, t.Has("abort-after"));
+    EXPECT_TRUE(enabled);
     client.OnRcvReady();
     EXPECT_EQ(mine, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, PopLoginTranscript, ::testing::ValuesIn(test::TranscriptFiles("pop_login")),
+                         [](const auto& row) { return test::TranscriptName(row.param); });
 
 // One server for all the cases: they are logins in a row on one client, by
 // host name, so the lookup is part of each login. (What each refusal shows
@@ -195,66 +174,6 @@ TEST_F(PopLoginTest, AgainstARealServerInTheClearWithStlsOrTlsFromTheConnect)
     }
     // The encrypted logins: dovecot names them so.
     EXPECT_NE(dovecot.Log().find("TLS"), std::string::npos);
-}
-
-TEST_F(PopLoginTest, SilentDrippingOrFloodingServerFailsInTimeAndInLittleMemory)
-{
-    settings.ReplyTimeout = 1;
-    const struct {
-        const char* name;
-        Texts script;
-        std::chrono::milliseconds atLeast;
-    } rows[] = {
-        {"NoGreeting", {"EXPECT_CLOSE"}, 950ms},
-        {"NoReplyToPass", {"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret", "EXPECT_CLOSE"}, 950ms},
-        // The deadline counts from the connection, not from the last byte.
-        {"GreetingDripped", {"DRIP 300 +OK a very slow greeting", "EXPECT_CLOSE"}, 950ms},
-        // A line that never ends is refused at once, not collected.
-        {"LineWithoutEnd", {"FLOOD"}, 0ms},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        test::ScriptedPeer peer(row.script);
-        settings.POP3Port = peer.Port();
-        ui.Clear();
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(Run(), PopLoginResult::Failed);
-        const auto took = std::chrono::steady_clock::now() - start;
-        EXPECT_GE(took, row.atLeast);
-        EXPECT_LT(took, 3s);
-        EXPECT_EQ(Utf8(ui.messages),
-                  (Texts{row.atLeast.count() > 0 ? kUnreachable : "POP3接続に失敗しました。", kFailed}));
-        EXPECT_TRUE(peer.Join());
-        EXPECT_TRUE(peer.Failures().empty()) << ::testing::PrintToString(peer.Failures());
-        // What the network held when the client gave up, not gigabytes.
-        EXPECT_LT(peer.FloodBytes(), 64u << 20);
-    }
-}
-
-TEST_F(PopLoginTest, EachReplyHasTheWholeDeadlineFromItsCommand)
-{
-    // Each reply takes most of the deadline; all of them together take longer.
-    test::ScriptedPeer peer({"SLEEP 600", "S: +OK ready", "C: USER alice", "SLEEP 600", "S: +OK", "C: PASS secret",
-                             "SLEEP 600", "S: +OK", "C: QUIT", "S: +OK bye", "CLOSE"});
-    settings.POP3Port = peer.Port();
-    settings.ReplyTimeout = 1;
-    EXPECT_EQ(Run(), PopLoginResult::Succeeded) << ::testing::PrintToString(Utf8(ui.messages));
-    EXPECT_TRUE(peer.Join());
-}
-
-TEST_F(PopLoginTest, AbortDuringTheWaitStopsTheSend)
-{
-    test::ScriptedPeer peer({"EXPECT_CLOSE"});
-    settings.POP3Port = peer.Port();
-    LoopTimer press;
-    press.Start(100ms, true, [this] { sendAborted = true; });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Run(), PopLoginResult::Failed);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(settings.ReplyTimeout));
-    EXPECT_TRUE(sendAborted);
-    EXPECT_FALSE(client.Active());
-    EXPECT_TRUE(peer.Join());
-    EXPECT_TRUE(peer.Failures().empty());
 }
 
 } // namespace
