@@ -3,6 +3,7 @@
 // demand and for what the user sees of each ending, against a scripted peer.
 
 #include "dovecot_server.h"
+#include "golden.h"
 #include "platform/event_loop.h"
 #include "platform/text_codec.h"
 #include "qt_app.h"
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,11 +39,17 @@ protected:
 
     PopLoginResult Run() { return PopBeforeSmtp(settings, ui, client, sendAborted, options); }
 
-    static Texts Utf8(const Texts& texts)
+    static std::string Name(PopLoginResult result)
     {
-        Texts out;
-        for (const std::string& t : texts) {
-            out.push_back(SjisToUtf8(t));
+        const char* const names[] = {"NotConfigured", "Cancelled", "Succeeded", "Failed"};
+        return names[static_cast<int>(result)];
+    }
+    // Texts shown, separated by " | ".
+    static std::string Joined(const Texts& texts)
+    {
+        std::string out;
+        for (const std::string& text : texts) {
+            out += (out.empty() ? "" : " | ") + text;
         }
         return out;
     }
@@ -89,13 +97,8 @@ TEST_P(PopLoginTranscript, ShowsItsTextsInOrderAndEndsInTime)
     const auto start = std::chrono::steady_clock::now();
     const PopLoginResult result = Run();
     const auto took = std::chrono::steady_clock::now() - start;
-    const char* const results[] = {"NotConfigured", "Cancelled", "Succeeded", "Failed"};
-    EXPECT_EQ(results[static_cast<int>(result)], t.Header("result"));
-    std::string shown;
-    for (const std::string& event : ui.events) {
-        shown += (shown.empty() ? "" : " | ") + event;
-    }
-    EXPECT_EQ(SjisToUtf8(shown), SjisToUtf8(t.Header("shown")));
+    EXPECT_EQ(Name(result), t.Header("result"));
+    EXPECT_EQ(SjisToUtf8(Joined(ui.events)), SjisToUtf8(t.Header("shown")));
     EXPECT_GE(took, std::chrono::milliseconds(std::stoi(t.Header("min-wait", "0"))));
     EXPECT_LE(took, std::chrono::milliseconds(std::stoi(t.Header("max-wait", "8000"))));
     EXPECT_TRUE(!peer || peer->Join());
@@ -112,9 +115,9 @@ TEST_P(PopLoginTranscript, ShowsItsTextsInOrderAndEndsInTime)
 INSTANTIATE_TEST_SUITE_P(Files, PopLoginTranscript, ::testing::ValuesIn(test::TranscriptFiles("pop_login")),
                          [](const auto& row) { return test::TranscriptName(row.param); });
 
-// One server for all the cases: they are logins in a row on one client, by
-// host name, so the lookup is part of each login. (What each refusal shows
-// is the scripted tests' business.)
+// One server for all the steps of tests/data/tables/pop_login_dovecot.tsv:
+// logins in a row on one client. (What each refusal shows is the scripted
+// tests' business.)
 TEST_F(PopLoginTest, AgainstARealServerInTheClearWithStlsOrTlsFromTheConnect)
 {
     if (!test::DovecotServer::Available()) {
@@ -123,52 +126,33 @@ TEST_F(PopLoginTest, AgainstARealServerInTheClearWithStlsOrTlsFromTheConnect)
     test::DovecotServer dovecot;
     ASSERT_TRUE(dovecot.Start({{"alice", "secret"}, {"bob", "hunter2"}}, true)) << dovecot.Error();
     settings.POP3Server = "localhost";
-    const std::string ca = Sj(test::CertFile("ca"));
-    const std::string done = "POP before SMTP 認証完了";
-    const std::string untrusted = "POP3サーバーと暗号化した接続ができませんでした。\r\n"
-                                  "サーバー証明書の発行者が信頼されていません（CAFileで追加できます）。\r\n"
-                                  "証明書の SHA-256: " + test::CertFingerprint("server");
-    using enum PopLoginResult;
-    const struct {
-        const char* name;
-        const char* user;
-        const char* stored; // empty: asked for, and typed is the answer
-        std::optional<std::string> typed;
-        Pop3Security security;
-        bool tlsPort;
-        std::string caFile;
-        PopLoginResult result;
-        Texts messages;
-    } rows[] = {
-        {"Stored", "alice", "secret", {}, Pop3Security::None, false, "", Succeeded, {}},
-        {"Typed", "bob", "", "hunter2", Pop3Security::None, false, "", Succeeded, {}},
-        {"WrongPassword", "alice", "wrong", {}, Pop3Security::None, false, "", Failed, {"パスワードが違います。", kFailed}},
-        // The same client logs in again after a failure.
-        {"AgainAfterAFailure", "alice", "secret", {}, Pop3Security::None, false, "", Succeeded, {}},
-        {"Stls", "alice", "secret", {}, Pop3Security::Stls, false, ca, Succeeded, {}},
-        {"TlsFromTheConnect", "alice", "secret", {}, Pop3Security::Tls, true, ca, Succeeded, {}},
-        {"StlsIssuerNotTrusted", "alice", "secret", {}, Pop3Security::Stls, false, "", Failed, {untrusted, kFailed}},
-        {"TlsIssuerNotTrusted", "alice", "secret", {}, Pop3Security::Tls, true, "", Failed, {untrusted, kFailed}},
-    };
+    const std::map<std::string, Pop3Security> security = {
+        {"None", Pop3Security::None}, {"Stls", Pop3Security::Stls}, {"Tls", Pop3Security::Tls}};
     int logins = 0;
-    for (const auto& row : rows) {
+    for (const test::TableRow& row : test::ReadTable("pop_login_dovecot")) {
         SCOPED_TRACE(row.name);
-        settings.POP3USER = row.user;
-        settings.POP3PASS = row.stored;
-        settings.POP3Security = row.security;
-        settings.POP3Port = row.tlsPort ? dovecot.TlsPort() : dovecot.Port();
-        settings.CAFile = row.caFile;
+        settings.POP3USER = row[0];
+        settings.POP3PASS = row[1];
+        settings.POP3Security = security.at(row[3]);
+        settings.POP3Port = row[4] == "tls" ? dovecot.TlsPort() : dovecot.Port();
+        settings.CAFile = row[5] == "<ca>" ? Sj(test::CertFile("ca")) : "";
         ui.Clear();
         if (settings.POP3PASS.empty()) {
-            ui.passwordAnswers.push_back(row.typed);
+            ui.passwordAnswers.push_back(row[2]);
         }
-        EXPECT_EQ(Run(), row.result) << dovecot.Log();
+        const PopLoginResult result = Run();
+        EXPECT_EQ(Name(result), row[6]) << dovecot.Log();
         EXPECT_TRUE(ui.passwordAnswers.empty());
-        EXPECT_EQ(Utf8(ui.messages), row.messages);
-        EXPECT_EQ(ui.beeps, static_cast<int>(row.messages.size()));
+        std::string messages = row[7];
+        if (const std::size_t at = messages.find("<fingerprint>"); at != std::string::npos) {
+            messages.replace(at, 13, test::CertFingerprint("server"));
+        }
+        EXPECT_EQ(SjisToUtf8(Joined(ui.messages)), messages);
+        EXPECT_EQ(ui.beeps, static_cast<int>(ui.messages.size()));
         ASSERT_FALSE(ui.statusTexts.empty());
-        EXPECT_EQ(SjisToUtf8(ui.statusTexts.back()), row.result == Succeeded ? done : kFailed);
-        logins += row.result == Succeeded ? 1 : 0;
+        const bool succeeded = result == PopLoginResult::Succeeded;
+        EXPECT_EQ(SjisToUtf8(ui.statusTexts.back()), succeeded ? "POP before SMTP 認証完了" : kFailed);
+        logins += succeeded ? 1 : 0;
         EXPECT_EQ(dovecot.LoginCount(), logins);
         EXPECT_FALSE(client.Active());
     }
