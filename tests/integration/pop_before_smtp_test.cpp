@@ -84,8 +84,8 @@ TEST_P(PopLoginTranscript, ShowsItsTextsInOrderAndEndsInTime)
     settings.BeepOnMessage = t.Header("beep") != "no";
     settings.ReplyTimeout = std::stoi(t.Header("reply-timeout", "5"));
     ui.passwordAnswers = {std::nullopt};
-    int mine = 0; // the caller's handler is put back
-    client.OnRcvReady = [&] { ++mine; };
+    const auto mine = [] {}; // the caller's handler, put back afterwards
+    client.OnRcvReady = mine;
     bool enabled = true;
     options.enableCommand = [&](bool on) { enabled = on; };
     options.showAbortButton = [&](bool visible) { ui.events.push_back(visible ? "abort:show" : "abort:hide"); };
@@ -108,8 +108,7 @@ TEST_P(PopLoginTranscript, ShowsItsTextsInOrderAndEndsInTime)
     EXPECT_FALSE(client.Active());
     EXPECT_EQ(sendAborted, t.Has("abort-after"));
     EXPECT_TRUE(enabled);
-    client.OnRcvReady();
-    EXPECT_EQ(mine, 1);
+    EXPECT_NE(client.OnRcvReady.target<decltype(mine)>(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PopLoginTranscript, ::testing::ValuesIn(test::TranscriptFiles("pop_login")),
