@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 
 #include <future>
+#include <numeric>
 #include <tuple>
 
 namespace kitemail::test {
@@ -25,13 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
-// Every run gets a data folder of its own through KITEMAIL_HOME, so that no
+// Every run gets a data folder of its own (AtHome), so that no
 // test reads the settings of the user or of the build folder.
-ProcessResult Cli(const Args& args, const fs::path& home, ProcessOptions options = {})
-{
-    options.setEnv.emplace_back("KITEMAIL_HOME", home.string());
-    return RunCli(args, options);
-}
 
 // A copy of tests/data/cli/NAME.home in `to`.
 void CopyHome(const std::string& name, const fs::path& to)
@@ -47,7 +43,8 @@ void CopyHome(const std::string& name, const fs::path& to)
 // "<home>" for the data folder. The data folder, also the working folder,
 // starts as a copy of PREFIX.home (PREFIX the name up to its first "_")
 // when there is one, with NAME.ini as its settings file when there is one.
-// A run that fails leaves the settings file as it was.
+// A run that fails leaves the settings file as it was. NAME.files.expected,
+// when there is one, lists what the data folder's mail/ holds afterwards.
 std::vector<std::string> RowNames()
 {
     std::vector<std::string> names;
@@ -74,7 +71,7 @@ TEST_P(CliRow, GivesTheExpectedOutput)
     }
     const std::string before = fs::is_regular_file(ini) ? ReadBytes(ini) : "";
     std::string input = GoldenInput("cli", name + ".args");
-    ProcessOptions o;
+    ProcessOptions o = AtHome(home.path());
     o.workingDir = home.path().string();
     if (const std::size_t split = input.find(std::string_view("\0\0", 2)); split != std::string::npos) {
         o.input = input.substr(split + 2);
@@ -85,7 +82,7 @@ TEST_P(CliRow, GivesTheExpectedOutput)
         end = input.find('\0', start);
         args.push_back(input.substr(start, end - start));
     }
-    const ProcessResult r = Cli(args, home.path(), o);
+    const ProcessResult r = RunCli(args, o);
     const auto homeAsSaid = [&](std::string text) {
         for (std::size_t at; (at = text.find(home.path().string())) != std::string::npos;) {
             text.replace(at, home.path().string().size(), "<home>");
@@ -97,6 +94,14 @@ TEST_P(CliRow, GivesTheExpectedOutput)
                      homeAsSaid(r.err));
     if (r.exitCode != 0) {
         EXPECT_EQ(fs::is_regular_file(ini) ? ReadBytes(ini) : "", before) << "a refusal changed the settings";
+    }
+    if (fs::exists(GoldenPath("cli", name + ".files.expected"))) {
+        std::vector<std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(home.path() / "mail")) {
+            files.push_back(fs::relative(entry.path(), home.path()).string() + "\n");
+        }
+        std::ranges::sort(files);
+        ExpectGolden("cli", name + ".files", std::accumulate(files.begin(), files.end(), std::string()));
     }
 }
 
@@ -137,9 +142,7 @@ TEST(CliConvert, LargeInputIsByteIdenticalToConvertingItWhole)
                 if (!buffer.empty()) {
                     args.insert(args.end(), {"--buffer-size", buffer});
                 }
-                ProcessOptions o;
-                o.input = input;
-                const ProcessResult r = Cli(args, home.path(), o);
+                const ProcessResult r = RunCli(args, AtHome(home.path(), input));
                 EXPECT_EQ(std::tuple(r.exitCode, r.err), std::tuple(0, "")) << direction << buffer;
                 // Not EXPECT_EQ: a difference would print megabytes.
                 EXPECT_TRUE(r.out == expected) << direction << " " << buffer;
@@ -153,9 +156,9 @@ TEST(CliCount, AnAttachmentCountsWithItsFullPath)
 {
     TempDir files;
     const std::size_t path = files.Write("photo.jpg", std::string(1000, 'x')).string().size();
-    ProcessOptions o;
+    ProcessOptions o = AtHome(files.path());
     o.workingDir = files.path().string();
-    const ProcessResult r = Cli({"count", "--type", "0", "--attach", "photo.jpg"}, files.path(), o);
+    const ProcessResult r = RunCli({"count", "--type", "0", "--attach", "photo.jpg"}, o);
     EXPECT_EQ(r.out, std::to_string(1075 + path) + " / 6000\n") << r.err;
 }
 
@@ -165,9 +168,10 @@ TEST(CliCount, AnAttachmentCountsWithItsFullPath)
 TEST(CliDataDir, ParallelWritersLoseNothing)
 {
     TempDir home;
+    const ProcessOptions at = AtHome(home.path());
     const auto both = [&](const Args& first, const Args& second) {
-        auto a = std::async(std::launch::async, [&] { return Cli(first, home.path()); });
-        const ProcessResult b = Cli(second, home.path());
+        auto a = std::async(std::launch::async, [&] { return RunCli(first, at); });
+        const ProcessResult b = RunCli(second, at);
         const ProcessResult r = a.get();
         EXPECT_EQ(std::tuple(r.exitCode, b.exitCode), std::tuple(0, 0)) << r.err << b.err;
     };
@@ -190,36 +194,10 @@ TEST(CliDataDir, ParallelWritersLoseNothing)
     std::string file = ReadBytes(SettingsFilePath(home.path()));
     file.replace(file.find("Port=25"), 7, "Port=99999999999999999999");
     home.Write("Kiteml.ini", file);
-    const ProcessResult set = Cli({"config", "set", "Configuration/Server", "smtp.example.jp"}, home.path());
+    const ProcessResult set = RunCli({"config", "set", "Configuration/Server", "smtp.example.jp"}, at);
     EXPECT_EQ(set.exitCode, 0);
     EXPECT_NE(set.err.find("kitemail-cli: warning: Kiteml.ini の "), std::string::npos) << set.err;
     EXPECT_NE(ReadBytes(SettingsFilePath(home.path())).find("Port=99999999999999999999\r\n"), std::string::npos);
-}
-
-// --- history ----------------------------------------------------------------
-
-// The rows list and show; here, what deleting leaves.
-TEST(CliHistory, DeleteOneThenClearLeavesOtherFiles)
-{
-    TempDir dir;
-    CopyHome("history", dir.path());
-    ProcessResult r = Cli({"history", "delete", "2"}, dir.path());
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_FALSE(fs::exists(dir.path() / "mail" / "2026060506421301.eml"));
-    EXPECT_EQ(Cli({"history", "list"}, dir.path()).out, "1\tFri, 05 June 2026 06:42:13\ta@x.jp\t件名\tSucceed\n"
-                                                        "2\tFri, 05 June 2026 06:42:13\ta@x.jp\tre\tSucceed\n");
-    r = Cli({"history", "clear", "--yes"}, dir.path());
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(Cli({"history", "list"}, dir.path()).out, "");
-    EXPECT_TRUE(fs::exists(dir.path() / "mail" / "notes.txt"));
-    EXPECT_TRUE(fs::is_directory(dir.path() / "mail" / "2026060506421303.eml"));
-
-    // A data folder where mail/ cannot be made.
-    TempDir other;
-    other.Write("mail", "a file");
-    r = Cli({"history", "list"}, other.path());
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("送信履歴フォルダが不正です。"), std::string::npos) << r.err;
 }
 
 // --- a user's setup from the shell -------------------------------------------
@@ -230,11 +208,8 @@ protected:
     ProcessResult Cli(const Args& args, const std::string& input = "",
                       std::vector<std::pair<std::string, std::string>> env = {})
     {
-        ProcessOptions options;
+        ProcessOptions options = AtHome(home_.path(), input);
         options.setEnv = std::move(env);
-        options.setEnv.emplace_back("KITEMAIL_HOME", home_.path().string());
-        options.input = input;
-        options.timeout = std::chrono::seconds(60);
         return RunCli(args, options);
     }
     // A step of the setup that must work silently.
@@ -288,24 +263,12 @@ TEST_F(CliSetupTest, SetupFromTheShellWritesWhatTheDialogWritesAndSends)
 }
 
 // The argument rules every command keeps, and the user's own order of the
-// book; the refusals are rows (refuse_*).
+// book; the refusals are rows (refuse_*), and so is a value like an option
+// (send_dry_run_value_like_an_option).
 TEST_F(CliSetupTest, ArgumentRulesAndTheBookInTheUsersOrder)
 {
     CopyHome("refuse", home_.path());
-    // A value is the next argument whatever it starts with; "--" ends the
-    // options. A dry run waits for nothing between the parts.
-    Step({"config", "set", "Configuration/Interval", "10"});
-    std::string body;
-    for (int i = 0; i < 24; ++i) {
-        body += std::string(49, 'a') + "\n";
-    }
-    const ProcessResult dry = Cli({"send", "--to", "you@example.jp", "--type", "3", "--subject", "-h", "--split",
-                                   "yes", "--body-file", "-", "--dry-run", "--json"}, body);
-    EXPECT_EQ(dry.exitCode, 0) << dry.err;
-    EXPECT_EQ(std::ranges::count(dry.out, '\n'), 3) << dry.out;
-    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(dry.out.substr(0, dry.out.find('\n'))))
-                  .object()["subject"].toString(), "-h");
-    EXPECT_EQ(dry.err.find("送信待機中"), std::string::npos) << dry.err;
+    // "--" ends the options (a value that looks like one: a row).
     Step({"book", "add", "--type", "3", "--", "-x-", "--yes@example.jp"});
     EXPECT_NE(Cli({"book", "list"}).out.find("#0\t-x-\t--yes@example.jp\t"), std::string::npos);
 
@@ -339,9 +302,7 @@ TEST(CliFrame, OutputThatCannotBeWrittenFailsTheCommand)
                              Args{"config", "list"}, Args{"--help"}}) {
         Args shell = {"-c", "exec \"$0\" \"$@\" >/dev/full", KITEMAIL_CLI_PATH};
         shell.insert(shell.end(), args.begin(), args.end());
-        ProcessOptions options;
-        options.setEnv.emplace_back("KITEMAIL_HOME", home.path().string());
-        const ProcessResult r = RunProcess("/bin/sh", shell, options);
+        const ProcessResult r = RunProcess("/bin/sh", shell, AtHome(home.path()));
         EXPECT_EQ(r.exitCode, 1) << args[0];
         EXPECT_NE(r.err.find("cannot write output: No space left on device"), std::string::npos) << r.err;
     }

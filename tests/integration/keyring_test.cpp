@@ -29,11 +29,7 @@ TEST(KeyringTest, PasswordStoredByTheCommandLineLogsInAndNoKeyringAsksForIt)
     const std::vector<std::string> send = {"send", "--to", "you@example.jp", "--type", "0", "--subject", "s", "--body-file", body};
     const auto inSession = [&](std::vector<std::string> args, const std::string& input) {
         args.insert(args.begin(), {keyringHome.path().string(), KITEMAIL_CLI_PATH});
-        ProcessOptions options;
-        options.input = input;
-        options.setEnv = {{"KITEMAIL_HOME", home.path().string()}};
-        options.timeout = std::chrono::seconds(60);
-        return RunProcess(kSession, args, options);
+        return RunProcess(kSession, args, AtHome(home.path(), input));
     };
 
     // Stored: the file says where, and holds nothing of the password.
@@ -52,10 +48,8 @@ TEST(KeyringTest, PasswordStoredByTheCommandLineLogsInAndNoKeyringAsksForIt)
 
     // No keyring to ask: said once, then the password is asked for as when
     // none is stored; with nobody to answer, nothing is sent.
-    ProcessOptions noKeyring;
-    noKeyring.setEnv = {{"KITEMAIL_HOME", home.path().string()},
-                        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (home.path() / "no-bus").string()}};
-    noKeyring.timeout = std::chrono::seconds(60);
+    ProcessOptions noKeyring = AtHome(home.path());
+    noKeyring.setEnv = {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (home.path() / "no-bus").string()}};
     const std::string said = "キーリングからパスワードを読めません（キーリングのサービスが動いていません）。";
     r = RunCli(send, noKeyring);
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;

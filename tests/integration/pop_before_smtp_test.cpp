@@ -3,6 +3,7 @@
 // demand and for what the user sees of each ending, against a scripted peer.
 
 #include "dovecot_server.h"
+#include "golden.h"
 #include "platform/event_loop.h"
 #include "platform/text_codec.h"
 #include "qt_app.h"
@@ -11,9 +12,11 @@
 #include "send/pop_before_smtp.h"
 #include "settings/settings.h"
 #include "test_certs.h"
+#include "transcript.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,32 +24,32 @@
 namespace kitemail {
 namespace {
 
-using namespace std::chrono_literals;
-
 using Texts = std::vector<std::string>;
 
 const std::string kFailed = "POP before SMTP 認証出来ませんでした。";
-const std::string kUnreachable = "POP3サーバー接続に失敗しました。";
 
 class PopLoginTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         test::EnsureCoreApplication();
-        settings.POP3USER = "alice";
-        settings.POP3PASS = "secret";
-        settings.POP3Server = "127.0.0.1";
         settings.BeepOnMessage = true;
         settings.ReplyTimeout = 5;
     }
 
     PopLoginResult Run() { return PopBeforeSmtp(settings, ui, client, sendAborted, options); }
 
-    static Texts Utf8(const Texts& texts)
+    static std::string Name(PopLoginResult result)
     {
-        Texts out;
-        for (const std::string& t : texts) {
-            out.push_back(SjisToUtf8(t));
+        const char* const names[] = {"NotConfigured", "Cancelled", "Succeeded", "Failed"};
+        return names[static_cast<int>(result)];
+    }
+    // Texts shown, separated by " | ".
+    static std::string Joined(const Texts& texts)
+    {
+        std::string out;
+        for (const std::string& text : texts) {
+            out += (out.empty() ? "" : " | ") + text;
         }
         return out;
     }
@@ -58,84 +61,62 @@ protected:
     PopBeforeSmtpOptions options;
 };
 
-// What the user sees of each ending, in order: status texts, boxes, beeps,
-// the prompt and the abort button.
-TEST_F(PopLoginTest, EveryEndingShowsItsTextsInOrder)
+// The transcripts of tests/data/transcripts/pop_login/, played by a scripted
+// peer (its steps in scripted_peer.h; none: nothing listens). Headers: user,
+// password and server (instead of alice, secret and the peer; {none}: empty), beep (no:
+// none), reply-timeout (s), abort-after (ms: the abort button then),
+// min-wait and max-wait (ms), result, and shown: what the user sees, in
+// order, separated by " | " (status texts, boxes, beeps, the prompt and the
+// abort button).
+class PopLoginTranscript : public PopLoginTest, public ::testing::WithParamInterface<std::filesystem::path> {};
+
+TEST_P(PopLoginTranscript, ShowsItsTextsInOrderAndEndsInTime)
 {
-    const std::string busy = "status:POP before SMTP 認証中...", show = "abort:show", hide = "abort:hide",
-                      fail = "message:" + kFailed, failed = "status:" + kFailed;
-    using enum PopLoginResult;
-    const Texts user = {"S: +OK ready", "C: USER alice"}, pass = {"S: +OK", "C: PASS secret"},
-                quit = {"S: +OK", "C: QUIT"};
-    const auto join = [](std::initializer_list<Texts> parts) {
-        Texts all;
-        for (const Texts& p : parts) {
-            all.insert(all.end(), p.begin(), p.end());
-        }
-        return all;
-    };
-    const struct {
-        Texts server; // empty: nothing listens
-        std::string Settings::*field;
-        const char* value; // for the field
-        bool beep;
-        PopLoginResult result;
-        Texts shown;
-    } rows[] = {
-        {join({user, {"S: -ERR no", "EXPECT_CLOSE"}}), nullptr, "", true, Failed,
-         {busy, show, "beep", "message:ユーザー名が違います。", hide, "beep", fail, failed}},
-        // Which refusal says what is the dialogue's business (its transcripts).
-        {{"S: -ERR go away", "EXPECT_CLOSE"}, nullptr, "", false, Failed,
-         {busy, show, "message:POP3接続に失敗しました。", hide, fail, failed}},
-        // Closed before the greeting: no step text of its own.
-        {{"CLOSE"}, nullptr, "", true, Failed, {busy, show, hide, "beep", fail, failed}},
-        {join({user, pass, quit, {"S: +OK bye", "CLOSE"}}), nullptr, "", true, Succeeded,
-         {busy, show, hide, "status:POP before SMTP 認証完了"}},
-        // A refused port and an unknown host fail as connection failures.
-        {{}, nullptr, "", false, Failed, {busy, show, "message:" + kUnreachable, hide, fail, failed}},
-        {{}, &Settings::POP3Server, "no-such-pop-server.invalid", false, Failed,
-         {busy, show, "message:" + kUnreachable, hide, fail, failed}},
-        // None of these connects.
-        {{}, &Settings::POP3PASS, "", true, Cancelled,
-         {busy, "password:パスワードを入力して下さい。", "status:POP before SMTP 認証中止"}},
-        {{}, &Settings::POP3USER, "", true, NotConfigured, {"beep", "message:POP before SMTPの設定をしてください。"}},
-        {{}, &Settings::POP3Server, "", true, NotConfigured, {"beep", "message:POP before SMTPの設定をしてください。"}},
-    };
-    int mine = 0; // the caller's handler is put back every time
-    client.OnRcvReady = [&] { ++mine; };
+    const test::Transcript t = test::ReadTranscript(GetParam(), {{"none", ""}});
+    std::optional<test::ScriptedPeer> peer;
+    if (!t.steps.empty()) {
+        peer.emplace(t.steps);
+    }
+    settings.POP3Port = peer ? peer->Port() : test::ClosedLoopbackPort();
+    settings.POP3USER = t.Header("user", "alice");
+    settings.POP3PASS = t.Header("password", "secret");
+    settings.POP3Server = t.Header("server", "127.0.0.1");
+    settings.BeepOnMessage = t.Header("beep") != "no";
+    settings.ReplyTimeout = std::stoi(t.Header("reply-timeout", "5"));
+    ui.passwordAnswers = {std::nullopt};
+    const auto mine = [] {}; // the caller's handler, put back afterwards
+    client.OnRcvReady = mine;
     bool enabled = true;
     options.enableCommand = [&](bool on) { enabled = on; };
     options.showAbortButton = [&](bool visible) { ui.events.push_back(visible ? "abort:show" : "abort:hide"); };
-    const Settings configured = settings;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(::testing::PrintToString(row.shown));
-        std::optional<test::ScriptedPeer> peer;
-        if (!row.server.empty()) {
-            peer.emplace(row.server);
-        }
-        settings = configured;
-        settings.POP3Port = peer ? peer->Port() : test::ClosedLoopbackPort();
-        settings.BeepOnMessage = row.beep;
-        if (row.field != nullptr) {
-            settings.*row.field = row.value;
-        }
-        ui.Clear();
-        ui.passwordAnswers = {std::nullopt};
-        EXPECT_EQ(Run(), row.result);
-        EXPECT_EQ(Utf8(ui.events), row.shown);
-        EXPECT_TRUE(!peer || peer->Join());
-        EXPECT_EQ(peer ? peer->Failures() : Texts{}, Texts{});
-        EXPECT_FALSE(client.Active());
-        EXPECT_FALSE(sendAborted);
-        EXPECT_TRUE(enabled);
+    LoopTimer press;
+    if (t.Has("abort-after")) {
+        const std::chrono::milliseconds after(std::stoi(t.Header("abort-after")));
+        press.Start(after, true, [this] { sendAborted = true; });
     }
-    client.OnRcvReady();
-    EXPECT_EQ(mine, 1);
+    const auto start = std::chrono::steady_clock::now();
+    const PopLoginResult result = Run();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(Name(result), t.Header("result"));
+    EXPECT_EQ(SjisToUtf8(Joined(ui.events)), SjisToUtf8(t.Header("shown")));
+    EXPECT_GE(took, std::chrono::milliseconds(std::stoi(t.Header("min-wait", "0"))));
+    EXPECT_LE(took, std::chrono::milliseconds(std::stoi(t.Header("max-wait", "8000"))));
+    EXPECT_TRUE(!peer || peer->Join());
+    EXPECT_EQ(peer ? peer->Failures() : Texts{}, Texts{});
+    // What the network held when the client gave up, not gigabytes.
+    EXPECT_LT(peer ? peer->FloodBytes() : 0, 64u << 20);
+    EXPECT_FALSE(client.Active());
+    EXPECT_EQ(sendAborted, t.Has("abort-after"));
+    EXPECT_TRUE(enabled);
+    EXPECT_NE(client.OnRcvReady.target<decltype(mine)>(), nullptr);
 }
 
-// One server for all the cases: they are logins in a row on one client, by
-// host name, so the lookup is part of each login. (What each refusal shows
-// is the scripted tests' business.)
+INSTANTIATE_TEST_SUITE_P(Files, PopLoginTranscript, ::testing::ValuesIn(test::TranscriptFiles("pop_login")),
+                         [](const auto& row) { return test::TranscriptName(row.param); });
+
+// One server for all the steps of tests/data/tables/pop_login_dovecot.tsv:
+// logins in a row on one client. (What each refusal shows is the scripted
+// tests' business.)
 TEST_F(PopLoginTest, AgainstARealServerInTheClearWithStlsOrTlsFromTheConnect)
 {
     if (!test::DovecotServer::Available()) {
@@ -144,117 +125,38 @@ TEST_F(PopLoginTest, AgainstARealServerInTheClearWithStlsOrTlsFromTheConnect)
     test::DovecotServer dovecot;
     ASSERT_TRUE(dovecot.Start({{"alice", "secret"}, {"bob", "hunter2"}}, true)) << dovecot.Error();
     settings.POP3Server = "localhost";
-    const std::string ca = Sj(test::CertFile("ca"));
-    const std::string done = "POP before SMTP 認証完了";
-    const std::string untrusted = "POP3サーバーと暗号化した接続ができませんでした。\r\n"
-                                  "サーバー証明書の発行者が信頼されていません（CAFileで追加できます）。\r\n"
-                                  "証明書の SHA-256: " + test::CertFingerprint("server");
-    using enum PopLoginResult;
-    const struct {
-        const char* name;
-        const char* user;
-        const char* stored; // empty: asked for, and typed is the answer
-        std::optional<std::string> typed;
-        Pop3Security security;
-        bool tlsPort;
-        std::string caFile;
-        PopLoginResult result;
-        Texts messages;
-    } rows[] = {
-        {"Stored", "alice", "secret", {}, Pop3Security::None, false, "", Succeeded, {}},
-        {"Typed", "bob", "", "hunter2", Pop3Security::None, false, "", Succeeded, {}},
-        {"WrongPassword", "alice", "wrong", {}, Pop3Security::None, false, "", Failed, {"パスワードが違います。", kFailed}},
-        // The same client logs in again after a failure.
-        {"AgainAfterAFailure", "alice", "secret", {}, Pop3Security::None, false, "", Succeeded, {}},
-        {"Stls", "alice", "secret", {}, Pop3Security::Stls, false, ca, Succeeded, {}},
-        {"TlsFromTheConnect", "alice", "secret", {}, Pop3Security::Tls, true, ca, Succeeded, {}},
-        {"StlsIssuerNotTrusted", "alice", "secret", {}, Pop3Security::Stls, false, "", Failed, {untrusted, kFailed}},
-        {"TlsIssuerNotTrusted", "alice", "secret", {}, Pop3Security::Tls, true, "", Failed, {untrusted, kFailed}},
-    };
+    const std::map<std::string, Pop3Security> security = {
+        {"None", Pop3Security::None}, {"Stls", Pop3Security::Stls}, {"Tls", Pop3Security::Tls}};
     int logins = 0;
-    for (const auto& row : rows) {
+    for (const test::TableRow& row : test::ReadTable("pop_login_dovecot")) {
         SCOPED_TRACE(row.name);
-        settings.POP3USER = row.user;
-        settings.POP3PASS = row.stored;
-        settings.POP3Security = row.security;
-        settings.POP3Port = row.tlsPort ? dovecot.TlsPort() : dovecot.Port();
-        settings.CAFile = row.caFile;
+        settings.POP3USER = row[0];
+        settings.POP3PASS = row[1];
+        settings.POP3Security = security.at(row[3]);
+        settings.POP3Port = row[4] == "tls" ? dovecot.TlsPort() : dovecot.Port();
+        settings.CAFile = row[5] == "<ca>" ? Sj(test::CertFile("ca")) : "";
         ui.Clear();
         if (settings.POP3PASS.empty()) {
-            ui.passwordAnswers.push_back(row.typed);
+            ui.passwordAnswers.push_back(row[2]);
         }
-        EXPECT_EQ(Run(), row.result) << dovecot.Log();
+        const PopLoginResult result = Run();
+        EXPECT_EQ(Name(result), row[6]) << dovecot.Log();
         EXPECT_TRUE(ui.passwordAnswers.empty());
-        EXPECT_EQ(Utf8(ui.messages), row.messages);
-        EXPECT_EQ(ui.beeps, static_cast<int>(row.messages.size()));
+        std::string messages = row[7];
+        if (const std::size_t at = messages.find("<fingerprint>"); at != std::string::npos) {
+            messages.replace(at, 13, test::CertFingerprint("server"));
+        }
+        EXPECT_EQ(SjisToUtf8(Joined(ui.messages)), messages);
+        EXPECT_EQ(ui.beeps, static_cast<int>(ui.messages.size()));
         ASSERT_FALSE(ui.statusTexts.empty());
-        EXPECT_EQ(SjisToUtf8(ui.statusTexts.back()), row.result == Succeeded ? done : kFailed);
-        logins += row.result == Succeeded ? 1 : 0;
+        const bool succeeded = result == PopLoginResult::Succeeded;
+        EXPECT_EQ(SjisToUtf8(ui.statusTexts.back()), succeeded ? "POP before SMTP 認証完了" : kFailed);
+        logins += succeeded ? 1 : 0;
         EXPECT_EQ(dovecot.LoginCount(), logins);
         EXPECT_FALSE(client.Active());
     }
     // The encrypted logins: dovecot names them so.
     EXPECT_NE(dovecot.Log().find("TLS"), std::string::npos);
-}
-
-TEST_F(PopLoginTest, SilentDrippingOrFloodingServerFailsInTimeAndInLittleMemory)
-{
-    settings.ReplyTimeout = 1;
-    const struct {
-        const char* name;
-        Texts script;
-        std::chrono::milliseconds atLeast;
-    } rows[] = {
-        {"NoGreeting", {"EXPECT_CLOSE"}, 950ms},
-        {"NoReplyToPass", {"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret", "EXPECT_CLOSE"}, 950ms},
-        // The deadline counts from the connection, not from the last byte.
-        {"GreetingDripped", {"DRIP 300 +OK a very slow greeting", "EXPECT_CLOSE"}, 950ms},
-        // A line that never ends is refused at once, not collected.
-        {"LineWithoutEnd", {"FLOOD"}, 0ms},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        test::ScriptedPeer peer(row.script);
-        settings.POP3Port = peer.Port();
-        ui.Clear();
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(Run(), PopLoginResult::Failed);
-        const auto took = std::chrono::steady_clock::now() - start;
-        EXPECT_GE(took, row.atLeast);
-        EXPECT_LT(took, 3s);
-        EXPECT_EQ(Utf8(ui.messages),
-                  (Texts{row.atLeast.count() > 0 ? kUnreachable : "POP3接続に失敗しました。", kFailed}));
-        EXPECT_TRUE(peer.Join());
-        EXPECT_TRUE(peer.Failures().empty()) << ::testing::PrintToString(peer.Failures());
-        // What the network held when the client gave up, not gigabytes.
-        EXPECT_LT(peer.FloodBytes(), 64u << 20);
-    }
-}
-
-TEST_F(PopLoginTest, EachReplyHasTheWholeDeadlineFromItsCommand)
-{
-    // Each reply takes most of the deadline; all of them together take longer.
-    test::ScriptedPeer peer({"SLEEP 600", "S: +OK ready", "C: USER alice", "SLEEP 600", "S: +OK", "C: PASS secret",
-                             "SLEEP 600", "S: +OK", "C: QUIT", "S: +OK bye", "CLOSE"});
-    settings.POP3Port = peer.Port();
-    settings.ReplyTimeout = 1;
-    EXPECT_EQ(Run(), PopLoginResult::Succeeded) << ::testing::PrintToString(Utf8(ui.messages));
-    EXPECT_TRUE(peer.Join());
-}
-
-TEST_F(PopLoginTest, AbortDuringTheWaitStopsTheSend)
-{
-    test::ScriptedPeer peer({"EXPECT_CLOSE"});
-    settings.POP3Port = peer.Port();
-    LoopTimer press;
-    press.Start(100ms, true, [this] { sendAborted = true; });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Run(), PopLoginResult::Failed);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(settings.ReplyTimeout));
-    EXPECT_TRUE(sendAborted);
-    EXPECT_FALSE(client.Active());
-    EXPECT_TRUE(peer.Join());
-    EXPECT_TRUE(peer.Failures().empty());
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 // The road of a message from "送信" to the history folder, against a real
-// SMTP server (and a real POP3 server for POP before SMTP), with a scripted
-// user.
+// SMTP server, with a scripted user. (POP before SMTP in the send: the
+// command line's send tests.)
 
-#include "dovecot_server.h"
 #include "file_bytes.h"
 #include "platform/clock.h"
 #include "platform/text_codec.h"
@@ -14,12 +13,12 @@
 #include "send/send_workflow.h"
 #include "settings/settings.h"
 #include "smtp_sink.h"
+#include "temp_dir.h"
 #include "test_certs.h"
 
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
-#include <QTemporaryDir>
 
 #include <fstream>
 #include <functional>
@@ -62,7 +61,6 @@ class SendWorkflowTest : public test::SmtpSinkSuite {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir_.isValid());
         settings_.Server = "127.0.0.1";
         settings_.Port = sink_->Port();
         settings_.SenderList = {"me@example.jp,reply@example.jp", "second@example.jp"};
@@ -88,8 +86,8 @@ protected:
     std::vector<std::filesystem::path> HistoryFiles() const { return ListHistoryFiles(historyDir_); }
 
     int baseline_ = 0;
-    QTemporaryDir dir_;
-    std::filesystem::path historyDir_ = std::filesystem::path(dir_.path().toStdString()) / "mail";
+    test::TempDir dir_;
+    std::filesystem::path historyDir_ = dir_.path() / "mail";
     Settings settings_;
     test::ScriptedUserInterface ui_;
     RecordingView view_;
@@ -153,10 +151,7 @@ TEST_F(SendWorkflowTest, LongHeadersComeBackWholeAndEveryMailIsDated)
     const std::string name = repeat("送信者", 15);
     settings_.FromUser = Sj(name);
     const std::string fileName = repeat("添付ファイル", 6) + ".txt";
-    {
-        std::ofstream(dir_.path().toStdString() + "/" + fileName) << "data";
-    }
-    composer_.SetAttachments({Sj(dir_.path().toStdString() + "/" + fileName)});
+    composer_.SetAttachments({Sj(dir_.Write(fileName, "data").string())});
     const std::string subjects[] = {repeat("漢", 400), repeat("a", 2000), repeat("漢字とかなとASCII", 200),
                                     repeat("漢", 2000)};
     for (const std::string& subject : subjects) {
@@ -350,8 +345,7 @@ TEST_F(SendWorkflowTest, RefusedMailAndAnAttachmentGoneMidSendAreRecorded)
     // An attachment gone between the count and its part: that mail fails
     // (the server never gets its end) and its record says so.
     settings_.Port = sink_->Port();
-    const std::filesystem::path photo = std::filesystem::path(dir_.path().toStdString()) / "photo.jpg";
-    std::ofstream(photo, std::ios::binary) << "jpeg";
+    const std::filesystem::path photo = dir_.Write("photo.jpg", "jpeg");
     composer_.SetAttachments({photo.string()});
     composer_.ApplyTerminalType(TerminalType::HLink);
     workflow_.Mail().OnMailInfo = [&](SendMail&, SendMailInfo info, const std::string&) {
@@ -467,31 +461,6 @@ TEST_F(SendWorkflowTest, SubmissionAsksThePasswordShowsTheStepsAndRecordsWhatFai
     EXPECT_TRUE(workflow_.Outcome().refusedOrAborted);
     EXPECT_EQ(SjisToUtf8(ui_.statusTexts.back()), "送信中止：SMTP認証のパスワードが入力されませんでした。");
     EXPECT_EQ(startTls.WaitForMessages(2, std::chrono::milliseconds(200)), 1);
-}
-
-TEST_F(SendWorkflowTest, PopBeforeSmtpLogsInBeforeSendingAndGoesOnAfterAFailedLogin)
-{
-    if (!test::DovecotServer::Available()) {
-        GTEST_SKIP() << "dovecot is not available";
-    }
-    test::DovecotServer pop;
-    ASSERT_TRUE(pop.Start({{"taro", "secret"}})) << pop.Error();
-    settings_.UsePopBeforeSmtp = true;
-    settings_.POP3Server = "127.0.0.1";
-    settings_.POP3Port = pop.Port();
-    settings_.POP3USER = "taro";
-    settings_.POP3PASS = "secret";
-    Compose("hello");
-    workflow_.Send();
-    EXPECT_NE(std::ranges::find(ui_.statusTexts, Sj("POP before SMTP 認証完了")), ui_.statusTexts.end());
-    EXPECT_EQ(NewMessages(1), 1);
-
-    settings_.POP3PASS = "wrong";
-    ui_.Clear();
-    workflow_.Send();
-    EXPECT_NE(std::ranges::find(ui_.messages, Sj("パスワードが違います。")), ui_.messages.end());
-    EXPECT_EQ(NewMessages(2), 2); // the send goes on, and its final status says the login failed
-    EXPECT_EQ(SjisToUtf8(ui_.statusTexts.back()), "送信完了：エラーはありません。　POP before SMTP 認証出来ませんでした。");
 }
 
 } // namespace

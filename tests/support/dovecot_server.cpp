@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -23,29 +22,15 @@ namespace {
 
 constexpr const char* kDovecot = "/usr/sbin/dovecot";
 
-// Reads one line (up to LF) from a blocking socket with a deadline.
-bool ReadLine(int s, std::string& line, std::chrono::steady_clock::time_point deadline)
+// One line (up to LF) from a socket whose reads time out.
+std::string ReadLine(int s)
 {
-    line.clear();
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                 std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return false;
-        }
-        pollfd p{s, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-            return false;
-        }
-        char c = 0;
-        if (::recv(s, &c, 1, 0) != 1) {
-            return false;
-        }
+    std::string line;
+    char c = 0;
+    while (!line.ends_with('\n') && ::recv(s, &c, 1, 0) == 1) {
         line += c;
-        if (c == '\n') {
-            return true;
-        }
     }
+    return line;
 }
 
 // Connects, reads the greeting and says QUIT: a bare connect that is dropped
@@ -53,22 +38,16 @@ bool ReadLine(int s, std::string& line, std::chrono::steady_clock::time_point de
 bool Greets(std::uint16_t port)
 {
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0) {
-        return false;
+    const timeval limit{3, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    const sockaddr_in addr{
+        .sin_family = AF_INET, .sin_port = htons(port), .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
+    const bool ok = ::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0 &&
+                    ReadLine(s).starts_with("+OK") && ::send(s, "QUIT\r\n", 6, MSG_NOSIGNAL) == 6 &&
+                    !ReadLine(s).empty();
+    if (s >= 0) {
+        ::close(s);
     }
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    bool ok = false;
-    if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        std::string line;
-        if (ReadLine(s, line, deadline) && line.rfind("+OK", 0) == 0) {
-            ok = ::send(s, "QUIT\r\n", 6, MSG_NOSIGNAL) == 6 && ReadLine(s, line, deadline);
-        }
-    }
-    ::close(s);
     return ok;
 }
 

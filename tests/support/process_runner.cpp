@@ -29,6 +29,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         for (const auto& [name, value] : options.setEnv) {
             ::setenv(name.c_str(), value.c_str(), 1);
         }
+        if (!options.home.empty()) {
+            ::setenv("KITEMAIL_HOME", options.home.c_str(), 1);
+        }
         if (!options.workingDir.empty() && ::chdir(options.workingDir.c_str()) != 0) {
             ::_exit(127);
         }
@@ -55,6 +58,14 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     result.out = ReadBytes(out);
     result.err = ReadBytes(err);
     return result;
+}
+
+ProcessOptions AtHome(const std::filesystem::path& home, std::string input)
+{
+    ProcessOptions options;
+    options.input = std::move(input);
+    options.home = home.string();
+    return options;
 }
 
 ProcessResult RunCli(const std::vector<std::string>& args, const ProcessOptions& options)

@@ -3,6 +3,7 @@
 // environment; collects standard output, standard error and the exit code.
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,8 +14,12 @@ struct ProcessOptions {
     std::string input;                                       // standard input
     std::vector<std::pair<std::string, std::string>> setEnv; // added to (or replacing in) the environment
     std::string workingDir;                                  // empty: the current one
+    std::string home;                                        // not empty: KITEMAIL_HOME, the data folder
     std::chrono::milliseconds timeout{120000};               // killed after this
 };
+
+// Options with home as the data folder, and standard input.
+[[nodiscard]] ProcessOptions AtHome(const std::filesystem::path& home, std::string input = {});
 
 struct ProcessResult {
     int exitCode = -1; // -1 when it did not exit by itself

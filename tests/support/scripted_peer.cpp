@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <thread>
 #include <utility>
 
 namespace kitemail::test {
@@ -48,18 +48,16 @@ ScriptedPeer::ScriptedPeer(std::vector<std::string> script, std::chrono::millise
     listenFd_ = ListenOnLoopback(port_);
     if (listenFd_ < 0) {
         Fail("cannot listen on loopback");
-        done_ = true;
         return;
     }
-    thread_ = std::thread([this] { Run(); });
+    run_ = std::async(std::launch::async, [this] { Run(); });
 }
 
 ScriptedPeer::~ScriptedPeer()
 {
-    if (thread_.joinable()) { // every wait of the script is bounded
-        thread_.join();
+    if (run_.valid()) {
+        run_.wait();
     }
-    EndTls();
     if (connFd_ >= 0) {
         ::close(connFd_);
     }
@@ -70,15 +68,7 @@ ScriptedPeer::~ScriptedPeer()
 
 bool ScriptedPeer::Join(std::chrono::milliseconds timeout)
 {
-    std::unique_lock lock(mutex_);
-    if (!ended_.wait_for(lock, timeout, [this] { return done_; })) {
-        return false;
-    }
-    lock.unlock();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-    return true;
+    return !run_.valid() || run_.wait_for(timeout) == std::future_status::ready;
 }
 
 void ScriptedPeer::Fail(const std::string& what)
@@ -106,29 +96,24 @@ bool ScriptedPeer::ReadLine(std::string& line)
 
 bool ScriptedPeer::ReadMore()
 {
-    timedOut_ = (tls_ == nullptr || SSL_pending(tls_) == 0) && !WaitReadable(connFd_, ioTimeout_);
+    timedOut_ = !WaitReadable(connFd_, ioTimeout_);
     if (timedOut_) {
         return false;
     }
     char buf[65536];
-    const long n = tls_ != nullptr ? SSL_read(tls_, buf, static_cast<int>(sizeof buf))
-                                   : ::recv(connFd_, buf, sizeof buf, 0);
+    const ssize_t n = ::recv(connFd_, buf, sizeof buf, 0);
     if (n > 0) {
         pending_.append(buf, static_cast<std::size_t>(n));
     }
     return n > 0;
 }
 
-bool ScriptedPeer::Handshake(const std::string& certName, bool expectRefusal)
+void ScriptedPeer::RefusedHandshake(const std::string& certName)
 {
-    if (tlsContext_ == nullptr) {
-        tlsContext_ = SSL_CTX_new(TLS_server_method());
-    }
-    if (SSL_CTX_use_certificate_chain_file(tlsContext_, CertFile(certName).c_str()) != 1 ||
-        SSL_CTX_use_PrivateKey_file(tlsContext_, CertFile("server.key").c_str(), SSL_FILETYPE_PEM) != 1) {
-        Fail("cannot load the certificate " + certName);
-        return false;
-    }
+    SSL_CTX* const context = SSL_CTX_new(TLS_server_method());
+    const bool loaded =
+        SSL_CTX_use_certificate_chain_file(context, CertFile(certName).c_str()) == 1 &&
+        SSL_CTX_use_PrivateKey_file(context, CertFile("server.key").c_str(), SSL_FILETYPE_PEM) == 1;
     // The handshake blocks: bounded as every other wait of the script, but
     // longer, since a client under the sanitizers on a loaded machine can
     // take seconds to load its trust store before its first byte.
@@ -137,35 +122,21 @@ bool ScriptedPeer::Handshake(const std::string& certName, bool expectRefusal)
                         static_cast<suseconds_t>(bound.count() % 1000 * 1000)};
     ::setsockopt(connFd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     ::setsockopt(connFd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    tls_ = SSL_new(tlsContext_);
-    SSL_set_fd(tls_, connFd_);
-    const bool accepted = SSL_accept(tls_) == 1;
+    SSL* const tls = SSL_new(context);
+    SSL_set_fd(tls, connFd_);
+    const bool accepted = loaded && SSL_accept(tls) == 1;
     ERR_clear_error();
-    if (accepted == expectRefusal) {
-        Fail(expectRefusal ? "the client accepted the certificate " + certName
-                           : "TLS handshake failed with " + certName);
-        return false;
-    }
-    return true;
-}
-
-void ScriptedPeer::EndTls()
-{
-    if (tls_ != nullptr) {
-        SSL_free(tls_);
-        tls_ = nullptr;
-    }
-    if (tlsContext_ != nullptr) {
-        SSL_CTX_free(tlsContext_);
-        tlsContext_ = nullptr;
+    SSL_free(tls);
+    SSL_CTX_free(context);
+    if (!loaded || accepted) {
+        Fail(loaded ? "the client accepted the certificate " + certName : "cannot load the certificate " + certName);
     }
 }
 
 bool ScriptedPeer::SendAll(std::string_view bytes)
 {
     while (!bytes.empty()) {
-        const ssize_t n = tls_ != nullptr ? SSL_write(tls_, bytes.data(), static_cast<int>(bytes.size()))
-                                          : ::send(connFd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        const ssize_t n = ::send(connFd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n <= 0) {
             return false;
         }
@@ -257,15 +228,14 @@ bool ScriptedPeer::Step(const std::string& step)
         }
         std::lock_guard lock(mutex_);
         data_ += got;
-    } else if (step.rfind("TLS ", 0) == 0 || step.rfind("TLS_REFUSED ", 0) == 0) {
-        const bool refused = step.rfind("TLS_REFUSED ", 0) == 0;
-        return Handshake(step.substr(step.find(' ') + 1), refused) && !refused;
+    } else if (step.rfind("TLS_REFUSED ", 0) == 0) {
+        RefusedHandshake(step.substr(12));
+        return false;
     } else if (step == "CLOSE" || step == "RESET") {
         if (step == "RESET") {
             const linger reset{1, 0};
             ::setsockopt(connFd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
         }
-        EndTls();
         ::close(connFd_);
         connFd_ = -1;
     } else if (step == "FLOOD") {
@@ -297,9 +267,6 @@ void ScriptedPeer::Run()
     for (std::size_t i = 0; ok && i < script_.size(); ++i) {
         ok = Step(script_[i]);
     }
-    std::lock_guard lock(mutex_);
-    done_ = true;
-    ended_.notify_all();
 }
 
 std::uint16_t ClosedLoopbackPort()

@@ -19,22 +19,18 @@
 //               (counted in FloodBytes())
 //   "SLEEP ms"  pause
 //   "EXPECT_CLOSE" expect the client to close without sending more
-//   "TLS name"  the server's side of a TLS handshake with the test
-//               certificate name (test_certs.h); what follows is encrypted
-//   "TLS_REFUSED name"  the same, expecting the client to refuse it
+//   "TLS_REFUSED name"  the server's side of a TLS handshake with the test
+//               certificate name (test_certs.h), which the client must
+//               refuse; the script ends there
 // A failed expectation ends the script and is reported by Failures().
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
+#include <future>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
-
-struct ssl_ctx_st;
-struct ssl_st;
 
 namespace kitemail::test {
 
@@ -71,30 +67,25 @@ private:
     bool SendAll(std::string_view bytes);
     bool Flood();
     bool ReadLine(std::string& line);
-    bool Handshake(const std::string& certName, bool expectRefusal);
-    // More of the client's bytes (decrypted once encrypted) into pending_;
-    // false at its close, a failure or the time-out (then timedOut_).
+    void RefusedHandshake(const std::string& certName);
+    // More of the client's bytes into pending_; false at its close, a
+    // failure or the time-out (then timedOut_).
     bool ReadMore();
-    void EndTls();
     void Fail(const std::string& what);
 
     std::vector<std::string> script_;
     std::chrono::milliseconds ioTimeout_;
     int listenFd_ = -1;
     int connFd_ = -1;
-    ssl_ctx_st* tlsContext_ = nullptr;
-    ssl_st* tls_ = nullptr;
     std::uint16_t port_ = 0;
     std::string pending_;
     bool timedOut_ = false;
     mutable std::mutex mutex_;
-    std::condition_variable ended_;
     std::vector<std::string> failures_;
     std::vector<std::string> lines_;
     std::string data_;
     std::size_t flooded_ = 0;
-    bool done_ = false;
-    std::thread thread_;
+    std::future<void> run_; // its end is the script's; every wait of the script is bounded
 };
 
 // A loopback port on which nothing listens (a connect is refused).

@@ -59,18 +59,12 @@ bool SmtpSink::Start(const char* host, const SmtpSinkOptions& options)
         error_ = "cannot start " + std::string(kSystemPython);
         return false;
     }
-    QByteArray out;
-    while (!out.contains('\n')) {
-        if (!process_->waitForReadyRead(15000)) {
-            error_ = "the SMTP server did not report its port: " + process_->readAllStandardError().toStdString();
-            Stop();
-            return false;
-        }
-        out += process_->readAllStandardOutput();
+    while (!process_->canReadLine() && process_->waitForReadyRead(15000)) {
     }
-    const QByteArray line = out.left(out.indexOf('\n')).trimmed();
+    const QByteArray line = process_->readLine().trimmed();
     if (!line.startsWith("PORT ")) {
-        error_ = "unexpected output: " + line.toStdString();
+        error_ = "the SMTP server did not report its port: " + line.toStdString() +
+                 process_->readAllStandardError().toStdString();
         Stop();
         return false;
     }

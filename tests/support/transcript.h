@@ -2,8 +2,8 @@
 // Dialogues with a server as data: one transcript format and one runner for
 // the SMTP component, the POP3 login and the loopback SMTP test. A
 // transcript is a file under tests/data/transcripts/<dialogue>/, named as
-// its test (smtp/, pop3/, loopback/; socket/ holds scripts for the scripted
-// peer, in its steps, see scripted_peer.h); openings shared by several are
+// its test (smtp/, pop3/, loopback/; socket/ and pop_login/ hold scripts
+// for the scripted peer, in its steps, see scripted_peer.h); openings shared by several are
 // in tests/data/transcripts/openings/.
 //
 //   # a comment
