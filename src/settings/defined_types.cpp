@@ -149,6 +149,11 @@ std::optional<std::string> DefinedTypeProblem(const Settings& settings, const De
     if (d.fixedCount < 0 || d.fixedCount >= d.limit) {
         return Sj("固定長は 0 以上、文字数制限より小さくしてください。");
     }
+    // A box the main window hides may still hold text or files from another
+    // type: counted, they would make a count of what is not sent.
+    if (d.counts.subject != SubjectTerm::None && !d.areas.subject) {
+        return Sj("件名を数える種別は、件名欄を使えるようにしてください。");
+    }
     if (d.counts.attachments != AttachmentTerm::None && !d.areas.attachments) {
         return Sj("添付ファイルを数える種別は、添付ファイル欄を使えるようにしてください。");
     }

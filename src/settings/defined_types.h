@@ -46,7 +46,8 @@ void WriteDefinedTypes(Profile& profile, const std::vector<DefinedType>& types);
 // Why d cannot stand in settings as it is, or nullopt. Its name must be
 // new among the ten's texts and the other defined names (the history names
 // a mail's type by it), a limit of at least 1 byte must be above the fixed
-// overhead, and attachments are counted only where they can be attached.
+// overhead, and a subject or attachments are counted only where the main
+// window offers them.
 // d.type is the number d has or will have.
 [[nodiscard]] std::optional<std::string> DefinedTypeProblem(const Settings& settings, const DefinedType& d);
 // Adds d under the lowest free number and returns it; nullopt (and no

@@ -210,6 +210,9 @@ TEST(DefinedTypeEditing, ProblemsLowestFreeNumberAndDeletingMakesEntriesUnspecif
          "固定長は 0 以上、文字数制限より小さくしてください。", ""},
         {[&] { return problem(named("x", [](DefinedType& d) { d.counts.attachments = AttachmentTerm::Sizes; })); },
          "添付ファイルを数える種別は、添付ファイル欄を使えるようにしてください。", ""},
+        // A PIN sent as the Subject: the subject box is hidden, so it may not count.
+        {[&] { return problem(named("x", [](DefinedType& d) { d.areas = {false, true, false, false, false}; })); },
+         "件名を数える種別は、件名欄を使えるようにしてください。", ""},
         {[&] { return add(named("docomo")); }, "refused", "10=docomo 11=au メール "},
         {[&] { return std::to_string(EntriesUsingType(s, TerminalTypeFromNumber(11)).size()); }, "2", ""},
         // Deleting 10: its entry becomes unspecified, the rest stay.
