@@ -218,8 +218,7 @@ TEST_F(SettingsFileTest, SignatureFileExistsOnlyWhileThereIsASignatureAndARefuse
     WriteBytes(signature, "old signature\r\n");
     const fs::path elsewhere = dir / "gone" / "Kiteml.ini"; // in a directory that does not exist
     const SaveResult refused = SaveDialogSettings(elsewhere, signature, s);
-    EXPECT_FALSE(refused.ok());
-    EXPECT_EQ(refused.message, DisplayPath(elsewhere) + Sj(" に書き込めません"));
+    EXPECT_FALSE(refused.ok()); // what it says is the profile's test's
     EXPECT_EQ(ReadBytes(signature), "old signature\r\n"); // the rest of that save is skipped
     EXPECT_FALSE(SaveMainWindowSettings(elsewhere, s).ok());
 }
