@@ -26,7 +26,6 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
-#include <QObject>
 
 #include <arpa/inet.h>
 #include <sys/socket.h>
@@ -356,33 +355,15 @@ TEST_P(SocketTranscript, EndsOnceWithItsOutcome)
 INSTANTIATE_TEST_SUITE_P(Files, SocketTranscript, ::testing::ValuesIn(test::TranscriptFiles("socket")),
                          [](const auto& row) { return test::TranscriptName(row.param); });
 
-TEST_F(SmtpFaultsTest, LargeAttachmentCancelledOrCutOffMidway)
+// The peer goes away midway through a large message: the write fails with
+// a reset, or the close is seen first. (A cancel midway: the socket tests.)
+TEST_F(SmtpFaultsTest, LargeAttachmentCutOffMidway)
 {
     mail.AddAttachment({{}, kEncodingBase64, {}, {}, {}, dir.Write("a", std::string(8 << 20, 'k')).string()});
-    // The abort button: a call the loop runs while the message is written.
-    QObject context;
-    bool cancelPosted = false;
-    rec.onInfo = [&](SendMailInfo info, const std::string& text) {
-        if (info == SendMailInfo::Info_AttachmentProgress && !cancelPosted && std::stoul(text) > 200000) {
-            cancelPosted = true;
-            PostCall(&context, [this] { mail.SetAction(TMailAction::Cancel_SendMail); });
-        }
-    };
-    ScriptedPeer peer(Join(test::Opening("peer-up-to-data"), {"DRAIN"}));
-    Start(&peer);
-    ExpectEnd(E::Transaction_Canceled);
-    ASSERT_TRUE(peer.Join());
-    const std::string data = peer.Data();
-    EXPECT_GT(data.size(), 200000u);
-    EXPECT_LT(data.size(), 8u << 20);
-    EXPECT_EQ(data.find("\r\n.\r\n"), std::string::npos);
-    EXPECT_EQ(data.find("QUIT"), std::string::npos);
-    // The peer goes away midway: the write fails with a reset, or the close is seen first.
-    mail.TO_Address = "you@example.jp";
     ScriptedPeer gone(Join(test::Opening("peer-up-to-data"), {"C: From:  <me@example.jp>", "CLOSE"}));
     Start(&gone);
     ASSERT_TRUE(rec.WaitDone(milliseconds(8000)));
-    EXPECT_EQ(rec.doneCount, 2);
+    EXPECT_EQ(rec.doneCount, 1);
     EXPECT_TRUE(mail.LastError() == E::Connection_Reset || mail.LastError() == E::Premature_Disconnect);
     EXPECT_EQ(rec.errors.size(), 1u);
     EXPECT_TRUE(MailRecorder::LoopResponsive());
