@@ -167,6 +167,9 @@ TEST(HistoryTexts, IdsListsAndErrors)
     EXPECT_EQ(CommaText({}), "");
     EXPECT_EQ(CommaText({"/a/b.jpg", "/c.txt"}), "/a/b.jpg,/c.txt");
     EXPECT_EQ(CommaText({"/my file.jpg", "/x,y", "/q\"t"}), "\"/my file.jpg\",\"/x,y\",\"/q\"\"t\"");
+    // Read back for a resend, each item whole: quotes doubled, commas inside.
+    const std::vector<std::string> items = {"/my file.jpg", "/x,y", "/q\"t", "/\"\"", "/a.txt"};
+    EXPECT_EQ(SplitCommaText(CommaText(items)), items);
     EXPECT_EQ(ResultText(0), "");
     EXPECT_EQ(ResultText(8), "Connect Timeout Error");
     EXPECT_EQ(ResultText(17), "Premature Disconnect Error");
