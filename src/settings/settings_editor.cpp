@@ -203,19 +203,17 @@ namespace {
 
 // The limit the length page edits for type t: the [Length] slot of one of
 // the ten, a defined type's own; nullptr for none.
-template <typename S>
-auto* LengthSlot(S& settings, TerminalType t) noexcept
+std::int32_t* LengthSlot(Settings& settings, TerminalType t) noexcept
 {
-    decltype(&settings.TypeMaxLengths[0]) slot = nullptr;
     if (IsTerminalType(t)) {
-        slot = &settings.TypeMaxLengths[TypeSlot(t)];
+        return &settings.TypeMaxLengths[TypeSlot(t)];
     }
-    for (auto& d : settings.DefinedTypes) {
+    for (DefinedType& d : settings.DefinedTypes) {
         if (d.type == t) {
-            slot = &d.limit;
+            return &d.limit;
         }
     }
-    return slot;
+    return nullptr;
 }
 
 } // namespace
@@ -231,8 +229,7 @@ void SettingsEditor::ChooseLengthType(TerminalType type)
 
 std::int32_t SettingsEditor::LengthOfChosenType() const noexcept
 {
-    const std::int32_t* slot = LengthSlot(std::as_const(settings_), lengthType_);
-    return slot != nullptr ? *slot : 0;
+    return settings_.Types().Limit(lengthType_, settings_.TypeMaxLengths, 0);
 }
 
 void SettingsEditor::SetLengthOfChosenType(std::int32_t value)
