@@ -73,13 +73,21 @@ std::string Unescape(std::string_view cell)
 
 std::vector<TableRow> ReadTable(std::string_view name)
 {
+    return ReadRows(GoldenPath("tables", std::string(name) + ".tsv"));
+}
+
+std::vector<TableRow> ReadRows(const fs::path& path)
+{
     std::vector<TableRow> rows;
-    std::istringstream lines(ReadBytes(GoldenPath("tables", std::string(name) + ".tsv")));
+    std::istringstream lines(ReadBytes(path));
+    int number = 0;
     for (std::string line; std::getline(lines, line);) {
+        ++number;
         if (line.empty() || line.starts_with('#')) {
             continue;
         }
         TableRow row;
+        row.line = number;
         std::istringstream cells(line);
         std::getline(cells, row.name, '\t');
         for (std::string cell; std::getline(cells, cell, '\t');) {
@@ -91,6 +99,31 @@ std::vector<TableRow> ReadTable(std::string_view name)
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+std::vector<std::string> WalkNames(std::string_view area)
+{
+    std::vector<std::string> names;
+    for (const std::string& name : GoldenNames("walks/" + std::string(area))) {
+        if (name.ends_with(".walk")) {
+            names.push_back(name.substr(0, name.size() - 5));
+        }
+    }
+    return names;
+}
+
+void RunWalk(std::string_view area, std::string_view name, const WalkVerbs& verbs)
+{
+    const fs::path path = GoldenPath("walks/" + std::string(area), std::string(name) + ".walk");
+    for (const TableRow& step : ReadRows(path)) {
+        const ::testing::ScopedTrace at(path.c_str(), step.line, step.name);
+        const auto verb = verbs.find(step.name);
+        ASSERT_NE(verb, verbs.end()) << "no verb " << step.name;
+        verb->second(step);
+        if (::testing::Test::HasFatalFailure()) {
+            return;
+        }
+    }
 }
 
 std::string TableRow::Sjis(std::size_t i) const

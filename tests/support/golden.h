@@ -8,6 +8,8 @@
 // .expected file instead of failing; read the diff before committing it.
 
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +40,7 @@ struct GoldenRowName {
 struct TableRow {
     std::string name;
     std::vector<std::string> cells;
+    int line = 0; // in its file, for messages
     [[nodiscard]] const std::string& operator[](std::size_t i) const { return cells.at(i); }
     [[nodiscard]] int Int(std::size_t i) const { return std::stoi(cells.at(i)); }
     // The cell as code page 932: converted where it is UTF-8, else its bytes
@@ -48,11 +51,19 @@ struct TableRow {
 };
 
 [[nodiscard]] std::vector<TableRow> ReadTable(std::string_view name);
+[[nodiscard]] std::vector<TableRow> ReadRows(const std::filesystem::path& path);
 [[nodiscard]] std::string Unescape(std::string_view cell);
 void PrintTo(const TableRow& row, std::ostream* os);
 
 struct TableRowName {
     std::string operator()(const ::testing::TestParamInfo<TableRow>& info) const { return info.param.name; }
 };
+
+// A walk: tests/data/walks/AREA/NAME.walk, a script of steps in the table's
+// form, one a line: a verb, then its cells. The runner's verbs act on what
+// the test holds or check it; a failure names the walk's file and line.
+using WalkVerbs = std::map<std::string, std::function<void(const TableRow&)>, std::less<>>;
+[[nodiscard]] std::vector<std::string> WalkNames(std::string_view area);
+void RunWalk(std::string_view area, std::string_view name, const WalkVerbs& verbs);
 
 } // namespace kitemail::test

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
 
 namespace kitemail {
 namespace {
@@ -63,7 +62,6 @@ protected:
         EXPECT_EQ(std::pair(settings.AddressBook, editor.SelectedIndex()), std::pair(lines, selected));
     }
 
-    const std::string noComma = Sj("入力データには、\",\"は使えません。");
     Settings settings;
     test::ScriptedUserInterface ui;
     AddressBookEditor editor{settings, ui};
@@ -85,69 +83,6 @@ TEST_P(AddressBookRefusal, AddRefusesBadInput)
 INSTANTIATE_TEST_SUITE_P(Rows, AddressBookRefusal, ::testing::ValuesIn(test::ReadTable("address_book_refusal")),
                          test::TableRowName());
 
-TEST_F(AddressBookEditorTest, AddAppendsTheLineLeavingSelectionAndFields)
-{
-    settings.AddressBook = {"First,f@x,,0,-1"};
-    Fill("Taro", "X1", "", 3);
-    editor.AddEntry();
-    ExpectBook({"First,f@x,,0,-1", "Taro,X1,,3,-1"}, -1);
-    editor.SenderCheckClicked(true);
-    editor.SetSenderIndex(1);
-    editor.SetPin("1234");
-    editor.AddEntry();
-    EXPECT_EQ(settings.AddressBook.back(), "Taro,X1,1234,3,1");
-    EXPECT_TRUE(ui.events.empty());
-
-    // Sorting on sorts once, the selection following its entry; while sorted
-    // a new line goes to its sorted place and the selection stays on its entry.
-    settings.AddressBook = {"Sato,s@x,,0,-1", "Aoki,a@x,,0,-1"};
-    editor.Select(0);
-    editor.SetSorted(true);
-    ExpectBook({"Aoki,a@x,,0,-1", "Sato,s@x,,0,-1"}, 1);
-    Fill("kato", "k@x", "", 3);
-    editor.SenderCheckClicked(false);
-    editor.AddEntry();
-    ExpectBook({"Aoki,a@x,,0,-1", "kato,k@x,,3,-1", "Sato,s@x,,0,-1"}, 2);
-}
-
-TEST_F(AddressBookEditorTest, ReplaceNeedsALoadedEntryKeepsItsIndexAndCanBeAutomatic)
-{
-    settings.AddressBook = {"Taro,X1,,3,-1", "Hanako,H1,,6,-1"};
-    Fill("New", "N1", "", 1);
-    editor.Select(0);
-    editor.ReplaceEntry(); // selected but never loaded
-    EXPECT_EQ(settings.AddressBook, (Lines{"Taro,X1,,3,-1", "Hanako,H1,,6,-1"}));
-
-    Load(1);
-    Fill("", "", "", 6);
-    editor.ReplaceEntry();
-    ExpectBook({"Taro,X1,,3,-1", ",,,6,-1"}, 1); // empty name and address are accepted here
-    editor.SetPin("1,2");
-    editor.ReplaceEntry();
-    EXPECT_EQ(settings.AddressBook[1], ",,,6,-1");
-    EXPECT_EQ(ui.messages, Lines{noComma});
-
-    // The line stays at its index even in a sorted list.
-    editor.SetSorted(true);
-    Load(0);
-    editor.SetName("zeta");
-    editor.ReplaceEntry();
-    ExpectBook({"zeta,,,6,-1", "Taro,X1,,3,-1"}, 0);
-
-    // Automatic replacement writes each edit at once.
-    settings.AutoReplaceOnInput = true;
-    ui.Clear();
-    editor.SetAddress("X12");
-    EXPECT_EQ(settings.AddressBook[0], "zeta,X12,,6,-1");
-    editor.SenderCheckClicked(true);
-    EXPECT_EQ(settings.AddressBook[0], "zeta,X12,,6,0");
-    EXPECT_TRUE(ui.events.empty());
-    editor.SetName("Ta,ro");
-    editor.SetName("Ta,ro"); // setting a field to the value it has is no edit
-    EXPECT_EQ(settings.AddressBook, (Lines{"zeta,X12,,6,0", "Taro,X1,,3,-1"}));
-    EXPECT_EQ(ui.events, (Lines{"beep", "message:" + noComma}));
-}
-
 class AddressBookLoad : public AddressBookEditorTest, public ::testing::WithParamInterface<test::TableRow> {};
 
 TEST_P(AddressBookLoad, FillsTheFields)
@@ -161,34 +96,6 @@ TEST_P(AddressBookLoad, FillsTheFields)
 
 INSTANTIATE_TEST_SUITE_P(Rows, AddressBookLoad, ::testing::ValuesIn(test::ReadTable("address_book_fields")),
                          test::TableRowName());
-
-TEST_F(AddressBookEditorTest, TheSenderListTheTypeOfAnEntryAndANewEntry)
-{
-    // The page takes the current sender list each time it is shown.
-    settings.AddressBook = {"Taro,X1,99,2,1"};
-    Load(0);
-    settings.SenderList = {"only@example.jp"};
-    editor.PageShown();
-    EXPECT_EQ(editor.SenderItems(), settings.SenderList);
-    EXPECT_EQ(editor.Fields().senderIndex, 0); // reloaded: index 1 is gone
-
-    // The terminal type of an entry selects and loads it.
-    settings.AddressBook = {"a,1,12,6,1", "b,2,,,-1", "c,3,,42,-1"};
-    settings.AutoReplaceOnInput = true;
-    EXPECT_EQ(editor.TerminalTypeOfEntry(1), TerminalType::VodafoneLongMail); // empty type field
-    EXPECT_EQ(editor.TerminalTypeOfEntry(2), TerminalType::Unspecified);
-    EXPECT_EQ(editor.TerminalTypeOfEntry(3), TerminalType::Unspecified); // beyond the list: the selection stays
-    EXPECT_EQ(editor.SelectedIndex(), 2);
-    EXPECT_EQ(editor.TerminalTypeOfEntry(0), TerminalType::EZwebMail);
-
-    // A new entry clears the fields but not the sender check.
-    ASSERT_TRUE(editor.Fields().senderChecked);
-    editor.NewEntry();
-    EXPECT_EQ(editor.SelectedIndex(), -1);
-    EXPECT_EQ(editor.Fields(), (AddressBookFields{"", "", "", TerminalType::Unspecified, true, -1}));
-    editor.SetName("typed"); // nothing selected: nothing replaced
-    EXPECT_EQ(settings.AddressBook[0], "a,1,12,6,1");
-}
 
 // Dragging moves the start entry to the drop entry.
 class AddressBookDrag : public AddressBookEditorTest, public ::testing::WithParamInterface<test::TableRow> {};
@@ -206,40 +113,6 @@ TEST_P(AddressBookDrag, MovesTheStartEntryToTheDropEntry)
 
 INSTANTIATE_TEST_SUITE_P(Rows, AddressBookDrag, ::testing::ValuesIn(test::ReadTable("address_book_drag")),
                          test::TableRowName());
-
-TEST_F(AddressBookEditorTest, ArrowsAndDeletingAndASelectionLeftBehindByAShorterBook)
-{
-    // Arrows stop at the ends.
-    settings.AddressBook = {"a", "b", "c"};
-    editor.Select(0);
-    editor.MoveEntry(-1);
-    editor.Select(2);
-    editor.MoveEntry(1);
-    ExpectBook({"a", "b", "c"}, 2);
-    editor.MoveEntry(-2);
-    ExpectBook({"c", "a", "b"}, 0);
-
-    // Deleting asks first.
-    settings.AddressBook = {"a", "b", "c", "d"};
-    editor.Select(1);
-    ui.confirmAnswers = {false, true};
-    editor.DeleteEntry();
-    ExpectBook({"a", "b", "c", "d"}, 1);
-    EXPECT_EQ(ui.events, (Lines{"beep", "confirm:" + Sj("選択項目を削除してよろしいですか？")}));
-    EXPECT_EQ(ui.questions.at(0).title, Sj("確認"));
-    editor.DeleteEntry();
-    ExpectBook({"a", "c", "d"}, -1);
-
-    Load(2);
-    ui.Clear();
-    settings.AddressBook.pop_back(); // the main window reordered or shortened the book
-    EXPECT_EQ(editor.SelectedIndex(), -1);
-    editor.ReplaceEntry();
-    editor.MoveEntry(-1);
-    editor.DeleteEntry();
-    EXPECT_EQ(settings.AddressBook, (Lines{"a", "c"}));
-    EXPECT_TRUE(ui.events.empty());
-}
 
 } // namespace
 } // namespace kitemail

@@ -18,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <random>
@@ -171,75 +170,6 @@ TEST_P(DefinedTypeProblemRow, IsToldAsTheRulesSay)
 
 INSTANTIATE_TEST_SUITE_P(Rows, DefinedTypeProblemRow, ::testing::ValuesIn(test::ReadTable("defined_type_problem")),
                          test::TableRowName());
-
-// The editing rules, step by step on one settings value: each step's
-// result, and the list, the book and the default type after it.
-TEST(DefinedTypeEditing, ProblemsLowestFreeNumberAndDeletingMakesEntriesUnspecified)
-{
-    Settings s;
-    s.AddressBook = {"A,a@example.jp,,10,-1", "B,b@example.jp,,11,0", "C,c@example.jp,,3,-1", "D,d@example.jp,,11,-1"};
-    s.DefaultType = TerminalTypeFromNumber(11);
-    const auto named = [](std::string name, const std::function<void(DefinedType&)>& change = {}) {
-        DefinedType d;
-        d.name = Sj(name);
-        if (change) {
-            change(d);
-        }
-        return d;
-    };
-    const auto add = [&s](const DefinedType& d) {
-        const std::optional<TerminalType> t = AddDefinedType(s, d);
-        return t ? std::to_string(TerminalTypeNumber(*t)) : "refused";
-    };
-    const auto numbers = [&s] {
-        std::string out;
-        for (const DefinedType& d : s.DefinedTypes) {
-            out += std::to_string(TerminalTypeNumber(d.type)) + "=" + SjisToUtf8(d.name) + " ";
-        }
-        return out;
-    };
-    struct Step {
-        std::function<std::string()> run;
-        std::string result;
-        std::string listAfter;
-    };
-    const std::vector<Step> steps = {
-        {[&] { return add(named("docomo")); }, "10", "10=docomo "},
-        {[&] { return add(named("au メール")); }, "11", "10=docomo 11=au メール "},
-        // What the rules refuse is the table's below.
-        {[&] { return add(named("docomo")); }, "refused", "10=docomo 11=au メール "},
-        {[&] { return std::to_string(EntriesUsingType(s, TerminalTypeFromNumber(11)).size()); }, "2", ""},
-        // Deleting 10: its entry becomes unspecified, the rest stay.
-        {[&] { return DeleteDefinedType(s, TerminalTypeFromNumber(10)) ? std::string("deleted") : "no"; }, "deleted",
-         "11=au メール "},
-        {[&] { return add(named("softbank")); }, "10", "10=softbank 11=au メール "},
-        {[&] { return ReplaceDefinedType(s, named("docomo", [](DefinedType& d) { d.type = TerminalTypeFromNumber(50); }))
-                          ? std::string("replaced") : "no"; },
-         "no", "10=softbank 11=au メール "},
-        {[&] { return ReplaceDefinedType(s, named("au メール", [](DefinedType& d) { d.type = TerminalTypeFromNumber(10); }))
-                          ? std::string("replaced") : "no"; },
-         "no", "10=softbank 11=au メール "},
-        {[&] { return ReplaceDefinedType(s, named("rakumail", [](DefinedType& d) { d.type = TerminalTypeFromNumber(10); d.limit = 2000; }))
-                          ? std::string("replaced") : "no"; },
-         "replaced", "10=rakumail 11=au メール "},
-        {[&] { return DeleteDefinedType(s, TerminalTypeFromNumber(11)) ? std::string("deleted") : "no"; }, "deleted",
-         "10=rakumail "},
-        {[&] { return DeleteDefinedType(s, TerminalTypeFromNumber(11)) ? std::string("deleted") : "no"; }, "no",
-         "10=rakumail "},
-        {[&] { return DeleteDefinedType(s, TerminalType::IMode) ? std::string("deleted") : "no"; }, "no",
-         "10=rakumail "},
-    };
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        const std::string before = numbers();
-        EXPECT_EQ(steps[i].run(), steps[i].result) << "step " << i;
-        EXPECT_EQ(numbers(), steps[i].listAfter.empty() ? before : steps[i].listAfter) << "step " << i;
-    }
-    EXPECT_EQ(s.AddressBook, (Lines{"A,a@example.jp,,-1,-1", "B,b@example.jp,,-1,0", "C,c@example.jp,,3,-1",
-                                    "D,d@example.jp,,-1,-1"}));
-    EXPECT_EQ(s.DefaultType, TerminalType::Unspecified);
-    EXPECT_EQ(s.DefinedTypes.front().limit, 2000);
-    // How many there may be is the editor's test's.
-}
 
 class DefinedTypesFileTest : public ::testing::Test {
 protected:

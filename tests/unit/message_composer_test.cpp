@@ -53,51 +53,6 @@ TEST_P(CheckListType, FollowsTheTicksByHand)
 INSTANTIATE_TEST_SUITE_P(Rows, CheckListType, ::testing::ValuesIn(test::ReadTable("check_list_type")),
                          test::TableRowName());
 
-TEST_F(ComposerTest, UntickingTickingAllModesAndTheSurvey)
-{
-    using enum TerminalType;
-    // Unticking the last entry leaves the type unspecified.
-    Book({"a,x,,3,-1"});
-    composer.SetTick(0, true);
-    composer.SetTick(0, false);
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, Unspecified);
-
-    // Ticking all and new lines change ticks without deriving the type.
-    Book({"a,x,,3,-1", "b,y,,6,-1"});
-    ui.Clear();
-    composer.TickAll(true);
-    EXPECT_TRUE(ui.statusTexts.empty());
-    composer.SetTick(0, true); // the next change by hand derives from all ticks
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, Unspecified);
-
-    composer.SetHighlighted(0);
-    Book({"a,x,,3,-1", "b,y,,1,-1"});
-    EXPECT_EQ(composer.CheckList(), (std::vector<CheckListEntry>{{"a,x,,3,-1", false}, {"b,y,,1,-1", false}}));
-    EXPECT_EQ(composer.Highlighted(), -1);
-
-    // Modes show their texts and apply their types.
-    Book({"a,x,,7,-1"});
-    composer.TypeBoxChanged(IMode);
-    composer.SetTick(0, true);
-    ui.Clear();
-    composer.SelectDirectMode();
-    EXPECT_EQ(ui.statusTexts, Lines{Sj("直接入力：Emailアドレスを入力してください。")});
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, IMode); // the type box's again
-
-    ui.Clear();
-    composer.SelectAddressBookMode();
-    EXPECT_EQ(ui.statusTexts, (Lines{Sj("アドレス帳：アドレス帳から選択してください。"), Sj("EZweb 方式を選択")}));
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, EZweb);
-
-    // The survey of the highlighted entry; the window tests survey a known type.
-    ui.Clear();
-    Book({"a,x,,4,-1", "c,z,,42,-1"});
-    composer.SetTick(0, true); // ticks do not matter, the highlight does
-    composer.SetHighlighted(1);
-    composer.SurveyHighlighted();
-    EXPECT_EQ(ui.messages, Lines{Sj("端末を特定出来ません")});
-}
-
 class CheckListDrag : public ComposerTest, public ::testing::WithParamInterface<test::TableRow> {};
 
 // The window tests drive a move down, a drop below the last entry and a
@@ -123,51 +78,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, CheckListDrag, ::testing::ValuesIn(test::ReadTabl
                          test::TableRowName());
 
 // ------------------------------------------------------------ count display
-
-TEST_F(ComposerTest, CountDisplayOfTheWholeMessageWithTheLimitsOfTheAppliedType)
-{
-    using enum TerminalType;
-    composer.TypeBoxChanged(IMode);
-    EXPECT_EQ(composer.Display(), (CountDisplay{0, 500, false, 500, 0})); // an empty i-mode mail counts nothing
-
-    // Limits are taken when a type is applied.
-    settings.TypeMaxLengths[3] = 800;
-    settings.MaxLen = 900;
-    composer.SetBody(Text("abc"));
-    EXPECT_EQ(composer.Display().limit, 500); // a changed limit waits for the next application
-    composer.TypeBoxChanged(IMode);
-    EXPECT_EQ(composer.Display().limit, 800);
-    composer.ClearTypeBox();
-    EXPECT_EQ(composer.Display().limit, 900);
-    EXPECT_EQ(composer.TypeState().CurrentFixedLength, 55);
-
-    composer.TypeBoxChanged(TerminalTypeFromNumber(10)); // outside the table: no selection
-    EXPECT_EQ(composer.TypeBox(), Unspecified);
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, Unspecified);
-
-
-    settings.AssumeSingleByteAtEnds = false;
-    settings.CountFinalLineBreakShift = false;
-    composer.TypeBoxChanged(VodafoneLongMail);
-    composer.SenderChanged("abcdefg@xyz.com"); // 15 bytes
-    composer.SetSubject(Text("Hi"));
-    composer.SetBody(Text(Sj("あいうえお") + "abc"));
-    EXPECT_EQ(composer.Display(), (CountDisplay{88, 6000, false, 6000, 88}));
-
-    // The recipient and the PIN are not counted, but the sender is taken anew.
-    composer.SetSender("someone@example.jp");
-    composer.SetDirectAddress(Text("to@example.jp"));
-    EXPECT_EQ(composer.Display().count, 88 + 3);
-    composer.SetPin(Text("1234"));
-    EXPECT_EQ(composer.Display().count, 88 + 3);
-
-    // A limit of zero or below keeps the gauge in range.
-    settings.TypeMaxLengths[7] = 0;
-    composer.TypeBoxChanged(EZweb);
-    composer.SetSubject(Text(""));
-    composer.SetBody(Text("x"));
-    EXPECT_EQ(composer.Display(), (CountDisplay{30 + 18 + 1, 0, true, 0, 0}));
-}
 
 TEST_F(ComposerTest, UnreadableAttachmentKeepsTheDisplayAndSaysWhy)
 {

@@ -1,0 +1,303 @@
+// The editors behind the settings dialog's pages and the message being
+// composed, walked by the scripts in tests/data/walks/unit/: each line a
+// verb and its cells (texts in UTF-8), acting on the editors or checking
+// what they show. Each walk runs alone, named after its file; a failure
+// names the walk's line.
+
+#include "file_bytes.h"
+#include "golden.h"
+#include "platform/data_dir.h"
+#include "platform/text_codec.h"
+#include "scripted_ui.h"
+#include "send/message_composer.h"
+#include "settings/address_book.h"
+#include "settings/defined_types.h"
+#include "settings/defined_types_editor.h"
+#include "settings/settings.h"
+#include "settings/settings_editor.h"
+#include "settings/settings_file.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <variant>
+
+namespace kitemail::unit_walks {
+namespace {
+
+using Lines = std::vector<std::string>;
+using Row = test::TableRow;
+using S = Settings;
+
+// The cells from the first on, as code page 932.
+Lines Cells(const Row& r, std::size_t first = 0)
+{
+    Lines out;
+    for (std::size_t i = first; i < r.cells.size(); ++i) {
+        out.push_back(r.Sjis(i));
+    }
+    return out;
+}
+
+// The settings the walks set and check, by name; the value is the cells
+// after the name.
+using Field = std::variant<bool S::*, std::int32_t S::*, TerminalType S::*, std::string S::*, Lines S::*,
+                           TypeLimits S::*>;
+const std::map<std::string, Field> kFields = {
+    {"AddressBook", &S::AddressBook}, {"SenderList", &S::SenderList}, {"FromUser", &S::FromUser},
+    {"BeepOnMessage", &S::BeepOnMessage}, {"SortAddressBook", &S::SortAddressBook},
+    {"AutoReplaceOnInput", &S::AutoReplaceOnInput}, {"AssumeSingleByteAtEnds", &S::AssumeSingleByteAtEnds},
+    {"CountFinalLineBreakShift", &S::CountFinalLineBreakShift}, {"CountShiftBytes", &S::CountShiftBytes},
+    {"MaxLen", &S::MaxLen}, {"FixLen", &S::FixLen}, {"Port", &S::Port}, {"DefaultType", &S::DefaultType},
+    {"TypeMaxLengths", &S::TypeMaxLengths}};
+
+void Assign(bool& f, const Row& r) { f = r[1] == "1"; }
+void Assign(std::int32_t& f, const Row& r) { f = r.Int(1); }
+void Assign(TerminalType& f, const Row& r) { f = TerminalTypeFromNumber(r.Int(1)); }
+void Assign(std::string& f, const Row& r) { f = r.Sjis(1); }
+void Assign(Lines& f, const Row& r) { f = Cells(r, 1); }
+void Assign(TypeLimits& f, const Row& r)
+{
+    for (std::size_t i = 0; i < f.size(); ++i) {
+        f[i] = r.Int(i + 1);
+    }
+}
+
+// Five 0 or 1: subject, PIN, attachments, animation, note.
+InputAreas Areas(const std::string& v)
+{
+    return {v.at(0) == '1', v.at(1) == '1', v.at(2) == '1', v.at(3) == '1', v.at(4) == '1'};
+}
+
+// A defined type's fields changed by "key=value" cells from the first on:
+// type, limit, fixed, areas.
+DefinedType Changed(DefinedType d, const Row& r, std::size_t first)
+{
+    for (std::size_t i = first; i < r.cells.size(); ++i) {
+        const std::string key = r[i].substr(0, r[i].find('=')), value = r[i].substr(key.size() + 1);
+        if (key == "areas") {
+            d.areas = Areas(value);
+        } else {
+            const std::int32_t n = std::stoi(value);
+            key == "type" ? void(d.type = TerminalTypeFromNumber(n)) : void((key == "limit" ? d.limit : d.fixedCount) = n);
+        }
+    }
+    return d;
+}
+
+class Walk : public ::testing::TestWithParam<std::string> {
+protected:
+    test::TempDir dir;
+    Settings settings, snapshot;
+    PlainSender sender;
+    test::ScriptedUserInterface ui;
+    SettingsEditor editor{settings, sender, ui};
+    AddressBookEditor book{settings, ui};
+    DefinedTypesEditor types{settings, ui};
+    MessageComposer composer{settings, ui};
+    std::string result; // what the last act answered, for "result"
+
+    // The list with its selected item in brackets, then the entry box.
+    static std::string Shown(const Lines& items, std::int32_t selected, const std::string& entry)
+    {
+        std::string out;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const bool is = static_cast<std::int32_t>(i) == selected;
+            out += (is ? "[" : "") + items[i] + (is ? "]" : "") + " ";
+        }
+        return out + "| " + entry;
+    }
+    DefinedType* Defined(std::int32_t number)
+    {
+        for (DefinedType& d : settings.DefinedTypes) {
+            if (d.type == TerminalTypeFromNumber(number)) {
+                return &d;
+            }
+        }
+        ADD_FAILURE() << "no type " << number;
+        return nullptr;
+    }
+    void Answer(const std::function<bool()>& act, const char* yes) { result = act() ? yes : "no"; }
+
+    const test::WalkVerbs verbs = {
+        // The settings and the user's answers; the user interface's record.
+        {"set", [this](const Row& r) { std::visit([&](auto f) { Assign(settings.*f, r); }, kFields.at(r[0])); }},
+        {"expect", [this](const Row& r) {
+             std::visit([&](auto f) { auto want = settings.*f; Assign(want, r); EXPECT_EQ(settings.*f, want); },
+                        kFields.at(r[0]));
+         }},
+        {"snapshot", [this](const Row&) { snapshot = settings; }},
+        {"back-to-snapshot", [this](const Row&) { settings = snapshot; }},
+        {"only-changed", [this](const Row& r) {
+             Settings want = snapshot;
+             for (const std::string& name : r.cells) {
+                 std::visit([&](auto f) { want.*f = settings.*f; }, kFields.at(name));
+             }
+             EXPECT_TRUE(settings == want);
+         }},
+        {"answers", [this](const Row& r) { for (const std::string& a : r.cells) { ui.confirmAnswers.push_back(a == "yes"); } }},
+        {"clear-ui", [this](const Row&) { ui.Clear(); }},
+        {"events", [this](const Row& r) { EXPECT_EQ(ui.events, Cells(r)); }},
+        {"messages", [this](const Row& r) { EXPECT_EQ(ui.messages, Cells(r)); }},
+        {"status", [this](const Row& r) { EXPECT_EQ(ui.statusTexts, Cells(r)); }},
+        {"question", [this](const Row& r) {
+             ASSERT_EQ(ui.questions.size(), 1U);
+             EXPECT_EQ(ui.questions[0].text, r.Sjis(0));
+             EXPECT_EQ(ui.questions[0].title, r.cells.size() > 1 ? r.Sjis(1) : ui.questions[0].title);
+         }},
+        {"result", [this](const Row& r) { EXPECT_EQ(result, r[0]); }},
+        {"ini", [this](const Row& r) { test::WriteBytes(SettingsFilePath(dir.path()), r[0]); }},
+
+        // The settings dialog: the sender list, the lengths of the types.
+        {"sender-entry", [this](const Row& r) { sender.SetSender(r[0]); }},
+        {"opened", [this](const Row&) { editor.Opened(); }},
+        {"up", [this](const Row&) { editor.MoveSender(-1); }},
+        {"down", [this](const Row&) { editor.MoveSender(+1); }},
+        {"click-sender", [this](const Row& r) { editor.ClickSender(r.Int(0)); }},
+        {"type-sender", [this](const Row& r) { editor.TypeSenderEntry(r.cells.empty() ? "" : r[0]); }},
+        {"add-sender", [this](const Row&) { editor.AddSender(); }},
+        {"delete-sender", [this](const Row&) { editor.DeleteSender(); }},
+        {"senders", [this](const Row& r) {
+             EXPECT_EQ(Shown(settings.SenderList, editor.SenderSelection(), sender.Sender()), r[0]);
+         }},
+        {"length-type", [this](const Row& r) { editor.ChooseLengthType(TerminalTypeFromNumber(r.Int(0))); }},
+        {"length", [this](const Row& r) { editor.SetLengthOfChosenType(r.Int(0)); }},
+        {"shown-length", [this](const Row& r) {
+             EXPECT_EQ(std::pair(editor.LengthType(), editor.LengthOfChosenType()),
+                       std::pair(TerminalTypeFromNumber(r.Int(0)), r.Int(1)));
+         }},
+        {"restore-defaults", [this](const Row&) { editor.RestoreSystemDefaults(); }},
+        {"load", [this](const Row&) { SettingsFile file(dir.path()); EXPECT_TRUE(editor.Load(file)); }},
+
+        // The address book's page.
+        {"page-shown", [this](const Row&) { book.PageShown(); }},
+        {"fill", [this](const Row& r) {
+             book.SetName(r.Sjis(0));
+             book.SetAddress(r.Sjis(1));
+             book.SetPin(r.Sjis(2));
+             book.SetType(TerminalTypeFromNumber(r.Int(3)));
+         }},
+        {"name", [this](const Row& r) { book.SetName(r.cells.empty() ? "" : r.Sjis(0)); }},
+        {"address", [this](const Row& r) { book.SetAddress(r.Sjis(0)); }},
+        {"pin", [this](const Row& r) { book.SetPin(r.Sjis(0)); }},
+        {"sender-check", [this](const Row& r) { book.SenderCheckClicked(r[0] == "1"); }},
+        {"sender-index", [this](const Row& r) { book.SetSenderIndex(r.Int(0)); }},
+        {"select", [this](const Row& r) { book.Select(r.Int(0)); }},
+        {"load-entry", [this](const Row& r) { book.Select(r.Int(0)); book.ShowEntry(); }},
+        {"add", [this](const Row&) { book.AddEntry(); }},
+        {"replace", [this](const Row&) { book.ReplaceEntry(); }},
+        {"delete", [this](const Row&) { book.DeleteEntry(); }},
+        {"new", [this](const Row&) { book.NewEntry(); }},
+        {"move", [this](const Row& r) { book.MoveEntry(r.Int(0)); }},
+        {"sorted", [this](const Row& r) { book.SetSorted(r[0] == "1"); }},
+        {"book", [this](const Row& r) {
+             EXPECT_EQ(std::pair(settings.AddressBook, book.SelectedIndex()), std::pair(Cells(r, 1), r.Int(0)));
+         }},
+        {"fields", [this](const Row& r) {
+             EXPECT_EQ(book.Fields(), (AddressBookFields{r.Sjis(0), r.Sjis(1), r.Sjis(2), TerminalTypeFromNumber(r.Int(3)),
+                                                         r[4] == "1", r.Int(5)}));
+         }},
+        {"sender-items", [this](const Row& r) { EXPECT_EQ(book.SenderItems(), Cells(r)); }},
+        {"type-of-entry", [this](const Row& r) {
+             EXPECT_EQ(book.TerminalTypeOfEntry(r.Int(0)), TerminalTypeFromNumber(r.Int(1)));
+         }},
+
+        // The page of defined types, and their rules on the settings alone.
+        {"write", [this](const Row& r) {
+             DefinedType d = Changed(types.Fields(), r, 1);
+             d.name = r.Sjis(0);
+             types.SetFields(d);
+         }},
+        {"type-add", [this](const Row&) { types.Add(); }},
+        {"type-add-many", [this](const Row& r) {
+             for (std::int32_t i = 0; i < r.Int(1); ++i) {
+                 types.SetFields(DefinedType{.name = r[0] + std::to_string(i)});
+                 types.Add();
+             }
+         }},
+        {"type-replace", [this](const Row&) { types.Replace(); }},
+        {"type-delete", [this](const Row&) { types.Delete(); }},
+        {"type-new", [this](const Row&) { types.New(); }},
+        {"type-select", [this](const Row& r) { types.Select(r.Int(0)); }},
+        {"types-shown", [this](const Row& r) { EXPECT_EQ(Shown(types.Names(), types.SelectedIndex(), types.Fields().name), r.Sjis(0)); }},
+        {"defined", [this](const Row& r) {
+             Lines numbers;
+             for (const DefinedType& d : settings.DefinedTypes) {
+                 numbers.push_back(std::to_string(TerminalTypeNumber(d.type)) + "=" + d.name);
+             }
+             EXPECT_EQ(numbers, Cells(r));
+         }},
+        {"defined-type", [this](const Row& r) {
+             if (const DefinedType* d = Defined(r.Int(0))) {
+                 EXPECT_EQ(Changed(*d, r, 1), *d);
+             }
+         }},
+        {"change-type", [this](const Row& r) {
+             if (DefinedType* d = Defined(r.Int(0))) {
+                 *d = Changed(*d, r, 1);
+             }
+         }},
+        {"drop-type", [this](const Row& r) { std::erase(settings.DefinedTypes, *Defined(r.Int(0))); }},
+        {"rules-add", [this](const Row& r) {
+             const std::optional<TerminalType> t = AddDefinedType(settings, Changed(DefinedType{.name = r.Sjis(0)}, r, 1));
+             result = t ? std::to_string(TerminalTypeNumber(*t)) : "refused";
+         }},
+        {"rules-replace", [this](const Row& r) {
+             Answer([&] { return ReplaceDefinedType(settings, Changed(DefinedType{.name = r.Sjis(0)}, r, 1)); }, "replaced");
+         }},
+        {"rules-delete", [this](const Row& r) {
+             Answer([&] { return DeleteDefinedType(settings, TerminalTypeFromNumber(r.Int(0))); }, "deleted");
+         }},
+        {"users-of", [this](const Row& r) {
+             result = std::to_string(EntriesUsingType(settings, TerminalTypeFromNumber(r.Int(0))).size());
+         }},
+
+        // The message being composed: its check list, type and count.
+        {"check-list", [this](const Row& r) { composer.SetCheckListLines(Cells(r)); }},
+        {"tick", [this](const Row& r) { composer.SetTick(r.Int(0), r[1] == "1"); }},
+        {"tick-all", [this](const Row& r) { composer.TickAll(r[0] == "1"); }},
+        {"highlight", [this](const Row& r) { composer.SetHighlighted(r.Int(0)); }},
+        {"survey", [this](const Row&) { composer.SurveyHighlighted(); }},
+        {"direct-mode", [this](const Row&) { composer.SelectDirectMode(); }},
+        {"book-mode", [this](const Row&) { composer.SelectAddressBookMode(); }},
+        {"type-box", [this](const Row& r) { composer.TypeBoxChanged(TerminalTypeFromNumber(r.Int(0))); }},
+        {"clear-type-box", [this](const Row&) { composer.ClearTypeBox(); }},
+        {"follow-types", [this](const Row& r) { EXPECT_EQ(composer.FollowDefinedTypes(), r[0] == "1"); }},
+        {"body", [this](const Row& r) { composer.SetBody({r.cells.empty() ? "" : r.Sjis(0), {}}); }},
+        {"subject", [this](const Row& r) { composer.SetSubject({r.cells.empty() ? "" : r.Sjis(0), {}}); }},
+        {"pin-text", [this](const Row& r) { composer.SetPin({r.Sjis(0), {}}); }},
+        {"direct-address", [this](const Row& r) { composer.SetDirectAddress({r.Sjis(0), {}}); }},
+        {"sender", [this](const Row& r) { composer.SetSender(r[0]); }},
+        {"sender-changed", [this](const Row& r) { composer.SenderChanged(r[0]); }},
+        {"check-list-is", [this](const Row& r) {
+             Lines shown;
+             for (const CheckListEntry& e : composer.CheckList()) {
+                 shown.push_back(e.line + (e.ticked ? " ticked" : ""));
+             }
+             EXPECT_EQ(shown, Cells(r));
+         }},
+        {"highlighted", [this](const Row& r) { EXPECT_EQ(composer.Highlighted(), r.Int(0)); }},
+        {"current-type", [this](const Row& r) {
+             EXPECT_EQ(composer.TypeState().CurrentTerminalType, TerminalTypeFromNumber(r.Int(0)));
+         }},
+        {"type-box-is", [this](const Row& r) { EXPECT_EQ(composer.TypeBox(), TerminalTypeFromNumber(r.Int(0))); }},
+        {"fixed", [this](const Row& r) { EXPECT_EQ(composer.TypeState().CurrentFixedLength, r.Int(0)); }},
+        {"areas", [this](const Row& r) { EXPECT_EQ(composer.Areas(), Areas(r[0])); }},
+        {"display", [this](const Row& r) {
+             EXPECT_EQ(composer.Display(), (CountDisplay{r.Int(0), r.Int(1), r[2] == "over", r.Int(3), r.Int(4)}));
+         }},
+        {"count", [this](const Row& r) { EXPECT_EQ(composer.Display().count, r.Int(0)); }},
+        {"limit", [this](const Row& r) { EXPECT_EQ(composer.Display().limit, r.Int(0)); }},
+    };
+};
+
+TEST_P(Walk, Steps)
+{
+    test::RunWalk("unit", GetParam(), verbs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Walks, Walk, ::testing::ValuesIn(test::WalkNames("unit")), test::GoldenRowName());
+
+} // namespace
+} // namespace kitemail::unit_walks
