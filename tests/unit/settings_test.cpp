@@ -1,16 +1,13 @@
-// The settings file and the settings dialog's editor without widgets.
+// The settings file: its options, limits and lists, read back and saved; the
+// dialog's editor and several writers on one file are walks (walks_test).
 
-#include "settings/keyring_passwords.h"
 #include "settings/settings.h"
-#include "settings/settings_editor.h"
 #include "settings/settings_file.h"
 
-#include "fake_keyring.h"
 #include "file_bytes.h"
 #include "golden.h"
 #include "platform/data_dir.h"
 #include "platform/text_codec.h"
-#include "scripted_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -283,60 +280,6 @@ TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMa
     EXPECT_EQ(FirstSender(ProgramOptions{}), "");
 }
 
-class SettingsEditorTest : public SettingsFileTest {
-protected:
-    Settings settings;
-    PlainSender sender;
-    test::ScriptedUserInterface ui;
-    SettingsEditor editor{settings, sender, ui};
-};
-
-// Two programs on one file, each remembering what it read: each save writes
-// what its own user changed, merged into the file as it is then.
-TEST_F(SettingsFileTest, EachWriterSavesOnlyItsOwnChangesAndFollowsTheOthers)
-{
-    WriteBytes(ini, "[TEL]\r\nHow=1\r\n0=a,a@example.jp,,3,-1\r\n[Configuration]\r\nFromUser=old\r\n; mine\r\n");
-    SettingsFile windowFile(dir);
-    SettingsFile cliFile(dir);
-    Settings window;
-    Settings cli;
-    for (auto [file, s] : {std::pair(&windowFile, &window), std::pair(&cliFile, &cli)}) {
-        file->LoadMainWindowHalf(*s);
-        (void)file->LoadDialogHalf(*s);
-    }
-
-    // The other program adds an entry and renames the sender; the window's
-    // user moved a bar and changed a time-out meanwhile.
-    cli.AddressBook.push_back("b,b@example.jp,,3,-1");
-    cli.FromUser = "new";
-    ASSERT_TRUE(cliFile.Save(cli, SettingsHalf::Dialog).ok());
-    window.ToolLeft = 200;
-    window.ReplyTimeout = 120;
-    ASSERT_TRUE(windowFile.Save(window, SettingsHalf::Dialog).ok());
-    ASSERT_TRUE(windowFile.Save(window, SettingsHalf::MainWindow).ok());
-    Settings onDisk = LoadBoth();
-    EXPECT_EQ(onDisk.AddressBook, (Lines{"a,a@example.jp,,3,-1", "b,b@example.jp,,3,-1"}));
-    EXPECT_EQ(std::tie(onDisk.FromUser, onDisk.ReplyTimeout, onDisk.ToolLeft), std::make_tuple("new", 120, 200));
-    EXPECT_EQ(window.FromUser, "new"); // the window follows what it did not change
-    EXPECT_NE(ReadBytes(ini).find("; mine\r\n"), std::string::npos);
-
-    // Reading again takes the file's values and keeps the user's pending ones.
-    cli.Server = "smtp.example.jp";
-    ASSERT_TRUE(cliFile.Save(cli, SettingsHalf::Dialog).ok());
-    window.FontSize = 20;
-    EXPECT_TRUE(windowFile.Reload(window));
-    EXPECT_EQ(std::tie(window.Server, window.FontSize), std::make_tuple("smtp.example.jp", 20));
-    EXPECT_FALSE(windowFile.Reload(window));
-
-    // A list edited in the window is written whole, as the window shows it.
-    cli.AddressBook.push_back("c,c@example.jp,,3,-1");
-    ASSERT_TRUE(cliFile.Save(cli, SettingsHalf::Dialog).ok());
-    window.AddressBook.erase(window.AddressBook.begin());
-    ASSERT_TRUE(windowFile.Save(window, SettingsHalf::MainWindow).ok());
-    EXPECT_EQ(LoadBoth().AddressBook, (Lines{"b,b@example.jp,,3,-1"}));
-    EXPECT_EQ(LoadBoth().FontSize, 9); // the dialog's value waits for the dialog's save
-}
-
 // What the loader cannot use as written is told with its line, and a save
 // of something else leaves it in the file as it was.
 TEST_F(SettingsFileTest, HandEditedValuesAreReportedByLineAndKeptBySaves)
@@ -390,67 +333,6 @@ TEST_F(SettingsFileTest, ReadOnlyFileIsNotReplacedAndLeftoversGoWhileNobodyWrite
     EXPECT_EQ(ReadBytes(ini), "[Configuration]\r\nFromUser=kept\r\n");
     EXPECT_EQ(fs::status(ini).permissions() & fs::perms::all, fs::perms::owner_read);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4); // nothing left behind
-}
-
-TEST_F(SettingsEditorTest, APasswordMovesToTheKeyringAndBackInOneSaveEachAndNothingIsLostOnAFailure)
-{
-    WriteBytes(ini, "[Configuration]\r\nPOP3PASS=" + EncodePop3Password("pop") + "\r\n[Submission]\r\nAuthUser=taro\r\n"
-                        + "AuthPass=" + EncodePop3Password("smtp") + "\r\n");
-    SettingsFile file(dir);
-    ASSERT_TRUE(editor.Load(file));
-    FakeKeyring keyring;
-
-    // Refused, or no keyring at all: the password stays in the file.
-    const std::string before = ReadBytes(ini);
-    for (const SecretError error : {SecretError::Refused, SecretError::NoService}) {
-        keyring.failure = error;
-        EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, true, &keyring, file), KeyringStoreFailure(error));
-    }
-    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, true, nullptr, file),
-              Sj("パスワードをキーリングに保存できません（キーリングのサービスが動いていません）。"));
-    EXPECT_EQ(ReadBytes(ini), before);
-    EXPECT_EQ(settings.AuthPass, "smtp");
-    EXPECT_FALSE(settings.AuthPassInKeyring);
-
-    // Stored: the file's value empty and the place beside it, in one save.
-    keyring.failure = SecretError::None;
-    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, true, &keyring, file), std::nullopt);
-    EXPECT_EQ(keyring.secrets.at("AuthPass"), "smtp");
-    EXPECT_NE(ReadBytes(ini).find("AuthUser=taro\r\nAuthPass=\r\n"), std::string::npos) << ReadBytes(ini);
-    EXPECT_NE(ReadBytes(ini).find("AuthPassIn=keyring\r\n"), std::string::npos);
-    EXPECT_NE(ReadBytes(ini).find("POP3PASS=" + EncodePop3Password("pop") + "\r\n"), std::string::npos);
-    Settings loaded = LoadAllSettings(dir);
-    EXPECT_TRUE(loaded.AuthPassInKeyring);
-    EXPECT_EQ(loaded.AuthPass, "");
-
-    // A login reads it there; a keyring that cannot give it says so once
-    // and leaves the password to be asked for.
-    EXPECT_EQ(PasswordForLogin(loaded, StoredPassword::Smtp, &keyring, ui), "smtp");
-    EXPECT_EQ(PasswordForLogin(loaded, StoredPassword::Pop3, nullptr, ui), "pop");
-    EXPECT_TRUE(ui.messages.empty());
-    keyring.failure = SecretError::Refused;
-    EXPECT_EQ(PasswordForLogin(loaded, StoredPassword::Smtp, &keyring, ui), "");
-    EXPECT_EQ(PasswordForLogin(loaded, StoredPassword::Smtp, nullptr, ui), "");
-    EXPECT_EQ(ui.messages, (Lines{Sj("キーリングからパスワードを読めません（キーリングに拒否されました）。"),
-                                  Sj("キーリングからパスワードを読めません（キーリングのサービスが動いていません）。")}));
-
-    // Back into the file only when the keyring gives it; then its copy goes.
-    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, false, &keyring, file),
-              KeyringReadFailure(SecretError::Refused));
-    EXPECT_TRUE(settings.AuthPassInKeyring);
-    keyring.failure = SecretError::None;
-    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Smtp, false, &keyring, file), std::nullopt);
-    EXPECT_TRUE(keyring.secrets.empty());
-    EXPECT_NE(ReadBytes(ini).find("AuthPass=" + EncodePop3Password("smtp") + "\r\n"), std::string::npos);
-    EXPECT_NE(ReadBytes(ini).find("AuthPassIn=file\r\n"), std::string::npos);
-
-    // A password the keyring lost comes back empty: asked for at each login.
-    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Pop3, true, &keyring, file), std::nullopt);
-    keyring.secrets.clear();
-    EXPECT_EQ(PasswordForLogin(settings, StoredPassword::Pop3, &keyring, ui), "");
-    EXPECT_EQ(ui.messages.back(), Sj("キーリングからパスワードを読めません（キーリングに保存されていません）。"));
-    EXPECT_EQ(editor.KeepInKeyring(StoredPassword::Pop3, false, &keyring, file), std::nullopt);
-    EXPECT_EQ(LoadAllSettings(dir).POP3PASS, "");
 }
 
 } // namespace

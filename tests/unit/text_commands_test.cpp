@@ -1,5 +1,5 @@
 // The main window's commands without widgets: the texts they put into the
-// body, the full clear, body files, the attachment list's rules, and the
+// body, body files, the attachment list's rules, and the
 // text tools (diet, vertical writing, the preview's rows) as tables.
 
 #include "file_bytes.h"
@@ -91,58 +91,6 @@ TEST_F(CommandsTest, SignaturesTelephoneLinkAndAnEntrysAddress)
     EXPECT_EQ(EntryAddressText(editor, 1), Sj("hanako@example.jp <花子>"));
     EXPECT_EQ(editor.SelectedIndex(), 1); // the editor shows the entry too
     EXPECT_EQ(EntryAddressText(editor, 2), std::nullopt);
-}
-
-// ------------------------------------------------------------ clear
-
-TEST_F(CommandsTest, ClearAsksThenEmptiesEverythingButLeavesTheTypeToTheNextChange)
-{
-    settings.AddressBook = {"a,a@x,,3,-1", "b,b@x,,6,-1"};
-    settings.SenderList = {"first@x", "second@x"};
-    composer.SetSender("second@x");
-    settings.DefaultType = TerminalType::IMode;
-    settings.AutoInsertSignature = true;
-    settings.SignatureText = Sj("署名");
-    const std::filesystem::path file = dir.Write("a.bin", "12345");
-    const auto fill = [&] {
-        composer.SetBody({"body", {}});
-        composer.SetSubject({"subject", {}});
-        composer.SetPin({"1234", {}});
-        composer.SetDirectAddress({"to@x", {}});
-        composer.SetAttachments({file.native()});
-        composer.SetCheckListLines(settings.AddressBook);
-        composer.SetTick(1, true);
-        composer.FromCheckClicked(true);
-        composer.TypeBoxChanged(TerminalType::VodafoneLongMail);
-        ui.Clear();
-    };
-
-    fill();
-    ui.confirmAnswers = {true};
-    EXPECT_TRUE(text.Clear());
-    EXPECT_EQ(ui.events.front(), "beep");
-    EXPECT_EQ(ui.statusTexts.front(), "");
-    EXPECT_EQ(composer.Text(TextArea::Body).bytes, Sj("署名"));
-    for (const TextArea area : {TextArea::Subject, TextArea::Pin, TextArea::DirectAddress}) {
-        EXPECT_EQ(composer.Text(area), ComposedText{});
-    }
-    EXPECT_TRUE(composer.Attachments().empty());
-    EXPECT_EQ(composer.CheckList(), (std::vector<CheckListEntry>{{"a,a@x,,3,-1", false}, {"b,b@x,,6,-1", false}}));
-    EXPECT_FALSE(composer.FromChecked());
-    EXPECT_EQ(composer.Sender(), "first@x");
-    EXPECT_EQ(composer.TypeBox(), TerminalType::IMode);
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, TerminalType::VodafoneLongMail); // shown, not applied
-    // Type 0: F, the first sender, the signature with its shifts, and 2
-    // for a body that ends double-byte.
-    EXPECT_EQ(composer.Display().count, 55 + 7 + 4 + 6 + 2);
-
-    // Without the question and the signature.
-    settings.ConfirmClear = false;
-    settings.AutoInsertSignature = false;
-    fill();
-    EXPECT_TRUE(text.Clear());
-    EXPECT_TRUE(ui.questions.empty());
-    EXPECT_EQ(composer.Text(TextArea::Body), ComposedText{});
 }
 
 // ------------------------------------------------------------ body files

@@ -4,6 +4,7 @@
 // what they show. Each walk runs alone, named after its file; a failure
 // names the walk's line.
 
+#include "fake_keyring.h"
 #include "file_bytes.h"
 #include "golden.h"
 #include "platform/data_dir.h"
@@ -11,12 +12,14 @@
 #include "scripted_ui.h"
 #include "send/message_composer.h"
 #include "settings/address_book.h"
+#include "settings/keyring_passwords.h"
 #include "settings/defined_types.h"
 #include "settings/defined_types_editor.h"
 #include "settings/settings.h"
 #include "settings/settings_editor.h"
 #include "settings/settings_file.h"
 #include "temp_dir.h"
+#include "tools/text_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -45,17 +48,21 @@ Lines Cells(const Row& r, std::size_t first = 0)
 using Field = std::variant<bool S::*, std::int32_t S::*, TerminalType S::*, std::string S::*, Lines S::*,
                            TypeLimits S::*>;
 const std::map<std::string, Field> kFields = {
-    {"AddressBook", &S::AddressBook}, {"SenderList", &S::SenderList}, {"FromUser", &S::FromUser},
+    {"AddressBook", &S::AddressBook}, {"SenderList", &S::SenderList}, {"FromUser", &S::FromUser}, {"Server", &S::Server},
+    {"AuthPass", &S::AuthPass}, {"POP3PASS", &S::POP3PASS}, {"SignatureText", &S::SignatureText},
     {"BeepOnMessage", &S::BeepOnMessage}, {"SortAddressBook", &S::SortAddressBook},
     {"AutoReplaceOnInput", &S::AutoReplaceOnInput}, {"AssumeSingleByteAtEnds", &S::AssumeSingleByteAtEnds},
     {"CountFinalLineBreakShift", &S::CountFinalLineBreakShift}, {"CountShiftBytes", &S::CountShiftBytes},
+    {"ConfirmClear", &S::ConfirmClear}, {"AutoInsertSignature", &S::AutoInsertSignature},
+    {"AuthPassInKeyring", &S::AuthPassInKeyring}, {"FontSize", &S::FontSize}, {"ToolLeft", &S::ToolLeft},
+    {"ReplyTimeout", &S::ReplyTimeout},
     {"MaxLen", &S::MaxLen}, {"FixLen", &S::FixLen}, {"Port", &S::Port}, {"DefaultType", &S::DefaultType},
     {"TypeMaxLengths", &S::TypeMaxLengths}};
 
 void Assign(bool& f, const Row& r) { f = r[1] == "1"; }
 void Assign(std::int32_t& f, const Row& r) { f = r.Int(1); }
 void Assign(TerminalType& f, const Row& r) { f = TerminalTypeFromNumber(r.Int(1)); }
-void Assign(std::string& f, const Row& r) { f = r.Sjis(1); }
+void Assign(std::string& f, const Row& r) { f = r.cells.size() > 1 ? r.Sjis(1) : ""; }
 void Assign(Lines& f, const Row& r) { f = Cells(r, 1); }
 void Assign(TypeLimits& f, const Row& r)
 {
@@ -96,7 +103,22 @@ protected:
     AddressBookEditor book{settings, ui};
     DefinedTypesEditor types{settings, ui};
     MessageComposer composer{settings, ui};
+    TextCommands text{settings, composer, ui};
+    SettingsFile file{dir.path()};
+    test::FakeKeyring keyring;
     std::string result; // what the last act answered, for "result"
+    std::string fileBefore;
+
+    // Programs on one settings file, each with what it read; "disk", the
+    // settings a start would load now. "as" chooses which "set" and
+    // "expect" mean, the dialog's own settings at first.
+    struct Writer {
+        SettingsFile file;
+        Settings s;
+    };
+    std::map<std::string, Writer> writers;
+    Settings disk;
+    Settings* target = &settings;
 
     // The list with its selected item in brackets, then the entry box.
     static std::string Shown(const Lines& items, std::int32_t selected, const std::string& entry)
@@ -118,14 +140,20 @@ protected:
         ADD_FAILURE() << "no type " << number;
         return nullptr;
     }
+    Writer& Named(const std::string& name) { return writers.try_emplace(name, Writer{SettingsFile(dir.path()), {}}).first->second; }
+    SecretStore* Keyring(const Row& r, std::size_t i) { return r[i] == "keyring" ? &keyring : nullptr; }
+    static StoredPassword Which(const std::string& name) { return name == "smtp" ? StoredPassword::Smtp : StoredPassword::Pop3; }
     void Answer(const std::function<bool()>& act, const char* yes) { result = act() ? yes : "no"; }
 
     const test::WalkVerbs verbs = {
         // The settings and the user's answers; the user interface's record.
-        {"set", [this](const Row& r) { std::visit([&](auto f) { Assign(settings.*f, r); }, kFields.at(r[0])); }},
+        {"set", [this](const Row& r) { std::visit([&](auto f) { Assign(target->*f, r); }, kFields.at(r[0])); }},
         {"expect", [this](const Row& r) {
-             std::visit([&](auto f) { auto want = settings.*f; Assign(want, r); EXPECT_EQ(settings.*f, want); },
+             std::visit([&](auto f) { auto want = target->*f; Assign(want, r); EXPECT_EQ(target->*f, want); },
                         kFields.at(r[0]));
+         }},
+        {"as", [this](const Row& r) {
+             target = r[0] == "settings" ? &settings : r[0] == "disk" ? &(disk = LoadAllSettings(dir.path())) : &Named(r[0]).s;
          }},
         {"snapshot", [this](const Row&) { snapshot = settings; }},
         {"back-to-snapshot", [this](const Row&) { settings = snapshot; }},
@@ -146,8 +174,38 @@ protected:
              EXPECT_EQ(ui.questions[0].text, r.Sjis(0));
              EXPECT_EQ(ui.questions[0].title, r.cells.size() > 1 ? r.Sjis(1) : ui.questions[0].title);
          }},
-        {"result", [this](const Row& r) { EXPECT_EQ(result, r[0]); }},
+        {"result", [this](const Row& r) { EXPECT_EQ(result, r.cells.empty() ? "" : r.Sjis(0)); }},
+
+        // The settings file, and programs writing it.
         {"ini", [this](const Row& r) { test::WriteBytes(SettingsFilePath(dir.path()), r[0]); }},
+        {"ini-has", [this](const Row& r) {
+             EXPECT_NE(test::ReadBytes(SettingsFilePath(dir.path())).find(r.Sjis(0)), std::string::npos) << r[0];
+         }},
+        {"ini-kept", [this](const Row&) { fileBefore = test::ReadBytes(SettingsFilePath(dir.path())); }},
+        {"ini-as-kept", [this](const Row&) { EXPECT_EQ(test::ReadBytes(SettingsFilePath(dir.path())), fileBefore); }},
+        {"read", [this](const Row& r) {
+             Writer& w = Named(r[0]);
+             w.file.LoadMainWindowHalf(w.s);
+             (void)w.file.LoadDialogHalf(w.s);
+         }},
+        {"save", [this](const Row& r) {
+             EXPECT_TRUE(Named(r[0]).file.Save(Named(r[0]).s, r[1] == "dialog" ? SettingsHalf::Dialog : SettingsHalf::MainWindow).ok());
+         }},
+        {"reload", [this](const Row& r) { EXPECT_EQ(Named(r[0]).file.Reload(Named(r[0]).s), r[1] == "1"); }},
+
+        // Passwords in the keyring.
+        {"keyring-fails", [this](const Row& r) {
+             keyring.failure = r[0] == "refused" ? SecretError::Refused : r[0] == "no-service" ? SecretError::NoService : SecretError::None;
+         }},
+        {"keep-in-keyring", [this](const Row& r) {
+             result = editor.KeepInKeyring(Which(r[0]), r[1] == "1", Keyring(r, 2), file).value_or("");
+         }},
+        {"login-password", [this](const Row& r) { result = PasswordForLogin(*target, Which(r[0]), Keyring(r, 1), ui); }},
+        {"keyring-holds", [this](const Row& r) {
+             EXPECT_EQ(keyring.secrets.at(r[0]), r[1]);
+         }},
+        {"keyring-empty", [this](const Row&) { EXPECT_TRUE(keyring.secrets.empty()); }},
+        {"keyring-forgets", [this](const Row&) { keyring.secrets.clear(); }},
 
         // The settings dialog: the sender list, the lengths of the types.
         {"sender-entry", [this](const Row& r) { sender.SetSender(r[0]); }},
@@ -168,7 +226,7 @@ protected:
                        std::pair(TerminalTypeFromNumber(r.Int(0)), r.Int(1)));
          }},
         {"restore-defaults", [this](const Row&) { editor.RestoreSystemDefaults(); }},
-        {"load", [this](const Row&) { SettingsFile file(dir.path()); EXPECT_TRUE(editor.Load(file)); }},
+        {"load", [this](const Row&) { EXPECT_TRUE(editor.Load(file)); }},
 
         // The address book's page.
         {"page-shown", [this](const Row&) { book.PageShown(); }},
@@ -270,6 +328,17 @@ protected:
         {"direct-address", [this](const Row& r) { composer.SetDirectAddress({r.Sjis(0), {}}); }},
         {"sender", [this](const Row& r) { composer.SetSender(r[0]); }},
         {"sender-changed", [this](const Row& r) { composer.SenderChanged(r[0]); }},
+        {"attach", [this](const Row& r) { composer.SetAttachments({dir.Write(r[0], r[1]).native()}); }},
+        {"from-check", [this](const Row& r) { composer.FromCheckClicked(r[0] == "1"); }},
+        {"clear", [this](const Row&) { Answer([&] { return text.Clear(); }, "cleared"); }},
+        {"texts", [this](const Row& r) {
+             const Lines shown = {composer.Text(TextArea::Body).bytes, composer.Text(TextArea::Subject).bytes,
+                                  composer.Text(TextArea::Pin).bytes, composer.Text(TextArea::DirectAddress).bytes};
+             EXPECT_EQ(shown, Cells(r));
+         }},
+        {"attachments", [this](const Row& r) { EXPECT_EQ(composer.Attachments().size(), static_cast<std::size_t>(r.Int(0))); }},
+        {"from-checked", [this](const Row& r) { EXPECT_EQ(composer.FromChecked(), r[0] == "1"); }},
+        {"sender-is", [this](const Row& r) { EXPECT_EQ(composer.Sender(), r[0]); }},
         {"check-list-is", [this](const Row& r) {
              Lines shown;
              for (const CheckListEntry& e : composer.CheckList()) {
