@@ -101,12 +101,57 @@ std::vector<TableRow> ReadRows(const fs::path& path)
     return rows;
 }
 
+namespace {
+
+// A walk's steps; one that starts with "rows TABLE" runs once per row of the
+// table, as WALK_ROW, its cells standing in for $1 to $9 in the steps. A
+// cell that is "$N," or "$N;" alone becomes the row's cell N cut at those.
+std::vector<TableRow> WalkSteps(std::string_view area, const std::string& walk, std::string_view row = {})
+{
+    std::vector<TableRow> steps = ReadRows(GoldenPath("walks/" + std::string(area), walk + ".walk"));
+    if (steps.empty() || steps.front().name != "rows") {
+        return steps;
+    }
+    const std::vector<TableRow> table = ReadTable(steps.front()[0]);
+    steps.erase(steps.begin());
+    const auto values = std::find_if(table.begin(), table.end(), [&](const TableRow& r) { return r.name == row; });
+    for (TableRow& step : steps) {
+        std::vector<std::string> cells;
+        for (std::string cell : step.cells) {
+            for (std::size_t n = 1; values != table.end() && n <= values->cells.size(); ++n) {
+                const std::string mark = "$" + std::to_string(n);
+                if (cell == mark + "," || cell == mark + ";") {
+                    const std::vector<std::string> items = values->List(n - 1, cell.back());
+                    cells.insert(cells.end(), items.begin(), items.end());
+                    cell = "$";
+                }
+                for (std::size_t at; (at = cell.find(mark)) != std::string::npos;) {
+                    cell.replace(at, mark.size(), values->cells[n - 1]);
+                }
+            }
+            if (cell != "$") {
+                cells.push_back(cell);
+            }
+        }
+        step.cells = std::move(cells);
+    }
+    return steps;
+}
+
+} // namespace
+
 std::vector<std::string> WalkNames(std::string_view area)
 {
     std::vector<std::string> names;
-    for (const std::string& name : GoldenNames("walks/" + std::string(area))) {
-        if (name.ends_with(".walk")) {
-            names.push_back(name.substr(0, name.size() - 5));
+    for (const std::string& file : GoldenNames("walks/" + std::string(area))) {
+        const std::string walk = file.substr(0, file.size() - 5);
+        const std::vector<TableRow> steps = ReadRows(GoldenPath("walks/" + std::string(area), file));
+        if (steps.empty() || steps.front().name != "rows") {
+            names.push_back(walk);
+            continue;
+        }
+        for (const TableRow& row : ReadTable(steps.front()[0])) {
+            names.push_back(walk + "_" + row.name);
         }
     }
     return names;
@@ -114,11 +159,16 @@ std::vector<std::string> WalkNames(std::string_view area)
 
 void RunWalk(std::string_view area, std::string_view name, const WalkVerbs& verbs)
 {
-    const fs::path path = GoldenPath("walks/" + std::string(area), std::string(name) + ".walk");
-    for (const TableRow& step : ReadRows(path)) {
+    std::string walk(name), row;
+    if (!fs::exists(GoldenPath("walks/" + std::string(area), walk + ".walk"))) {
+        row = walk.substr(walk.rfind('_') + 1);
+        walk.resize(walk.size() - row.size() - 1);
+    }
+    const std::string path = GoldenPath("walks/" + std::string(area), walk + ".walk").string();
+    for (const TableRow& step : WalkSteps(area, walk, row)) {
         const ::testing::ScopedTrace at(path.c_str(), step.line, step.name);
         const auto verb = verbs.find(step.name);
-        ASSERT_NE(verb, verbs.end()) << "no verb " << step.name;
+        ASSERT_TRUE(verb != verbs.end()) << "no verb " << step.name;
         verb->second(step);
         if (::testing::Test::HasFatalFailure()) {
             return;

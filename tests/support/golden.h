@@ -61,7 +61,9 @@ struct TableRowName {
 
 // A walk: tests/data/walks/AREA/NAME.walk, a script of steps in the table's
 // form, one a line: a verb, then its cells. The runner's verbs act on what
-// the test holds or check it; a failure names the walk's file and line.
+// the test holds or check it; a failure names the walk's file and line. A
+// walk whose first step is "rows TABLE" runs once for each row of the
+// table, named NAME_ROW, $1 to $9 in its steps standing for the row's cells.
 using WalkVerbs = std::map<std::string, std::function<void(const TableRow&)>, std::less<>>;
 [[nodiscard]] std::vector<std::string> WalkNames(std::string_view area);
 void RunWalk(std::string_view area, std::string_view name, const WalkVerbs& verbs);

@@ -1,5 +1,5 @@
-// The message being composed, without widgets: recipient modes, the type
-// they choose, the check list and the count display.
+// The message being composed, without widgets: an attachment gone unread,
+// characters Shift_JIS cannot hold, and closing; its walks are walks_test's.
 
 #include "golden.h"
 #include "platform/text_codec.h"
@@ -27,55 +27,7 @@ protected:
     MessageComposer composer{settings, ui};
 
     std::string LastStatus() const { return ui.statusTexts.empty() ? std::string() : ui.statusTexts.back(); }
-    void Book(Lines lines) { composer.SetCheckListLines(std::move(lines)); }
 };
-
-// ------------------------------------------------------------ the check list
-
-class CheckListType : public ComposerTest, public ::testing::WithParamInterface<test::TableRow> {};
-
-TEST_P(CheckListType, FollowsTheTicksByHand)
-{
-    settings.MaxLen = 700;
-    settings.FixLen = 21;
-    Book(GetParam().List(0, ';'));
-    for (const std::string& i : GetParam().List(1)) {
-        composer.SetTick(std::stoi(i), true);
-    }
-    const TerminalType type = TerminalTypeFromNumber(GetParam().Int(2));
-    EXPECT_EQ(composer.TypeState().CurrentTerminalType, type);
-    EXPECT_EQ(LastStatus(), GetParam().Sjis(3));
-    const bool none = type == TerminalType::Unspecified;
-    EXPECT_EQ(composer.Display().limit, none ? 700 : settings.TypeMaxLengths[TypeSlot(type)]);
-    EXPECT_EQ(composer.TypeState().CurrentFixedLength, none ? 21 : TerminalTypeRow(type).rules.fixedCount);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, CheckListType, ::testing::ValuesIn(test::ReadTable("check_list_type")),
-                         test::TableRowName());
-
-class CheckListDrag : public ComposerTest, public ::testing::WithParamInterface<test::TableRow> {};
-
-// The window tests drive a move down, a drop below the last entry and a
-// press outside.
-TEST_P(CheckListDrag, MovesTheEntryAndTheAddressBook)
-{
-    settings.AddressBook = {"A", "B", "C", "D"};
-    Book(settings.AddressBook);
-    composer.SetTick(1, true);
-    composer.DragBegin(GetParam().Int(0));
-    composer.DragOver(3);
-    EXPECT_EQ(composer.Highlighted(), 3);
-    composer.Drop(GetParam().Int(1));
-    EXPECT_EQ(composer.CheckListLines(), GetParam().List(2));
-    EXPECT_EQ(settings.AddressBook, GetParam().List(2));
-    EXPECT_EQ(composer.Highlighted(), GetParam().Int(3));
-    for (const CheckListEntry& e : composer.CheckList()) {
-        EXPECT_EQ(e.ticked, e.line == "B") << e.line;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, CheckListDrag, ::testing::ValuesIn(test::ReadTable("check_list_drag")),
-                         test::TableRowName());
 
 // ------------------------------------------------------------ count display
 

@@ -257,6 +257,12 @@ protected:
                                                          r[4] == "1", r.Int(5)}));
          }},
         {"sender-items", [this](const Row& r) { EXPECT_EQ(book.SenderItems(), Cells(r)); }},
+        {"drag", [this](const Row& r) {
+             book.DragBegin(r.Int(0));
+             book.DragOver(r.Int(1));
+             EXPECT_EQ(book.SelectedIndex(), r.Int(1));
+             book.Drop(r.Int(2));
+         }},
         {"type-of-entry", [this](const Row& r) {
              EXPECT_EQ(book.TerminalTypeOfEntry(r.Int(0)), TerminalTypeFromNumber(r.Int(1)));
          }},
@@ -314,6 +320,7 @@ protected:
         // The message being composed: its check list, type and count.
         {"check-list", [this](const Row& r) { composer.SetCheckListLines(Cells(r)); }},
         {"tick", [this](const Row& r) { composer.SetTick(r.Int(0), r[1] == "1"); }},
+        {"ticks", [this](const Row& r) { for (const std::string& i : r.cells) { composer.SetTick(std::stoi(i), true); } }},
         {"tick-all", [this](const Row& r) { composer.TickAll(r[0] == "1"); }},
         {"highlight", [this](const Row& r) { composer.SetHighlighted(r.Int(0)); }},
         {"survey", [this](const Row&) { composer.SurveyHighlighted(); }},
@@ -345,6 +352,29 @@ protected:
                  shown.push_back(e.line + (e.ticked ? " ticked" : ""));
              }
              EXPECT_EQ(shown, Cells(r));
+         }},
+        {"list-drag", [this](const Row& r) {
+             composer.DragBegin(r.Int(0));
+             composer.DragOver(r.Int(1));
+             EXPECT_EQ(composer.Highlighted(), r.Int(1));
+             composer.Drop(r.Int(2));
+         }},
+        {"ticked", [this](const Row& r) {
+             Lines ticked;
+             for (const CheckListEntry& e : composer.CheckList()) {
+                 ticked.insert(ticked.end(), e.ticked, e.line);
+             }
+             EXPECT_EQ(ticked, Cells(r));
+         }},
+        {"check-list-lines", [this](const Row& r) { EXPECT_EQ(composer.CheckListLines(), Cells(r)); }},
+        {"last-status", [this](const Row& r) { EXPECT_EQ(ui.statusTexts.empty() ? "" : ui.statusTexts.back(), r.Sjis(0)); }},
+        // The limit and fixed length the current type brings: its own, or
+        // MaxLen and FixLen for none.
+        {"limits-of-the-type", [this](const Row&) {
+             const TerminalType t = composer.TypeState().CurrentTerminalType;
+             const bool none = t == TerminalType::Unspecified;
+             EXPECT_EQ(composer.Display().limit, none ? settings.MaxLen : settings.TypeMaxLengths[TypeSlot(t)]);
+             EXPECT_EQ(composer.TypeState().CurrentFixedLength, none ? settings.FixLen : TerminalTypeRow(t).rules.fixedCount);
          }},
         {"highlighted", [this](const Row& r) { EXPECT_EQ(composer.Highlighted(), r.Int(0)); }},
         {"current-type", [this](const Row& r) {
