@@ -1,6 +1,7 @@
 // Terminal types the user defines: counted and split exactly as a built-in
 // type with the same choices, the combinations the ten lack, the editing
-// rules, and the [TerminalTypes] section through a load and a save.
+// rules' table, and what the [TerminalTypes] section's reader cannot use;
+// the editing walks and the section's load and save are walks_test's.
 
 #include "accounting/counter.h"
 #include "accounting/splitter.h"
@@ -171,69 +172,12 @@ TEST_P(DefinedTypeProblemRow, IsToldAsTheRulesSay)
 INSTANTIATE_TEST_SUITE_P(Rows, DefinedTypeProblemRow, ::testing::ValuesIn(test::ReadTable("defined_type_problem")),
                          test::TableRowName());
 
-class DefinedTypesFileTest : public ::testing::Test {
-protected:
-    test::TempDir tmp;
-    fs::path ini = SettingsFilePath(tmp.path());
-    fs::path signature = SignaturePath(tmp.path());
-
-    // Loaded whole, then both halves saved as the program saves them.
-    Settings LoadAndSave()
-    {
-        Settings s = LoadAllSettings(tmp.path());
-        EXPECT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-        EXPECT_TRUE(SaveMainWindowSettings(ini, s).ok());
-        return s;
-    }
-};
-
-// A file as the program writes it with two types (one with every choice
-// away from its default, one deleted): loaded and saved, the same bytes.
-// Without the section, the same bytes as before and no section made.
-TEST_F(DefinedTypesFileTest, TheSectionIsLoadedAndSavedByteForByteAndAFileWithoutItGainsNothing)
-{
-    const std::string without = ReadBytes(test::GoldenPath("settings", "full_save.expected"));
-    ASSERT_EQ(without.find("TerminalTypes"), std::string::npos);
-    test::WriteBytes(ini, without);
-    EXPECT_TRUE(LoadAndSave().DefinedTypes.empty());
-    EXPECT_EQ(ReadBytes(ini), without);
-
-    const std::string section = "[TerminalTypes]\r\n"
-                                "Name10=" + Sj("ドコモ") + "\r\nLimit10=10000\r\nFixed10=0\r\nSender10=0\r\nSubject10=1\r\n"
-                                "Shifts10=0\r\nAttachments10=0\r\nFinalBreak10=1\r\nSubjectBox10=1\r\nPinBox10=0\r\n"
-                                "AttachmentBox10=0\r\nAnimationBox10=0\r\n"
-                                "Name11=\r\nLimit11=500\r\n"
-                                "Name57=pager\r\nLimit57=120\r\nFixed57=8\r\nSender57=3\r\nSubject57=2\r\n"
-                                "Shifts57=2\r\nAttachments57=2\r\nFinalBreak57=0\r\nSubjectBox57=0\r\nPinBox57=1\r\n"
-                                "AttachmentBox57=1\r\nAnimationBox57=1\r\n";
-    const std::string with = without + section;
-    test::WriteBytes(ini, with);
-    const Settings loaded = LoadAndSave();
-    EXPECT_EQ(ReadBytes(ini), with);
-    ASSERT_EQ(loaded.DefinedTypes.size(), 2U);
-    const DefinedType& pager = loaded.DefinedTypes[1];
-    EXPECT_EQ(pager.type, TerminalTypeFromNumber(57));
-    EXPECT_EQ(pager.limit, 120);
-    EXPECT_EQ(pager.fixedCount, 8);
-    EXPECT_EQ(pager.counts, (CountTerms{SenderTerm::UpToAt, SubjectTerm::CappedAt40, ShiftBytes::WhenCountShiftBytes,
-                                        AttachmentTerm::SizesAndPaths, false}));
-    EXPECT_EQ(pager.areas, (InputAreas{false, true, true, true, false}));
-    EXPECT_EQ(loaded.DefinedTypes[0], (DefinedType{.type = TerminalTypeFromNumber(10), .name = Sj("ドコモ")}));
-
-    // Deleting one writes its name empty and leaves the rest of the file.
-    Settings s = loaded;
-    ASSERT_TRUE(DeleteDefinedType(s, TerminalTypeFromNumber(57)));
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-    std::string expected = with;
-    expected.replace(expected.find("Name57=pager"), 12, "Name57=");
-    EXPECT_EQ(ReadBytes(ini), expected);
-    EXPECT_EQ(LoadAllSettings(tmp.path()).DefinedTypes, s.DefinedTypes);
-}
-
 // Values the reader cannot use are told with their line, as the rest of the
 // file's; a type the editing rules would refuse, with the rule.
-TEST_F(DefinedTypesFileTest, BadValuesOfTheSectionAreReportedByLine)
+TEST(DefinedTypesFile, BadValuesOfTheSectionAreReportedByLine)
 {
+    const test::TempDir tmp;
+    const fs::path ini = SettingsFilePath(tmp.path());
     test::WriteBytes(ini, "[TerminalTypes]\r\nName10=a\r\nLimit10=-5\r\nSender10=4\r\nShifts10=x\r\nPinBox10=on\r\n"
                           "Name11=b\r\nLimit11=100\r\nFixed11=100\r\nName12=i-mode\r\n");
     Lines problems;

@@ -123,16 +123,6 @@ TEST_P(SettingsReadBack, IsWrittenBackAsTheLoaderReadIt)
 
 INSTANTIATE_TEST_SUITE_P(Rows, SettingsReadBack, ::testing::ValuesIn(ReadTable("settings_read_back")), TableRowName());
 
-TEST_F(SettingsFileTest, TheDialogsLimitsAreCorrectedOnSaving)
-{
-    Settings s;
-    s.MaxLen = 30;
-    s.FixLen = 3;
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-    EXPECT_EQ(std::pair(s.MaxLen, s.FixLen), std::pair(384, 55));
-    EXPECT_NE(ReadBytes(ini).find("MaxLen=384\r\n"), std::string::npos);
-}
-
 TEST_F(SettingsFileTest, FirstStartWindowOptionsAndListsBoundedByHowAndTheBookLoadsSorted)
 {
     EXPECT_EQ(LoadBoth(), Settings{}); // the struct's own defaults agree with the loader's
@@ -194,52 +184,6 @@ TEST(Pop3PasswordTest, StoredFormRoundTripAndTextsThatDoNotDecode)
     }
     // Empty items are skipped but still count as positions.
     EXPECT_EQ(DecodePop3Password("khek"), "A");
-}
-
-TEST_F(SettingsFileTest, SignatureFileExistsOnlyWhileThereIsASignatureAndARefusedSaveKeepsIt)
-{
-    // Bare line feeds, as an editor on Linux leaves them, become CR LF.
-    Settings s;
-    s.SignatureText = "one\ntwo\n";
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-    EXPECT_EQ(ReadBytes(signature), "one\r\ntwo\r\n\r\n");
-    EXPECT_EQ(LoadBoth().SignatureText, "one\r\ntwo\r\n");
-
-    s.SignatureText.clear();
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-    EXPECT_FALSE(fs::exists(signature));
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok()); // nothing to delete: still fine
-
-    // A refused save reports the path and changes nothing.
-    WriteBytes(signature, "old signature\r\n");
-    const fs::path elsewhere = dir / "gone" / "Kiteml.ini"; // in a directory that does not exist
-    const SaveResult refused = SaveDialogSettings(elsewhere, signature, s);
-    EXPECT_FALSE(refused.ok()); // what it says is the profile's test's
-    EXPECT_EQ(ReadBytes(signature), "old signature\r\n"); // the rest of that save is skipped
-    EXPECT_FALSE(SaveMainWindowSettings(elsewhere, s).ok());
-}
-
-TEST_F(SettingsFileTest, AFileThatNeverUsedSubmissionOrNetworkGainsNothing)
-{
-    // Saved with everything off, a file without the section stays without it.
-    Settings s;
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-    EXPECT_EQ(ReadBytes(ini).find("Submission"), std::string::npos);
-    s.AuthUser = "taro";
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-    s.AuthUser.clear(); // once there, it is kept up to date
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-    EXPECT_NE(ReadBytes(ini).find("[Submission]\r\nSecurity=0\r\nAuthMethod=0\r\nAuthUser=\r\n"), std::string::npos);
-
-    // [Network] the same way, key by key: only what differs from its
-    // default or was in the file already.
-    EXPECT_EQ(ReadBytes(ini).find("Network"), std::string::npos);
-    s.DataTimeout = 30;
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-    EXPECT_TRUE(ReadBytes(ini).ends_with("[Network]\r\nDataTimeout=30\r\n")) << ReadBytes(ini);
-    s.DataTimeout = 600;
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-    EXPECT_TRUE(ReadBytes(ini).ends_with("[Network]\r\nDataTimeout=600\r\n")) << ReadBytes(ini);
 }
 
 TEST_F(SettingsFileTest, EveryFieldSurvivesASaveAndALoadUnknownLinesStayAndTheMainWindowTakesIt)

@@ -29,6 +29,7 @@
 namespace kitemail::unit_walks {
 namespace {
 
+namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 using Row = test::TableRow;
 using S = Settings;
@@ -48,14 +49,14 @@ Lines Cells(const Row& r, std::size_t first = 0)
 using Field = std::variant<bool S::*, std::int32_t S::*, TerminalType S::*, std::string S::*, Lines S::*,
                            TypeLimits S::*>;
 const std::map<std::string, Field> kFields = {
-    {"AddressBook", &S::AddressBook}, {"SenderList", &S::SenderList}, {"FromUser", &S::FromUser}, {"Server", &S::Server},
+    {"AddressBook", &S::AddressBook}, {"SenderList", &S::SenderList}, {"FromUser", &S::FromUser}, {"Server", &S::Server}, {"AuthUser", &S::AuthUser},
     {"AuthPass", &S::AuthPass}, {"POP3PASS", &S::POP3PASS}, {"SignatureText", &S::SignatureText},
     {"BeepOnMessage", &S::BeepOnMessage}, {"SortAddressBook", &S::SortAddressBook},
     {"AutoReplaceOnInput", &S::AutoReplaceOnInput}, {"AssumeSingleByteAtEnds", &S::AssumeSingleByteAtEnds},
     {"CountFinalLineBreakShift", &S::CountFinalLineBreakShift}, {"CountShiftBytes", &S::CountShiftBytes},
     {"ConfirmClear", &S::ConfirmClear}, {"AutoInsertSignature", &S::AutoInsertSignature},
     {"AuthPassInKeyring", &S::AuthPassInKeyring}, {"FontSize", &S::FontSize}, {"ToolLeft", &S::ToolLeft},
-    {"ReplyTimeout", &S::ReplyTimeout},
+    {"ReplyTimeout", &S::ReplyTimeout}, {"DataTimeout", &S::DataTimeout},
     {"MaxLen", &S::MaxLen}, {"FixLen", &S::FixLen}, {"Port", &S::Port}, {"DefaultType", &S::DefaultType},
     {"TypeMaxLengths", &S::TypeMaxLengths}};
 
@@ -78,13 +79,17 @@ InputAreas Areas(const std::string& v)
 }
 
 // A defined type's fields changed by "key=value" cells from the first on:
-// type, limit, fixed, areas.
+// type, limit, fixed, areas, counts (five digits: sender, subject, shifts,
+// attachments, final break).
 DefinedType Changed(DefinedType d, const Row& r, std::size_t first)
 {
     for (std::size_t i = first; i < r.cells.size(); ++i) {
         const std::string key = r[i].substr(0, r[i].find('=')), value = r[i].substr(key.size() + 1);
         if (key == "areas") {
             d.areas = Areas(value);
+        } else if (key == "counts") {
+            const auto n = [&](std::size_t at) { return static_cast<std::uint8_t>(value.at(at) - '0'); };
+            d.counts = {SenderTerm{n(0)}, SubjectTerm{n(1)}, ShiftBytes{n(2)}, AttachmentTerm{n(3)}, n(4) == 1};
         } else {
             const std::int32_t n = std::stoi(value);
             key == "type" ? void(d.type = TerminalTypeFromNumber(n)) : void((key == "limit" ? d.limit : d.fixedCount) = n);
@@ -132,7 +137,7 @@ protected:
     }
     DefinedType* Defined(std::int32_t number)
     {
-        for (DefinedType& d : settings.DefinedTypes) {
+        for (DefinedType& d : target->DefinedTypes) {
             if (d.type == TerminalTypeFromNumber(number)) {
                 return &d;
             }
@@ -177,12 +182,43 @@ protected:
         {"result", [this](const Row& r) { EXPECT_EQ(result, r.cells.empty() ? "" : r.Sjis(0)); }},
 
         // The settings file, and programs writing it.
-        {"ini", [this](const Row& r) { test::WriteBytes(SettingsFilePath(dir.path()), r[0]); }},
+        {"ini", [this](const Row& r) { test::WriteBytes(SettingsFilePath(dir.path()), r.Sjis(0)); }},
+        {"ini-from", [this](const Row& r) { test::WriteBytes(SettingsFilePath(dir.path()), test::GoldenInput(r[0], r[1])); }},
+        {"ini-append", [this](const Row& r) {
+             test::WriteBytes(SettingsFilePath(dir.path()), test::ReadBytes(SettingsFilePath(dir.path())) + r.Sjis(0));
+         }},
+        {"ini-lacks", [this](const Row& r) {
+             EXPECT_EQ(test::ReadBytes(SettingsFilePath(dir.path())).find(r[0]), std::string::npos) << r[0];
+         }},
+        {"ini-ends-with", [this](const Row& r) { EXPECT_TRUE(test::ReadBytes(SettingsFilePath(dir.path())).ends_with(r[0])) << r[0]; }},
         {"ini-has", [this](const Row& r) {
              EXPECT_NE(test::ReadBytes(SettingsFilePath(dir.path())).find(r.Sjis(0)), std::string::npos) << r[0];
          }},
         {"ini-kept", [this](const Row&) { fileBefore = test::ReadBytes(SettingsFilePath(dir.path())); }},
-        {"ini-as-kept", [this](const Row&) { EXPECT_EQ(test::ReadBytes(SettingsFilePath(dir.path())), fileBefore); }},
+        // As kept, but for the cells' pairs of texts, each the first of its kind.
+        {"ini-as-kept", [this](const Row& r) {
+             std::string expected = fileBefore;
+             for (std::size_t i = 0; i + 1 < r.cells.size(); i += 2) {
+                 expected.replace(expected.find(r.Sjis(i)), r.Sjis(i).size(), r.Sjis(i + 1));
+             }
+             EXPECT_EQ(test::ReadBytes(SettingsFilePath(dir.path())), expected);
+         }},
+        // The halves saved as the program saves them; "refused" into a
+        // folder that is not there.
+        {"save-dialog", [this](const Row& r) {
+             const fs::path ini = r.cells.empty() ? SettingsFilePath(dir.path()) : dir.path() / "gone" / "Kiteml.ini";
+             EXPECT_EQ(SaveDialogSettings(ini, SignaturePath(dir.path()), *target).ok(), r.cells.empty());
+         }},
+        {"save-main", [this](const Row& r) {
+             const fs::path ini = r.cells.empty() ? SettingsFilePath(dir.path()) : dir.path() / "gone" / "Kiteml.ini";
+             EXPECT_EQ(SaveMainWindowSettings(ini, *target).ok(), r.cells.empty());
+         }},
+        {"signature-file", [this](const Row& r) { test::WriteBytes(SignaturePath(dir.path()), r.Sjis(0)); }},
+        {"signature-file-is", [this](const Row& r) {
+             const fs::path signature = SignaturePath(dir.path());
+             EXPECT_EQ(fs::exists(signature) ? std::optional(test::ReadBytes(signature)) : std::nullopt,
+                       r.cells.empty() ? std::nullopt : std::optional(r.Sjis(0)));
+         }},
         {"read", [this](const Row& r) {
              Writer& w = Named(r[0]);
              w.file.LoadMainWindowHalf(w.s);
@@ -287,7 +323,7 @@ protected:
         {"types-shown", [this](const Row& r) { EXPECT_EQ(Shown(types.Names(), types.SelectedIndex(), types.Fields().name), r.Sjis(0)); }},
         {"defined", [this](const Row& r) {
              Lines numbers;
-             for (const DefinedType& d : settings.DefinedTypes) {
+             for (const DefinedType& d : target->DefinedTypes) {
                  numbers.push_back(std::to_string(TerminalTypeNumber(d.type)) + "=" + d.name);
              }
              EXPECT_EQ(numbers, Cells(r));
@@ -311,7 +347,7 @@ protected:
              Answer([&] { return ReplaceDefinedType(settings, Changed(DefinedType{.name = r.Sjis(0)}, r, 1)); }, "replaced");
          }},
         {"rules-delete", [this](const Row& r) {
-             Answer([&] { return DeleteDefinedType(settings, TerminalTypeFromNumber(r.Int(0))); }, "deleted");
+             Answer([&] { return DeleteDefinedType(*target, TerminalTypeFromNumber(r.Int(0))); }, "deleted");
          }},
         {"users-of", [this](const Row& r) {
              result = std::to_string(EntriesUsingType(settings, TerminalTypeFromNumber(r.Int(0))).size());
