@@ -53,45 +53,10 @@ protected:
     }
 };
 
-// Written out here rather than taken from the option table, so that a
-// wrong row in the table shows.
-struct OptionRow {
-    const char* key;
-    bool S::*field;
-    bool defaultValue;
-};
-
-class SettingsOption : public SettingsFileTest, public ::testing::WithParamInterface<OptionRow> {};
-
-TEST_P(SettingsOption, ReachesItsOwnFieldWithItsDefault)
-{
-    const auto& [key, field, value] = GetParam();
-    const Settings defaults = LoadBoth();
-    EXPECT_EQ(defaults.*field, value);
-    Settings flipped = LoadWith(std::string(key) + "=" + (value ? "0" : "1"));
-    EXPECT_EQ(flipped.*field, !value);
-    flipped.*field = value;
-    EXPECT_EQ(flipped, defaults); // no other setting changed
-}
-
-const OptionRow kOptionRows[] = {
-    {"1", &S::ShowSendCompleteMessage, true}, {"2", &S::ScrollLongStatusHints, true}, {"3", &S::ConfirmClear, true},
-    {"4", &S::ShowSplitResult, true}, {"5", &S::BeepOnMessage, true}, {"6", &S::RecordHistory, true},
-    {"7", &S::AutoSplitOnOverflow, false}, {"8", &S::RememberWindowPosition, false},
-    {"9", &S::RememberWindowSize, false}, {"11", &S::AssumeSingleByteAtEnds, true},
-    {"12", &S::CountFinalLineBreakShift, true}, {"13", &S::AttachmentDoubleClickProperties, true},
-    {"14", &S::HighlightTabs, false}, {"16", &S::SortAddressBook, true}, {"17", &S::PartNumberInSubject, false},
-    {"18", &S::CheckBeforeSend, true}, {"19", &S::ShowSubjectBar, false}, {"20", &S::ClearAfterSend, false},
-    {"21", &S::UsePopBeforeSmtp, false}, {"22", &S::AutoInsertSignature, false},
-    {"23", &S::AutoReplaceOnInput, false},
-};
-
-INSTANTIATE_TEST_SUITE_P(Keys, SettingsOption, ::testing::ValuesIn(kOptionRows),
-                         [](const auto& row) { return "Key" + std::string(row.param.key); });
-
+// Each option's own walk is settings_option's, one per row of the table.
 TEST(SettingsOptions, EveryOptionHasARow)
 {
-    EXPECT_EQ(Options().size(), std::size(kOptionRows));
+    EXPECT_EQ(Options().size(), ReadTable("settings_options").size());
 }
 
 class SettingsLimits : public SettingsFileTest, public ::testing::WithParamInterface<TableRow> {};
@@ -122,47 +87,6 @@ TEST_P(SettingsReadBack, IsWrittenBackAsTheLoaderReadIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SettingsReadBack, ::testing::ValuesIn(ReadTable("settings_read_back")), TableRowName());
-
-TEST_F(SettingsFileTest, FirstStartWindowOptionsAndListsBoundedByHowAndTheBookLoadsSorted)
-{
-    EXPECT_EQ(LoadBoth(), Settings{}); // the struct's own defaults agree with the loader's
-    EXPECT_TRUE(startup.applyPosition && !startup.applySize); // the window opens at 0,0
-
-    // Window options, and lists bounded by How.
-    WriteBytes(ini, "[Configuration]\r\nLeft=100\r\ntop=50\r\nWidth=700\r\nHeight=500\r\n9=1\r\n"
-                    "[Developer]\r\nToolBar=1\r\nklab=1\r\n[MyAddress]\r\nHow=3\r\n0=a@example.jp\r\n"
-                    "1=b@example.jp,reply@example.jp\r\n[TEL]\r\nHow=-4\r\n0=x,y,,3,-1\r\n");
-    // A How that does not count the entries present neither invents nor hides any.
-    Settings s = LoadBoth();
-    EXPECT_EQ(s.SenderList, (Lines{"a@example.jp", "b@example.jp,reply@example.jp"}));
-    EXPECT_EQ(s.AddressBook, (Lines{"x,y,,3,-1"}));
-    EXPECT_TRUE(startup.applyPosition && startup.applySize);
-    EXPECT_FALSE(s.RememberWindowPosition); // the dialog's reading of a missing "8"
-    EXPECT_EQ(std::tie(s.Left, s.Top, s.Width, s.Height), std::make_tuple(100, 50, 700, 500));
-    EXPECT_TRUE(s.DeveloperToolBar && s.DeveloperKlab);
-
-    WriteBytes(ini, "[Configuration]\r\n8=0\r\n");
-    (void)LoadBoth();
-    EXPECT_FALSE(startup.applyPosition || startup.applySize);
-
-    // A list that shrank leaves its old keys, which How hides.
-    s.AddressBook = {"e,5", "a,1", "D,4", "c,3", "b,2"};
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-    s.AddressBook.resize(3);
-    ASSERT_TRUE(SaveMainWindowSettings(ini, s).ok());
-    const std::string file = ReadBytes(ini);
-    for (const char* line : {"How=3\r\n", "3=c,3\r\n", "4=b,2\r\n"}) {
-        EXPECT_NE(file.find(line), std::string::npos) << line;
-    }
-    EXPECT_EQ(LoadBoth().AddressBook, (Lines{"a,1", "D,4", "e,5"})); // sorted while sorting is on
-    s.SortAddressBook = false;
-    ASSERT_TRUE(SaveDialogSettings(ini, signature, s).ok());
-    EXPECT_EQ(LoadBoth().AddressBook, (Lines{"e,5", "a,1", "D,4"}));
-
-    // A damaged count does not exhaust memory, nor make blank entries.
-    WriteBytes(ini, "[TEL]\r\nHow=2147483647\r\n");
-    EXPECT_TRUE(LoadBoth().AddressBook.empty());
-}
 
 TEST(Pop3PasswordTest, StoredFormRoundTripAndTextsThatDoNotDecode)
 {

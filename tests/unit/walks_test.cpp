@@ -56,7 +56,16 @@ const std::map<std::string, Field> kFields = {
     {"CountFinalLineBreakShift", &S::CountFinalLineBreakShift}, {"CountShiftBytes", &S::CountShiftBytes},
     {"ConfirmClear", &S::ConfirmClear}, {"AutoInsertSignature", &S::AutoInsertSignature},
     {"AuthPassInKeyring", &S::AuthPassInKeyring}, {"FontSize", &S::FontSize}, {"ToolLeft", &S::ToolLeft},
-    {"ReplyTimeout", &S::ReplyTimeout}, {"DataTimeout", &S::DataTimeout},
+    {"ReplyTimeout", &S::ReplyTimeout}, {"DataTimeout", &S::DataTimeout}, {"Left", &S::Left}, {"Top", &S::Top},
+    {"Width", &S::Width}, {"Height", &S::Height}, {"DeveloperToolBar", &S::DeveloperToolBar},
+    {"DeveloperKlab", &S::DeveloperKlab}, {"ShowSendCompleteMessage", &S::ShowSendCompleteMessage},
+    {"ScrollLongStatusHints", &S::ScrollLongStatusHints}, {"ShowSplitResult", &S::ShowSplitResult},
+    {"RecordHistory", &S::RecordHistory}, {"AutoSplitOnOverflow", &S::AutoSplitOnOverflow},
+    {"RememberWindowPosition", &S::RememberWindowPosition}, {"RememberWindowSize", &S::RememberWindowSize},
+    {"AttachmentDoubleClickProperties", &S::AttachmentDoubleClickProperties}, {"HighlightTabs", &S::HighlightTabs},
+    {"PartNumberInSubject", &S::PartNumberInSubject}, {"CheckBeforeSend", &S::CheckBeforeSend},
+    {"ShowSubjectBar", &S::ShowSubjectBar}, {"ClearAfterSend", &S::ClearAfterSend},
+    {"UsePopBeforeSmtp", &S::UsePopBeforeSmtp},
     {"MaxLen", &S::MaxLen}, {"FixLen", &S::FixLen}, {"Port", &S::Port}, {"DefaultType", &S::DefaultType},
     {"TypeMaxLengths", &S::TypeMaxLengths}};
 
@@ -157,17 +166,24 @@ protected:
              std::visit([&](auto f) { auto want = target->*f; Assign(want, r); EXPECT_EQ(target->*f, want); },
                         kFields.at(r[0]));
          }},
+        {"keep-as", [this](const Row& r) { Named(r[0]).s = *target; }},
+        // The position and size the main window applies, as its half of the settings say.
+        {"startup", [this](const Row& r) {
+             Settings s;
+             LoadMainWindowSettings(SettingsFilePath(dir.path()), s);
+             EXPECT_EQ(std::pair(s.RememberWindowPosition, s.RememberWindowSize), std::pair(r[0] == "1", r[1] == "1"));
+         }},
         {"as", [this](const Row& r) {
              target = r[0] == "settings" ? &settings : r[0] == "disk" ? &(disk = LoadAllSettings(dir.path())) : &Named(r[0]).s;
          }},
-        {"snapshot", [this](const Row&) { snapshot = settings; }},
-        {"back-to-snapshot", [this](const Row&) { settings = snapshot; }},
+        {"snapshot", [this](const Row&) { snapshot = *target; }},
+        {"back-to-snapshot", [this](const Row&) { *target = snapshot; }},
         {"only-changed", [this](const Row& r) {
              Settings want = snapshot;
              for (const std::string& name : r.cells) {
-                 std::visit([&](auto f) { want.*f = settings.*f; }, kFields.at(name));
+                 std::visit([&](auto f) { want.*f = target->*f; }, kFields.at(name));
              }
-             EXPECT_TRUE(settings == want);
+             EXPECT_TRUE(*target == want);
          }},
         {"answers", [this](const Row& r) { for (const std::string& a : r.cells) { ui.confirmAnswers.push_back(a == "yes"); } }},
         {"clear-ui", [this](const Row&) { ui.Clear(); }},
