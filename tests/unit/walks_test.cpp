@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <thread>
 #include <variant>
 
 namespace kitemail::unit_walks {
@@ -242,6 +243,19 @@ protected:
          }},
         {"save", [this](const Row& r) {
              EXPECT_TRUE(Named(r[0]).file.Save(Named(r[0]).s, r[1] == "dialog" ? SettingsHalf::Dialog : SettingsHalf::MainWindow).ok());
+         }},
+        // The second saves while the first holds the lock: it waits, and
+        // writes nothing until the first lets go.
+        {"save-while-held", [this](const Row& r) {
+             Writer& holder = Named(r[0]);
+             Writer& saver = Named(r[1]);
+             ASSERT_EQ(holder.file.Hold(), std::nullopt);
+             const std::string before = test::ReadBytes(SettingsFilePath(dir.path()));
+             std::thread saving([&] { EXPECT_TRUE(saver.file.Save(saver.s, SettingsHalf::Dialog).ok()); });
+             std::this_thread::sleep_for(std::chrono::milliseconds(300));
+             EXPECT_EQ(test::ReadBytes(SettingsFilePath(dir.path())), before);
+             holder.file.Release();
+             saving.join();
          }},
         {"reload", [this](const Row& r) { EXPECT_EQ(Named(r[0]).file.Reload(Named(r[0]).s), r[1] == "1"); }},
 
