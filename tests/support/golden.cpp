@@ -170,7 +170,7 @@ void RunWalk(std::string_view area, std::string_view name, const WalkVerbs& verb
         const auto verb = verbs.find(step.name);
         ASSERT_TRUE(verb != verbs.end()) << "no verb " << step.name;
         verb->second(step);
-        if (::testing::Test::HasFatalFailure()) {
+        if (::testing::Test::HasFatalFailure() || ::testing::Test::IsSkipped()) {
             return;
         }
     }

@@ -151,27 +151,6 @@ TEST_P(DefinedTypeCountTable, CountsAsItsChoicesSay)
 INSTANTIATE_TEST_SUITE_P(Rows, DefinedTypeCountTable, ::testing::ValuesIn(test::ReadTable("defined_type_count")),
                          test::TableRowName());
 
-class DefinedTypeProblemRow : public ::testing::TestWithParam<test::TableRow> {};
-
-TEST_P(DefinedTypeProblemRow, IsToldAsTheRulesSay)
-{
-    const test::TableRow& r = GetParam();
-    Settings s;
-    s.DefinedTypes = {DefinedType{.type = TerminalTypeFromNumber(10), .name = "docomo"},
-                      DefinedType{.type = TerminalTypeFromNumber(11), .name = Sj("au メール")}};
-    DefinedType d{.type = TerminalTypeFromNumber(r.Int(1)), .name = r.Sjis(0)};
-    d.limit = r[2].empty() ? d.limit : r.Int(2);
-    d.fixedCount = r[3].empty() ? d.fixedCount : r.Int(3);
-    d.counts.attachments = r[4].empty() ? d.counts.attachments : static_cast<AttachmentTerm>(r.Int(4));
-    if (!r[5].empty()) {
-        d.areas = {r[5][0] == '1', r[5][1] == '1', r[5][2] == '1', r[5][3] == '1', r[5][4] == '1'};
-    }
-    EXPECT_EQ(DefinedTypeProblem(s, d), r[6].empty() ? std::nullopt : std::optional(r.Sjis(6)));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, DefinedTypeProblemRow, ::testing::ValuesIn(test::ReadTable("defined_type_problem")),
-                         test::TableRowName());
-
 // Values the reader cannot use are told with their line, as the rest of the
 // file's; a type the editing rules would refuse, with the rule.
 TEST(DefinedTypesFile, BadValuesOfTheSectionAreReportedByLine)

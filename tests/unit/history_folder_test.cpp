@@ -1,14 +1,13 @@
 // The history: the record file byte for byte and its name; the folder read
-// back: order, first lines, header fields, a folder or records that cannot
-// go, bytes that are no Shift_JIS. The viewer's walk (filter, numbers,
-// delete, clear) is the window's (gui/history_viewer_test) and the command
-// line's (cli/cli_history_test).
+// back: order, first lines, header fields, bytes that are no Shift_JIS. A
+// folder or records that cannot go are walks (walks_test); the viewer's walk
+// (filter, numbers, delete, clear) is the window's (gui/history_viewer_test)
+// and the command line's (cli/cli_history_test).
 
 #include "file_bytes.h"
 #include "golden.h"
 #include "platform/file_lock.h"
 #include "platform/text_codec.h"
-#include "scripted_ui.h"
 #include "send/history_folder.h"
 #include "send/history_record.h"
 #include "temp_dir.h"
@@ -89,51 +88,6 @@ TEST(HistoryFiles, NoFirstLineOfAFolderOrNothingAndTheFields)
     EXPECT_EQ(f.subject, Sj("件名"));
     EXPECT_EQ(f.result, "Succeed");
     EXPECT_EQ(ParseHistoryFields("To: b\nX-ktml-Result: Connect Timeout Error\n").result, "Connect Timeout Error");
-}
-
-// A file where the folder belongs: the viewer and the record writer say so.
-TEST(HistoryBrowser, FolderThatCannotBeMadeIsReported)
-{
-    TempDir dir;
-    dir.Write("mail", "a file where the folder belongs");
-    HistoryRecord record;
-    record.messageId = "20260605064213.0000002A_me@example.jp";
-    const HistoryWriteResult w = WriteHistoryRecord(dir.path() / "mail", record);
-    EXPECT_TRUE(!w.ok && w.folderInvalid);
-    EXPECT_EQ(w.error, Sj("送信履歴フォルダが不正です。"));
-    ScriptedUserInterface ui;
-    HistoryBrowser history(dir.path() / "mail");
-    EXPECT_FALSE(history.Load(ui, true));
-    EXPECT_EQ(ui.events, (std::vector<std::string>{"beep", "message:" + Sj("送信履歴フォルダが不正です。")}));
-    ui.Clear();
-    EXPECT_FALSE(history.Load(ui, false));
-    EXPECT_EQ(ui.events, (std::vector<std::string>{"message:" + Sj("送信履歴フォルダが不正です。")}));
-    EXPECT_EQ(history.FilterItems().size(), 1U);
-}
-
-TEST(HistoryBrowser, RecordsThatCannotGoAreNamedNotPassedOver)
-{
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root deletes in a read-only folder";
-    }
-    TempDir dir;
-    const fs::path folder = dir.path() / "mail";
-    fs::create_directory(folder);
-    dir.Write("mail/2026010100000000.eml", Record("a@x.jp"));
-    ::chmod(folder.c_str(), 0555);
-    ScriptedUserInterface ui;
-    HistoryBrowser history(folder);
-    ASSERT_TRUE(history.Load(ui, false));
-    ui.confirmAnswers = {true, true};
-    EXPECT_FALSE(history.DeleteOne(0, ui, false));
-    std::vector<fs::path> left;
-    EXPECT_TRUE(history.Clear(ui, false, &left));
-    EXPECT_EQ(left.size(), 1U);
-    EXPECT_EQ(history.Items().size(), 1U) << "still listed";
-    ASSERT_EQ(ui.messages.size(), 2U);
-    EXPECT_TRUE(ui.messages[0].starts_with(Sj("履歴を削除できませんでした。")));
-    EXPECT_TRUE(ui.messages[1].find("2026010100000000.eml") != std::string::npos);
-    ::chmod(folder.c_str(), 0755);
 }
 
 class UndecodableSjis : public ::testing::TestWithParam<TableRow> {};

@@ -1,10 +1,9 @@
-// The message being composed, without widgets: an attachment gone unread,
-// characters Shift_JIS cannot hold, and closing; its walks are walks_test's.
+// The message being composed, without widgets: an attachment gone unread and
+// characters Shift_JIS cannot hold; its walks are walks_test's.
 
 #include "golden.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
-#include "send/close_query.h"
 #include "send/message_composer.h"
 #include "settings/settings.h"
 #include "temp_dir.h"
@@ -74,15 +73,6 @@ TEST_F(ComposerTest, UnmappableCharactersAreReportedOnceEachAndCounted)
               Sj("E-mailアドレス：Shift_JISにない文字があります（U+1F600）。送信前に別の文字に置き換えてください。"));
     EXPECT_EQ(UnmappableStatusText(TextArea::Body, {1, 2, 3, 4, 5, 6, 7}), 
               Sj("本文：Shift_JISにない文字があります（U+0001 U+0002 U+0003 U+0004 U+0005 ほか）。送信前に別の文字に置き換えてください。"));
-}
-
-TEST_F(ComposerTest, ClosingIsRefusedWhileSendingWithABeepOnlyWhenWanted)
-{
-    EXPECT_TRUE(MainWindowCloseQuery(false, settings, ui));
-    EXPECT_TRUE(ui.events.empty());
-    settings.BeepOnMessage = false;
-    EXPECT_FALSE(MainWindowCloseQuery(true, settings, ui));
-    EXPECT_EQ(ui.events, Lines{"status:" + Sj("送信中：終了できません。完了or中止してから終了してください。")});
 }
 
 } // namespace

@@ -9,7 +9,6 @@
 #include "scripted_ui.h"
 #include "send/attachment_commands.h"
 #include "send/message_composer.h"
-#include "settings/address_book.h"
 #include "settings/settings.h"
 #include "temp_dir.h"
 #include "tools/text_commands.h"
@@ -68,30 +67,6 @@ TEST_P(DateInsert, InTheLocalesFormatsWithoutTheTimeAtMidnight)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DateInsert, ::testing::ValuesIn(test::ReadTable("date_insert")), test::TableRowName());
-
-TEST_F(CommandsTest, SignaturesTelephoneLinkAndAnEntrysAddress)
-{
-    settings.SignatureA = "Taro";
-    settings.SignatureText = Sj("署名\r\n");
-    const std::tuple<Signature, bool, std::string> signatures[] = {
-        {Signature::A, true, "Taro"}, {Signature::B, false, ""}, {Signature::Automatic, true, Sj("署名\r\n")}};
-    for (const auto& [which, enabled, inserted] : signatures) {
-        EXPECT_EQ(text.SignatureEnabled(which), enabled);
-        EXPECT_EQ(text.SignatureText(which), inserted);
-    }
-
-    // The number exactly as typed: no check, blanks and hyphens kept.
-    ui.lineAnswers = {"090-12 34", std::nullopt};
-    EXPECT_EQ(text.AskTelephoneLink(), std::optional<std::string>("tel:090-12 34"));
-    EXPECT_EQ(text.AskTelephoneLink(), std::nullopt);
-    EXPECT_EQ(ui.events.front(), Sj("line:電話番号を入力して下さい。|090"));
-
-    settings.AddressBook = {Sj("太郎,taro@example.jp,,3,-1"), Sj("花子,hanako@example.jp,,6,-1")};
-    AddressBookEditor editor(settings, ui);
-    EXPECT_EQ(EntryAddressText(editor, 1), Sj("hanako@example.jp <花子>"));
-    EXPECT_EQ(editor.SelectedIndex(), 1); // the editor shows the entry too
-    EXPECT_EQ(EntryAddressText(editor, 2), std::nullopt);
-}
 
 // ------------------------------------------------------------ body files
 

@@ -10,6 +10,9 @@
 #include "platform/data_dir.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
+#include "send/close_query.h"
+#include "send/history_folder.h"
+#include "send/history_record.h"
 #include "send/message_composer.h"
 #include "settings/address_book.h"
 #include "settings/keyring_passwords.h"
@@ -24,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <unistd.h>
 #include <thread>
 #include <variant>
 
@@ -50,7 +54,7 @@ Lines Cells(const Row& r, std::size_t first = 0)
 using Field = std::variant<bool S::*, std::int32_t S::*, TerminalType S::*, std::string S::*, Lines S::*,
                            TypeLimits S::*>;
 const std::map<std::string, Field> kFields = {
-    {"AddressBook", &S::AddressBook}, {"SenderList", &S::SenderList}, {"FromUser", &S::FromUser}, {"Server", &S::Server}, {"AuthUser", &S::AuthUser},
+    {"AddressBook", &S::AddressBook}, {"SenderList", &S::SenderList}, {"FromUser", &S::FromUser}, {"Server", &S::Server}, {"SignatureA", &S::SignatureA}, {"AuthUser", &S::AuthUser},
     {"AuthPass", &S::AuthPass}, {"POP3PASS", &S::POP3PASS}, {"SignatureText", &S::SignatureText},
     {"BeepOnMessage", &S::BeepOnMessage}, {"SortAddressBook", &S::SortAddressBook},
     {"AutoReplaceOnInput", &S::AutoReplaceOnInput}, {"AssumeSingleByteAtEnds", &S::AssumeSingleByteAtEnds},
@@ -90,16 +94,21 @@ InputAreas Areas(const std::string& v)
 
 // A defined type's fields changed by "key=value" cells from the first on:
 // type, limit, fixed, areas, counts (five digits: sender, subject, shifts,
-// attachments, final break).
+// attachments, final break), attachments alone; an empty value changes nothing.
 DefinedType Changed(DefinedType d, const Row& r, std::size_t first)
 {
     for (std::size_t i = first; i < r.cells.size(); ++i) {
         const std::string key = r[i].substr(0, r[i].find('=')), value = r[i].substr(key.size() + 1);
+        if (value.empty()) {
+            continue; // as it was
+        }
         if (key == "areas") {
             d.areas = Areas(value);
         } else if (key == "counts") {
             const auto n = [&](std::size_t at) { return static_cast<std::uint8_t>(value.at(at) - '0'); };
             d.counts = {SenderTerm{n(0)}, SubjectTerm{n(1)}, ShiftBytes{n(2)}, AttachmentTerm{n(3)}, n(4) == 1};
+        } else if (key == "attachments") {
+            d.counts.attachments = static_cast<AttachmentTerm>(std::stoi(value));
         } else {
             const std::int32_t n = std::stoi(value);
             key == "type" ? void(d.type = TerminalTypeFromNumber(n)) : void((key == "limit" ? d.limit : d.fixedCount) = n);
@@ -132,6 +141,7 @@ protected:
         Settings s;
     };
     std::map<std::string, Writer> writers;
+    std::optional<HistoryBrowser> history;
     Settings disk;
     Settings* target = &settings;
 
@@ -259,6 +269,31 @@ protected:
          }},
         {"reload", [this](const Row& r) { EXPECT_EQ(Named(r[0]).file.Reload(Named(r[0]).s), r[1] == "1"); }},
 
+        // Files and the history folder's records.
+        {"file", [this](const Row& r) {
+             fs::create_directories((dir.path() / r[0]).parent_path());
+             (void)dir.Write(r[0], r.Sjis(1));
+         }},
+        {"mode", [this](const Row& r) { fs::permissions(dir.path() / r[0], fs::perms(std::stoi(r[1], nullptr, 8))); }},
+        {"skip-as-root", [](const Row&) { if (::geteuid() == 0) { GTEST_SKIP() << "root writes anywhere"; } }},
+        {"write-record", [this](const Row& r) {
+             HistoryRecord record;
+             record.messageId = "20260605064213.0000002A_me@example.jp";
+             const HistoryWriteResult w = WriteHistoryRecord(dir.path() / r[0], record);
+             result = w.ok ? "written" : w.error;
+         }},
+        {"history", [this](const Row& r) { history.emplace(dir.path() / r[0]); }},
+        {"history-load", [this](const Row& r) { Answer([&] { return history->Load(ui, r[0] == "beep"); }, "loaded"); }},
+        {"history-delete", [this](const Row& r) { Answer([&] { return history->DeleteOne(r.Int(0), ui, false); }, "deleted"); }},
+        {"history-clear", [this](const Row&) {
+             std::vector<fs::path> left;
+             Answer([&] { return history->Clear(ui, false, &left); }, "cleared");
+             result += " " + std::to_string(left.size()) + " left";
+         }},
+        {"history-items", [this](const Row& r) { EXPECT_EQ(history->Items().size(), static_cast<std::size_t>(r.Int(0))); }},
+        {"filter-items", [this](const Row& r) { EXPECT_EQ(history->FilterItems().size(), static_cast<std::size_t>(r.Int(0))); }},
+        {"message-has", [this](const Row& r) { EXPECT_NE(ui.messages.at(r.Int(0)).find(r.Sjis(1)), std::string::npos) << r[1]; }},
+
         // Passwords in the keyring.
         {"keyring-fails", [this](const Row& r) {
              keyring.failure = r[0] == "refused" ? SecretError::Refused : r[0] == "no-service" ? SecretError::NoService : SecretError::None;
@@ -379,6 +414,9 @@ protected:
         {"rules-delete", [this](const Row& r) {
              Answer([&] { return DeleteDefinedType(*target, TerminalTypeFromNumber(r.Int(0))); }, "deleted");
          }},
+        {"problem", [this](const Row& r) {
+             result = DefinedTypeProblem(*target, Changed(DefinedType{.name = r.Sjis(0)}, r, 1)).value_or("");
+         }},
         {"users-of", [this](const Row& r) {
              result = std::to_string(EntriesUsingType(settings, TerminalTypeFromNumber(r.Int(0))).size());
          }},
@@ -412,6 +450,18 @@ protected:
         {"attachments", [this](const Row& r) { EXPECT_EQ(composer.Attachments().size(), static_cast<std::size_t>(r.Int(0))); }},
         {"from-checked", [this](const Row& r) { EXPECT_EQ(composer.FromChecked(), r[0] == "1"); }},
         {"sender-is", [this](const Row& r) { EXPECT_EQ(composer.Sender(), r[0]); }},
+        {"signature", [this](const Row& r) {
+             const Signature which = r[0] == "A" ? Signature::A : r[0] == "B" ? Signature::B : Signature::Automatic;
+             result = (text.SignatureEnabled(which) ? "on:" : "off:") + text.SignatureText(which);
+         }},
+        {"line-answers", [this](const Row& r) {
+             for (const std::string& a : r.cells) {
+                 ui.lineAnswers.push_back(a == "<none>" ? std::nullopt : std::optional(r.Sjis(0)));
+             }
+         }},
+        {"telephone-link", [this](const Row&) { result = text.AskTelephoneLink().value_or("<none>"); }},
+        {"entry-address", [this](const Row& r) { result = EntryAddressText(book, r.Int(0)).value_or("<none>"); }},
+        {"close-while-sending", [this](const Row& r) { Answer([&] { return MainWindowCloseQuery(r[0] == "1", settings, ui); }, "closes"); }},
         {"check-list-is", [this](const Row& r) {
              Lines shown;
              for (const CheckListEntry& e : composer.CheckList()) {
