@@ -2,7 +2,6 @@
 // body, body files, the attachment list's rules, and the
 // text tools (diet, vertical writing, the preview's rows) as tables.
 
-#include "file_bytes.h"
 #include "golden.h"
 #include "platform/date_text.h"
 #include "platform/text_codec.h"
@@ -26,8 +25,6 @@
 
 namespace kitemail {
 namespace {
-
-using test::ReadBytes;
 
 class CommandsTest : public ::testing::Test {
 protected:
@@ -97,26 +94,6 @@ TEST_P(BodyFileOpened, AsShiftJisOrOnAnswerUtf8)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, BodyFileOpened, ::testing::ValuesIn(test::ReadTable("body_file")), test::TableRowName());
-
-TEST_F(CommandsTest, BodyFilesSavedWithCrLfAndNothingIsLostWhenASaveFails)
-{
-    // Saved with CR LF after every line; read back the same.
-    const std::filesystem::path saved = dir.path() / "saved.txt";
-    composer.SetBody({Sj("一\r\n\r\n二"), {}});
-    EXPECT_TRUE(text.SaveBody(saved));
-    EXPECT_EQ(ReadBytes(saved), Sj("一\r\n\r\n二\r\n"));
-    EXPECT_EQ(text.OpenBody(saved)->text, Sj("一\r\n\r\n二"));
-    // A character the file cannot hold, or a folder that is not there:
-    // told why, the file as it was.
-    ui.Clear();
-    composer.SetBody({Sj("a") + std::string(kUnmappablePlaceholder), {U'😀'}});
-    EXPECT_FALSE(text.SaveBody(saved));
-    EXPECT_FALSE(text.SaveBody(dir.path() / "none" / "x.txt"));
-    ASSERT_EQ(ui.messages.size(), 2u);
-    EXPECT_NE(ui.messages[0].find("U+1F600"), std::string::npos);
-    EXPECT_NE(ui.messages[1].find(Sj(" に書き込めません")), std::string::npos);
-    EXPECT_EQ(ReadBytes(saved), Sj("一\r\n\r\n二\r\n"));
-}
 
 // ------------------------------------------------------------ text tools
 

@@ -1,8 +1,9 @@
 // The editors behind the settings dialog's pages and the message being
-// composed, walked by the scripts in tests/data/walks/unit/: each line a
-// verb and its cells (texts in UTF-8), acting on the editors or checking
-// what they show. Each walk runs alone, named after its file; a failure
-// names the walk's line.
+// composed, the settings file with several writers, and the history folder,
+// walked by the scripts in tests/data/walks/unit/: each line a verb and its
+// cells (texts in UTF-8), acting on them or checking what they show. Each
+// walk runs alone, named after its file (and a table's row, for a walk run
+// per row); a failure names the walk's line.
 
 #include "fake_keyring.h"
 #include "file_bytes.h"
@@ -15,9 +16,9 @@
 #include "send/history_record.h"
 #include "send/message_composer.h"
 #include "settings/address_book.h"
-#include "settings/keyring_passwords.h"
 #include "settings/defined_types.h"
 #include "settings/defined_types_editor.h"
+#include "settings/keyring_passwords.h"
 #include "settings/settings.h"
 #include "settings/settings_editor.h"
 #include "settings/settings_file.h"
@@ -26,8 +27,9 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <unistd.h>
+
+#include <map>
 #include <thread>
 #include <variant>
 
@@ -54,7 +56,8 @@ Lines Cells(const Row& r, std::size_t first = 0)
 using Field = std::variant<bool S::*, std::int32_t S::*, TerminalType S::*, std::string S::*, Lines S::*,
                            TypeLimits S::*>;
 const std::map<std::string, Field> kFields = {
-    {"AddressBook", &S::AddressBook}, {"SenderList", &S::SenderList}, {"FromUser", &S::FromUser}, {"Server", &S::Server}, {"SignatureA", &S::SignatureA}, {"AuthUser", &S::AuthUser},
+    {"AddressBook", &S::AddressBook}, {"SenderList", &S::SenderList}, {"FromUser", &S::FromUser},
+    {"Server", &S::Server}, {"SignatureA", &S::SignatureA}, {"AuthUser", &S::AuthUser},
     {"AuthPass", &S::AuthPass}, {"POP3PASS", &S::POP3PASS}, {"SignatureText", &S::SignatureText},
     {"BeepOnMessage", &S::BeepOnMessage}, {"SortAddressBook", &S::SortAddressBook},
     {"AutoReplaceOnInput", &S::AutoReplaceOnInput}, {"AssumeSingleByteAtEnds", &S::AssumeSingleByteAtEnds},
@@ -84,6 +87,25 @@ void Assign(TypeLimits& f, const Row& r)
     for (std::size_t i = 0; i < f.size(); ++i) {
         f[i] = r.Int(i + 1);
     }
+}
+
+// Characters Shift_JIS cannot hold, by their code points in hex, from the
+// cell first on; the text holds a placeholder for each.
+std::vector<char32_t> CodePoints(const Row& r, std::size_t first)
+{
+    std::vector<char32_t> out;
+    for (std::size_t i = first; i < r.cells.size(); ++i) {
+        out.push_back(static_cast<char32_t>(std::stoul(r[i], nullptr, 16)));
+    }
+    return out;
+}
+
+TextArea Area(const std::string& name)
+{
+    return name == "body"      ? TextArea::Body
+           : name == "subject" ? TextArea::Subject
+           : name == "pin"     ? TextArea::Pin
+                               : TextArea::DirectAddress;
 }
 
 // Five 0 or 1: subject, PIN, attachments, animation, note.
@@ -132,6 +154,7 @@ protected:
     test::FakeKeyring keyring;
     std::string result; // what the last act answered, for "result"
     std::string fileBefore;
+    std::int32_t countBefore = 0;
 
     // Programs on one settings file, each with what it read; "disk", the
     // settings a start would load now. "as" chooses which "set" and
@@ -293,6 +316,8 @@ protected:
         {"history-items", [this](const Row& r) { EXPECT_EQ(history->Items().size(), static_cast<std::size_t>(r.Int(0))); }},
         {"filter-items", [this](const Row& r) { EXPECT_EQ(history->FilterItems().size(), static_cast<std::size_t>(r.Int(0))); }},
         {"message-has", [this](const Row& r) { EXPECT_NE(ui.messages.at(r.Int(0)).find(r.Sjis(1)), std::string::npos) << r[1]; }},
+        {"status-has", [this](const Row& r) { EXPECT_NE(ui.statusTexts.at(r.Int(0)).find(r.Sjis(1)), std::string::npos) << r[1]; }},
+        {"remove-file", [this](const Row& r) { fs::remove(dir.path() / r[0]); }},
 
         // Passwords in the keyring.
         {"keyring-fails", [this](const Row& r) {
@@ -433,8 +458,16 @@ protected:
         {"type-box", [this](const Row& r) { composer.TypeBoxChanged(TerminalTypeFromNumber(r.Int(0))); }},
         {"clear-type-box", [this](const Row&) { composer.ClearTypeBox(); }},
         {"follow-types", [this](const Row& r) { EXPECT_EQ(composer.FollowDefinedTypes(), r[0] == "1"); }},
-        {"body", [this](const Row& r) { composer.SetBody({r.cells.empty() ? "" : r.Sjis(0), {}}); }},
-        {"subject", [this](const Row& r) { composer.SetSubject({r.cells.empty() ? "" : r.Sjis(0), {}}); }},
+        {"body", [this](const Row& r) { composer.SetBody({r.cells.empty() ? "" : r.Sjis(0), CodePoints(r, 1)}); }},
+        {"subject", [this](const Row& r) { composer.SetSubject({r.cells.empty() ? "" : r.Sjis(0), CodePoints(r, 1)}); }},
+        {"unmappable", [this](const Row& r) { EXPECT_EQ(composer.UnmappableCharacters(), CodePoints(r, 0)); }},
+        {"unmappable-text", [this](const Row& r) { result = UnmappableStatusText(Area(r[0]), CodePoints(r, 1)); }},
+        {"save-body", [this](const Row& r) { Answer([&] { return text.SaveBody(dir.path() / r[0]); }, "saved"); }},
+        {"open-body", [this](const Row& r) {
+             const std::optional<BodyFileText> read = text.OpenBody(dir.path() / r[0]);
+             result = read ? read->text : "<none>";
+         }},
+        {"file-is", [this](const Row& r) { EXPECT_EQ(test::ReadBytes(dir.path() / r[0]), r.Sjis(1)); }},
         {"pin-text", [this](const Row& r) { composer.SetPin({r.Sjis(0), {}}); }},
         {"direct-address", [this](const Row& r) { composer.SetDirectAddress({r.Sjis(0), {}}); }},
         {"sender", [this](const Row& r) { composer.SetSender(r[0]); }},
@@ -443,8 +476,8 @@ protected:
         {"from-check", [this](const Row& r) { composer.FromCheckClicked(r[0] == "1"); }},
         {"clear", [this](const Row&) { Answer([&] { return text.Clear(); }, "cleared"); }},
         {"texts", [this](const Row& r) {
-             const Lines shown = {composer.Text(TextArea::Body).bytes, composer.Text(TextArea::Subject).bytes,
-                                  composer.Text(TextArea::Pin).bytes, composer.Text(TextArea::DirectAddress).bytes};
+             const Lines shown = {composer.Text(Area("body")).bytes, composer.Text(Area("subject")).bytes,
+                                  composer.Text(Area("pin")).bytes, composer.Text(Area("address")).bytes};
              EXPECT_EQ(shown, Cells(r));
          }},
         {"attachments", [this](const Row& r) { EXPECT_EQ(composer.Attachments().size(), static_cast<std::size_t>(r.Int(0))); }},
@@ -503,6 +536,9 @@ protected:
              EXPECT_EQ(composer.Display(), (CountDisplay{r.Int(0), r.Int(1), r[2] == "over", r.Int(3), r.Int(4)}));
          }},
         {"count", [this](const Row& r) { EXPECT_EQ(composer.Display().count, r.Int(0)); }},
+        {"count-kept", [this](const Row&) { countBefore = composer.Display().count; }},
+        {"count-as-kept", [this](const Row&) { EXPECT_EQ(composer.Display().count, countBefore); }},
+        {"recount", [this](const Row& r) { EXPECT_EQ(composer.Recount(), r[0] == "1"); }},
         {"limit", [this](const Row& r) { EXPECT_EQ(composer.Display().limit, r.Int(0)); }},
     };
 };
