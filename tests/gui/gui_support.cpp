@@ -53,6 +53,16 @@ void TypeKey(QWidget* widget, const QString& text)
     QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, text, Qt::NoModifier);
 }
 
+void TypeAndLeave(QSpinBox* box, const QString& text)
+{
+    auto* edit = box->findChild<QLineEdit*>();
+    edit->selectAll();
+    edit->del();
+    QTest::keyClicks(edit, text);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(box, &out);
+}
+
 ModalWatcher::ModalWatcher(std::function<void(QWidget*)> act) : act_(std::move(act))
 {
     Tick();

@@ -60,6 +60,8 @@ void WriteSjisFile(const std::filesystem::path& path, const std::string& utf8);
 void Commit(QWidget* widget, const QString& text);
 // Types one key with its text, as a keyboard whose layout has the character.
 void TypeKey(QWidget* widget, const QString& text);
+// Typing into a number box and leaving it, as the focus moving on does.
+void TypeAndLeave(QSpinBox* box, const QString& text);
 
 // A child of parent by its object name.
 template <typename T>
