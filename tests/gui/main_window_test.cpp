@@ -227,28 +227,7 @@ protected:
     QPoint BelowTheLast() { return {5, List()->viewport()->height() - 2}; }
 };
 
-// Another program's save while the window is open: the list follows it at
-// once, and the window's own save as it closes keeps it.
-TEST_F(RecipientTest, AnotherProgramsSaveIsFollowedAndKeptAtClose)
-{
-    List()->item(0)->setCheckState(Qt::Checked);
-    const ProcessResult add =
-        RunCli({"--data-dir", program.Dir().string(), "book", "add", "D", "d@x", "--type", "3"});
-    ASSERT_EQ(add.exitCode, 0) << add.err;
-    for (int i = 0; i < 100 && List()->count() != 4; ++i) {
-        QTest::qWait(50);
-    }
-    EXPECT_EQ(Entries(), (QStringList{"x A,a@x,,4,-1", "- B,b@x,,3,-1", "- C,c@x,,9,-1", "- D,d@x,,3,-1"}));
-
-    // The dialog opened and closed with no edit writes back none of it either.
-    const ProcessResult set = RunCli({"--data-dir", program.Dir().string(), "config", "set", "Network/ReplyTimeout", "42"});
-    ASSERT_EQ(set.exitCode, 0) << set.err;
-    InSettingsDialog(program, [] {});
-    ASSERT_TRUE(program.Close());
-    const std::string file = ReadSjisFile(program.Ini());
-    EXPECT_NE(file.find("3=D,d@x,,3,-1"), std::string::npos);
-    EXPECT_NE(file.find("ReplyTimeout=42"), std::string::npos);
-}
+// Another program's save while the window is open: walks/AnotherProgramsSaveIsFollowedAndKeptAtClose.
 
 // The choices and the dragging themselves are the composer's; these drive
 // them through the real widgets.

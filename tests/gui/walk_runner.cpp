@@ -5,8 +5,11 @@
 #include "golden.h"
 #include "gui_support.h"
 #include "process_runner.h"
+#include "smtp_sink.h"
 
+#include "send/history_folder.h"
 #include "ui/page_tabs.h"
+#include "ui/row_drag.h"
 
 #include <QAbstractItemView>
 #include <QClipboard>
@@ -146,7 +149,6 @@ public:
         ASSERT_TRUE(in) << name_;
         int line = 0;
         const std::vector<Step> steps = ParseSteps(in, line, false);
-        ModalWatcher watcher([this](QWidget* modal) { Modal(modal); });
         RunSteps(steps);
         EXPECT_TRUE(boxes_.answers.empty()) << "answers left";
         EXPECT_EQ(boxes_.texts.mid(checked_), QStringList()) << "boxes no step expected";
@@ -164,13 +166,22 @@ private:
             }
             const ::testing::ScopedTrace trace(name_.c_str(), step.line, step.verb + " " + step.rest);
             std::string rest = step.rest;
-            Args args{.word = Word(rest), .value = Unescape(rest), .all = Unescape(step.rest), .more = rest};
+            if (const std::size_t port = rest.find("$SINK"); port != std::string::npos && sink_ != nullptr) {
+                rest.replace(port, 5, std::to_string(sink_->Port()));
+            }
+            const std::string all = rest;
+            Args args{.word = Word(rest), .value = Unescape(rest), .all = Unescape(all), .more = rest};
             const auto verb = Verbs().find(step.verb);
             try {
                 if (verb == Verbs().end()) {
                     throw Stop("no verb " + step.verb);
                 }
                 block_ = step.braced ? &step.block : block_;
+                // A watcher for each step of the walk: one that lives on
+                // across the steps kept the main window's shortcuts from
+                // acting after a dialog had closed.
+                const std::optional<ModalWatcher> watcher =
+                    scope_ == nullptr ? std::optional<ModalWatcher>(std::in_place, [this](QWidget* m) { Modal(m); }) : std::nullopt;
                 verb->second(*this, args);
             } catch (const std::exception& e) {
                 ADD_FAILURE() << e.what();
@@ -312,6 +323,7 @@ private:
     QWidget* scope_ = nullptr;
     const std::vector<Step>* block_ = nullptr;
     std::deque<std::pair<QFileDialog::AcceptMode, std::string>> files_;
+    std::unique_ptr<SmtpSink> sink_;
     bool stopped_ = false;
 };
 
@@ -328,6 +340,12 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
         {"rm", [](W& w, A a) { fs::remove(w.program_.Dir() / a.word); }},
         {"start", [](W& w, A a) { w.program_.Start(Q(a.all)); }},
         {"restart", [](W& w, A) { w.program_.Restart(); }},
+        {"close", [](W& w, A) { EXPECT_TRUE(w.program_.Close()); }},
+        {"sink",
+         [](W& w, A) {
+             w.sink_ = std::make_unique<SmtpSink>();
+             ASSERT_TRUE(w.sink_->Start()) << w.sink_->Error();
+         }},
         {"cli",
          [](W& w, A a) {
              std::vector<std::string> args{"--data-dir", w.program_.Dir().string()};
@@ -379,6 +397,21 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
          [](W& w, A) {
              w.program_.Main().activateWindow();
              EXPECT_TRUE(QTest::qWaitForWindowActive(&w.program_.Main()));
+         }},
+        {"press-row",
+         [](W& w, A a) {
+             auto& view = w.Get<QAbstractItemView>(a.word);
+             const QPoint at = view.visualRect(view.model()->index(a.Number(), 0)).center();
+             QTest::mousePress(view.viewport(), Qt::LeftButton, {}, at);
+             QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, at);
+         }},
+        {"drop-at",
+         [](W& w, A a) {
+             // DRAG LIST N: the drop on row N of the list, below the last for -1.
+             auto& view = w.Get<QAbstractItemView>(a.Pair().second);
+             const int row = a.Pair().first;
+             const QPoint below(5, view.viewport()->height() - 2);
+             w.Get<RowDrag>(a.word).DropAt(row < 0 ? below : view.visualRect(view.model()->index(row, 0)).center());
          }},
         {"step", [](W& w, A a) { w.Get<QSpinBox>(a.word).stepBy(a.Number()); }},
         {"trigger", [](W& w, A a) { w.Get<QAction>(a.word).trigger(); }},
@@ -433,6 +466,15 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
                         Look(Child<QLineEdit>(&m, kPin)) + on(Child<QTabWidget>(&m, kPages)->isTabVisible(2)) +
                         on(Child<QWidget>(&m, kAnimeCheck)->isEnabled()) + on(!Child<QLabel>(&m, kNoteLabel)->isHidden()),
                     a.word);
+         }},
+        {"selected", [](W& w, A a) { w.Flag(w.Get<QAbstractItemView>(a.word).selectionModel()->hasSelection(), a); }},
+        {"sender", [](W& w, A a) { EXPECT_EQ(SjisToUtf8(w.program_.Main().Composer().Sender()), a.all); }},
+        {"idle", [](W& w, A) { EXPECT_FALSE(w.program_.Main().Workflow().Busy()); }},
+        {"sent", [](W& w, A a) { EXPECT_EQ(w.sink_->WaitForMessages(std::stoi(a.all), std::chrono::seconds(5)), std::stoi(a.all)); }},
+        {"history-has",
+         [](W& w, A a) {
+             const auto records = ListHistoryFiles(w.program_.Dir() / "mail");
+             EXPECT_NE((records.empty() ? std::string() : ReadSjisFile(records.front())).find(a.all), std::string::npos);
          }},
         {"status", [](W& w, A a) { Expect(w.program_.Status(), a.all); }},
         {"status-has", [](W& w, A a) { Has(w.program_.Status(), a.all); }},
