@@ -297,6 +297,13 @@ private:
         }
     }
 
+    // The row of "LIST N ..." in a list of items.
+    QListWidgetItem* Item(const Args& a)
+    {
+        QListWidgetItem* item = Get<QListWidget>(a.word).item(a.Pair().first);
+        return item != nullptr ? item : throw Stop("no row " + a.value);
+    }
+
     SettingsDialog& Dialog()
     {
         auto* dialog = qobject_cast<SettingsDialog*>(scope_);
@@ -384,7 +391,7 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
          }},
         {"tick",
          [](W& w, A a) {
-             w.Get<QListWidget>(a.word).item(a.Pair().first)->setCheckState(Yes(a.Pair().second) ? Qt::Checked : Qt::Unchecked);
+             w.Item(a)->setCheckState(Yes(a.Pair().second) ? Qt::Checked : Qt::Unchecked);
          }},
         {"focus",
          [](W& w, A a) {
@@ -441,7 +448,7 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
         {"hidden", [](W& w, A a) { w.Flag(w.Get<QWidget>(a.word).isHidden(), a); }},
         {"ticked",
          [](W& w, A a) {
-             const bool ticked = w.Get<QListWidget>(a.word).item(a.Pair().first)->checkState() == Qt::Checked;
+             const bool ticked = w.Item(a)->checkState() == Qt::Checked;
              EXPECT_EQ(ticked, Yes(a.Pair().second));
          }},
         {"tab-visible", [](W& w, A a) { EXPECT_EQ(w.Get<QTabWidget>(a.word).isTabVisible(a.Pair().first), Yes(a.Pair().second)); }},
@@ -480,7 +487,7 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
         {"status-has", [](W& w, A a) { Has(w.program_.Status(), a.all); }},
         {"tooltip",
          [](W& w, A a) {
-             const QString tip = w.Get<QListWidget>(a.word).item(a.Pair().first)->toolTip();
+             const QString tip = w.Item(a)->toolTip();
              Expect(tip, (w.program_.Dir() / a.Pair().second).string());
          }},
         {"clipboard-is", [](W&, A a) { Expect(QApplication::clipboard()->text(), a.all); }},
