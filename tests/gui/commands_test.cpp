@@ -6,7 +6,6 @@
 
 #include "gui_support.h"
 
-#include "platform/clock.h"
 #include "ui/diet_dialog.h"
 #include "ui/line_prompt.h"
 #include "ui/preview_window.h"
@@ -141,53 +140,7 @@ TEST_F(CommandsWindowTest, EditMenuFromTheKeyboardImagePastePasswordPromptAndDie
 
 }
 
-// The inserts go in at the caret over the selection; vertical writing on
-// the K tool bar. (The clear: walks/ClearAnsweredNoKeepsAllYesLeavesTheSignature.)
-TEST_F(CommandsWindowTest, InsertsAtTheCaretAndVerticalWriting)
-{
-    program.WriteIni("[Configuration]\nSignatureA=Taro\n[Developer]\nklab=1\n[TEL]\nHow=1\n0=太郎,taro@example.jp,,6,-1\n");
-    program.Start();
-    program.Body()->clear();
-    SetClockForTesting([] { return LocalTime{2026, 6, 5, 0, 0, 0}; });
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    Commit(program.Body(), QStringLiteral("ac"));
-    QTextCursor caret = program.Body()->textCursor();
-    caret.setPosition(1);
-    program.Body()->setTextCursor(caret);
-    program.Trigger(kInsertDate);
-    EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("a2026/06/05c"));
-    SetClockForTesting(nullptr);
-    QLocale::setDefault(QLocale::system());
-
-    caret.setPosition(1);
-    caret.setPosition(5, QTextCursor::KeepAnchor); // "2026"
-    program.Body()->setTextCursor(caret);
-    program.Trigger(kSignatureAItem);
-    EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("aTaro/06/05c"));
-
-    // The link box offers 090; OK takes it as it stands.
-    QString caption;
-    ModalWatcher accept([&](QWidget* modal) {
-        auto* prompt = qobject_cast<LinePrompt*>(modal);
-        ASSERT_NE(prompt, nullptr);
-        caption = prompt->windowTitle() + " " + prompt->Edit()->text();
-        prompt->accept();
-    });
-    program.Body()->moveCursor(QTextCursor::End);
-    program.Trigger(kInsertTel);
-    EXPECT_EQ(caption, QString::fromUtf8("電話番号リンク 090"));
-    program.Find<QListWidget>(kBookList)->setCurrentRow(0);
-    program.Trigger(kInsertEntry);
-    EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("aTaro/06/05ctel:090taro@example.jp <太郎>"));
-
-    program.Body()->clear();
-    EXPECT_FALSE(program.Find<QWidget>(kKlabBar)->isHidden());
-    Commit(program.Body(), QString::fromUtf8("ab\n字"));
-    program.Trigger(kVerticalWriting);
-    EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("a\nb\n\n字"));
-}
-
-// ------------------------------------------------------------ the history window
+// The inserts and vertical writing: walks/InsertsGoInAtTheCaretAndVerticalWriting.
 
 // The history window's list, filter and deletes are a script
 // (walks/HistoryFilterKeepsNumbersDeleteAndClearAskFirst). The preview

@@ -7,6 +7,7 @@
 #include "process_runner.h"
 #include "smtp_sink.h"
 
+#include "platform/clock.h"
 #include "send/history_folder.h"
 #include "ui/page_tabs.h"
 #include "ui/row_drag.h"
@@ -224,8 +225,17 @@ private:
     // The object of that name in the window the step is in, not one inside
     // another dialog of it; the main window's from a dialog too.
     // "Name/Class" is the first child of that class of the object so named.
+    // "Menu:Text" is the menu's item of that text ("Menu:Sub:Text" in a submenu).
     QObject& Object(const std::string& name)
     {
+        if (const std::size_t colon = name.rfind(':'); colon != std::string::npos && name.find('/') == std::string::npos) {
+            QObject& parent = Object(name.substr(0, colon));
+            auto* item = qobject_cast<QAction*>(&parent);
+            const QWidget* menu = item != nullptr ? item->menu() : qobject_cast<QWidget*>(&parent);
+            const QList<QAction*> items = menu != nullptr ? menu->actions() : QList<QAction*>();
+            const auto found = std::ranges::find(items, Q(name.substr(colon + 1)), &QAction::text);
+            return found != items.end() ? **found : throw Stop("no item " + name);
+        }
         if (const std::size_t slash = name.find('/'); slash != std::string::npos) {
             const QList<QObject*> children = Object(name.substr(0, slash)).findChildren<QObject*>();
             const auto child = std::ranges::find_if(children, [&](QObject* c) { return c->inherits(name.c_str() + slash + 1); });
@@ -369,7 +379,32 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
              const QKeyCombination key = QKeySequence(Q(a.value))[0];
              QTest::keyClick(&w.Get<QWidget>(a.word), key.key(), key.keyboardModifiers());
          }},
-        {"clear", [](W& w, A a) { QMetaObject::invokeMethod(&w.Get<QWidget>(a.word), "clear"); }},
+        {"call", [](W& w, A a) { EXPECT_TRUE(QMetaObject::invokeMethod(&w.Object(a.word), a.value.c_str())); }},
+        {"context-menu",
+         [](W& w, A a) { QMetaObject::invokeMethod(&w.Get<QWidget>(a.word), "customContextMenuRequested", Q_ARG(QPoint, QPoint(5, 5))); }},
+        {"select",
+         [](W& w, A a) {
+             // W FROM TO: the caret at TO, the selection from FROM.
+             const auto [from, to] = std::pair(a.Pair().first, std::stoi(a.Pair().second));
+             if (auto* line = qobject_cast<QLineEdit*>(&w.Get<QWidget>(a.word))) {
+                 line->setSelection(from, to - from);
+                 return;
+             }
+             auto& text = w.Get<QPlainTextEdit>(a.word);
+             QTextCursor caret = text.textCursor();
+             caret.setPosition(from);
+             caret.setPosition(to, QTextCursor::KeepAnchor);
+             text.setTextCursor(caret);
+         }},
+        {"clock",
+         [](W&, A a) {
+             // The date the inserts see, in a Japanese locale; none: the real one.
+             const std::vector<std::string> ymd = a.Words();
+             QLocale::setDefault(ymd.empty() ? QLocale::system() : QLocale(QLocale::Japanese, QLocale::Japan));
+             SetClockForTesting(ymd.empty() ? std::function<LocalTime()>() : [ymd] {
+                 return LocalTime{std::stoi(ymd.at(0)), std::stoi(ymd.at(1)), std::stoi(ymd.at(2))};
+             });
+         }},
         {"choose",
          [](W& w, A a) {
              auto& combo = w.Get<QComboBox>(a.word);
@@ -407,8 +442,10 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
          }},
         {"press-row",
          [](W& w, A a) {
+             // Row -1: below the last.
              auto& view = w.Get<QAbstractItemView>(a.word);
-             const QPoint at = view.visualRect(view.model()->index(a.Number(), 0)).center();
+             const QPoint below(5, view.viewport()->height() - 2);
+             const QPoint at = a.Number() < 0 ? below : view.visualRect(view.model()->index(a.Number(), 0)).center();
              QTest::mousePress(view.viewport(), Qt::LeftButton, {}, at);
              QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, at);
          }},
@@ -451,7 +488,6 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
              const bool ticked = w.Item(a)->checkState() == Qt::Checked;
              EXPECT_EQ(ticked, Yes(a.Pair().second));
          }},
-        {"tab-visible", [](W& w, A a) { EXPECT_EQ(w.Get<QTabWidget>(a.word).isTabVisible(a.Pair().first), Yes(a.Pair().second)); }},
         {"focused",
          [](W& w, A a) { EXPECT_EQ((w.scope_ != nullptr ? w.scope_ : &w.program_.Main())->focusWidget(), &w.Object(a.word)); }},
         {"property",
@@ -475,6 +511,8 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
                     a.word);
          }},
         {"selected", [](W& w, A a) { w.Flag(w.Get<QAbstractItemView>(a.word).selectionModel()->hasSelection(), a); }},
+        {"composed-address",
+         [](W& w, A a) { EXPECT_EQ(SjisToUtf8(w.program_.Main().Composer().Text(TextArea::DirectAddress).bytes), a.all); }},
         {"sender", [](W& w, A a) { EXPECT_EQ(SjisToUtf8(w.program_.Main().Composer().Sender()), a.all); }},
         {"idle", [](W& w, A) { EXPECT_FALSE(w.program_.Main().Workflow().Busy()); }},
         {"sent", [](W& w, A a) { EXPECT_EQ(w.sink_->WaitForMessages(std::stoi(a.all), std::chrono::seconds(5)), std::stoi(a.all)); }},
