@@ -167,8 +167,11 @@ private:
             }
             const ::testing::ScopedTrace trace(name_.c_str(), step.line, step.verb + " " + step.rest);
             std::string rest = step.rest;
-            if (const std::size_t port = rest.find("$SINK"); port != std::string::npos && sink_ != nullptr) {
-                rest.replace(port, 5, std::to_string(sink_->Port()));
+            for (const auto& [name, value] : {std::pair<std::string, std::string>("$SINK", sink_ ? std::to_string(sink_->Port()) : ""),
+                                              {"$DIR", program_.Dir().string()}}) {
+                for (std::size_t at = rest.find(name); at != std::string::npos; at = rest.find(name)) {
+                    rest.replace(at, name.size(), value);
+                }
             }
             const std::string all = rest;
             Args args{.word = Word(rest), .value = Unescape(rest), .all = Unescape(all), .more = rest};
