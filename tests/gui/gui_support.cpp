@@ -117,19 +117,6 @@ std::string SendingIni(int port, const std::string& options)
            "[MyAddress]\nHow=1\n0=me@example.jp\n";
 }
 
-QString Shown(const QWidget* widget)
-{
-    // The first of these properties a widget has is what it shows.
-    for (const char* property : {"checked", "currentIndex", "value", "plainText", "text"}) {
-        const QVariant value = widget->property(property);
-        if (value.isValid()) {
-            return value.typeId() == QMetaType::Bool ? QString::number(value.toInt()) : value.toString();
-        }
-    }
-    ADD_FAILURE() << "no value to show in " << widget->objectName().toStdString();
-    return {};
-}
-
 void Answer(QWidget* modal, Boxes& boxes)
 {
     auto* box = qobject_cast<QMessageBox*>(modal);

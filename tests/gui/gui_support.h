@@ -153,11 +153,6 @@ protected:
 // port, without the box after each send; options add lines to [Configuration].
 [[nodiscard]] std::string SendingIni(int port, const std::string& options = {});
 
-// What a widget shows, as text for tables of expectations: the text of a
-// line, text box or label, a number box's value, a combo box's index, a
-// check box's tick as "1" or "0".
-[[nodiscard]] QString Shown(const QWidget* widget);
-
 // The message boxes met while a settings dialog walk runs: their texts, and
 // the answers to give to questions (true for "はい(&Y)"), taken in order.
 struct Boxes {

@@ -121,7 +121,7 @@ struct Stop : std::runtime_error {
 // A step's words: the first (a widget's name mostly), the value after it,
 // and the whole rest; both unescaped.
 struct Args {
-    std::string word, value, all, more;
+    std::string word, value, all;
     [[nodiscard]] int Number() const { return std::stoi(value); }
     // The value's first word as a number and the text after it.
     [[nodiscard]] std::pair<int, std::string> Pair() const
@@ -174,7 +174,7 @@ private:
                 }
             }
             const std::string all = rest;
-            Args args{.word = Word(rest), .value = Unescape(rest), .all = Unescape(all), .more = rest};
+            Args args{.word = Word(rest), .value = Unescape(rest), .all = Unescape(all)};
             const auto verb = Verbs().find(step.verb);
             try {
                 if (verb == Verbs().end()) {
@@ -269,7 +269,9 @@ private:
         return typed != nullptr ? *typed : throw Stop(name + " is a " + object.metaObject()->className());
     }
 
-    // What a widget or an action shows, as expect compares it.
+    // What a widget or an action shows, as expect compares it: an action's
+    // text, a list's current row, else the first of these properties it has
+    // (a check box's tick as 1 or 0).
     QString Value(const std::string& name)
     {
         QObject& object = Object(name);
@@ -279,7 +281,12 @@ private:
         if (auto* view = qobject_cast<QAbstractItemView*>(&object)) {
             return QString::number(view->currentIndex().row());
         }
-        return Shown(qobject_cast<QWidget*>(&object));
+        for (const char* property : {"checked", "currentIndex", "value", "plainText", "text"}) {
+            if (const QVariant value = object.property(property); value.isValid()) {
+                return value.typeId() == QMetaType::Bool ? QString::number(value.toInt()) : value.toString();
+            }
+        }
+        throw Stop("nothing shown in " + name);
     }
 
     // The rows of a list's or a combo box's model.
