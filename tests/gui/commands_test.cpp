@@ -6,7 +6,6 @@
 
 #include "gui_support.h"
 
-#include "ui/diet_dialog.h"
 #include "ui/line_prompt.h"
 #include "ui/preview_window.h"
 
@@ -16,7 +15,6 @@
 #include <QImage>
 #include <QMenuBar>
 #include <QScrollArea>
-#include <QSignalSpy>
 
 namespace kitemail::test {
 namespace {
@@ -27,10 +25,10 @@ protected:
 };
 
 // What acts where, the body's file commands, the dropped files and the
-// openers are a script (walks/CommandsFollowTheFocusFilesAndTheType). Here:
-// the edit menu from the keyboard, an image on the clipboard, the password
-// prompt and the diet dialog.
-TEST_F(CommandsWindowTest, EditMenuFromTheKeyboardImagePastePasswordPromptAndDiet)
+// openers are a script (walks/CommandsFollowTheFocusFilesAndTheType), the
+// diet too (walks/DietRefuses...). Here: the edit menu from the keyboard, an
+// image on the clipboard and the password prompt.
+TEST_F(CommandsWindowTest, EditMenuFromTheKeyboardImagePasteAndThePasswordPrompt)
 {
     program.Start();
     // From the keyboard, no mouse: Alt+E takes the focus to the menu line
@@ -77,66 +75,6 @@ TEST_F(CommandsWindowTest, EditMenuFromTheKeyboardImagePastePasswordPromptAndDie
         EXPECT_TRUE(stayedOpen);
         EXPECT_TRUE(refusal.contains(QStringLiteral("U+1F600"))) << refusal.toStdString();
     }
-
-    // The diet refuses with a beep, stays open and keeps its ticks.
-    program.Body()->clear();
-    {
-        Commit(program.Body(), QStringLiteral("a \n\nb"));
-        const QSignalSpy beeps(&program.Main(), &MainWindow::beeped);
-        DietDialog* diet = program.Windows().dietDialog.get();
-        const auto box = [diet](const char* name) { return diet->findChild<QCheckBox*>(QString::fromLatin1(name)); };
-        const auto click = [diet](QDialogButtonBox::StandardButton which) {
-            diet->findChild<QDialogButtonBox*>()->button(which)->click();
-        };
-
-        Boxes boxes;
-        bool openAfterRefusal = false;
-        ModalWatcher watcher([&](QWidget* modal) {
-            if (modal != diet) {
-                Answer(modal, boxes);
-                return;
-            }
-            if (boxes.texts.isEmpty()) {
-                // Top to bottom, the order of processing, with the ticks at start.
-                const std::pair<const char*, bool> rows[] = {
-                    {kDietLeadingBlanks, false}, {kDietTrailingBlanks, true},
-                    {kDietInnerSpaces, false},   {kDietEmptyLines, true},
-                    {kDietJoinLines, false},
-                };
-                int above = -1;
-                for (const auto& [name, ticked] : rows) {
-                    EXPECT_EQ(box(name)->isChecked(), ticked) << name;
-                    EXPECT_GT(box(name)->y(), above) << name;
-                    above = box(name)->y();
-                }
-                for (const char* name : {kDietTrailingBlanks, kDietEmptyLines}) {
-                    box(name)->setChecked(false);
-                }
-                click(QDialogButtonBox::Ok);
-                openAfterRefusal = diet->isVisible();
-                box(kDietJoinLines)->setChecked(true);
-                click(QDialogButtonBox::Ok);
-            } else {
-                // Opened again: the ticks of last time; Cancel changes nothing.
-                EXPECT_TRUE(box(kDietJoinLines)->isChecked());
-                EXPECT_FALSE(box(kDietEmptyLines)->isChecked());
-                click(QDialogButtonBox::Cancel);
-            }
-        });
-        program.Find<QAction>(kDiet)->trigger();
-        EXPECT_TRUE(openAfterRefusal);
-        EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("いずれかのオプションを指定してください。")});
-        EXPECT_EQ(beeps.count(), 1); // whatever BeepOnMessage says
-        EXPECT_FALSE(diet->isVisible());
-        EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("a b"));
-        EXPECT_EQ(program.Status(), QString::fromUtf8("ダイエット完了"));
-        EXPECT_EQ(program.Main().Composer().Text(TextArea::Body).bytes, "a b"); // recounted
-
-        program.Find<QAction>(kDiet)->trigger();
-        EXPECT_EQ(watcher.Seen(), 3);
-        EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("a b"));
-    }
-
 }
 
 // The inserts and vertical writing: walks/InsertsGoInAtTheCaretAndVerticalWriting.

@@ -324,6 +324,11 @@ private:
         return item != nullptr ? item : throw Stop("no row " + a.value);
     }
 
+    void CountBeeps()
+    {
+        QObject::connect(&program_.Main(), &MainWindow::beeped, [this] { ++beeps_; });
+    }
+
     SettingsDialog& Dialog()
     {
         auto* dialog = qobject_cast<SettingsDialog*>(scope_);
@@ -351,6 +356,7 @@ private:
     const std::vector<Step>* block_ = nullptr;
     std::deque<std::pair<QFileDialog::AcceptMode, std::string>> files_;
     std::unique_ptr<SmtpSink> sink_;
+    int beeps_ = 0;
     bool stopped_ = false;
 };
 
@@ -365,8 +371,16 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
         {"sjis-file", [](W& w, A a) { WriteSjisFile(w.program_.Dir() / a.word, a.value); }},
         {"mkdir", [](W& w, A a) { fs::create_directories(w.program_.Dir() / a.word); }},
         {"rm", [](W& w, A a) { fs::remove(w.program_.Dir() / a.word); }},
-        {"start", [](W& w, A a) { w.program_.Start(Q(a.all)); }},
-        {"restart", [](W& w, A) { w.program_.Restart(); }},
+        {"start",
+         [](W& w, A a) {
+             w.program_.Start(Q(a.all));
+             w.CountBeeps();
+         }},
+        {"restart",
+         [](W& w, A) {
+             w.program_.Restart();
+             w.CountBeeps();
+         }},
         {"close", [](W& w, A) { EXPECT_TRUE(w.program_.Close()); }},
         {"sink",
          [](W& w, A) {
@@ -521,8 +535,13 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
                     a.word);
          }},
         {"selected", [](W& w, A a) { w.Flag(w.Get<QAbstractItemView>(a.word).selectionModel()->hasSelection(), a); }},
-        {"composed-address",
-         [](W& w, A a) { EXPECT_EQ(SjisToUtf8(w.program_.Main().Composer().Text(TextArea::DirectAddress).bytes), a.all); }},
+        {"composed",
+         [](W& w, A a) {
+             const TextArea area = a.word == "body" ? TextArea::Body : TextArea::DirectAddress;
+             EXPECT_EQ(SjisToUtf8(w.program_.Main().Composer().Text(area).bytes), a.value);
+         }},
+        {"beeps", [](W& w, A a) { EXPECT_EQ(w.beeps_, std::stoi(a.all)); }},
+        {"above", [](W& w, A a) { EXPECT_LT(w.Get<QWidget>(a.word).y(), w.Get<QWidget>(a.value).y()); }},
         {"sender", [](W& w, A a) { EXPECT_EQ(SjisToUtf8(w.program_.Main().Composer().Sender()), a.all); }},
         {"idle", [](W& w, A) { EXPECT_FALSE(w.program_.Main().Workflow().Busy()); }},
         {"sent", [](W& w, A a) { EXPECT_EQ(w.sink_->WaitForMessages(std::stoi(a.all), std::chrono::seconds(5)), std::stoi(a.all)); }},
