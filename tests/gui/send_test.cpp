@@ -1,19 +1,17 @@
-// Sending from the window: Ctrl+G, the abort button, the split viewer; the
-// developer tool bar's SMTP test and POP3 login.
+// Sending from the window: the abort button and Esc, dropped files sent,
+// the split viewer; the developer tool bar's SMTP test and POP3 login.
+// (The new user's road with Ctrl+G is a walk: tests/data/walks.)
 
 #include "fake_keyring.h"
 #include "gui_support.h"
 
 #include "scripted_peer.h"
-#include "send/history_folder.h"
 #include "smtp_sink.h"
 #include "ui/developer_tools.h"
-#include "ui/page_tabs.h"
 #include "ui/split_result_viewer.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
-#include <QRadioButton>
 #include <QToolButton>
 
 namespace kitemail::test {

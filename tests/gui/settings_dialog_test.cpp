@@ -1,20 +1,16 @@
-// The settings dialog as the user meets it: the pages' widgets, what acts
-// at once, and what every close keeps for the next start. The editors'
-// rules have their own tests; these walk the wiring.
+// The settings dialog where a script cannot say it (the walks of its pages
+// are in tests/data/walks): bars placed by pixels, every control whole, the
+// POP test against a real server, the keyring. The editors' rules have their
+// own tests; these walk the wiring.
 
 #include "gui_support.h"
 
 #include "dovecot_server.h"
 #include "fake_keyring.h"
-#include "settings/settings.h"
-#include "ui/address_book_page.h"
 #include "ui/bar_area.h"
 #include "ui/page_tabs.h"
-#include "ui/row_drag.h"
 
 #include <QAbstractSpinBox>
-#include <QListView>
-#include <QTabBar>
 #include <QToolButton>
 
 namespace kitemail::test {

@@ -385,7 +385,7 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
         {"sink",
          [](W& w, A) {
              w.sink_ = std::make_unique<SmtpSink>();
-             ASSERT_TRUE(w.sink_->Start()) << w.sink_->Error();
+             w.sink_->Start() ? void() : throw Stop(w.sink_->Error());
          }},
         {"cli",
          [](W& w, A a) {
