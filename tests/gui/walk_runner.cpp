@@ -9,13 +9,16 @@
 
 #include "platform/clock.h"
 #include "send/history_folder.h"
+#include "ui/count_terms_window.h"
 #include "ui/page_tabs.h"
 #include "ui/row_drag.h"
 
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QHelpEvent>
 #include <QKeySequence>
+#include <QToolTip>
 
 #include <algorithm>
 #include <fstream>
@@ -549,6 +552,36 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
          [](W& w, A a) {
              const auto records = ListHistoryFiles(w.program_.Dir() / "mail");
              EXPECT_NE((records.empty() ? std::string() : ReadSjisFile(records.front())).find(a.all), std::string::npos);
+         }},
+        {"mark",
+         [](W& w, A a) {
+             // W FROM TO: where the body's mark (past the limit) is; -1 -1 none.
+             const QList<QTextEdit::ExtraSelection> marks = w.Get<QPlainTextEdit>(a.word).extraSelections();
+             const QTextCursor mark = marks.isEmpty() ? QTextCursor() : marks.front().cursor;
+             Expect(marks.isEmpty() ? QStringLiteral("-1 -1")
+                                    : QStringLiteral("%1 %2").arg(mark.selectionStart()).arg(mark.selectionEnd()),
+                    a.value);
+         }},
+        {"selection",
+         [](W& w, A a) {
+             const QTextCursor caret = w.Get<QPlainTextEdit>(a.word).textCursor();
+             Expect(QStringLiteral("%1 %2").arg(caret.anchor()).arg(caret.position()), a.value);
+         }},
+        {"undo-steps", [](W& w, A a) { EXPECT_EQ(w.Get<QPlainTextEdit>(a.word).document()->availableUndoSteps(), a.Number()); }},
+        {"tip",
+         [](W& w, A a) {
+             auto& widget = w.Get<QWidget>(a.word);
+             QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), widget.mapToGlobal(QPoint(2, 2)));
+             QApplication::sendEvent(&widget, &help);
+             Has(QToolTip::text(), a.value);
+         }},
+        {"named", [](W& w, A a) { EXPECT_EQ(w.program_.Main().findChildren<QObject*>(Q(a.word)).size(), a.Number()); }},
+        {"term",
+         [](W& w, A a) {
+             // LABEL VALUE: the count terms window's row; none: no such row.
+             const std::vector<TermsRow> rows = w.Get<CountTermsWindow>("CountTermsWindow").Rows();
+             const auto row = std::ranges::find(rows, Q(a.word), &TermsRow::label);
+             Expect(row != rows.end() ? row->value : QString(), a.value);
          }},
         {"status", [](W& w, A a) { Expect(w.program_.Status(), a.all); }},
         {"status-has", [](W& w, A a) { Has(w.program_.Status(), a.all); }},
