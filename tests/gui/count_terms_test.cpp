@@ -1,5 +1,4 @@
-// The count explained: the terms table, the body past the limit marked as
-// you type, and the terms window following the count.
+// The count explained: the terms table and what the window adds to it.
 
 #include "gui_support.h"
 
@@ -8,8 +7,6 @@
 #include "ui/sjis_field.h"
 
 #include <QFile>
-#include <QHelpEvent>
-#include <QToolTip>
 
 #include <algorithm>
 
@@ -89,77 +86,8 @@ TEST(CountTerms, TableRowsAddUpToTheCount)
     }
 }
 
-class CountTermsWindowTest : public WindowTest {
-protected:
-    // The value of the terms window's row of that label.
-    [[nodiscard]] QString Row(const char* label)
-    {
-        const auto* window = Child<CountTermsWindow>(&program.Main(), "CountTermsWindow");
-        const std::vector<TermsRow> rows = window != nullptr ? window->Rows() : std::vector<TermsRow>();
-        const auto row = std::ranges::find(rows, QString::fromUtf8(label), &TermsRow::label);
-        return row != rows.end() ? row->value : QString();
-    }
-};
-
-TEST_F(CountTermsWindowTest, MarkStartsWhereTheFirstPartEndsAndTheWindowFollows)
-{
-    // i-mode counts the body alone; a half-width kana weighs two bytes in the cut search.
-    program.WriteIni("[Configuration]\nDefaultType=3\n[Length]\n3=40\n");
-    program.Start();
-    QPlainTextEdit* body = program.Body();
-    const QString text = QString::fromUtf8("あいうえおabc😀ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿ\nend");
-    program.Type(kBody, text);
-    ASSERT_EQ(program.Count() + program.Limit(), QStringLiteral("50/ 40"));
-
-    const auto marked = [&] {
-        const QList<QTextEdit::ExtraSelection> marks = body->extraSelections();
-        return marks.isEmpty() ? -1 : marks.front().cursor.selectionStart();
-    };
-    const int start = marked();
-    const QChar atCut = start >= 0 ? text[start] : QChar();
-    EXPECT_TRUE(atCut >= QChar(0xFF61) && atCut <= QChar(0xFF9F)) << start;
-    EXPECT_EQ(ComposeBody(text.left(start)).bytes.size(), program.Main().Composer().FirstPartBodyBytes());
-    EXPECT_EQ(body->extraSelections().front().cursor.selectionEnd(), text.size());
-
-    // The type changes to one it fits and back: the mark goes and comes,
-    // the text, the caret and the undo history stay.
-    QTextCursor caret = body->textCursor();
-    caret.setPosition(3);
-    caret.setPosition(5, QTextCursor::KeepAnchor);
-    body->setTextCursor(caret);
-    const int undoSteps = body->document()->availableUndoSteps();
-    auto* typeBox = program.Find<QComboBox>(kTypeBox);
-    typeBox->setCurrentIndex(0);
-    EXPECT_EQ(marked(), -1);
-    typeBox->setCurrentIndex(3);
-    EXPECT_EQ(marked(), start);
-    EXPECT_EQ(body->toPlainText(), text);
-    EXPECT_EQ(body->textCursor().anchor(), 3);
-    EXPECT_EQ(body->textCursor().position(), 5);
-    EXPECT_EQ(body->document()->availableUndoSteps(), undoSteps);
-
-    // The tooltip and the window (a click on the count, the menu item: one window).
-    QLabel* count = program.Find<QLabel>(kCount);
-    QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), count->mapToGlobal(QPoint(2, 2)));
-    QApplication::sendEvent(count, &help);
-    EXPECT_TRUE(QToolTip::text().contains(QString::fromUtf8("合計"))) << QToolTip::text().toStdString();
-    QTest::mouseClick(count, Qt::LeftButton);
-    program.Trigger(kCountTerms);
-    ASSERT_EQ(program.Main().findChildren<CountTermsWindow*>().size(), 1);
-    EXPECT_TRUE(program.Main().findChild<CountTermsWindow*>()->isVisible());
-    EXPECT_EQ(Row("合計") + u'/' + Row("超過") + u'/' + Row("分割"), QString::fromUtf8("50/10/2通"));
-
-    // Typing at the end follows; deleting to the limit takes the mark away.
-    body->moveCursor(QTextCursor::End);
-    TypeKey(body, QStringLiteral("x"));
-    EXPECT_EQ(Row("合計"), QStringLiteral("51"));
-    EXPECT_EQ(marked(), start);
-    while (program.Main().Composer().Display().over) {
-        QTest::keyClick(body, Qt::Key_Backspace);
-    }
-    EXPECT_EQ(marked(), -1);
-    EXPECT_EQ(Row("残り") + Row("超過") + Row("分割"), QStringLiteral("1"));
-}
+// The mark as you type and the terms window following the count:
+// walks/CountMarkStartsWhereTheFirstPartEndsAndTheTermsWindowFollows.
 
 } // namespace
 } // namespace kitemail::test

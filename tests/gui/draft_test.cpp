@@ -1,12 +1,10 @@
 // The draft: kept while the user writes, back after the window process is
 // killed, gone after a clear, back after a normal close only when the
-// settings ask for it; and a history record sent again from the history
-// window.
+// settings ask for it. (A history record sent again: walks/ResendFills...)
 
 #include "gui_support.h"
 
 #include "send/draft.h"
-#include "ui/history_viewer.h"
 
 #include <csignal>
 
@@ -79,44 +77,6 @@ TEST_F(WindowTest, TheDraftComesBackAfterAKillAndOnlyThen)
     program.Start();
     EXPECT_EQ(program.Body()->toPlainText(), QStringLiteral("kept over a close"));
     EXPECT_EQ(program.Status(), QString::fromUtf8("前回の下書きを復元しました。"));
-}
-
-TEST_F(WindowTest, ResendFillsTheWindowFromAHistoryRecord)
-{
-    const fs::path kept = program.File("kept.txt", "x");
-    const fs::path record = program.Dir() / "mail" / "2026010100000000.eml";
-    fs::create_directory(program.Dir() / "mail");
-    WriteSjisFile(record,
-                  "To: you@example.jp\nDate: Thu, 01 Jan 2026 00:00:00\nSubject: 件名 (1/2)\nFrom: me@example.jp\n"
-                  "Message-ID: 20260101000000.1_me@example.jp\nX-ktml-PhoneType: EZweb\n"
-                  "X-ktml-Attachments: " + kept.string() + ",\"/nowhere/gone, too.jpg\"\nX-ktml-Result: Unconfirmed\n\n"
-                  "一つ目の部分\n二行目\n");
-    program.Start();
-    HistoryViewer* viewer = program.Windows().historyViewer.get();
-    const auto resend = [viewer] {
-        Child<QListWidget>(viewer, kHistoryList)->setCurrentRow(0);
-        Child<QPushButton>(viewer, kHistoryResend)->click();
-    };
-    InDialog(viewer, [&] { program.Trigger(kHistory); }, resend);
-    EXPECT_FALSE(viewer->isVisible());
-    // What the record says is the engine's (unit/draft_test); the window shows all of it.
-    Draft expected = DraftFromRecord(ReadBytes(record));
-    EXPECT_EQ(TakeMissingAttachments(expected.attachments), std::vector<std::string>{"/nowhere/gone, too.jpg"});
-    EXPECT_EQ(program.Main().CurrentDraft(), expected);
-    EXPECT_TRUE(program.Status().contains(QString::fromUtf8("/nowhere/gone, too.jpg"))) << program.Status().toStdString();
-
-    // Over a message being written it asks first; No keeps the message.
-    Commit(program.Body(), QStringLiteral(" and more"));
-    Boxes boxes{{}, {false}};
-    InDialog(
-        viewer, [&] { program.Trigger(kHistory); },
-        [&] {
-            resend();
-            EXPECT_TRUE(viewer->isVisible());
-        },
-        &boxes);
-    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("作成中のメールを送信履歴のメールで置き換えますか？")});
-    EXPECT_TRUE(program.Body()->toPlainText().contains(QStringLiteral(" and more")));
 }
 
 } // namespace

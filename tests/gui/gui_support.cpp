@@ -53,6 +53,16 @@ void TypeKey(QWidget* widget, const QString& text)
     QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, text, Qt::NoModifier);
 }
 
+void TypeAndLeave(QSpinBox* box, const QString& text)
+{
+    auto* edit = box->findChild<QLineEdit*>();
+    edit->selectAll();
+    edit->del();
+    QTest::keyClicks(edit, text);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(box, &out);
+}
+
 ModalWatcher::ModalWatcher(std::function<void(QWidget*)> act) : act_(std::move(act))
 {
     Tick();
@@ -105,19 +115,6 @@ std::string SendingIni(int port, const std::string& options)
 {
     return "[Configuration]\nServer=127.0.0.1\nPort=" + std::to_string(port) + "\n1=0\n" + options +
            "[MyAddress]\nHow=1\n0=me@example.jp\n";
-}
-
-QString Shown(const QWidget* widget)
-{
-    // The first of these properties a widget has is what it shows.
-    for (const char* property : {"checked", "currentIndex", "value", "plainText", "text"}) {
-        const QVariant value = widget->property(property);
-        if (value.isValid()) {
-            return value.typeId() == QMetaType::Bool ? QString::number(value.toInt()) : value.toString();
-        }
-    }
-    ADD_FAILURE() << "no value to show in " << widget->objectName().toStdString();
-    return {};
 }
 
 void Answer(QWidget* modal, Boxes& boxes)

@@ -60,6 +60,8 @@ void WriteSjisFile(const std::filesystem::path& path, const std::string& utf8);
 void Commit(QWidget* widget, const QString& text);
 // Types one key with its text, as a keyboard whose layout has the character.
 void TypeKey(QWidget* widget, const QString& text);
+// Typing into a number box and leaving it, as the focus moving on does.
+void TypeAndLeave(QSpinBox* box, const QString& text);
 
 // A child of parent by its object name.
 template <typename T>
@@ -150,11 +152,6 @@ protected:
 // [Configuration] and [MyAddress] sending from me@example.jp to a loopback
 // port, without the box after each send; options add lines to [Configuration].
 [[nodiscard]] std::string SendingIni(int port, const std::string& options = {});
-
-// What a widget shows, as text for tables of expectations: the text of a
-// line, text box or label, a number box's value, a combo box's index, a
-// check box's tick as "1" or "0".
-[[nodiscard]] QString Shown(const QWidget* widget);
 
 // The message boxes met while a settings dialog walk runs: their texts, and
 // the answers to give to questions (true for "はい(&Y)"), taken in order.

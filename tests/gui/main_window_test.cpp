@@ -1,21 +1,14 @@
-// The main window as the user meets it: typing into the real widgets and
-// reading what the window shows; the "To :" page's check list, its menu and
-// dragging, the carrier suffixes of the address box, and the From check.
+// The main window as the user meets it where a script cannot say it (the
+// walks are in tests/data/walks): the bars' geometry and what each close
+// keeps, the setup switch, where windows are placed.
 
 #include "golden.h"
 #include "gui_support.h"
-#include "process_runner.h"
 
 #include "ui/bar_area.h"
-#include "ui/check_list_box.h"
 #include "ui/page_tabs.h"
-#include "ui/row_drag.h"
 #include "ui/sjis_field.h"
 #include "ui/window_placement.h"
-
-#include <QClipboard>
-#include <QProgressBar>
-#include <QRadioButton>
 
 #include <algorithm>
 #include <sstream>
@@ -24,145 +17,16 @@
 namespace kitemail::test {
 namespace {
 
-// "+" for an input area open to typing (enabled, window colour), "-" for a
-// closed one (disabled, button face), "?" for anything between.
-QString Look(const QWidget* w)
-{
-    const QPalette& app = QApplication::palette();
-    const QColor base = w->palette().color(QPalette::Base);
-    if (w->isEnabled() && base == app.color(QPalette::Base)) {
-        return QStringLiteral("+");
-    }
-    return !w->isEnabled() && base == app.color(QPalette::Button) ? QStringLiteral("-") : QStringLiteral("?");
-}
-
-class MainWindowTest : public WindowTest {
-protected:
-    QComboBox* TypeBox() { return program.Find<QComboBox>(kTypeBox); }
-};
+class MainWindowTest : public WindowTest {};
 
 // ------------------------------------------------------------ live count
 
-TEST_F(MainWindowTest, SignatureAndBodyAreCountedAsTheyWillBeSent)
-{
-    program.WriteIni("[Configuration]\nDefaultType=3\n22=1\nSignatureA=Taro\n[Developer]\nToolBar=1\n");
-    WriteSjisFile(program.Dir() / "Signature.txt", "署名です\nabc\n");
-    program.Start();
-    // Each line of the file ends with CR LF; the last one ends the text.
-    EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("署名です\nabc"));
-    EXPECT_EQ(program.Count(), "13"); // 8 + CR LF + 3
-    EXPECT_EQ(program.Find<QAction>(kSignatureAItem)->text(), QStringLiteral("TypeA(&A) : Taro"));
-    EXPECT_EQ(program.Find<QAction>(kSignatureBItem)->text(), QString::fromUtf8("TypeB(&B) : 設定されていません。"));
-    EXPECT_FALSE(program.Find<Bar>(kDeveloperBar)->isHidden());
-    EXPECT_TRUE(program.Find<Bar>(kKlabBar)->isHidden());
-
-    // A line break goes out as CR LF. Half-width kana go out full-width, ka
-    // with its voiced mark as ga: 2, and 2 for ending with a double-byte
-    // character. Characters as an input method gives them are ordinary. No
-    // Shift_JIS code: counted as its placeholder, named in the status.
-    const std::pair<const char*, const char*> rows[] = {{"a\nb", "4"}, {"ｶﾞ", "4"}, {"〜−x", "5"}, {"a😀b", "4"}};
-    for (const auto& [text, count] : rows) {
-        program.Body()->clear();
-        Commit(program.Body(), QString::fromUtf8(text));
-        EXPECT_EQ(program.Count(), count) << text;
-    }
-    EXPECT_TRUE(program.Status().startsWith(QString::fromUtf8("本文：")) && program.Status().contains(QStringLiteral("U+1F600")))
-        << program.Status().toStdString();
-    // The text in the box is never touched.
-    EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("a😀b"));
-}
+// The count as the user types: walks/SignatureAndBodyAreCountedAsTheyWillBeSent.
 
 // ------------------------------------------------------------ types and input areas
 
-TEST_F(MainWindowTest, TypeBoxDecidesTheInputAreasAndTheLimit)
-{
-    // A default type outside the table starts unspecified (MaxLen, FixLen).
-    // FOMA has a slot of its own; no type takes MaxLen. Option 12 off: no
-    // allowance for a body that ends double-byte.
-    program.WriteIni("[Configuration]\nDefaultType=12\nMaxLen=700\nFixLen=20\n12=0\n"
-                     "[Length]\n3=10\n8=12001\n9=4444\n");
-    program.Start();
-    EXPECT_EQ(TypeBox()->currentIndex(), -1);
-    EXPECT_EQ(program.Count() + " " + program.Limit(), "20 / 700");
-    auto* tabs = program.Find<QTabWidget>(kPages);
-    // Subject (box and bar), PIN, attachment page, animation, note; the limit.
-    const auto shown = [&] {
-        return Look(program.Find<QLineEdit>(kSubject)) + Look(program.Find<QLineEdit>(kSubjectBarBox)) +
-               Look(program.Find<QLineEdit>(kPin)) + (tabs->isTabVisible(2) ? "+" : "-") +
-               (program.Find<QWidget>(kAnimeCheck)->isEnabled() ? "+" : "-") +
-               (program.Find<QLabel>(kNoteLabel)->isHidden() ? "- " : "+ ") + program.Limit();
-    };
-    const std::pair<int, const char*> rows[] = {
-        {0, "++-++- / 6000"}, {1, "++---- / 384"},  {2, "--+--- / 384"},   {3, "++---- / 10"},
-        {4, "++-+-- / 20000"}, {8, "++-++- / 12001"}, {9, "++-+-- / 4444"}, {-1, "++++-+ / 700"}};
-    for (const auto& [type, expected] : rows) {
-        if (type >= 0) {
-            TypeBox()->setCurrentIndex(type);
-        } else { // a double click on the box's label empties it
-            QTest::mouseDClick(program.Find<QLabel>(kTypeLabel), Qt::LeftButton);
-            EXPECT_EQ(TypeBox()->currentIndex(), -1);
-        }
-        EXPECT_EQ(TerminalTypeNumber(program.Main().Composer().TypeState().CurrentTerminalType), type);
-        EXPECT_EQ(shown(), QString::fromUtf8(expected)) << type;
-    }
-
-    // The count is black at the limit and red one byte over; the gauge stops full.
-    TypeBox()->setCurrentIndex(3);
-    const auto count = [this] {
-        auto* gauge = program.Find<QProgressBar>(kGauge);
-        return program.Count() + program.Find<QLabel>(kCount)->palette().color(QPalette::WindowText).name() + " " +
-               QString::number(gauge->value()) + "/" + QString::number(gauge->maximum());
-    };
-    Commit(program.Body(), QString::fromUtf8("あいうえお"));
-    EXPECT_EQ(count(), "10#000000 10/10");
-    TypeKey(program.Body(), QStringLiteral("a"));
-    EXPECT_EQ(count(), "11#ff0000 10/10");
-    QTest::keyClick(program.Body(), Qt::Key_Backspace);
-    EXPECT_EQ(count(), "10#000000 10/10");
-}
-
-TEST_F(MainWindowTest, SenderListSubjectBarAndModes)
-{
-    program.WriteIni("[Configuration]\n19=1\n"
-                     "[MyAddress]\nHow=2\n0=first@example.jp\n1=second@example.jp,reply@example.jp\n"
-                     "[TEL]\nHow=3\n0=A,a@x,,3,-1\n1=B,b@x,,3,-1\n2=C,c@x,,6,-1\n");
-    program.Start();
-    // Type 0 counts the whole sender text (34 bytes) on top of F = 55.
-    program.Find<QComboBox>(kSenderBox)->setCurrentIndex(1);
-    EXPECT_EQ(program.Count(), "89");
-
-    // The subject box and the subject bar mirror each other.
-    auto* edit2 = program.Find<QLineEdit>(kSubject);
-    auto* edit4 = program.Find<QLineEdit>(kSubjectBarBox);
-    EXPECT_FALSE(program.Find<QWidget>(kSubjectBar)->isHidden());
-    const int before = program.Count().toInt();
-    Commit(edit2, QString::fromUtf8("件名"));
-    EXPECT_EQ(edit4->text(), QString::fromUtf8("件名"));
-    // Type 0: 4 bytes and their two shift sequences.
-    EXPECT_EQ(program.Count().toInt(), before + 4 + 6);
-    edit4->selectAll();
-    Commit(edit4, QStringLiteral("Hi"));
-    EXPECT_EQ(edit2->text(), QStringLiteral("Hi"));
-    EXPECT_EQ(program.Count().toInt(), before + 2);
-
-    // Which type the ticks give is the composer's; this is the window's side.
-    auto* list = program.Find<QListWidget>(kBookList);
-    auto* byList = program.Find<QRadioButton>(kBookMode);
-    QTest::mouseClick(byList, Qt::LeftButton);
-
-    list->item(0)->setCheckState(Qt::Checked);
-    list->item(1)->setCheckState(Qt::Checked);
-    EXPECT_EQ(program.Status() + " " + program.Limit(), QString::fromUtf8("i-mode Mail 方式を選択 / 500"));
-    list->item(2)->setCheckState(Qt::Checked);
-    EXPECT_EQ(program.Status() + " " + program.Limit(), QString::fromUtf8("方式を特定出来ません / 384"));
-
-    // Typing in the address box does not switch back; a click does.
-    Commit(program.Find<QLineEdit>(kAddress), QStringLiteral("x"));
-    EXPECT_TRUE(byList->isChecked());
-    QTest::mouseClick(program.Find<QLineEdit>(kAddress), Qt::LeftButton);
-    EXPECT_TRUE(program.Find<QRadioButton>(kDirectMode)->isChecked());
-    EXPECT_EQ(program.Status() + " " + program.Limit(), QString::fromUtf8("直接入力：Emailアドレスを入力してください。 / 6000"));
-}
+// The type box, the areas and the limit: walks/TypeBoxDecidesTheInputAreasAndTheLimit.
+// The sender bar and the modes: walks/SenderListSubjectBarAndModes.
 
 // ------------------------------------------------------------ layout and close
 
@@ -329,109 +193,8 @@ TEST(CommandLine, DataDirAnywhereAndTheFirstOtherArgument)
 
 // ------------------------------------------------------------ the "To :" page and the sender bar
 
-class RecipientTest : public WindowTest {
-protected:
-    void SetUp() override
-    {
-        program.WriteIni("[Configuration]\n16=0\n[TEL]\nHow=3\n0=A,a@x,,4,-1\n1=B,b@x,,3,-1\n2=C,c@x,,9,-1\n");
-        program.Start();
-    }
-    CheckListBox* List() { return program.Find<CheckListBox>(kBookList); }
-    QAction* MenuItem(const char* menu, const char* text)
-    {
-        const QList<QAction*> items = program.Find<QMenu>(menu)->actions();
-        const auto found = std::ranges::find(items, QString::fromUtf8(text), &QAction::text);
-        EXPECT_TRUE(found != items.end()) << "no item " << text;
-        return found == items.end() ? nullptr : *found;
-    }
-    // Each entry's text and whether it is ticked ("x") or not ("-").
-    QStringList Entries()
-    {
-        QStringList entries;
-        for (int i = 0; i < List()->count(); ++i) {
-            entries << (List()->item(i)->checkState() == Qt::Checked ? "x " : "- ") + List()->item(i)->text();
-        }
-        return entries;
-    }
-    QPoint At(int row) { return List()->visualItemRect(List()->item(row)).center(); }
-    QPoint BelowTheLast() { return {5, List()->viewport()->height() - 2}; }
-};
-
-// Another program's save while the window is open: the list follows it at
-// once, and the window's own save as it closes keeps it.
-TEST_F(RecipientTest, AnotherProgramsSaveIsFollowedAndKeptAtClose)
-{
-    List()->item(0)->setCheckState(Qt::Checked);
-    const ProcessResult add =
-        RunCli({"--data-dir", program.Dir().string(), "book", "add", "D", "d@x", "--type", "3"});
-    ASSERT_EQ(add.exitCode, 0) << add.err;
-    for (int i = 0; i < 100 && List()->count() != 4; ++i) {
-        QTest::qWait(50);
-    }
-    EXPECT_EQ(Entries(), (QStringList{"x A,a@x,,4,-1", "- B,b@x,,3,-1", "- C,c@x,,9,-1", "- D,d@x,,3,-1"}));
-
-    // The dialog opened and closed with no edit writes back none of it either.
-    const ProcessResult set = RunCli({"--data-dir", program.Dir().string(), "config", "set", "Network/ReplyTimeout", "42"});
-    ASSERT_EQ(set.exitCode, 0) << set.err;
-    InSettingsDialog(program, [] {});
-    ASSERT_TRUE(program.Close());
-    const std::string file = ReadSjisFile(program.Ini());
-    EXPECT_NE(file.find("3=D,d@x,,3,-1"), std::string::npos);
-    EXPECT_NE(file.find("ReplyTimeout=42"), std::string::npos);
-}
-
-// The choices and the dragging themselves are the composer's; these drive
-// them through the real widgets.
-TEST_F(RecipientTest, CheckListMenuDraggingFromCheckAndAddressMenu)
-{
-    MenuItem(kCheckListMenu, "全てにチェックを入れる")->trigger();
-    EXPECT_EQ(Entries(), (QStringList{"x A,a@x,,4,-1", "x B,b@x,,3,-1", "x C,c@x,,9,-1"}));
-    MenuItem(kCheckListMenu, "全てのチェックを外す")->trigger();
-    EXPECT_EQ(Entries(), (QStringList{"- A,a@x,,4,-1", "- B,b@x,,3,-1", "- C,c@x,,9,-1"}));
-
-    // A move down, a drop below the last entry, a press outside every entry.
-    List()->item(0)->setCheckState(Qt::Checked);
-    const QStringList moved{"- B,b@x,,3,-1", "- C,c@x,,9,-1", "x A,a@x,,4,-1"};
-    const std::tuple<QPoint, QPoint, int> drags[] = {
-        {At(0), At(2), 2}, {At(0), BelowTheLast(), -1}, {BelowTheLast(), At(0), 0}};
-    for (const auto& [from, to, highlighted] : drags) { // a press (and release) on from, the drop at to
-        QTest::mousePress(List()->viewport(), Qt::LeftButton, {}, from);
-        QTest::mouseRelease(List()->viewport(), Qt::LeftButton, {}, from);
-        List()->Drag()->DropAt(to);
-        EXPECT_EQ(Entries(), moved);
-        EXPECT_EQ(List()->currentRow(), highlighted);
-    }
-
-    // The survey of the highlighted entry; over no entry it is disabled.
-    QAction* survey = MenuItem(kCheckListMenu, "使用端末調査");
-    for (const int row : {-1, 2}) { // 2: A, moved there
-        List()->setCurrentRow(row);
-        QMetaObject::invokeMethod(List(), "customContextMenuRequested", Q_ARG(QPoint, QPoint(5, 5)));
-        EXPECT_EQ(survey->isEnabled(), row == 2);
-        program.Find<QMenu>(kCheckListMenu)->close();
-    }
-    EXPECT_EQ(Answering([survey] { survey->trigger(); }), QStringList{QString::fromUtf8("DDI Pocket H\"Link 対応端末")});
-
-    // The From check says which sender wins.
-    for (const char* status : {"ここでの設定優先", "アドレス帳の設定優先"}) {
-        QTest::mouseClick(program.Find<QCheckBox>(kFromCheck), Qt::LeftButton);
-        EXPECT_EQ(program.Find<QLabel>(kStatusLabel)->text(), QString::fromUtf8(status));
-    }
-
-    // A suffix goes in at the caret, over the selection.
-    auto* edit1 = program.Find<QLineEdit>(kAddress);
-    edit1->setText(QStringLiteral("taroXYZ"));
-    edit1->setSelection(4, 3); // "XYZ"
-    QMenu* docomo = program.Find<QMenu>(kAddressMenu)->actions().front()->menu();
-    ASSERT_NE(docomo, nullptr);
-    docomo->actions().front()->trigger();
-    EXPECT_EQ(edit1->text(), QStringLiteral("taro@docomo.ne.jp"));
-    EXPECT_EQ(program.Main().Composer().Text(TextArea::DirectAddress).bytes, "taro@docomo.ne.jp");
-    edit1->setSelection(0, 4);
-    MenuItem(kAddressMenu, "切り取り")->trigger();
-    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("taro"));
-    EXPECT_EQ(edit1->text(), QStringLiteral("@docomo.ne.jp"));
-}
+// Its check list, menu and dragging, the From check and the address menu:
+// walks/CheckListMenuDraggingFromCheckAndAddressMenu.
 
 // ------------------------------------------------------------ text of the boxes
 

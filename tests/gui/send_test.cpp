@@ -1,19 +1,17 @@
-// Sending from the window: Ctrl+G, the abort button, the split viewer; the
-// developer tool bar's SMTP test and POP3 login.
+// Sending from the window: the abort button and Esc, dropped files sent,
+// the split viewer; the developer tool bar's SMTP test and POP3 login.
+// (The new user's road with Ctrl+G is a walk: tests/data/walks.)
 
 #include "fake_keyring.h"
 #include "gui_support.h"
 
 #include "scripted_peer.h"
-#include "send/history_folder.h"
 #include "smtp_sink.h"
 #include "ui/developer_tools.h"
-#include "ui/page_tabs.h"
 #include "ui/split_result_viewer.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
-#include <QRadioButton>
 #include <QToolButton>
 
 namespace kitemail::test {
@@ -151,72 +149,7 @@ TEST_F(WindowSendTest, DroppedFilesAreSentTheClearAfterSendingIsTheFullOneAndThe
     EXPECT_EQ(program.Status(), QString::fromUtf8("送信中止：ユーザーにより、処理を中断しました。"));
 }
 
-// The whole road of a new user: set up in the window, add to the address
-// book from the typed address, send directly with Ctrl+G and to ticked
-// entries. What the settings keep after a restart is the dialog's test.
-TEST_F(WindowSendTest, ANewUserSetsUpAndSendsDirectlyAndToTickedEntries)
-{
-    program.Start();
-    const auto dialogLine = [&](const char* name) { return program.InDialog<QLineEdit>(name); };
-    InSettingsDialog(program, [&] {
-        QTest::keyClicks(dialogLine(kServer), QStringLiteral("127.0.0.1"));
-        program.InDialog<QSpinBox>(kPort)->setValue(sink_->Port());
-        QTest::keyClicks(dialogLine(kSenderEntry), QStringLiteral("me@example.jp"));
-        program.InDialog<QAbstractButton>(kSenderAdd)->click();
-    });
-    program.Type(kAddress, QStringLiteral("taro@example.jp"));
-    program.Find<QComboBox>(kTypeBox)->setCurrentIndex(3);
-    InSettingsDialog(
-        program,
-        [&] {
-            EXPECT_EQ(program.Windows().settingsDialog->Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage);
-            EXPECT_EQ(dialogLine(kEntryAddress)->text(), QStringLiteral("taro@example.jp"));
-            EXPECT_EQ(program.InDialog<QComboBox>(kEntryType)->currentText(), QStringLiteral("i-mode"));
-            Commit(dialogLine(kEntryName), QString::fromUtf8("太郎"));
-            program.InDialog<QPushButton>(kEntryAdd)->click();
-        },
-        nullptr, [&] { program.Trigger(kAddToAddressBook); });
-
-    // "送信完了しました。" follows each send.
-    QPlainTextEdit* body = program.Find<QPlainTextEdit>(kBody);
-    const auto send = [&](const std::function<void()>& press) {
-        EXPECT_EQ(Answering(press), QStringList{QString::fromUtf8("送信完了しました。")});
-        EXPECT_EQ(program.Status(), QStringLiteral("送信完了：エラーはありません。"));
-        EXPECT_TRUE(program.Find<QWidget>(kMainPanel)->isEnabled());
-        EXPECT_FALSE(program.Main().Workflow().Busy());
-    };
-    program.Type(kSubject, QString::fromUtf8("件名"));
-    Commit(body, QString::fromUtf8("本文"));
-    const int before = Stored();
-    send([&] {
-        program.Main().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&program.Main()));
-        body->setFocus();
-        QTest::keyClick(body, Qt::Key_G, Qt::ControlModifier);
-    });
-    EXPECT_EQ(Stored(), before + 1);
-    // The history names the type the address-book editor shows.
-    const auto history = ListHistoryFiles(program.Dir() / "mail");
-    ASSERT_FALSE(history.empty());
-    EXPECT_NE(ReadSjisFile(history.front()).find("X-ktml-PhoneType: i-mode\r\n"), std::string::npos);
-
-    InSettingsDialog(program, [&] {
-        program.InDialog<QPushButton>(kEntryNew)->click();
-        Commit(dialogLine(kEntryName), QString::fromUtf8("花子"));
-        dialogLine(kEntryAddress)->setText(QStringLiteral("hanako@example.jp"));
-        program.InDialog<QComboBox>(kEntryType)->setCurrentIndex(6);
-        program.InDialog<QPushButton>(kEntryAdd)->click();
-    });
-    QTest::mouseClick(program.Find<QRadioButton>(kBookMode), Qt::LeftButton);
-    auto* ticks = program.Find<QListWidget>(kBookList);
-    ASSERT_EQ(Rows(ticks->model()), (QStringList{QString::fromUtf8("花子,hanako@example.jp,,6,-1"),
-                                                 QString::fromUtf8("太郎,taro@example.jp,,3,-1")}));
-    for (int i = 0; i < ticks->count(); ++i) {
-        ticks->item(i)->setCheckState(Qt::Checked);
-    }
-    send([this] { program.Trigger(kSend); });
-    EXPECT_EQ(Stored(), before + 3);
-}
+// The whole road of a new user: walks/ANewUserSetsUpAndSendsDirectlyAndToTickedEntries.
 
 // ------------------------------------------------------------ the developer tool bar
 

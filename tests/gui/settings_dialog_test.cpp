@@ -1,35 +1,20 @@
-// The settings dialog as the user meets it: the pages' widgets, what acts
-// at once, and what every close keeps for the next start. The editors'
-// rules have their own tests; these walk the wiring.
+// The settings dialog where a script cannot say it (the walks of its pages
+// are in tests/data/walks): bars placed by pixels, every control whole, the
+// POP test against a real server, the keyring. The editors' rules have their
+// own tests; these walk the wiring.
 
 #include "gui_support.h"
 
 #include "dovecot_server.h"
 #include "fake_keyring.h"
-#include "settings/settings.h"
-#include "ui/address_book_page.h"
 #include "ui/bar_area.h"
 #include "ui/page_tabs.h"
-#include "ui/row_drag.h"
 
 #include <QAbstractSpinBox>
-#include <QListView>
-#include <QTabBar>
 #include <QToolButton>
 
 namespace kitemail::test {
 namespace {
-
-// Typing into a number box and leaving it, as the focus moving on does.
-void TypeAndLeave(QSpinBox* box, const QString& text)
-{
-    auto* edit = box->findChild<QLineEdit*>();
-    edit->selectAll();
-    edit->del();
-    QTest::keyClicks(edit, text);
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(box, &out);
-}
 
 class SettingsDialogTest : public WindowTest {
 protected:
@@ -54,86 +39,13 @@ protected:
     }
 };
 
-TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
+// The walk of every page is a script (walks/SettingsPagesWriteAtOnce...);
+// the bars are placed by pixels.
+TEST_F(SettingsDialogTest, RestoringTheBarLayoutActsBeforeTheDialogCloses)
 {
     program.Start();
     InSettingsDialog(program, [&] {
-        SettingsDialog& d = Dialog();
-        EXPECT_EQ(d.Pages()->CurrentIndex(), SettingsDialog::kAddressBookPage);
-
-        // Number boxes: out of range when left, stepped past the end, not a number.
-        Page("送信設定 1");
-        auto* port = In<QSpinBox>(kPort);
-        TypeAndLeave(port, QStringLiteral("99999"));
-        EXPECT_EQ(port->value(), 65535);
-        In<QPushButton>(kStandardPort)->click();
-        EXPECT_EQ(port->value(), 25);
-        auto* interval = In<QSpinBox>(kInterval);
-        TypeAndLeave(interval, QStringLiteral("10"));
-        interval->stepUp();
-        EXPECT_EQ(interval->value(), 10);
-        QTest::keyClicks(In<QLineEdit>(kServer), QStringLiteral("smtp.example.jp"));
-        In<QComboBox>(kDefaultType)->setCurrentIndex(3);
-        Commit(In<QLineEdit>(kFromUser), QString::fromUtf8("山田"));
-
-        Page("送信設定 2");
-        In<QCheckBox>(kUsePopBeforeSmtp)->click();
-        QTest::keyClicks(In<QLineEdit>(kPop3User), QStringLiteral("alice"));
-        QTest::keyClicks(In<QLineEdit>(kPop3Password), QStringLiteral("s3cret"));
-        TypeAndLeave(In<QSpinBox>(kPop3Port), QStringLiteral("995"));
-        In<QPushButton>(object_names::kStandardPop3Port)->click();
-        EXPECT_EQ(In<QSpinBox>(kPop3Port)->value(), 110);
-
-        // The security decides the standard ports; the port is one setting,
-        // shown on both pages.
-        Page("セキュリティ");
-        auto* security = In<QComboBox>(kSecurity);
-        for (const auto& [choice, standard] : {std::pair(1, 587), std::pair(2, 465), std::pair(0, 25), std::pair(1, 587)}) {
-            security->setCurrentIndex(choice);
-            In<QPushButton>(object_names::kStandardSubmissionPort)->click();
-            EXPECT_EQ(In<QSpinBox>(kSubmissionPort)->value(), standard) << choice;
-        }
-        In<QComboBox>(kAuthMethod)->setCurrentIndex(1);
-        QTest::keyClicks(In<QLineEdit>(kAuthUser), QStringLiteral("taro@example.jp"));
-        QTest::keyClicks(In<QLineEdit>(kAuthPass), QStringLiteral("s3cret"));
-        QTest::keyClicks(In<QLineEdit>(kCaFile), QStringLiteral("/etc/kitemail/ca.pem"));
-        In<QComboBox>(kPop3Security)->setCurrentIndex(2);
-        In<QPushButton>(object_names::kStandardPop3sPort)->click();
-        EXPECT_EQ(In<QSpinBox>(kPop3sPort)->value(), 995);
-        Page("送信設定 1");
-        EXPECT_EQ(port->value(), 587);
-        Page("送信設定 2");
-        EXPECT_EQ(In<QSpinBox>(kPop3Port)->value(), 995);
-        In<QPushButton>(object_names::kStandardPop3Port)->click(); // by the POP3 security here too
-        EXPECT_EQ(In<QSpinBox>(kPop3Port)->value(), 995);
-        for (const char* password : {kPop3Password, kAuthPass}) {
-            EXPECT_EQ(In<QLineEdit>(password)->echoMode(), QLineEdit::Password) << password;
-        }
-
-        // A character Shift_JIS cannot hold is refused where it is typed.
-        Page("署名");
-        Commit(In<QLineEdit>(kSignatureA), QString::fromUtf8("よろしく😀"));
-        EXPECT_EQ(In<QLineEdit>(kSignatureA)->text(), QString());
-        Commit(In<QLineEdit>(kSignatureA), QString::fromUtf8("よろしく"));
-        In<QCheckBox>(kAutoInsertSignature)->click();
-        auto* signature = In<QPlainTextEdit>(kSignatureText);
-        Commit(signature, QString::fromUtf8("署名😀\nです"));
-        EXPECT_EQ(signature->toPlainText(), QString::fromUtf8("署名\nです"));
-
-        Page("環境設定 1");
-        In<QCheckBox>(kAutoSplitOnOverflow)->click();
-        EXPECT_TRUE(In<QCheckBox>(kShowSplitResult)->isChecked());
-        EXPECT_FALSE(In<QCheckBox>(kShowSplitResult)->isEnabled());
-
-        // The font size, the tab highlighting and the bars act before the dialog closes.
         Page("環境設定 2");
-        auto* fontSize = In<QSpinBox>(kFontSize);
-        TypeAndLeave(fontSize, QString());
-        EXPECT_EQ(fontSize->value(), 1);
-        TypeAndLeave(fontSize, QStringLiteral("14"));
-        EXPECT_EQ(program.Body()->font().pointSize(), 14);
-        In<QCheckBox>(kHighlightTabs)->click();
-        EXPECT_FALSE(program.Find<QTabWidget>(kPages)->tabBar()->styleSheet().isEmpty());
         Bar* menuBar = program.Find<Bar>(kMenuBar);
         Bar* toolBar = program.Find<Bar>(kToolBarBar);
         menuBar->SetPosition({300, 26});
@@ -142,50 +54,7 @@ TEST_F(SettingsDialogTest, PagesWriteAtOnceNumbersStayInRangeAndEveryCloseSaves)
         EXPECT_EQ(menuBar->Position(), QPoint(11, 2));
         EXPECT_EQ(toolBar->Position(), QPoint(11, 26));
         EXPECT_LE(toolBar->width(), toolWidth);
-
-        // The limit of a type is written as it is typed; the unspecified
-        // type's pair is put right when the dialog closes.
-        Page("文字数制限設定");
-        TypeAndLeave(In<QSpinBox>(kMaxLen), QStringLiteral("40"));
-        In<QComboBox>(kLengthType)->setCurrentIndex(9);
-        TypeAndLeave(In<QSpinBox>(kLengthBox), QStringLiteral("4444"));
-        EXPECT_EQ(program.Main().LiveSettings().TypeMaxLengths[9], 4444);
-
-        Page("システム設定");
-        In<QCheckBox>(kCountFinalLineBreakShift)->click();
-        In<QPushButton>(kRestoreSystemDefaults)->click();
-        EXPECT_TRUE(In<QCheckBox>(kCountFinalLineBreakShift)->isChecked());
-        QTest::keyClick(&d, Qt::Key_Escape); // a close like any other
     });
-    EXPECT_EQ(In<QSpinBox>(kMaxLen)->value(), 384);
-    EXPECT_EQ(program.Find<QAction>(kSignatureA)->text(), QString::fromUtf8("TypeA(&A) : よろしく"));
-    // Everything is there again after a restart (how the file holds it is
-    // the settings file's test's).
-    program.Restart();
-    EXPECT_EQ(program.Body()->font().pointSize(), 14);
-    EXPECT_EQ(program.Body()->toPlainText(), QString::fromUtf8("署名\nです"));
-    InSettingsDialog(program, [&] {
-        const std::pair<const char*, const char*> rows[] = {
-            {kServer, "smtp.example.jp"}, {kFromUser, "山田"}, {kPop3User, "alice"}, {kPop3Password, "s3cret"},
-            {kSignatureA, "よろしく"}, {kPort, "587"}, {kPop3Port, "995"}, {kInterval, "10"}, {kFontSize, "14"},
-            {kMaxLen, "384"}, {kFixLen, "55"}, {kDefaultType, "3"}, {kSignatureText, "署名\nです"},
-            {kUsePopBeforeSmtp, "1"}, {kAutoInsertSignature, "1"}, {kAutoSplitOnOverflow, "1"}, {kHighlightTabs, "1"},
-            {kSecurity, "1"}, {kAuthMethod, "1"}, {kPop3Security, "2"}, {kAuthPass, "s3cret"}, {kSubmissionPort, "587"},
-            {kAuthUser, "taro@example.jp"}, {kCaFile, "/etc/kitemail/ca.pem"}};
-        for (const auto& [name, value] : rows) {
-            EXPECT_EQ(Shown(In<QWidget>(name)), QString::fromUtf8(value)) << name;
-        }
-        EXPECT_FALSE(In<QCheckBox>(kShowSplitResult)->isEnabled());
-        In<QComboBox>(kLengthType)->setCurrentIndex(9);
-        EXPECT_EQ(In<QSpinBox>(kLengthBox)->value(), 4444);
-    });
-
-    // A save the system refuses is reported, and the dialog closes all the same.
-    std::filesystem::remove(program.Ini());
-    std::filesystem::create_directory(program.Ini());
-    InSettingsDialog(program, [] {}, &boxes);
-    ASSERT_EQ(boxes.texts.size(), 1);
-    EXPECT_TRUE(boxes.texts[0].endsWith(QString::fromUtf8("Kiteml.ini に書き込めません"))) << boxes.texts[0].toStdString();
 }
 
 // Every control of every page has its size and shows its caption whole,
@@ -231,104 +100,7 @@ TEST_F(SettingsDialogTest, EveryControlIsWholeOnEveryPage)
     });
 }
 
-TEST_F(SettingsDialogTest, SenderButtonsAndTheAddressBookPageDriveTheirEditorsAndReachTheMainWindow)
-{
-    program.WriteIni("[Configuration]\n16=0\n[MyAddress]\nHow=2\n0=a@x\n1=b@x,r@x\n"
-                     "[TEL]\nHow=3\n0=A,a@y,,4,-1\n1=B,b@y,,3,1\n2=C,c@y,,9,-1\n");
-    program.Start();
-    auto* senderBox = program.Find<QComboBox>(kSenderBox);
-    InSettingsDialog(
-        program,
-        [&] {
-            // The sender list: opening copies the first one; each button acts.
-            Page("送信設定 1");
-            auto* senders = In<QListWidget>(kSenderList);
-            auto* entry = In<QLineEdit>(kSenderEntry);
-            EXPECT_EQ(std::pair(senders->currentRow(), entry->text()), std::pair(0, QStringLiteral("a@x")));
-            In<QToolButton>(kSenderDown)->click();
-            EXPECT_EQ(std::pair(senders->item(1)->text(), senders->currentRow()), std::pair(QStringLiteral("a@x"), 1));
-            QTest::mouseClick(senders->viewport(), Qt::LeftButton, {},
-                              senders->visualItemRect(senders->item(0)).center());
-            EXPECT_EQ(entry->text(), QStringLiteral("b@x,r@x"));
-            entry->clear();
-            QTest::keyClicks(entry, QStringLiteral("c@x"));
-            EXPECT_EQ(program.Main().Composer().Sender(), "c@x");
-            In<QToolButton>(kSenderAdd)->click();
-            In<QToolButton>(kSenderDelete)->click();
-            EXPECT_EQ(Rows(senders->model()), (QStringList{"a@x", "c@x"}));
-            // Nothing is selected now, nor by the list taking the focus.
-            QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
-            QApplication::sendEvent(senders, &focus);
-            EXPECT_EQ(entry->text(), QStringLiteral("c@x"));
-            In<QToolButton>(kSenderUp)->click();
-
-            // The address-book page: a click loads an entry, the buttons edit
-            // it. The list taking the focus loads nothing.
-            Page("アドレス帳");
-            auto* list = In<QListView>(kEntryList);
-            QApplication::sendEvent(list, &focus);
-            EXPECT_EQ(In<QLineEdit>(kEntryName)->text(), QString());
-            const auto click = [&](int row) {
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                  list->visualRect(list->model()->index(row, 0)).center());
-            };
-            click(1);
-            EXPECT_EQ(In<QLineEdit>(kEntryName)->text(), QStringLiteral("B"));
-            EXPECT_EQ(In<QComboBox>(kEntryType)->currentText(), QStringLiteral("i-mode"));
-            EXPECT_TRUE(In<QCheckBox>(kEntrySenderCheck)->isChecked());
-            EXPECT_EQ(In<QComboBox>(kEntrySender)->currentText(), QStringLiteral("c@x"));
-            In<QCheckBox>(kEntrySenderCheck)->click();
-            EXPECT_FALSE(In<QComboBox>(kEntrySender)->isEnabled());
-            Commit(In<QLineEdit>(kEntryPin), QStringLiteral("12345"));
-            In<QPushButton>(kEntryReplace)->click();
-            In<QPushButton>(kEntryNew)->click();
-            EXPECT_EQ(list->currentIndex().row(), -1);
-            Commit(In<QLineEdit>(kEntryName), QString::fromUtf8("太郎"));
-            Commit(In<QLineEdit>(kEntryAddress), QStringLiteral("t@y"));
-            In<QComboBox>(kEntryType)->setCurrentIndex(6);
-            In<QPushButton>(kEntryAdd)->click();
-            const QString taro = QString::fromUtf8("太郎,t@y,,6,-1");
-            EXPECT_EQ(Rows(list->model()), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", "C,c@y,,9,-1", taro}));
-
-            // Arrows, a drag down, a drop below the last entry, delete asked.
-            click(0);
-            In<QPushButton>(kEntryDown)->click();
-            RowDrag* drag = In<RowDrag>(kEntryListDrag);
-            const QPoint first = list->visualRect(list->model()->index(0, 0)).center();
-            QTest::mousePress(list->viewport(), Qt::LeftButton, {}, first);
-            QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, first);
-            drag->DropAt(list->visualRect(list->model()->index(2, 0)).center());
-            EXPECT_EQ(list->currentIndex().row(), 2);
-            drag->DropAt({5, list->viewport()->height() - 2});
-            EXPECT_FALSE(list->selectionModel()->hasSelection());
-            boxes.answers = {true}; // "いいえ" is the editor's test's
-            click(1);
-            In<QPushButton>(kEntryDelete)->click();
-            EXPECT_EQ(Rows(list->model()), (QStringList{"A,a@y,,4,-1", "B,b@y,1234,3,-1", taro}));
-
-            // Sorting hides the arrows; automatic replacement hides "置換".
-            In<QCheckBox>(kEntrySort)->click();
-            EXPECT_TRUE(In<QPushButton>(kEntryUp)->isHidden());
-            Page("環境設定 1");
-            In<QCheckBox>(kAutoReplaceOnInput)->click();
-            Page("アドレス帳");
-            EXPECT_TRUE(In<QPushButton>(kEntryReplace)->isHidden());
-            click(0);
-            Commit(In<QLineEdit>(kEntryAddress), QStringLiteral("z"));
-            EXPECT_EQ(Rows(list->model()).front(), QStringLiteral("A,a@yz,,4,-1"));
-        },
-        &boxes);
-    const QString sure = QString::fromUtf8("選択項目を削除してよろしいですか？");
-    EXPECT_EQ(boxes.texts, (QStringList{QString::fromUtf8("選択してください。"), sure}));
-
-    // Closing brought the book and the senders to the main window.
-    auto* checkList = program.Find<QListWidget>(kBookList);
-    EXPECT_EQ(Rows(checkList->model()),
-              (QStringList{"A,a@yz,,4,-1", "B,b@y,1234,3,-1", QString::fromUtf8("太郎,t@y,,6,-1")}));
-    EXPECT_EQ(std::pair(senderBox->count(), senderBox->currentText()), std::pair(2, QStringLiteral("a@x")));
-    checkList->item(2)->setCheckState(Qt::Checked);
-    EXPECT_EQ(program.Status(), QString::fromUtf8("EZweb@mail 方式を選択"));
-}
+// The sender buttons and the address-book page: walks/SenderButtonsAndTheAddressBookPageReachTheMainWindow.
 
 TEST_F(SettingsDialogTest, PopTestLogsInWithThePageValuesAgainstARealServer)
 {
