@@ -8,6 +8,7 @@
 // .expected file instead of failing; read the diff before committing it.
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +49,12 @@ struct TableRow {
 };
 
 [[nodiscard]] std::vector<TableRow> ReadTable(std::string_view name);
-[[nodiscard]] std::string Unescape(std::string_view cell);
+// Values a text names as {name}; other braces stay as written.
+using Variables = std::map<std::string, std::string, std::less<>>;
+// A cell's escapes and repetitions undone and its variables put in; with
+// sjis, what is not an escape is converted to code page 932 (the bytes of
+// escapes stay as written). The one reading of tables, transcripts and walks.
+[[nodiscard]] std::string Unescape(std::string_view cell, const Variables& variables = {}, bool sjis = false);
 void PrintTo(const TableRow& row, std::ostream* os);
 
 struct TableRowName {
