@@ -1,5 +1,5 @@
 // kitemail-cli run as a user runs it: arguments, files, standard input and
-// output, exit codes; a setup from the shell and the history.
+// output, exit codes.
 
 #include "file_bytes.h"
 #include "golden.h"
@@ -7,15 +7,12 @@
 #include "process_runner.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
-#include "smtp_sink.h"
 #include "temp_dir.h"
 #include "text/jis.h"
 
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-
+#include <algorithm>
 #include <future>
 #include <numeric>
 #include <tuple>
@@ -28,12 +25,6 @@ using Args = std::vector<std::string>;
 
 // Every run gets a data folder of its own (AtHome), so that no
 // test reads the settings of the user or of the build folder.
-
-// A copy of tests/data/cli/NAME.home in `to`.
-void CopyHome(const std::string& name, const fs::path& to)
-{
-    fs::copy(GoldenPath("cli", name + ".home"), to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-}
 
 // --- the rows of tests/data/cli ---------------------------------------------
 
@@ -62,8 +53,9 @@ TEST_P(CliRow, GivesTheExpectedOutput)
 {
     const std::string& name = GetParam();
     TempDir home;
-    if (fs::is_directory(GoldenPath("cli", name.substr(0, name.find('_')) + ".home"))) {
-        CopyHome(name.substr(0, name.find('_')), home.path());
+    const fs::path homeCopy = GoldenPath("cli", name.substr(0, name.find('_')) + ".home");
+    if (fs::is_directory(homeCopy)) {
+        fs::copy(homeCopy, home.path(), fs::copy_options::recursive);
     }
     const fs::path ini = SettingsFilePath(home.path());
     if (fs::exists(GoldenPath("cli", name + ".ini"))) {
@@ -200,113 +192,8 @@ TEST(CliDataDir, ParallelWritersLoseNothing)
     EXPECT_NE(ReadBytes(SettingsFilePath(home.path())).find("Port=99999999999999999999\r\n"), std::string::npos);
 }
 
-// --- a user's setup from the shell -------------------------------------------
-
-// Config and book, then a send; and the argument rules every command keeps.
-class CliSetupTest : public SmtpSinkSuite {
-protected:
-    ProcessResult Cli(const Args& args, const std::string& input = "",
-                      std::vector<std::pair<std::string, std::string>> env = {})
-    {
-        ProcessOptions options = AtHome(home_.path(), input);
-        options.setEnv = std::move(env);
-        return RunCli(args, options);
-    }
-    // A step of the setup that must work silently.
-    void Step(const Args& args, const std::string& input = "")
-    {
-        const ProcessResult r = Cli(args, input);
-        EXPECT_EQ(r.exitCode, 0) << args[0] << " " << args[1] << ": " << r.err;
-        EXPECT_EQ(r.err, "");
-    }
-
-    TempDir home_;
-};
-
-// The README's setup, then one mail to the entry numbered by `book list`.
-TEST_F(CliSetupTest, SetupFromTheShellWritesWhatTheDialogWritesAndSends)
-{
-    const std::string port = std::to_string(sink_->Port());
-    for (TableRow step : ReadTable("cli_setup")) {
-        std::ranges::replace(step.cells, std::string("<port>"), port);
-        Step(step.cells);
-    }
-    Step({"config", "password", "pop3"}, "pop-secret\n");
-    // What the dialog writes for the same values (a deletion leaves the
-    // last key of the longer list, as the dialog's save does).
-    std::string ini = ReadBytes(SettingsFilePath(home_.path()));
-    ExpectGolden("settings", "cli_setup", ini.replace(ini.find("\r\nPort=" + port), 7 + port.size(), "\r\nPort=<port>"));
-
-    const ProcessResult list = Cli({"book", "list"});
-    EXPECT_EQ(list.out, "#0\t花子\thanako@example.jp\tEZweb@mail\t-\n"
-                        "#1\t太郎\ttaro@example.jp\ti-mode\tother@example.jp,reply@example.jp\n");
-    const QJsonArray book = QJsonDocument::fromJson(QByteArray::fromStdString(Cli({"book", "list", "--json"}).out)).array();
-    ASSERT_EQ(book.size(), 2);
-    EXPECT_EQ(book[0]["pin"].toString(), "1234");
-    EXPECT_EQ(book[1]["senderAddress"].toString(), "other@example.jp,reply@example.jp");
-
-    TempDir files;
-    const std::string body = files.Write("body.txt", "こんにちは\n").string();
-    const int before = sink_->WaitForMessages(0, std::chrono::milliseconds(0));
-    const ProcessResult sent = Cli({"send", "--entry", "#1", "--subject", "件名", "--body-file", body, "--json"});
-    EXPECT_EQ(sent.exitCode, 0) << sent.err;
-    ASSERT_EQ(sink_->WaitForMessages(before + 1, std::chrono::seconds(5)), before + 1);
-    EXPECT_EQ(sink_->Envelope(before + 1)["mail_from"].toString(), "other@example.jp");
-    // One object per mail on standard output; the status texts on standard error.
-    const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(sent.out)).object();
-    EXPECT_EQ(report["recipient"].toString(), "taro@example.jp");
-    EXPECT_EQ(report["result"].toString(), "sent");
-    EXPECT_EQ(report["error"].toInt(-1), 0);
-    EXPECT_EQ(report["parts"].toInt(), 1);
-    EXPECT_TRUE(fs::is_regular_file(report["history"].toString().toStdString())) << sent.out;
-    EXPECT_NE(sent.err.find("送信完了：エラーはありません。"), std::string::npos) << sent.err;
-}
-
-// The argument rules every command keeps, and the user's own order of the
-// book; the refusals are rows (refuse_*), and so is a value like an option
-// (send_dry_run_value_like_an_option).
-TEST_F(CliSetupTest, ArgumentRulesAndTheBookInTheUsersOrder)
-{
-    CopyHome("refuse", home_.path());
-    // "--" ends the options (a value that looks like one: a row).
-    Step({"book", "add", "--type", "3", "--", "-x-", "--yes@example.jp"});
-    EXPECT_NE(Cli({"book", "list"}).out.find("#0\t-x-\t--yes@example.jp\t"), std::string::npos);
-
-    // In the user's own order: added at the end, moved, replaced in place.
-    Step({"book", "sort", "off"});
-    Step({"book", "add", "次郎", "jiro@example.jp", "--type", "0", "--sender", "0"});
-    Step({"book", "move", "#2", "up"});
-    Step({"book", "replace", "#1", "--type", "6", "--sender", "none"});
-    Step({"book", "move", "#0", "up"}); // the first stays first, as "↑" does
-    EXPECT_EQ(Cli({"book", "list"}).out, "#0\t-x-\t--yes@example.jp\ti-mode\t-\n"
-                                         "#1\t次郎\tjiro@example.jp\tEZweb@mail\t-\n"
-                                         "#2\t太郎\ttaro@example.jp\ti-mode\t-\n");
-
-    // A password from the environment is never sent with a character replaced.
-    Step({"config", "set", "Submission/AuthMethod", "1"});
-    Step({"config", "set", "Submission/AuthUser", "taro"});
-    const ProcessResult r = Cli({"send", "--entry", "#2", "--subject", "s", "--yes"}, "",
-                                {{"KITEMAIL_SMTP_PASSWORD", "pass😀"}});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("KITEMAIL_SMTP_PASSWORD holds characters Shift_JIS cannot hold: U+1F600"),
-              std::string::npos) << r.err;
-}
-
-TEST(CliFrame, OutputThatCannotBeWrittenFailsTheCommand)
-{
-    TempDir home;
-    // Output that cannot be written is reported, whatever printed it, and
-    // fails the command (send exits by its mails: this one is refused, as
-    // no sender is set).
-    for (const Args& args : {Args{"send", "--to", "you@example.jp", "--type", "3", "--yes", "--dry-run"},
-                             Args{"config", "list"}, Args{"--help"}}) {
-        Args shell = {"-c", "exec \"$0\" \"$@\" >/dev/full", KITEMAIL_CLI_PATH};
-        shell.insert(shell.end(), args.begin(), args.end());
-        const ProcessResult r = RunProcess("/bin/sh", shell, AtHome(home.path()));
-        EXPECT_EQ(r.exitCode, 1) << args[0];
-        EXPECT_NE(r.err.find("cannot write output: No space left on device"), std::string::npos) << r.err;
-    }
-}
+// The walks (a user's setup from the shell, sends, the types, the keyring,
+// output that cannot be written): cli_walk_test.cpp.
 
 } // namespace
 } // namespace kitemail::test

@@ -1,14 +1,11 @@
-#!/usr/bin/python3
-"""Parses a stored message with Python's email package and prints what a
-mail reader would see as JSON: decoded headers, the body text and every
-attachment's decoded bytes (base64 in the JSON)."""
+"""Reads a stored message with Python's email package as a mail reader
+would: decoded headers, the body text and every attachment's decoded bytes
+(base64), for the JSON beside the message (smtp_sink.py)."""
 
 import base64
 import email
 import email.policy
 from email.header import decode_header, make_header
-import json
-import sys
 
 
 def uudecode(raw):
@@ -55,9 +52,7 @@ def raw_header(data, name):
     return email.message_from_bytes(data)[name]
 
 
-def main():
-    with open(sys.argv[1], "rb") as f:
-        data = f.read()
+def parse(data):
     msg = email.message_from_bytes(data, policy=email.policy.default)
     result = {
         "subject": str(msg["Subject"]) if msg["Subject"] is not None else None,
@@ -88,8 +83,4 @@ def main():
     if body_part is not None:
         raw = body_part.get_payload(decode=True) or b""
         result["body"] = raw.decode(body_part.get_content_charset() or "ascii", errors="replace")
-    json.dump(result, sys.stdout)
-
-
-if __name__ == "__main__":
-    main()
+    return result

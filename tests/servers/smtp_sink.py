@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A local SMTP server for the tests: stores every message it accepts, byte
 for byte as received (dot-stuffing removed), as NNNNN.eml in a folder, with
-its envelope in NNNNN.json beside it. Prints "PORT <n>" once it listens and
+its envelope and what a mail reader sees of it (parse_mail.py) in
+NNNNN.json beside it. Prints "PORT <n>" once it listens and
 stops on SIGTERM."""
 
 import argparse
@@ -18,6 +19,8 @@ import time
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
 
+import parse_mail
+
 
 class StoreHandler:
     def __init__(self, folder):
@@ -29,7 +32,11 @@ class StoreHandler:
         with self.lock:
             n = next(self.counter)
         base = os.path.join(self.folder, "%05d" % n)
-        envelope_info = {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos}
+        try:
+            envelope_info = parse_mail.parse(envelope.original_content)
+        except Exception as e:  # the test says what could not be read
+            envelope_info = {"error": repr(e)}
+        envelope_info.update(mail_from=envelope.mail_from, rcpt_tos=envelope.rcpt_tos)
         with open(base + ".json.tmp", "w", encoding="utf-8") as f:
             json.dump(envelope_info, f)
         os.rename(base + ".json.tmp", base + ".json")

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
 namespace kitemail::test {
 
@@ -49,25 +50,40 @@ void ExpectGolden(std::string_view area, std::string_view name, const std::strin
     EXPECT_EQ(actual, ReadBytes(expected)) << "differs from " << expected;
 }
 
-std::string Unescape(std::string_view cell)
+std::string Unescape(std::string_view cell, const Variables& variables, bool sjis)
 {
-    std::string out;
+    std::string out, plain;
+    const auto flush = [&] { out += sjis ? Sj(std::exchange(plain, {})) : std::exchange(plain, {}); };
     for (std::size_t i = 0; i < cell.size(); ++i) {
+        const std::size_t close = cell[i] == '{' ? cell.find('}', i) : std::string_view::npos;
+        if (const auto found = close == std::string_view::npos ? variables.end()
+                                                                : variables.find(cell.substr(i + 1, close - i - 1));
+            found != variables.end()) {
+            plain += found->second;
+            i = close;
+            continue;
+        }
         const char c = i + 1 < cell.size() && cell[i] == '\\' ? cell[++i] : '\0';
+        if (c == '\0') {
+            plain += cell[i];
+            continue;
+        }
+        flush();
         if (c == 'x') {
             out += static_cast<char>(std::stoi(std::string(cell.substr(i + 1, 2)), nullptr, 16));
             i += 2;
         } else if (c == '{') {
             const std::size_t colon = cell.find(':', i), end = cell.find('}', colon);
-            const std::string text = Unescape(cell.substr(colon + 1, end - colon - 1));
+            const std::string text = Unescape(cell.substr(colon + 1, end - colon - 1), variables, sjis);
             for (int n = std::stoi(std::string(cell.substr(i + 1, colon - i - 1))); n > 0; --n) {
                 out += text;
             }
             i = end;
         } else {
-            out += c == '\0' ? cell[i] : c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+            out += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
         }
     }
+    flush();
     return out;
 }
 

@@ -52,7 +52,12 @@ struct TableRow {
 
 [[nodiscard]] std::vector<TableRow> ReadTable(std::string_view name);
 [[nodiscard]] std::vector<TableRow> ReadRows(const std::filesystem::path& path);
-[[nodiscard]] std::string Unescape(std::string_view cell);
+// Values a text names as {name}; other braces stay as written.
+using Variables = std::map<std::string, std::string, std::less<>>;
+// A cell's escapes and repetitions undone and its variables put in; with
+// sjis, what is not an escape is converted to code page 932 (the bytes of
+// escapes stay as written). The one reading of tables, transcripts and walks.
+[[nodiscard]] std::string Unescape(std::string_view cell, const Variables& variables = {}, bool sjis = false);
 void PrintTo(const TableRow& row, std::ostream* os);
 
 struct TableRowName {

@@ -111,19 +111,12 @@ std::string SmtpSink::MessageBytes(int n) const
 
 QJsonObject SmtpSink::Envelope(int n) const
 {
-    std::string path = MessagePath(n);
-    path.replace(path.size() - 4, 4, ".json");
-    return QJsonDocument::fromJson(ReadAll(path)).object();
+    return ParseStoredMail(MessagePath(n));
 }
 
 QJsonObject ParseStoredMail(const std::string& path)
 {
-    QProcess p;
-    p.start(QString::fromLatin1(kSystemPython), {ServerScript("parse_mail.py"), QString::fromStdString(path)});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
-        return {{QStringLiteral("error"), QString::fromUtf8(p.readAllStandardError())}};
-    }
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    return QJsonDocument::fromJson(ReadAll(path.substr(0, path.size() - 4) + ".json")).object();
 }
 
 std::string DecodedBytes(const QJsonObject& object, const char* field)

@@ -46,7 +46,7 @@ public:
     // Path of the n-th stored message (1-based) and its raw bytes.
     [[nodiscard]] std::string MessagePath(int n) const;
     [[nodiscard]] std::string MessageBytes(int n) const;
-    // {"mail_from": ..., "rcpt_tos": [...]} of the n-th message.
+    // ParseStoredMail of the n-th message, its envelope too.
     [[nodiscard]] QJsonObject Envelope(int n) const;
 
 private:
@@ -65,10 +65,10 @@ protected:
     static inline std::unique_ptr<SmtpSink> sink_;
 };
 
-// The stored message as Python's email package reads it (see
+// The stored message as Python's email package read it when it came (see
 // tests/servers/parse_mail.py): subject, from, from_words, date, to, cc, has_bcc, body,
 // content_type, defects and parts (content_type, filename, description,
-// payload_b64).
+// payload_b64); and its envelope, mail_from and rcpt_tos.
 [[nodiscard]] QJsonObject ParseStoredMail(const std::string& path);
 
 // Decodes a payload_b64 field.

@@ -47,51 +47,6 @@ void ReadSteps(const std::filesystem::path& file, const Variables& variables, Tr
 
 } // namespace
 
-std::string ExpandTranscriptText(std::string_view text, const Variables& variables)
-{
-    std::string utf8;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '{') {
-            const std::size_t close = text.find('}', i);
-            const std::string_view inside = text.substr(i + 1, close - i - 1);
-            if (close == std::string_view::npos) {
-                throw std::invalid_argument("an unclosed { in a transcript");
-            }
-            if (inside.size() > 2 && inside[1] == '*') {
-                utf8.append(std::stoul(std::string(inside.substr(2))), inside[0]);
-            } else if (const auto found = variables.find(inside); found != variables.end()) {
-                utf8 += found->second;
-            } else {
-                throw std::invalid_argument("an unknown variable in a transcript: " + std::string(inside));
-            }
-            i = close;
-        } else {
-            utf8.push_back(text[i]);
-        }
-    }
-    // The text converted, the bytes of escapes as they are.
-    std::string out;
-    std::size_t plain = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if (utf8[i] != '\\' || i + 1 == utf8.size()) {
-            continue;
-        }
-        out += Sj(std::string_view(utf8).substr(plain, i - plain));
-        switch (utf8[++i]) {
-        case 'r': out.push_back('\r'); break;
-        case 'n': out.push_back('\n'); break;
-        case 't': out.push_back('\t'); break;
-        case 'x':
-            out.push_back(static_cast<char>(std::stoi(utf8.substr(i + 1, 2), nullptr, 16)));
-            i += 2;
-            break;
-        default: out.push_back(utf8[i]); break;
-        }
-        plain = i + 1;
-    }
-    return out + Sj(std::string_view(utf8).substr(plain));
-}
-
 std::string Transcript::Header(std::string_view key, std::string fallback) const
 {
     const auto found = headers.find(key);

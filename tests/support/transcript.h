@@ -22,10 +22,12 @@
 //   TLS / TLSFAIL       the handshake succeeds / the certificate is refused
 //   ...                 and the steps a player knows of its own
 //
-// In every line, \r \n \t \\ and \xHH stand for their bytes, {c*N} for N
-// times the character c and {name} for a value the player sets (the local
-// host name, say). The text is UTF-8 and given to the dialogues as code
+// In every line, \r \n \t \\ and \xHH stand for their bytes, \{N:text} for
+// N times the text and {name} for a value the player sets (the local host
+// name, say). The text is UTF-8 and given to the dialogues as code
 // page 932.
+
+#include "golden.h"
 
 #include <filesystem>
 #include <functional>
@@ -37,11 +39,12 @@
 namespace kitemail::test {
 
 using Steps = std::vector<std::string>;
-using Variables = std::map<std::string, std::string, std::less<>>;
-
 // Applies the escapes, repetitions and variables above to one line, and
 // converts it to code page 932.
-[[nodiscard]] std::string ExpandTranscriptText(std::string_view text, const Variables& variables);
+[[nodiscard]] inline std::string ExpandTranscriptText(std::string_view text, const Variables& variables)
+{
+    return Unescape(text, variables, true);
+}
 
 struct Transcript {
     std::string name;
