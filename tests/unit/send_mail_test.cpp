@@ -2,13 +2,13 @@
 // (the transcripts' player, support/smtp_player.h): what the transcripts
 // in tests/data/transcripts/smtp/ do not show, the bytes on the wire, the
 // recipient lists, the socket's failures, a kept connection, the flow of a
-// large message, and the reading of reply lines.
+// large message, and reply lines read across pieces. A reply line's code,
+// the envelope's addresses and the socket's error texts are walks (walks_test).
 
 #include "golden.h"
 #include "mail/reply_accumulator.h"
 #include "mail/send_mail.h"
 #include "mail/smtp_dialogue.h"
-#include "net/ktcp_error.h"
 #include "platform/event_loop.h"
 #include "smtp_player.h"
 #include "temp_dir.h"
@@ -81,28 +81,6 @@ TEST_F(SendMailTest, RecipientRunsOverEveryListAndARefusalIsSkipped)
     EXPECT_EQ(rec.Infos(SendMailInfo::Info_RecipientRefused), (Lines{"c2@x", "b2@x", "t2@x"}));
     // The headers list cc with its name (that Bcc stays out: the server tests).
     EXPECT_NE(socket.written.find("cc: Two <c2@x>"), std::string::npos);
-    // An entry splits at its first bar only; the name is capped.
-    EXPECT_EQ(SplitRecipient("a@x.jp|Taro|Jr").name, "Taro|Jr");
-    EXPECT_EQ(SplitRecipient("a@x.jp|" + std::string(1500, 'n')).name.size(), 999u);
-}
-
-// The address rows are tests/data/tables/envelope_address.tsv.
-using EnvelopeAddress = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(EnvelopeAddress, IsOneMailboxAndNothingElse)
-{
-    EXPECT_EQ(IsSafeEnvelopeAddress(GetParam()[0]), GetParam()[1] == "1");
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, EnvelopeAddress, ::testing::ValuesIn(test::ReadTable("envelope_address")),
-                         test::TableRowName());
-
-TEST(ControlByte, TabAllowedOnlyWhenAskedAndDoubleByteTextIsNone)
-{
-    EXPECT_TRUE(HasControlByte("a\tb"));
-    EXPECT_FALSE(HasControlByte("a\tb", true));
-    EXPECT_TRUE(HasControlByte("a\x7f"));
-    EXPECT_FALSE(HasControlByte("\x82\xa0")); // あ
 }
 
 TEST_F(SendMailTest, KeptConnectionCarriesTheNextMessageAndABusyRequestIsOnlyReported)
@@ -213,28 +191,6 @@ TEST(ReplyLines, PiecesAcrossReadsAndLinesTooLong)
     EXPECT_EQ(acc.Feed(std::string(ReplyAccumulator::kMaxLineBytes, 'y') + "\n").front().size(),
               ReplyAccumulator::kMaxLineBytes);
 }
-
-using ReplyLine = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(ReplyLine, GivesItsCodeAndWhetherItIsTheLast)
-{
-    const auto got = ParseReplyLine(GetParam()[0]);
-    EXPECT_EQ(got ? std::to_string(got->code) + (got->last ? " last" : " more") : "-", GetParam()[1]);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, ReplyLine, ::testing::ValuesIn(test::ReadTable("reply_line")), test::TableRowName());
-
-using WinSockErrorText = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(WinSockErrorText, OfTheTableOrTheCode)
-{
-    const std::int32_t code = GetParam().Int(0);
-    EXPECT_EQ(TKWinSockError(code).Message, GetParam().Sjis(1));
-    EXPECT_EQ(TKWinSockError(code).Code, code);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, WinSockErrorText, ::testing::ValuesIn(test::ReadTable("winsock_error")),
-                         test::TableRowName());
 
 } // namespace
 } // namespace kitemail

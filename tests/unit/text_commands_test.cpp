@@ -1,9 +1,8 @@
-// The main window's commands without widgets: the texts they put into the
-// body, body files, the attachment list's rules, and the
-// text tools (diet, vertical writing, the preview's rows) as tables.
+// The main window's commands without widgets: body files, the text tools'
+// refusals, the attachment list's rules. The texts they put into the body
+// and the text tools' tables are walks (walks_test).
 
 #include "golden.h"
-#include "platform/date_text.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
 #include "send/attachment_commands.h"
@@ -17,7 +16,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -37,33 +35,6 @@ protected:
 
     ComposedText Path(const std::filesystem::path& p) const { return {p.native(), {}}; }
 };
-
-// ------------------------------------------------------------ texts for the body
-
-using QuotedPasteAndFileLines = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(QuotedPasteAndFileLines, SplitAtEveryKindOfBreak)
-{
-    EXPECT_EQ(QuotedLines(GetParam().Sjis(0)), GetParam().Sjis(1));
-    EXPECT_EQ(BodyLines(GetParam().Sjis(0)), GetParam().Sjis(2));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, QuotedPasteAndFileLines, ::testing::ValuesIn(test::ReadTable("text_lines")),
-                         test::TableRowName());
-
-using DateInsert = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(DateInsert, InTheLocalesFormatsWithoutTheTimeAtMidnight)
-{
-    LocalTime at;
-    ASSERT_EQ(std::sscanf(GetParam()[1].c_str(), "%d-%d-%d %d:%d:%d", &at.year, &at.month, &at.day, &at.hour,
-                          &at.minute, &at.second),
-              6);
-    EXPECT_EQ(DateInsertText(at, QLocale(QString::fromStdString(GetParam()[0]))),
-              QString::fromStdString(GetParam()[2]));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, DateInsert, ::testing::ValuesIn(test::ReadTable("date_insert")), test::TableRowName());
 
 // ------------------------------------------------------------ body files
 
@@ -97,14 +68,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, BodyFileOpened, ::testing::ValuesIn(test::ReadTab
 
 // ------------------------------------------------------------ text tools
 
-// The diet's options by letter, in their order: Leading, Trailing, Inner,
-// Empty lines, Join.
-DietOptions Ticks(std::string_view letters)
-{
-    const auto has = [letters](char c) { return letters.find(c) != std::string_view::npos; };
-    return {has('L'), has('T'), has('I'), has('E'), has('J')};
-}
-
 class TextCommandOnTheBody : public CommandsTest, public ::testing::WithParamInterface<test::TableRow> {};
 
 TEST_P(TextCommandOnTheBody, RefusesWhatItWouldSpoil)
@@ -115,7 +78,7 @@ TEST_P(TextCommandOnTheBody, RefusesWhatItWouldSpoil)
     composer.SetBody({body.bytes, body.unmappable});
     const std::optional<std::string> result = row[0] == "vertical" ? text.VerticalWriting()
                                               : row[0] == "diet"   ? text.Diet(DietOptions{})
-                                                                   : text.Diet(Ticks(""));
+                                                                   : text.Diet({false, false, false, false, false});
     EXPECT_EQ(result, row[2] == "<none>" ? std::nullopt : std::optional(row.Sjis(2)));
     EXPECT_EQ(ui.beeps, row.Int(3));
     ASSERT_EQ(ui.messages.size(), row[4].empty() ? 0u : 1u);
@@ -158,44 +121,6 @@ TEST_F(CommandsTest, AttachmentListRefusesWhatCannotBeSentAndRecountsEveryChange
     EXPECT_TRUE(attachments.ClearAsked());
     EXPECT_TRUE(ui.events.empty());
     EXPECT_EQ(composer.Display().count, empty);
-}
-
-// ------------------------------------------------------------ the text tools' tables
-
-using DietAndVerticalWriting = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(DietAndVerticalWriting, Rows)
-{
-    const test::TableRow& row = GetParam();
-    const std::string in = row.Sjis(1);
-    EXPECT_EQ(row[0] == "V" ? VerticalText(in) : DietText(in, Ticks(row[0])), row.Sjis(2));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, DietAndVerticalWriting, ::testing::ValuesIn(test::ReadTable("text_tools")),
-                         test::TableRowName());
-
-TEST(TextTools, DietOptionsAtStartAreTheDialogsTicks)
-{
-    EXPECT_EQ(DietOptions{}, Ticks("TE"));
-}
-
-using PreviewCuts = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(PreviewCuts, RowsWithoutSplittingACharacter)
-{
-    std::string rows;
-    for (const std::string& row : PreviewRows(GetParam().Sjis(1), GetParam().Int(0))) {
-        rows += row + "|";
-    }
-    EXPECT_EQ(rows, GetParam().Sjis(2));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, PreviewCuts, ::testing::ValuesIn(test::ReadTable("preview_rows")), test::TableRowName());
-
-TEST(TextTools, PreviewIsTheTextAsItWillBeSent)
-{
-    // Half-width katakana come back full-width.
-    EXPECT_EQ(PreviewText(Sj("ｶﾞｷﾞ\r\nok"), 10), Sj("ガギ\r\nok\r\n"));
 }
 
 } // namespace

@@ -5,16 +5,26 @@
 // walk runs alone, named after its file (and a table's row, for a walk run
 // per row); a failure names the walk's line.
 
+#include "accounting/counter.h"
 #include "fake_keyring.h"
 #include "file_bytes.h"
 #include "golden.h"
+#include "mail/mail_types.h"
+#include "mail/outgoing_mail.h"
+#include "mail/reply_accumulator.h"
+#include "mail/smtp_dialogue.h"
+#include "net/ktcp_error.h"
 #include "platform/data_dir.h"
+#include "platform/date_text.h"
+#include "platform/profile.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
 #include "send/close_query.h"
 #include "send/history_folder.h"
 #include "send/history_record.h"
 #include "send/message_composer.h"
+#include "send/recipient.h"
+#include "send/send_checks.h"
 #include "settings/address_book.h"
 #include "settings/defined_types.h"
 #include "settings/defined_types_editor.h"
@@ -24,11 +34,13 @@
 #include "settings/settings_file.h"
 #include "temp_dir.h"
 #include "tools/text_commands.h"
+#include "tools/text_tools.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <map>
 #include <thread>
 #include <variant>
@@ -139,6 +151,21 @@ DefinedType Changed(DefinedType d, const Row& r, std::size_t first)
     return d;
 }
 
+// The diet's options by letter, in their order: Leading, Trailing, Inner,
+// Empty lines, Join.
+DietOptions DietTicks(std::string_view letters)
+{
+    const auto has = [letters](char c) { return letters.find(c) != std::string_view::npos; };
+    return {has('L'), has('T'), has('I'), has('E'), has('J')};
+}
+
+Settings MainWindowHalf(const fs::path& dir)
+{
+    Settings s;
+    LoadMainWindowSettings(SettingsFilePath(dir), s);
+    return s;
+}
+
 class Walk : public ::testing::TestWithParam<std::string> {
 protected:
     test::TempDir dir;
@@ -153,6 +180,7 @@ protected:
     SettingsFile file{dir.path()};
     test::FakeKeyring keyring;
     std::string result; // what the last act answered, for "result"
+    Lines listed;       // and the list it answered, for "listed"
     std::string fileBefore;
     std::int32_t countBefore = 0;
 
@@ -165,6 +193,7 @@ protected:
     };
     std::map<std::string, Writer> writers;
     std::optional<HistoryBrowser> history;
+    std::optional<Profile> profile; // p.ini, as last read
     Settings disk;
     Settings* target = &settings;
 
@@ -203,12 +232,14 @@ protected:
         {"keep-as", [this](const Row& r) { Named(r[0]).s = *target; }},
         // The position and size the main window applies, as its half of the settings say.
         {"startup", [this](const Row& r) {
-             Settings s;
-             LoadMainWindowSettings(SettingsFilePath(dir.path()), s);
+             const Settings s = MainWindowHalf(dir.path());
              EXPECT_EQ(std::pair(s.RememberWindowPosition, s.RememberWindowSize), std::pair(r[0] == "1", r[1] == "1"));
          }},
         {"as", [this](const Row& r) {
-             target = r[0] == "settings" ? &settings : r[0] == "disk" ? &(disk = LoadAllSettings(dir.path())) : &Named(r[0]).s;
+             target = r[0] == "settings" ? &settings
+                      : r[0] == "disk"   ? &(disk = LoadAllSettings(dir.path()))
+                      : r[0] == "main"   ? &(disk = MainWindowHalf(dir.path()))
+                                         : &Named(r[0]).s;
          }},
         {"snapshot", [this](const Row&) { snapshot = *target; }},
         {"back-to-snapshot", [this](const Row&) { *target = snapshot; }},
@@ -230,6 +261,7 @@ protected:
              EXPECT_EQ(ui.questions[0].title, r.cells.size() > 1 ? r.Sjis(1) : ui.questions[0].title);
          }},
         {"result", [this](const Row& r) { EXPECT_EQ(result, r.cells.empty() ? "" : r.Sjis(0)); }},
+        {"listed", [this](const Row& r) { EXPECT_EQ(listed, Cells(r)); }},
 
         // The settings file, and programs writing it.
         {"ini", [this](const Row& r) { test::WriteBytes(SettingsFilePath(dir.path()), r.Sjis(0)); }},
@@ -241,8 +273,10 @@ protected:
              EXPECT_EQ(test::ReadBytes(SettingsFilePath(dir.path())).find(r[0]), std::string::npos) << r[0];
          }},
         {"ini-ends-with", [this](const Row& r) { EXPECT_TRUE(test::ReadBytes(SettingsFilePath(dir.path())).ends_with(r[0])) << r[0]; }},
+        // The text, after the second cell's where there is one.
         {"ini-has", [this](const Row& r) {
-             EXPECT_NE(test::ReadBytes(SettingsFilePath(dir.path())).find(r.Sjis(0)), std::string::npos) << r[0];
+             const std::string ini = test::ReadBytes(SettingsFilePath(dir.path()));
+             EXPECT_NE(ini.find(r.Sjis(0), r.cells.size() > 1 ? ini.find(r.Sjis(1)) : 0), std::string::npos) << r[0];
          }},
         {"ini-kept", [this](const Row&) { fileBefore = test::ReadBytes(SettingsFilePath(dir.path())); }},
         // As kept, but for the cells' pairs of texts, each the first of its kind.
@@ -318,6 +352,96 @@ protected:
         {"message-has", [this](const Row& r) { EXPECT_NE(ui.messages.at(r.Int(0)).find(r.Sjis(1)), std::string::npos) << r[1]; }},
         {"status-has", [this](const Row& r) { EXPECT_NE(ui.statusTexts.at(r.Int(0)).find(r.Sjis(1)), std::string::npos) << r[1]; }},
         {"remove-file", [this](const Row& r) { fs::remove(dir.path() / r[0]); }},
+        {"folder", [this](const Row& r) { fs::create_directories(dir.path() / r[0]); }},
+        {"history-files", [this](const Row& r) {
+             listed.clear();
+             for (const fs::path& p : ListHistoryFiles(dir.path() / r[0])) {
+                 listed.push_back(p.filename().string());
+             }
+         }},
+        {"first-line", [this](const Row& r) { result = ReadFirstLine(dir.path() / r[0]).value_or("<none>"); }},
+        {"undecodable", [this](const Row& r) { result = UndecodableSjisNames(r[0]); }},
+        {"history-date", [this](const Row& r) { result = HistoryDate(r[0]); }},
+        {"result-text", [this](const Row& r) { result = ResultText(r.Int(0)); }},
+        {"error-text", [this](const Row& r) { result = ErrorMessageText(r.Int(0)); }},
+        // The list as a record holds it, and read back for a resend.
+        {"comma-text", [this](const Row& r) { listed = SplitCommaText(result = CommaText(Cells(r))); }},
+
+        // "ends": the ends taken as single-byte.
+        {"shift-sequences", [this](const Row& r) { result = std::to_string(CountShiftSequences(r.Sjis(0), r[1] == "ends")); }},
+        {"pop3-encode", [this](const Row& r) { result = EncodePop3Password(r[0]); }},
+        {"pop3-decode", [this](const Row& r) { result = TryDecodePop3Password(r[0]).value_or("<none>"); }},
+
+        // A settings file read and written by sections and keys.
+        {"profile", [this](const Row&) { profile.emplace(dir.path() / "p.ini"); }},
+        {"profile-string", [this](const Row& r) { result = profile->ReadString(r.Sjis(0), r.Sjis(1), r.Sjis(2)); }},
+        {"profile-int", [this](const Row& r) { result = std::to_string(profile->ReadInt(r.Sjis(0), r.Sjis(1), r.Int(2))); }},
+        {"profile-bool", [this](const Row& r) { result = profile->ReadBool(r[0], r[1], r[2] == "true") ? "true" : "false"; }},
+        {"profile-has", [this](const Row& r) { result = profile->HasKey(r[0], r[1]) ? "yes" : "no"; }},
+        {"profile-section", [this](const Row& r) {
+             listed.clear();
+             for (const auto& [key, value] : profile->SectionValues(r[0])) {
+                 listed.push_back(key + "=" + value);
+             }
+         }},
+        {"profile-write", [this](const Row& r) { profile->WriteString(r[0], r[1], r.Sjis(2)); }},
+        {"profile-save", [this](const Row&) { EXPECT_TRUE(profile->Save().ok()); }},
+
+        // Texts the send run makes, and the lines it reads.
+        {"envelope-address", [this](const Row& r) { result = IsSafeEnvelopeAddress(r[0]) ? "1" : "0"; }},
+        {"control-byte", [this](const Row& r) { result = HasControlByte(r[0], r.cells.size() > 1) ? "yes" : "no"; }},
+        {"recipient-name", [this](const Row& r) { result = SplitRecipient(r[0]).name; }},
+        {"reply-line", [this](const Row& r) {
+             const std::optional<ReplyLine> got = ParseReplyLine(r[0]);
+             result = got ? std::to_string(got->code) + (got->last ? " last" : " more") : "-";
+         }},
+        {"winsock-error", [this](const Row& r) {
+             EXPECT_EQ(TKWinSockError(r.Int(0)).Code, r.Int(0));
+             result = TKWinSockError(r.Int(0)).Message;
+         }},
+        {"split-sender", [this](const Row& r) { listed = {SplitSender(r[0]).from, SplitSender(r[0]).replyTo}; }},
+        {"run-subject", [this](const Row& r) { result = RunSubject(TerminalTypeFromNumber(r.Int(0)), r[1], r.Sjis(2)); }},
+        {"mail-headers", [this](const Row& r) { listed = MailHeaders(r[0], r[1]); }},
+        {"mail-date", [this](const Row& r) {
+             result = MailDate({r.Int(0), r.Int(1), r.Int(2), r.Int(3), r.Int(4), r.Int(5), r.Int(6)});
+         }},
+        {"outside-jis", [this](const Row& r) { listed = CharactersOutsideJis(r.Sjis(0)); }},
+        {"longest-line", [this](const Row& r) { result = std::to_string(LongestLine(r.Sjis(0))); }},
+        {"longest-wire-line", [this](const Row& r) { result = std::to_string(LongestWireLine(r.Sjis(0))); }},
+        // The refusal of the check named first, or "-".
+        {"send-check", [this](const Row& r) {
+             const TerminalType type = r[1].empty() ? TerminalType::Unspecified : TerminalTypeFromNumber(r.Int(1));
+             const std::string first = r.Sjis(2), second = r.Sjis(3), third = r.Sjis(4);
+             const Lines attachments = r[5].empty() ? Lines{} : Lines{r.Sjis(5)};
+             const std::optional<Refusal> refusal =
+                 r[0] == "text"        ? CheckMessageText(first, second, {})
+                 : r[0] == "part"      ? CheckPartLines({"ok", first})
+                 : r[0] == "recipient" ? CheckRecipient({first, type, second, third})
+                 : r[0] == "mail"      ? CheckMailValues({first, type, "", second}, third, attachments)
+                                       : CheckCommandValues(first, second);
+             result = refusal ? refusal->message : "-";
+         }},
+
+        // The text tools and the texts the commands put into the body.
+        {"quoted-lines", [this](const Row& r) { result = QuotedLines(r.Sjis(0)); }},
+        {"body-lines", [this](const Row& r) { result = BodyLines(r.Sjis(0)); }},
+        {"date-insert", [this](const Row& r) {
+             LocalTime at;
+             ASSERT_EQ(std::sscanf(r[1].c_str(), "%d-%d-%d %d:%d:%d", &at.year, &at.month, &at.day, &at.hour, &at.minute,
+                                   &at.second), 6);
+             result = Sj(DateInsertText(at, QLocale(QString::fromStdString(r[0]))).toStdString());
+         }},
+        // "V" writes vertically; letters diet with those options.
+        {"text-tool", [this](const Row& r) { result = r[0] == "V" ? VerticalText(r.Sjis(1)) : DietText(r.Sjis(1), DietTicks(r[0])); }},
+        {"diet-at-start", [](const Row& r) { EXPECT_EQ(DietOptions{}, DietTicks(r[0])); }},
+        // The rows, each ended by a bar.
+        {"preview-rows", [this](const Row& r) {
+             result.clear();
+             for (const std::string& row : PreviewRows(r.Sjis(1), r.Int(0))) {
+                 result += row + "|";
+             }
+         }},
+        {"preview-text", [this](const Row& r) { result = PreviewText(r.Sjis(1), r.Int(0)); }},
 
         // Passwords in the keyring.
         {"keyring-fails", [this](const Row& r) {
