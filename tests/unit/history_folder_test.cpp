@@ -1,6 +1,6 @@
 // The history: the record file byte for byte and its name, its fields read
 // back. The folder's order, first lines, dates, bytes that are no Shift_JIS,
-// a folder or records that cannot go are walks (walks_test); the viewer's walk
+// a folder, records or fields that cannot go are walks (walks_test); the viewer's walk
 // (filter, numbers, delete, clear) is the window's (gui/history_viewer_test)
 // and the command line's (cli/cli_history_test).
 
@@ -191,27 +191,6 @@ TEST_F(HistoryRecordFile, LeftoversGoOnlyWhenNoWriterHoldsTheLock)
     EXPECT_EQ(RemoveRecordLeftovers(root_ / "missing"), 0U);
     EXPECT_FALSE(fs::exists(root_ / "missing")) << "nothing made where there is nothing to sweep";
 }
-
-class HistoryLineBreak : public HistoryRecordFile, public ::testing::WithParamInterface<TableRow> {};
-
-TEST_P(HistoryLineBreak, IsRefusedNotWritten)
-{
-    HistoryRecord r = Record();
-    const std::string& field = GetParam()[0];
-    const std::string& value = GetParam()[1];
-    if (field == "X-ktml-Attachments") {
-        r.attachments = {value};
-    } else {
-        (field == "To" ? r.to : field == "Subject" ? r.subject : field == "X-ktml-Server" ? r.server : r.resultText) =
-            value;
-    }
-    const HistoryWriteResult w = WriteHistoryRecord(root_, r);
-    EXPECT_FALSE(w.ok);
-    EXPECT_EQ(w.error, field + Sj("に改行が含まれています"));
-    EXPECT_FALSE(fs::exists(root_) && std::distance(fs::directory_iterator(root_), {}) > 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, HistoryLineBreak, ::testing::ValuesIn(ReadTable("history_line_break")), TableRowName());
 
 } // namespace
 } // namespace kitemail::test

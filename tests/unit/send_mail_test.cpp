@@ -2,11 +2,10 @@
 // (the transcripts' player, support/smtp_player.h): what the transcripts
 // in tests/data/transcripts/smtp/ do not show, the bytes on the wire, the
 // recipient lists, the socket's failures, a kept connection, the flow of a
-// large message, and reply lines read across pieces. A reply line's code,
-// the envelope's addresses and the socket's error texts are walks (walks_test).
+// large message. Reply lines read across pieces, a reply line's code, the
+// envelope's addresses and the socket's error texts are walks (walks_test).
 
 #include "golden.h"
-#include "mail/reply_accumulator.h"
 #include "mail/send_mail.h"
 #include "mail/smtp_dialogue.h"
 #include "platform/event_loop.h"
@@ -170,26 +169,6 @@ TEST_F(SendMailTest, TheMessageFlowsAsTheNetworkTakesItAndStopsOnACancelOrAnUnre
         EXPECT_TRUE(socket.closedByClient);
         EXPECT_EQ(rec.Infos(SendMailInfo::Info_AttachmentFailed).back(), path);
     }
-}
-
-TEST(ReplyLines, PiecesAcrossReadsAndLinesTooLong)
-{
-    ReplyAccumulator acc;
-    EXPECT_TRUE(acc.Feed("250-fir").empty());
-    EXPECT_EQ(acc.Feed("st\r\n250 sec"), Lines{"250-first"});
-    EXPECT_EQ(acc.Feed("ond\r"), Lines{});
-    EXPECT_EQ(acc.Feed("\n"), Lines{"250 second"});
-    EXPECT_EQ(acc.Feed("220 bare lf\n"), Lines{"220 bare lf"});
-    // Bytes stay bytes: a zero byte is part of the line, for the parser to refuse.
-    EXPECT_EQ(acc.Feed(std::string("2\0" "50 z\r\n", 8)), Lines{std::string("2\0" "50 z", 6)});
-    // A line that never ends stops the reading at the cap, lines before it kept.
-    EXPECT_EQ(acc.Feed("250 ok\r\n" + std::string(ReplyAccumulator::kMaxLineBytes * 3, 'x')), Lines{"250 ok"});
-    EXPECT_TRUE(acc.Overflowed());
-    EXPECT_EQ(acc.Pending().size(), ReplyAccumulator::kMaxLineBytes);
-    EXPECT_EQ(acc.Feed("\r\n"), Lines{});
-    acc.Clear();
-    EXPECT_EQ(acc.Feed(std::string(ReplyAccumulator::kMaxLineBytes, 'y') + "\n").front().size(),
-              ReplyAccumulator::kMaxLineBytes);
 }
 
 } // namespace

@@ -1,23 +1,19 @@
-// The main window's commands without widgets: body files, the text tools'
-// refusals, the attachment list's rules. The texts they put into the body
-// and the text tools' tables are walks (walks_test).
+// The attachment list's rules without widgets. The texts the main window's
+// commands put into the body, body files and the text tools are walks
+// (walks_test).
 
-#include "golden.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
 #include "send/attachment_commands.h"
 #include "send/message_composer.h"
 #include "settings/settings.h"
 #include "temp_dir.h"
-#include "tools/text_commands.h"
-#include "tools/text_tools.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,66 +25,11 @@ protected:
     Settings settings;
     test::ScriptedUserInterface ui;
     MessageComposer composer{settings, ui};
-    TextCommands text{settings, composer, ui};
     AttachmentCommands attachments{settings, composer, ui};
     test::TempDir dir;
 
     ComposedText Path(const std::filesystem::path& p) const { return {p.native(), {}}; }
 };
-
-// ------------------------------------------------------------ body files
-
-class BodyFileOpened : public CommandsTest, public ::testing::WithParamInterface<test::TableRow> {};
-
-TEST_P(BodyFileOpened, AsShiftJisOrOnAnswerUtf8)
-{
-    const test::TableRow& row = GetParam();
-    std::filesystem::path path = dir.path() / "dir";
-    if (row[0] != "<folder>") {
-        path = dir.Write("body.txt", row[0]);
-    } else {
-        std::filesystem::create_directories(path);
-    }
-    if (row[1] != "-") {
-        ui.confirmAnswers = {row[1] == "yes"};
-    }
-    const std::optional<BodyFileText> read = text.OpenBody(path);
-    ASSERT_EQ(read.has_value(), row[2] != "<none>");
-    if (read) {
-        EXPECT_EQ(read->text, row[3] == "1" ? row[2] : row.Sjis(2));
-        EXPECT_EQ(read->utf8, row[3] == "1");
-    }
-    const std::string told = ui.questions.empty() ? (ui.messages.empty() ? "" : ui.messages.front())
-                                                  : ui.questions.front().text;
-    EXPECT_NE(told.find(row.Sjis(4)), std::string::npos) << SjisToUtf8(told);
-    EXPECT_EQ(told.empty(), row[4].empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, BodyFileOpened, ::testing::ValuesIn(test::ReadTable("body_file")), test::TableRowName());
-
-// ------------------------------------------------------------ text tools
-
-class TextCommandOnTheBody : public CommandsTest, public ::testing::WithParamInterface<test::TableRow> {};
-
-TEST_P(TextCommandOnTheBody, RefusesWhatItWouldSpoil)
-{
-    const test::TableRow& row = GetParam();
-    settings.BeepOnMessage = false;
-    const SjisEncoding body = Utf8ToSjis(row[1]);
-    composer.SetBody({body.bytes, body.unmappable});
-    const std::optional<std::string> result = row[0] == "vertical" ? text.VerticalWriting()
-                                              : row[0] == "diet"   ? text.Diet(DietOptions{})
-                                                                   : text.Diet({false, false, false, false, false});
-    EXPECT_EQ(result, row[2] == "<none>" ? std::nullopt : std::optional(row.Sjis(2)));
-    EXPECT_EQ(ui.beeps, row.Int(3));
-    ASSERT_EQ(ui.messages.size(), row[4].empty() ? 0u : 1u);
-    if (!row[4].empty()) {
-        EXPECT_NE(ui.messages.front().find(row.Sjis(4)), std::string::npos) << SjisToUtf8(ui.messages.front());
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, TextCommandOnTheBody, ::testing::ValuesIn(test::ReadTable("text_command_refusal")),
-                         test::TableRowName());
 
 // ------------------------------------------------------------ attachments
 
