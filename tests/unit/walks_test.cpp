@@ -1,9 +1,12 @@
 // The editors behind the settings dialog's pages and the message being
-// composed, the settings file with several writers, and the history folder,
-// walked by the scripts in tests/data/walks/unit/: each line a verb and its
-// cells (texts in UTF-8), acting on them or checking what they show. Each
-// walk runs alone, named after its file (and a table's row, for a walk run
-// per row); a failure names the walk's line.
+// composed, the settings file with several writers, the history folder, and
+// the texts and tables of the engine's parts (the send run's, the text
+// tools', the profile's, the data folder's rule, drafts, splits), walked by
+// the scripts in tests/data/walks/unit/: each line a verb and its cells
+// (texts in UTF-8), acting on them or checking what they show; most acts
+// keep their answer for "result" or "listed". Each walk runs alone, named
+// after its file (and a table's row, for a walk run per row); a failure
+// names the walk's line.
 
 #include "accounting/counter.h"
 #include "accounting/splitter.h"
