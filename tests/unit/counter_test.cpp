@@ -1,4 +1,5 @@
-// Counting a message as each receiving service counts it.
+// Counting a message as each receiving service counts it; the shift
+// sequences of a text are a walk (walks_test).
 
 #include "accounting/counter.h"
 #include "accounting/terminal_type.h"
@@ -32,18 +33,6 @@ std::int32_t Count(std::int32_t type, std::string_view body, std::string_view su
     const CountResult r = CountMessageSize(in);
     EXPECT_TRUE(r.ok);
     return r.count;
-}
-
-TEST(CountShiftSequences, CountsTransitionsBetweenMarks)
-{
-    const std::string kana = Sj("あいう");
-    EXPECT_EQ(CountShiftSequences("", true), 0);
-    EXPECT_EQ(CountShiftSequences(kana, false), 0);
-    EXPECT_EQ(CountShiftSequences(kana, true), 2);
-    EXPECT_EQ(CountShiftSequences("a" + kana + "b" + kana, false), 3);
-    EXPECT_EQ(CountShiftSequences("a" + kana + "b" + kana, true), 4);
-    EXPECT_EQ(CountShiftSequences(Sj("ソ") + "a", false), 1); // a trail byte in the ASCII range
-    EXPECT_EQ(CountShiftSequences("a\x83", false), 0);         // a dangling lead byte
 }
 
 // P all off, E the ends taken as single-byte, F the final line break's

@@ -1,7 +1,7 @@
 // Terminal types the user defines: counted and split exactly as a built-in
 // type with the same choices, the combinations the ten lack, the editing
-// rules' table, and what the [TerminalTypes] section's reader cannot use;
-// the editing walks and the section's load and save are walks_test's.
+// rules' table; the editing walks, the section's load and save and what its
+// reader cannot use are walks_test's.
 
 #include "accounting/counter.h"
 #include "accounting/splitter.h"
@@ -150,28 +150,6 @@ TEST_P(DefinedTypeCountTable, CountsAsItsChoicesSay)
 
 INSTANTIATE_TEST_SUITE_P(Rows, DefinedTypeCountTable, ::testing::ValuesIn(test::ReadTable("defined_type_count")),
                          test::TableRowName());
-
-// Values the reader cannot use are told with their line, as the rest of the
-// file's; a type the editing rules would refuse, with the rule.
-TEST(DefinedTypesFile, BadValuesOfTheSectionAreReportedByLine)
-{
-    const test::TempDir tmp;
-    const fs::path ini = SettingsFilePath(tmp.path());
-    test::WriteBytes(ini, "[TerminalTypes]\r\nName10=a\r\nLimit10=-5\r\nSender10=4\r\nShifts10=x\r\nPinBox10=on\r\n"
-                          "Name11=b\r\nLimit11=100\r\nFixed11=100\r\nName12=i-mode\r\n");
-    Lines problems;
-    for (const std::string& p : SettingsProblems(Profile(ini), ini)) {
-        problems.push_back(SjisToUtf8(p));
-    }
-    EXPECT_EQ(problems, (Lines{
-        "Kiteml.ini の 3 行目 \"Limit10=-5\": 0 から 2147483647 までの数ではないため、10000 として扱います。",
-        "Kiteml.ini の 4 行目 \"Sender10=4\": 0 から 3 までの数ではないため、0 として扱います。",
-        "Kiteml.ini の 5 行目 \"Shifts10=x\": 0 から 2 までの数ではないため、0 として扱います。",
-        "Kiteml.ini の 6 行目 \"PinBox10=on\": 数として読めないため、0 として扱います。",
-        "Kiteml.ini の 7 行目 \"Name11=b\": 固定長は 0 以上、文字数制限より小さくしてください。",
-        "Kiteml.ini の 10 行目 \"Name12=i-mode\": その種別名は既に使われています。",
-    }));
-}
 
 } // namespace
 } // namespace kitemail

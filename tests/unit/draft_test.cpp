@@ -1,6 +1,7 @@
 // The draft file: every field back as it was written, in Shift_JIS while
-// the texts fit and in UTF-8 when one does not; the leftovers of killed
-// writes; a history record read back as a mail to send again.
+// the texts fit and in UTF-8 when one does not; a history record read back
+// as a mail to send again. What is no draft, the leftovers of killed writes
+// and the run's marker are a walk (walks_test, draft_leftovers).
 
 #include "golden.h"
 #include "platform/text_codec.h"
@@ -49,28 +50,6 @@ TEST_P(DraftCharset, EveryFieldRoundTripsInTheCharsetItNeeds)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DraftCharset, ::testing::ValuesIn(ReadTable("draft_charset")), TableRowName());
-
-TEST(DraftTest, WhatIsNoDraftIsNotRead)
-{
-    EXPECT_FALSE(ParseDraft("To: x\r\n\r\nbody").has_value());
-    EXPECT_FALSE(ParseDraft("Kitemail-Draft: 1\r\nSubject: cut short").has_value());
-}
-
-TEST(DraftTest, LeftoversAndTheRunMarker)
-{
-    const TempDir dir;
-    dir.Write(".Draft.txt.a1B2c3", "half");
-    dir.Write(".Draft.txt.toolong", "other");
-    dir.Write(".Kiteml.ini.a1B2c3", "the settings writer's");
-    EXPECT_EQ(RemoveDraftLeftovers(dir.path()), 1);
-    EXPECT_TRUE(std::filesystem::exists(dir.path() / ".Draft.txt.toolong"));
-    EXPECT_TRUE(std::filesystem::exists(dir.path() / ".Kiteml.ini.a1B2c3"));
-
-    EXPECT_FALSE(BeginRun(dir.path()));
-    EXPECT_TRUE(BeginRun(dir.path())); // never ended: the next start knows
-    EndRun(dir.path());
-    EXPECT_FALSE(BeginRun(dir.path()));
-}
 
 TEST(DraftTest, AHistoryRecordBecomesTheMailAgain)
 {

@@ -1,5 +1,6 @@
 // The encoders and converters against their golden pairs in tests/data:
-// one folder per function, one row per input file.
+// one folder per function, one row per input file. Quoted-printable in
+// pieces is a walk (walks_test, qp_pieces).
 
 #include "golden.h"
 #include "mail/outgoing_mail.h"
@@ -64,20 +65,6 @@ TEST_P(Golden, GivesTheExpectedBytes)
 
 INSTANTIATE_TEST_SUITE_P(Files, Golden, ::testing::ValuesIn(Rows()),
                          [](const auto& row) { return row.param.area + "_" + row.param.name; });
-
-// The column runs on across the pieces of one part and starts again with the next.
-TEST(QuotedPrintable, CarriesTheColumnAcrossCalls)
-{
-    QuotedPrintableEncoder qp;
-    std::string out;
-    qp.Encode(std::string(60, 'a'), out);
-    qp.Encode("==", out);
-    qp.Encode(std::string(10, 'b'), out);
-    EXPECT_EQ(out, std::string(60, 'a') + "=3D=3D" + std::string(5, 'b') + "=\r\n" + std::string(5, 'b'));
-    EXPECT_EQ(qp.Column(), 5);
-    qp.Reset();
-    EXPECT_EQ(qp.Column(), 0);
-}
 
 } // namespace
 } // namespace kitemail

@@ -1,6 +1,6 @@
-// The history: the record file byte for byte and its name; the folder read
-// back: order, first lines, header fields, bytes that are no Shift_JIS. A
-// folder or records that cannot go are walks (walks_test); the viewer's walk
+// The history: the record file byte for byte and its name, its fields read
+// back. The folder's order, first lines, dates, bytes that are no Shift_JIS,
+// a folder, records or fields that cannot go are walks (walks_test); the viewer's walk
 // (filter, numbers, delete, clear) is the window's (gui/history_viewer_test)
 // and the command line's (cli/cli_history_test).
 
@@ -39,49 +39,8 @@ std::vector<std::string> Names(const std::vector<fs::path>& paths)
     return names;
 }
 
-TEST(HistoryFiles, ListsEmlEntriesOldestFirstIgnoringCaseCounterAsNumber)
+TEST(HistoryFiles, TheFieldsOfARecord)
 {
-    TempDir dir;
-    for (const char* name : {"2026060506421301.eml", "2026060506421300.EML", "20250101000000.eml", "notes.txt",
-                             "x.eml.bak", ".record-abc.tmp"}) {
-        dir.Write(name, "To: a\r\n");
-    }
-    fs::create_directory(dir.path() / "2026060506421302.eml"); // keeps its number, lists no line
-    EXPECT_EQ(Names(ListHistoryFiles(dir.path())),
-              (std::vector<std::string>{"20250101000000.eml", "2026060506421300.EML", "2026060506421301.eml",
-                                        "2026060506421302.eml"}));
-    EXPECT_TRUE(ListHistoryFiles(dir.path() / "missing").empty());
-}
-
-class HistoryOrder : public ::testing::TestWithParam<TableRow> {};
-
-TEST_P(HistoryOrder, ListsTheEarlierFirst)
-{
-    TempDir pair;
-    pair.Write(GetParam()[1], "To: b\r\n");
-    pair.Write(GetParam()[0], "To: a\r\n");
-    EXPECT_EQ(Names(ListHistoryFiles(pair.path())), (std::vector<std::string>{GetParam()[0], GetParam()[1]}));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, HistoryOrder, ::testing::ValuesIn(ReadTable("history_order")), TableRowName());
-
-class HistoryFirstLine : public ::testing::TestWithParam<TableRow> {};
-
-TEST_P(HistoryFirstLine, IsReadUpToAnyLineEnd)
-{
-    TempDir dir;
-    EXPECT_EQ(ReadFirstLine(dir.Write("r.eml", Sj(GetParam()[0]))), Sj(GetParam()[1]));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, HistoryFirstLine, ::testing::ValuesIn(ReadTable("history_first_line")),
-                         TableRowName());
-
-TEST(HistoryFiles, NoFirstLineOfAFolderOrNothingAndTheFields)
-{
-    TempDir dir;
-    EXPECT_EQ(ReadFirstLine(dir.path()), std::nullopt) << "a folder";
-    EXPECT_EQ(ReadFirstLine(dir.path() / "gone.eml"), std::nullopt);
-
     const HistoryFields f = ParseHistoryFields(Record("a@x.jp", Sj("件名")) + "Subject: in the body\r\n");
     EXPECT_EQ(f.to, "a@x.jp");
     EXPECT_EQ(f.date, "Fri, 05 June 2026 06:42:13");
@@ -90,26 +49,8 @@ TEST(HistoryFiles, NoFirstLineOfAFolderOrNothingAndTheFields)
     EXPECT_EQ(ParseHistoryFields("To: b\nX-ktml-Result: Connect Timeout Error\n").result, "Connect Timeout Error");
 }
 
-class UndecodableSjis : public ::testing::TestWithParam<TableRow> {};
-
-TEST_P(UndecodableSjis, NamesLineAndBytes)
-{
-    EXPECT_EQ(UndecodableSjisNames(GetParam()[0]), Sj(GetParam()[1]));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, UndecodableSjis, ::testing::ValuesIn(ReadTable("undecodable_sjis")), TableRowName());
-
-class HistoryDateTable : public ::testing::TestWithParam<TableRow> {};
-
-TEST_P(HistoryDateTable, FromTheStamp)
-{
-    EXPECT_EQ(HistoryDate(GetParam()[0]), GetParam()[1]);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, HistoryDateTable, ::testing::ValuesIn(ReadTable("history_date")), TableRowName());
-
-// The record's texts: Message-ID, the attachment list, the result and error texts.
-TEST(HistoryTexts, IdsListsAndErrors)
+// Each Message-ID its own; the record's other texts are walks (history_texts).
+TEST(HistoryTexts, MessageIdsDiffer)
 {
     std::set<std::string> seen;
     for (int i = 0; i < 100; ++i) {
@@ -118,22 +59,6 @@ TEST(HistoryTexts, IdsListsAndErrors)
         EXPECT_EQ(id.substr(id.size() - 13), "_a@example.jp");
         EXPECT_TRUE(seen.insert(id).second) << id;
     }
-    EXPECT_EQ(CommaText({}), "");
-    EXPECT_EQ(CommaText({"/a/b.jpg", "/c.txt"}), "/a/b.jpg,/c.txt");
-    EXPECT_EQ(CommaText({"/my file.jpg", "/x,y", "/q\"t"}), "\"/my file.jpg\",\"/x,y\",\"/q\"\"t\"");
-    // Read back for a resend, each item whole: quotes doubled, commas inside.
-    const std::vector<std::string> items = {"/my file.jpg", "/x,y", "/q\"t", "/\"\"", "/a.txt"};
-    EXPECT_EQ(SplitCommaText(CommaText(items)), items);
-    EXPECT_EQ(ResultText(0), "");
-    EXPECT_EQ(ResultText(8), "Connect Timeout Error");
-    EXPECT_EQ(ResultText(17), "Premature Disconnect Error");
-    EXPECT_EQ(ResultText(20), "Attachment Error"); // an attachment unreadable while it was sent
-    EXPECT_EQ(ResultText(21), "TLS Error");
-    EXPECT_EQ(ResultText(25), "Unconfirmed"); // the "." went out, no reply came
-    EXPECT_EQ(ResultText(26), "");
-    EXPECT_EQ(ErrorMessageText(17), ErrorMessageText(2));
-    EXPECT_EQ(ErrorMessageText(0), "");
-    EXPECT_EQ(ErrorMessageText(14), Sj("メール送信がキャンセルされました。"));
 }
 
 class HistoryRecordFile : public ::testing::Test {
@@ -266,27 +191,6 @@ TEST_F(HistoryRecordFile, LeftoversGoOnlyWhenNoWriterHoldsTheLock)
     EXPECT_EQ(RemoveRecordLeftovers(root_ / "missing"), 0U);
     EXPECT_FALSE(fs::exists(root_ / "missing")) << "nothing made where there is nothing to sweep";
 }
-
-class HistoryLineBreak : public HistoryRecordFile, public ::testing::WithParamInterface<TableRow> {};
-
-TEST_P(HistoryLineBreak, IsRefusedNotWritten)
-{
-    HistoryRecord r = Record();
-    const std::string& field = GetParam()[0];
-    const std::string& value = GetParam()[1];
-    if (field == "X-ktml-Attachments") {
-        r.attachments = {value};
-    } else {
-        (field == "To" ? r.to : field == "Subject" ? r.subject : field == "X-ktml-Server" ? r.server : r.resultText) =
-            value;
-    }
-    const HistoryWriteResult w = WriteHistoryRecord(root_, r);
-    EXPECT_FALSE(w.ok);
-    EXPECT_EQ(w.error, field + Sj("に改行が含まれています"));
-    EXPECT_FALSE(fs::exists(root_) && std::distance(fs::directory_iterator(root_), {}) > 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, HistoryLineBreak, ::testing::ValuesIn(ReadTable("history_line_break")), TableRowName());
 
 } // namespace
 } // namespace kitemail::test

@@ -1,5 +1,6 @@
 // Whole messages as the writer puts them on the wire, against golden pairs
-// in tests/data/messages; and what it reports and refuses on the way.
+// in tests/data/messages; and what it reports and refuses on the way. The
+// encoding chosen for a file and a long header run folded are walks.
 //
 // A message is described one field a line, "Name: value", with \r, \n, \xHH
 // and \\ in values: From-Name, From, To and Cc (address or address|name),
@@ -169,28 +170,6 @@ TEST_F(MessageWriterTest, AnUnreadableAttachmentEndsTheMessageUnfinished)
         EXPECT_EQ(infos.at(SendMailInfo::Info_AttachmentFailed), Lines{missing});
         EXPECT_TRUE(cut.ends_with("aGVsbG8=\r\n")) << cut;
     }
-}
-
-class DetectEncodingRow : public ::testing::TestWithParam<test::TableRow> {};
-
-TEST_P(DetectEncodingRow, PlainTextOnlyWhenItWouldArriveUnchanged)
-{
-    test::TempDir dir;
-    EXPECT_EQ(DetectEncoding(dir.Write("f", GetParam()[0])),
-              GetParam()[1] == "plain" ? kEncodingPlainText : kEncodingBase64);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, DetectEncodingRow, ::testing::ValuesIn(test::ReadTable("detect_encoding")),
-                         test::TableRowName());
-
-// A file gone is sent as base64; a header run without white space is
-// broken keeping every byte, with room left for a doubled dot.
-TEST(DetectEncoding, AFileGoneAndALongHeaderRun)
-{
-    test::TempDir dir;
-    EXPECT_EQ(DetectEncoding((dir.path() / "gone").string()), kEncodingBase64);
-    EXPECT_EQ(FoldHeaderLine(std::string(2100, 'c')),
-              (Lines{std::string(997, 'c'), " " + std::string(996, 'c'), " " + std::string(107, 'c')}));
 }
 
 } // namespace

@@ -1,3 +1,7 @@
+// The settings file's reader and writer: a missing file, its mode, links and
+// refused saves. Names, numbers, values and unknown content are walks
+// (walks_test).
+
 #include "platform/profile.h"
 #include "platform/text_codec.h"
 
@@ -52,75 +56,6 @@ TEST_F(ProfileTest, MissingFileReadsDefaultsAndSavesOwnerOnlyWhatWasWritten)
     ASSERT_TRUE(viaLink.Save().ok());
     EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
     EXPECT_TRUE(ReadBytes(ini).starts_with("[TEL]\r\nHow=2\r\n"));
-}
-
-TEST_F(ProfileTest, NamesMatchWithoutRegardToAsciiCaseOnly)
-{
-    // "ア" is 83 41: its trail byte looks like 'A' and must not match 'a'.
-    const std::string section = Sj("アドレス"), folded = Sj("アドレス").replace(1, 1, "a");
-    std::string text = "[configuration]\nserver = smtp.example.jp \r\nTOP=12\n  [ Length ]  \n0=7000\n[" + section +
-                       "]\nkey=1\n[TEL]\nHow=2\n0=a\n; note\n1=b\n0=again\n[X]\n2=c\n[S]\r\n";
-    WriteBytes(ini, text);
-    const Profile p(ini);
-    EXPECT_EQ(p.ReadString("Configuration", "Server", ""), "smtp.example.jp");
-    EXPECT_EQ(p.ReadInt("CONFIGURATION", "top", 0) + p.ReadInt("Length", "0", 6000), 12 + 7000);
-    EXPECT_FALSE(p.HasKey("Length", "server")); // keys belong to their section
-    EXPECT_EQ(p.ReadInt(section, "KEY", 0), 1);
-    EXPECT_EQ(p.ReadInt(folded, "key", 0), 0);
-
-    // Section values list keys in file order, the first of a repeated key winning.
-    using Values = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(p.SectionValues("tel"), (Values{{"How", "2"}, {"0", "a"}, {"1", "b"}}));
-}
-
-class ProfileInt : public ProfileTest, public ::testing::WithParamInterface<test::TableRow> {};
-
-TEST_P(ProfileInt, FollowsTheDecimalAndHexRules)
-{
-    constexpr std::int32_t def = -7;
-    const std::int32_t expected = GetParam()[1] == "default" ? def : std::stoi(GetParam()[1]);
-    WriteBytes(ini, "[S]\r\nk=" + GetParam()[0] + "\r\n");
-    const Profile p(ini);
-    EXPECT_EQ(p.ReadInt("S", "k", def), expected);
-    // A boolean is an integer, non-zero true; an unparsable one its default.
-    EXPECT_EQ(p.ReadBool("S", "k", true), expected != 0);
-    EXPECT_EQ(p.ReadBool("S", "k", false), expected != 0 && expected != def);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, ProfileInt, ::testing::ValuesIn(test::ReadTable("profile_int")), test::TableRowName());
-
-class ProfileValue : public ProfileTest, public ::testing::WithParamInterface<test::TableRow> {};
-
-TEST_P(ProfileValue, ComesBackAsWrittenCutAndWithoutLineBreaks)
-{
-    Profile p(ini);
-    p.WriteString("S", "k", GetParam().Sjis(0));
-    ASSERT_TRUE(p.Save().ok());
-    const Profile back(ini);
-    EXPECT_EQ(back.ReadString("S", "k", "missing"), GetParam().Sjis(1));
-    EXPECT_FALSE(back.HasKey("Developer", "ToolBar"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, ProfileValue, ::testing::ValuesIn(test::ReadTable("profile_value")),
-                         test::TableRowName());
-
-TEST_F(ProfileTest, UnknownContentStaysAndNewKeysGoToTheEndOfTheirSection)
-{
-    // Line feeds alone, as an editor on Linux leaves them, and no line end
-    // at the very end.
-    WriteBytes(ini, "; Kitemail settings\n[Configuration]\r\nServer=old.example.jp\nCustom=keep me\r\n\r\n\n"
-                    "[Other]\r\nx=1\ngarbage line without equals");
-    Profile p(ini);
-    p.WriteString("configuration", "SERVER", "new.example.jp");
-    p.WriteInt("Configuration", "Port", 1);
-    p.WriteInt("CONFIGURATION", "port", 587);
-    p.WriteString("MyAddress", "How", "0");
-    p.WriteString("myaddress", "0", "a@x");
-    p.WriteString("other", "X", "9");
-    ASSERT_TRUE(p.Save().ok());
-    EXPECT_EQ(ReadBytes(ini), "; Kitemail settings\r\n[Configuration]\r\nServer=new.example.jp\r\nCustom=keep me\r\n"
-                              "Port=587\r\n\r\n\r\n[Other]\r\nx=9\r\ngarbage line without equals\r\n"
-                              "[MyAddress]\r\nHow=0\r\n0=a@x\r\n");
 }
 
 TEST_F(ProfileTest, RefusedSavesNameThePathAndLeaveWhatWasThere)

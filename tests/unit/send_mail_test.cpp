@@ -2,13 +2,12 @@
 // (the transcripts' player, support/smtp_player.h): what the transcripts
 // in tests/data/transcripts/smtp/ do not show, the bytes on the wire, the
 // recipient lists, the socket's failures, a kept connection, the flow of a
-// large message, and the reading of reply lines.
+// large message. Reply lines read across pieces, a reply line's code, the
+// envelope's addresses and the socket's error texts are walks (walks_test).
 
 #include "golden.h"
-#include "mail/reply_accumulator.h"
 #include "mail/send_mail.h"
 #include "mail/smtp_dialogue.h"
-#include "net/ktcp_error.h"
 #include "platform/event_loop.h"
 #include "smtp_player.h"
 #include "temp_dir.h"
@@ -81,28 +80,6 @@ TEST_F(SendMailTest, RecipientRunsOverEveryListAndARefusalIsSkipped)
     EXPECT_EQ(rec.Infos(SendMailInfo::Info_RecipientRefused), (Lines{"c2@x", "b2@x", "t2@x"}));
     // The headers list cc with its name (that Bcc stays out: the server tests).
     EXPECT_NE(socket.written.find("cc: Two <c2@x>"), std::string::npos);
-    // An entry splits at its first bar only; the name is capped.
-    EXPECT_EQ(SplitRecipient("a@x.jp|Taro|Jr").name, "Taro|Jr");
-    EXPECT_EQ(SplitRecipient("a@x.jp|" + std::string(1500, 'n')).name.size(), 999u);
-}
-
-// The address rows are tests/data/tables/envelope_address.tsv.
-using EnvelopeAddress = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(EnvelopeAddress, IsOneMailboxAndNothingElse)
-{
-    EXPECT_EQ(IsSafeEnvelopeAddress(GetParam()[0]), GetParam()[1] == "1");
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, EnvelopeAddress, ::testing::ValuesIn(test::ReadTable("envelope_address")),
-                         test::TableRowName());
-
-TEST(ControlByte, TabAllowedOnlyWhenAskedAndDoubleByteTextIsNone)
-{
-    EXPECT_TRUE(HasControlByte("a\tb"));
-    EXPECT_FALSE(HasControlByte("a\tb", true));
-    EXPECT_TRUE(HasControlByte("a\x7f"));
-    EXPECT_FALSE(HasControlByte("\x82\xa0")); // あ
 }
 
 TEST_F(SendMailTest, KeptConnectionCarriesTheNextMessageAndABusyRequestIsOnlyReported)
@@ -193,48 +170,6 @@ TEST_F(SendMailTest, TheMessageFlowsAsTheNetworkTakesItAndStopsOnACancelOrAnUnre
         EXPECT_EQ(rec.Infos(SendMailInfo::Info_AttachmentFailed).back(), path);
     }
 }
-
-TEST(ReplyLines, PiecesAcrossReadsAndLinesTooLong)
-{
-    ReplyAccumulator acc;
-    EXPECT_TRUE(acc.Feed("250-fir").empty());
-    EXPECT_EQ(acc.Feed("st\r\n250 sec"), Lines{"250-first"});
-    EXPECT_EQ(acc.Feed("ond\r"), Lines{});
-    EXPECT_EQ(acc.Feed("\n"), Lines{"250 second"});
-    EXPECT_EQ(acc.Feed("220 bare lf\n"), Lines{"220 bare lf"});
-    // Bytes stay bytes: a zero byte is part of the line, for the parser to refuse.
-    EXPECT_EQ(acc.Feed(std::string("2\0" "50 z\r\n", 8)), Lines{std::string("2\0" "50 z", 6)});
-    // A line that never ends stops the reading at the cap, lines before it kept.
-    EXPECT_EQ(acc.Feed("250 ok\r\n" + std::string(ReplyAccumulator::kMaxLineBytes * 3, 'x')), Lines{"250 ok"});
-    EXPECT_TRUE(acc.Overflowed());
-    EXPECT_EQ(acc.Pending().size(), ReplyAccumulator::kMaxLineBytes);
-    EXPECT_EQ(acc.Feed("\r\n"), Lines{});
-    acc.Clear();
-    EXPECT_EQ(acc.Feed(std::string(ReplyAccumulator::kMaxLineBytes, 'y') + "\n").front().size(),
-              ReplyAccumulator::kMaxLineBytes);
-}
-
-using ReplyLine = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(ReplyLine, GivesItsCodeAndWhetherItIsTheLast)
-{
-    const auto got = ParseReplyLine(GetParam()[0]);
-    EXPECT_EQ(got ? std::to_string(got->code) + (got->last ? " last" : " more") : "-", GetParam()[1]);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, ReplyLine, ::testing::ValuesIn(test::ReadTable("reply_line")), test::TableRowName());
-
-using WinSockErrorText = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(WinSockErrorText, OfTheTableOrTheCode)
-{
-    const std::int32_t code = GetParam().Int(0);
-    EXPECT_EQ(TKWinSockError(code).Message, GetParam().Sjis(1));
-    EXPECT_EQ(TKWinSockError(code).Code, code);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, WinSockErrorText, ::testing::ValuesIn(test::ReadTable("winsock_error")),
-                         test::TableRowName());
 
 } // namespace
 } // namespace kitemail

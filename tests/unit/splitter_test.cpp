@@ -1,4 +1,5 @@
-// The cut search and the numbering of split parts.
+// The cut search and the numbering of split parts; the steps of the cut
+// search are a walk (walks_test, split_steps).
 
 #include "accounting/splitter.h"
 #include "platform/text_codec.h"
@@ -27,36 +28,6 @@ std::string Joined(const SplitResult& r)
         joined += p.substr(p.find(']') + 1);
     }
     return joined;
-}
-
-TEST(SplitMessage, ImodeShrinksOneByteAtATimeNearTheLimit)
-{
-    std::vector<std::string> steps;
-    const SplitResult r =
-        SplitMessage(Inputs(3, 0, 500, std::string(1200, 'a')), [&](const std::string& s) { steps.push_back(s); });
-    EXPECT_EQ(r.parts, (std::vector<std::string>{"[1/3]" + std::string(494, 'a'), "[2/3]" + std::string(494, 'a'),
-                                                 "[3/3]" + std::string(212, 'a')}));
-    EXPECT_EQ(steps.front(), Sj("1通目 カット部位検索505byte / 510byte"));
-    EXPECT_EQ(steps.size(), 2u * 11u); // 505..495 for each part before the last; 212 fits at once
-}
-
-TEST(SplitMessage, LongMailShrinksByAThirdOfTheExcess)
-{
-    const std::string body(2000, 'a');
-    const std::string from(20, 'f');
-    SplitInputs in = Inputs(0, 55, 384, body); // the inputs are views
-    in.from = from;
-    std::vector<std::string> steps;
-    const SplitResult r = SplitMessage(in, [&](const std::string& s) { steps.push_back(s); });
-    const char* expected[] = {"389byte / 472byte", "360byte / 443byte", "341byte / 424byte", "328byte / 411byte",
-                              "319byte / 402byte", "313byte / 396byte", "309byte / 392byte", "308byte / 391byte"};
-    ASSERT_GT(steps.size(), 15u);
-    for (std::size_t i = 0; i < std::size(expected); ++i) {
-        EXPECT_EQ(steps[i], Sj("1通目 カット部位検索") + expected[i]);
-    }
-    EXPECT_EQ(steps[14], Sj("1通目 カット部位検索301byte / 384byte"));
-    EXPECT_EQ(steps[15], Sj("2通目 カット部位検索389byte / 472byte"));
-    EXPECT_EQ(r.parts[0].size(), 5u + 300u);
 }
 
 // Small limits make trials end in the middle of characters, and trail

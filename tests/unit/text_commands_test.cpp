@@ -1,25 +1,19 @@
-// The main window's commands without widgets: the texts they put into the
-// body, body files, the attachment list's rules, and the
-// text tools (diet, vertical writing, the preview's rows) as tables.
+// The attachment list's rules without widgets. The texts the main window's
+// commands put into the body, body files and the text tools are walks
+// (walks_test).
 
-#include "golden.h"
-#include "platform/date_text.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
 #include "send/attachment_commands.h"
 #include "send/message_composer.h"
 #include "settings/settings.h"
 #include "temp_dir.h"
-#include "tools/text_commands.h"
-#include "tools/text_tools.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,101 +25,11 @@ protected:
     Settings settings;
     test::ScriptedUserInterface ui;
     MessageComposer composer{settings, ui};
-    TextCommands text{settings, composer, ui};
     AttachmentCommands attachments{settings, composer, ui};
     test::TempDir dir;
 
     ComposedText Path(const std::filesystem::path& p) const { return {p.native(), {}}; }
 };
-
-// ------------------------------------------------------------ texts for the body
-
-using QuotedPasteAndFileLines = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(QuotedPasteAndFileLines, SplitAtEveryKindOfBreak)
-{
-    EXPECT_EQ(QuotedLines(GetParam().Sjis(0)), GetParam().Sjis(1));
-    EXPECT_EQ(BodyLines(GetParam().Sjis(0)), GetParam().Sjis(2));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, QuotedPasteAndFileLines, ::testing::ValuesIn(test::ReadTable("text_lines")),
-                         test::TableRowName());
-
-using DateInsert = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(DateInsert, InTheLocalesFormatsWithoutTheTimeAtMidnight)
-{
-    LocalTime at;
-    ASSERT_EQ(std::sscanf(GetParam()[1].c_str(), "%d-%d-%d %d:%d:%d", &at.year, &at.month, &at.day, &at.hour,
-                          &at.minute, &at.second),
-              6);
-    EXPECT_EQ(DateInsertText(at, QLocale(QString::fromStdString(GetParam()[0]))),
-              QString::fromStdString(GetParam()[2]));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, DateInsert, ::testing::ValuesIn(test::ReadTable("date_insert")), test::TableRowName());
-
-// ------------------------------------------------------------ body files
-
-class BodyFileOpened : public CommandsTest, public ::testing::WithParamInterface<test::TableRow> {};
-
-TEST_P(BodyFileOpened, AsShiftJisOrOnAnswerUtf8)
-{
-    const test::TableRow& row = GetParam();
-    std::filesystem::path path = dir.path() / "dir";
-    if (row[0] != "<folder>") {
-        path = dir.Write("body.txt", row[0]);
-    } else {
-        std::filesystem::create_directories(path);
-    }
-    if (row[1] != "-") {
-        ui.confirmAnswers = {row[1] == "yes"};
-    }
-    const std::optional<BodyFileText> read = text.OpenBody(path);
-    ASSERT_EQ(read.has_value(), row[2] != "<none>");
-    if (read) {
-        EXPECT_EQ(read->text, row[3] == "1" ? row[2] : row.Sjis(2));
-        EXPECT_EQ(read->utf8, row[3] == "1");
-    }
-    const std::string told = ui.questions.empty() ? (ui.messages.empty() ? "" : ui.messages.front())
-                                                  : ui.questions.front().text;
-    EXPECT_NE(told.find(row.Sjis(4)), std::string::npos) << SjisToUtf8(told);
-    EXPECT_EQ(told.empty(), row[4].empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, BodyFileOpened, ::testing::ValuesIn(test::ReadTable("body_file")), test::TableRowName());
-
-// ------------------------------------------------------------ text tools
-
-// The diet's options by letter, in their order: Leading, Trailing, Inner,
-// Empty lines, Join.
-DietOptions Ticks(std::string_view letters)
-{
-    const auto has = [letters](char c) { return letters.find(c) != std::string_view::npos; };
-    return {has('L'), has('T'), has('I'), has('E'), has('J')};
-}
-
-class TextCommandOnTheBody : public CommandsTest, public ::testing::WithParamInterface<test::TableRow> {};
-
-TEST_P(TextCommandOnTheBody, RefusesWhatItWouldSpoil)
-{
-    const test::TableRow& row = GetParam();
-    settings.BeepOnMessage = false;
-    const SjisEncoding body = Utf8ToSjis(row[1]);
-    composer.SetBody({body.bytes, body.unmappable});
-    const std::optional<std::string> result = row[0] == "vertical" ? text.VerticalWriting()
-                                              : row[0] == "diet"   ? text.Diet(DietOptions{})
-                                                                   : text.Diet(Ticks(""));
-    EXPECT_EQ(result, row[2] == "<none>" ? std::nullopt : std::optional(row.Sjis(2)));
-    EXPECT_EQ(ui.beeps, row.Int(3));
-    ASSERT_EQ(ui.messages.size(), row[4].empty() ? 0u : 1u);
-    if (!row[4].empty()) {
-        EXPECT_NE(ui.messages.front().find(row.Sjis(4)), std::string::npos) << SjisToUtf8(ui.messages.front());
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, TextCommandOnTheBody, ::testing::ValuesIn(test::ReadTable("text_command_refusal")),
-                         test::TableRowName());
 
 // ------------------------------------------------------------ attachments
 
@@ -158,44 +62,6 @@ TEST_F(CommandsTest, AttachmentListRefusesWhatCannotBeSentAndRecountsEveryChange
     EXPECT_TRUE(attachments.ClearAsked());
     EXPECT_TRUE(ui.events.empty());
     EXPECT_EQ(composer.Display().count, empty);
-}
-
-// ------------------------------------------------------------ the text tools' tables
-
-using DietAndVerticalWriting = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(DietAndVerticalWriting, Rows)
-{
-    const test::TableRow& row = GetParam();
-    const std::string in = row.Sjis(1);
-    EXPECT_EQ(row[0] == "V" ? VerticalText(in) : DietText(in, Ticks(row[0])), row.Sjis(2));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, DietAndVerticalWriting, ::testing::ValuesIn(test::ReadTable("text_tools")),
-                         test::TableRowName());
-
-TEST(TextTools, DietOptionsAtStartAreTheDialogsTicks)
-{
-    EXPECT_EQ(DietOptions{}, Ticks("TE"));
-}
-
-using PreviewCuts = ::testing::TestWithParam<test::TableRow>;
-
-TEST_P(PreviewCuts, RowsWithoutSplittingACharacter)
-{
-    std::string rows;
-    for (const std::string& row : PreviewRows(GetParam().Sjis(1), GetParam().Int(0))) {
-        rows += row + "|";
-    }
-    EXPECT_EQ(rows, GetParam().Sjis(2));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, PreviewCuts, ::testing::ValuesIn(test::ReadTable("preview_rows")), test::TableRowName());
-
-TEST(TextTools, PreviewIsTheTextAsItWillBeSent)
-{
-    // Half-width katakana come back full-width.
-    EXPECT_EQ(PreviewText(Sj("ｶﾞｷﾞ\r\nok"), 10), Sj("ガギ\r\nok\r\n"));
 }
 
 } // namespace

@@ -1,20 +1,36 @@
 // The editors behind the settings dialog's pages and the message being
-// composed, the settings file with several writers, and the history folder,
-// walked by the scripts in tests/data/walks/unit/: each line a verb and its
-// cells (texts in UTF-8), acting on them or checking what they show. Each
-// walk runs alone, named after its file (and a table's row, for a walk run
-// per row); a failure names the walk's line.
+// composed, the settings file with several writers, the history folder, and
+// the texts and tables of the engine's parts (the send run's, the text
+// tools', the profile's, the data folder's rule, drafts, splits), walked by
+// the scripts in tests/data/walks/unit/: each line a verb and its cells
+// (texts in UTF-8), acting on them or checking what they show; most acts
+// keep their answer for "result" or "listed". Each walk runs alone, named
+// after its file (and a table's row, for a walk run per row); a failure
+// names the walk's line.
 
+#include "accounting/counter.h"
+#include "accounting/splitter.h"
 #include "fake_keyring.h"
 #include "file_bytes.h"
 #include "golden.h"
+#include "mail/mail_types.h"
+#include "mail/message_writer.h"
+#include "mail/outgoing_mail.h"
+#include "mail/reply_accumulator.h"
+#include "mail/smtp_dialogue.h"
+#include "net/ktcp_error.h"
 #include "platform/data_dir.h"
+#include "platform/date_text.h"
+#include "platform/profile.h"
 #include "platform/text_codec.h"
 #include "scripted_ui.h"
 #include "send/close_query.h"
+#include "send/draft.h"
 #include "send/history_folder.h"
 #include "send/history_record.h"
 #include "send/message_composer.h"
+#include "send/recipient.h"
+#include "send/send_checks.h"
 #include "settings/address_book.h"
 #include "settings/defined_types.h"
 #include "settings/defined_types_editor.h"
@@ -23,14 +39,19 @@
 #include "settings/settings_editor.h"
 #include "settings/settings_file.h"
 #include "temp_dir.h"
+#include "text/encoders.h"
 #include "tools/text_commands.h"
+#include "tools/text_tools.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 #include <thread>
+#include <utility>
 #include <variant>
 
 namespace kitemail::unit_walks {
@@ -139,6 +160,21 @@ DefinedType Changed(DefinedType d, const Row& r, std::size_t first)
     return d;
 }
 
+// The diet's options by letter, in their order: Leading, Trailing, Inner,
+// Empty lines, Join.
+DietOptions DietTicks(std::string_view letters)
+{
+    const auto has = [letters](char c) { return letters.find(c) != std::string_view::npos; };
+    return {has('L'), has('T'), has('I'), has('E'), has('J')};
+}
+
+Settings MainWindowHalf(const fs::path& dir)
+{
+    Settings s;
+    LoadMainWindowSettings(SettingsFilePath(dir), s);
+    return s;
+}
+
 class Walk : public ::testing::TestWithParam<std::string> {
 protected:
     test::TempDir dir;
@@ -153,6 +189,7 @@ protected:
     SettingsFile file{dir.path()};
     test::FakeKeyring keyring;
     std::string result; // what the last act answered, for "result"
+    Lines listed;       // and the list it answered, for "listed"
     std::string fileBefore;
     std::int32_t countBefore = 0;
 
@@ -165,6 +202,15 @@ protected:
     };
     std::map<std::string, Writer> writers;
     std::optional<HistoryBrowser> history;
+    std::optional<Profile> profile; // p.ini, as last read
+    ReplyAccumulator replies;
+    // The world the data folder's rule looks at: variables, the program's
+    // folder, the files there, and the folders it made.
+    std::map<std::string, std::string> env{{"KITEMAIL_HOME", "/srv/kite"}, {"HOME", "/home/taro"}};
+    std::optional<fs::path> programDir = fs::path("/opt/kitemail");
+    Lines programFiles, created;
+    Lines splitSteps; // what the last split showed, step by step
+    QuotedPrintableEncoder qp;
     Settings disk;
     Settings* target = &settings;
 
@@ -203,12 +249,14 @@ protected:
         {"keep-as", [this](const Row& r) { Named(r[0]).s = *target; }},
         // The position and size the main window applies, as its half of the settings say.
         {"startup", [this](const Row& r) {
-             Settings s;
-             LoadMainWindowSettings(SettingsFilePath(dir.path()), s);
+             const Settings s = MainWindowHalf(dir.path());
              EXPECT_EQ(std::pair(s.RememberWindowPosition, s.RememberWindowSize), std::pair(r[0] == "1", r[1] == "1"));
          }},
         {"as", [this](const Row& r) {
-             target = r[0] == "settings" ? &settings : r[0] == "disk" ? &(disk = LoadAllSettings(dir.path())) : &Named(r[0]).s;
+             target = r[0] == "settings" ? &settings
+                      : r[0] == "disk"   ? &(disk = LoadAllSettings(dir.path()))
+                      : r[0] == "main"   ? &(disk = MainWindowHalf(dir.path()))
+                                         : &Named(r[0]).s;
          }},
         {"snapshot", [this](const Row&) { snapshot = *target; }},
         {"back-to-snapshot", [this](const Row&) { *target = snapshot; }},
@@ -219,7 +267,21 @@ protected:
              }
              EXPECT_TRUE(*target == want);
          }},
-        {"answers", [this](const Row& r) { for (const std::string& a : r.cells) { ui.confirmAnswers.push_back(a == "yes"); } }},
+        // "-" answers nothing.
+        {"answers", [this](const Row& r) {
+             for (const std::string& a : r.cells) {
+                 a == "-" ? void() : ui.confirmAnswers.push_back(a == "yes");
+             }
+         }},
+        {"beeps", [this](const Row& r) { EXPECT_EQ(ui.beeps, r.Int(0)); }},
+        // What the user was told first, asked or shown, holds the text; nothing for none.
+        {"told", [this](const Row& r) {
+             const std::string told = ui.questions.empty() ? (ui.messages.empty() ? "" : ui.messages.front())
+                                                           : ui.questions.front().text;
+             EXPECT_NE(told.find(r.Sjis(0)), std::string::npos) << SjisToUtf8(told);
+             EXPECT_EQ(told.empty(), r[0].empty());
+             EXPECT_LE(ui.messages.size() + ui.questions.size(), 1U);
+         }},
         {"clear-ui", [this](const Row&) { ui.Clear(); }},
         {"events", [this](const Row& r) { EXPECT_EQ(ui.events, Cells(r)); }},
         {"messages", [this](const Row& r) { EXPECT_EQ(ui.messages, Cells(r)); }},
@@ -230,6 +292,7 @@ protected:
              EXPECT_EQ(ui.questions[0].title, r.cells.size() > 1 ? r.Sjis(1) : ui.questions[0].title);
          }},
         {"result", [this](const Row& r) { EXPECT_EQ(result, r.cells.empty() ? "" : r.Sjis(0)); }},
+        {"listed", [this](const Row& r) { EXPECT_EQ(listed, Cells(r)); }},
 
         // The settings file, and programs writing it.
         {"ini", [this](const Row& r) { test::WriteBytes(SettingsFilePath(dir.path()), r.Sjis(0)); }},
@@ -237,12 +300,18 @@ protected:
         {"ini-append", [this](const Row& r) {
              test::WriteBytes(SettingsFilePath(dir.path()), test::ReadBytes(SettingsFilePath(dir.path())) + r.Sjis(0));
          }},
+        // What the loader cannot use in the file, told with its line.
+        {"problems", [this](const Row& r) {
+             EXPECT_EQ(SettingsProblems(Profile(SettingsFilePath(dir.path())), SettingsFilePath(dir.path())), Cells(r));
+         }},
         {"ini-lacks", [this](const Row& r) {
              EXPECT_EQ(test::ReadBytes(SettingsFilePath(dir.path())).find(r[0]), std::string::npos) << r[0];
          }},
         {"ini-ends-with", [this](const Row& r) { EXPECT_TRUE(test::ReadBytes(SettingsFilePath(dir.path())).ends_with(r[0])) << r[0]; }},
+        // The text, after the second cell's where there is one.
         {"ini-has", [this](const Row& r) {
-             EXPECT_NE(test::ReadBytes(SettingsFilePath(dir.path())).find(r.Sjis(0)), std::string::npos) << r[0];
+             const std::string ini = test::ReadBytes(SettingsFilePath(dir.path()));
+             EXPECT_NE(ini.find(r.Sjis(0), r.cells.size() > 1 ? ini.find(r.Sjis(1)) : 0), std::string::npos) << r[0];
          }},
         {"ini-kept", [this](const Row&) { fileBefore = test::ReadBytes(SettingsFilePath(dir.path())); }},
         // As kept, but for the cells' pairs of texts, each the first of its kind.
@@ -302,6 +371,13 @@ protected:
         {"write-record", [this](const Row& r) {
              HistoryRecord record;
              record.messageId = "20260605064213.0000002A_me@example.jp";
+             // A value in the field the second cell names.
+             if (r.cells.size() > 2) {
+                 const std::string& f = r[1];
+                 f == "X-ktml-Attachments"
+                     ? void(record.attachments = {r[2]})
+                     : void((f == "To" ? record.to : f == "Subject" ? record.subject : f == "X-ktml-Server" ? record.server : record.resultText) = r[2]);
+             }
              const HistoryWriteResult w = WriteHistoryRecord(dir.path() / r[0], record);
              result = w.ok ? "written" : w.error;
          }},
@@ -318,6 +394,158 @@ protected:
         {"message-has", [this](const Row& r) { EXPECT_NE(ui.messages.at(r.Int(0)).find(r.Sjis(1)), std::string::npos) << r[1]; }},
         {"status-has", [this](const Row& r) { EXPECT_NE(ui.statusTexts.at(r.Int(0)).find(r.Sjis(1)), std::string::npos) << r[1]; }},
         {"remove-file", [this](const Row& r) { fs::remove(dir.path() / r[0]); }},
+        {"folder", [this](const Row& r) { fs::create_directories(dir.path() / r[0]); }},
+        {"entries", [this](const Row& r) {
+             const fs::path folder = dir.path() / r[0];
+             EXPECT_EQ(fs::exists(folder) ? std::distance(fs::directory_iterator(folder), {}) : 0, r.Int(1));
+         }},
+        {"file-bytes", [this](const Row& r) { (void)dir.Write(r[0], r[1]); }},
+        {"history-files", [this](const Row& r) {
+             listed.clear();
+             for (const fs::path& p : ListHistoryFiles(dir.path() / r[0])) {
+                 listed.push_back(p.filename().string());
+             }
+         }},
+        {"first-line", [this](const Row& r) { result = ReadFirstLine(dir.path() / r[0]).value_or("<none>"); }},
+        {"undecodable", [this](const Row& r) { result = UndecodableSjisNames(r[0]); }},
+        {"history-date", [this](const Row& r) { result = HistoryDate(r[0]); }},
+        {"result-text", [this](const Row& r) { result = ResultText(r.Int(0)); }},
+        {"error-text", [this](const Row& r) { result = ErrorMessageText(r.Int(0)); }},
+        // The list as a record holds it, and read back for a resend.
+        {"comma-text", [this](const Row& r) { listed = SplitCommaText(result = CommaText(Cells(r))); }},
+
+        // "ends": the ends taken as single-byte.
+        {"shift-sequences", [this](const Row& r) { result = std::to_string(CountShiftSequences(r.Sjis(0), r[1] == "ends")); }},
+        {"pop3-encode", [this](const Row& r) { result = EncodePop3Password(r[0]); }},
+        {"pop3-decode", [this](const Row& r) { result = TryDecodePop3Password(r[0]).value_or("<none>"); }},
+
+        // The data folder: no cell, no option; an empty cell, an empty one.
+        {"env", [this](const Row& r) { env[r[0]] = r[1]; }},
+        {"program-dir", [this](const Row& r) { programDir = r.cells.empty() ? std::nullopt : std::optional<fs::path>(r[0]); }},
+        {"program-files", [this](const Row& r) { programFiles = r.cells; }},
+        {"resolve", [this](const Row& r) {
+             DataDirProbe probe;
+             probe.getEnv = [this](const char* name) { return env.contains(name) ? std::optional(env.at(name)) : std::nullopt; };
+             probe.programDir = [this] { return programDir; };
+             probe.exists = [this](const fs::path& path) { return std::ranges::count(programFiles, path.string()) > 0; };
+             probe.createDirs = [this](const fs::path& made) { created.push_back(made.string()); return true; };
+             result = ResolveDataDir(r.cells.empty() ? std::nullopt : std::optional<fs::path>(r[0]), probe).string();
+         }},
+        // The folders made since the last look.
+        {"created", [this](const Row& r) { EXPECT_EQ(std::exchange(created, {}), r.cells); }},
+        // The result the option made absolute, and made.
+        {"result-in-cwd", [this](const Row& r) {
+             EXPECT_EQ(result, (fs::current_path() / r[0]).lexically_normal().string());
+             EXPECT_EQ(created, Lines{result});
+         }},
+
+        // A split of type, fixed length, limit, body (and sender), the ends
+        // taken as single-byte: its parts, and the steps it shows.
+        {"split", [this](const Row& r) {
+             const std::string body = r.Sjis(3), from = r.cells.size() > 4 ? r[4] : "";
+             const SplitInputs in{.body = body, .subject = {}, .from = from, .type = TerminalTypeFromNumber(r.Int(0)),
+                                  .types = {}, .fixedLength = r.Int(1), .maxLength = r.Int(2)};
+             splitSteps.clear();
+             listed = SplitMessage(in, [this](const std::string& step) { splitSteps.push_back(step); }).parts;
+         }},
+        {"split-step", [this](const Row& r) { EXPECT_EQ(splitSteps.at(r.Int(0)), r.Sjis(1)); }},
+        {"split-steps", [this](const Row& r) { EXPECT_EQ(splitSteps.size(), static_cast<std::size_t>(r.Int(0))); }},
+        {"part-size", [this](const Row& r) { EXPECT_EQ(listed.at(r.Int(0)).size(), static_cast<std::size_t>(r.Int(1))); }},
+
+        // Quoted-printable in pieces of one part: all it wrote, and its column.
+        {"qp-encode", [this](const Row& r) { qp.Encode(r[0], result); }},
+        {"qp-column", [this](const Row& r) { EXPECT_EQ(qp.Column(), r.Int(0)); }},
+        {"qp-reset", [this](const Row&) { qp.Reset(); }},
+
+        // Drafts: what is none, the leftovers of killed writes, the run's
+        // marker ("unended": the previous run did not end normally).
+        {"parse-draft", [this](const Row& r) { result = ParseDraft(r[0]) ? "draft" : "none"; }},
+        {"draft-leftovers", [this](const Row&) { result = std::to_string(RemoveDraftLeftovers(dir.path())); }},
+        {"begin-run", [this](const Row&) { result = BeginRun(dir.path()) ? "unended" : "first"; }},
+        {"end-run", [this](const Row&) { EndRun(dir.path()); }},
+        {"exists", [this](const Row& r) { EXPECT_EQ(fs::exists(dir.path() / r[0]), r[1] == "yes") << r[0]; }},
+
+        // A settings file read and written by sections and keys.
+        {"profile", [this](const Row&) { profile.emplace(dir.path() / "p.ini"); }},
+        {"profile-string", [this](const Row& r) { result = profile->ReadString(r.Sjis(0), r.Sjis(1), r.Sjis(2)); }},
+        {"profile-int", [this](const Row& r) { result = std::to_string(profile->ReadInt(r.Sjis(0), r.Sjis(1), r.Int(2))); }},
+        {"profile-bool", [this](const Row& r) { result = profile->ReadBool(r[0], r[1], r[2] == "true") ? "true" : "false"; }},
+        {"profile-has", [this](const Row& r) { result = profile->HasKey(r[0], r[1]) ? "yes" : "no"; }},
+        {"profile-section", [this](const Row& r) {
+             listed.clear();
+             for (const auto& [key, value] : profile->SectionValues(r[0])) {
+                 listed.push_back(key + "=" + value);
+             }
+         }},
+        {"profile-write", [this](const Row& r) { profile->WriteString(r[0], r[1], r.Sjis(2)); }},
+        {"profile-save", [this](const Row&) { EXPECT_TRUE(profile->Save().ok()); }},
+
+        // Texts the send run makes, and the lines it reads.
+        {"envelope-address", [this](const Row& r) { result = IsSafeEnvelopeAddress(r[0]) ? "1" : "0"; }},
+        {"control-byte", [this](const Row& r) { result = HasControlByte(r[0], r.cells.size() > 1) ? "yes" : "no"; }},
+        {"recipient-name", [this](const Row& r) { result = SplitRecipient(r[0]).name; }},
+        {"reply-line", [this](const Row& r) {
+             const std::optional<ReplyLine> got = ParseReplyLine(r[0]);
+             result = got ? std::to_string(got->code) + (got->last ? " last" : " more") : "-";
+         }},
+        {"winsock-error", [this](const Row& r) {
+             EXPECT_EQ(TKWinSockError(r.Int(0)).Code, r.Int(0));
+             result = TKWinSockError(r.Int(0)).Message;
+         }},
+        {"feed", [this](const Row& r) { listed = replies.Feed(r[0]); }},
+        {"feed-overflowed", [this](const Row& r) {
+             EXPECT_TRUE(replies.Overflowed());
+             EXPECT_EQ(replies.Pending().size(), static_cast<std::size_t>(r.Int(0)));
+         }},
+        {"feed-clear", [this](const Row&) { replies.Clear(); }},
+        {"detect-encoding", [this](const Row& r) {
+             const std::uint8_t e = DetectEncoding((dir.path() / r[0]).string());
+             result = e == kEncodingPlainText ? "plain" : e == kEncodingBase64 ? "base64" : std::to_string(e);
+         }},
+        {"fold-header", [this](const Row& r) { listed = FoldHeaderLine(r[0]); }},
+        {"split-sender", [this](const Row& r) { listed = {SplitSender(r[0]).from, SplitSender(r[0]).replyTo}; }},
+        {"run-subject", [this](const Row& r) { result = RunSubject(TerminalTypeFromNumber(r.Int(0)), r[1], r.Sjis(2)); }},
+        {"mail-headers", [this](const Row& r) { listed = MailHeaders(r[0], r[1]); }},
+        {"mail-date", [this](const Row& r) {
+             result = MailDate({r.Int(0), r.Int(1), r.Int(2), r.Int(3), r.Int(4), r.Int(5), r.Int(6)});
+         }},
+        {"outside-jis", [this](const Row& r) { listed = CharactersOutsideJis(r.Sjis(0)); }},
+        {"longest-line", [this](const Row& r) { result = std::to_string(LongestLine(r.Sjis(0))); }},
+        {"longest-wire-line", [this](const Row& r) { result = std::to_string(LongestWireLine(r.Sjis(0))); }},
+        // The refusal of the check named first, or "-".
+        {"send-check", [this](const Row& r) {
+             const TerminalType type = r[1].empty() ? TerminalType::Unspecified : TerminalTypeFromNumber(r.Int(1));
+             const std::string first = r.Sjis(2), second = r.Sjis(3), third = r.Sjis(4);
+             const Lines attachments = r[5].empty() ? Lines{} : Lines{r.Sjis(5)};
+             const std::optional<Refusal> refusal =
+                 r[0] == "text"        ? CheckMessageText(first, second, {})
+                 : r[0] == "part"      ? CheckPartLines({"ok", first})
+                 : r[0] == "recipient" ? CheckRecipient({first, type, second, third})
+                 : r[0] == "mail"      ? CheckMailValues({first, type, "", second}, third, attachments)
+                                       : CheckCommandValues(first, second);
+             result = refusal ? refusal->message : "-";
+         }},
+
+        // The text tools and the texts the commands put into the body.
+        {"quoted-lines", [this](const Row& r) { result = QuotedLines(r.Sjis(0)); }},
+        {"body-lines", [this](const Row& r) { result = BodyLines(r.Sjis(0)); }},
+        {"date-insert", [this](const Row& r) {
+             LocalTime at;
+             ASSERT_EQ(std::sscanf(r[1].c_str(), "%d-%d-%d %d:%d:%d", &at.year, &at.month, &at.day, &at.hour, &at.minute,
+                                   &at.second), 6);
+             result = Sj(DateInsertText(at, QLocale(QString::fromStdString(r[0]))).toStdString());
+         }},
+        // "V" writes vertically; letters diet with those options.
+        {"text-tool", [this](const Row& r) { result = r[0] == "V" ? VerticalText(r.Sjis(1)) : DietText(r.Sjis(1), DietTicks(r[0])); }},
+        {"diet-at-start", [](const Row& r) { EXPECT_EQ(DietOptions{}, DietTicks(r[0])); }},
+        // The rows, each ended by a bar.
+        {"preview-rows", [this](const Row& r) {
+             result.clear();
+             for (const std::string& row : PreviewRows(r.Sjis(1), r.Int(0))) {
+                 result += row + "|";
+             }
+         }},
+        {"preview-text", [this](const Row& r) { result = PreviewText(r.Sjis(1), r.Int(0)); }},
 
         // Passwords in the keyring.
         {"keyring-fails", [this](const Row& r) {
@@ -466,6 +694,25 @@ protected:
         {"open-body", [this](const Row& r) {
              const std::optional<BodyFileText> read = text.OpenBody(dir.path() / r[0]);
              result = read ? read->text : "<none>";
+         }},
+        // The body file's bytes, or a folder in its place.
+        {"body-file", [this](const Row& r) {
+             r[0] == "<folder>" ? void(fs::create_directories(dir.path() / "body")) : void(dir.Write("body", r[0]));
+         }},
+        // Opened: the text, as UTF-8 where the second cell is 1; "<none>", nothing.
+        {"body-read", [this](const Row& r) {
+             const std::optional<BodyFileText> read = text.OpenBody(dir.path() / "body");
+             ASSERT_EQ(read.has_value(), r[0] != "<none>");
+             if (read) {
+                 EXPECT_EQ(std::pair(read->text, read->utf8), std::pair(r[1] == "1" ? r[0] : r.Sjis(0), r[1] == "1"));
+             }
+         }},
+        // The diet with the dialog's defaults, or "diet-none", or vertical
+        // writing, on a body given in UTF-8.
+        {"text-command", [this](const Row& r) {
+             const SjisEncoding body = Utf8ToSjis(r[1]);
+             composer.SetBody({body.bytes, body.unmappable});
+             result = (r[0] == "vertical" ? text.VerticalWriting() : text.Diet(r[0] == "diet" ? DietOptions{} : DietTicks(""))).value_or("<none>");
          }},
         {"file-is", [this](const Row& r) { EXPECT_EQ(test::ReadBytes(dir.path() / r[0]), r.Sjis(1)); }},
         {"pin-text", [this](const Row& r) { composer.SetPin({r.Sjis(0), {}}); }},
