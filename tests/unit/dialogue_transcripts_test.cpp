@@ -57,7 +57,7 @@ std::string SessionSteps(const std::vector<SendMailInfo>& infos)
 
 // Headers: security (none, starttls, tls), auth (none, best, plain, login),
 // server (the address connected to), connect (fails: the steps tell how),
-// data-end-timeout (ms), from, to, subject; checked at the end: progress
+// reply-timeout and data-end-timeout (ms), from, to, subject; checked at the end: progress
 // (the session's steps), detail and server-line (of LastFailure()),
 // connects (how many were tried).
 using SmtpTranscript = Files;
@@ -81,8 +81,11 @@ TEST_P(SmtpTranscript, Plays)
     player.mail.FROM_Address = t.Header("from", player.mail.FROM_Address);
     player.mail.TO_Address = t.Header("to", player.mail.TO_Address);
     player.mail.Subject = t.Header("subject", player.mail.Subject);
-    if (t.Has("data-end-timeout")) {
-        player.mail.DataEndTimeout = std::chrono::milliseconds(std::stoi(t.Header("data-end-timeout")));
+    for (auto [header, timeout] : {std::pair{"reply-timeout", &SendMail::ReplyTimeout},
+                                   std::pair{"data-end-timeout", &SendMail::DataEndTimeout}}) {
+        if (t.Has(header)) {
+            player.mail.*timeout = std::chrono::milliseconds(std::stoi(t.Header(header)));
+        }
     }
     std::vector<std::string> shown;
     player.rec.onInfo = [&shown](SendMailInfo info, const std::string& text) {
