@@ -34,20 +34,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path WalkDir()
+// The top folder's walks; those below it are the engine's.
+std::vector<std::string> WindowWalks()
 {
-    return fs::path(KITEMAIL_TEST_DATA_DIR) / "walks";
-}
-
-std::vector<std::string> WalkNames()
-{
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(WalkDir())) {
-        if (entry.path().extension() == ".walk") {
-            names.push_back(entry.path().stem().string());
-        }
-    }
-    std::ranges::sort(names);
+    std::vector<std::string> names = GoldenNames("walks");
+    std::erase_if(names, [](const std::string& name) { return !name.ends_with(".walk"); });
+    std::ranges::for_each(names, [](std::string& name) { name.resize(name.size() - 5); });
     return names;
 }
 
@@ -164,7 +156,7 @@ public:
 
     void Run()
     {
-        std::ifstream in(WalkDir() / (name_ + ".walk"));
+        std::ifstream in(GoldenPath("walks", name_ + ".walk"));
         ASSERT_TRUE(in) << name_;
         int line = 0;
         const std::vector<Step> steps = ParseSteps(in, line, false);
@@ -187,7 +179,8 @@ private:
         static const std::map<std::string, std::string> has{
             {"has", "expect"}, {"status-has", "status"}, {"file-has", "expect-file"},
             {"box-has", "box"}, {"history-has", "history"}, {"tip", "tip"}};
-        static const std::set<std::string> whole{"areas", "beeps", "box", "clipboard-is", "draft-kept", "history", "on-page", "secrets", "sender", "sent", "status"};
+        static const std::set<std::string> whole{"areas", "beeps", "box", "clipboard-is", "draft-kept", "history",
+                                                 "on-page", "secrets", "sender", "sent", "status"};
         const auto alias = has.find(verb);
         const std::string name = alias != has.end() ? alias->second : verb;
         const auto show = Shows().find(name);
@@ -359,11 +352,6 @@ private:
         return item != nullptr ? item : throw Stop("no row " + a.value);
     }
 
-    void CountBeeps()
-    {
-        QObject::connect(&program_.Main(), &MainWindow::beeped, [this] { ++beeps_; });
-    }
-
     SettingsDialog& Dialog()
     {
         auto* dialog = qobject_cast<SettingsDialog*>(scope_);
@@ -397,7 +385,7 @@ const std::map<std::string, Walker::Verb>& Walker::Verbs()
         {"start",
          [](W& w, A a) {
              w.program_.Start(Q(a.all));
-             w.CountBeeps();
+             QObject::connect(&w.program_.Main(), &MainWindow::beeped, [&w] { ++w.beeps_; });
          }},
         {"close",
          [](W& w, A) {
@@ -660,7 +648,7 @@ TEST_P(Walk, Run)
     Walker(GetParam()).Run();
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, Walk, ::testing::ValuesIn(WalkNames()), GoldenRowName());
+INSTANTIATE_TEST_SUITE_P(Scripts, Walk, ::testing::ValuesIn(WindowWalks()), GoldenRowName());
 
 } // namespace
 } // namespace kitemail::test
