@@ -48,11 +48,6 @@ void Commit(QWidget* widget, const QString& text)
     QApplication::sendEvent(widget, &event);
 }
 
-void TypeKey(QWidget* widget, const QString& text)
-{
-    QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, text, Qt::NoModifier);
-}
-
 void TypeAndLeave(QSpinBox* box, const QString& text)
 {
     auto* edit = box->findChild<QLineEdit*>();

@@ -58,8 +58,6 @@ void WriteSjisFile(const std::filesystem::path& path, const std::string& utf8);
 
 // Types text into a widget the way an input method commits it.
 void Commit(QWidget* widget, const QString& text);
-// Types one key with its text, as a keyboard whose layout has the character.
-void TypeKey(QWidget* widget, const QString& text);
 // Typing into a number box and leaving it, as the focus moving on does.
 void TypeAndLeave(QSpinBox* box, const QString& text);
 
@@ -115,10 +113,8 @@ public:
 
     [[nodiscard]] ProgramWindows& Windows() { return *windows_; }
     [[nodiscard]] MainWindow& Main() { return *windows_->mainWindow; }
-    // The status line's text, the count and the limit beside it.
+    // The status line's text.
     [[nodiscard]] QString Status() { return Find<QLabel>(kStatusLabel)->text(); }
-    [[nodiscard]] QString Count() { return Find<QLabel>(kCount)->text(); }
-    [[nodiscard]] QString Limit() { return Find<QLabel>(kLimit)->text(); }
     [[nodiscard]] QPlainTextEdit* Body() { return Find<QPlainTextEdit>(kBody); }
     void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
     // Types text into the main window's widget of that name.

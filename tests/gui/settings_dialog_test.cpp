@@ -1,12 +1,11 @@
 // The settings dialog where a script cannot say it (the walks of its pages
 // are in tests/data/walks): bars placed by pixels, every control whole, the
-// POP test against a real server, the keyring. The editors' rules have their
+// POP test against a real server. The editors' rules have their
 // own tests; these walk the wiring.
 
 #include "gui_support.h"
 
 #include "dovecot_server.h"
-#include "fake_keyring.h"
 #include "ui/bar_area.h"
 #include "ui/page_tabs.h"
 
@@ -144,45 +143,7 @@ TEST_F(SettingsDialogTest, PopTestLogsInWithThePageValuesAgainstARealServer)
     EXPECT_EQ(dovecot.LoginCount(), 1);
 }
 
-TEST_F(SettingsDialogTest, KeyringBoxesMoveThePasswordAndAFailureLeavesItInTheFile)
-{
-    program.Start();
-    FakeKeyring keyring;
-    program.Main().UseKeyring(&keyring);
-    InSettingsDialog(
-        program,
-        [&] {
-            Page("送信設定 2");
-            auto* password = In<QLineEdit>(kPop3Password);
-            auto* box = In<QCheckBox>(kPop3PassInKeyring);
-            QTest::keyClicks(password, QStringLiteral("s3cret"));
-            keyring.failure = SecretError::Refused;
-            box->click();
-            EXPECT_FALSE(box->isChecked());
-            EXPECT_EQ(password->text(), QStringLiteral("s3cret"));
-
-            keyring.failure = SecretError::None;
-            box->click();
-            EXPECT_TRUE(box->isChecked());
-            EXPECT_FALSE(password->isEnabled());
-            EXPECT_EQ(password->text(), QString());
-            // What the file keeps of each move is the editor's (unit/settings_test).
-            EXPECT_EQ(keyring.secrets.at("POP3PASS"), "s3cret");
-
-            box->click();
-            EXPECT_FALSE(box->isChecked());
-            EXPECT_EQ(password->text(), QStringLiteral("s3cret"));
-            EXPECT_TRUE(keyring.secrets.empty());
-
-            Page("セキュリティ");
-            QTest::keyClicks(In<QLineEdit>(kAuthPass), QStringLiteral("smtp"));
-            In<QCheckBox>(kAuthPassInKeyring)->click();
-            EXPECT_EQ(keyring.secrets.at("AuthPass"), "smtp");
-        },
-        &boxes);
-    EXPECT_EQ(boxes.texts,
-              QStringList{QString::fromUtf8("パスワードをキーリングに保存できません（キーリングに拒否されました）。")});
-}
+// The keyring boxes: walks/KeyringBoxesMoveThePasswordAndAFailureLeavesItInTheFile.
 
 } // namespace
 } // namespace kitemail::test
