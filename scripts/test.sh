@@ -86,9 +86,9 @@ rm -f "$root/build/ci-sanitize.build.rc"
 # The unit tests run as one process in each build: started one by one they
 # spent most of their time starting (see tests/CMakeLists.txt).
 build_behind ci-sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DKITEMAIL_WERROR=ON -DKITEMAIL_SANITIZE=ON \
-  -DKITEMAIL_BUILD_BENCH=OFF -DKITEMAIL_UNIT_TESTS_AS_ONE=ON
+  -DKITEMAIL_BUILD_BENCH=OFF -DKITEMAIL_TESTS_IN_SHARDS=ON
 build ci-release -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
-  -DKITEMAIL_WERROR=ON -DKITEMAIL_BUILD_BENCH=ON -DKITEMAIL_UNIT_TESTS_AS_ONE=ON || { wait; exit 1; }
+  -DKITEMAIL_WERROR=ON -DKITEMAIL_BUILD_BENCH=ON -DKITEMAIL_TESTS_IN_SHARDS=ON || { wait; exit 1; }
 run_tests ci-release "$@"
 
 wait_build ci-sanitize
