@@ -36,17 +36,6 @@ using Args = std::vector<std::string>;
 // when there is one, with NAME.ini as its settings file when there is one.
 // A run that fails leaves the settings file as it was. NAME.files.expected,
 // when there is one, lists what the data folder's mail/ holds afterwards.
-std::vector<std::string> RowNames()
-{
-    std::vector<std::string> names;
-    for (const std::string& name : GoldenNames("cli")) {
-        if (name.ends_with(".args")) {
-            names.push_back(name.substr(0, name.size() - 5));
-        }
-    }
-    return names;
-}
-
 class CliRow : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CliRow, GivesTheExpectedOutput)
@@ -97,7 +86,7 @@ TEST_P(CliRow, GivesTheExpectedOutput)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Data, CliRow, ::testing::ValuesIn(RowNames()), GoldenRowName());
+INSTANTIATE_TEST_SUITE_P(Data, CliRow, ::testing::ValuesIn(GoldenNames("cli", ".args")), GoldenRowName());
 
 // --- convert ----------------------------------------------------------------
 

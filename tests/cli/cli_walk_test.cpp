@@ -62,15 +62,6 @@ std::string AsText(const QJsonValue& value)
     return value.isNull() ? "null" : value.toString().toStdString();
 }
 
-std::vector<std::string> WalkNames()
-{
-    std::vector<std::string> names = GoldenNames("cli_walks");
-    for (std::string& name : names) {
-        name.resize(name.size() - 5);
-    }
-    return names;
-}
-
 class CliWalk : public SmtpSinkSuite, public ::testing::WithParamInterface<std::string> {
 protected:
     TempDir home_;
@@ -208,7 +199,7 @@ TEST_P(CliWalk, EveryStepAsWritten)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Data, CliWalk, ::testing::ValuesIn(WalkNames()), GoldenRowName());
+INSTANTIATE_TEST_SUITE_P(Data, CliWalk, ::testing::ValuesIn(GoldenNames("cli_walks", ".walk")), GoldenRowName());
 
 } // namespace
 } // namespace kitemail::test

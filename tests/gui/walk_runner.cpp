@@ -34,15 +34,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The top folder's walks; those below it are the engine's.
-std::vector<std::string> WindowWalks()
-{
-    std::vector<std::string> names = GoldenNames("walks");
-    std::erase_if(names, [](const std::string& name) { return !name.ends_with(".walk"); });
-    std::ranges::for_each(names, [](std::string& name) { name.resize(name.size() - 5); });
-    return names;
-}
-
 // One line of a script; a line ending in "{" holds the lines up to its "}".
 struct Step {
     int line = 0;
@@ -648,7 +639,8 @@ TEST_P(Walk, Run)
     Walker(GetParam()).Run();
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, Walk, ::testing::ValuesIn(WindowWalks()), GoldenRowName());
+// The top folder's walks; those below it are the engine's.
+INSTANTIATE_TEST_SUITE_P(Scripts, Walk, ::testing::ValuesIn(GoldenNames("walks", ".walk")), GoldenRowName());
 
 } // namespace
 } // namespace kitemail::test

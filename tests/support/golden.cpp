@@ -12,13 +12,13 @@ namespace kitemail::test {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> GoldenNames(std::string_view area)
+std::vector<std::string> GoldenNames(std::string_view area, std::string_view suffix)
 {
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(GoldenPath(area, ""))) {
         const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file() && !name.ends_with(".expected")) {
-            names.push_back(name);
+        if (entry.is_regular_file() && !name.ends_with(".expected") && name.ends_with(suffix)) {
+            names.push_back(name.substr(0, name.size() - suffix.size()));
         }
     }
     std::sort(names.begin(), names.end());
@@ -159,9 +159,8 @@ std::vector<TableRow> WalkSteps(std::string_view area, const std::string& walk, 
 std::vector<std::string> WalkNames(std::string_view area)
 {
     std::vector<std::string> names;
-    for (const std::string& file : GoldenNames("walks/" + std::string(area))) {
-        const std::string walk = file.substr(0, file.size() - 5);
-        const std::vector<TableRow> steps = ReadRows(GoldenPath("walks/" + std::string(area), file));
+    for (const std::string& walk : GoldenNames("walks/" + std::string(area), ".walk")) {
+        const std::vector<TableRow> steps = ReadRows(GoldenPath("walks/" + std::string(area), walk + ".walk"));
         if (steps.empty() || steps.front().name != "rows") {
             names.push_back(walk);
             continue;

@@ -18,8 +18,9 @@
 
 namespace kitemail::test {
 
-// The inputs of an area, sorted.
-[[nodiscard]] std::vector<std::string> GoldenNames(std::string_view area);
+// The inputs of an area, sorted; with a suffix, those whose names end in it,
+// named without it.
+[[nodiscard]] std::vector<std::string> GoldenNames(std::string_view area, std::string_view suffix = {});
 
 [[nodiscard]] std::filesystem::path GoldenPath(std::string_view area, std::string_view name);
 [[nodiscard]] std::string GoldenInput(std::string_view area, std::string_view name);
